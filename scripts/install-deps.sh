@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Tarvex need. Does nothing when
+# everything is present, so both make targets can call it every time.
+set -euo pipefail
+
+packages=(
+    # build
+    g++ make cmake ninja-build pkg-config
+    qt6-base-dev qt6-charts-dev qt6-webengine-dev qt6-svg-dev libqt6svg6 qt6-image-formats-plugins
+    libgl-dev libglx-dev libcurl4-openssl-dev
+    # tests and benchmarks
+    libgtest-dev libgmock-dev libbenchmark-dev
+    xvfb xauth iproute2 nftables unrtf poppler-utils
+    # look of the program
+    fonts-liberation2 fonts-dejavu-core
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed'; then
+        missing+=("$package")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo_cmd=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -q
+"${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,10 @@
+#include "app/SplashUnit.h"
+
+TSplashForm *SplashForm = nullptr;
+
+TSplashForm::TSplashForm(QWidget *parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("SplashForm"));
+    setWindowTitle(QStringLiteral("Splash Form"));
+}
+
+int TSplashForm::Execute() { return exec(); }

@@ -1,0 +1,98 @@
+// Program start: temporary splash, application object, dark style, the single instances in
+// their fixed order, then the message loop.
+#include <QApplication>
+#include <QPalette>
+#include <QStyleFactory>
+#include <unistd.h>
+
+#include "app/AboutUsUnit.h"
+#include "app/MainMenuUnit.h"
+#include "app/SplashUnit.h"
+#include "contact/ContactUnit.h"
+#include "geo/GeolocationUnit.h"
+#include "help/HelpUnit.h"
+#include "lookup/DataUnit.h"
+#include "reports/FileManager.h"
+#include "reports/ReportUnit.h"
+#include "settings/SystemSettingsUnit.h"
+#include "update/UpdateUnit.h"
+
+namespace {
+
+// The dark look of every window: dark grey (62, 62, 62) surfaces with grey text.
+void ApplyDarkStyle(QApplication &app) {
+    QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion"));
+    if (fusion != nullptr) {
+        app.setStyle(fusion);
+    }
+    const QColor background(62, 62, 62);
+    const QColor base(46, 46, 46);
+    const QColor text(192, 192, 192);
+    const QColor disabledText(120, 120, 120);
+    QPalette palette;
+    palette.setColor(QPalette::Window, background);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::AlternateBase, background);
+    palette.setColor(QPalette::ToolTipBase, QColor(80, 80, 80));
+    palette.setColor(QPalette::ToolTipText, QColor(220, 220, 220));
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Button, background);
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::BrightText, QColor(255, 128, 0));
+    palette.setColor(QPalette::Light, QColor(90, 90, 90));
+    palette.setColor(QPalette::Midlight, QColor(76, 76, 76));
+    palette.setColor(QPalette::Mid, QColor(50, 50, 50));
+    palette.setColor(QPalette::Dark, QColor(36, 36, 36));
+    palette.setColor(QPalette::Shadow, QColor(20, 20, 20));
+    palette.setColor(QPalette::Highlight, QColor(0, 110, 170));
+    palette.setColor(QPalette::HighlightedText, QColor(240, 240, 240));
+    palette.setColor(QPalette::Link, QColor(0, 150, 220));
+    palette.setColor(QPalette::PlaceholderText, disabledText);
+    palette.setColor(QPalette::Disabled, QPalette::Text, disabledText);
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, disabledText);
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, disabledText);
+    app.setPalette(palette);
+}
+
+}  // namespace
+
+int main(int argc, char *argv[]) {
+    // The embedded browser's sandbox cannot start for the root user.
+    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    }
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tarvex"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0.0.1"));
+    QApplication::setOrganizationName(QStringLiteral("Haldrin"));
+
+    // Shown and painted before anything else is built, so the user sees the program start.
+    auto *temporarySplash = new TSplashForm(nullptr);
+    temporarySplash->show();
+    temporarySplash->repaint();
+    QApplication::processEvents();
+
+    ApplyDarkStyle(app);
+
+    MainMenuForm = new TMainMenuForm();
+    LocalFile = new TLocalFile(MainMenuForm);
+    PingDataModule = new TPingDataModule(MainMenuForm);
+    ReportForm = new TReportForm(MainMenuForm);
+    AboutUsForm = new TAboutUsForm(MainMenuForm);
+    SplashForm = new TSplashForm(MainMenuForm);
+    SystemSettings = new TSystemSettings(MainMenuForm);
+    GeolocationForm = new TGeolocationForm(MainMenuForm);
+    HelpForm = new THelpForm(MainMenuForm);
+    ContactForm = new TContactForm(MainMenuForm);
+    UpgradeForm = new TUpgradeForm(MainMenuForm);
+
+    temporarySplash->hide();
+    delete temporarySplash;
+
+    MainMenuForm->show();
+    const int result = QApplication::exec();
+    delete MainMenuForm;
+    return result;
+}

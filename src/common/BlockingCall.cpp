@@ -1,0 +1,39 @@
+#include "common/BlockingCall.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QMetaObject>
+#include <QThread>
+#include <atomic>
+#include <thread>
+
+void RunBlockingVoid(const std::function<void()> &work) {
+    if (QCoreApplication::instance() == nullptr ||
+        QAbstractEventDispatcher::instance(QThread::currentThread()) == nullptr) {
+        work();
+        return;
+    }
+
+    QEventLoop loop;
+    std::exception_ptr failure;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        done = true;
+        // Queued to the waiting thread's loop; quitting before exec() is harmless because the
+        // flag is checked below before the loop starts.
+        QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
+    });
+    if (!done) {
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    worker.join();
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+}
