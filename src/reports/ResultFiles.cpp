@@ -1,0 +1,1 @@
+// Address lists and result files.
