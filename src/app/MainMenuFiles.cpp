@@ -1,7 +1,97 @@
 // Address lists, result files and pane texts of the main window.
-#include "app/MainMenuUnit.h"
+//
+// Every command chooses its file in the file window and composes the path itself from the
+// folder and name the window shows. Nothing is changed before the file has been read or
+// written: a cancelled window or a file that cannot be read leaves the list and the panes as
+// they were, and a failure raises TxError, which the command wrapper shows.
+#include <QLabel>
+#include <QLineEdit>
+#include <QTextDocument>
+#include <QTextEdit>
 
-void TMainMenuForm::LoadAddressListActionExecute() {}
-void TMainMenuForm::SaveResultsActionExecute() {}
-void TMainMenuForm::LoadTextActionExecute() {}
-void TMainMenuForm::SaveTextActionExecute() {}
+#include "app/MainMenuUnit.h"
+#include "common/Errors.h"
+#include "common/TX_EditOps.h"
+#include "reports/FileManager.h"
+#include "reports/ResultFiles.h"
+
+namespace {
+
+constexpr quint16 kLoadTextMode = 1;
+constexpr quint16 kSaveRtfMode = 2;
+
+// Runs the file window in `mode`, under `caption` when one is given (the window keeps its last
+// caption otherwise). Returns the path composed from the folder and name it shows, or an empty
+// string when the user cancelled or chose no folder.
+QString ChoosePath(quint16 mode, bool saving, const QString &caption = QString()) {
+    if (LocalFile == nullptr) {
+        throw TxError(QStringLiteral("The file window is not available."));
+    }
+    if (!caption.isEmpty()) {
+        LocalFile->setWindowTitle(caption);
+    }
+    LocalFile->FunctionIndex = mode;
+    if (!LocalFile->Execute()) {
+        return QString();
+    }
+    const QString folder = LocalFile->DirectoryLabel->text();
+    const QString name = LocalFile->FileNameEdit->text();
+    return saving ? ComposeSavePath(folder, name) : ComposeLoadPath(folder, name);
+}
+
+QColor TextColorOf(const QTextEdit *pane) {
+    return pane->palette().color(QPalette::Text);
+}
+
+}  // namespace
+
+void TMainMenuForm::LoadAddressListActionExecute() {
+    const QString path = ChoosePath(kLoadTextMode, false);
+    if (path.isEmpty()) {
+        return;
+    }
+    // Reading fails before anything is touched, so the old list stays on any error.
+    LoadDocumentFile(path, TempMemo->document());
+    SelectedEditingMemo = TempMemo;
+    const QStringList lines = TextLines(NormaliseAddresses(TempMemo->toPlainText()));
+    AddressList = lines;
+    AddressMemo->setPlainText(lines.join(QLatin1Char('\n')));
+}
+
+void TMainMenuForm::SaveResultsActionExecute() {
+    const QString path = ChoosePath(kSaveRtfMode, true);
+    if (path.isEmpty()) {
+        return;
+    }
+    QTextEdit *source = SelectedEditingMemo != nullptr ? SelectedEditingMemo : DebugMemo;
+    // The document is assembled apart from the panes and copied document to document; the
+    // user's clipboard is left alone.
+    QTextDocument result;
+    result.setDefaultFont(TempMemo->document()->defaultFont());
+    BuildResultDocument(&result, *source->document(), TempMemo->font().family(),
+                        TextColorOf(TempMemo), TextColorOf(source));
+    SaveRtfFile(path, result);
+    // The scratch pane holds the saved document afterwards, unless it is itself the pane that
+    // was saved (a loaded list): replacing it would put a second title block in front of the
+    // list at the next save.
+    if (source != TempMemo) {
+        TempMemo->clear();
+        AppendDocument(TempMemo->document(), result);
+    }
+}
+
+void TMainMenuForm::LoadTextActionExecute() {
+    const QString path = ChoosePath(kLoadTextMode, false, QStringLiteral("Load list of addresses"));
+    if (path.isEmpty() || SelectedEditingMemo == nullptr) {
+        return;
+    }
+    LoadDocumentFile(path, SelectedEditingMemo->document());
+}
+
+void TMainMenuForm::SaveTextActionExecute() {
+    const QString path = ChoosePath(kSaveRtfMode, true, QStringLiteral("Save results"));
+    if (path.isEmpty() || SelectedEditingMemo == nullptr) {
+        return;
+    }
+    SaveRtfFile(path, *SelectedEditingMemo->document(), TextColorOf(SelectedEditingMemo));
+}

@@ -1,40 +1,609 @@
 #include "app/MainMenuUnit.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QChartView>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QTextEdit>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "app/AboutUsUnit.h"
+#include "app/PingCharts.h"
+#include "app/SizeSplitter.h"
+#include "common/CommandGuard.h"
+#include "common/DataPaths.h"
+#include "common/TX_Edit.h"
+#include "common/TX_EditOps.h"
+#include "common/TX_File.h"
 #include "contact/ContactUnit.h"
+#include "geo/GeolocationUnit.h"
 #include "help/HelpUnit.h"
+#include "lookup/DataUnit.h"
+#include "lookup/WhoisZones.h"
+#include "ping/PingRun.h"
+#include "settings/ColorValues.h"
+#include "settings/NumberText.h"
+#include "settings/SystemSettingsUnit.h"
 #include "update/UpdateUnit.h"
+
+// Outside any namespace: the icons live in a static library, whose resource initialiser the
+// linker would otherwise drop.
+static void InitTarvexIcons() {
+    Q_INIT_RESOURCE(TarvexIcons);
+}
 
 TMainMenuForm *MainMenuForm = nullptr;
 
+namespace {
+
+const QColor kWindowColor(62, 62, 62);
+const QColor kPaneColor(48, 48, 48);
+const QColor kTextColor(192, 192, 192);
+// The colour of the result writer between runs; each run sets its own colours.
+const QColor kWriterGrey(128, 128, 128);
+
+constexpr int kClientWidth = 914;
+constexpr int kClientHeight = 532;
+constexpr int kControlPanelHeight = 50;
+constexpr int kAddressPanelHeight = 26;
+constexpr int kResultsPanelHeight = 230;
+constexpr int kStatusBarHeight = 20;
+constexpr int kSidePanelWidth = 364;
+constexpr int kToolButtonSize = 32;
+
+QFont WindowFont() {
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPointSize(8);
+    return font;
+}
+
+QIcon Icon(const QString &name) {
+    return QIcon(QStringLiteral(":/icons/%1.svg").arg(name));
+}
+
+QFrame *MakePanel(const char *name, QWidget *parent) {
+    auto *panel = new QFrame(parent);
+    panel->setObjectName(QString::fromLatin1(name));
+    panel->setFrameShape(QFrame::NoFrame);
+    panel->setAutoFillBackground(true);
+    return panel;
+}
+
+QLabel *MakeLabel(const char *name, const QString &caption, QWidget *parent) {
+    auto *label = new QLabel(caption, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    return label;
+}
+
+// A heading above a pane or chart, as the panels of the window carry them.
+QLabel *MakeHeading(const char *name, const QString &caption, QWidget *parent) {
+    QLabel *label = MakeLabel(name, caption, parent);
+    label->setFixedHeight(18);
+    label->setIndent(4);
+    label->setAutoFillBackground(true);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Window, QColor(54, 54, 54));
+    palette.setColor(QPalette::WindowText, kTextColor);
+    label->setPalette(palette);
+    return label;
+}
+
+QVBoxLayout *TightColumn(QWidget *owner) {
+    auto *layout = new QVBoxLayout(owner);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    return layout;
+}
+
+}  // namespace
+
 TMainMenuForm::TMainMenuForm(QWidget *parent) : QMainWindow(parent) {
+    InitTarvexIcons();
     setObjectName(QStringLiteral("MainMenuForm"));
     setWindowTitle(QStringLiteral("Tarvex"));
-    auto *central = new QWidget(this);
-    auto *layout = new QVBoxLayout(central);
-    AddressEdit = new QLineEdit(central);
-    AddressEdit->setObjectName(QStringLiteral("AddressEdit"));
-    DebugMemo = new QTextEdit(central);
-    DebugMemo->setObjectName(QStringLiteral("DebugMemo"));
-    AddressMemo = new QTextEdit(central);
-    AddressMemo->setObjectName(QStringLiteral("AddressMemo"));
-    TempMemo = new QTextEdit(central);
-    TempMemo->setObjectName(QStringLiteral("TempMemo"));
-    TempMemo->hide();
-    DBRichEdit = new QTextEdit(central);
-    DBRichEdit->setObjectName(QStringLiteral("DBRichEdit"));
-    DBRichEdit->hide();
-    layout->addWidget(AddressEdit);
-    layout->addWidget(DebugMemo);
-    layout->addWidget(AddressMemo);
-    setCentralWidget(central);
-    resize(914, 532);
+    setWindowIcon(Icon(QStringLiteral("about")));
+    setFont(WindowFont());
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, kWindowColor);
+    palette.setColor(QPalette::WindowText, kTextColor);
+    setPalette(palette);
+
+    BuildActions();
+    BuildPanels();
+    BuildMenus();
+    BuildPopupMenu();
+
+    // Every pane that the result writer fills shows its newest line: the scroll bar goes to
+    // its end, the caret stays where the user left it.
+    SetResultScroller([this](QTextDocument *document) {
+        for (QTextEdit *pane : {DebugMemo, AddressMemo, TempMemo, DBRichEdit}) {
+            if (pane != nullptr && pane->document() == document) {
+                pane->verticalScrollBar()->setValue(pane->verticalScrollBar()->maximum());
+            }
+        }
+    });
+
+    // The client area (below the menu) is 914 x 532, centred on the screen.
+    resize(kClientWidth, kClientHeight + PingMenu->sizeHint().height());
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(0, 0), size());
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
 }
+
+TMainMenuForm::~TMainMenuForm() {
+    SetResultScroller({});
+    if (SelectedEditingMemo == DebugMemo || SelectedEditingMemo == AddressMemo ||
+        SelectedEditingMemo == TempMemo) {
+        SelectedEditingMemo = nullptr;
+    }
+    if (SelectedResultMemo == DebugMemo->document() ||
+        SelectedResultMemo == AddressMemo->document() ||
+        SelectedResultMemo == TempMemo->document()) {
+        SelectedResultMemo = nullptr;
+    }
+    if (MainMenuForm == this) {
+        MainMenuForm = nullptr;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Building the window
+
+QAction *TMainMenuForm::MakeAction(QAction *&field, const char *name, const char *category,
+                                   const QString &caption, const QString &icon,
+                                   const QList<QKeySequence> &keys,
+                                   void (TMainMenuForm::*handler)()) {
+    auto *action = new QAction(caption, this);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setProperty("category", QString::fromLatin1(category));
+    action->setData(QString::fromLatin1(category));
+    if (!icon.isEmpty()) {
+        action->setIcon(Icon(icon));
+    }
+    // Shortcuts belong to the whole window: whichever control has the focus, the key runs the
+    // command (see eventFilter for the controls that would keep such keys for themselves).
+    action->setShortcuts(keys);
+    action->setShortcutContext(Qt::WindowShortcut);
+    addAction(action);
+    ConnectCommand(action, this,
+                   [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+    field = action;
+    PingActionList.append(action);
+    return action;
+}
+
+void TMainMenuForm::BuildActions() {
+    // A secondary shortcut is not shown in the menus: the first key of the list is left empty.
+    const QKeySequence none;
+    MakeAction(SinglePingAction, "SinglePingAction", "[ PING ]", QStringLiteral("Ping address ..."),
+               QStringLiteral("ping"), {QKeySequence(Qt::Key_F9)},
+               &TMainMenuForm::SinglePingActionExecute);
+    MakeAction(PingListOfAddressesAction, "PingListOfAddressesAction", "[ PING ]",
+               QStringLiteral("Ping list of addresses ... "), QStringLiteral("check-list"),
+               {QKeySequence(Qt::Key_F10)}, &TMainMenuForm::PingListOfAddressesActionExecute);
+    MakeAction(GetAddressInformationAction, "GetAddressInformationAction", "[ PING ]",
+               QStringLiteral("Get address info ..."), QStringLiteral("address-info"),
+               {QKeySequence(Qt::Key_F2)}, &TMainMenuForm::GetAddressInformationActionExecute);
+    MakeAction(AddressGeolocationAction, "AddressGeolocationAction", "[ PING ]",
+               QStringLiteral("Address geolocation ..."), QStringLiteral("geolocation"),
+               {QKeySequence(Qt::Key_F3)}, &TMainMenuForm::AddressGeolocationActionExecute);
+    MakeAction(SystemSettingsAction, "SystemSettingsAction", "[ PING ]",
+               QStringLiteral("System settings ..."), QStringLiteral("settings"),
+               {QKeySequence(Qt::ALT | Qt::Key_S)}, &TMainMenuForm::SystemSettingsActionExecute);
+    MakeAction(ClearAllAction, "ClearAllAction", "[ PING ]", QStringLiteral("New analyze ..."),
+               QStringLiteral("clear"), {none, QKeySequence(Qt::Key_Escape)},
+               &TMainMenuForm::ClearAllActionExecute);
+    MakeAction(InitPingAction, "InitPingAction", "[ PING ]", QStringLiteral("Init ping"), QString(),
+               {}, &TMainMenuForm::InitPingActionExecute);
+    MakeAction(LoadAddressListAction, "LoadAddressListAction", "[ FILE ]",
+               QStringLiteral("Load addresses list ..."), QStringLiteral("load-list"), {},
+               &TMainMenuForm::LoadAddressListActionExecute);
+    MakeAction(SaveResultsAction, "SaveResultsAction", "[ FILE ]",
+               QStringLiteral("Save results ..."), QStringLiteral("save"), {},
+               &TMainMenuForm::SaveResultsActionExecute);
+    MakeAction(CreateReportAction, "CreateReportAction", "[ FILE ]",
+               QStringLiteral("Create report ...."), QStringLiteral("report"), {},
+               &TMainMenuForm::CreateReportActionExecute);
+    MakeAction(LoadTextAction, "LoadTextAction", "[ FILE ]", QStringLiteral("Load ..."),
+               QStringLiteral("load-list"), {none, QKeySequence(Qt::CTRL | Qt::Key_L)},
+               &TMainMenuForm::LoadTextActionExecute);
+    MakeAction(SaveTextAction, "SaveTextAction", "[ FILE ]", QStringLiteral("Save ..."),
+               QStringLiteral("save"), {none, QKeySequence(Qt::CTRL | Qt::Key_S)},
+               &TMainMenuForm::SaveTextActionExecute);
+    MakeAction(ClearMemoAction, "ClearMemoAction", "[ FILE ]", QStringLiteral("New ..."),
+               QStringLiteral("clear"), {}, &TMainMenuForm::ClearMemoActionExecute);
+    MakeAction(TextUndoAction, "TextUndoAction", "[ EDIT ]", QStringLiteral("Undo ..."),
+               QStringLiteral("undo"), {QKeySequence(Qt::CTRL | Qt::Key_Z)},
+               &TMainMenuForm::TextUndoActionExecute);
+    MakeAction(TextRedoAction, "TextRedoAction", "[ EDIT ]", QStringLiteral("Redo ..."),
+               QStringLiteral("redo"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
+               &TMainMenuForm::TextRedoActionExecute);
+    MakeAction(TextCutAction, "TextCutAction", "[ EDIT ]", QStringLiteral("Cut ..."),
+               QStringLiteral("cut"), {QKeySequence(Qt::CTRL | Qt::Key_X)},
+               &TMainMenuForm::TextCutActionExecute);
+    MakeAction(TextCopyAction, "TextCopyAction", "[ EDIT ]", QStringLiteral("Copy ..."),
+               QStringLiteral("copy"), {QKeySequence(Qt::CTRL | Qt::Key_C)},
+               &TMainMenuForm::TextCopyActionExecute);
+    MakeAction(TextPasteAction, "TextPasteAction", "[ EDIT ]", QStringLiteral("Paste ..."),
+               QStringLiteral("paste"), {QKeySequence(Qt::CTRL | Qt::Key_V)},
+               &TMainMenuForm::TextPasteActionExecute);
+    MakeAction(TextDeleteAction, "TextDeleteAction", "[ EDIT ]", QStringLiteral("delete ..."),
+               QStringLiteral("delete"), {QKeySequence(Qt::Key_Delete)},
+               &TMainMenuForm::TextDeleteActionExecute);
+    MakeAction(TextSelectAllAction, "TextSelectAllAction", "[ EDIT ]",
+               QStringLiteral("Select all ..."), QStringLiteral("select-all"),
+               {QKeySequence(Qt::CTRL | Qt::Key_A)}, &TMainMenuForm::TextSelectAllActionExecute);
+    MakeAction(OnLineHelpAction, "OnLineHelpAction", "[ HELP ]", QStringLiteral("Online help"),
+               QStringLiteral("help"), {none, QKeySequence(Qt::Key_F1)},
+               &TMainMenuForm::OnLineHelpActionExecute);
+    MakeAction(ContsctUsAction, "ContsctUsAction", "[ HELP ]", QStringLiteral("Contact us"),
+               QStringLiteral("contact"), {}, &TMainMenuForm::ContsctUsActionExecute);
+    MakeAction(CheckForUpdatesAction, "CheckForUpdatesAction", "[ HELP ]",
+               QStringLiteral("Check for updates"), QStringLiteral("update"), {},
+               &TMainMenuForm::CheckForUpdatesActionExecute);
+    MakeAction(AboutTarvexAction, "AboutTarvexAction", "[ HELP ]", QStringLiteral("About Tarvex"),
+               QStringLiteral("about"), {}, &TMainMenuForm::AboutTarvexActionExecute);
+}
+
+QToolButton *TMainMenuForm::AddToolButton(const char *frameName, const char *buttonName,
+                                          QAction *action, const QString &hint) {
+    auto *frame = new QGroupBox(ControlPanel);
+    frame->setObjectName(QString::fromLatin1(frameName));
+    frame->setFixedSize(kToolButtonSize + 10, kToolButtonSize + 10);
+    auto *layout = new QHBoxLayout(frame);
+    layout->setContentsMargins(4, 4, 4, 4);
+    auto *button = new QToolButton(frame);
+    button->setObjectName(QString::fromLatin1(buttonName));
+    button->setFixedSize(kToolButtonSize, kToolButtonSize);
+    button->setIconSize(QSize(24, 24));
+    button->setIcon(action->icon());
+    button->setToolTip(hint);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    connect(button, &QToolButton::clicked, action, &QAction::trigger);
+    connect(action, &QAction::enabledChanged, button, &QWidget::setEnabled);
+    layout->addWidget(button);
+    ControlPanel->layout()->addWidget(frame);
+    return button;
+}
+
+QTextEdit *TMainMenuForm::MakePane(const char *name, QWidget *parent) {
+    auto *pane = new QTextEdit(parent);
+    pane->setObjectName(QString::fromLatin1(name));
+    pane->setFrameShape(QFrame::NoFrame);
+    pane->setLineWrapMode(QTextEdit::NoWrap);
+    pane->setAcceptRichText(true);
+    pane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    pane->setFont(WindowFont());
+    pane->document()->setDefaultFont(WindowFont());
+    QPalette palette = pane->palette();
+    palette.setColor(QPalette::Base, kPaneColor);
+    palette.setColor(QPalette::Text, kTextColor);
+    pane->setPalette(palette);
+    pane->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(pane, &QWidget::customContextMenuRequested, this, [this, pane](const QPoint &pos) {
+        ResultPopupMenu->popup(pane->viewport()->mapToGlobal(pos));
+    });
+    pane->installEventFilter(this);
+    return pane;
+}
+
+void TMainMenuForm::BuildPanels() {
+    auto *central = new QWidget(this);
+    central->setObjectName(QStringLiteral("ClientArea"));
+    QVBoxLayout *column = TightColumn(central);
+
+    // Tool bar.
+    ControlPanel = MakePanel("ControlPanel", central);
+    ControlPanel->setFixedHeight(kControlPanelHeight);
+    auto *tools = new QHBoxLayout(ControlPanel);
+    tools->setContentsMargins(6, 4, 6, 4);
+    tools->setSpacing(4);
+    AddToolButton("RzGroupBox11", "ClearAllButton", ClearAllAction,
+                  QStringLiteral("Clear all ..."));
+    AddToolButton("RzGroupBox10", "LoadAddressListButton", LoadAddressListAction,
+                  QStringLiteral("Load address list ..."));
+    AddToolButton("RzGroupBox9", "SaveResultsButton", SaveResultsAction,
+                  QStringLiteral("Save results ..."));
+    AddToolButton("RzGroupBox12", "ReportButton", CreateReportAction, QStringLiteral("Report ..."));
+    AddressInformationButton =
+        AddToolButton("RzGroupBox2", "AddressInformationButton", GetAddressInformationAction,
+                      QStringLiteral("Address information ..."));
+    AddToolButton("RzGroupBox1", "GeolocationMapButton", AddressGeolocationAction,
+                  QStringLiteral("Address geolocation ..."));
+    AddressGeolocationButton =
+        AddToolButton("RzGroupBox13", "AddressGeolocationButton", PingListOfAddressesAction,
+                      QStringLiteral("Check list of addresses ..."));
+    CheckAddressURLButton =
+        AddToolButton("RzGroupBox19", "CheckAddressURLButton", SystemSettingsAction,
+                      QStringLiteral("System settings ..."));
+    tools->addStretch(1);
+    column->addWidget(ControlPanel);
+
+    // Address bar.
+    AddressPanel = MakePanel("AddressPanel", central);
+    AddressPanel->setFixedHeight(kAddressPanelHeight);
+    auto *addressRow = new QHBoxLayout(AddressPanel);
+    addressRow->setContentsMargins(8, 2, 6, 2);
+    addressRow->setSpacing(6);
+    AddressLabel = MakeLabel("AddressLabel", QStringLiteral("URL or IP Address"), AddressPanel);
+    AddressEdit = new QLineEdit(AddressPanel);
+    AddressEdit->setObjectName(QStringLiteral("AddressEdit"));
+    AddressEdit->setFixedWidth(320);
+    AddressEdit->installEventFilter(this);
+    StartPingBtn = new QToolButton(AddressPanel);
+    StartPingBtn->setObjectName(QStringLiteral("StartPingBtn"));
+    StartPingBtn->setIcon(Icon(QStringLiteral("ping")));
+    StartPingBtn->setIconSize(QSize(18, 18));
+    StartPingBtn->setFixedSize(22, 22);
+    StartPingBtn->setAutoRaise(true);
+    StartPingBtn->setFocusPolicy(Qt::NoFocus);
+    StartPingBtn->setToolTip(QStringLiteral("Ping address ..."));
+    connect(StartPingBtn, &QToolButton::clicked, SinglePingAction, &QAction::trigger);
+    ProcessLabel = MakeLabel("ProcessLabel", QStringLiteral("Process"), AddressPanel);
+    ProcessIndicator = new QToolButton(AddressPanel);
+    ProcessIndicator->setObjectName(QStringLiteral("ProcessIndicator"));
+    QIcon light;
+    light.addFile(QStringLiteral(":/icons/busy-on.svg"), QSize(), QIcon::Normal);
+    light.addFile(QStringLiteral(":/icons/busy-off.svg"), QSize(), QIcon::Disabled);
+    ProcessIndicator->setIcon(light);
+    ProcessIndicator->setIconSize(QSize(16, 16));
+    ProcessIndicator->setFixedSize(22, 22);
+    ProcessIndicator->setAutoRaise(true);
+    ProcessIndicator->setFocusPolicy(Qt::NoFocus);
+    ProcessIndicator->setToolTip(QStringLiteral("Start analyze ..."));
+    ProcessIndicator->setEnabled(false);
+    addressRow->addWidget(AddressLabel);
+    addressRow->addWidget(AddressEdit);
+    addressRow->addWidget(StartPingBtn);
+    addressRow->addStretch(1);
+    addressRow->addWidget(ProcessLabel);
+    addressRow->addWidget(ProcessIndicator);
+    column->addWidget(AddressPanel);
+
+    // Charts above, panes below; the panes' panel is resizable.
+    MainSplitter = new TSizeSplitter(Qt::Vertical, central);
+    MainSplitter->setObjectName(QStringLiteral("MainSplitter"));
+
+    ResultPanel = new TSizeSplitter(Qt::Horizontal, MainSplitter);
+    ResultPanel->setObjectName(QStringLiteral("ResultPanel"));
+    charts_ = std::make_unique<TPingCharts>(ResultPanel);
+    ProcessGraph = charts_->ProcessGraph();
+    PingChart = charts_->PingChart();
+
+    ProcessPanel = MakePanel("ProcessPanel", ResultPanel);
+    QVBoxLayout *processColumn = TightColumn(ProcessPanel);
+    GraphInfoPanel = MakePanel("GraphInfoPanel", ProcessPanel);
+    GraphInfoPanel->setFixedHeight(18);
+    auto *infoRow = new QHBoxLayout(GraphInfoPanel);
+    infoRow->setContentsMargins(6, 0, 6, 0);
+    TimeoutLabel =
+        MakeLabel("TimeoutLabel", QStringLiteral("Receive Timeout:  1000 ms"), GraphInfoPanel);
+    RetriesLabel = MakeLabel("RetriesLabel", QStringLiteral("Retries No: 3 "), GraphInfoPanel);
+    infoRow->addWidget(TimeoutLabel);
+    infoRow->addStretch(1);
+    infoRow->addWidget(RetriesLabel);
+    processColumn->addWidget(GraphInfoPanel);
+    ProcessGraph->setParent(ProcessPanel);
+    processColumn->addWidget(ProcessGraph, 1);
+
+    GraphPanel = MakePanel("GraphPanel", ResultPanel);
+    QVBoxLayout *graphColumn = TightColumn(GraphPanel);
+    RzLabel1 = MakeHeading("RzLabel1", QStringLiteral("Trip Time [ms]"), GraphPanel);
+    graphColumn->addWidget(RzLabel1);
+    PingChart->setParent(GraphPanel);
+    graphColumn->addWidget(PingChart, 1);
+
+    ResultPanel->addWidget(ProcessPanel);
+    ResultPanel->addWidget(GraphPanel);
+    ResultPanel->setStretchFactor(0, 1);
+    ResultPanel->setStretchFactor(1, 0);
+    ResultPanel->setCollapsible(0, false);
+    ResultPanel->setSizes(
+        {kClientWidth - kSidePanelWidth - ResultPanel->handleWidth(), kSidePanelWidth});
+
+    ResultsPanel = new TSizeSplitter(Qt::Horizontal, MainSplitter);
+    ResultsPanel->setObjectName(QStringLiteral("ResultsPanel"));
+    DebugPanel = MakePanel("DebugPanel", ResultsPanel);
+    QVBoxLayout *debugColumn = TightColumn(DebugPanel);
+    RzLabel2 = MakeHeading("RzLabel2", QStringLiteral("Results"), DebugPanel);
+    DebugMemo = MakePane("DebugMemo", DebugPanel);
+    debugColumn->addWidget(RzLabel2);
+    debugColumn->addWidget(DebugMemo, 1);
+
+    RzSizePanel1 = MakePanel("RzSizePanel1", ResultsPanel);
+    QVBoxLayout *addressColumn = TightColumn(RzSizePanel1);
+    RzLabel3 = MakeHeading("RzLabel3", QStringLiteral("Addresses List"), RzSizePanel1);
+    AddressMemo = MakePane("AddressMemo", RzSizePanel1);
+    // Scratch area of the lookups, result files and reports; never shown.
+    TempMemo = MakePane("TempMemo", RzSizePanel1);
+    TempMemo->setContextMenuPolicy(Qt::NoContextMenu);
+    TempMemo->hide();
+    TempMemo->setPlainText(WhoisZoneTable());
+    // Holds the report body; never shown.
+    DBRichEdit = MakePane("DBRichEdit", RzSizePanel1);
+    DBRichEdit->setContextMenuPolicy(Qt::NoContextMenu);
+    DBRichEdit->hide();
+    addressColumn->addWidget(RzLabel3);
+    addressColumn->addWidget(AddressMemo, 1);
+    addressColumn->addWidget(TempMemo);
+    addressColumn->addWidget(DBRichEdit);
+
+    ResultsPanel->addWidget(DebugPanel);
+    ResultsPanel->addWidget(RzSizePanel1);
+    ResultsPanel->setStretchFactor(0, 1);
+    ResultsPanel->setStretchFactor(1, 0);
+    ResultsPanel->setCollapsible(0, false);
+    ResultsPanel->setSizes(
+        {kClientWidth - kSidePanelWidth - ResultsPanel->handleWidth(), kSidePanelWidth});
+
+    MainSplitter->addWidget(ResultPanel);
+    MainSplitter->addWidget(ResultsPanel);
+    MainSplitter->setStretchFactor(0, 1);
+    MainSplitter->setStretchFactor(1, 0);
+    MainSplitter->setCollapsible(0, false);
+    const int chartsHeight = kClientHeight - kControlPanelHeight - kAddressPanelHeight -
+                             kStatusBarHeight - kResultsPanelHeight - MainSplitter->handleWidth();
+    MainSplitter->setSizes({chartsHeight, kResultsPanelHeight});
+    column->addWidget(MainSplitter, 1);
+
+    // Status bar.
+    StatusBar = MakePanel("StatusBar", central);
+    StatusBar->setFixedHeight(kStatusBarHeight);
+    auto *statusRow = new QHBoxLayout(StatusBar);
+    statusRow->setContentsMargins(8, 0, 8, 0);
+    statusRow->setSpacing(12);
+    Label5 = MakeLabel("Label5", QStringLiteral("Ping results"), StatusBar);
+    RemaningLabel = MakeLabel("RemaningLabel", QStringLiteral("0 of 0"), StatusBar);
+    Label2 = MakeLabel("Label2", QStringLiteral("Tarvex ST"), StatusBar);
+    statusRow->addWidget(Label5);
+    statusRow->addWidget(RemaningLabel);
+    statusRow->addStretch(1);
+    statusRow->addWidget(Label2);
+    column->addWidget(StatusBar);
+
+    setCentralWidget(central);
+}
+
+void TMainMenuForm::BuildMenus() {
+    PingMenu = new QMenuBar(this);
+    PingMenu->setObjectName(QStringLiteral("PingMenu"));
+    setMenuBar(PingMenu);
+
+    auto addMenu = [this](const char *name, const QString &caption) {
+        QMenu *menu = PingMenu->addMenu(caption);
+        menu->setObjectName(QString::fromLatin1(name));
+        menu->setFont(WindowFont());
+        return menu;
+    };
+    auto addItem = [this](QMenu *menu, QAction *&field, const char *name, const QString &caption,
+                          const QString &icon) {
+        field = new QAction(caption, this);
+        field->setObjectName(QString::fromLatin1(name));
+        if (!icon.isEmpty()) {
+            field->setIcon(Icon(icon));
+        }
+        menu->addAction(field);
+        return field;
+    };
+    auto addSwitch = [this, &addItem](QMenu *menu, QAction *&field, const char *name,
+                                      const QString &caption, bool on,
+                                      void (TMainMenuForm::*handler)()) {
+        addItem(menu, field, name, caption, QString());
+        field->setCheckable(true);
+        field->setChecked(on);
+        ConnectCommand(field, this,
+                       [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+    };
+
+    QMenu *file = addMenu("File1", QStringLiteral("&File"));
+    file->addAction(ClearAllAction);
+    file->addSeparator();
+    file->addAction(LoadAddressListAction);
+    file->addAction(SaveResultsAction);
+    file->addSeparator();
+    file->addAction(CreateReportAction);
+    // This entry has no command; it is shown disabled so that it does not promise one.
+    addItem(file, PrintReport1, "PrintReport1", QStringLiteral("&Print report . . . "),
+            QStringLiteral("print"));
+    PrintReport1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    PrintReport1->setShortcutContext(Qt::WindowShortcut);
+    PrintReport1->setEnabled(false);
+    file->addSeparator();
+    addItem(file, Exit1, "Exit1", QStringLiteral("E&xit"), QStringLiteral("exit"));
+    ConnectCommand(Exit1, this, [this] { Guarded([this] { Exit1Click(); }); });
+
+    QMenu *edit = addMenu("Edit1", QStringLiteral("Edit"));
+    edit->addAction(TextUndoAction);
+    edit->addAction(TextRedoAction);
+    edit->addSeparator();
+    edit->addAction(TextCutAction);
+    edit->addAction(TextCopyAction);
+    edit->addAction(TextPasteAction);
+    edit->addAction(TextDeleteAction);
+    edit->addSeparator();
+    edit->addAction(TextSelectAllAction);
+
+    QMenu *view = addMenu("View1", QStringLiteral("View"));
+    addSwitch(view, ControlPanelView, "ControlPanelView", QStringLiteral("Control panel"), true,
+              &TMainMenuForm::ControlPanelViewClick);
+    addSwitch(view, StatusBarView, "StatusBarView", QStringLiteral("Status bar"), true,
+              &TMainMenuForm::StatusBarViewClick);
+    view->addSeparator();
+    addSwitch(view, AddressPanelView, "AddressPanelView", QStringLiteral("Address panel"), true,
+              &TMainMenuForm::AddressPanelViewClick);
+    view->addSeparator();
+    addSwitch(view, ScrollBarsVisible, "ScrollBarsVisible", QStringLiteral("Scroll bars visible"),
+              false, &TMainMenuForm::ScrollBarsVisibleClick);
+
+    QMenu *tools = addMenu("Tools1", QStringLiteral("Tools"));
+    tools->addAction(SinglePingAction);
+    tools->addAction(GetAddressInformationAction);
+    tools->addAction(AddressGeolocationAction);
+    tools->addSeparator();
+    tools->addAction(PingListOfAddressesAction);
+    tools->addSeparator();
+    tools->addAction(SystemSettingsAction);
+
+    QMenu *help = addMenu("Help1", QStringLiteral("&Help"));
+    help->addAction(OnLineHelpAction);
+    help->addSeparator();
+    help->addAction(ContsctUsAction);
+    help->addAction(CheckForUpdatesAction);
+    help->addSeparator();
+    // The entry's caption differs from the command's ("About Tarvex"), so it is an entry of its
+    // own that runs the command.
+    QAction *about = nullptr;
+    addItem(help, about, "AboutTarvex1", QStringLiteral("About Tarvex "), QStringLiteral("about"));
+    connect(about, &QAction::triggered, AboutTarvexAction, &QAction::trigger);
+}
+
+void TMainMenuForm::BuildPopupMenu() {
+    ResultPopupMenu = new QMenu(this);
+    ResultPopupMenu->setObjectName(QStringLiteral("ResultPopupMenu"));
+    ResultPopupMenu->setFont(WindowFont());
+    // The entries carry captions of their own and run the commands of the list.
+    auto entry = [this](const char *name, const QString &caption, QAction *command) {
+        auto *item = new QAction(caption, ResultPopupMenu);
+        item->setObjectName(QString::fromLatin1(name));
+        item->setIcon(command->icon());
+        connect(item, &QAction::triggered, command, &QAction::trigger);
+        connect(command, &QAction::enabledChanged, item, &QAction::setEnabled);
+        ResultPopupMenu->addAction(item);
+    };
+    entry("PopupNew", QStringLiteral("New ..."), ClearMemoAction);
+    entry("PopupSave", QStringLiteral("Save ..."), SaveTextAction);
+    ResultPopupMenu->addSeparator();
+    entry("PopupUndo", QStringLiteral("Undo ... "), TextUndoAction);
+    entry("PopupRedo", QStringLiteral("Redo ..."), TextRedoAction);
+    ResultPopupMenu->addSeparator();
+    entry("PopupCut", QStringLiteral("Cut ..."), TextCutAction);
+    entry("PopupCopy", QStringLiteral("Copy ..."), TextCopyAction);
+    entry("PopupPaste", QStringLiteral("Paste ..."), TextPasteAction);
+    entry("PopupDelete", QStringLiteral("Delete ..."), TextDeleteAction);
+    ResultPopupMenu->addSeparator();
+    entry("PopupSelectAll", QStringLiteral("Selecta all ..."), TextSelectAllAction);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Events
 
 void TMainMenuForm::showEvent(QShowEvent *event) {
     QMainWindow::showEvent(event);
@@ -44,17 +613,327 @@ void TMainMenuForm::showEvent(QShowEvent *event) {
     }
 }
 
-void TMainMenuForm::FormShow() {}
+void TMainMenuForm::closeEvent(QCloseEvent *event) {
+    if (running_) {
+        // A run cannot be stopped; the window closes as soon as it ends.
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
+    FormCloseQuery();
+    event->accept();
+}
 
-void TMainMenuForm::SinglePingActionExecute() {}
-void TMainMenuForm::PingListOfAddressesActionExecute() {}
-void TMainMenuForm::InitPingActionExecute() {}
-void TMainMenuForm::ChangeSystemSettings() {}
-void TMainMenuForm::SystemSettingsActionExecute() {}
-void TMainMenuForm::ClearAllActionExecute() {}
-void TMainMenuForm::ClearMemoActionExecute() {}
+bool TMainMenuForm::ActionShortcutMatches(QKeyEvent *event) const {
+    const QKeySequence pressed(event->keyCombination());
+    for (QAction *action : PingActionList) {
+        if (!action->isEnabled()) {
+            continue;
+        }
+        for (const QKeySequence &key : action->shortcuts()) {
+            if (!key.isEmpty() && key == pressed) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
 
-void TMainMenuForm::OnLineHelpActionExecute() { HelpForm->Execute(); }
-void TMainMenuForm::ContsctUsActionExecute() { ContactForm->Execute(); }
-void TMainMenuForm::CheckForUpdatesActionExecute() { UpgradeForm->Execute(); }
-void TMainMenuForm::AboutTarvexActionExecute() { AboutUsForm->Execute(); }
+bool TMainMenuForm::eventFilter(QObject *watched, QEvent *event) {
+    switch (event->type()) {
+        case QEvent::ShortcutOverride:
+            // The address field and the panes would keep Ctrl+C, Ctrl+A, Del and the like for
+            // themselves; the window's commands come first, so that Ctrl+C in the address field
+            // copies from the editing target.
+            if (ActionShortcutMatches(static_cast<QKeyEvent *>(event))) {
+                event->ignore();
+                return true;
+            }
+            break;
+        case QEvent::KeyPress:
+            if (watched == AddressEdit) {
+                AddressEditKeyPress(static_cast<QKeyEvent *>(event));
+            }
+            break;
+        case QEvent::FocusIn: {
+            // Only a move of the focus inside the window selects a pane, not the window coming
+            // back to the front or a closing popup menu.
+            const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+            if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) {
+                break;
+            }
+            if (watched == DebugMemo) {
+                DebugMemoEnter();
+            } else if (watched == AddressMemo) {
+                AddressMemoEnter();
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainMenuForm::Guarded(const std::function<void()> &command) {
+    if (running_) {
+        return;
+    }
+    command();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start-up
+
+void TMainMenuForm::FormShow() {
+    if (!QFileInfo(ImagesFolder()).isDir()) {
+        CreateNewFolder(ImagesFolder());
+    }
+    if (!QFileInfo::exists(MarkerImagePath())) {
+        CopyLocalFile(QDir::currentPath() + QStringLiteral("/Marker.png"), ImagesFolder());
+    }
+    if (!QFileInfo::exists(FlagImagePath())) {
+        CopyLocalFile(QDir::currentPath() + QStringLiteral("/Flag.png"), ImagesFolder());
+    }
+    SelectedResultMemo = DebugMemo->document();
+    // A settings file that cannot be written or read is reported; the window still comes up
+    // ready, with the values the settings window holds.
+    RunCommand(this, [] {
+        if (!QFileInfo::exists(SettingsFilePath())) {
+            if (!QFileInfo(SystemFolder()).isDir()) {
+                CreateNewFolder(SystemFolder());
+            }
+            SystemSettings->SetStandardSettingsActionExecute();
+            SystemSettings->SavePingSettingsActionExecute();
+        }
+    });
+    RunCommand(this, [] { SystemSettings->LoadPingSettingsActionExecute(); });
+    ChangeSystemSettings();
+    InitPingActionExecute();
+    ClearAllActionExecute();
+    RunCommand(this, [] {
+        if (PingDataModule != nullptr) {
+            PingDataModule->CreateWhoIsServerList();
+        }
+    });
+    AddressList = QStringList();
+    if (GeolocationForm != nullptr) {
+        GeolocationForm->StartGeolocation = false;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Ping commands and engine settings
+
+void TMainMenuForm::InitPingActionExecute() {
+    PingAddress = AddressEdit->text();
+    ResultsFontColor = kWriterGrey;
+    SelectedResultMemo = DebugMemo->document();
+}
+
+void TMainMenuForm::StandardPing() {
+    TPingRunInput input;
+    input.PingAddress = PingAddress;
+    input.PingBufferSize = PingBufferSize;
+    input.PingTimeOut = PingTimeOut;
+    input.PingRetries = PingRetries;
+    input.DebugColor = DebugColor;
+    input.ResultsColor = ResultsColor;
+    TPingRunTargets targets;
+    targets.DebugMemo = DebugMemo->document();
+    targets.AddressMemo = AddressMemo->document();
+    targets.Charts = charts_.get();
+    targets.PositionX = &PositionX;
+    targets.SetProgress = [this](const QString &progress) { RemaningLabel->setText(progress); };
+    targets.AddressEditText = [this] { return AddressEdit->text(); };
+    ::StandardPing(input, targets);
+}
+
+// Holds the commands off for the whole of a run (a list run included): the run keeps the window
+// painting, but no other command may start until it ends. A close request that came in the
+// meantime is carried out afterwards.
+class TMainMenuForm::RunHold final {
+  public:
+    explicit RunHold(TMainMenuForm *form) : form_(form), outermost_(!form->running_) {
+        form_->running_ = true;
+    }
+    ~RunHold() {
+        if (!outermost_) {
+            return;
+        }
+        form_->running_ = false;
+        if (form_->closePending_) {
+            form_->closePending_ = false;
+            QMetaObject::invokeMethod(form_, &QWidget::close, Qt::QueuedConnection);
+        }
+    }
+    RunHold(const RunHold &) = delete;
+    RunHold &operator=(const RunHold &) = delete;
+
+  private:
+    TMainMenuForm *form_;
+    bool outermost_;
+};
+
+void TMainMenuForm::SinglePingActionExecute() {
+    const RunHold hold(this);
+    InitPingActionExecute();
+    ProcessIndicator->setEnabled(true);
+    StandardPing();
+    ProcessIndicator->setEnabled(false);
+    PingProcess = true;
+    if (GeolocationForm != nullptr) {
+        GeolocationForm->StartGeolocation = true;
+    }
+}
+
+void TMainMenuForm::PingListOfAddressesActionExecute() {
+    const RunHold hold(this);
+    AddressMemo->clear();
+    const int count = AddressList.size();
+    for (int i = 0; i < count; ++i) {
+        AddressEdit->setText(AddressList.at(i));
+        PingProcess = false;
+        SinglePingActionExecute();
+        // The ping command sets the flag before it returns, so this wait ends at once.
+        while (!PingProcess) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        }
+    }
+}
+
+void TMainMenuForm::ChangeSystemSettings() {
+    ResultsColor = ToQColor(SystemSettings->PingResultsColor->SelectedColor());
+    DebugColor = ToQColor(SystemSettings->PingDebugColor->SelectedColor());
+    InfoColor = ToQColor(SystemSettings->PingInfoColor->SelectedColor());
+
+    // The engine fields are 16 bits wide: larger values wrap, as they always have.
+    const QString timeOutText = SystemSettings->PingTimeOut->text();
+    const QString retriesText = SystemSettings->PingRetries->text();
+    PingTimeOut = static_cast<quint16>(ReadIntegerText(timeOutText, 1000));
+    PingBufferSize =
+        static_cast<quint16>(ReadIntegerText(SystemSettings->PingBufferSize->text(), 32));
+    PingRetries = static_cast<quint16>(ReadIntegerText(retriesText, 4));
+
+    TimeoutLabel->setText(QStringLiteral("Receive Timeout: ") + timeOutText +
+                          QStringLiteral(" ms"));
+    RetriesLabel->setText(QStringLiteral("Retries No: ") + retriesText);
+
+    charts_->SetBarsActive(false);
+    charts_->PrepareBars(PingRetries, 0.1);
+    const QColor chartColor = SystemSettings->ProcessGraphSeriesColor();
+    charts_->SetGraphColor(chartColor);
+    charts_->SetBarColor(chartColor);
+}
+
+void TMainMenuForm::SystemSettingsActionExecute() {
+    if (SystemSettings->Execute() == 1) {
+        ChangeSystemSettings();
+    }
+}
+
+void TMainMenuForm::ClearAllActionExecute() {
+    charts_->PrepareBars(PingRetries, 0.1);
+    charts_->SetBarsActive(false);
+    PositionX = 0;
+    AddressMemo->clear();
+    DebugMemo->clear();
+    charts_->ClearPoints();
+    // The graph starts again at position 0, so its window goes back to 0..60 with it; a window
+    // left slid to the right would hide the new points.
+    charts_->SetAxisRange(0, 60);
+    RemaningLabel->setText(QStringLiteral("0 of 0"));
+    AddressEdit->clear();
+    AddressEdit->setFocus(Qt::OtherFocusReason);
+    SelectedEditingMemo = DebugMemo;
+}
+
+void TMainMenuForm::ClearMemoActionExecute() {
+    if (SelectedEditingMemo != nullptr) {
+        SelectedEditingMemo->clear();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Text editing, view switches, other windows, closing
+
+void TMainMenuForm::TextUndoActionExecute() {
+    UndoRtfText(this);
+}
+void TMainMenuForm::TextRedoActionExecute() {
+    RedoRtfText(this);
+}
+void TMainMenuForm::TextCutActionExecute() {
+    CutRtfText(this);
+}
+void TMainMenuForm::TextCopyActionExecute() {
+    CopyRtfText(this);
+}
+void TMainMenuForm::TextPasteActionExecute() {
+    PasteRtfText(this);
+}
+void TMainMenuForm::TextDeleteActionExecute() {
+    ClearSelectionRtfText(this);
+}
+void TMainMenuForm::TextSelectAllActionExecute() {
+    SelectAllRtfText(this);
+}
+
+void TMainMenuForm::ControlPanelViewClick() {
+    ControlPanel->setVisible(ControlPanelView->isChecked());
+}
+
+void TMainMenuForm::StatusBarViewClick() {
+    StatusBar->setVisible(StatusBarView->isChecked());
+}
+
+void TMainMenuForm::AddressPanelViewClick() {
+    AddressPanel->setVisible(AddressPanelView->isChecked());
+}
+
+void TMainMenuForm::ScrollBarsVisibleClick() {
+    const Qt::ScrollBarPolicy policy =
+        ScrollBarsVisible->isChecked() ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
+    for (QTextEdit *pane : {DebugMemo, AddressMemo}) {
+        pane->setHorizontalScrollBarPolicy(policy);
+        pane->setVerticalScrollBarPolicy(policy);
+    }
+}
+
+void TMainMenuForm::OnLineHelpActionExecute() {
+    HelpForm->Execute();
+}
+void TMainMenuForm::ContsctUsActionExecute() {
+    ContactForm->Execute();
+}
+void TMainMenuForm::CheckForUpdatesActionExecute() {
+    UpgradeForm->Execute();
+}
+void TMainMenuForm::AboutTarvexActionExecute() {
+    AboutUsForm->Execute();
+}
+
+void TMainMenuForm::Exit1Click() {
+    close();
+}
+
+void TMainMenuForm::AddressEditKeyPress(QKeyEvent *Key) {
+    if (Key->key() == Qt::Key_Return || Key->key() == Qt::Key_Enter) {
+        RunCommand(this, [this] { Guarded([this] { SinglePingActionExecute(); }); });
+    }
+}
+
+void TMainMenuForm::DebugMemoEnter() {
+    SelectedEditingMemo = DebugMemo;
+}
+
+void TMainMenuForm::AddressMemoEnter() {
+    SelectedEditingMemo = AddressMemo;
+}
+
+void TMainMenuForm::FormCloseQuery() {
+    if (PingDataModule != nullptr) {
+        PingDataModule->WhoIsServerList.clear();
+    }
+    AddressList.clear();
+}

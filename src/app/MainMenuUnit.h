@@ -1,19 +1,33 @@
 #pragma once
 
 #include <QColor>
+#include <QList>
 #include <QMainWindow>
 #include <QStringList>
+#include <functional>
+#include <memory>
 
+class QAction;
+class QChartView;
+class QFrame;
+class QKeyEvent;
+class QLabel;
 class QLineEdit;
+class QMenu;
+class QMenuBar;
 class QTextEdit;
+class QToolButton;
+class TPingCharts;
+class TSizeSplitter;
 
 // The main window: address field, charts, results and address panes, and every command of the
 // program as an action of PingActionList.
 class TMainMenuForm final : public QMainWindow {
     Q_OBJECT
 
-public:
+  public:
     explicit TMainMenuForm(QWidget *parent = nullptr);
+    ~TMainMenuForm() override;
 
     // Ping commands and engine settings.
     void SinglePingActionExecute();
@@ -23,6 +37,9 @@ public:
     void SystemSettingsActionExecute();
     void ClearAllActionExecute();
     void ClearMemoActionExecute();
+
+    // One ping run for PingAddress with the engine parameters below.
+    void StandardPing();
 
     // Address information (WHOIS) and geolocation map.
     void GetAddressInformationActionExecute();
@@ -37,11 +54,40 @@ public:
     // Report.
     void CreateReportActionExecute();
 
+    // Text editing on the editing target.
+    void TextUndoActionExecute();
+    void TextRedoActionExecute();
+    void TextCutActionExecute();
+    void TextCopyActionExecute();
+    void TextPasteActionExecute();
+    void TextDeleteActionExecute();
+    void TextSelectAllActionExecute();
+
     // Other windows.
     void OnLineHelpActionExecute();
     void ContsctUsActionExecute();
     void CheckForUpdatesActionExecute();
     void AboutTarvexActionExecute();
+
+    // View switches of the "View" menu.
+    void ControlPanelViewClick();
+    void StatusBarViewClick();
+    void AddressPanelViewClick();
+    void ScrollBarsVisibleClick();
+
+    // "E&xit": closes the window, which ends the program.
+    void Exit1Click();
+
+    // Enter in the address field starts a single ping; every key is passed on.
+    void AddressEditKeyPress(QKeyEvent *Key);
+    // A pane received the input focus: it becomes the editing target.
+    void DebugMemoEnter();
+    void AddressMemoEnter();
+    // Close request: frees the WHOIS zone list and the address list; closing is always allowed.
+    void FormCloseQuery();
+
+    // True while a ping run or list run is under way; no other command starts then.
+    bool IsRunning() const { return running_; }
 
     // Panes and fields that the commands share.
     QLineEdit *AddressEdit = nullptr;
@@ -50,27 +96,127 @@ public:
     QTextEdit *TempMemo = nullptr;
     QTextEdit *DBRichEdit = nullptr;
 
+    // Panels and controls of the window, top to bottom.
+    QMenuBar *PingMenu = nullptr;
+    QFrame *ControlPanel = nullptr;
+    QFrame *AddressPanel = nullptr;
+    QLabel *AddressLabel = nullptr;
+    QToolButton *StartPingBtn = nullptr;
+    QLabel *ProcessLabel = nullptr;
+    QToolButton *ProcessIndicator = nullptr;
+    TSizeSplitter *MainSplitter = nullptr;
+    TSizeSplitter *ResultPanel = nullptr;
+    QFrame *ProcessPanel = nullptr;
+    QFrame *GraphInfoPanel = nullptr;
+    QLabel *TimeoutLabel = nullptr;
+    QLabel *RetriesLabel = nullptr;
+    QChartView *ProcessGraph = nullptr;
+    QFrame *GraphPanel = nullptr;
+    QLabel *RzLabel1 = nullptr;
+    QChartView *PingChart = nullptr;
+    TSizeSplitter *ResultsPanel = nullptr;
+    QFrame *DebugPanel = nullptr;
+    QLabel *RzLabel2 = nullptr;
+    QFrame *RzSizePanel1 = nullptr;
+    QLabel *RzLabel3 = nullptr;
+    QFrame *StatusBar = nullptr;
+    QLabel *Label5 = nullptr;
+    QLabel *RemaningLabel = nullptr;
+    QLabel *Label2 = nullptr;
+    QMenu *ResultPopupMenu = nullptr;
+
+    // The tool buttons that the command table names.
+    QToolButton *AddressInformationButton = nullptr;
+    QToolButton *AddressGeolocationButton = nullptr;
+    QToolButton *CheckAddressURLButton = nullptr;
+
+    // The commands, in the order of the command table.
+    QList<QAction *> PingActionList;
+    QAction *SinglePingAction = nullptr;
+    QAction *PingListOfAddressesAction = nullptr;
+    QAction *GetAddressInformationAction = nullptr;
+    QAction *AddressGeolocationAction = nullptr;
+    QAction *SystemSettingsAction = nullptr;
+    QAction *ClearAllAction = nullptr;
+    QAction *InitPingAction = nullptr;
+    QAction *LoadAddressListAction = nullptr;
+    QAction *SaveResultsAction = nullptr;
+    QAction *CreateReportAction = nullptr;
+    QAction *LoadTextAction = nullptr;
+    QAction *SaveTextAction = nullptr;
+    QAction *ClearMemoAction = nullptr;
+    QAction *TextUndoAction = nullptr;
+    QAction *TextRedoAction = nullptr;
+    QAction *TextCutAction = nullptr;
+    QAction *TextCopyAction = nullptr;
+    QAction *TextPasteAction = nullptr;
+    QAction *TextDeleteAction = nullptr;
+    QAction *TextSelectAllAction = nullptr;
+    QAction *OnLineHelpAction = nullptr;
+    QAction *ContsctUsAction = nullptr;
+    QAction *CheckForUpdatesAction = nullptr;
+    QAction *AboutTarvexAction = nullptr;
+
+    // Menu entries that are not commands of the list.
+    QAction *PrintReport1 = nullptr;
+    QAction *Exit1 = nullptr;
+    QAction *ControlPanelView = nullptr;
+    QAction *StatusBarView = nullptr;
+    QAction *AddressPanelView = nullptr;
+    QAction *ScrollBarsVisible = nullptr;
+
+    // The charts as the ping run draws on them.
+    TPingCharts *Charts() const { return charts_.get(); }
+
     // The addresses of the list run; filled by loading an address list.
     QStringList AddressList;
 
-    // Engine parameters, filled by ChangeSystemSettings.
+    // Engine parameters, filled by ChangeSystemSettings and InitPingActionExecute.
     QString PingAddress;
-    int PingTimeOut = 0;
-    int PingBufferSize = 0;
-    int PingRetries = 0;
+    quint16 PingTimeOut = 0;
+    quint16 PingBufferSize = 0;
+    quint16 PingRetries = 0;
     QColor ResultsColor;
     QColor DebugColor;
     QColor InfoColor;
 
-protected:
-    void showEvent(QShowEvent *event) override;
+    // Completion flag of the latest ping command.
+    bool PingProcess = false;
+    // x position of the next point of the trip-time graph; reset only by clearing everything.
+    double PositionX = 0;
 
-private:
+  protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+  private:
+    class RunHold;
+
+    void BuildPanels();
+    void BuildActions();
+    void BuildMenus();
+    void BuildPopupMenu();
+    QAction *MakeAction(QAction *&field, const char *name, const char *category,
+                        const QString &caption, const QString &icon,
+                        const QList<QKeySequence> &keys, void (TMainMenuForm::*handler)());
+    QToolButton *AddToolButton(const char *frameName, const char *buttonName, QAction *action,
+                               const QString &hint);
+    QTextEdit *MakePane(const char *name, QWidget *parent);
+    // Runs a command unless a run is under way.
+    void Guarded(const std::function<void()> &command);
+    // True when the key of a shortcut-override event is a shortcut of an enabled command, which
+    // then takes precedence over the focused control's own use of that key.
+    bool ActionShortcutMatches(QKeyEvent *event) const;
+
     // First showing of the window: completes the data folders, loads the settings, prepares an
     // empty window.
     void FormShow();
 
+    std::unique_ptr<TPingCharts> charts_;
     bool shown_ = false;
+    bool running_ = false;
+    bool closePending_ = false;
 };
 
 extern TMainMenuForm *MainMenuForm;

@@ -1,1 +1,265 @@
-// HttpClient
+#include "common/HttpClient.h"
+
+#include <curl/curl.h>
+
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QUrl>
+#include <array>
+#include <chrono>
+#include <memory>
+#include <mutex>
+
+#include "common/Errors.h"
+
+namespace {
+
+// One share handle holds the cookies of every request for the life of the process. Requests run
+// on whatever worker thread RunBlocking picked, so the share needs real locks.
+std::array<std::mutex, CURL_LOCK_DATA_LAST> shareLocks;
+
+void LockShare(CURL *, curl_lock_data data, curl_lock_access, void *) {
+    shareLocks[static_cast<size_t>(data)].lock();
+}
+
+void UnlockShare(CURL *, curl_lock_data data, void *) {
+    shareLocks[static_cast<size_t>(data)].unlock();
+}
+
+CURLSH *CookieShare() {
+    static CURLSH *share = [] {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        CURLSH *created = curl_share_init();
+        curl_share_setopt(created, CURLSHOPT_LOCKFUNC, LockShare);
+        curl_share_setopt(created, CURLSHOPT_UNLOCKFUNC, UnlockShare);
+        curl_share_setopt(created, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+        return created;
+    }();
+    return share;
+}
+
+using Clock = std::chrono::steady_clock;
+
+struct Transfer {
+    std::function<bool(const char *, size_t)> sink;  // false stops the transfer
+    HttpProgress progress;
+    std::chrono::milliseconds timeout{kHttpTimeoutMs};
+    Clock::time_point lastActivity = Clock::now();
+    curl_off_t lastReceived = 0;
+    bool connected = false;
+    bool timedOut = false;
+    bool sinkFailed = false;
+    QByteArray statusLine;
+};
+
+size_t WriteBody(char *data, size_t size, size_t count, void *user) {
+    auto *transfer = static_cast<Transfer *>(user);
+    const size_t bytes = size * count;
+    if (!transfer->sink(data, bytes)) {
+        transfer->sinkFailed = true;
+        return 0;
+    }
+    return bytes;
+}
+
+size_t ReadHeader(char *data, size_t size, size_t count, void *user) {
+    auto *transfer = static_cast<Transfer *>(user);
+    const size_t bytes = size * count;
+    const QByteArray line(data, static_cast<int>(bytes));
+    // An interim "100 Continue" comes before the final status line; the last one wins.
+    if (line.startsWith("HTTP/")) {
+        transfer->statusLine = line.trimmed();
+    }
+    return bytes;
+}
+
+// Called once the connection stands, just before the request goes out.
+int MarkConnected(void *user, char *, char *, int, int) {
+    static_cast<Transfer *>(user)->connected = true;
+    return CURL_PREREQFUNC_OK;
+}
+
+// libcurl's own low-speed limit counts whole seconds; watching the byte counter here gives an
+// inactivity time-out in milliseconds, which is what the callers (and their tests) set.
+int WatchTransfer(void *user, curl_off_t dltotal, curl_off_t dlnow, curl_off_t, curl_off_t) {
+    auto *transfer = static_cast<Transfer *>(user);
+    const auto now = Clock::now();
+    if (dlnow != transfer->lastReceived) {
+        transfer->lastReceived = dlnow;
+        transfer->lastActivity = now;
+        if (transfer->progress) {
+            transfer->progress(dlnow, dltotal > 0 ? dltotal : -1);
+        }
+    }
+    if (now - transfer->lastActivity > transfer->timeout) {
+        transfer->timedOut = true;
+        return 1;
+    }
+    return 0;
+}
+
+struct EasyDeleter {
+    void operator()(CURL *handle) const { curl_easy_cleanup(handle); }
+};
+struct HeaderListDeleter {
+    void operator()(curl_slist *list) const { curl_slist_free_all(list); }
+};
+
+QString Reason(CURLcode code, const char *errorBuffer) {
+    const QString detail = QString::fromUtf8(errorBuffer).trimmed();
+    return detail.isEmpty() ? QString::fromUtf8(curl_easy_strerror(code)) : detail;
+}
+
+[[noreturn]] void RaiseTransferError(CURLcode code, const char *errorBuffer, const Transfer &t) {
+    const bool connected = t.connected;
+    switch (code) {
+        case CURLE_ABORTED_BY_CALLBACK:
+            if (t.timedOut) {
+                if (connected) {
+                    throw TxError(QStringLiteral("Read timed out."),
+                                  QStringLiteral("EIdReadTimeout"));
+                }
+                throw TxError(QStringLiteral("Connect timed out."),
+                              QStringLiteral("EIdConnectTimeout"));
+            }
+            break;
+        case CURLE_OPERATION_TIMEDOUT:
+            throw TxError(
+                connected ? QStringLiteral("Read timed out.")
+                          : QStringLiteral("Connect timed out."),
+                connected ? QStringLiteral("EIdReadTimeout") : QStringLiteral("EIdConnectTimeout"));
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_CONNECT:
+        case CURLE_SEND_ERROR:
+        case CURLE_RECV_ERROR:
+        case CURLE_GOT_NOTHING:
+        case CURLE_PARTIAL_FILE:
+            throw TxError(Reason(code, errorBuffer), QStringLiteral("EIdSocketError"));
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CIPHER:
+        case CURLE_SSL_ENGINE_INITFAILED:
+            throw TxError(Reason(code, errorBuffer), QStringLiteral("EIdOSSLConnectError"));
+        default:
+            break;
+    }
+    throw TxError(Reason(code, errorBuffer), QStringLiteral("EIdException"));
+}
+
+void Perform(const QString &url, Transfer &transfer, int timeoutMs) {
+    const QUrl parsed(url, QUrl::TolerantMode);
+    const QString scheme = parsed.scheme().toLower();
+    if (!parsed.isValid() || parsed.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+        throw TxError(QStringLiteral("Invalid address \"%1\".").arg(url),
+                      QStringLiteral("EIdException"));
+    }
+    const QByteArray encoded = parsed.toEncoded();
+
+    CURLSH *share = CookieShare();
+    std::unique_ptr<CURL, EasyDeleter> curl(curl_easy_init());
+    if (!curl) {
+        throw TxError(QStringLiteral("The HTTP client could not be created."),
+                      QStringLiteral("EIdException"));
+    }
+    std::unique_ptr<curl_slist, HeaderListDeleter> headers;
+    curl_slist *list = nullptr;
+    list = curl_slist_append(list, (QByteArray("Accept: ") + kHttpAccept).constData());
+    list = curl_slist_append(list, "Connection: keep-alive");
+    headers.reset(list);
+
+    transfer.timeout = std::chrono::milliseconds(timeoutMs);
+    transfer.lastActivity = Clock::now();
+    char errorBuffer[CURL_ERROR_SIZE] = {0};
+
+    CURL *h = curl.get();
+    curl_easy_setopt(h, CURLOPT_URL, encoded.constData());
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_SHARE, share);
+    curl_easy_setopt(h, CURLOPT_COOKIEFILE, "");  // switches the cookie engine on
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(h, CURLOPT_PROXY, "");  // no proxy, whatever the environment says
+    curl_easy_setopt(h, CURLOPT_USERAGENT, kHttpUserAgent);
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);  // worker threads must not get SIGALRM
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeoutMs));
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, WriteBody);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, ReadHeader);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(h, CURLOPT_PREREQFUNCTION, MarkConnected);
+    curl_easy_setopt(h, CURLOPT_PREREQDATA, &transfer);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, WatchTransfer);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
+
+    const CURLcode code = curl_easy_perform(h);
+    long status = 0;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    if (code != CURLE_OK) {
+        if (transfer.sinkFailed) {
+            return;  // the sink raises its own error
+        }
+        RaiseTransferError(code, errorBuffer, transfer);
+    }
+    if (status < 200 || status > 299) {
+        QString line = QString::fromLatin1(transfer.statusLine);
+        if (line.isEmpty()) {
+            line = QStringLiteral("HTTP status %1").arg(status);
+        }
+        throw TxError(line, QStringLiteral("EIdHTTPProtocolException"));
+    }
+}
+
+}  // namespace
+
+QByteArray HttpGet(const QString &url, int timeoutMs) {
+    QByteArray body;
+    Transfer transfer;
+    transfer.sink = [&body](const char *data, size_t size) {
+        body.append(data, static_cast<qsizetype>(size));
+        return true;
+    };
+    Perform(url, transfer, timeoutMs);
+    return body;
+}
+
+QString HttpGetText(const QString &url, int timeoutMs) {
+    const QByteArray body = HttpGet(url, timeoutMs);
+    QStringDecoder utf8(QStringConverter::Utf8);
+    const QString text = utf8(body);
+    if (utf8.hasError()) {
+        return QString::fromLatin1(body);
+    }
+    return text;
+}
+
+void HttpGetToFile(const QString &url, const QString &filePath, const HttpProgress &progress,
+                   int timeoutMs) {
+    QSaveFile file(filePath);
+    if (!file.open(QIODevice::WriteOnly)) {
+        throw TxError(
+            QStringLiteral("Cannot create file \"%1\". %2").arg(filePath, file.errorString()),
+            QStringLiteral("EFCreateError"));
+    }
+    Transfer transfer;
+    transfer.progress = progress;
+    transfer.sink = [&file](const char *data, size_t size) {
+        return file.write(data, static_cast<qint64>(size)) == static_cast<qint64>(size);
+    };
+    try {
+        Perform(url, transfer, timeoutMs);
+    } catch (...) {
+        file.cancelWriting();
+        throw;
+    }
+    if (transfer.sinkFailed || !file.commit()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw TxError(QStringLiteral("Cannot write file \"%1\". %2").arg(filePath, reason),
+                      QStringLiteral("EFCreateError"));
+    }
+}

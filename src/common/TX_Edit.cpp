@@ -1,1 +1,130 @@
-// TX_Edit
+#include "common/TX_Edit.h"
+
+#include <QHash>
+#include <QTextBlock>
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+
+QTextDocument *SelectedResultMemo = nullptr;
+QColor ResultsFontColor = QColor(128, 128, 128);
+QString ResultString;
+
+namespace {
+
+ResultScroller &Scroller() {
+    static ResultScroller scroller;
+    return scroller;
+}
+
+// Panes inside a TResultBatch: how deep, and whether a line was written (so a scroll is due).
+struct OpenBatch {
+    int depth = 0;
+    bool written = false;
+};
+
+QHash<QTextDocument *, OpenBatch> &OpenBatches() {
+    static QHash<QTextDocument *, OpenBatch> batches;
+    return batches;
+}
+
+}  // namespace
+
+void WriteReport(const QString &ReportText) {
+    QTextDocument *const document = SelectedResultMemo;
+    if (document == nullptr) {
+        return;
+    }
+
+    QTextCharFormat format;
+    format.setForeground(ResultsFontColor);
+
+    // insertText would turn these into line breaks of their own; a line stays one line.
+    QString text;
+    text.reserve(ReportText.size() + 1);
+    for (const QChar c : ReportText) {
+        const bool lineBreak =
+            c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar::ParagraphSeparator;
+        text += lineBreak ? QLatin1Char(' ') : c;
+    }
+
+    QTextCursor cursor(document);
+    // Inside the edit block the move does not ask the layout for the caret's x position, which
+    // would lay out the pane once more per line.
+    cursor.beginEditBlock();
+    cursor.movePosition(QTextCursor::End);
+    // A line list appends "text + break" after a terminated last line, and "break + text" after
+    // one that is still open; either way no line already there changes. A single insertion
+    // keeps the document operations per line (each costs a walk of its block tree) to a minimum.
+    const bool lastLineOpen = cursor.block().length() > 1;
+    if (lastLineOpen) {
+        text.prepend(QChar::ParagraphSeparator);
+    } else {
+        text.append(QChar::ParagraphSeparator);
+    }
+    // Left to right, as the panes are. Without an explicit direction the layout scans a line's
+    // text for its direction every time it passes over that line, which on a long pane costs
+    // more than the line itself. New lines take the format of the line they are split from, so
+    // this is set once per pane.
+    if (cursor.blockFormat().layoutDirection() != Qt::LeftToRight) {
+        QTextBlockFormat direction;
+        direction.setLayoutDirection(Qt::LeftToRight);
+        cursor.mergeBlockFormat(direction);
+    }
+    cursor.insertText(text, format);
+    cursor.endEditBlock();
+
+    const auto batch = OpenBatches().find(document);
+    if (batch != OpenBatches().end()) {
+        batch->written = true;  // the pane is laid out, and so scrolled, when the batch ends
+    } else if (Scroller()) {
+        Scroller()(document);
+    }
+}
+
+TResultBatch::TResultBatch(QTextDocument *document)
+    : document_(document), cursor_(document != nullptr ? QTextCursor(document) : QTextCursor()) {
+    if (document_ != nullptr) {
+        ++OpenBatches()[document_].depth;
+        cursor_.beginEditBlock();
+    }
+}
+
+TResultBatch::~TResultBatch() {
+    if (document_ == nullptr) {
+        return;
+    }
+    cursor_.endEditBlock();
+    const auto batch = OpenBatches().find(document_);
+    if (batch == OpenBatches().end() || --batch->depth > 0) {
+        return;
+    }
+    const bool written = batch->written;
+    OpenBatches().erase(batch);
+    if (written && Scroller()) {
+        Scroller()(document_);
+    }
+}
+
+void WriteResult() {
+    WriteReport(ResultString);
+}
+
+void SetResultScroller(ResultScroller scroller) {
+    Scroller() = std::move(scroller);
+}
+
+QStringList PaneLines(const QTextDocument *document) {
+    QStringList lines;
+    if (document == nullptr) {
+        return lines;
+    }
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        lines << block.text();
+    }
+    if (!lines.isEmpty() && lines.last().isEmpty()) {
+        lines.removeLast();
+    }
+    return lines;
+}

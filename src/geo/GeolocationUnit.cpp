@@ -1,10 +1,220 @@
 #include "geo/GeolocationUnit.h"
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+#include "common/CommandGuard.h"
+#include "common/DataPaths.h"
+#include "common/Errors.h"
+#include "common/TX_Edit.h"
+#include "geo/MapPage.h"
+#include "lookup/DataUnit.h"
+#include "settings/SystemSettingsUnit.h"
+
 TGeolocationForm *GeolocationForm = nullptr;
+
+namespace {
+
+// The main window's address pane. Looked up by name: the map window is created before the main
+// window has been shown and never owns it.
+QTextEdit *AddressPane() {
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->objectName() == QLatin1String("MainMenuForm")) {
+            if (auto *pane = window->findChild<QTextEdit *>(QStringLiteral("AddressMemo"))) {
+                return pane;
+            }
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
 
 TGeolocationForm::TGeolocationForm(QWidget *parent) : QDialog(parent) {
     setObjectName(QStringLiteral("GeolocationForm"));
     setWindowTitle(QStringLiteral("Address Geolocation"));
+    resize(684, 441);
+    setMinimumSize(520, 320);
+    setAutoFillBackground(true);
+    QPalette background = palette();
+    background.setColor(QPalette::Window, QColor(62, 62, 62));
+    background.setColor(QPalette::WindowText, QColor(Qt::lightGray));
+    setPalette(background);
+
+    AddressPanel = new QWidget(this);
+    AddressPanel->setObjectName(QStringLiteral("AddressPanel"));
+    auto *top = new QHBoxLayout(AddressPanel);
+    top->setContentsMargins(6, 4, 6, 4);
+    AddressLabel = new QLabel(QStringLiteral("Google API key"), AddressPanel);
+    AddressLabel->setObjectName(QStringLiteral("AddressLabel"));
+    GoogleKeyEdit = new QLineEdit(AddressPanel);
+    GoogleKeyEdit->setObjectName(QStringLiteral("GoogleKeyEdit"));
+    GoogleKeyEdit->setFixedWidth(265);
+    AddAPIKeyButton = new QToolButton(AddressPanel);
+    AddAPIKeyButton->setObjectName(QStringLiteral("AddAPIKeyButton"));
+    AddAPIKeyButton->setFixedSize(20, 20);
+    AddAPIKeyButton->setText(QStringLiteral("+"));
+    AddAPIKeyButton->setToolTip(QStringLiteral("Add Google API key ..."));
+    FlagCheck = new QCheckBox(QStringLiteral("Use flag marker"), AddressPanel);
+    FlagCheck->setObjectName(QStringLiteral("FlagCheck"));
+    top->addWidget(AddressLabel);
+    top->addWidget(GoogleKeyEdit);
+    top->addWidget(AddAPIKeyButton);
+    top->addStretch(1);
+    top->addWidget(FlagCheck);
+
+    auto *browserArea = new QWidget(this);
+    browserArea->setObjectName(QStringLiteral("BrowserPanel"));
+    browserLayout_ = new QVBoxLayout(browserArea);
+    browserLayout_->setContentsMargins(0, 0, 0, 0);
+
+    auto *bottom = new QWidget(this);
+    auto *bottomLayout = new QHBoxLayout(bottom);
+    bottomLayout->setContentsMargins(6, 2, 6, 2);
+    auto *brand = new QLabel(QStringLiteral("TX Geolocation"), bottom);
+    brand->setStyleSheet(QStringLiteral("color: gray;"));
+    bottomLayout->addStretch(1);
+    bottomLayout->addWidget(brand);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(AddressPanel);
+    layout->addWidget(browserArea, 1);
+    layout->addWidget(bottom);
+
+    connect(AddAPIKeyButton, &QToolButton::clicked, this,
+            [this] { RunCommand(this, [this] { AddAPIKeyButtonClick(); }); });
+    connect(GoogleKeyEdit, &QLineEdit::returnPressed, this,
+            [this] { RunCommand(this, [this] { GoogleKeyEditKeyPress(QLatin1Char('\r')); }); });
+    connect(FlagCheck, &QCheckBox::clicked, this,
+            [this] { RunCommand(this, [this] { FlagCheckClick(); }); });
 }
 
-int TGeolocationForm::Execute() { return exec(); }
+int TGeolocationForm::Execute() {
+    SetBusy(true);
+    const int result = exec();
+    SetBusy(false);
+    return result;
+}
+
+void TGeolocationForm::showEvent(QShowEvent *event) {
+    QDialog::showEvent(event);
+    EnsureBrowser();
+    // Queued, so that the window is on screen before the lookups start.
+    QTimer::singleShot(0, this, [this] { RunCommand(this, [this] { FormShow(); }); });
+}
+
+void TGeolocationForm::EnsureBrowser() {
+    if (WB != nullptr) {
+        return;
+    }
+    WB = new QWebEngineView(this);
+    WB->setObjectName(QStringLiteral("WB"));
+    QWebEngineSettings *settings = WB->settings();
+    // The page comes from memory with a file:// base (for the marker images) and loads the map
+    // script from the web; without this the script never arrives.
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    settings->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
+    browserLayout_->addWidget(WB);
+    connect(WB, &QWebEngineView::loadFinished, this, [this] { WBDocumentComplete(); });
+}
+
+void TGeolocationForm::FormShow() {
+    GoogleKey.clear();
+    if (SystemSettings != nullptr) {
+        SystemSettings->LoadPingSettingsActionExecute();
+    }
+    GoogleKeyEdit->setText(GoogleKey);
+    if (GoogleKey.isEmpty() || !StartGeolocation) {
+        ShowPublicMap();
+        return;
+    }
+    ResultsGeolocationActionExecute();
+}
+
+void TGeolocationForm::ShowPublicMap() {
+    EnsureBrowser();
+    WB->setUrl(QUrl(PublicMapUrl()));
+}
+
+QString TGeolocationForm::GetAddress(const QString &S) const {
+    return PaneLineAddress(S);
+}
+
+QString TGeolocationForm::GetIPAddress(const QString &S) const {
+    return PaneLineIPv4(S);
+}
+
+void TGeolocationForm::ResultsGeolocationActionExecute() {
+    if (PingDataModule == nullptr) {
+        throw TxError(QStringLiteral("The data module is not available."));
+    }
+    const QTextEdit *pane = AddressPane();
+    const QStringList lines = pane != nullptr ? PaneLines(pane->document()) : QStringList();
+    const auto lookup = [](const QString &ipv4, QString *latitude, QString *longitude) {
+        PingDataModule->GetStatus = false;
+        PingDataModule->GetGeolocationInfo(ipv4);
+        // The lookup blocks until it has ended, so the flag is already set here.
+        *latitude = PingDataModule->Latitude;
+        *longitude = PingDataModule->Longitude;
+    };
+    const QString page = BuildMapPage(lines, FlagCheck->isChecked(), GoogleKey,
+                                      PingDataModule->PingGeolocation, lookup);
+    AddressesGeolocation(page);
+}
+
+void TGeolocationForm::AddressesGeolocation(const QString &HTMLCode) {
+    EnsureBrowser();
+    WB->setHtml(HTMLCode, QUrl::fromLocalFile(ImagesFolder()));
+}
+
+void TGeolocationForm::AddAPIKeyButtonClick() {
+    GoogleKey = GoogleKeyEdit->text();
+    if (SystemSettings != nullptr) {
+        SystemSettings->SavePingSettingsActionExecute();
+    }
+}
+
+void TGeolocationForm::GoogleKeyEditKeyPress(QChar Key) {
+    if (Key == QLatin1Char('\r')) {
+        AddAPIKeyButtonClick();
+    }
+}
+
+void TGeolocationForm::FlagCheckClick() {
+    SetBusy(true);
+    try {
+        ResultsGeolocationActionExecute();
+    } catch (...) {
+        SetBusy(false);  // no page comes to clear it
+        throw;
+    }
+}
+
+void TGeolocationForm::WBDocumentComplete() {
+    SetBusy(false);
+}
+
+void TGeolocationForm::SetBusy(bool busy) {
+    if (busy == busy_) {
+        return;
+    }
+    busy_ = busy;
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}

@@ -1,9 +1,74 @@
 #include "lookup/DataUnit.h"
 
+#include <QApplication>
+#include <QTextEdit>
+#include <QWidget>
+
+#include "common/BlockingCall.h"
+#include "common/Errors.h"
+#include "geo/MapPage.h"
+#include "lookup/Geolocation.h"
+#include "lookup/WhoisZones.h"
+
 TPingDataModule *PingDataModule = nullptr;
 
-TPingDataModule::TPingDataModule(QObject *parent) : QObject(parent) {
+TPingDataModule::TPingDataModule(QObject *parent)
+    : QObject(parent), PingGeolocation(PingGeolocationTemplate()), GoogleMap(GoogleMapTemplate()) {
     setObjectName(QStringLiteral("PingDataModule"));
 }
 
-void TPingDataModule::CreateWhoIsServerList() {}
+void TPingDataModule::CreateWhoIsServerList() {
+    // Looked up by name: the data module is created before, and lives apart from, the window.
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->objectName() != QLatin1String("MainMenuForm")) {
+            continue;
+        }
+        if (auto *memo = window->findChild<QTextEdit *>(QStringLiteral("TempMemo"))) {
+            CreateWhoIsServerList(memo->toPlainText());
+            return;
+        }
+    }
+    CreateWhoIsServerList(WhoisZoneTable());
+}
+
+void TPingDataModule::CreateWhoIsServerList(const QString &zoneTable) {
+    WhoIsServerList = WhoisReplyLines(zoneTable);
+}
+
+QString TPingDataModule::GetZona(const QString &URL) const {
+    return WhoisZone(URL);
+}
+
+QString TPingDataModule::GetRIPE(const QString &URL) {
+    if (!WhoisZoneListed(WhoIsServerList, GetZona(URL))) {
+        return QString::fromLatin1(kWhoisNoResults);
+    }
+    const QStringList serverList = WhoIsServerList;
+    const QString server = WhoisServerAddress();
+    const int timeout = WhoisTimeOut;
+    return RunBlocking([&] { return WhoisLookup(serverList, URL, server, timeout); });
+}
+
+void TPingDataModule::GetGeolocationInfo(const QString &IpAddress) {
+    GetError.clear();
+    TGeolocationInfo info;
+    try {
+        const int timeout = HttpTimeOut;
+        info = RunBlocking([&] { return LookUpGeolocation(IpAddress, timeout); });
+    } catch (const TxError &error) {
+        GetError = GeolocationErrorText(error.ClassName(), error.Message());
+    } catch (const std::exception &error) {
+        GetError = GeolocationErrorText(QStringLiteral("Exception"), ErrorText(error));
+    }
+    // A failed lookup leaves every field empty (info is still blank), so that no marker lands on
+    // the previous address's place.
+    CountryCode = info.CountryCode;
+    CountryName = info.CountryName;
+    RegionCode = info.RegionCode;
+    RegionName = info.RegionName;
+    City = info.City;
+    ZipCode = info.ZipCode;
+    Latitude = info.Latitude;
+    Longitude = info.Longitude;
+    GetStatus = true;
+}

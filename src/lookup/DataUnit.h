@@ -1,19 +1,66 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <QStringList>
 
-// The shared data module: WHOIS client and zone table, HTTP client, geolocation result fields.
+#include "common/HttpClient.h"
+#include "lookup/Whois.h"
+
+// The shared data module: the WHOIS zone table and lookup, the geolocation lookup with its result
+// fields, and the two map page templates.
 class TPingDataModule final : public QObject {
     Q_OBJECT
 
-public:
+  public:
     explicit TPingDataModule(QObject *parent = nullptr);
 
-    // Fills WhoIsServerList from the zone table held in the main window's TempMemo.
+    // Fills WhoIsServerList with the whole text of the main window's hidden TempMemo (found by its
+    // object name), one entry per line. Without a main window the built-in zone table is used.
     void CreateWhoIsServerList();
 
+    // Fills WhoIsServerList with the lines of `zoneTable`.
+    void CreateWhoIsServerList(const QString &zoneTable);
+
+    // Returns the zone of an address text: everything after its first "."; a text without "." is
+    // its own zone.
+    QString GetZona(const QString &URL) const;
+
+    // Returns the WHOIS server's reply about the IPv4 address of `URL`, or "No results." when the
+    // zone of `URL` occurs nowhere in WhoIsServerList (then nothing goes over the network). The
+    // resolution and the query run through RunBlocking. Throws TxError when the WHOIS server
+    // cannot be reached or does not answer within WhoisTimeOut.
+    QString GetRIPE(const QString &URL);
+
+    // Asks the geolocation service about `IpAddress` and stores the answer in the eight place
+    // fields, with GetError empty. A failed lookup raises nothing: it empties the eight fields and
+    // sets GetError to "Error <class> [ <message> ]". Either way GetStatus is true afterwards.
+    // The request runs through RunBlocking.
+    void GetGeolocationInfo(const QString &IpAddress);
+
+    // The zone table, one line per zone.
     QStringList WhoIsServerList;
+
+    // Time-outs of the WHOIS query and of the geolocation request, in milliseconds.
+    int WhoisTimeOut = kWhoisTimeoutMs;
+    int HttpTimeOut = kHttpTimeoutMs;
+
+    // The result of the last geolocation lookup.
+    QString CountryCode;
+    QString CountryName;
+    QString RegionCode;
+    QString RegionName;
+    QString City;
+    QString ZipCode;
+    QString Latitude;
+    QString Longitude;
+    QString GetError;
+    bool GetStatus = false;
+
+    // The map page templates, lines joined by CR LF: the page for located addresses, and the
+    // trace page.
+    QString PingGeolocation;
+    QString GoogleMap;
 };
 
 extern TPingDataModule *PingDataModule;

@@ -1,10 +1,449 @@
 #include "reports/FileManager.h"
 
+#include <QAbstractFileIconProvider>
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QSplitter>
+#include <QStyle>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
 TLocalFile *LocalFile = nullptr;
+
+namespace {
+
+const QColor kBackground(62, 62, 62);
+const QColor kPaneBackground(46, 46, 46);
+const QColor kText(200, 200, 200);
+const QColor kHighlight(90, 110, 140);
+
+// The two bitmap buttons: a tick for OK and a cross for Cancel, drawn here so that the window
+// needs no picture files.
+QIcon ButtonIcon(bool ok) {
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(ok ? QColor(120, 200, 120) : QColor(220, 110, 100), 2.4, Qt::SolidLine,
+                        Qt::RoundCap, Qt::RoundJoin));
+    if (ok) {
+        QPainterPath tick;
+        tick.moveTo(3, 8.5);
+        tick.lineTo(6.5, 12);
+        tick.lineTo(13, 4);
+        painter.drawPath(tick);
+    } else {
+        painter.drawLine(QPointF(4, 4), QPointF(12, 12));
+        painter.drawLine(QPointF(12, 4), QPointF(4, 12));
+    }
+    return QIcon(pixmap);
+}
+
+QLabel *Heading(const QString &text, const QString &name, QWidget *parent) {
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setContentsMargins(4, 3, 4, 3);
+    return label;
+}
+
+QFrame *Separator(QWidget *parent) {
+    auto *line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    QPalette pal = line->palette();
+    pal.setColor(QPalette::WindowText, QColor(80, 80, 80));
+    line->setPalette(pal);
+    return line;
+}
+
+// Folder and file pictures from the window's style: the desktop's icon theme may be missing
+// (it is on a bare X server), and then folders and files would look alike.
+class StyleIconProvider final : public QAbstractFileIconProvider {
+  public:
+    QIcon icon(IconType type) const override {
+        QStyle *style = QApplication::style();
+        switch (type) {
+            case Folder:
+                return style->standardIcon(QStyle::SP_DirIcon);
+            case Drive:
+                return style->standardIcon(QStyle::SP_DriveHDIcon);
+            case Computer:
+                return style->standardIcon(QStyle::SP_ComputerIcon);
+            default:
+                return style->standardIcon(QStyle::SP_FileIcon);
+        }
+    }
+
+    QIcon icon(const QFileInfo &info) const override {
+        if (info.isRoot()) {
+            return icon(Drive);
+        }
+        return icon(info.isDir() ? Folder : File);
+    }
+};
+
+// Shared by every model and never destroyed before them: the models' gatherer thread may still
+// ask it for a picture while a window goes away.
+QAbstractFileIconProvider *IconProvider() {
+    static StyleIconProvider *provider = new StyleIconProvider;
+    return provider;
+}
+
+}  // namespace
 
 TLocalFile::TLocalFile(QWidget *parent) : QDialog(parent) {
     setObjectName(QStringLiteral("LocalFile"));
     setWindowTitle(QStringLiteral("File Manager"));
+    BuildWindow();
 }
 
-int TLocalFile::Execute() { return exec(); }
+void TLocalFile::BuildWindow() {
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, kBackground);
+    pal.setColor(QPalette::WindowText, kText);
+    pal.setColor(QPalette::Base, kPaneBackground);
+    pal.setColor(QPalette::AlternateBase, kBackground);
+    pal.setColor(QPalette::Text, kText);
+    pal.setColor(QPalette::Button, kBackground);
+    pal.setColor(QPalette::ButtonText, kText);
+    pal.setColor(QPalette::Highlight, kHighlight);
+    pal.setColor(QPalette::HighlightedText, Qt::white);
+    pal.setColor(QPalette::Disabled, QPalette::Text, QColor(130, 130, 130));
+    setPalette(pal);
+    setAutoFillBackground(true);
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(11);
+    setFont(font);
+    resize(720, 397);
+
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+
+    DirectoryLabel = new QLabel(this);
+    DirectoryLabel->setObjectName(QStringLiteral("DirectoryLabel"));
+    DirectoryLabel->setMinimumHeight(24);
+    DirectoryLabel->setContentsMargins(8, 4, 8, 4);
+    DirectoryLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    outer->addWidget(DirectoryLabel);
+    outer->addWidget(Separator(this));
+
+    splitter_ = new QSplitter(Qt::Horizontal, this);
+    splitter_->setHandleWidth(7);
+    splitter_->setChildrenCollapsible(false);
+
+    auto *treePanel = new QWidget(splitter_);
+    auto *treeLayout = new QVBoxLayout(treePanel);
+    treeLayout->setContentsMargins(4, 4, 0, 4);
+    treeLayout->setSpacing(2);
+    RzLabel3 = Heading(QStringLiteral("Select folder"), QStringLiteral("RzLabel3"), treePanel);
+    treeLayout->addWidget(RzLabel3);
+
+    treeModel_ = new QFileSystemModel(this);
+    treeModel_->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot | QDir::Hidden);
+    treeModel_->setIconProvider(IconProvider());
+    treeModel_->setRootPath(QStringLiteral("/"));
+    ShellTree = new QTreeView(treePanel);
+    ShellTree->setObjectName(QStringLiteral("ShellTree"));
+    ShellTree->setModel(treeModel_);
+    ShellTree->setHeaderHidden(true);
+    for (int column = 1; column < treeModel_->columnCount(); ++column) {
+        ShellTree->hideColumn(column);
+    }
+    ShellTree->setSelectionMode(QAbstractItemView::SingleSelection);
+    ShellTree->setDragEnabled(true);
+    ShellTree->setAnimated(false);
+    ShellTree->setIconSize(QSize(16, 16));
+    // Long folder names scroll sideways instead of being cut short.
+    ShellTree->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    ShellTree->header()->setStretchLastSection(false);
+    ShellTree->setSortingEnabled(true);
+    ShellTree->sortByColumn(0, Qt::AscendingOrder);
+    treeLayout->addWidget(ShellTree);
+
+    CentralPanel = new QWidget(splitter_);
+    CentralPanel->setObjectName(QStringLiteral("CentralPanel"));
+    auto *listLayout = new QVBoxLayout(CentralPanel);
+    listLayout->setContentsMargins(0, 4, 4, 4);
+    listLayout->setSpacing(2);
+    FileTypeLabel =
+        Heading(QStringLiteral("Select file"), QStringLiteral("FileTypeLabel"), CentralPanel);
+    listLayout->addWidget(FileTypeLabel);
+
+    listModel_ = new QFileSystemModel(this);
+    listModel_->setFilter(QDir::Files | QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    listModel_->setIconProvider(IconProvider());
+    listModel_->setNameFilterDisables(false);
+    listModel_->setNameFilters({QStringLiteral("*.txt")});
+    LocalFileList = new QListView(CentralPanel);
+    LocalFileList->setObjectName(QStringLiteral("LocalFileList"));
+    LocalFileList->setModel(listModel_);
+    LocalFileList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    LocalFileList->setDragEnabled(true);
+    LocalFileList->setUniformItemSizes(true);
+    LocalFileList->setIconSize(QSize(16, 16));
+    listModel_->sort(0, Qt::AscendingOrder);
+    // Nothing is shown until a folder is chosen in the tree.
+    LocalFileList->setRootIndex(listModel_->index(QString()));
+    listLayout->addWidget(LocalFileList);
+
+    splitter_->addWidget(treePanel);
+    splitter_->addWidget(CentralPanel);
+    splitter_->setStretchFactor(0, 1);
+    splitter_->setStretchFactor(1, 1);
+    splitter_->setSizes({720 - 413 - 7, 413});
+    outer->addWidget(splitter_, 1);
+
+    auto *bottom = new QWidget(this);
+    outer->addWidget(Separator(this));
+    auto *bottomLayout = new QHBoxLayout(bottom);
+    bottomLayout->setContentsMargins(8, 5, 8, 6);
+    bottomLayout->setSpacing(6);
+    AddressLabel = new QLabel(QStringLiteral("File Name"), bottom);
+    AddressLabel->setObjectName(QStringLiteral("AddressLabel"));
+    FileNameEdit = new QLineEdit(bottom);
+    FileNameEdit->setObjectName(QStringLiteral("FileNameEdit"));
+    AddressLabel->setBuddy(FileNameEdit);
+    bottomLayout->addWidget(AddressLabel);
+    bottomLayout->addWidget(FileNameEdit, 1);
+    bottomLayout->addSpacing(12);
+
+    LocalFileActionList = new QActionGroup(this);
+    LocalFileActionList->setObjectName(QStringLiteral("LocalFileActionList"));
+    LocalFileActionList->setExclusive(false);
+    OKAction = new QAction(ButtonIcon(true), QString(), this);
+    OKAction->setObjectName(QStringLiteral("OKAction"));
+    OKAction->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    OKAction->setShortcutContext(Qt::WindowShortcut);
+    OKAction->setProperty("category", QStringLiteral("[ LOCAL FILE ]"));
+    CancelAction = new QAction(ButtonIcon(false), QString(), this);
+    CancelAction->setObjectName(QStringLiteral("CancelAction"));
+    CancelAction->setShortcut(QKeySequence(Qt::Key_Escape));
+    CancelAction->setShortcutContext(Qt::WindowShortcut);
+    CancelAction->setProperty("category", QStringLiteral("[ LOCAL FILE ]"));
+    LocalFileActionList->addAction(OKAction);
+    LocalFileActionList->addAction(CancelAction);
+    addAction(OKAction);
+    addAction(CancelAction);
+
+    ProcessLabel = new QLabel(QStringLiteral("Save file"), bottom);
+    ProcessLabel->setObjectName(QStringLiteral("ProcessLabel"));
+    RzBmpButton2 = new QToolButton(bottom);
+    RzBmpButton2->setObjectName(QStringLiteral("RzBmpButton2"));
+    RzBmpButton2->setDefaultAction(OKAction);
+    RzBmpButton2->setFixedSize(20, 20);
+    RzBmpButton2->setAutoRaise(true);
+    RzLabel4 = new QLabel(QStringLiteral("Cancel"), bottom);
+    RzLabel4->setObjectName(QStringLiteral("RzLabel4"));
+    RzBmpButton3 = new QToolButton(bottom);
+    RzBmpButton3->setObjectName(QStringLiteral("RzBmpButton3"));
+    RzBmpButton3->setDefaultAction(CancelAction);
+    RzBmpButton3->setFixedSize(20, 20);
+    RzBmpButton3->setAutoRaise(true);
+    bottomLayout->addWidget(ProcessLabel);
+    bottomLayout->addWidget(RzBmpButton2);
+    bottomLayout->addSpacing(10);
+    bottomLayout->addWidget(RzLabel4);
+    bottomLayout->addWidget(RzBmpButton3);
+    outer->addWidget(bottom);
+
+    // Selection, not the current item: the view makes its first row current when it gets the
+    // focus, and that must not choose a folder for the user.
+    connect(ShellTree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { ShellTreeGetSelectedIndex(); });
+    connect(LocalFileList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TLocalFile::ListSelectionChanged);
+    connect(LocalFileList, &QListView::activated, this, &TLocalFile::ListActivated);
+    connect(OKAction, &QAction::triggered, this, [this] { OKActionExecute(); });
+    connect(CancelAction, &QAction::triggered, this, [this] { CancelActionExecute(); });
+    connect(FileNameEdit, &QLineEdit::returnPressed, this, [this] { FileNameEditKeyPress(); });
+
+    // Open the tree down to the home folder so that the user starts near their files; nothing is
+    // selected, so no folder is chosen until the user picks one.
+    const QModelIndex home = treeModel_->index(QDir::homePath());
+    for (QModelIndex level = home.parent(); level.isValid(); level = level.parent()) {
+        ShellTree->expand(level);
+    }
+    ShellTree->scrollTo(home);
+}
+
+bool TLocalFile::Execute() {
+    // A caller busy with a wait cursor must not leave it over the window.
+    const bool overridden = QApplication::overrideCursor() != nullptr;
+    if (overridden) {
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+    }
+    const int result = exec();
+    if (overridden) {
+        QApplication::restoreOverrideCursor();
+    }
+    return result == mrOk;
+}
+
+bool TLocalFile::SelectFolder(const QString &path) {
+    const QFileInfo info(path);
+    if (!info.isDir()) {
+        return false;
+    }
+    const QModelIndex index = treeModel_->index(info.absoluteFilePath());
+    if (!index.isValid()) {
+        return false;
+    }
+    for (QModelIndex level = index.parent(); level.isValid(); level = level.parent()) {
+        ShellTree->expand(level);
+    }
+    ShellTree->setCurrentIndex(index);
+    ShellTree->scrollTo(index);
+    // Selecting the node that is already current raises no change; show it all the same.
+    ShellTreeGetSelectedIndex();
+    return true;
+}
+
+QString TLocalFile::FileFilter() const {
+    const QStringList filters = listModel_->nameFilters();
+    return filters.isEmpty() ? QString() : filters.first();
+}
+
+void TLocalFile::showEvent(QShowEvent *event) {
+    FormShow();
+    if (!placed_) {
+        // Centred on the screen the first time; later the window opens where the user left it.
+        placed_ = true;
+        if (const QScreen *screen = this->screen()) {
+            QRect frame(QPoint(0, 0), size());
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+    QDialog::showEvent(event);
+}
+
+void TLocalFile::FormShow() {
+    FileNameEdit->clear();
+    struct Mode {
+        const char *filter;
+        bool load;
+        const char *fileType;  // load modes only
+        bool clearFileName;
+    };
+    static const Mode modes[] = {
+        {"*.txt", true, "Select text [*.txt] file", false},
+        {"*.rtf", false, nullptr, false},
+        {"*.pdf", false, nullptr, true},
+        {"*.rtf", false, nullptr, true},
+        {"*.html", false, nullptr, false},
+        {"*.rtf", true, "Select RTF [*.rtf] file", false},
+    };
+    if (FunctionIndex < 1 || FunctionIndex > 6) {
+        return;
+    }
+    const Mode &mode = modes[FunctionIndex - 1];
+    listModel_->setNameFilters({QString::fromLatin1(mode.filter)});
+    ProcessLabel->setText(mode.load ? QStringLiteral("Load file") : QStringLiteral("Save file"));
+    if (mode.load) {
+        FileTypeLabel->setText(QString::fromLatin1(mode.fileType));
+    }
+    FileNameEdit->setReadOnly(mode.load);
+    if (mode.clearFileName) {
+        FileName = FileNameEdit->text();
+    }
+}
+
+void TLocalFile::ShellTreeGetSelectedIndex() {
+    const QModelIndexList selected = ShellTree->selectionModel()->selectedRows();
+    if (selected.isEmpty()) {
+        return;
+    }
+    const QString path = treeModel_->filePath(selected.first());
+    {
+        // Leaving the old folder unselects its items; that is no choice of the user's.
+        const QSignalBlocker blocker(LocalFileList->selectionModel());
+        LocalFileList->clearSelection();
+    }
+    LocalFileList->viewport()->update();
+    LocalFileList->setRootIndex(listModel_->setRootPath(path));
+    DirectoryLabel->setText(path);
+}
+
+void TLocalFile::ListSelectionChanged(const QItemSelection &selected,
+                                      const QItemSelection &deselected) {
+    // Unselecting an item counts as well: Ctrl-clicking a file off still leaves its name.
+    for (const QItemSelection *items : {&deselected, &selected}) {
+        for (const QModelIndex &index : items->indexes()) {
+            if (index.column() == 0) {
+                LocalFileListSelectItem(index);
+            }
+        }
+    }
+}
+
+void TLocalFile::LocalFileListSelectItem(const QModelIndex &item) {
+    if (!item.isValid()) {
+        return;
+    }
+    if (listModel_->isDir(item)) {
+        DirectoryLabel->setText(listModel_->filePath(item));
+    } else {
+        FileNameEdit->setText(listModel_->fileName(item));
+    }
+}
+
+void TLocalFile::ListActivated(const QModelIndex &item) {
+    if (!item.isValid()) {
+        return;
+    }
+    if (listModel_->isDir(item)) {
+        SelectFolder(listModel_->filePath(item));
+    } else {
+        FileNameEdit->setText(listModel_->fileName(item));
+        OKActionExecute();
+    }
+}
+
+void TLocalFile::OKActionExecute() {
+    QString extension = FileFilter();
+    extension.remove(QLatin1Char('*'));
+    QString name = FileNameEdit->text();
+    if (!name.endsWith(extension, Qt::CaseInsensitive)) {
+        name += extension;
+    }
+    // Without a chosen folder there is no path: a leading "/" alone would point into the root
+    // folder, which nobody picked.
+    const QString folder = DirectoryLabel->text();
+    if (folder.isEmpty()) {
+        FileName.clear();
+    } else if (folder.endsWith(QLatin1Char('/'))) {
+        FileName = folder + name;
+    } else {
+        FileName = folder + QLatin1Char('/') + name;
+    }
+    done(mrOk);
+}
+
+void TLocalFile::CancelActionExecute() {
+    done(mrCancel);
+}
+
+void TLocalFile::FileNameEditKeyPress() {
+    OKActionExecute();
+}
+
+void TLocalFile::reject() {
+    done(mrCancel);
+}

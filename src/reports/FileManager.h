@@ -1,15 +1,112 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
+#include <QtGlobal>
 
+class QAction;
+class QActionGroup;
+class QFileSystemModel;
+class QItemSelection;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QModelIndex;
+class QSplitter;
+class QToolButton;
+class QTreeView;
+class QWidget;
+
+// The program's own file window ("File Manager"): a folder tree, a list of the chosen folder's
+// files filtered to one type, a bar with the chosen folder's path and a file-name edit.
+//
+// A caller sets FunctionIndex (and may set the window title), calls Execute, and after OK reads
+// either FileName or DirectoryLabel->text() and FileNameEdit->text(). One instance serves every
+// call, so the chosen folder, the tree position, the list's filter, FileName, FunctionIndex and
+// the window title carry over from one call to the next.
+//
+// Modes (FunctionIndex):
+//   1  load  "*.txt"   name picked from the list (edit read-only)
+//   2  save  "*.rtf"   name typed
+//   3  save  "*.pdf"   name typed; FileName emptied on showing
+//   4  save  "*.rtf"   name typed; FileName emptied on showing
+//   5  save  "*.html"  name typed
+//   6  load  "*.rtf"   name picked from the list (edit read-only)
+//   other              only the edit is emptied; everything else stays
 class TLocalFile final : public QDialog {
     Q_OBJECT
 
-public:
+  public:
+    // Modal results of the window.
+    static constexpr int mrOk = 1;
+    static constexpr int mrCancel = 2;
+
     explicit TLocalFile(QWidget *parent = nullptr);
 
-    // Shows the window modally; returns its modal result.
-    int Execute();
+    // Shows the window modally with the mode in FunctionIndex; returns true exactly when it was
+    // closed with OK. ModalResult() then tells OK (1) from Cancel (2); closing the window by its
+    // frame or Esc counts as Cancel.
+    bool Execute();
+
+    // The modal result of the last Execute: mrOk, or mrCancel.
+    int ModalResult() const { return result(); }
+
+    // The mode of the next Execute (see the class comment); keeps its value between calls.
+    quint16 FunctionIndex = 0;
+
+    // Set by OK: DirectoryLabel text + "/" (unless the folder already ends with one) +
+    // FileNameEdit text + the mode's extension (only when the name does not already end with
+    // it, in any letter case). Empty when no folder was chosen: there is no path then. Emptied
+    // on showing in modes 3 and 4; otherwise kept from the last OK.
+    QString FileName;
+
+    // Selects `path` in the folder tree (and so shows it in DirectoryLabel and the list), as if
+    // the user had clicked it. Returns false when it is not an existing folder.
+    bool SelectFolder(const QString &path);
+
+    // The wildcard pattern the file list currently shows ("*.txt" until a mode sets one).
+    QString FileFilter() const;
+
+    // Handlers.
+    void FormShow();
+    void ShellTreeGetSelectedIndex();
+    void LocalFileListSelectItem(const QModelIndex &item);
+    void OKActionExecute();
+    void CancelActionExecute();
+    void FileNameEditKeyPress();
+
+    // Components (object names as the members).
+    QLabel *DirectoryLabel = nullptr;
+    QLabel *RzLabel3 = nullptr;  // "Select folder"
+    QTreeView *ShellTree = nullptr;
+    QWidget *CentralPanel = nullptr;
+    QLabel *FileTypeLabel = nullptr;
+    QListView *LocalFileList = nullptr;
+    QLabel *AddressLabel = nullptr;  // "File Name"
+    QLineEdit *FileNameEdit = nullptr;
+    QLabel *ProcessLabel = nullptr;
+    QToolButton *RzBmpButton2 = nullptr;  // OK
+    QLabel *RzLabel4 = nullptr;           // "Cancel"
+    QToolButton *RzBmpButton3 = nullptr;  // Cancel
+    QActionGroup *LocalFileActionList = nullptr;
+    QAction *OKAction = nullptr;
+    QAction *CancelAction = nullptr;
+
+  public slots:
+    void reject() override;
+
+  protected:
+    void showEvent(QShowEvent *event) override;
+
+  private:
+    void BuildWindow();
+    void ListSelectionChanged(const QItemSelection &selected, const QItemSelection &deselected);
+    void ListActivated(const QModelIndex &item);
+
+    bool placed_ = false;
+    QFileSystemModel *treeModel_ = nullptr;
+    QFileSystemModel *listModel_ = nullptr;
+    QSplitter *splitter_ = nullptr;
 };
 
 extern TLocalFile *LocalFile;

@@ -1,1 +1,130 @@
-// Report body.
+#include "reports/ReportBody.h"
+
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocumentFragment>
+
+QString ReportRuleLine() { return QString(92, QLatin1Char('_')); }
+
+ReportLineStyle ClassifyReportLine(const QString &line) {
+    ReportLineStyle style;
+    style.text = line;
+    style.format.setFontFamilies({QStringLiteral("Arial")});
+    style.format.setFontPointSize(12);
+    style.format.setFontWeight(QFont::Normal);
+    style.format.setFontItalic(false);
+    style.format.setFontUnderline(false);
+    style.format.setFontStrikeOut(false);
+    style.format.setForeground(QColor(54, 54, 54));
+
+    // Case-sensitive on purpose: the words are those the ping run writes, and a host name that
+    // merely contains "date" in lower case must not change the look of its reply line.
+    if (line.contains(QLatin1String("Date"))) {
+        style.format.setFontPointSize(10);
+        style.emptyLinesAfter = 1;
+    }
+    if (line.contains(QLatin1String("Pinging")) || line.contains(QLatin1String("statistics")) ||
+        line.contains(QLatin1String("round"))) {
+        style.format.setFontWeight(QFont::Bold);
+    }
+    if (line.contains(QLatin1String("Reply"))) {
+        style.text = QStringLiteral("  ") + line;
+    }
+    if (line.contains(QLatin1String("Minimum"))) {
+        style.emptyLinesAfter += 2;
+        style.ruleAfter = true;
+    }
+    return style;
+}
+
+QStringList PaneLines(const QTextDocument &pane) {
+    QStringList lines;
+    for (QTextBlock block = pane.begin(); block.isValid(); block = block.next()) {
+        // A soft line break inside a paragraph starts a new visible line as well.
+        const QString text = block.text();
+        if (text.contains(QChar::LineSeparator)) {
+            lines.append(text.split(QChar::LineSeparator));
+        } else {
+            lines.append(text);
+        }
+    }
+    if (!lines.isEmpty() && lines.constLast().isEmpty()) {
+        lines.removeLast();
+    }
+    return lines;
+}
+
+void BuildReportBody(const QStringList &lines, QTextDocument &body) {
+    body.clear();
+    QTextCursor cursor(&body);
+    QTextBlockFormat paragraph;
+    paragraph.setRightMargin(0);
+    bool first = true;
+    const auto append = [&](const QString &text, const QTextCharFormat &format) {
+        // Added as plain text with an explicit format: HTML would collapse the double blanks
+        // of the reply lines.
+        if (first) {
+            cursor.setBlockFormat(paragraph);
+            cursor.setBlockCharFormat(format);
+            first = false;
+        } else {
+            cursor.insertBlock(paragraph, format);
+        }
+        cursor.insertText(text, format);
+    };
+    for (const QString &line : lines) {
+        const ReportLineStyle style = ClassifyReportLine(line);
+        append(style.text, style.format);
+        int emptyLines = style.emptyLinesAfter;
+        for (int i = 0; i < emptyLines; ++i) {
+            append(QString(), style.format);
+        }
+        if (style.ruleAfter) {
+            // The rule is wider than the body; kept on one line and cut at the body's edge it
+            // reads as a rule across the page instead of a line and a stub.
+            QTextBlockFormat rule = paragraph;
+            rule.setNonBreakableLines(true);
+            cursor.insertBlock(rule, style.format);
+            cursor.insertText(ReportRuleLine(), style.format);
+            append(QString(), style.format);
+        }
+    }
+}
+
+TPingDataSet::TPingDataSet() { resultData_.setUndoRedoEnabled(false); }
+
+void TPingDataSet::WriteResultData(const QTextDocument &body) {
+    ReplaceDocumentContent(body, resultData_);
+    hasRecord_ = true;
+}
+
+TPingDataSet &PingDataSet() {
+    static TPingDataSet dataSet;
+    return dataSet;
+}
+
+void CreateReportBody(const QTextDocument &resultsPane, QTextDocument &scratch,
+                      TPingDataSet &store) {
+    BuildReportBody(PaneLines(resultsPane), scratch);
+    store.WriteResultData(scratch);
+}
+
+void ReplaceDocumentContent(const QTextDocument &source, QTextDocument &target) {
+    if (&source == &target) {
+        return;
+    }
+    target.clear();
+    target.setDefaultFont(source.defaultFont());
+    if (source.isEmpty()) {
+        return;
+    }
+    QTextCursor all(const_cast<QTextDocument *>(&source));
+    all.select(QTextCursor::Document);
+    // Inserting a fragment merges its first paragraph into the one at the cursor, so that
+    // paragraph's own formats are carried over first.
+    const QTextBlock firstBlock = source.begin();
+    QTextCursor cursor(&target);
+    cursor.setBlockFormat(firstBlock.blockFormat());
+    cursor.setBlockCharFormat(firstBlock.charFormat());
+    cursor.insertFragment(all.selection());
+}

@@ -1,10 +1,594 @@
 #include "reports/ReportUnit.h"
 
+#include <QAction>
+#include <QActionGroup>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPageSetupDialog>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPrintDialog>
+#include <QShowEvent>
+#include <QTextDocument>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "common/CommandGuard.h"
+#include "common/DesktopOpen.h"
+#include "common/Errors.h"
+#include "reports/FileManager.h"
+#include "reports/ReportBody.h"
+#include "reports/ReportExport.h"
+#include "reports/ReportPreview.h"
+#include "reports/ResultFiles.h"
+
 TReportForm *ReportForm = nullptr;
 
-TReportForm::TReportForm(QWidget *parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("ReportForm"));
-    setWindowTitle(QStringLiteral("Tarvex Report"));
+namespace {
+
+const QColor kBackground(62, 62, 62);
+const QColor kText(200, 200, 200);
+// The header lines of a saved body take the face and colour of the hidden scratch editor.
+const QColor kHeaderColor(128, 128, 128);
+const QString kHeaderFamily = QStringLiteral("Tahoma");
+
+// Small drawn button pictures, so the window needs no picture files: a label on a coloured
+// page, or a simple glyph.
+QIcon BadgeIcon(const QString &text, const QColor &color) {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath page;
+    page.moveTo(6, 2);
+    page.lineTo(21, 2);
+    page.lineTo(27, 8);
+    page.lineTo(27, 30);
+    page.lineTo(6, 30);
+    page.closeSubpath();
+    painter.fillPath(page, QColor(235, 235, 235));
+    painter.setPen(QPen(QColor(150, 150, 150), 1));
+    painter.drawPath(page);
+    painter.fillRect(QRectF(2, 14, 26, 11), color);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(text.size() > 3 ? 7 : 8);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(QRectF(2, 14, 26, 11), Qt::AlignCenter, text);
+    return QIcon(pixmap);
 }
 
-int TReportForm::Execute() { return exec(); }
+QIcon GlyphIcon(const QString &glyph, const QColor &color) {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(22);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(color);
+    painter.drawText(QRectF(0, 0, 32, 32), Qt::AlignCenter, glyph);
+    return QIcon(pixmap);
+}
+
+// A printer, and a magnifying glass: drawn, because the fonts at hand lack good glyphs for them.
+QIcon PrinterIcon(const QColor &color) {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(color, 2));
+    painter.drawRect(QRectF(9, 4, 14, 8));
+    painter.drawRoundedRect(QRectF(4, 12, 24, 11), 2, 2);
+    painter.fillRect(QRectF(9, 19, 14, 9), QColor(235, 235, 235));
+    painter.drawRect(QRectF(9, 19, 14, 9));
+    return QIcon(pixmap);
+}
+
+QIcon MagnifierIcon(const QColor &color) {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(color, 2.5));
+    painter.drawEllipse(QRectF(5, 5, 15, 15));
+    painter.setPen(QPen(color, 4, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(QPointF(18.5, 18.5), QPointF(27, 27));
+    return QIcon(pixmap);
+}
+
+QToolButton *Button(QWidget *parent, const QString &name, QAction *action, const QString &hint,
+                    const QIcon &icon, int size = 40) {
+    auto *button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setIcon(icon);
+    button->setIconSize(QSize(size - 10, size - 10));
+    button->setFixedSize(size, size);
+    button->setAutoRaise(true);
+    button->setToolTip(hint);
+    QObject::connect(button, &QToolButton::clicked, action, &QAction::trigger);
+    return button;
+}
+
+QLabel *Label(QWidget *parent, const QString &text, const QString &name = QString()) {
+    auto *label = new QLabel(text, parent);
+    if (!name.isEmpty()) {
+        label->setObjectName(name);
+    }
+    return label;
+}
+
+}  // namespace
+
+TReportForm::TReportForm(QWidget *parent)
+    : QDialog(parent), PingReport(PingReportTemplate()), printer_(QPrinter::HighResolution) {
+    setObjectName(QStringLiteral("ReportForm"));
+    setWindowTitle(QStringLiteral("Tarvex Report"));
+    BuildActions();
+    BuildWindow();
+    BuildMenu();
+}
+
+TReportForm::~TReportForm() = default;
+
+void TReportForm::BuildActions() {
+    ReportActionList = new QActionGroup(this);
+    ReportActionList->setObjectName(QStringLiteral("ReportActionList"));
+    ReportActionList->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
+    const auto make = [this](const QString &name, const QString &category,
+                             const QKeySequence &shortcut, const std::function<void()> &run) {
+        auto *action = new QAction(name, this);
+        action->setObjectName(name);
+        action->setProperty("category", category);
+        if (!shortcut.isEmpty()) {
+            action->setShortcut(shortcut);
+            action->setShortcutContext(Qt::WindowShortcut);
+        }
+        ReportActionList->addAction(action);
+        addAction(action);
+        ConnectCommand(action, this, run);
+        return action;
+    };
+    const QString file = QStringLiteral("[ FILE OPTIONS ]");
+    const QString tools = QStringLiteral("[ TOOLS OPTIONS ]");
+    LoadRTFFileAction = make(QStringLiteral("LoadRTFFileAction"), file, QKeySequence("Ctrl+L"),
+                             [this] { LoadRTFFileActionExecute(); });
+    SaveRTFAction = make(QStringLiteral("SaveRTFAction"), file, QKeySequence("Ctrl+S"),
+                         [this] { SaveRTFActionExecute(); });
+    ExportToPDFAction = make(QStringLiteral("ExportToPDFAction"), file, QKeySequence("F5"),
+                             [this] { ExportData(3); });
+    ExportToRTFAction = make(QStringLiteral("ExportToRTFAction"), file, QKeySequence("F6"),
+                             [this] { ExportData(4); });
+    ExportToHTMLAction = make(QStringLiteral("ExportToHTMLAction"), file, QKeySequence("F7"),
+                              [this] { ExportData(5); });
+    CloseAllToolsAction = make(QStringLiteral("CloseAllToolsAction"), file, QKeySequence("Esc"),
+                               [this] { CloseAllToolsActionExecute(); });
+    PrintReportAction = make(QStringLiteral("PrintReportAction"), tools, QKeySequence("Ctrl+P"),
+                             [this] { PrintReportActionExecute(); });
+    PageSetupAction = make(QStringLiteral("PageSetupAction"), tools, QKeySequence("Ctrl+Shift+P"),
+                           [this] { PageSetupActionExecute(); });
+    StartFindAction = make(QStringLiteral("StartFindAction"), tools, QKeySequence("Ctrl+F"),
+                           [this] { StartFindActionExecute(); });
+    StopFindAction = make(QStringLiteral("StopFindAction"), tools, QKeySequence(),
+                          [this] { StopFindActionExecute(); });
+    ZoomUpAction = make(QStringLiteral("ZoomUpAction"), tools, QKeySequence(),
+                        [this] { ZoomUpActionExecute(); });
+    ZoomDownAction = make(QStringLiteral("ZoomDownAction"), tools, QKeySequence(),
+                          [this] { ZoomDownActionExecute(); });
+    ChangeZoomAction = make(QStringLiteral("ChangeZoomAction"), tools, QKeySequence("Ctrl+Z"),
+                            [this] { ChangeZoomActionExecute(); });
+    FindInReportAction = make(QStringLiteral("FindInReportAction"), QString(), QKeySequence(),
+                              [this] { FindInReportActionExecute(); });
+}
+
+void TReportForm::BuildWindow() {
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, kBackground);
+    pal.setColor(QPalette::WindowText, kText);
+    pal.setColor(QPalette::Base, QColor(46, 46, 46));
+    pal.setColor(QPalette::Text, kText);
+    pal.setColor(QPalette::Button, kBackground);
+    pal.setColor(QPalette::ButtonText, kText);
+    setPalette(pal);
+    setAutoFillBackground(true);
+    QFont tahoma(QStringLiteral("Tahoma"));
+    tahoma.setPixelSize(11);
+    setFont(tahoma);
+    setMinimumSize(580, 440);
+    resize(684, 521);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    ToolPanel = new QWidget(this);
+    ToolPanel->setObjectName(QStringLiteral("ToolPanel"));
+    ToolPanel->setFixedHeight(50);
+    auto *tools = new QHBoxLayout(ToolPanel);
+    tools->setContentsMargins(6, 5, 6, 5);
+    tools->setSpacing(2);
+    const QColor blue(0, 128, 192);
+    RzBmpButton35 =
+        Button(ToolPanel, QStringLiteral("RzBmpButton35"), LoadRTFFileAction,
+               QStringLiteral("Load file ..."), GlyphIcon(QStringLiteral("\u21E9"), blue));
+    RzBmpButton36 =
+        Button(ToolPanel, QStringLiteral("RzBmpButton36"), SaveRTFAction,
+               QStringLiteral("Save report ..."), GlyphIcon(QStringLiteral("\u21E7"), blue));
+    PDFButton = Button(ToolPanel, QStringLiteral("PDFButton"), ExportToPDFAction,
+                       QStringLiteral("Convert to PDF ..."),
+                       BadgeIcon(QStringLiteral("PDF"), QColor(200, 40, 40)));
+    RTFButton = Button(ToolPanel, QStringLiteral("RTFButton"), ExportToRTFAction,
+                       QStringLiteral("Convert to RTF ..."),
+                       BadgeIcon(QStringLiteral("RTF"), QColor(40, 90, 190)));
+    HTMLButton = Button(ToolPanel, QStringLiteral("HTMLButton"), ExportToHTMLAction,
+                        QStringLiteral("Convert to HTML ..."),
+                        BadgeIcon(QStringLiteral("HTML"), QColor(220, 120, 20)));
+    SettingsButton =
+        Button(ToolPanel, QStringLiteral("SettingsButton"), PageSetupAction,
+               QStringLiteral("Page setup ..."), GlyphIcon(QStringLiteral("\u2699"), kText));
+    PrintButton = Button(ToolPanel, QStringLiteral("PrintButton"), PrintReportAction,
+                         QStringLiteral("Print report ... "), PrinterIcon(kText));
+    SearchButton = Button(ToolPanel, QStringLiteral("SearchButton"), StartFindAction,
+                          QStringLiteral("Search text ..."), MagnifierIcon(kText));
+    ZoomButton =
+        Button(ToolPanel, QStringLiteral("ZoomButton"), ChangeZoomAction,
+               QStringLiteral("Zoom page ..."), GlyphIcon(QStringLiteral("\u00B1"), kText));
+    for (QToolButton *button : {RzBmpButton35, RzBmpButton36, PDFButton, RTFButton, HTMLButton,
+                                SettingsButton, PrintButton, SearchButton, ZoomButton}) {
+        tools->addWidget(button);
+    }
+    tools->addStretch(1);
+    layout->addWidget(ToolPanel);
+
+    FindPanel = new QWidget(this);
+    FindPanel->setObjectName(QStringLiteral("FindPanel"));
+    auto *find = new QHBoxLayout(FindPanel);
+    find->setContentsMargins(8, 3, 8, 3);
+    find->addWidget(Label(FindPanel, QStringLiteral("Text to find:")));
+    FindTextEdit = new QLineEdit(FindPanel);
+    FindTextEdit->setObjectName(QStringLiteral("FindTextEdit"));
+    FindTextEdit->setMinimumWidth(220);
+    find->addWidget(FindTextEdit);
+    StartPingBtn = Button(FindPanel, QStringLiteral("StartPingBtn"), FindInReportAction,
+                          QStringLiteral("Find"), MagnifierIcon(kText), 24);
+    find->addWidget(StartPingBtn);
+    find->addSpacing(12);
+    find->addWidget(Label(FindPanel, QStringLiteral("Cancel")));
+    RzBmpButton4 =
+        Button(FindPanel, QStringLiteral("RzBmpButton4"), StopFindAction, QStringLiteral("Cancel"),
+               GlyphIcon(QStringLiteral("\u2715"), QColor(220, 110, 100)), 24);
+    find->addWidget(RzBmpButton4);
+    find->addStretch(1);
+    connect(FindTextEdit, &QLineEdit::returnPressed, FindInReportAction, &QAction::trigger);
+    FindPanel->hide();
+    layout->addWidget(FindPanel);
+
+    ZoomPanel = new QWidget(this);
+    ZoomPanel->setObjectName(QStringLiteral("ZoomPanel"));
+    auto *zoom = new QHBoxLayout(ZoomPanel);
+    zoom->setContentsMargins(8, 3, 8, 3);
+    zoom->addWidget(Label(ZoomPanel, QStringLiteral("Zoom [%]:")));
+    ZoomDown = Button(ZoomPanel, QStringLiteral("ZoomDown"), ZoomDownAction,
+                      QStringLiteral("Zoom out"), GlyphIcon(QStringLiteral("\u2212"), kText), 24);
+    zoom->addWidget(ZoomDown);
+    ZoomPercent = new QLineEdit(QStringLiteral("100"), ZoomPanel);
+    ZoomPercent->setObjectName(QStringLiteral("ZoomPercent"));
+    ZoomPercent->setAlignment(Qt::AlignCenter);
+    ZoomPercent->setFixedWidth(48);
+    zoom->addWidget(ZoomPercent);
+    ZoomUp = Button(ZoomPanel, QStringLiteral("ZoomUp"), ZoomUpAction, QStringLiteral("Zoom in"),
+                    GlyphIcon(QStringLiteral("+"), kText), 24);
+    zoom->addWidget(ZoomUp);
+    zoom->addSpacing(12);
+    zoom->addWidget(Label(ZoomPanel, QStringLiteral("Close")));
+    RzBmpButton7 =
+        Button(ZoomPanel, QStringLiteral("RzBmpButton7"), ChangeZoomAction, QStringLiteral("Close"),
+               GlyphIcon(QStringLiteral("\u2715"), QColor(220, 110, 100)), 24);
+    zoom->addWidget(RzBmpButton7);
+    zoom->addStretch(1);
+    ZoomPanel->hide();
+    layout->addWidget(ZoomPanel);
+
+    PreviewResults = new TReportPreview(this);
+    PreviewResults->setObjectName(QStringLiteral("PreviewResults"));
+    connect(PreviewResults, &TReportPreview::PageChanged, this,
+            [this](int pageNo) { PreviewResultsPageChanged(pageNo); });
+    layout->addWidget(PreviewResults, 1);
+
+    StatusPanel = new QWidget(this);
+    StatusPanel->setObjectName(QStringLiteral("StatusPanel"));
+    StatusPanel->setFixedHeight(20);
+    auto *status = new QHBoxLayout(StatusPanel);
+    status->setContentsMargins(8, 0, 8, 0);
+    Label2 = Label(StatusPanel, QStringLiteral("Tarvex ST"), QStringLiteral("Label2"));
+    TotalPagesNoLabel =
+        Label(StatusPanel, QStringLiteral("Page 0 of 0"), QStringLiteral("TotalPagesNoLabel"));
+    status->addWidget(Label2);
+    status->addStretch(1);
+    status->addWidget(TotalPagesNoLabel);
+    layout->addWidget(StatusPanel);
+}
+
+void TReportForm::BuildMenu() {
+    ReportMenu = new QMenuBar(this);
+    ReportMenu->setObjectName(QStringLiteral("ReportMenu"));
+    layout()->setMenuBar(ReportMenu);
+    // Menu entries carry the shortcut in their caption; the shortcut itself belongs to the
+    // action, so an entry only triggers its action.
+    const auto item = [](QMenu *menu, const QString &caption, QAction *action) {
+        QAction *entry = menu->addAction(caption);
+        QObject::connect(entry, &QAction::triggered, action, &QAction::trigger);
+        return entry;
+    };
+    QMenu *file = ReportMenu->addMenu(QStringLiteral("File"));
+    item(file, QStringLiteral("Load file ... Ctrl+L "), LoadRTFFileAction);
+    item(file, QStringLiteral("Save report ... Ctrl+S"), SaveRTFAction);
+    file->addSeparator();
+    item(file, QStringLiteral("Export to PDF ... F5"), ExportToPDFAction);
+    item(file, QStringLiteral("Export to RTF ... F6"), ExportToRTFAction);
+    item(file, QStringLiteral("Export to HTML ... F7"), ExportToHTMLAction);
+    file->addSeparator();
+    ExitItem = file->addAction(QStringLiteral("Exit ..."));
+    ExitItem->setObjectName(QStringLiteral("ExitItem"));
+    connect(ExitItem, &QAction::triggered, this, [this] { done(1); });
+
+    QMenu *view = ReportMenu->addMenu(QStringLiteral("View"));
+    ThumbnailVisibleItem = view->addAction(QStringLiteral("Thumbnail visible"));
+    ThumbnailVisibleItem->setObjectName(QStringLiteral("ThumbnailVisibleItem"));
+    view->addSeparator();
+    ToolBarItem = view->addAction(QStringLiteral("Tool bar"));
+    ToolBarItem->setObjectName(QStringLiteral("ToolBarItem"));
+    StatusBarItem = view->addAction(QStringLiteral("Status bar"));
+    StatusBarItem->setObjectName(QStringLiteral("StatusBarItem"));
+    for (QAction *toggle : {ThumbnailVisibleItem, ToolBarItem, StatusBarItem}) {
+        toggle->setCheckable(true);
+        toggle->setChecked(true);
+    }
+    connect(ThumbnailVisibleItem, &QAction::triggered, this,
+            [this] { RunCommand(this, [this] { ThumbnailVisibleClick(); }); });
+    connect(ToolBarItem, &QAction::triggered, this, [this] { ToolBarClick(); });
+    connect(StatusBarItem, &QAction::triggered, this, [this] { StatusBarClick(); });
+
+    QMenu *tools = ReportMenu->addMenu(QStringLiteral("Tools"));
+    item(tools, QStringLiteral("Page set&up ... Shift+P"), PageSetupAction);
+    item(tools, QStringLiteral("&Print report ... Ctrl+P"), PrintReportAction);
+    tools->addSeparator();
+    item(tools, QStringLiteral("Search text ... Ctrl+F"), StartFindAction);
+    tools->addSeparator();
+    item(tools, QStringLiteral("Change zoom ... Ctrl+Z"), ChangeZoomAction);
+
+    HelpMenu = ReportMenu->addMenu(QStringLiteral("Help"));
+}
+
+void TReportForm::SetHelpActions(QAction *onLineHelp, QAction *contactUs, QAction *checkForUpdates,
+                                 QAction *aboutTarvex) {
+    HelpMenu->clear();
+    const auto add = [this](QAction *action) {
+        if (action != nullptr) {
+            HelpMenu->addAction(action);
+        }
+    };
+    add(onLineHelp);
+    HelpMenu->addSeparator();
+    add(contactUs);
+    add(checkForUpdates);
+    HelpMenu->addSeparator();
+    add(aboutTarvex);
+}
+
+bool TReportForm::Execute() {
+    return exec() == 1;
+}
+
+void TReportForm::showEvent(QShowEvent *event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) {
+        RunCommand(this, [this] { FormShow(); });
+    }
+}
+
+void TReportForm::FormShow() {
+    ZoomValue = 1.0;
+    FindNextKey = false;
+    PreviewResults->StopFind();
+    if (PingReport.HasObject(QStringLiteral("ResultMemo"))) {
+        PingReport.bodyDetectLinks = true;
+        PingReport.bodyFontPointSize = 12;
+    }
+    // The zoom bar shows the zoom the preview starts with.
+    ZoomPercent->setText(QString::number(qRound(ZoomValue * 100)));
+    if (PrepareReport()) {
+        ShowPreparedReport();
+    }
+    TotalPagesNoLabel->setText(
+        QStringLiteral("Page 1 of %1").arg(prepared_ ? prepared_->PageCount() : 0));
+}
+
+bool TReportForm::PrepareReport() {
+    prepared_.reset();
+    prepared_ = std::make_shared<const TPreparedReport>(PingReport, *PingDataSet().ResultData());
+    return true;
+}
+
+void TReportForm::ShowPreparedReport() {
+    PreviewResults->SetReport(prepared_);
+    // The preview stays at the zoom the window shows, so the next zoom step continues from it.
+    ApplyZoom();
+    UpdatePageLabel(PreviewResults->PageNo());
+}
+
+void TReportForm::ShowReport() {
+    if (PrepareReport()) {
+        ShowPreparedReport();
+    }
+}
+
+void TReportForm::UpdatePageLabel(int pageNo) {
+    TotalPagesNoLabel->setText(
+        QStringLiteral("Page %1 of %2").arg(pageNo).arg(prepared_ ? prepared_->PageCount() : 0));
+}
+
+void TReportForm::PreviewResultsPageChanged(int pageNo) {
+    UpdatePageLabel(pageNo);
+}
+
+void TReportForm::ApplyZoom() {
+    ZoomPercent->setText(QString::number(qRound(ZoomValue * 100)));
+    PreviewResults->SetZoom(ZoomValue);
+    PreviewResults->update();
+}
+
+void TReportForm::ChangeZoomActionExecute() {
+    ZoomPanel->setVisible(ZoomPanel->isHidden());
+}
+
+void TReportForm::ZoomUpActionExecute() {
+    ZoomValue = ReportZoomUp(ZoomValue);
+    ApplyZoom();
+}
+
+void TReportForm::ZoomDownActionExecute() {
+    ZoomValue = ReportZoomDown(ZoomValue);
+    ApplyZoom();
+}
+
+void TReportForm::StartFindActionExecute() {
+    if (FindPanel->isHidden()) {
+        FindPanel->show();
+    }
+    FindTextEdit->setFocus();
+}
+
+void TReportForm::FindInReportActionExecute() {
+    if (!FindNextKey) {
+        PreviewResults->Find(FindTextEdit->text());
+        FindNextKey = true;
+    } else {
+        PreviewResults->FindNext();
+    }
+}
+
+void TReportForm::StopFindActionExecute() {
+    FindNextKey = false;
+    if (!FindPanel->isHidden()) {
+        FindPanel->hide();
+    }
+    PreviewResults->StopFind();
+    PreviewResults->update();
+}
+
+void TReportForm::CloseAllToolsActionExecute() {
+    ZoomPanel->hide();
+    FindPanel->hide();
+}
+
+void TReportForm::ThumbnailVisibleClick() {
+    PingReport.thumbnails = ThumbnailVisibleItem->isChecked();
+    ShowReport();
+}
+
+void TReportForm::ToolBarClick() {
+    ToolPanel->setVisible(ToolBarItem->isChecked());
+}
+
+void TReportForm::StatusBarClick() {
+    StatusPanel->setVisible(StatusBarItem->isChecked());
+}
+
+void TReportForm::ExportData(quint16 ConvertSwich) {
+    LocalFile->FunctionIndex = ConvertSwich;
+    const bool chosen = LocalFile->Execute();
+    // Without a chosen folder the composed name would land in the file system's root.
+    const bool haveFile = chosen && !LocalFile->DirectoryLabel->text().isEmpty();
+    const QString path = LocalFile->FileName;
+    PrepareReport();
+    try {
+        if (haveFile) {
+            ExportReport(*prepared_, ConvertSwich, path);
+            OpenInDesktop(QUrl::fromLocalFile(path));
+        }
+    } catch (...) {
+        ShowReport();
+        throw;
+    }
+    ShowReport();
+}
+
+void TReportForm::PrintReportActionExecute() {
+    if (!prepared_) {
+        PrepareReport();
+    }
+    printer_.setPageLayout(PingReport.page);
+    printer_.setFromTo(1, prepared_->PageCount());
+    QPrintDialog dialog(&printer_, this);
+    dialog.setMinMax(1, prepared_->PageCount());
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+    if (dialog.exec() == QDialog::Accepted) {
+        int first = 0;
+        int last = prepared_->PageCount() - 1;
+        if (printer_.printRange() == QPrinter::PageRange) {
+            first = printer_.fromPage() - 1;
+            last = printer_.toPage() - 1;
+        } else if (printer_.printRange() == QPrinter::CurrentPage) {
+            first = last = PreviewResults->PageNo() - 1;
+        }
+        printer_.setFullPage(true);
+        RenderReport(*prepared_, printer_, first, last);
+    }
+    if (PrepareReport()) {
+        ShowPreparedReport();
+    }
+}
+
+void TReportForm::PageSetupActionExecute() {
+    printer_.setPageLayout(PingReport.page);
+    QPageSetupDialog dialog(&printer_, this);
+    if (dialog.exec() == QDialog::Accepted) {
+        QPageLayout layout = printer_.pageLayout();
+        layout.setUnits(QPageLayout::Millimeter);
+        PingReport.page = layout;
+        ShowReport();
+    }
+}
+
+void TReportForm::SaveRTFActionExecute() {
+    LocalFile->FunctionIndex = 2;
+    LocalFile->Execute();
+    if (LocalFile->ModalResult() == TLocalFile::mrCancel) {
+        return;
+    }
+    const QString path =
+        ComposeSavePath(LocalFile->DirectoryLabel->text(), LocalFile->FileNameEdit->text());
+    if (path.isEmpty()) {
+        return;
+    }
+    QTextDocument document;
+    BuildResultDocument(&document, *PingDataSet().ResultData(), kHeaderFamily, kHeaderColor);
+    SaveRtfFile(path, document, kHeaderColor);
+}
+
+void TReportForm::LoadRTFFileActionExecute() {
+    LocalFile->FunctionIndex = 6;
+    LocalFile->Execute();
+    if (LocalFile->ModalResult() == TLocalFile::mrCancel) {
+        return;
+    }
+    const QString path =
+        ComposeLoadPath(LocalFile->DirectoryLabel->text(), LocalFile->FileNameEdit->text());
+    if (path.isEmpty()) {
+        return;
+    }
+    // Read completely before the body is touched: a file that cannot be read leaves the body
+    // as it was.
+    QTextDocument loaded;
+    LoadDocumentFile(path, &loaded);
+    PingDataSet().WriteResultData(loaded);
+    ShowReport();
+}

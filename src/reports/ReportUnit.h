@@ -1,15 +1,141 @@
 #pragma once
 
 #include <QDialog>
+#include <QList>
+#include <QPrinter>
+#include <memory>
 
+#include "reports/ReportEngine.h"
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QToolButton;
+class QWidget;
+class TReportPreview;
+
+// "Tarvex Report": previews the report of the stored body with page counter, zoom and text
+// search; prints it, exports it to PDF, RTF or HTML, saves the body as a results file and loads
+// an RTF file as the body.
 class TReportForm final : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     explicit TReportForm(QWidget *parent = nullptr);
+    ~TReportForm() override;
 
-    // Shows the window modally; returns its modal result.
-    int Execute();
+    // Shows the window modally; returns true when it was closed with "Exit ...".
+    bool Execute();
+
+    // Puts the main window's help commands into the Help menu (on-line help, contact, update
+    // check, about); null entries are left out. Called once by the main window.
+    void SetHelpActions(QAction *onLineHelp, QAction *contactUs, QAction *checkForUpdates,
+                        QAction *aboutTarvex);
+
+    // Handlers.
+    void FormShow();
+    void PreviewResultsPageChanged(int pageNo);
+    void LoadRTFFileActionExecute();
+    void SaveRTFActionExecute();
+    void ExportData(quint16 ConvertSwich);
+    void CloseAllToolsActionExecute();
+    void PrintReportActionExecute();
+    void PageSetupActionExecute();
+    void StartFindActionExecute();
+    void StopFindActionExecute();
+    void FindInReportActionExecute();
+    void ZoomUpActionExecute();
+    void ZoomDownActionExecute();
+    void ChangeZoomActionExecute();
+    void ThumbnailVisibleClick();
+    void ToolBarClick();
+    void StatusBarClick();
+
+    // Prepares the report from the stored body (clearing the last prepared pages); returns
+    // whether it succeeded.
+    bool PrepareReport();
+    // Shows the prepared report in the preview at the window's zoom.
+    void ShowPreparedReport();
+    // Prepares and shows.
+    void ShowReport();
+
+    // The prepared report (null before the first preparation).
+    std::shared_ptr<const TPreparedReport> Prepared() const { return prepared_; }
+
+    // The template with what the window changed on it (body font, thumbnails, page setup).
+    TReportTemplate PingReport;
+
+    // State.
+    bool FindNextKey = false;
+    double ZoomValue = 1.0;
+
+    // Components (object names as the members).
+    QWidget *ToolPanel = nullptr;
+    QToolButton *RzBmpButton35 = nullptr;  // load
+    QToolButton *RzBmpButton36 = nullptr;  // save
+    QToolButton *PDFButton = nullptr;
+    QToolButton *RTFButton = nullptr;
+    QToolButton *HTMLButton = nullptr;
+    QToolButton *SettingsButton = nullptr;
+    QToolButton *PrintButton = nullptr;
+    QToolButton *SearchButton = nullptr;
+    QToolButton *ZoomButton = nullptr;
+
+    QWidget *FindPanel = nullptr;
+    QLineEdit *FindTextEdit = nullptr;
+    QToolButton *StartPingBtn = nullptr;  // find
+    QToolButton *RzBmpButton4 = nullptr;  // end the search
+
+    QWidget *ZoomPanel = nullptr;
+    QToolButton *ZoomDown = nullptr;
+    QLineEdit *ZoomPercent = nullptr;
+    QToolButton *ZoomUp = nullptr;
+    QToolButton *RzBmpButton7 = nullptr;  // close the zoom bar
+
+    TReportPreview *PreviewResults = nullptr;
+
+    QWidget *StatusPanel = nullptr;
+    QLabel *Label2 = nullptr;
+    QLabel *TotalPagesNoLabel = nullptr;
+
+    QMenuBar *ReportMenu = nullptr;
+    QMenu *HelpMenu = nullptr;
+    QAction *ThumbnailVisibleItem = nullptr;
+    QAction *ToolBarItem = nullptr;
+    QAction *StatusBarItem = nullptr;
+    QAction *ExitItem = nullptr;
+
+    QActionGroup *ReportActionList = nullptr;
+    QAction *LoadRTFFileAction = nullptr;
+    QAction *SaveRTFAction = nullptr;
+    QAction *ExportToPDFAction = nullptr;
+    QAction *ExportToRTFAction = nullptr;
+    QAction *ExportToHTMLAction = nullptr;
+    QAction *CloseAllToolsAction = nullptr;
+    QAction *PrintReportAction = nullptr;
+    QAction *PageSetupAction = nullptr;
+    QAction *StartFindAction = nullptr;
+    QAction *StopFindAction = nullptr;
+    QAction *ZoomUpAction = nullptr;
+    QAction *ZoomDownAction = nullptr;
+    QAction *ChangeZoomAction = nullptr;
+    QAction *FindInReportAction = nullptr;
+
+  protected:
+    void showEvent(QShowEvent *event) override;
+
+  private:
+    void BuildWindow();
+    void BuildActions();
+    void BuildMenu();
+    void ApplyZoom();
+    void UpdatePageLabel(int pageNo);
+
+    std::shared_ptr<const TPreparedReport> prepared_;
+    QPrinter printer_;
 };
 
 extern TReportForm *ReportForm;

@@ -1,1 +1,174 @@
 // Address lists and result files.
+#include "reports/ResultFiles.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextFragment>
+
+#include "common/Errors.h"
+#include "reports/Rtf.h"
+
+namespace {
+
+QString WithSeparator(const QString &folder) {
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+}  // namespace
+
+QString ComposeLoadPath(const QString &folder, const QString &name) {
+    if (folder.isEmpty()) {
+        return QString();
+    }
+    return WithSeparator(folder) + name;
+}
+
+QString ComposeSavePath(const QString &folder, const QString &name) {
+    if (folder.isEmpty()) {
+        return QString();
+    }
+    QString path = WithSeparator(folder) + (name.isEmpty() ? QStringLiteral("Result") : name);
+    // Deliberately case-sensitive and over the whole path: "x.RTF" becomes "x.RTF.rtf", and a
+    // folder named "old.rtf" keeps the name as typed.
+    if (!path.contains(QStringLiteral(".rtf"))) {
+        path += QStringLiteral(".rtf");
+    }
+    return path;
+}
+
+QString NormaliseAddresses(const QString &text) {
+    QString result = text;
+    result.remove(QStringLiteral("https://"), Qt::CaseInsensitive);
+    result.remove(QStringLiteral("http://"), Qt::CaseInsensitive);
+    result.remove(QStringLiteral("www."), Qt::CaseInsensitive);
+    return result;
+}
+
+QStringList TextLines(const QString &text) {
+    QStringList lines;
+    qsizetype start = 0;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            lines.append(text.mid(start, i - start));
+            if (c == QLatin1Char('\r') && i + 1 < size && text.at(i + 1) == QLatin1Char('\n')) {
+                ++i;
+            }
+            start = i + 1;
+        }
+    }
+    if (start < size) {
+        lines.append(text.mid(start));
+    }
+    return lines;
+}
+
+QString DecodePlainText(const QByteArray &bytes) {
+    QByteArray data = bytes;
+    if (data.startsWith("\xEF\xBB\xBF")) {
+        data.remove(0, 3);
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(data);
+    if (!utf8.hasError()) {
+        return text;
+    }
+    return QString::fromLatin1(data);
+}
+
+QByteArray ReadWholeFile(const QString &path) {
+    QFile file(path);
+    if (QFileInfo(path).isDir()) {
+        throw TxError(QStringLiteral("Cannot open file \"%1\". It is a folder.").arg(path));
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw TxError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
+    }
+    QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        throw TxError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
+    }
+    return data;
+}
+
+void LoadDocumentFile(const QString &path, QTextDocument *document) {
+    const QByteArray data = ReadWholeFile(path);
+    if (IsRtf(data)) {
+        ReadRtf(data, document);
+    } else {
+        document->setPlainText(DecodePlainText(data));
+    }
+}
+
+void SaveRtfFile(const QString &path, const QTextDocument &document, const QColor &defaultColor) {
+    const QByteArray data = WriteRtf(document, defaultColor);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw TxError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason));
+    }
+}
+
+void AppendDocument(QTextDocument *target, const QTextDocument &source,
+                    const QColor &defaultColor) {
+    QTextCursor cursor(target);
+    cursor.movePosition(QTextCursor::End);
+    cursor.beginEditBlock();
+    const QFont base = source.defaultFont();
+    bool first = true;
+    for (QTextBlock block = source.begin(); block.isValid(); block = block.next()) {
+        if (!first) {
+            QTextCharFormat blockChars = block.charFormat();
+            blockChars.setFont(blockChars.font().resolve(base));
+            cursor.insertBlock(block.blockFormat(), blockChars);
+        }
+        first = false;
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (!fragment.isValid()) {
+                continue;
+            }
+            QTextCharFormat format = fragment.charFormat();
+            format.setFont(format.font().resolve(base));
+            if (defaultColor.isValid() && (!format.hasProperty(QTextFormat::ForegroundBrush) ||
+                                           format.foreground().style() == Qt::NoBrush)) {
+                format.setForeground(defaultColor);
+            }
+            cursor.insertText(fragment.text(), format);
+        }
+    }
+    cursor.endEditBlock();
+}
+
+void BuildResultDocument(QTextDocument *target, const QTextDocument &body,
+                         const QString &headerFamily, const QColor &headerColor,
+                         const QColor &bodyColor) {
+    target->clear();
+    QTextCursor cursor(target);
+    QTextCharFormat title;
+    title.setFontFamilies({headerFamily});
+    title.setFontPointSize(14);
+    title.setFontWeight(QFont::Bold);
+    if (headerColor.isValid()) {
+        title.setForeground(headerColor);
+    }
+    QTextCharFormat regular = title;
+    regular.setFontPointSize(10);
+    regular.setFontWeight(QFont::Normal);
+
+    cursor.setBlockCharFormat(title);
+    cursor.insertText(QString::fromLatin1(ResultTitle), title);
+    cursor.insertBlock(QTextBlockFormat(), regular);
+    cursor.insertText(QString::fromLatin1(ResultVersion), regular);
+    cursor.insertBlock(QTextBlockFormat(), regular);
+    cursor.insertBlock(QTextBlockFormat(), regular);
+    cursor.insertBlock(QTextBlockFormat(), regular);
+    AppendDocument(target, body, bodyColor);
+}

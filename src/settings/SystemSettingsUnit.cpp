@@ -1,42 +1,772 @@
 #include "settings/SystemSettingsUnit.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QColorDialog>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QImage>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <QRandomGenerator>
+#include <QScreen>
+#include <QShowEvent>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QSplineSeries>
+#include <QtCharts/QValueAxis>
+
+#include "common/CommandGuard.h"
+#include "common/DataPaths.h"
+#include "common/TX_File.h"
+#include "geo/GeolocationUnit.h"
+#include "settings/Services.h"
 
 TSystemSettings *SystemSettings = nullptr;
 
-TColorSelector::TColorSelector(const QString &name, QWidget *parent) : QWidget(parent) {
+namespace {
+
+const QColor kBackground(0x3E, 0x3E, 0x3E);
+const QColor kPanelBorder(0x55, 0x55, 0x55);
+const QColor kText(0x9A, 0x9A, 0x9A);
+const QString kCategory = QStringLiteral("[ SYSTEM SETTINGS ]");
+constexpr int kPictureSize = 20;
+// The preview curve is drawn 37 % transparent.
+constexpr int kSeriesAlpha = 161;
+// Value marks on every tenth point of the preview curve.
+constexpr int kLabelEvery = 10;
+
+// Spin ranges: minimum, maximum and step of each row.
+struct SpinRange {
+    int min;
+    int max;
+    int step;
+};
+constexpr SpinRange kTimeOutRange{100, 10000, 100};
+constexpr SpinRange kBufferSizeRange{32, 256, 8};
+constexpr SpinRange kTTLRange{64, 128, 64};
+constexpr SpinRange kRetriesRange{3, 10, 1};
+
+// Pictures of the picture buttons, drawn here so that no image file has to ship with them.
+enum class Picture { Minus, Plus, Apply, Cancel, Defaults };
+
+QIcon PictureIcon(Picture picture) {
+    QPixmap pixmap(kPictureSize, kPictureSize);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(0x2A, 0x2A, 0x2A), 1));
+    painter.setBrush(QColor(0x4C, 0x4C, 0x4C));
+    painter.drawRoundedRect(QRectF(0.5, 0.5, kPictureSize - 1, kPictureSize - 1), 3, 3);
+    QPen pen(QColor(0xC8, 0xC8, 0xC8), 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    switch (picture) {
+        case Picture::Minus:
+            painter.setPen(pen);
+            painter.drawLine(QPointF(6, 10), QPointF(14, 10));
+            break;
+        case Picture::Plus:
+            painter.setPen(pen);
+            painter.drawLine(QPointF(6, 10), QPointF(14, 10));
+            painter.drawLine(QPointF(10, 6), QPointF(10, 14));
+            break;
+        case Picture::Apply:
+            pen.setColor(QColor(0x6C, 0xC0, 0x4A));
+            painter.setPen(pen);
+            painter.drawPolyline(QPolygonF({QPointF(5, 10.5), QPointF(8.5, 14), QPointF(15, 6)}));
+            break;
+        case Picture::Cancel:
+            pen.setColor(QColor(0xE0, 0x5A, 0x4A));
+            painter.setPen(pen);
+            painter.drawLine(QPointF(6, 6), QPointF(14, 14));
+            painter.drawLine(QPointF(14, 6), QPointF(6, 14));
+            break;
+        case Picture::Defaults: {
+            pen.setColor(QColor(0xE8, 0xA8, 0x3A));
+            painter.setPen(pen);
+            painter.setBrush(Qt::NoBrush);
+            painter.drawArc(QRectF(5, 5, 10, 10), 100 * 16, 290 * 16);
+            painter.setBrush(pen.color());
+            painter.setPen(Qt::NoPen);
+            painter.drawPolygon(
+                QPolygonF({QPointF(8.5, 2.5), QPointF(12.5, 5.5), QPointF(8.5, 8)}));
+            break;
+        }
+    }
+    return QIcon(pixmap);
+}
+
+QIcon ColorSwatch(TColor color) {
+    QPixmap pixmap(16, 12);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setPen(QColor(0x20, 0x20, 0x20));
+    painter.setBrush(ToQColor(color));
+    painter.drawRect(0, 0, 15, 11);
+    return QIcon(pixmap);
+}
+
+// "clMoneyGreen" -> "Money Green".
+QString DisplayName(const char *tableName) {
+    const QString name = QString::fromLatin1(tableName).mid(2);
+    QString shown;
+    for (int i = 0; i < name.size(); ++i) {
+        if (i > 0 && name.at(i).isUpper()) {
+            shown += QLatin1Char(' ');
+        }
+        shown += name.at(i);
+    }
+    return shown;
+}
+
+QImage DiamondMarker(const QColor &color) {
+    QImage image(9, 9, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(color);
+    painter.drawPolygon(
+        QPolygonF({QPointF(4.5, 0), QPointF(9, 4.5), QPointF(4.5, 9), QPointF(0, 4.5)}));
+    return image;
+}
+
+// The preview chart: no zooming, and dragging with the left button pans the curve sideways only.
+class TPreviewChartView final : public QChartView {
+  public:
+    TPreviewChartView(QChart *chart, QWidget *parent) : QChartView(chart, parent) {
+        setRubberBand(QChartView::NoRubberBand);
+        setRenderHint(QPainter::Antialiasing);
+        setFrameShape(QFrame::NoFrame);
+        setBackgroundBrush(kBackground);
+    }
+
+  protected:
+    void mousePressEvent(QMouseEvent *event) override {
+        if (event->button() == Qt::LeftButton) {
+            panning_ = true;
+            lastX_ = event->position().x();
+            event->accept();
+            return;
+        }
+        QChartView::mousePressEvent(event);
+    }
+    void mouseMoveEvent(QMouseEvent *event) override {
+        if (panning_) {
+            const qreal x = event->position().x();
+            chart()->scroll(lastX_ - x, 0);
+            lastX_ = x;
+            event->accept();
+            return;
+        }
+        QChartView::mouseMoveEvent(event);
+    }
+    void mouseReleaseEvent(QMouseEvent *event) override {
+        if (event->button() == Qt::LeftButton) {
+            panning_ = false;
+            event->accept();
+            return;
+        }
+        QChartView::mouseReleaseEvent(event);
+    }
+    void wheelEvent(QWheelEvent *event) override { event->ignore(); }
+
+  private:
+    bool panning_ = false;
+    qreal lastX_ = 0;
+};
+
+QLabel *NamedLabel(const char *name, const QString &text, QWidget *parent) {
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    return label;
+}
+
+QToolButton *PictureButton(const char *name, const QString &hint, Picture picture,
+                           QWidget *parent) {
+    auto *button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setToolTip(hint);
+    button->setIcon(PictureIcon(picture));
+    button->setIconSize(QSize(kPictureSize, kPictureSize));
+    button->setFixedSize(kPictureSize + 2, kPictureSize + 2);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+QFrame *Panel(const char *name, QWidget *parent) {
+    auto *panel = new QFrame(parent);
+    panel->setObjectName(QString::fromLatin1(name));
+    panel->setStyleSheet(QStringLiteral("QFrame#%1 { border: 1px solid %2; }")
+                             .arg(QString::fromLatin1(name), kPanelBorder.name()));
+    return panel;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// TColorSelector
+
+TColorSelector::TColorSelector(const QString &name, QWidget *parent) : QComboBox(parent) {
     setObjectName(name);
+    setIconSize(QSize(16, 12));
+    addItem(ColorSwatch(selected_), QStringLiteral("Custom..."), QVariant::fromValue(selected_));
+    for (const TColorName &entry : FixedColorNames()) {
+        addItem(ColorSwatch(entry.value), DisplayName(entry.name),
+                QVariant::fromValue(entry.value));
+    }
+    connect(this, QOverload<int>::of(&QComboBox::activated), this, &TColorSelector::ItemActivated);
+    ShowSelected();
 }
 
 void TColorSelector::SetSelectedColor(TColor color) {
     selected_ = color;
+    ShowSelected();
     emit ColorChanged(color);
 }
 
-TSystemSettings::TSystemSettings(QWidget *parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("SystemSettings"));
-    auto edit = [this](const char *name, const char *text) {
-        auto *e = new QLineEdit(QString::fromLatin1(text), this);
-        e->setObjectName(QString::fromLatin1(name));
-        e->setReadOnly(true);
-        return e;
-    };
-    PingTimeOut = edit("PingTimeOut", "1000");
-    PingBufferSize = edit("PingBufferSize", "32");
-    PingTTL = edit("PingTTL", "128");
-    PingRetries = edit("PingRetries", "4");
-    PingGraphColor = new TColorSelector(QStringLiteral("PingGraphColor"), this);
-    PingResultsColor = new TColorSelector(QStringLiteral("PingResultsColor"), this);
-    PingDebugColor = new TColorSelector(QStringLiteral("PingDebugColor"), this);
-    PingInfoColor = new TColorSelector(QStringLiteral("PingInfoColor"), this);
+void TColorSelector::ShowSelected() {
+    for (int i = 1; i < count(); ++i) {
+        if (itemData(i).value<TColor>() == selected_) {
+            setCurrentIndex(i);
+            return;
+        }
+    }
+    // Not a listed colour: the custom entry stands for it.
+    setItemIcon(0, ColorSwatch(selected_));
+    setItemData(0, QVariant::fromValue(selected_));
+    setItemData(0, ColorToString(selected_), Qt::ToolTipRole);
+    setCurrentIndex(0);
 }
 
-int TSystemSettings::Execute() { return exec(); }
+void TColorSelector::ItemActivated(int index) {
+    if (index == 0) {
+        const QColor chosen =
+            QColorDialog::getColor(ToQColor(selected_), this, QStringLiteral("Color"));
+        if (!chosen.isValid()) {
+            ShowSelected();
+            return;
+        }
+        SetSelectedColor(FromQColor(chosen));
+    } else {
+        SetSelectedColor(itemData(index).value<TColor>());
+    }
+    emit ColorSelected(selected_);
+}
 
-void TSystemSettings::LoadPingSettingsActionExecute() {}
-void TSystemSettings::SavePingSettingsActionExecute() {}
-void TSystemSettings::SetStandardSettingsActionExecute() {}
+// ---------------------------------------------------------------------------------------------
+// TSystemSettings
+
+TSystemSettings::TSystemSettings(QWidget *parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("SystemSettings"));
+    setWindowTitle(QString());
+    BuildWindow();
+    BuildActions();
+    PingGraphColor->SetSelectedColor(kStandardGraphColor);
+    SetSeriesColor(kStandardGraphColor);
+    ColoredText();
+}
+
+void TSystemSettings::BuildWindow() {
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(602, 309);
+    // Tahoma where it exists; otherwise a face of Arial's metrics rather than the wider default
+    // sans face, so that the captions fit their rows.
+    QFont tahoma(QStringLiteral("Tahoma"), 8);
+    tahoma.setFamilies(
+        {QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    setFont(tahoma);
+    QPalette pal = palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+        pal.setColor(group, QPalette::Window, kBackground);
+        pal.setColor(group, QPalette::Base, kBackground.darker(125));
+        pal.setColor(group, QPalette::Button, kBackground);
+        pal.setColor(group, QPalette::WindowText, kText);
+        pal.setColor(group, QPalette::Text, kText);
+        pal.setColor(group, QPalette::ButtonText, kText);
+    }
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    auto *root = new QVBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(0);
+
+    // Top strip: title at the left, the default-settings button at the right.
+    QFrame *RzPanel1 = Panel("RzPanel1", this);
+    RzPanel1->setFixedHeight(32);
+    auto *top = new QHBoxLayout(RzPanel1);
+    top->setContentsMargins(10, 4, 8, 4);
+    QLabel *RzLabel3 = NamedLabel("RzLabel3", QStringLiteral("Ping Settings"), RzPanel1);
+    QFont titleFont = font();
+    titleFont.setBold(true);
+    titleFont.setPointSize(10);
+    RzLabel3->setFont(titleFont);
+    top->addWidget(RzLabel3);
+    top->addStretch(1);
+    top->addWidget(NamedLabel("RzLabel5", QStringLiteral("Default settings"), RzPanel1));
+    RzBmpButton5 = PictureButton("RzBmpButton5", QStringLiteral("Default settings"),
+                                 Picture::Defaults, RzPanel1);
+    top->addWidget(RzBmpButton5);
+    root->addWidget(RzPanel1);
+
+    auto *middle = new QHBoxLayout;
+    middle->setContentsMargins(0, 0, 0, 0);
+    middle->setSpacing(0);
+    root->addLayout(middle, 1);
+
+    // Left panel: the four spin rows and the preview chart.
+    QFrame *RzPanel12 = Panel("RzPanel12", this);
+    auto *left = new QVBoxLayout(RzPanel12);
+    left->setContentsMargins(8, 6, 8, 2);
+    left->setSpacing(2);
+    auto *spinGrid = new QGridLayout;
+    spinGrid->setHorizontalSpacing(4);
+    spinGrid->setVerticalSpacing(3);
+    left->addLayout(spinGrid);
+    int row = 0;
+    auto spinRow = [&](const char *labelName, const QString &caption, const char *downName,
+                       const QString &downHint, const char *editName, const char *editText,
+                       const char *upName, const QString &upHint, QToolButton **down,
+                       QLineEdit **edit, QToolButton **up) {
+        spinGrid->addWidget(NamedLabel(labelName, caption, RzPanel12), row, 0);
+        *down = PictureButton(downName, downHint, Picture::Minus, RzPanel12);
+        *edit = new QLineEdit(QString::fromLatin1(editText), RzPanel12);
+        (*edit)->setObjectName(QString::fromLatin1(editName));
+        (*edit)->setReadOnly(true);
+        (*edit)->setAlignment(Qt::AlignCenter);
+        (*edit)->setFixedSize(50, 20);
+        (*edit)->setFocusPolicy(Qt::NoFocus);
+        *up = PictureButton(upName, upHint, Picture::Plus, RzPanel12);
+        spinGrid->addWidget(*down, row, 1);
+        spinGrid->addWidget(*edit, row, 2);
+        spinGrid->addWidget(*up, row, 3);
+        ++row;
+    };
+    spinRow("Label6", QStringLiteral("Time out in milesecond to wite"), "PingTimeOutButtonDown",
+            QStringLiteral("Receive Timeout [-]"), "PingTimeOut", "1000", "PingTimeOutButtonUp",
+            QStringLiteral("Receive Timeout [+]"), &PingTimeOutButtonDown, &PingTimeOut,
+            &PingTimeOutButtonUp);
+    spinRow("Label8", QStringLiteral("Send data request buffer size"), "BufferSizeDown",
+            QStringLiteral("Interval [-]"), "PingBufferSize", "32", "BufferSizeUp",
+            QStringLiteral("Interval [+]"), &BufferSizeDown, &PingBufferSize, &BufferSizeUp);
+    spinRow("Label10", QStringLiteral("Time to live [ TTL ]"), "TTLDown",
+            QStringLiteral("Interval [-]"), "PingTTL", "128", "TTLUp",
+            QStringLiteral("Interval [+]"), &TTLDown, &PingTTL, &TTLUp);
+    spinRow("Label11", QStringLiteral("Retries number"), "RetriesNoDown",
+            QStringLiteral("Interval [-]"), "PingRetries", "4", "RetriesNoUp",
+            QStringLiteral("Interval [+]"), &RetriesNoDown, &PingRetries, &RetriesNoUp);
+    spinGrid->setColumnStretch(0, 1);
+
+    auto *chart = new QChart;
+    chart->legend()->hide();
+    chart->setBackgroundBrush(kBackground);
+    chart->setBackgroundRoundness(0);
+    chart->setMargins(QMargins(0, 2, 4, 0));
+    chart->setAnimationOptions(QChart::NoAnimation);
+    Series1 = new QSplineSeries(chart);
+    Series1->setObjectName(QStringLiteral("Series1"));
+    Series1->setMarkerSize(9);
+    chart->addSeries(Series1);
+    QFont labelFont = font();
+    labelFont.setPointSize(7);
+    // The value marks of every tenth point: a line series of its own that draws nothing but
+    // its point labels, since the charts library labels either all points of a series or none.
+    valueMarks_ = new QLineSeries(chart);
+    valueMarks_->setObjectName(QStringLiteral("Series1Marks"));
+    valueMarks_->setPen(Qt::NoPen);
+    valueMarks_->setPointLabelsFormat(QStringLiteral("@yPoint"));
+    valueMarks_->setPointLabelsVisible(true);
+    valueMarks_->setPointLabelsColor(kText);
+    valueMarks_->setPointLabelsClipping(false);
+    valueMarks_->setPointLabelsFont(labelFont);
+    chart->addSeries(valueMarks_);
+    auto *axisX = new QValueAxis(chart);
+    axisX->setRange(0, 60);
+    axisX->setTickType(QValueAxis::TicksDynamic);
+    axisX->setTickAnchor(0);
+    axisX->setTickInterval(10);
+    axisX->setMinorTickCount(9);
+    axisX->setLabelFormat(QStringLiteral("%d"));
+    auto *axisY = new QValueAxis(chart);
+    axisY->setLabelFormat(QStringLiteral("%d"));
+    for (QValueAxis *axis : {axisX, axisY}) {
+        axis->setLabelsColor(kText);
+        axis->setLabelsFont(labelFont);
+        axis->setGridLineColor(kPanelBorder);
+        axis->setMinorGridLineVisible(false);
+        axis->setLinePenColor(kPanelBorder);
+    }
+    chart->addAxis(axisX, Qt::AlignBottom);
+    chart->addAxis(axisY, Qt::AlignLeft);
+    const QList<QXYSeries *> drawn = {Series1, valueMarks_};
+    for (QXYSeries *series : drawn) {
+        series->attachAxis(axisX);
+        series->attachAxis(axisY);
+    }
+    ProcessGraph = new TPreviewChartView(chart, RzPanel12);
+    ProcessGraph->setObjectName(QStringLiteral("ProcessGraph"));
+    left->addWidget(ProcessGraph, 1);
+    RzPanel12->setFixedWidth(320);
+    middle->addWidget(RzPanel12);
+
+    // Right panel: the four colour rows and the colour sample.
+    QFrame *RzPanel2 = Panel("RzPanel2", this);
+    auto *right = new QVBoxLayout(RzPanel2);
+    right->setContentsMargins(8, 6, 8, 6);
+    right->setSpacing(4);
+    auto *colorGrid = new QGridLayout;
+    colorGrid->setHorizontalSpacing(6);
+    colorGrid->setVerticalSpacing(3);
+    right->addLayout(colorGrid);
+    row = 0;
+    auto colorRow = [&](const char *labelName, const QString &caption, const char *selectorName) {
+        colorGrid->addWidget(NamedLabel(labelName, caption, RzPanel2), row, 0);
+        auto *selector = new TColorSelector(QString::fromLatin1(selectorName), RzPanel2);
+        selector->setFixedSize(112, 20);
+        colorGrid->addWidget(selector, row, 1);
+        ++row;
+        return selector;
+    };
+    PingGraphColor = colorRow("Label12", QStringLiteral("Process graph color"), "PingGraphColor");
+    PingResultsColor = colorRow("Label3", QStringLiteral("Results color"), "PingResultsColor");
+    PingDebugColor = colorRow("Label2", QStringLiteral("Address list color"), "PingDebugColor");
+    PingInfoColor =
+        colorRow("Label4", QStringLiteral("Address information color"), "PingInfoColor");
+    colorGrid->setColumnStretch(0, 1);
+    TextColorMemo = new QTextEdit(RzPanel2);
+    TextColorMemo->setObjectName(QStringLiteral("TextColorMemo"));
+    TextColorMemo->setFrameShape(QFrame::NoFrame);
+    TextColorMemo->setReadOnly(true);
+    TextColorMemo->setFocusPolicy(Qt::NoFocus);
+    TextColorMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    TextColorMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QPalette memoPalette = TextColorMemo->palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+        memoPalette.setColor(group, QPalette::Base, kBackground);
+        memoPalette.setColor(group, QPalette::Text, kText);
+    }
+    TextColorMemo->setPalette(memoPalette);
+    right->addSpacing(6);
+    right->addWidget(TextColorMemo, 1);
+    middle->addWidget(RzPanel2, 1);
+
+    // Bottom strip: Cancel and Apply, each a label beside its picture button.
+    QFrame *RzPanel5 = Panel("RzPanel5", this);
+    RzPanel5->setFixedHeight(32);
+    auto *bottom = new QHBoxLayout(RzPanel5);
+    bottom->setContentsMargins(8, 4, 8, 4);
+    bottom->addStretch(1);
+    bottom->addWidget(NamedLabel("RzLabel4", QStringLiteral("Cancel"), RzPanel5));
+    RzBmpButton3 =
+        PictureButton("RzBmpButton3", QStringLiteral("Cancel"), Picture::Cancel, RzPanel5);
+    bottom->addWidget(RzBmpButton3);
+    bottom->addSpacing(16);
+    bottom->addWidget(NamedLabel("ProcessLabel", QStringLiteral("Apply"), RzPanel5));
+    RzBmpButton2 = PictureButton("RzBmpButton2", QStringLiteral("Apply"), Picture::Apply, RzPanel5);
+    bottom->addWidget(RzBmpButton2);
+    root->addWidget(RzPanel5);
+
+    const std::pair<QToolButton *, void (TSystemSettings::*)()> spins[] = {
+        {PingTimeOutButtonDown, &TSystemSettings::PingTimeOutButtonDownClick},
+        {PingTimeOutButtonUp, &TSystemSettings::PingTimeOutButtonUpClick},
+        {BufferSizeDown, &TSystemSettings::BufferSizeDownClick},
+        {BufferSizeUp, &TSystemSettings::BufferSizeUpClick},
+        {TTLDown, &TSystemSettings::TTLDownClick},
+        {TTLUp, &TSystemSettings::TTLUpClick},
+        {RetriesNoDown, &TSystemSettings::RetriesNoDownClick},
+        {RetriesNoUp, &TSystemSettings::RetriesNoUpClick},
+    };
+    for (const auto &spin : spins) {
+        connect(spin.first, &QToolButton::clicked, this, spin.second);
+    }
+    connect(PingGraphColor, &TColorSelector::ColorSelected, this,
+            &TSystemSettings::PingGraphColorSelect);
+    connect(PingResultsColor, &TColorSelector::ColorSelected, this,
+            &TSystemSettings::PingResultsColorSelect);
+    connect(PingDebugColor, &TColorSelector::ColorSelected, this,
+            &TSystemSettings::PingDebugColorSelect);
+    connect(PingInfoColor, &TColorSelector::ColorSelected, this,
+            &TSystemSettings::PingInfoColorSelect);
+}
+
+void TSystemSettings::BuildActions() {
+    auto action = [this](const char *name, const QString &text, Picture picture,
+                         const QList<QKeySequence> &shortcuts) {
+        auto *a = new QAction(PictureIcon(picture), text, this);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setProperty("category", kCategory);
+        a->setShortcuts(shortcuts);
+        a->setShortcutContext(Qt::WindowShortcut);
+        addAction(a);
+        return a;
+    };
+    OKAction = action("OKAction", QStringLiteral("Apply"), Picture::Apply,
+                      {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    CancelAction = action("CancelAction", QStringLiteral("Cancel"), Picture::Cancel,
+                          {QKeySequence(Qt::Key_Escape)});
+    SetStandardSettingsAction = action("SetStandardSettingsAction",
+                                       QStringLiteral("Default settings"), Picture::Defaults, {});
+    SavePingSettingsAction = action("SavePingSettingsAction",
+                                    QStringLiteral("SavePingSettingsAction"), Picture::Apply, {});
+    LoadPingSettingsAction = action("LoadPingSettingsAction",
+                                    QStringLiteral("LoadPingSettingsAction"), Picture::Apply, {});
+    RzBmpButton2->setDefaultAction(OKAction);
+    RzBmpButton3->setDefaultAction(CancelAction);
+    RzBmpButton5->setDefaultAction(SetStandardSettingsAction);
+    ConnectCommand(OKAction, this, [this] { OKActionExecute(); });
+    ConnectCommand(CancelAction, this, [this] { CancelActionExecute(); });
+    ConnectCommand(SetStandardSettingsAction, this, [this] { SetStandardSettingsActionExecute(); });
+    ConnectCommand(SavePingSettingsAction, this, [this] { SavePingSettingsActionExecute(); });
+    ConnectCommand(LoadPingSettingsAction, this, [this] { LoadPingSettingsActionExecute(); });
+}
+
+int TSystemSettings::Execute() {
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    QScreen *screen =
+        parentWidget() != nullptr ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+    if (screen != nullptr) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    const int result = exec();
+    QApplication::restoreOverrideCursor();
+    return result == 1 ? 1 : 2;
+}
+
+void TSystemSettings::showEvent(QShowEvent *event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) {
+        FormShow();
+    }
+}
+
+void TSystemSettings::FormShow() {
+    Series1->replace(PreviewCurvePoints(QRandomGenerator::global()));
+    QList<QPointF> marked;
+    const QList<QPointF> curve = Series1->points();
+    for (int i = 0; i < curve.size(); i += kLabelEvery) {
+        marked.append(curve.at(i));
+    }
+    valueMarks_->replace(marked);
+    qreal low = 0;
+    qreal high = 0;
+    const QList<QPointF> points = Series1->points();
+    for (int i = 0; i < points.size(); ++i) {
+        low = i == 0 ? points[i].y() : qMin(low, points[i].y());
+        high = i == 0 ? points[i].y() : qMax(high, points[i].y());
+    }
+    const auto axesX = Series1->attachedAxes();
+    for (QAbstractAxis *axis : axesX) {
+        auto *valueAxis = qobject_cast<QValueAxis *>(axis);
+        if (valueAxis == nullptr) {
+            continue;
+        }
+        if (axis->orientation() == Qt::Horizontal) {
+            valueAxis->setRange(0, 60);  // undoes any panning of the previous opening
+        } else {
+            valueAxis->setRange(low, high);
+            valueAxis->applyNiceNumbers();
+        }
+    }
+
+    // The folder was removed while the program runs: make it again so that the next save can
+    // write the file, and take the standard numbers into the fields (not into the edits).
+    if (!QFileInfo(SystemFolder()).isDir()) {
+        CreateNewFolder(SystemFolder());
+        PingTimeOutValue = 4000;
+        PingIntervalValue = 300;
+        PingBufferSizeValue = 32;
+        PingTTLValue = 128;
+        PingNBSautValue = 30;
+        PingRetriesNoValue = 4;
+    }
+}
+
+TSettingsValues TSystemSettings::CurrentValues() const {
+    TSettingsValues values;
+    values.PingTimeOutValue = PingTimeOutValue;
+    values.PingBufferSizeValue = PingBufferSizeValue;
+    values.PingTTLValue = PingTTLValue;
+    values.PingRetriesNoValue = PingRetriesNoValue;
+    values.PingNBSautValue = PingNBSautValue;
+    values.PingIntervalValue = PingIntervalValue;
+    values.PingNoValue = PingNoValue;
+    values.GraphColor = PingGraphColor->SelectedColor();
+    values.ResultsColor = PingResultsColor->SelectedColor();
+    values.DebugColor = PingDebugColor->SelectedColor();
+    values.InfoColor = PingInfoColor->SelectedColor();
+    // The map window holds the working copy of the key (a key typed there is saved from it).
+    values.GoogleKey = GeolocationForm != nullptr ? GeolocationForm->GoogleKey : mapKey_;
+    return values;
+}
+
+void TSystemSettings::ShowValues(const TSettingsValues &values) {
+    PingTimeOutValue = values.PingTimeOutValue;
+    PingBufferSizeValue = values.PingBufferSizeValue;
+    PingTTLValue = values.PingTTLValue;
+    PingRetriesNoValue = values.PingRetriesNoValue;
+    PingNBSautValue = values.PingNBSautValue;
+    PingIntervalValue = values.PingIntervalValue;
+    PingNoValue = values.PingNoValue;
+    PingTimeOut->setText(QString::number(PingTimeOutValue));
+    PingBufferSize->setText(QString::number(PingBufferSizeValue));
+    PingTTL->setText(QString::number(PingTTLValue));
+    PingRetries->setText(QString::number(PingRetriesNoValue));
+    PingGraphColor->SetSelectedColor(values.GraphColor);
+    PingResultsColor->SetSelectedColor(values.ResultsColor);
+    PingDebugColor->SetSelectedColor(values.DebugColor);
+    PingInfoColor->SetSelectedColor(values.InfoColor);
+    ColoredText();
+    SetSeriesColor(PingGraphColor->SelectedColor());
+}
+
+void TSystemSettings::LoadPingSettingsActionExecute() {
+    TSettingsValues values = CurrentValues();
+    QHash<QString, QString> services;
+    if (!LoadSettingsFile(SettingsFilePath(), &values, &services)) {
+        return;
+    }
+    SetServiceSettings(services);
+    mapKey_ = values.GoogleKey;
+    if (GeolocationForm != nullptr) {
+        GeolocationForm->GoogleKey = values.GoogleKey;
+    }
+    ShowValues(values);
+}
+
+void TSystemSettings::SavePingSettingsActionExecute() {
+    const TSettingsValues values = CurrentValues();
+    SaveSettingsFile(SettingsFilePath(), values);
+    mapKey_ = values.GoogleKey;
+}
+
+void TSystemSettings::SetStandardSettingsActionExecute() {
+    ShowValues(StandardSettings(CurrentValues()));
+}
 
 QColor TSystemSettings::ProcessGraphSeriesColor() const {
-    return ToQColor(PingGraphColor->SelectedColor());
+    return ToQColor(seriesColor_);
+}
+
+void TSystemSettings::SetSeriesColor(TColor color) {
+    seriesColor_ = color;
+    QColor drawn = ToQColor(color);
+    drawn.setAlpha(drawn.alpha() * kSeriesAlpha / 255);
+    QPen pen(drawn, 2);
+    Series1->setPen(pen);
+    Series1->setColor(drawn);
+    Series1->setLightMarker(DiamondMarker(drawn));
+}
+
+int TSystemSettings::SelectedValueDown(QLineEdit *SelectedEdit, int CurrentValue, int MinValue,
+                                       int Step) {
+    const int result = SpinStepDown(CurrentValue, MinValue, Step);
+    SelectedEdit->setText(QString::number(result));
+    return result;
+}
+
+int TSystemSettings::SelectedValueUp(QLineEdit *SelectedEdit, int CurrentValue, int MaxValue,
+                                     int Step) {
+    const int result = SpinStepUp(CurrentValue, MaxValue, Step);
+    SelectedEdit->setText(QString::number(result));
+    return result;
+}
+
+void TSystemSettings::PingTimeOutButtonDownClick() {
+    PingTimeOutValue =
+        SelectedValueDown(PingTimeOut, PingTimeOutValue, kTimeOutRange.min, kTimeOutRange.step);
+}
+
+void TSystemSettings::PingTimeOutButtonUpClick() {
+    PingTimeOutValue =
+        SelectedValueUp(PingTimeOut, PingTimeOutValue, kTimeOutRange.max, kTimeOutRange.step);
+}
+
+void TSystemSettings::BufferSizeDownClick() {
+    PingBufferSizeValue = SelectedValueDown(PingBufferSize, PingBufferSizeValue,
+                                            kBufferSizeRange.min, kBufferSizeRange.step);
+}
+
+void TSystemSettings::BufferSizeUpClick() {
+    PingBufferSizeValue = SelectedValueUp(PingBufferSize, PingBufferSizeValue, kBufferSizeRange.max,
+                                          kBufferSizeRange.step);
+}
+
+void TSystemSettings::TTLDownClick() {
+    PingTTLValue = SelectedValueDown(PingTTL, PingTTLValue, kTTLRange.min, kTTLRange.step);
+}
+
+void TSystemSettings::TTLUpClick() {
+    PingTTLValue = SelectedValueUp(PingTTL, PingTTLValue, kTTLRange.max, kTTLRange.step);
+}
+
+void TSystemSettings::RetriesNoDownClick() {
+    PingRetriesNoValue =
+        SelectedValueDown(PingRetries, PingRetriesNoValue, kRetriesRange.min, kRetriesRange.step);
+}
+
+void TSystemSettings::RetriesNoUpClick() {
+    PingRetriesNoValue =
+        SelectedValueUp(PingRetries, PingRetriesNoValue, kRetriesRange.max, kRetriesRange.step);
+}
+
+void TSystemSettings::ColoredText() {
+    TextColorMemo->clear();
+    QTextCursor cursor(TextColorMemo->document());
+    const auto colored = [](TColor color) {
+        QTextCharFormat format;
+        format.setForeground(ToQColor(color));
+        return format;
+    };
+    cursor.insertText(QStringLiteral("Results Color ..."),
+                      colored(PingResultsColor->SelectedColor()));
+    cursor.insertBlock(QTextBlockFormat(), colored(PingDebugColor->SelectedColor()));
+    cursor.insertText(QStringLiteral("Address List Color ..."));
+    cursor.insertBlock(QTextBlockFormat(), colored(PingInfoColor->SelectedColor()));
+    cursor.insertText(QStringLiteral("Address Information Color ..."));
+    // The last two lines keep the control's own text colour.
+    cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
+    cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
+    cursor.insertText(QStringLiteral("Text Default Color ..."), QTextCharFormat());
+}
+
+void TSystemSettings::PingGraphColorSelect() {
+    SetSeriesColor(PingGraphColor->SelectedColor());
+}
+void TSystemSettings::PingResultsColorSelect() {
+    ColoredText();
+}
+void TSystemSettings::PingDebugColorSelect() {
+    ColoredText();
+}
+void TSystemSettings::PingInfoColorSelect() {
+    ColoredText();
+}
+
+void TSystemSettings::OKActionExecute() {
+    SavePingSettingsActionExecute();  // throws on failure, so the window stays open
+    done(1);
+}
+
+void TSystemSettings::CancelActionExecute() {
+    done(2);
+}
+
+void TSystemSettings::reject() {
+    CancelActionExecute();
 }

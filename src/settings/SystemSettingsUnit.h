@@ -1,46 +1,104 @@
 #pragma once
 
 #include <QColor>
+#include <QComboBox>
 #include <QDialog>
+#include <QString>
 
 #include "settings/ColorValues.h"
+#include "settings/SettingsFile.h"
 
+class QAction;
+class QLabel;
 class QLineEdit;
+class QTextEdit;
+class QToolButton;
+class QWidget;
+class QChartView;
+class QLineSeries;
+class QSplineSeries;
 
-// A colour selector of the settings window: holds the selected colour value.
-class TColorSelector : public QWidget {
+// A colour selector of the settings window: a drop-down list of the named colours with a
+// "Custom..." entry first that opens the colour dialog. A selected colour that is not in the
+// list is shown by the custom entry.
+class TColorSelector final : public QComboBox {
     Q_OBJECT
 
-public:
+  public:
     explicit TColorSelector(const QString &name, QWidget *parent = nullptr);
 
     TColor SelectedColor() const { return selected_; }
+    // Selects a colour without counting as the user's choice (ColorSelected is not emitted).
     void SetSelectedColor(TColor color);
 
-signals:
+  signals:
+    // Any change of the selected colour, by the program or by the user.
     void ColorChanged(TColor color);
+    // The user chose a colour from the list or in the colour dialog.
+    void ColorSelected(TColor color);
 
-private:
+  private:
+    void ItemActivated(int index);
+    void ShowSelected();
+
     TColor selected_ = clGray;
 };
 
-// The settings window and holder of the setting values.
+// The settings window and holder of the setting values: the seven integer fields, the four edits
+// the main window reads, the four colour selectors and the preview chart whose series colour the
+// main window's charts take.
 class TSystemSettings final : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     explicit TSystemSettings(QWidget *parent = nullptr);
 
-    // Shows the window modally; returns 1 (OK) or 2 (Cancel).
+    // Shows the window modally, centred on the screen; returns 1 (OK) or 2 (Cancel).
     int Execute();
 
+    // Reads the settings file into the fields, edits, colour selectors, preview chart, the map
+    // key and the service addresses; does nothing when there is no file. Throws TxError when the
+    // file exists but cannot be read.
     void LoadPingSettingsActionExecute();
+    // Writes the twelve entries from the fields, the colour selectors and the map key. Throws
+    // TxError("Unable to write to <path>") when the file cannot be written.
     void SavePingSettingsActionExecute();
+    // Puts the standard values into the fields, edits, colour selectors and preview chart;
+    // writes nothing.
     void SetStandardSettingsActionExecute();
 
     // The colour of the preview chart's series; the main window's charts take their line colour
     // from it.
     QColor ProcessGraphSeriesColor() const;
+
+    // The map key as last loaded or saved (the map window holds the working copy).
+    QString StoredMapKey() const { return mapKey_; }
+
+    // One spin press: writes the new value into SelectedEdit and returns it.
+    int SelectedValueDown(QLineEdit *SelectedEdit, int CurrentValue, int MinValue, int Step);
+    int SelectedValueUp(QLineEdit *SelectedEdit, int CurrentValue, int MaxValue, int Step);
+
+    // Rewrites the colour sample in the chosen text colours.
+    void ColoredText();
+
+    void PingTimeOutButtonDownClick();
+    void PingTimeOutButtonUpClick();
+    void BufferSizeDownClick();
+    void BufferSizeUpClick();
+    void TTLDownClick();
+    void TTLUpClick();
+    void RetriesNoDownClick();
+    void RetriesNoUpClick();
+
+    void PingGraphColorSelect();
+    void PingResultsColorSelect();
+    void PingDebugColorSelect();
+    void PingInfoColorSelect();
+
+    // Saves, then closes with result 1; a failed save keeps the window open.
+    void OKActionExecute();
+    // Closes with result 2; nothing is saved or restored.
+    void CancelActionExecute();
 
     int PingTimeOutValue = 0;
     int PingBufferSizeValue = 0;
@@ -59,6 +117,46 @@ public:
     TColorSelector *PingResultsColor = nullptr;
     TColorSelector *PingDebugColor = nullptr;
     TColorSelector *PingInfoColor = nullptr;
+
+    QToolButton *PingTimeOutButtonDown = nullptr;
+    QToolButton *PingTimeOutButtonUp = nullptr;
+    QToolButton *BufferSizeDown = nullptr;
+    QToolButton *BufferSizeUp = nullptr;
+    QToolButton *TTLDown = nullptr;
+    QToolButton *TTLUp = nullptr;
+    QToolButton *RetriesNoDown = nullptr;
+    QToolButton *RetriesNoUp = nullptr;
+    QToolButton *RzBmpButton2 = nullptr;  // Apply
+    QToolButton *RzBmpButton3 = nullptr;  // Cancel
+    QToolButton *RzBmpButton5 = nullptr;  // Default settings
+
+    QChartView *ProcessGraph = nullptr;
+    QSplineSeries *Series1 = nullptr;
+    QTextEdit *TextColorMemo = nullptr;
+
+    QAction *OKAction = nullptr;
+    QAction *CancelAction = nullptr;
+    QAction *SetStandardSettingsAction = nullptr;
+    QAction *SavePingSettingsAction = nullptr;
+    QAction *LoadPingSettingsAction = nullptr;
+
+  public slots:
+    void reject() override;
+
+  protected:
+    void showEvent(QShowEvent *event) override;
+
+  private:
+    void BuildWindow();
+    void BuildActions();
+    void FormShow();
+    TSettingsValues CurrentValues() const;
+    void ShowValues(const TSettingsValues &values);
+    void SetSeriesColor(TColor color);
+
+    TColor seriesColor_ = kStandardGraphColor;
+    QString mapKey_;
+    QLineSeries *valueMarks_ = nullptr;
 };
 
 extern TSystemSettings *SystemSettings;

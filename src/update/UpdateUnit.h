@@ -1,15 +1,65 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDialog>
 
+class QLabel;
+class QToolButton;
+class QWidget;
+
+// The update window: every opening asks the download server for the newest version and offers
+// the installer when it is newer than the running one.
 class TUpgradeForm final : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     explicit TUpgradeForm(QWidget *parent = nullptr);
 
-    // Shows the window modally; returns its modal result.
-    int Execute();
+    // Sets the default cursor, shows the window modally and clears NewUpdateReady when it
+    // closes; returns true when it was closed with OK.
+    bool Execute();
+
+    // Runs the check once the window is on the screen.
+    void FormShow();
+    // Fetches the version file and shows what it says; a failed fetch shows "Download error."
+    // and "Please try again later." and leaves everything else as it was.
+    void CheckForUpdate();
+    // Downloads the installer into the download folder and starts it. Returns false (and shows
+    // the error texts) when the download failed; nothing is started then.
+    bool DownloadUpdate();
+    // Update: download and start the installer when a newer version was found, then close with
+    // OK. A failed download keeps the window open with its error texts.
+    void OKButtonClick();
+    // Cancel: close with Cancel.
+    void CancelButtonClick();
+    // Escape and the frame's close button close with Cancel.
+    void reject() override;
+    // Window drag by the window, the picture, the three texts or the button bar.
+    void FormMouseDown(Qt::MouseButton button);
+
+    bool NewUpdateReady = false;
+    QString CurrentVersion;
+
+    QLabel *Image1 = nullptr;
+    QLabel *VersionLabel = nullptr;
+    QLabel *InformationLabel_1 = nullptr;
+    QLabel *InformationLabel_2 = nullptr;
+    QWidget *RzPanel5 = nullptr;
+    QLabel *CancelLabel = nullptr;
+    QToolButton *CancelButton = nullptr;
+    QLabel *OKLabel = nullptr;
+    QToolButton *OKButton = nullptr;
+
+    // Every way of closing clears NewUpdateReady.
+    void done(int result) override;
+
+  protected:
+    void showEvent(QShowEvent *event) override;
+
+  private:
+    void ShowDownloadError();
+
+    QByteArray installerSha256_;
 };
 
 extern TUpgradeForm *UpgradeForm;

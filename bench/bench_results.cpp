@@ -1,0 +1,212 @@
+// Cost of writing one run's output into a results pane that is empty and into one that already
+// holds 100,000 lines (and a few sizes between, to show how it grows).
+//
+// BM_WriteRunOutput: the fifteen lines of a four-request run plus its address line, written
+//   one by one with WriteReport into the pane's document (undo on, as in a pane).
+// BM_StandardPingRun/<lines>/<laid out>: a whole four-request run (an echo service that answers
+//   at once, each request through RunBlocking) writing into the pane; with "laid out" = 1 the
+//   pane's layout is kept complete after every line, as a visible pane that scrolls to its end
+//   needs it.
+// BM_StandardPingRunInTextEdit/<lines>: the same run into a shown QTextEdit without word wrap
+//   (offscreen), scrolled to its end after each change, painting while each request waits.
+// Each iteration removes what it added, untimed, so the pane keeps its size. Times are CPU time
+// of the writing thread: the machine is shared, and wall time would count other processes.
+#include <benchmark/benchmark.h>
+
+#include <time.h>
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <deque>
+
+#include "common/TX_Edit.h"
+#include "ping/EchoService.h"
+#include "ping/PingRun.h"
+
+namespace {
+
+// The lines of a four-request run, as StandardPing writes them.
+const QStringList kRunLines = {
+    QStringLiteral("Date: 09.12.2018\tTime: 14:03:07.051 ms"),
+    QStringLiteral("Pinging alpha with 32 bytes of data:"),
+    QString(),
+    QStringLiteral("Reply from 10.0.0.1;  Bytes=32  Time=21 ms  TTL=57"),
+    QStringLiteral("Reply from 10.0.0.1;  Bytes=32  Time=20 ms  TTL=57"),
+    QStringLiteral("Reply from 10.0.0.1;  Bytes=32  Time=23 ms  TTL=57"),
+    QStringLiteral("Reply from 10.0.0.1:  Bytes=32  Time=<1 ms  TTL=57"),
+    QString(),
+    QStringLiteral("Ping statistics for alpha; IPv4 - 10.0.0.1"),
+    QStringLiteral("Packets: Sent = 4, Received = 4, Lost = 0 [ 0% loss ]"),
+    QString(),
+    QStringLiteral("Approximate round trip times in milli-seconds:"),
+    QStringLiteral("Minimum = 0 ms, Maximum = 23 ms, Average = 16 ms"),
+    QString(),
+    QString(),
+};
+
+double ThreadSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// Fills the pane with `lines` lines of earlier runs.
+void Fill(QTextDocument &pane, int lines) {
+    SelectedResultMemo = &pane;
+    ResultsFontColor = QColor(128, 128, 128);
+    const TResultBatch batch(&pane);  // one layout for all, however the pane is shown
+    for (int i = 0; i < lines; ++i) {
+        WriteReport(kRunLines[i % kRunLines.size()]);
+    }
+    SelectedResultMemo = nullptr;
+}
+
+// Removes everything after the first `characters` characters of the pane.
+void Truncate(QTextDocument &pane, int characters) {
+    QTextCursor cursor(&pane);
+    cursor.setPosition(characters - 1);
+    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+}
+
+void BM_WriteRunOutput(benchmark::State &state) {
+    QTextDocument pane;
+    Fill(pane, static_cast<int>(state.range(0)));
+    QTextDocument addresses;
+    for (auto _ : state) {
+        const int before = pane.characterCount();
+        const double start = ThreadSeconds();
+        SelectedResultMemo = &pane;
+        ResultsFontColor = QColor(0, 200, 0);
+        for (const QString &line : kRunLines) {
+            ResultString = line;
+            WriteResult();
+        }
+        SelectedResultMemo = &addresses;
+        WriteReport(QStringLiteral("IPv4 - 10.0.0.1\t\tAddress - alpha"));
+        state.SetIterationTime(ThreadSeconds() - start);
+        Truncate(pane, before);
+        addresses.clear();
+    }
+    state.SetItemsProcessed(state.iterations() * (kRunLines.size() + 1));
+    SelectedResultMemo = nullptr;
+}
+
+BENCHMARK(BM_WriteRunOutput)
+    ->Arg(0)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Arg(300000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
+
+// Answers every request at once with a reply of 21 ms.
+class InstantEcho final : public TEchoService {
+  public:
+    std::optional<TPingReply> ExecQuery(const QString &) override {
+        TPingReply reply;
+        reply.StatusCode = 0;
+        reply.ResponseTime = 21;
+        reply.ProtocolAddress = QStringLiteral("10.0.0.1");
+        reply.ReplySize = 32;
+        reply.TimeToLive = 57;
+        return reply;
+    }
+};
+
+void BM_StandardPingRun(benchmark::State &state) {
+    QTextDocument pane;
+    Fill(pane, static_cast<int>(state.range(0)));
+    QTextDocument addresses;
+    double positionX = 0;
+    TPingRunInput input;
+    input.PingAddress = QStringLiteral("alpha");
+    TPingRunTargets targets;
+    targets.DebugMemo = &pane;
+    targets.AddressMemo = &addresses;
+    targets.PositionX = &positionX;
+    targets.Connect = [] { return std::make_unique<InstantEcho>(); };
+    const bool layOut = state.range(1) != 0;
+    if (layOut) {
+        // What a pane's view asks for on every scroll to the end.
+        SetResultScroller([](QTextDocument *document) {
+            benchmark::DoNotOptimize(document->documentLayout()->documentSize());
+        });
+        pane.documentLayout()->documentSize();
+    }
+    for (auto _ : state) {
+        const int before = pane.characterCount();
+        const double start = ThreadSeconds();
+        StandardPing(input, targets);
+        state.SetIterationTime(ThreadSeconds() - start);
+        Truncate(pane, before);
+        addresses.clear();
+    }
+    SetResultScroller({});
+    SelectedResultMemo = nullptr;
+}
+BENCHMARK(BM_StandardPingRun)
+    ->Args({0, 0})
+    ->Args({100000, 0})
+    ->Args({0, 1})
+    ->Args({100000, 1})
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
+
+void BM_StandardPingRunInTextEdit(benchmark::State &state) {
+    QTextEdit debugMemo;
+    QTextEdit addressMemo;
+    for (QTextEdit *pane : {&debugMemo, &addressMemo}) {
+        pane->setLineWrapMode(QTextEdit::NoWrap);
+        pane->resize(550, 200);
+        pane->show();
+    }
+    Fill(*debugMemo.document(), static_cast<int>(state.range(0)));
+    SetResultScroller([&](QTextDocument *document) {
+        QTextEdit *pane = document == debugMemo.document() ? &debugMemo : &addressMemo;
+        pane->verticalScrollBar()->setValue(pane->verticalScrollBar()->maximum());
+    });
+    QCoreApplication::processEvents();
+
+    double positionX = 0;
+    TPingRunInput input;
+    input.PingAddress = QStringLiteral("alpha");
+    TPingRunTargets targets;
+    targets.DebugMemo = debugMemo.document();
+    targets.AddressMemo = addressMemo.document();
+    targets.PositionX = &positionX;
+    targets.Connect = [] { return std::make_unique<InstantEcho>(); };
+    for (auto _ : state) {
+        const int before = debugMemo.document()->characterCount();
+        const double start = ThreadSeconds();
+        StandardPing(input, targets);
+        QCoreApplication::processEvents();  // the last paint
+        state.SetIterationTime(ThreadSeconds() - start);
+        Truncate(*debugMemo.document(), before);
+        addressMemo.clear();
+        QCoreApplication::processEvents();
+    }
+    SetResultScroller({});
+    SelectedResultMemo = nullptr;
+}
+BENCHMARK(BM_StandardPingRunInTextEdit)
+    ->Arg(0)
+    ->Arg(100000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QColor>
+
+#include "ping/ChartSink.h"
+
+class QBarCategoryAxis;
+class QBarSeries;
+class QBarSet;
+class QChart;
+class QChartView;
+class QScatterSeries;
+class QSplineSeries;
+class QValueAxis;
+class QWidget;
+
+// The two charts of the main window, drawn with Qt Charts: the bar chart of trip times per
+// request (PingChart, bar series LineSeries1) and the sliding trip-time graph (ProcessGraph,
+// curve Series1 with diamond markers and a value mark on every 10th point).
+class TPingCharts final : public ChartSink {
+  public:
+    // Builds both chart views as children of `parent`, named PingChart and ProcessGraph.
+    explicit TPingCharts(QWidget *parent);
+
+    QChartView *PingChart() const { return pingChart_; }
+    QChartView *ProcessGraph() const { return processGraph_; }
+
+    void PrepareBars(int count, double height) override;
+    void SetBarHeight(int index, double height) override;
+    void SetBarsActive(bool active) override;
+    void SetBarColor(const QColor &color) override;
+
+    void AppendPoint(double x, double y) override;
+    void ClearPoints() override;
+    double AxisMinimum() const override;
+    double AxisMaximum() const override;
+    void SetAxisRange(double minimum, double maximum) override;
+    void SetGraphColor(const QColor &color) override;
+
+    // What the charts hold, for the window's tests.
+    int BarCount() const;
+    double BarHeight(int index) const;
+    bool BarsActive() const;
+    int PointCount() const;
+    QColor GraphColor() const;
+    QColor BarColor() const;
+
+  private:
+    void FitBarAxis();
+    void FitGraphAxis(double y);
+
+    QChartView *pingChart_ = nullptr;
+    QChartView *processGraph_ = nullptr;
+    QBarSeries *bars_ = nullptr;
+    QBarSet *barSet_ = nullptr;
+    QBarCategoryAxis *barAxisX_ = nullptr;
+    QValueAxis *barAxisY_ = nullptr;
+    QSplineSeries *graph_ = nullptr;
+    QScatterSeries *marks_ = nullptr;
+    QValueAxis *graphAxisX_ = nullptr;
+    QValueAxis *graphAxisY_ = nullptr;
+    double graphTop_ = 0;
+};

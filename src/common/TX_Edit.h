@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <QStringList>
+#include <QTextCursor>
+#include <functional>
+
+class QTextDocument;
+
+// The result writer: every line of ping and WHOIS output reaches a pane through WriteReport.
+//
+// A pane is a QTextDocument holding one block per line. Every line that WriteReport writes ends
+// with a paragraph break, the way a rich-text control's line list appends, so after a write the
+// document ends with an empty block that is not a line of its own (PaneLines leaves it out).
+// Text is always added as plain text with a character format, never as HTML: HTML would
+// collapse the double blanks of the reply lines.
+
+// The pane that the next line goes to (the results pane, or the address list pane while a run
+// writes its address line). WriteReport does nothing while it is null.
+extern QTextDocument *SelectedResultMemo;
+
+// The colour of the next line written.
+extern QColor ResultsFontColor;
+
+// The line buffer that WriteResult writes.
+extern QString ResultString;
+
+// Appends ReportText, unchanged, as a new last line of SelectedResultMemo in ResultsFontColor,
+// then asks the view of that pane to scroll to its end (see SetResultScroller). An empty text
+// adds an empty line. When the pane's last line is not terminated (text typed or loaded into
+// it), a paragraph break is put first, so the new text never joins an existing line.
+void WriteReport(const QString &ReportText);
+
+// Writes ResultString with WriteReport and leaves ResultString unchanged.
+void WriteResult();
+
+// Called by WriteReport after each line with the document that received it; the window that
+// shows that document moves its vertical scroll bar to the maximum (not the caret). An empty
+// function (the default) scrolls nothing.
+using ResultScroller = std::function<void(QTextDocument *)>;
+void SetResultScroller(ResultScroller scroller);
+
+// Groups the lines written to one pane while it lives into a single change of that pane: a
+// visible pane is laid out and scrolled once, when the group ends, instead of once per line
+// (on a long pane each layout pass costs far more than the line itself). The lines of a group
+// are one undo step. Use it only around lines written without waiting in between: nothing is
+// painted inside a group anyway. Groups on the same pane may nest.
+class TResultBatch final {
+  public:
+    explicit TResultBatch(QTextDocument *document);
+    ~TResultBatch();
+    TResultBatch(const TResultBatch &) = delete;
+    TResultBatch &operator=(const TResultBatch &) = delete;
+
+  private:
+    QTextDocument *document_;
+    QTextCursor cursor_;
+};
+
+// Returns the lines of a pane: its text split at paragraph breaks, without the empty block that
+// follows the last terminated line. An empty document has no lines.
+QStringList PaneLines(const QTextDocument *document);

@@ -1,0 +1,210 @@
+#include "geo/MapPage.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QUrl>
+#include <cmath>
+
+#include "common/DataPaths.h"
+#include "settings/Services.h"
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+QString LoadTemplate(const QString &resource) {
+    QFile file(resource);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return QString();
+    }
+    QString text = QString::fromUtf8(file.readAll());
+    text.remove(QLatin1Char('\r'));
+    QStringList lines = text.split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.constLast().isEmpty()) {
+        lines.removeLast();
+    }
+    return lines.join(kCrLf);
+}
+
+}  // namespace
+
+QString PingGeolocationTemplate() {
+    return LoadTemplate(QStringLiteral(":/geo/PingGeolocation.html"));
+}
+
+QString GoogleMapTemplate() {
+    return LoadTemplate(QStringLiteral(":/geo/GoogleMap.html"));
+}
+
+QString MapScriptBaseUrl() {
+    return ServiceSetting(QStringLiteral("Maps Script URL"),
+                          QStringLiteral("https://maps.googleapis.com"));
+}
+
+QString PublicMapUrl() {
+    return ServiceSetting(QStringLiteral("Public Map URL"),
+                          QStringLiteral("https://www.google.com/maps"));
+}
+
+QString PaneLineAddress(const QString &line) {
+    const QString marker = QStringLiteral("Address - ");
+    const int at = line.indexOf(marker, 0, Qt::CaseSensitive);
+    return at < 0 ? line.mid(9) : line.mid(at + marker.size());
+}
+
+QString PaneLineIPv4(const QString &line) {
+    const int at = line.indexOf(QLatin1String("Address"), 0, Qt::CaseSensitive);
+    QString ip = at < 0 ? QString() : line.left(at);
+    ip.remove(QLatin1Char(' '));
+    ip.remove(QLatin1Char('\t'));
+    ip.remove(QStringLiteral("IPv4-"), Qt::CaseInsensitive);
+    return ip;
+}
+
+QString EscapeScriptString(const QString &text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+            case '\\':
+                out += QLatin1String("\\\\");
+                break;
+            case '"':
+                out += QLatin1String("\\\"");
+                break;
+            case '\'':
+                out += QLatin1String("\\'");
+                break;
+            case '\n':
+                out += QLatin1String("\\n");
+                break;
+            case '\r':
+                out += QLatin1String("\\r");
+                break;
+            case '<':
+            case '>':
+            case 0x2028:  // line and paragraph separators end a script string too
+            case 0x2029:
+                out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+                break;
+            default:
+                if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
+                    out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+                } else {
+                    out += c;
+                }
+        }
+    }
+    return out;
+}
+
+QString EscapeHtml(const QString &text) {
+    QString out = text.toHtmlEscaped();  // &, <, >, "
+    out.replace(QLatin1Char('\''), QLatin1String("&#39;"));
+    return out;
+}
+
+bool IsMapCoordinate(const QString &text) {
+    static const QRegularExpression number(
+        QStringLiteral("^[+-]?(\\d+(\\.\\d*)?|\\.\\d+)([eE][+-]?\\d+)?$"));
+    const QString trimmed = text.trimmed();
+    if (!number.match(trimmed).hasMatch()) {
+        return false;
+    }
+    bool ok = false;
+    const double value = trimmed.toDouble(&ok);
+    return ok && std::isfinite(value);
+}
+
+QString MapImageLine(bool useFlag) {
+    const QString path = useFlag ? FlagImagePath() : MarkerImagePath();
+    const QString url = QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
+    return QStringLiteral("var image = \"") + EscapeScriptString(url) + QLatin1Char('"');
+}
+
+bool AddMapPlace(TMapPieces *pieces, int number, const QString &address, const QString &ipv4,
+                 const QString &latitude, const QString &longitude) {
+    if (!IsMapCoordinate(latitude) || !IsMapCoordinate(longitude)) {
+        return false;
+    }
+    const QString n = QString::number(number);
+    pieces->Positions += kCrLf + QStringLiteral("var Position") + n + QStringLiteral(" = {lat: ") +
+                         latitude.trimmed() + QStringLiteral(", ") + QStringLiteral("lng: ") +
+                         longitude.trimmed() + QStringLiteral("};");
+    // The info window shows HTML: the texts are made inert as HTML first, then as script text.
+    pieces->InfoWindows += kCrLf + QStringLiteral("var InfoWindow") + n +
+                           QStringLiteral(" = new google.maps.InfoWindow({content: \"URL: ") +
+                           EscapeScriptString(EscapeHtml(address)) + QStringLiteral("<br>IPv4: ") +
+                           EscapeScriptString(EscapeHtml(ipv4)) + QStringLiteral("\"});");
+    // No "var": the markers are globals of the page.
+    pieces->Markers += kCrLf + QStringLiteral("Marker") + n +
+                       QStringLiteral(" = new google.maps.Marker({map: map,position: Position") +
+                       n + QStringLiteral(",icon: image,draggable: true});");
+    pieces->Listeners += kCrLf + QStringLiteral("Marker") + n +
+                         QStringLiteral(".addListener(\"click\", function(){InfoWindow") + n +
+                         QStringLiteral(".open(map, Marker") + n + QStringLiteral(")});");
+    return true;
+}
+
+QString MapKeyElement(const QString &key) {
+    QString base = MapScriptBaseUrl();
+    while (base.endsWith(QLatin1Char('/'))) {
+        base.chop(1);
+    }
+    const QString source = base.toHtmlEscaped() + QStringLiteral("/maps/api/js?key=") +
+                           QString::fromLatin1(QUrl::toPercentEncoding(key)) +
+                           QStringLiteral("&callback=initMap");
+    return QStringLiteral("<script src=\"") + source + QStringLiteral("\" async defer></script>");
+}
+
+QString FillMapTemplate(const QString &pageTemplate, const TMapPieces &pieces,
+                        const QString &keyElement) {
+    const QList<QPair<QString, QString>> values{
+        {QStringLiteral("[- GOOGLE KEY -]"), keyElement},
+        {QStringLiteral("[- IMAGE -]"), pieces.Image},
+        {QStringLiteral("[- POSITION -]"), pieces.Positions},
+        {QStringLiteral("[- IP INFO -]"), pieces.InfoWindows},
+        {QStringLiteral("[- MARKER -]"), pieces.Markers},
+        {QStringLiteral("[- OPEN INFO -]"), pieces.Listeners},
+    };
+    QStringList alternatives;
+    for (const auto &value : values) {
+        alternatives << QRegularExpression::escape(value.first);
+    }
+    const QRegularExpression placeholder(alternatives.join(QLatin1Char('|')),
+                                         QRegularExpression::CaseInsensitiveOption);
+    QString page;
+    int copied = 0;
+    auto matches = placeholder.globalMatch(pageTemplate);
+    while (matches.hasNext()) {
+        const QRegularExpressionMatch match = matches.next();
+        page += pageTemplate.mid(copied, match.capturedStart() - copied);
+        for (const auto &value : values) {
+            if (match.captured().compare(value.first, Qt::CaseInsensitive) == 0) {
+                page += value.second;
+                break;
+            }
+        }
+        copied = match.capturedEnd();
+    }
+    page += pageTemplate.mid(copied);
+    return page;
+}
+
+QString BuildMapPage(const QStringList &paneLines, bool useFlag, const QString &key,
+                     const QString &pageTemplate, const TCoordinateLookup &lookup) {
+    if (paneLines.isEmpty()) {
+        return QString();
+    }
+    TMapPieces pieces;
+    pieces.Image = MapImageLine(useFlag);
+    for (int index = 0; index < paneLines.size(); ++index) {
+        const QString &line = paneLines.at(index);
+        const QString ipv4 = PaneLineIPv4(line);
+        QString latitude;
+        QString longitude;
+        lookup(ipv4, &latitude, &longitude);
+        AddMapPlace(&pieces, index + 1, PaneLineAddress(line), ipv4, latitude, longitude);
+    }
+    return FillMapTemplate(pageTemplate, pieces, MapKeyElement(key));
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The geolocation lookup: where an IPv4 address is, as a web service tells it.
+
+// The place and coordinates of one address, each the text of the reply element of the same name,
+// exactly as received.
+struct TGeolocationInfo {
+    QString CountryCode;
+    QString CountryName;
+    QString RegionCode;
+    QString RegionName;
+    QString City;
+    QString ZipCode;
+    QString Latitude;
+    QString Longitude;
+};
+
+// Base address of the geolocation service: the "Geolocation URL" service setting, or the public
+// service built in.
+QString GeolocationServiceUrl();
+
+// The request address for `ipAddress`: the service base, "/xml/" and the address as given
+// (an empty address asks for "/xml/" alone).
+QString GeolocationRequestUrl(const QString &ipAddress);
+
+// Reads a reply document. The root element may have any name; each field is the text of the
+// root's first child element of that name, empty when there is none. The encoding comes from the
+// document (byte-order mark or XML declaration). Throws TxError with class "EDOMParseError" and
+// the parser's message (with line and column) when the reply is not well-formed XML or has no
+// root element.
+TGeolocationInfo ParseGeolocationReply(const QByteArray &reply);
+
+// The recorded text of a failed lookup: "Error ", the class name, " [ ", the message, " ]".
+QString GeolocationErrorText(const QString &className, const QString &message);
+
+// Asks the service about `ipAddress` and returns the place. Blocks (run it through RunBlocking on
+// the user-interface thread). Throws the HTTP client's TxError or ParseGeolocationReply's.
+TGeolocationInfo LookUpGeolocation(const QString &ipAddress, int timeoutMs);

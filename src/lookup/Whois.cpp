@@ -1,0 +1,275 @@
+#include "lookup/Whois.h"
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <memory>
+
+#include "common/Errors.h"
+#include "common/TX_Net.h"
+#include "settings/Services.h"
+
+namespace {
+
+const QString kSocketError = QStringLiteral("EIdSocketError");
+
+// Shown in the header; the page where a person can repeat the query in a browser.
+const char *const kWhoisInfoPage = "https://apps.db.ripe.net/db-web-ui/query";
+
+class SocketHandle final {
+  public:
+    explicit SocketHandle(int fd) : fd_(fd) {}
+    ~SocketHandle() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    SocketHandle(const SocketHandle &) = delete;
+    SocketHandle &operator=(const SocketHandle &) = delete;
+    int Get() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
+struct AddrInfoDeleter {
+    void operator()(addrinfo *info) const { freeaddrinfo(info); }
+};
+
+using Clock = std::chrono::steady_clock;
+
+QString SystemText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Waits until `fd` is ready for `events`; returns false when `timeoutMs` passed first.
+bool WaitFor(int fd, short events, int timeoutMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        pollfd entry{fd, events, 0};
+        const int ready = ::poll(&entry, 1, static_cast<int>(std::max<qint64>(0, left.count())));
+        if (ready > 0) {
+            return true;
+        }
+        if (ready == 0) {
+            return false;
+        }
+        if (errno != EINTR) {
+            throw TxError(QStringLiteral("Socket error: %1").arg(SystemText(errno)), kSocketError);
+        }
+    }
+}
+
+// Connects to one of the host's addresses, trying them in the resolver's order.
+std::unique_ptr<SocketHandle> Connect(const QString &host, quint16 port, int timeoutMs) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo *raw = nullptr;
+    const int resolved = getaddrinfo(host.toLocal8Bit().constData(),
+                                     QByteArray::number(port).constData(), &hints, &raw);
+    if (resolved != 0 || raw == nullptr) {
+        throw TxError(QStringLiteral("Host not found: %1 (%2)")
+                          .arg(host, QString::fromLocal8Bit(gai_strerror(resolved))),
+                      kSocketError);
+    }
+    std::unique_ptr<addrinfo, AddrInfoDeleter> answer(raw);
+    int lastError = 0;
+    bool timedOut = false;
+    for (const addrinfo *entry = answer.get(); entry != nullptr; entry = entry->ai_next) {
+        auto socket = std::make_unique<SocketHandle>(
+            ::socket(entry->ai_family, entry->ai_socktype | SOCK_CLOEXEC, entry->ai_protocol));
+        if (socket->Get() < 0) {
+            lastError = errno;
+            continue;
+        }
+        const int flags = ::fcntl(socket->Get(), F_GETFL, 0);
+        ::fcntl(socket->Get(), F_SETFL, flags | O_NONBLOCK);
+        if (::connect(socket->Get(), entry->ai_addr, entry->ai_addrlen) != 0) {
+            if (errno != EINPROGRESS) {
+                lastError = errno;
+                continue;
+            }
+            if (!WaitFor(socket->Get(), POLLOUT, timeoutMs)) {
+                timedOut = true;
+                continue;
+            }
+            int error = 0;
+            socklen_t length = sizeof error;
+            ::getsockopt(socket->Get(), SOL_SOCKET, SO_ERROR, &error, &length);
+            if (error != 0) {
+                lastError = error;
+                continue;
+            }
+        }
+        return socket;
+    }
+    if (timedOut && lastError == 0) {
+        throw TxError(QStringLiteral("Connect timed out: %1:%2").arg(host).arg(port),
+                      QStringLiteral("EIdConnectTimeout"));
+    }
+    throw TxError(QStringLiteral("Could not connect to %1:%2: %3")
+                      .arg(host)
+                      .arg(port)
+                      .arg(SystemText(lastError)),
+                  kSocketError);
+}
+
+void SendAll(int fd, const QByteArray &data, int timeoutMs) {
+    qsizetype sent = 0;
+    while (sent < data.size()) {
+        const ssize_t n = ::send(fd, data.constData() + sent,
+                                 static_cast<size_t>(data.size() - sent), MSG_NOSIGNAL);
+        if (n > 0) {
+            sent += n;
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (!WaitFor(fd, POLLOUT, timeoutMs)) {
+                throw TxError(QStringLiteral("Write timed out."), QStringLiteral("EIdReadTimeout"));
+            }
+        } else if (n < 0 && errno != EINTR) {
+            throw TxError(QStringLiteral("Socket error: %1").arg(SystemText(errno)), kSocketError);
+        }
+    }
+}
+
+QByteArray ReceiveAll(int fd, int timeoutMs) {
+    QByteArray reply;
+    char buffer[4096];
+    for (;;) {
+        if (!WaitFor(fd, POLLIN, timeoutMs)) {
+            throw TxError(QStringLiteral("Read timed out."), QStringLiteral("EIdReadTimeout"));
+        }
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n > 0) {
+            reply.append(buffer, n);
+        } else if (n == 0) {
+            return reply;  // the server closed: the reply is complete
+        } else if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
+            throw TxError(QStringLiteral("Socket error: %1").arg(SystemText(errno)), kSocketError);
+        }
+    }
+}
+
+QString DecodeReply(const QByteArray &bytes) {
+    QStringDecoder utf8(QStringConverter::Utf8);
+    const QString text = utf8(bytes);
+    return utf8.hasError() ? QString::fromLatin1(bytes) : text;
+}
+
+void AppendLine(QTextCursor &cursor, const QString &text, const QTextCharFormat &format) {
+    cursor.insertText(text, format);
+    cursor.insertBlock(QTextBlockFormat(), format);
+}
+
+}  // namespace
+
+QString WhoisServerAddress() {
+    return ServiceSetting(QStringLiteral("Whois Server"), QStringLiteral("whois.ripe.net"));
+}
+
+QString WhoisZone(const QString &url) {
+    const int point = url.indexOf(QLatin1Char('.'));
+    return point < 0 ? url : url.mid(point + 1);
+}
+
+bool WhoisZoneListed(const QStringList &serverList, const QString &zone) {
+    if (zone.isEmpty()) {
+        return false;
+    }
+    for (const QString &line : serverList) {
+        if (line.contains(zone, Qt::CaseSensitive)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+QString WhoisQuery(const QString &host, quint16 port, const QString &query, int timeoutMs) {
+    const std::unique_ptr<SocketHandle> socket = Connect(host, port, timeoutMs);
+    SendAll(socket->Get(), query.toUtf8() + "\r\n", timeoutMs);
+    return DecodeReply(ReceiveAll(socket->Get(), timeoutMs));
+}
+
+QString WhoisLookup(const QStringList &serverList, const QString &url, const QString &server,
+                    int timeoutMs) {
+    if (!WhoisZoneListed(serverList, WhoisZone(url))) {
+        return QString::fromLatin1(kWhoisNoResults);
+    }
+    QString host;
+    quint16 port = 43;
+    SplitHostPort(server, 43, &host, &port);
+    return WhoisQuery(host, port, GetIP(url), timeoutMs);
+}
+
+QStringList WhoisReplyLines(const QString &reply) {
+    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
+    QStringList lines = reply.split(lineEnd);
+    if (lines.size() > 1 && lines.constLast().isEmpty()) {
+        lines.removeLast();
+    }
+    if (reply.isEmpty()) {
+        lines.clear();
+    }
+    return lines;
+}
+
+QString FormatWhoisLine(const QString &line) {
+    QString text = line;
+    text.replace(QStringLiteral("    "), QStringLiteral(" "));
+    text.replace(QStringLiteral("   "), QStringLiteral(" "));
+    text.replace(QStringLiteral("  "), QStringLiteral(" "));
+    if (text.contains(QLatin1Char('%'))) {
+        return text;
+    }
+    QString key;
+    QString value = text;
+    const int colon = text.indexOf(QLatin1Char(':'));
+    if (colon >= 0) {
+        key = text.left(colon + 1);
+        int start = colon + 1;
+        // Only a separating blank goes; a value written right against the colon stays whole.
+        if (start < text.size() &&
+            (text.at(start) == QLatin1Char(' ') || text.at(start) == QLatin1Char('\t'))) {
+            ++start;
+        }
+        value = text.mid(start);
+    }
+    const bool shortKey = key.size() <= 8 || key.contains(QLatin1String("org-type"));
+    return key + QString(shortKey ? 3 : 2, QLatin1Char('\t')) + value;
+}
+
+QStringList WhoisHeaderLines() {
+    return {QStringLiteral("WhoIs Server:\t ") + QLatin1String(kWhoisInfoPage),
+            QStringLiteral("Zona:\t\tEurope"), QString(), QStringLiteral("RESULT:"), QString()};
+}
+
+void WriteWhoisResult(QTextDocument *pane, const QString &reply, const QColor &color) {
+    pane->clear();
+    QTextCursor cursor(pane);
+    QTextCharFormat format;
+    format.setForeground(color);
+    format.setFontWeight(QFont::Bold);
+    cursor.setCharFormat(format);
+    for (const QString &line : WhoisHeaderLines()) {
+        AppendLine(cursor, line, format);
+    }
+    format.setFontWeight(QFont::Normal);
+    for (const QString &line : WhoisReplyLines(reply)) {
+        AppendLine(cursor, FormatWhoisLine(line), format);
+    }
+}

@@ -1,0 +1,107 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+#include <functional>
+#include <memory>
+#include <optional>
+
+// One echo request is one query of an echo service, which answers with the five properties of
+// the ping status object: StatusCode, ResponseTime, ProtocolAddress, ReplySize and TimeToLive.
+// The run (PingRun.h) forms the query text, asks the service once per request and classifies
+// the reply (PingStatus.h).
+
+// The outcome of one echo request.
+struct TPingReply {
+    // 0 for a reply, a code of the status table (PingStatus.h) when the request got no reply,
+    // empty (null) when the request could not be processed at all, e.g. a name that does not
+    // resolve.
+    std::optional<qint32> StatusCode;
+    // Trip time in whole milliseconds (truncated), 0 for a reply faster than 1 ms.
+    quint32 ResponseTime = 0;
+    // The address that answered (an IPv4 text): the target for a reply, the sender of the ICMP
+    // error for an error; for a time-out, the address the request went to; empty when there is
+    // none (a name that does not resolve).
+    QString ProtocolAddress;
+    // Size of the reply's data in bytes.
+    quint32 ReplySize = 0;
+    // Time-to-live of the reply.
+    quint32 TimeToLive = 0;
+};
+
+// Returns the query text of one request:
+// SELECT * FROM Win32_PingStatus where Address='<address>' AND BufferSize=<n> AND TimeOut=<n>
+// with every single quote inside the address doubled (o'host gives 'o''host').
+QString EchoQueryText(const QString &PingAddress, quint16 PingBufferSize, quint16 PingTimeOut);
+
+// The values a query text carries.
+struct TEchoQuery {
+    QString Address;
+    quint16 BufferSize = 0;
+    quint16 TimeOut = 0;
+};
+
+// Reads address, buffer size and time-out back from a query text made by EchoQueryText (the
+// keywords in any letter case). Throws TxError ("Invalid query: " and the text) when the text
+// is not of that form.
+TEchoQuery ParseEchoQuery(const QString &query);
+
+// An echo service: one connection per run, one ExecQuery per request.
+class TEchoService {
+  public:
+    virtual ~TEchoService() = default;
+
+    // Performs one request and returns its outcome, or no value when the service returned no
+    // object at all. Blocks until the reply or the query's time-out; the run calls it through
+    // RunBlocking, so it must not touch widgets. Throws TxError when the service itself fails
+    // (malformed query, a system error); that ends the run.
+    virtual std::optional<TPingReply> ExecQuery(const QString &query) = 0;
+};
+
+// Which kind of socket the ICMP echo service uses.
+enum class TIcmpSocketKind {
+    Automatic,  // a datagram socket where net.ipv4.ping_group_range allows, else a raw socket
+    Datagram,   // unprivileged ICMP datagram socket only
+    Raw,        // raw ICMP socket only (root or CAP_NET_RAW)
+};
+
+// The real echo service: sends ICMP echo requests over IPv4.
+//
+// Names are resolved for each request with getaddrinfo (IPv4 only); a name that does not
+// resolve gives a null status, and names under ".invalid" never resolve. A request that gets no
+// reply within the time-out gives 11010; ICMP destination-unreachable gives 11002 to 11005
+// (net, host, protocol, port; fragmentation needed gives 11009, source route failed 11012);
+// time exceeded gives 11013 (in transit) or 11014 (reassembly); parameter problem 11015, source
+// quench 11016. A send that the local stack refuses maps the same way (no route: 11002 or 11003,
+// message too long: 11009, no buffer space: 11006, anything else 11050).
+class TIcmpEchoService final : public TEchoService {
+  public:
+    // Opens the socket. Throws TxError with a readable text naming the cause when no ICMP socket
+    // of the requested kind may be opened.
+    explicit TIcmpEchoService(TIcmpSocketKind kind = TIcmpSocketKind::Automatic);
+    ~TIcmpEchoService() override;
+    TIcmpEchoService(const TIcmpEchoService &) = delete;
+    TIcmpEchoService &operator=(const TIcmpEchoService &) = delete;
+
+    std::optional<TPingReply> ExecQuery(const QString &query) override;
+
+    // The kind of socket actually opened (Datagram or Raw).
+    TIcmpSocketKind Kind() const { return kind_; }
+
+  private:
+    int socket_ = -1;
+    TIcmpSocketKind kind_;
+    quint16 identifier_ = 0;
+    quint16 sequence_ = 0;
+};
+
+// Makes the echo service of one run.
+using TEchoServiceFactory = std::function<std::unique_ptr<TEchoService>()>;
+
+// Replaces the service that ConnectEchoService makes (tests install a scripted one); an empty
+// function puts the real ICMP service back.
+void SetEchoServiceFactory(TEchoServiceFactory factory);
+
+// Returns the echo service for one run: the installed factory's, else a TIcmpEchoService.
+// Throws TxError when the service cannot be opened.
+std::unique_ptr<TEchoService> ConnectEchoService();

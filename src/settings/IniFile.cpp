@@ -1,0 +1,250 @@
+#include "settings/IniFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+#include "common/Errors.h"
+
+namespace {
+
+bool IsComment(const QString &trimmed) {
+    return trimmed.startsWith(QLatin1Char(';'));
+}
+
+// Returns true and the section name when the line is a section line.
+bool SectionName(const QString &line, QString *name) {
+    const QString trimmed = line.trimmed();
+    if (!trimmed.startsWith(QLatin1Char('['))) {
+        return false;
+    }
+    const int close = trimmed.indexOf(QLatin1Char(']'));
+    *name = (close < 0 ? trimmed.mid(1) : trimmed.mid(1, close - 1)).trimmed();
+    return true;
+}
+
+// Returns the position of "=" when the line is an entry line, -1 otherwise.
+int EntrySplit(const QString &line) {
+    const QString trimmed = line.trimmed();
+    if (trimmed.isEmpty() || IsComment(trimmed) || trimmed.startsWith(QLatin1Char('['))) {
+        return -1;
+    }
+    return line.indexOf(QLatin1Char('='));
+}
+
+bool SameName(const QString &a, const QString &b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+bool HasLineBreak(const QString &text) {
+    return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
+}
+
+TxError UnableToWrite(const QString &path) {
+    return TxError(QStringLiteral("Unable to write to %1").arg(path));
+}
+
+}  // namespace
+
+TIniText TIniText::FromBytes(const QByteArray &bytes) {
+    QByteArray data = bytes;
+    if (data.startsWith("\xEF\xBB\xBF")) {
+        data.remove(0, 3);
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(data);
+    if (utf8.hasError()) {
+        // Files written by older tools use an 8-bit code page; Latin-1 keeps every byte.
+        text = QString::fromLatin1(data);
+    }
+    TIniText ini;
+    const int firstBreak = text.indexOf(QLatin1Char('\n'));
+    if (firstBreak > 0 && text.at(firstBreak - 1) == QLatin1Char('\r')) {
+        ini.lineEnd_ = QStringLiteral("\r\n");
+    }
+    if (text.isEmpty()) {
+        return ini;
+    }
+    ini.lines_ = text.split(QLatin1Char('\n'));
+    if (text.endsWith(QLatin1Char('\n'))) {
+        ini.lines_.removeLast();
+    }
+    for (QString &line : ini.lines_) {
+        if (line.endsWith(QLatin1Char('\r'))) {
+            line.chop(1);
+        }
+    }
+    return ini;
+}
+
+QByteArray TIniText::ToBytes() const {
+    QString text;
+    for (const QString &line : lines_) {
+        text += line;
+        text += lineEnd_;
+    }
+    return text.toUtf8();
+}
+
+TIniText::Range TIniText::FindSection(const QString &section) const {
+    Range range;
+    for (int i = 0; i < lines_.size(); ++i) {
+        QString name;
+        if (!SectionName(lines_.at(i), &name)) {
+            continue;
+        }
+        if (range.header >= 0) {
+            range.end = i;
+            return range;
+        }
+        if (SameName(name, section.trimmed())) {
+            range.header = i;
+        }
+    }
+    range.end = lines_.size();
+    return range;
+}
+
+int TIniText::FindKey(const Range &range, const QString &key) const {
+    if (range.header < 0) {
+        return -1;
+    }
+    for (int i = range.header + 1; i < range.end; ++i) {
+        const int split = EntrySplit(lines_.at(i));
+        if (split >= 0 && SameName(lines_.at(i).left(split).trimmed(), key.trimmed())) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+bool TIniText::Find(const QString &section, const QString &key, QString *value) const {
+    const int line = FindKey(FindSection(section), key);
+    if (line < 0) {
+        return false;
+    }
+    const QString &text = lines_.at(line);
+    *value = text.mid(EntrySplit(text) + 1).trimmed().left(kMaxValueLength);
+    return true;
+}
+
+QString TIniText::ReadString(const QString &section, const QString &key,
+                             const QString &defaultValue) const {
+    QString value;
+    return Find(section, key, &value) ? value : defaultValue;
+}
+
+QVector<QPair<QString, QString>> TIniText::SectionEntries(const QString &section) const {
+    QVector<QPair<QString, QString>> entries;
+    const Range range = FindSection(section);
+    if (range.header < 0) {
+        return entries;
+    }
+    for (int i = range.header + 1; i < range.end; ++i) {
+        const QString &text = lines_.at(i);
+        const int split = EntrySplit(text);
+        if (split >= 0) {
+            entries.append(
+                {text.left(split).trimmed(), text.mid(split + 1).trimmed().left(kMaxValueLength)});
+        }
+    }
+    return entries;
+}
+
+void TIniText::WriteString(const QString &section, const QString &key, const QString &value) {
+    const QString sectionName = section.trimmed();
+    const QString keyName = key.trimmed();
+    // A line break would let a value add lines of its own to the file (and so new keys).
+    if (sectionName.isEmpty() || keyName.isEmpty() || HasLineBreak(section) || HasLineBreak(key) ||
+        HasLineBreak(value) || sectionName.contains(QLatin1Char(']')) ||
+        keyName.contains(QLatin1Char('=')) || keyName.startsWith(QLatin1Char('[')) ||
+        IsComment(keyName)) {
+        throw TxError(
+            QStringLiteral("The settings entry [%1] %2 cannot be stored: names must not be "
+                           "empty and no part may hold a line break.")
+                .arg(sectionName, keyName));
+    }
+    const QString entry = keyName + QLatin1Char('=') + value;
+    const Range range = FindSection(sectionName);
+    if (range.header < 0) {
+        if (!lines_.isEmpty() && !lines_.last().trimmed().isEmpty()) {
+            lines_.append(QString());
+        }
+        lines_.append(QLatin1Char('[') + sectionName + QLatin1Char(']'));
+        lines_.append(entry);
+        return;
+    }
+    const int line = FindKey(range, keyName);
+    if (line >= 0) {
+        // Keep the key as the file spells it and the blanks after "=", so that a hand-made
+        // layout survives the program's own writes.
+        const QString &old = lines_.at(line);
+        const int split = EntrySplit(old);
+        const QString right = old.mid(split + 1);
+        int blanks = 0;
+        while (blanks < right.size() && right.at(blanks).isSpace()) {
+            ++blanks;
+        }
+        lines_[line] = old.left(split + 1) + right.left(blanks) + value;
+        return;
+    }
+    // After the section's last non-blank line, so the blank line before the next section stays
+    // between the sections.
+    int insertAt = range.end;
+    while (insertAt - 1 > range.header && lines_.at(insertAt - 1).trimmed().isEmpty()) {
+        --insertAt;
+    }
+    lines_.insert(insertAt, entry);
+}
+
+bool ReadIniFile(const QString &path, TIniText *text) {
+    if (!QFileInfo::exists(path)) {
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw TxError(QStringLiteral("Unable to read %1: %2").arg(path, file.errorString()));
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        throw TxError(QStringLiteral("Unable to read %1: %2").arg(path, file.errorString()));
+    }
+    *text = TIniText::FromBytes(bytes);
+    return true;
+}
+
+void WriteIniFile(const QString &path, const TIniText &text) {
+    QSaveFile file(path);
+    // Where the folder forbids new files but the file itself may be written, write in place.
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly)) {
+        throw UnableToWrite(path);
+    }
+    const QByteArray bytes = text.ToBytes();
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
+        throw UnableToWrite(path);
+    }
+}
+
+QString ReadProfileString(const QString &path, const QString &section, const QString &key,
+                          const QString &defaultValue) {
+    TIniText text;
+    if (!ReadIniFile(path, &text)) {
+        return defaultValue;
+    }
+    return text.ReadString(section, key, defaultValue);
+}
+
+void WriteProfileString(const QString &path, const QString &section, const QString &key,
+                        const QString &value) {
+    TIniText text;
+    try {
+        ReadIniFile(path, &text);
+    } catch (const TxError &) {
+        // Without the old content every other line would be lost.
+        throw UnableToWrite(path);
+    }
+    text.WriteString(section, key, value);
+    WriteIniFile(path, text);
+}

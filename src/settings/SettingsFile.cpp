@@ -1,0 +1,147 @@
+#include "settings/SettingsFile.h"
+
+#include <QRandomGenerator>
+
+#include "common/Errors.h"
+#include "settings/IniFile.h"
+#include "settings/NumberText.h"
+
+using namespace SettingsKeys;
+
+namespace {
+
+struct IntegerEntry {
+    const char *key;
+    qint32 TSettingsValues::*field;
+    qint32 readDefault;
+};
+
+// In the order the file holds them.
+const IntegerEntry kIntegers[] = {
+    {"Time Out", &TSettingsValues::PingTimeOutValue, 4000},
+    {"Buffer Size", &TSettingsValues::PingBufferSizeValue, 32},
+    {"TTL", &TSettingsValues::PingTTLValue, 128},
+    {"Retries No", &TSettingsValues::PingRetriesNoValue, 4},
+    {"NBSaut", &TSettingsValues::PingNBSautValue, 30},
+    {"Interval", &TSettingsValues::PingIntervalValue, 300},
+    {"Ping No", &TSettingsValues::PingNoValue, 100},
+};
+
+struct ColorEntry {
+    const QString *section;
+    const char *key;
+    TColor TSettingsValues::*field;
+    TColor readDefault;
+};
+
+const ColorEntry kColors[] = {
+    {&kGraphSection, "Process Graph Color", &TSettingsValues::GraphColor, kDefaultGraphColor},
+    {&kFontSection, "Result Color", &TSettingsValues::ResultsColor, clGray},
+    {&kFontSection, "Debug Color", &TSettingsValues::DebugColor, clGray},
+    {&kFontSection, "Info Color", &TSettingsValues::InfoColor, clGray},
+};
+
+const char *const kMapKey = "Google Maps Key";
+
+}  // namespace
+
+bool TSettingsValues::operator==(const TSettingsValues &other) const {
+    return PingTimeOutValue == other.PingTimeOutValue &&
+           PingBufferSizeValue == other.PingBufferSizeValue && PingTTLValue == other.PingTTLValue &&
+           PingRetriesNoValue == other.PingRetriesNoValue &&
+           PingNBSautValue == other.PingNBSautValue &&
+           PingIntervalValue == other.PingIntervalValue && PingNoValue == other.PingNoValue &&
+           GraphColor == other.GraphColor && ResultsColor == other.ResultsColor &&
+           DebugColor == other.DebugColor && InfoColor == other.InfoColor &&
+           GoogleKey == other.GoogleKey;
+}
+
+TSettingsValues StandardSettings(const TSettingsValues &current) {
+    TSettingsValues values = current;
+    values.PingTimeOutValue = 4000;
+    values.PingBufferSizeValue = 32;
+    values.PingTTLValue = 128;
+    values.PingNBSautValue = 30;
+    values.PingRetriesNoValue = 4;
+    values.PingIntervalValue = 300;
+    values.GraphColor = kStandardGraphColor;
+    values.ResultsColor = clGray;
+    values.DebugColor = clGray;
+    values.InfoColor = clGray;
+    return values;
+}
+
+bool LoadSettingsFile(const QString &path, TSettingsValues *values,
+                      QHash<QString, QString> *services) {
+    TIniText text;
+    if (!ReadIniFile(path, &text)) {
+        return false;
+    }
+    TSettingsValues loaded = *values;
+    for (const IntegerEntry &entry : kIntegers) {
+        QString raw;
+        loaded.*entry.field = text.Find(kSystemSection, QLatin1String(entry.key), &raw)
+                                  ? ReadIntegerText(raw, entry.readDefault)
+                                  : entry.readDefault;
+    }
+    for (const ColorEntry &entry : kColors) {
+        TColor color = entry.readDefault;
+        QString raw;
+        // The program never writes a colour that is neither a name nor a number; a hand-edited
+        // one falls back to the read default instead of stopping the load half-way.
+        if (text.Find(*entry.section, QLatin1String(entry.key), &raw)) {
+            StringToColor(raw, &color);
+        }
+        loaded.*entry.field = color;
+    }
+    loaded.GoogleKey = text.ReadString(kMapSection, QLatin1String(kMapKey), QString());
+    *values = loaded;
+    if (services != nullptr) {
+        services->clear();
+        for (const auto &entry : text.SectionEntries(kServicesSection)) {
+            if (!services->contains(entry.first)) {
+                services->insert(entry.first, entry.second);
+            }
+        }
+    }
+    return true;
+}
+
+void SaveSettingsFile(const QString &path, const TSettingsValues &values) {
+    TIniText text;
+    try {
+        ReadIniFile(path, &text);
+    } catch (const std::exception &) {
+        // Without the old content its other lines would be lost.
+        throw TxError(QStringLiteral("Unable to write to %1").arg(path));
+    }
+    for (const IntegerEntry &entry : kIntegers) {
+        text.WriteString(kSystemSection, QLatin1String(entry.key),
+                         QString::number(values.*entry.field));
+    }
+    for (const ColorEntry &entry : kColors) {
+        text.WriteString(*entry.section, QLatin1String(entry.key),
+                         ColorToString(values.*entry.field));
+    }
+    text.WriteString(kMapSection, QLatin1String(kMapKey), values.GoogleKey);
+    WriteIniFile(path, text);
+}
+
+qint32 SpinStepDown(qint32 current, qint32 minValue, qint32 step) {
+    const qint64 result = qint64(current) - step;
+    return result < minValue ? minValue : qint32(result);
+}
+
+qint32 SpinStepUp(qint32 current, qint32 maxValue, qint32 step) {
+    const qint64 result = qint64(current) + step;
+    return result > maxValue ? maxValue : qint32(result);
+}
+
+QVector<QPointF> PreviewCurvePoints(QRandomGenerator *generator) {
+    QVector<QPointF> points;
+    points.reserve(31);
+    for (int i = 0; i <= 30; ++i) {
+        points.append(QPointF(2 * i, generator->bounded(8, 32)));
+    }
+    return points;
+}

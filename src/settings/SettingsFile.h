@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QHash>
+#include <QPointF>
+#include <QString>
+#include <QVector>
+
+#include "settings/ColorValues.h"
+
+class QRandomGenerator;
+
+// Sections and keys of the settings file.
+namespace SettingsKeys {
+inline const QString kSystemSection = QStringLiteral("PING SYSTEM SETTINGS");
+inline const QString kGraphSection = QStringLiteral("PING GRAPH SETTINGS");
+inline const QString kFontSection = QStringLiteral("PING FONT SETTINGS");
+inline const QString kMapSection = QStringLiteral("GOOGLE MAPS ID");
+inline const QString kServicesSection = QStringLiteral("SERVICES");
+}  // namespace SettingsKeys
+
+// Every value the settings file holds. All zero before the first load.
+struct TSettingsValues {
+    qint32 PingTimeOutValue = 0;
+    qint32 PingBufferSizeValue = 0;
+    qint32 PingTTLValue = 0;
+    qint32 PingRetriesNoValue = 0;
+    qint32 PingNBSautValue = 0;
+    qint32 PingIntervalValue = 0;
+    qint32 PingNoValue = 0;
+    TColor GraphColor = 0;
+    TColor ResultsColor = 0;
+    TColor DebugColor = 0;
+    TColor InfoColor = 0;
+    QString GoogleKey;
+
+    bool operator==(const TSettingsValues &other) const;
+};
+
+// The standard set, the read defaults and the spin ranges of the settings window.
+constexpr TColor kStandardGraphColor = 0x108ABE;
+constexpr TColor kDefaultGraphColor = 0xFFD680;
+
+// Returns `current` with the standard set applied: time-out 4000, buffer size 32, TTL 128,
+// retries 4, NBSaut 30, interval 300, graph colour 0x108ABE, the three text colours clGray.
+// "Ping No" and the map key keep their values.
+TSettingsValues StandardSettings(const TSettingsValues &current);
+
+// Reads the settings file at `path`. Returns false, changing nothing, when no file exists.
+// Otherwise every value comes from the file or, for a missing key, an empty or unconvertible
+// integer, or a colour text that is neither a name nor a number, from its read default (time-out
+// 4000, buffer size 32, TTL 128, retries 4, NBSaut 30, interval 300, "Ping No" 100, graph colour
+// 0xFFD680, text colours clGray, empty map key). When `services` is given it receives the
+// entries of [SERVICES] (keys as written). Throws TxError when the file exists but cannot be
+// read.
+bool LoadSettingsFile(const QString &path, TSettingsValues *values,
+                      QHash<QString, QString> *services = nullptr);
+
+// Writes the twelve entries of the settings file in their fixed order, keeping every other line
+// of an existing file ([SERVICES] included), and creating the file when it is missing. The file
+// is replaced in one step, so a failure leaves it as it was. Throws TxError("Unable to write to
+// <path>") when it cannot be written.
+void SaveSettingsFile(const QString &path, const TSettingsValues &values);
+
+// One press of a spin button: the value moved by `step` and clamped to the limit. The sum is
+// formed in 64 bits, so a value read from the file near the 32-bit limits cannot overflow.
+qint32 SpinStepDown(qint32 current, qint32 minValue, qint32 step);
+qint32 SpinStepUp(qint32 current, qint32 maxValue, qint32 step);
+
+// The sample curve of the settings window's preview chart: 31 points, x = 0, 2, ..., 60, each y
+// drawn uniformly from 8 to 31.
+QVector<QPointF> PreviewCurvePoints(QRandomGenerator *generator);

@@ -1,0 +1,4 @@
+find_package(Qt6 REQUIRED COMPONENTS Test)
+
+tarvex_add_test(main_window SOURCES ${CMAKE_CURRENT_LIST_DIR}/MainWindowTest.cpp
+                LIBS tarvex_ui Qt6::Test)

@@ -1,0 +1,784 @@
+// The main window as a user drives it: start-up, commands, shortcuts, menus, runs.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QBarSeries>
+#include <QChartView>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QThread>
+#include <QTimer>
+#include <QToolButton>
+#include <atomic>
+#include <deque>
+#include <memory>
+#include <mutex>
+
+#include "app/AboutUsUnit.h"
+#include "app/MainMenuUnit.h"
+#include "app/PingCharts.h"
+#include "app/SizeSplitter.h"
+#include "app/SplashUnit.h"
+#include "common/CommandGuard.h"
+#include "common/DataPaths.h"
+#include "common/Errors.h"
+#include "common/TX_Edit.h"
+#include "common/TX_EditOps.h"
+#include "contact/ContactUnit.h"
+#include "geo/GeolocationUnit.h"
+#include "help/HelpUnit.h"
+#include "lookup/DataUnit.h"
+#include "lookup/WhoisZones.h"
+#include "ping/EchoService.h"
+#include "reports/FileManager.h"
+#include "reports/ReportUnit.h"
+#include "settings/ColorValues.h"
+#include "settings/SystemSettingsUnit.h"
+#include "support/TestSupport.h"
+#include "update/UpdateUnit.h"
+
+namespace {
+
+// Answers every request with a reply from `replyAddress` after the script's trip times (cycled),
+// and records the queries. A hook runs inside each request on the worker thread.
+struct EchoScript {
+    std::mutex mutex;
+    QStringList queries;
+    QList<quint32> tripTimes{21, 20, 23, 22};
+    QString replyAddress = QStringLiteral("10.0.0.1");
+    std::function<void()> insideRequest;
+
+    QStringList Queries() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return queries;
+    }
+};
+
+class ScriptedEcho final : public TEchoService {
+  public:
+    explicit ScriptedEcho(std::shared_ptr<EchoScript> script) : script_(std::move(script)) {}
+
+    std::optional<TPingReply> ExecQuery(const QString &query) override {
+        if (script_->insideRequest) {
+            script_->insideRequest();
+        }
+        std::lock_guard<std::mutex> lock(script_->mutex);
+        TPingReply reply;
+        reply.StatusCode = 0;
+        reply.ResponseTime =
+            script_->tripTimes.at(script_->queries.size() % script_->tripTimes.size());
+        reply.ProtocolAddress = script_->replyAddress;
+        reply.ReplySize = 32;
+        reply.TimeToLive = 57;
+        script_->queries.append(query);
+        return reply;
+    }
+
+  private:
+    std::shared_ptr<EchoScript> script_;
+};
+
+// The address part of each recorded query text.
+QStringList QueriedAddresses(const QStringList &queries) {
+    QStringList addresses;
+    for (const QString &query : queries) {
+        addresses << ParseEchoQuery(query).Address;
+    }
+    return addresses;
+}
+
+template <typename T>
+T *Named(const QString &name) {
+    T *found = MainMenuForm->findChild<T *>(name);
+    EXPECT_NE(found, nullptr) << name.toStdString();
+    return found;
+}
+
+// Every window of the program, created in start-up order like the program does, with the main
+// window shown and active; a fresh home folder for each test.
+class MainWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        previousDirectory_ = QDir::currentPath();
+        // The marker pictures are copied from the working folder at the first showing.
+        QDir::setCurrent(SourcePath(QStringLiteral("resources/images")));
+        SetErrorReporter([this](const QString &text) { errors_ << text; });
+        QApplication::clipboard()->clear();
+        PrepareHome();
+
+        MainMenuForm = new TMainMenuForm();
+        LocalFile = new TLocalFile(MainMenuForm);
+        PingDataModule = new TPingDataModule(MainMenuForm);
+        ReportForm = new TReportForm(MainMenuForm);
+        AboutUsForm = new TAboutUsForm(MainMenuForm);
+        SplashForm = new TSplashForm(MainMenuForm);
+        SystemSettings = new TSystemSettings(MainMenuForm);
+        GeolocationForm = new TGeolocationForm(MainMenuForm);
+        HelpForm = new THelpForm(MainMenuForm);
+        ContactForm = new TContactForm(MainMenuForm);
+        UpgradeForm = new TUpgradeForm(MainMenuForm);
+        form_ = MainMenuForm;
+        form_->show();
+        form_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form_));
+    }
+
+    void TearDown() override {
+        SetEchoServiceFactory({});
+        delete form_;
+        MainMenuForm = nullptr;
+        LocalFile = nullptr;
+        PingDataModule = nullptr;
+        ReportForm = nullptr;
+        AboutUsForm = nullptr;
+        SplashForm = nullptr;
+        SystemSettings = nullptr;
+        GeolocationForm = nullptr;
+        HelpForm = nullptr;
+        ContactForm = nullptr;
+        UpgradeForm = nullptr;
+        SetErrorReporter({});
+        QDir::setCurrent(previousDirectory_);
+    }
+
+    // Runs before the windows are made; the fresh home folder is empty unless a test fills it.
+    virtual void PrepareHome() {}
+
+    std::shared_ptr<EchoScript> UseScriptedEcho() {
+        auto script = std::make_shared<EchoScript>();
+        SetEchoServiceFactory([script] { return std::make_unique<ScriptedEcho>(script); });
+        return script;
+    }
+
+    // Types into whatever has the focus, as a user would.
+    static void Press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QWidget *target = QApplication::focusWidget();
+        ASSERT_NE(target, nullptr);
+        QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
+    }
+
+    static void ClickInto(QTextEdit *pane) {
+        QTest::mouseClick(pane->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 5));
+    }
+
+    static QStringList Lines(QTextEdit *pane) { return PaneLines(pane->document()); }
+
+    // The colour of the first character of a pane.
+    static QColor FirstColor(QTextEdit *pane) {
+        QTextCursor cursor(pane->document());
+        cursor.setPosition(1);
+        return cursor.charFormat().foreground().color();
+    }
+
+    ScopedHome home_;
+    QString previousDirectory_;
+    QStringList errors_;
+    TMainMenuForm *form_ = nullptr;
+};
+
+TEST_F(MainWindowTest, FirstShowingCompletesTheDataTreeAndLeavesAReadyWindow) {
+    EXPECT_TRUE(QFileInfo(ImagesFolder()).isDir());
+    for (const QString &picture : {MarkerImagePath(), FlagImagePath()}) {
+        QFile copy(picture);
+        QFile original(SourcePath(QStringLiteral("resources/images/")) +
+                       QFileInfo(picture).fileName());
+        ASSERT_TRUE(copy.open(QIODevice::ReadOnly)) << picture.toStdString();
+        ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+        EXPECT_EQ(copy.readAll(), original.readAll());
+    }
+    EXPECT_TRUE(QFileInfo::exists(SettingsFilePath()));
+
+    // The standard settings reached the engine and the labels.
+    EXPECT_EQ(form_->TimeoutLabel->text(), QStringLiteral("Receive Timeout: 4000 ms"));
+    EXPECT_EQ(form_->RetriesLabel->text(), QStringLiteral("Retries No: 4"));
+    EXPECT_EQ(form_->PingTimeOut, 4000);
+    EXPECT_EQ(form_->PingBufferSize, 32);
+    EXPECT_EQ(form_->PingRetries, 4);
+    EXPECT_EQ(form_->Charts()->BarCount(), 4);
+    EXPECT_FALSE(form_->Charts()->BarsActive());
+
+    // An empty, ready window.
+    EXPECT_EQ(form_->RemaningLabel->text(), QStringLiteral("0 of 0"));
+    EXPECT_TRUE(form_->AddressEdit->hasFocus());
+    EXPECT_EQ(SelectedEditingMemo, form_->DebugMemo);
+    EXPECT_EQ(SelectedResultMemo, form_->DebugMemo->document());
+    EXPECT_TRUE(form_->AddressList.isEmpty());
+    EXPECT_FALSE(GeolocationForm->StartGeolocation);
+    EXPECT_FALSE(form_->ProcessIndicator->isEnabled());
+    EXPECT_EQ(form_->TempMemo->toPlainText(), WhoisZoneTable());
+    EXPECT_FALSE(form_->TempMemo->isVisible());
+    EXPECT_FALSE(form_->DBRichEdit->isVisible());
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join(QLatin1Char('\n')).toStdString();
+}
+
+// A start with data from an earlier one: a settings file of the user's own and a marker picture
+// that differs from the one in the working folder.
+class MainWindowRestartTest : public MainWindowTest {
+  protected:
+    void PrepareHome() override {
+        ASSERT_TRUE(QDir().mkpath(SystemFolder()));
+        ASSERT_TRUE(QDir().mkpath(ImagesFolder()));
+        WriteFile(SettingsFilePath(), kSettings);
+        WriteFile(MarkerImagePath(), kOwnMarker);
+    }
+
+    static void WriteFile(const QString &path, const QByteArray &content) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+
+    static QByteArray ReadFile(const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    const QByteArray kSettings =
+        "[PING SYSTEM SETTINGS]\r\nTime Out=2500\r\nRetries No=6\r\n"
+        "[PING GRAPH SETTINGS]\r\nProcess Graph Color=$000000FF\r\n";
+    const QByteArray kOwnMarker = "not the shipped marker";
+};
+
+TEST_F(MainWindowRestartTest, AnExistingSettingsFileIsLoadedAndKept) {
+    EXPECT_EQ(ReadFile(SettingsFilePath()), kSettings);
+    EXPECT_EQ(ReadFile(MarkerImagePath()), kOwnMarker);
+    EXPECT_TRUE(QFileInfo::exists(FlagImagePath()));
+
+    EXPECT_EQ(form_->TimeoutLabel->text(), QStringLiteral("Receive Timeout: 2500 ms"));
+    EXPECT_EQ(form_->RetriesLabel->text(), QStringLiteral("Retries No: 6"));
+    EXPECT_EQ(form_->PingTimeOut, 2500);
+    EXPECT_EQ(form_->PingRetries, 6);
+    EXPECT_EQ(form_->Charts()->BarCount(), 6);
+    EXPECT_EQ(form_->Charts()->GraphColor(), QColor(255, 0, 0));
+    EXPECT_EQ(form_->Charts()->BarColor(), QColor(255, 0, 0));
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(MainWindowTest, PanelsHaveTheirSizes) {
+    QWidget *client = form_->centralWidget();
+    EXPECT_EQ(client->size(), QSize(914, 532));
+    EXPECT_EQ(form_->windowTitle(), QStringLiteral("Tarvex"));
+    EXPECT_EQ(form_->ControlPanel->height(), 50);
+    EXPECT_EQ(form_->AddressPanel->height(), 26);
+    EXPECT_EQ(form_->StatusBar->height(), 20);
+    EXPECT_EQ(form_->ResultsPanel->height(), 230);
+    EXPECT_EQ(form_->GraphPanel->width(), 364);
+    EXPECT_EQ(form_->RzSizePanel1->width(), 364);
+    EXPECT_EQ(form_->palette().color(QPalette::Window), QColor(62, 62, 62));
+
+    for (QTextEdit *pane : {form_->DebugMemo, form_->AddressMemo}) {
+        EXPECT_EQ(pane->frameShape(), QFrame::NoFrame);
+        EXPECT_EQ(pane->lineWrapMode(), QTextEdit::NoWrap);
+        EXPECT_EQ(pane->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        EXPECT_EQ(pane->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        EXPECT_FALSE(pane->isReadOnly());
+    }
+}
+
+TEST_F(MainWindowTest, HotSpotCollapsesAndRestoresTheResizablePanel) {
+    TSizeSplitter *splitter = form_->MainSplitter;
+    auto *bar = static_cast<TSizeBarHandle *>(splitter->handle(1));
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->HotSpot().center());
+    EXPECT_EQ(form_->ResultsPanel->height(), 0);
+    EXPECT_TRUE(splitter->IsCollapsed());
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->HotSpot().center());
+    EXPECT_EQ(form_->ResultsPanel->height(), 230);
+
+    // The side panels of both rows collapse the same way.
+    for (TSizeSplitter *row : {form_->ResultPanel, form_->ResultsPanel}) {
+        row->ToggleCollapsed();
+        EXPECT_EQ(row->widget(1)->width(), 0);
+        row->ToggleCollapsed();
+        EXPECT_EQ(row->widget(1)->width(), 364);
+    }
+}
+
+TEST_F(MainWindowTest, CommandTableNamesCategoriesAndKeys) {
+    struct Row {
+        const char *name;
+        const char *category;
+        QList<QKeySequence> keys;
+    };
+    const QKeySequence none;
+    const Row rows[] = {
+        {"SinglePingAction", "[ PING ]", {QKeySequence(Qt::Key_F9)}},
+        {"PingListOfAddressesAction", "[ PING ]", {QKeySequence(Qt::Key_F10)}},
+        {"GetAddressInformationAction", "[ PING ]", {QKeySequence(Qt::Key_F2)}},
+        {"AddressGeolocationAction", "[ PING ]", {QKeySequence(Qt::Key_F3)}},
+        {"SystemSettingsAction", "[ PING ]", {QKeySequence(Qt::ALT | Qt::Key_S)}},
+        {"ClearAllAction", "[ PING ]", {none, QKeySequence(Qt::Key_Escape)}},
+        {"InitPingAction", "[ PING ]", {}},
+        {"LoadAddressListAction", "[ FILE ]", {}},
+        {"SaveResultsAction", "[ FILE ]", {}},
+        {"CreateReportAction", "[ FILE ]", {}},
+        {"LoadTextAction", "[ FILE ]", {none, QKeySequence(Qt::CTRL | Qt::Key_L)}},
+        {"SaveTextAction", "[ FILE ]", {none, QKeySequence(Qt::CTRL | Qt::Key_S)}},
+        {"ClearMemoAction", "[ FILE ]", {}},
+        {"TextUndoAction", "[ EDIT ]", {QKeySequence(Qt::CTRL | Qt::Key_Z)}},
+        {"TextRedoAction", "[ EDIT ]", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}},
+        {"TextCutAction", "[ EDIT ]", {QKeySequence(Qt::CTRL | Qt::Key_X)}},
+        {"TextCopyAction", "[ EDIT ]", {QKeySequence(Qt::CTRL | Qt::Key_C)}},
+        {"TextPasteAction", "[ EDIT ]", {QKeySequence(Qt::CTRL | Qt::Key_V)}},
+        {"TextDeleteAction", "[ EDIT ]", {QKeySequence(Qt::Key_Delete)}},
+        {"TextSelectAllAction", "[ EDIT ]", {QKeySequence(Qt::CTRL | Qt::Key_A)}},
+        {"OnLineHelpAction", "[ HELP ]", {none, QKeySequence(Qt::Key_F1)}},
+        {"ContsctUsAction", "[ HELP ]", {}},
+        {"CheckForUpdatesAction", "[ HELP ]", {}},
+        {"AboutTarvexAction", "[ HELP ]", {}},
+    };
+    ASSERT_EQ(form_->PingActionList.size(), static_cast<int>(std::size(rows)));
+    for (int i = 0; i < form_->PingActionList.size(); ++i) {
+        const Row &row = rows[i];
+        QAction *action = form_->PingActionList.at(i);
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(action->objectName(), QString::fromLatin1(row.name));
+        EXPECT_EQ(action->parent(), form_);
+        EXPECT_EQ(action->property("category").toString(), QString::fromLatin1(row.category));
+        EXPECT_EQ(action->shortcuts(), row.keys);
+        EXPECT_EQ(action->shortcutContext(), Qt::WindowShortcut);
+    }
+    EXPECT_EQ(form_->AboutTarvexAction->text(), QStringLiteral("About Tarvex"));
+}
+
+// Captions of a menu, "-" for a separator.
+QStringList Captions(const QMenu *menu) {
+    QStringList captions;
+    for (const QAction *entry : menu->actions()) {
+        captions << (entry->isSeparator() ? QStringLiteral("-") : entry->text());
+    }
+    return captions;
+}
+
+TEST_F(MainWindowTest, MenusToolBarAndPopupShowTheirCaptions) {
+    QStringList titles;
+    QList<QStringList> entries;
+    for (QAction *top : form_->PingMenu->actions()) {
+        titles << top->text();
+        entries << Captions(top->menu());
+    }
+    EXPECT_EQ(titles, (QStringList{"&File", "Edit", "View", "Tools", "&Help"}));
+    ASSERT_EQ(entries.size(), 5);
+    EXPECT_EQ(entries[0],
+              (QStringList{"New analyze ...", "-", "Load addresses list ...", "Save results ...",
+                           "-", "Create report ....", "&Print report . . . ", "-", "E&xit"}));
+    EXPECT_EQ(entries[1], (QStringList{"Undo ...", "Redo ...", "-", "Cut ...", "Copy ...",
+                                       "Paste ...", "delete ...", "-", "Select all ..."}));
+    EXPECT_EQ(entries[2], (QStringList{"Control panel", "Status bar", "-", "Address panel", "-",
+                                       "Scroll bars visible"}));
+    EXPECT_EQ(entries[3],
+              (QStringList{"Ping address ...", "Get address info ...", "Address geolocation ...",
+                           "-", "Ping list of addresses ... ", "-", "System settings ..."}));
+    EXPECT_EQ(entries[4], (QStringList{"Online help", "-", "Contact us", "Check for updates", "-",
+                                       "About Tarvex "}));
+    EXPECT_EQ(Captions(form_->ResultPopupMenu),
+              (QStringList{"New ...", "Save ...", "-", "Undo ... ", "Redo ...", "-", "Cut ...",
+                           "Copy ...", "Paste ...", "Delete ...", "-", "Selecta all ..."}));
+    EXPECT_FALSE(form_->PrintReport1->isEnabled());
+
+    // The view switches start on, on, on and off.
+    EXPECT_TRUE(form_->ControlPanelView->isChecked());
+    EXPECT_TRUE(form_->StatusBarView->isChecked());
+    EXPECT_TRUE(form_->AddressPanelView->isChecked());
+    EXPECT_FALSE(form_->ScrollBarsVisible->isChecked());
+
+    // Tool bar, left to right: frame, hint, command.
+    struct Tool {
+        const char *frame;
+        const char *hint;
+        QAction *command;
+    };
+    const Tool tools[] = {
+        {"RzGroupBox11", "Clear all ...", form_->ClearAllAction},
+        {"RzGroupBox10", "Load address list ...", form_->LoadAddressListAction},
+        {"RzGroupBox9", "Save results ...", form_->SaveResultsAction},
+        {"RzGroupBox12", "Report ...", form_->CreateReportAction},
+        {"RzGroupBox2", "Address information ...", form_->GetAddressInformationAction},
+        {"RzGroupBox1", "Address geolocation ...", form_->AddressGeolocationAction},
+        {"RzGroupBox13", "Check list of addresses ...", form_->PingListOfAddressesAction},
+        {"RzGroupBox19", "System settings ...", form_->SystemSettingsAction},
+    };
+    int previousX = -1;
+    for (const Tool &tool : tools) {
+        SCOPED_TRACE(tool.frame);
+        QWidget *frame = Named<QWidget>(QString::fromLatin1(tool.frame));
+        ASSERT_NE(frame, nullptr);
+        EXPECT_GT(frame->x(), previousX);
+        previousX = frame->x();
+        auto *button = frame->findChild<QToolButton *>();
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->toolTip(), QString::fromLatin1(tool.hint));
+        EXPECT_EQ(button->size(), QSize(32, 32));
+        QSignalSpy triggered(tool.command, &QAction::triggered);
+        // Only the harmless commands are clicked; the others open modal windows.
+        if (tool.command == form_->ClearAllAction) {
+            button->click();
+            EXPECT_EQ(triggered.count(), 1);
+        }
+    }
+    EXPECT_EQ(form_->AddressInformationButton->parentWidget()->objectName(),
+              QStringLiteral("RzGroupBox2"));
+    EXPECT_EQ(form_->AddressGeolocationButton->parentWidget()->objectName(),
+              QStringLiteral("RzGroupBox13"));
+    EXPECT_EQ(form_->CheckAddressURLButton->parentWidget()->objectName(),
+              QStringLiteral("RzGroupBox19"));
+    EXPECT_EQ(form_->ProcessIndicator->toolTip(), QStringLiteral("Start analyze ..."));
+}
+
+TEST_F(MainWindowTest, ShortcutsInTheAddressFieldReachTheEditingTarget) {
+    form_->DebugMemo->setPlainText(QStringLiteral("alpha\nbeta"));
+    form_->AddressEdit->setText(QStringLiteral("typed"));
+    form_->AddressEdit->setFocus();
+    ASSERT_TRUE(form_->AddressEdit->hasFocus());
+    ASSERT_EQ(SelectedEditingMemo, form_->DebugMemo);
+
+    Press(Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(form_->DebugMemo->textCursor().selectedText(),
+              QStringLiteral("alpha") + QChar(QChar::ParagraphSeparator) + QStringLiteral("beta"));
+    EXPECT_FALSE(form_->AddressEdit->hasSelectedText());
+
+    Press(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("alpha\nbeta"));
+
+    // Delete removes the pane's selection, not a character of the field.
+    Press(Qt::Key_Delete);
+    EXPECT_EQ(form_->DebugMemo->toPlainText(), QString());
+    EXPECT_EQ(form_->AddressEdit->text(), QStringLiteral("typed"));
+
+    Press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(form_->DebugMemo->toPlainText(), QStringLiteral("alpha\nbeta"));
+    Press(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(form_->DebugMemo->toPlainText(), QString());
+    EXPECT_TRUE(form_->AddressEdit->hasFocus());
+    EXPECT_EQ(form_->AddressEdit->text(), QStringLiteral("typed"));
+
+    // Typing still reaches the field.
+    Press(Qt::Key_X);
+    EXPECT_EQ(form_->AddressEdit->text(), QStringLiteral("typedx"));
+}
+
+TEST_F(MainWindowTest, CutAndPasteMoveTextBetweenPanesThroughTheClipboard) {
+    form_->AddressMemo->setPlainText(QStringLiteral("IPv4 - 10.0.0.1"));
+    ClickInto(form_->AddressMemo);
+    ASSERT_EQ(SelectedEditingMemo, form_->AddressMemo);
+    Press(Qt::Key_A, Qt::ControlModifier);
+    Press(Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(form_->AddressMemo->toPlainText(), QString());
+    ClickInto(form_->DebugMemo);
+    ASSERT_EQ(SelectedEditingMemo, form_->DebugMemo);
+    Press(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(form_->DebugMemo->toPlainText(), QStringLiteral("IPv4 - 10.0.0.1"));
+}
+
+TEST_F(MainWindowTest, EscapeClearsEverythingButKeepsTheAddressList) {
+    auto script = UseScriptedEcho();
+    form_->AddressList = QStringList{QStringLiteral("alpha"), QStringLiteral("beta")};
+    form_->PingListOfAddressesAction->trigger();
+    ASSERT_EQ(Lines(form_->AddressMemo).size(), 2);
+    ASSERT_GT(form_->Charts()->PointCount(), 0);
+    ASSERT_TRUE(form_->Charts()->BarsActive());
+    ClickInto(form_->AddressMemo);
+
+    Press(Qt::Key_Escape);
+    EXPECT_EQ(form_->DebugMemo->toPlainText(), QString());
+    EXPECT_EQ(form_->AddressMemo->toPlainText(), QString());
+    EXPECT_EQ(form_->AddressEdit->text(), QString());
+    EXPECT_TRUE(form_->AddressEdit->hasFocus());
+    EXPECT_EQ(form_->RemaningLabel->text(), QStringLiteral("0 of 0"));
+    EXPECT_EQ(form_->Charts()->PointCount(), 0);
+    EXPECT_EQ(form_->PositionX, 0);
+    EXPECT_FALSE(form_->Charts()->BarsActive());
+    ASSERT_EQ(form_->Charts()->BarCount(), 4);
+    EXPECT_DOUBLE_EQ(form_->Charts()->BarHeight(0), 0.1);
+    EXPECT_EQ(SelectedEditingMemo, form_->DebugMemo);
+    EXPECT_EQ(form_->AddressList, (QStringList{"alpha", "beta"}));
+
+    // The list survives: F10 pings it again.
+    Press(Qt::Key_F10);
+    EXPECT_EQ(Lines(form_->AddressMemo).size(), 2);
+    EXPECT_EQ(script->Queries().size(), 16);
+}
+
+TEST_F(MainWindowTest, NewActsOnThePaneLastEntered) {
+    auto menuEntry = [](const char *name) {
+        return MainMenuForm->ResultPopupMenu->findChild<QAction *>(QString::fromLatin1(name));
+    };
+    form_->DebugMemo->setPlainText(QStringLiteral("results"));
+    form_->AddressMemo->setPlainText(QStringLiteral("addresses"));
+
+    ClickInto(form_->AddressMemo);
+    menuEntry("PopupNew")->trigger();
+    EXPECT_EQ(form_->AddressMemo->toPlainText(), QString());
+    EXPECT_EQ(form_->DebugMemo->toPlainText(), QStringLiteral("results"));
+
+    form_->AddressMemo->setPlainText(QStringLiteral("addresses"));
+    ClickInto(form_->DebugMemo);
+    menuEntry("PopupNew")->trigger();
+    EXPECT_EQ(form_->DebugMemo->toPlainText(), QString());
+    EXPECT_EQ(form_->AddressMemo->toPlainText(), QStringLiteral("addresses"));
+
+    // A right click selects the pane too, and its menu is the panes' popup. The click goes
+    // through the window, where the platform's context-menu request is made.
+    form_->DebugMemo->setPlainText(QStringLiteral("results"));
+    const QPoint inWindow = form_->AddressMemo->viewport()->mapTo(form_, QPoint(10, 5));
+    QTest::mouseClick(form_->windowHandle(), Qt::RightButton, Qt::NoModifier, inWindow);
+    EXPECT_EQ(SelectedEditingMemo, form_->AddressMemo);
+    EXPECT_TRUE(WaitUntil([] { return MainMenuForm->ResultPopupMenu->isVisible(); }));
+    form_->ResultPopupMenu->hide();
+}
+
+TEST_F(MainWindowTest, ViewSwitchesShowAndHidePanelsAndScrollBars) {
+    struct Switch {
+        QAction *entry;
+        QWidget *panel;
+    };
+    for (const Switch &view : {Switch{form_->ControlPanelView, form_->ControlPanel},
+                               Switch{form_->StatusBarView, form_->StatusBar},
+                               Switch{form_->AddressPanelView, form_->AddressPanel}}) {
+        SCOPED_TRACE(view.entry->objectName().toStdString());
+        view.entry->trigger();
+        EXPECT_FALSE(view.entry->isChecked());
+        EXPECT_FALSE(view.panel->isVisible());
+        view.entry->trigger();
+        EXPECT_TRUE(view.entry->isChecked());
+        EXPECT_TRUE(view.panel->isVisible());
+    }
+
+    form_->ScrollBarsVisible->trigger();
+    for (QTextEdit *pane : {form_->DebugMemo, form_->AddressMemo}) {
+        EXPECT_EQ(pane->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        EXPECT_EQ(pane->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        EXPECT_TRUE(pane->verticalScrollBar()->isVisible());
+    }
+    form_->ScrollBarsVisible->trigger();
+    for (QTextEdit *pane : {form_->DebugMemo, form_->AddressMemo}) {
+        EXPECT_EQ(pane->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        EXPECT_EQ(pane->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        EXPECT_FALSE(pane->verticalScrollBar()->isVisible());
+    }
+}
+
+TEST_F(MainWindowTest, PrintReportAndCtrlPDoNothing) {
+    form_->DebugMemo->setPlainText(QStringLiteral("results"));
+    form_->AddressEdit->setText(QStringLiteral("typed"));
+    form_->AddressEdit->setFocus();
+    Press(Qt::Key_P, Qt::ControlModifier);
+    form_->PrintReport1->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(form_->DebugMemo->toPlainText(), QStringLiteral("results"));
+    EXPECT_EQ(form_->AddressEdit->text(), QStringLiteral("typed"));
+    EXPECT_TRUE(errors_.isEmpty());
+}
+
+TEST_F(MainWindowTest, EnterF9AndTheButtonRunTheSamePing) {
+    auto script = UseScriptedEcho();
+    form_->AddressEdit->setFocus();
+    QTest::keyClicks(form_->AddressEdit, QStringLiteral("  alpha"));
+    Press(Qt::Key_Return);
+    Press(Qt::Key_F9);
+    form_->StartPingBtn->click();
+    // Leading blanks reach the query unchanged.
+    EXPECT_EQ(QueriedAddresses(script->Queries()), QStringList(12, QStringLiteral("  alpha")));
+    const QStringList lines = Lines(form_->DebugMemo);
+    EXPECT_EQ(lines.filter(QStringLiteral("Pinging   alpha with 32 bytes of data:")).size(), 3);
+    EXPECT_EQ(form_->RemaningLabel->text(), QStringLiteral("4 of 4"));
+    // The field keeps what was typed; the enter key adds nothing to it.
+    EXPECT_EQ(form_->AddressEdit->text(), QStringLiteral("  alpha"));
+    EXPECT_TRUE(form_->PingProcess);
+    EXPECT_TRUE(GeolocationForm->StartGeolocation);
+}
+
+TEST_F(MainWindowTest, ListRunWithAnEmptyMiddleEntryMakesThreeRuns) {
+    auto script = UseScriptedEcho();
+    form_->AddressList = QStringList{QStringLiteral("alpha"), QString(), QStringLiteral("gamma")};
+    form_->AddressMemo->setPlainText(QStringLiteral("an earlier line"));
+    form_->DebugMemo->setPlainText(QStringLiteral("an earlier block"));
+
+    form_->PingListOfAddressesAction->trigger();
+
+    QStringList expected;
+    for (const char *address : {"alpha", "", "gamma"}) {
+        expected << QStringList(4, QString::fromLatin1(address));
+    }
+    EXPECT_EQ(QueriedAddresses(script->Queries()), expected);
+    EXPECT_EQ(Lines(form_->AddressMemo),
+              (QStringList{"IPv4 - 10.0.0.1\t\tAddress - alpha", "IPv4 - 10.0.0.1\t\tAddress - \t",
+                           "IPv4 - 10.0.0.1\t\tAddress - gamma"}));
+    // The results pane is not cleared; each run adds its block.
+    const QStringList results = Lines(form_->DebugMemo);
+    EXPECT_EQ(results.first(), QStringLiteral("an earlier block"));
+    EXPECT_EQ(results.filter(QStringLiteral("Pinging ")).size(), 3);
+    EXPECT_TRUE(results.contains(QStringLiteral("Pinging  with 32 bytes of data:")));
+    EXPECT_EQ(form_->AddressEdit->text(), QStringLiteral("gamma"));
+    EXPECT_EQ(form_->RemaningLabel->text(), QStringLiteral("4 of 4"));
+    EXPECT_EQ(form_->Charts()->PointCount(), 12);
+    EXPECT_FALSE(form_->ProcessIndicator->isEnabled());
+    EXPECT_TRUE(GeolocationForm->StartGeolocation);
+
+    // An empty list only clears the address list pane.
+    form_->AddressList.clear();
+    form_->PingListOfAddressesAction->trigger();
+    EXPECT_EQ(form_->AddressMemo->toPlainText(), QString());
+    EXPECT_EQ(script->Queries().size(), 12);
+}
+
+TEST_F(MainWindowTest, DuringARunTheLightIsOnAndNoOtherCommandStarts) {
+    auto script = UseScriptedEcho();
+    std::atomic<bool> observed{false};
+    bool lightDuringRun = false;
+    bool runningDuringRun = false;
+    bool visibleAfterClose = false;
+    // The first request waits until the window, still painting, has been looked at and asked
+    // for other commands.
+    script->insideRequest = [&observed] {
+        for (int i = 0; i < 2000 && !observed; ++i) {
+            QThread::msleep(5);
+        }
+    };
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (observed) {
+            return;
+        }
+        lightDuringRun = MainMenuForm->ProcessIndicator->isEnabled();
+        runningDuringRun = MainMenuForm->IsRunning();
+        MainMenuForm->SinglePingAction->trigger();
+        MainMenuForm->ClearAllAction->trigger();
+        MainMenuForm->PingListOfAddressesAction->trigger();
+        MainMenuForm->close();
+        visibleAfterClose = MainMenuForm->isVisible();
+        observed = true;
+    });
+    probe.start(1);
+    form_->AddressEdit->setText(QStringLiteral("alpha"));
+    form_->SinglePingAction->trigger();
+    probe.stop();
+
+    ASSERT_TRUE(observed);
+    EXPECT_TRUE(lightDuringRun);
+    EXPECT_TRUE(runningDuringRun);
+    EXPECT_FALSE(form_->ProcessIndicator->isEnabled());
+    EXPECT_FALSE(form_->IsRunning());
+    EXPECT_EQ(script->Queries().size(), 4);
+    // Clear all did not run in between: the run's lines are all there.
+    EXPECT_EQ(Lines(form_->DebugMemo).filter(QStringLiteral("Reply from")).size(), 4);
+    EXPECT_EQ(Lines(form_->AddressMemo).size(), 1);
+    // The close request waited for the end of the run.
+    EXPECT_TRUE(visibleAfterClose);
+    EXPECT_TRUE(WaitUntil([] { return !MainMenuForm->isVisible(); }));
+}
+
+TEST_F(MainWindowTest, AFailingServiceEndsTheRunWithItsOwnText) {
+    SetEchoServiceFactory([]() -> std::unique_ptr<TEchoService> {
+        throw TxError(QStringLiteral("No ICMP socket."));
+    });
+    form_->AddressList = QStringList{QStringLiteral("alpha"), QStringLiteral("beta")};
+    form_->PingProcess = true;
+    form_->PingListOfAddressesAction->trigger();
+    EXPECT_EQ(errors_, QStringList{QStringLiteral("No ICMP socket.")});
+    // The list stops at the first address; the light stays on until a run completes.
+    EXPECT_EQ(form_->AddressEdit->text(), QStringLiteral("alpha"));
+    EXPECT_FALSE(form_->PingProcess);
+    EXPECT_TRUE(form_->ProcessIndicator->isEnabled());
+    EXPECT_FALSE(form_->IsRunning());
+
+    auto script = UseScriptedEcho();
+    form_->SinglePingAction->trigger();
+    EXPECT_FALSE(form_->ProcessIndicator->isEnabled());
+    EXPECT_EQ(script->Queries().size(), 4);
+}
+
+TEST_F(MainWindowTest, SettingsConfirmedWithOkReachTheEngine) {
+    auto script = UseScriptedEcho();
+    auto confirm = [](const QString &retries, bool ok) {
+        QTimer::singleShot(0, [retries, ok] {
+            SystemSettings->PingRetries->setText(retries);
+            SystemSettings->PingDebugColor->SetSelectedColor(0x0000FF);    // red
+            SystemSettings->PingResultsColor->SetSelectedColor(0x00FF00);  // lime
+            (ok ? SystemSettings->OKAction : SystemSettings->CancelAction)->trigger();
+        });
+        MainMenuForm->SystemSettingsAction->trigger();
+    };
+
+    confirm(QStringLiteral("6"), true);
+    EXPECT_EQ(form_->RetriesLabel->text(), QStringLiteral("Retries No: 6"));
+    EXPECT_EQ(form_->PingRetries, 6);
+    ASSERT_EQ(form_->Charts()->BarCount(), 6);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_DOUBLE_EQ(form_->Charts()->BarHeight(i), 0.1);
+    }
+    EXPECT_FALSE(form_->Charts()->BarsActive());
+    EXPECT_EQ(form_->Charts()->GraphColor(), SystemSettings->ProcessGraphSeriesColor());
+
+    form_->AddressEdit->setText(QStringLiteral("alpha"));
+    form_->SinglePingAction->trigger();
+    EXPECT_EQ(script->Queries().size(), 6);
+    EXPECT_EQ(form_->RemaningLabel->text(), QStringLiteral("6 of 6"));
+    EXPECT_EQ(FirstColor(form_->DebugMemo), QColor(255, 0, 0));
+    EXPECT_EQ(FirstColor(form_->AddressMemo), QColor(0, 255, 0));
+
+    // Cancel leaves labels and charts as they were.
+    confirm(QStringLiteral("8"), false);
+    EXPECT_EQ(form_->RetriesLabel->text(), QStringLiteral("Retries No: 6"));
+    EXPECT_EQ(form_->PingRetries, 6);
+    EXPECT_EQ(form_->Charts()->BarCount(), 6);
+    EXPECT_TRUE(form_->Charts()->BarsActive());
+}
+
+TEST_F(MainWindowTest, SettingTextsThatAreNotNumbersGiveTheDefaults) {
+    SystemSettings->PingTimeOut->setText(QStringLiteral("soon"));
+    SystemSettings->PingBufferSize->setText(QStringLiteral("70000"));
+    SystemSettings->PingRetries->setText(QString());
+    form_->ChangeSystemSettings();
+    EXPECT_EQ(form_->PingTimeOut, 1000);
+    EXPECT_EQ(form_->PingBufferSize, 70000 % 65536);
+    EXPECT_EQ(form_->PingRetries, 4);
+    // The labels show the texts as they are.
+    EXPECT_EQ(form_->TimeoutLabel->text(), QStringLiteral("Receive Timeout: soon ms"));
+    EXPECT_EQ(form_->RetriesLabel->text(), QStringLiteral("Retries No: "));
+}
+
+TEST_F(MainWindowTest, ClosingFreesTheListsAndExitCloses) {
+    form_->AddressList = QStringList{QStringLiteral("alpha")};
+    PingDataModule->WhoIsServerList = QStringList{QStringLiteral("zone")};
+    form_->Exit1->trigger();
+    EXPECT_FALSE(form_->isVisible());
+    EXPECT_TRUE(form_->AddressList.isEmpty());
+    EXPECT_TRUE(PingDataModule->WhoIsServerList.isEmpty());
+}
+
+TEST_F(MainWindowTest, RealRunAgainstLoopback) {
+    form_->AddressEdit->setFocus();
+    QTest::keyClicks(form_->AddressEdit, QStringLiteral("127.0.0.1"));
+    Press(Qt::Key_Return);
+    ASSERT_TRUE(errors_.isEmpty()) << errors_.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(form_->RemaningLabel->text(), QStringLiteral("4 of 4"));
+    const QStringList lines = Lines(form_->DebugMemo);
+    ASSERT_GE(lines.size(), 10);
+    EXPECT_TRUE(lines.at(0).startsWith(QStringLiteral("Date: ")));
+    EXPECT_EQ(lines.at(1), QStringLiteral("Pinging 127.0.0.1 with 32 bytes of data:"));
+    EXPECT_EQ(lines.filter(QStringLiteral("Reply from 127.0.0.1")).size(), 4);
+    EXPECT_TRUE(lines.contains(QStringLiteral("Ping statistics for 127.0.0.1; IPv4 - 127.0.0.1")));
+    EXPECT_TRUE(
+        lines.contains(QStringLiteral("Packets: Sent = 4, Received = 4, Lost = 0 [ 0% loss ]")));
+    EXPECT_EQ(Lines(form_->AddressMemo),
+              QStringList{QStringLiteral("IPv4 - 127.0.0.1\t\tAddress - 127.0.0.1")});
+    EXPECT_TRUE(form_->Charts()->BarsActive());
+    EXPECT_FALSE(form_->ProcessIndicator->isEnabled());
+    EXPECT_TRUE(GeolocationForm->StartGeolocation);
+}
+
+}  // namespace

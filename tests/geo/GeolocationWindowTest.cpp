@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QTextEdit>
+#include <QTimer>
+#include <QUrl>
+#include <QVariant>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include "common/CommandGuard.h"
+#include "common/DataPaths.h"
+#include "geo/GeolocationUnit.h"
+#include "geo/MapServices.h"
+#include "lookup/DataUnit.h"
+#include "lookup/LoopbackServer.h"
+#include "settings/Services.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+class GeolocationWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        PingDataModule = &module_;
+        mainWindow_.setObjectName(QStringLiteral("MainMenuForm"));
+        addressMemo_ = new QTextEdit(&mainWindow_);
+        addressMemo_->setObjectName(QStringLiteral("AddressMemo"));
+        SetServiceSettings(
+            {{QStringLiteral("Geolocation URL"), server_.Url()},
+             {QStringLiteral("Maps Script URL"), server_.Url()},
+             {QStringLiteral("Public Map URL"), server_.Url() + QStringLiteral("/public")}});
+        SetErrorReporter([this](const QString &text) { errors_ << text; });
+        GeolocationForm = &form_;
+        // The pictures the start-up copies into the data folder.
+        QDir().mkpath(ImagesFolder());
+        for (const QString &name : {QStringLiteral("Marker.png"), QStringLiteral("Flag.png")}) {
+            QFile::copy(SourcePath(QStringLiteral("resources/images/") + name),
+                        ImagesFolder() + name);
+        }
+    }
+    void TearDown() override {
+        GeolocationForm = nullptr;
+        PingDataModule = nullptr;
+        SetErrorReporter({});
+        SetServiceSettings({});
+    }
+
+    // Whether the two marker pictures of the page have loaded.
+    bool PicturesShown() {
+        return WaitUntil(
+            [&] {
+                return Evaluate(form_.WB, QStringLiteral("document.images.length == 2 && "
+                                                         "Array.from(document.images).every("
+                                                         "i => i.complete && i.naturalWidth > 0)"))
+                    .toBool();
+            },
+            30000);
+    }
+
+    bool Requested(const QByteArray &prefix) const {
+        for (const QByteArray &path : server_.Recorded()) {
+            if (path.startsWith(prefix)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // Loads the page of the address pane and waits until its script has run.
+    void BuildAndWait() {
+        int loaded = 0;
+        const auto connection =
+            QObject::connect(form_.WB, &QWebEngineView::loadFinished, [&] { ++loaded; });
+        form_.ResultsGeolocationActionExecute();
+        ASSERT_TRUE(WaitUntil([&] { return loaded > 0; }, 30000));
+        QObject::disconnect(connection);
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                return Evaluate(form_.WB, QStringLiteral("window.listenerCount || 0")).toInt() == 2;
+            },
+            30000));
+    }
+
+    LoopbackServer server_{ServeMapServices};
+    TPingDataModule module_;
+    QMainWindow mainWindow_;
+    QTextEdit *addressMemo_ = nullptr;
+    TGeolocationForm form_;
+    QStringList errors_;
+};
+
+TEST_F(GeolocationWindow, WithoutKeyShowsThePublicMapAndLooksNothingUp) {
+    EXPECT_EQ(form_.WB, nullptr);  // the browser comes with the first showing
+    addressMemo_->setPlainText(QStringLiteral("IPv4 - 192.0.2.1\t\tAddress - alpha.example"));
+    form_.StartGeolocation = true;
+    form_.show();
+    ASSERT_NE(form_.WB, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return Requested("/public"); }, 30000));
+    EXPECT_EQ(form_.WB->url(), QUrl(server_.Url() + QStringLiteral("/public")));
+    EXPECT_TRUE(form_.GoogleKeyEdit->text().isEmpty());
+    EXPECT_FALSE(Requested("/xml/"));
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(GeolocationWindow, PageOfTwoPingedAddressesRunsAndPlacesTwoMarkers) {
+    addressMemo_->setPlainText(
+        QStringLiteral("IPv4 - 192.0.2.1\t\tAddress - alpha.example\n"
+                       "IPv4 - 192.0.2.2\tAddress - beta\"</script>"));
+    form_.show();
+    ASSERT_TRUE(WaitUntil([&] { return Requested("/public"); }, 30000));
+    form_.GoogleKey = QStringLiteral("TEST-KEY");
+
+    BuildAndWait();
+
+    EXPECT_EQ(Evaluate(form_.WB, QStringLiteral("window.markerCount")).toInt(), 2);
+    EXPECT_EQ(Evaluate(form_.WB, QStringLiteral("window.mapZoom")).toInt(), 2);
+    // The marker pictures load from the data folder although the page came from memory.
+    EXPECT_TRUE(PicturesShown());
+    const QString marker = QUrl::fromLocalFile(MarkerImagePath()).toString(QUrl::FullyEncoded);
+    EXPECT_EQ(Evaluate(form_.WB, QStringLiteral("window.markerIcons.join('|')")).toString(),
+              marker + QLatin1Char('|') + marker);
+    // The hostile address arrives as text, not as markup or script.
+    EXPECT_EQ(Evaluate(form_.WB, QStringLiteral("window.infoContents[1]")).toString(),
+              QStringLiteral("URL: beta&quot;&lt;/script&gt;<br>IPv4: 192.0.2.2"));
+    EXPECT_TRUE(Requested("/xml/192.0.2.1"));
+    EXPECT_TRUE(Requested("/xml/192.0.2.2"));
+    EXPECT_TRUE(Requested("/maps/api/js?key=TEST-KEY&callback=initMap"));
+
+    // The flag check rebuilds the page (all lookups again) with the other image.
+    form_.FlagCheck->click();
+    const QString flag = QUrl::fromLocalFile(FlagImagePath()).toString(QUrl::FullyEncoded);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return Evaluate(form_.WB, QStringLiteral("(window.markerIcons || []).join('|')"))
+                       .toString() == flag + QLatin1Char('|') + flag;
+        },
+        30000));
+    EXPECT_TRUE(PicturesShown());
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join(QLatin1Char('\n')).toStdString();
+
+    const QString shot = qEnvironmentVariable("TARVEX_MAP_SCREENSHOT");
+    if (!shot.isEmpty()) {
+        WaitUntil([] { return false; }, 500);  // let the new page paint
+        form_.grab().save(shot);
+    }
+}
+
+TEST_F(GeolocationWindow, EnterInTheKeyEditStoresTheKeyWithoutRebuilding) {
+    form_.show();
+    ASSERT_TRUE(WaitUntil([&] { return Requested("/public"); }, 30000));
+    form_.GoogleKeyEdit->setText(QStringLiteral("typed key"));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    QApplication::sendEvent(form_.GoogleKeyEdit, &enter);
+    EXPECT_EQ(form_.GoogleKey, QStringLiteral("typed key"));
+    EXPECT_TRUE(PageBuildRequests(server_).isEmpty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(GeolocationWindow, BusyCursorLastsUntilThePageHasLoaded) {
+    bool busyWhenShown = false;
+    bool idleAfterLoad = false;
+    QTimer::singleShot(0, &form_, [&] {
+        busyWhenShown = QApplication::overrideCursor() != nullptr;
+        idleAfterLoad = WaitUntil(
+            [&] { return Requested("/public") && QApplication::overrideCursor() == nullptr; },
+            30000);
+        form_.reject();
+    });
+    EXPECT_EQ(form_.Execute(), 0);
+    EXPECT_TRUE(busyWhenShown);
+    EXPECT_TRUE(idleAfterLoad);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,270 @@
+#include <gtest/gtest.h>
+
+#include <QMap>
+#include <QRegularExpression>
+#include <QUrl>
+
+#include "common/DataPaths.h"
+#include "geo/MapPage.h"
+#include "settings/Services.h"
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+// Coordinates by IPv4 text; an address not in the map has no location. Records every request.
+struct FixedPlaces {
+    QMap<QString, QPair<QString, QString>> places;
+    QStringList asked;
+
+    TCoordinateLookup Lookup() {
+        return [this](const QString &ipv4, QString *latitude, QString *longitude) {
+            asked << ipv4;
+            const auto place = places.value(ipv4);
+            *latitude = place.first;
+            *longitude = place.second;
+        };
+    }
+};
+
+const QString kTemplate = QStringLiteral(
+    "<head>[- IMAGE -]</head>\r\n[- POSITION -]|[- IP INFO -]|[- MARKER -]|[- OPEN INFO -]\r\n"
+    "[- GOOGLE KEY -]");
+
+TEST(MapTemplates, HaveTheirLinesAndPlaceholders) {
+    const QString located = PingGeolocationTemplate();
+    const QString trace = GoogleMapTemplate();
+    EXPECT_EQ(located.split(kCrLf).size(), 129);
+    EXPECT_EQ(trace.split(kCrLf).size(), 139);
+    EXPECT_FALSE(located.contains(QRegularExpression(QStringLiteral("[^\r]\n"))));
+    for (const QString &line :
+         {QStringLiteral("      [- IMAGE -]"), QStringLiteral("      [- POSITION -]"),
+          QStringLiteral("      [- IP INFO -]"), QStringLiteral("      [- MARKER -]"),
+          QStringLiteral("      [- OPEN INFO -]")}) {
+        EXPECT_TRUE(located.split(kCrLf).contains(line)) << line.toStdString();
+        EXPECT_TRUE(trace.split(kCrLf).contains(line)) << line.toStdString();
+    }
+    EXPECT_TRUE(located.split(kCrLf).contains(QStringLiteral("    [- GOOGLE KEY -]")));
+    EXPECT_TRUE(trace.split(kCrLf).contains(QStringLiteral("      [- TRACE -]")));
+    EXPECT_TRUE(located.startsWith(QStringLiteral("<!DOCTYPE html>")));
+    EXPECT_TRUE(located.contains(QStringLiteral("<title>Styled Maps - Night Mode</title>")));
+    EXPECT_TRUE(located.contains(QStringLiteral("center: {lat: 40.674, lng: -73.945}")));
+    EXPECT_TRUE(located.contains(QStringLiteral("zoom: 2")));
+    for (const char *colour :
+         {"#242f3e", "#746855", "#d59563", "#263c3f", "#6b9a76", "#38414e", "#212a37", "#9ca5b3",
+          "#1f2835", "#f3d19c", "#2f3948", "#17263c", "#515c6d"}) {
+        EXPECT_TRUE(located.contains(QLatin1String(colour))) << colour;
+    }
+    EXPECT_TRUE(trace.contains(QStringLiteral("strokeColor: '#E68A00'")));
+}
+
+TEST(PaneLine, AddressAndIPv4Parts) {
+    const struct {
+        QString line;
+        const char *address;
+        const char *ipv4;
+    } cases[] = {
+        {QStringLiteral("IPv4 - 192.0.2.7\t\tAddress - example.com"), "example.com", "192.0.2.7"},
+        {QStringLiteral("IPv4 - 192.0.2.7\tAddress - a b\tc"), "a b\tc", "192.0.2.7"},
+        {QStringLiteral("ipv4 - 10.0.0.1\tAddress - x"), "x", "10.0.0.1"},
+        // A loaded but not yet pinged list line: no "Address" at all.
+        {QStringLiteral("www.example.org"), "le.org", ""},
+        {QStringLiteral("short"), "", ""},
+        {QStringLiteral("IPv4 - 1.2.3.4 Address-x"), "2.3.4 Address-x", "1.2.3.4"},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(PaneLineAddress(c.line), QString::fromUtf8(c.address)) << c.line.toStdString();
+        EXPECT_EQ(PaneLineIPv4(c.line), QString::fromUtf8(c.ipv4)) << c.line.toStdString();
+    }
+}
+
+TEST(MapCoordinate, OnlyPlainNumbersCount) {
+    const struct {
+        const char *text;
+        bool number;
+    } cases[] = {
+        {"52.3740", true},   {"-73.945", true}, {"+4", true},          {"0", true},
+        {" 1.5 ", true},     {".5", true},      {"1e3", true},         {"", false},
+        {"1,5", false},      {"abc", false},    {"1;alert(1)", false}, {"NaN", false},
+        {"Infinity", false}, {"1e999", false},  {"0x10", false},       {"1.2.3", false},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(IsMapCoordinate(QString::fromLatin1(c.text)), c.number) << c.text;
+    }
+}
+
+TEST(ScriptString, EscapesEverythingThatCouldLeaveTheString) {
+    const struct {
+        QString text;
+        const char *escaped;
+    } cases[] = {
+        {QStringLiteral("example.com"), "example.com"},
+        {QStringLiteral("a\"b"), "a\\\"b"},
+        {QStringLiteral("a'b"), "a\\'b"},
+        {QStringLiteral("a\\b"), "a\\\\b"},
+        {QStringLiteral("a\r\nb"), "a\\r\\nb"},
+        {QStringLiteral("</script>"), "\\u003c/script\\u003e"},
+        {QStringLiteral("a\u2028b"), "a\\u2028b"},
+        {QStringLiteral("a\tb"), "a\\u0009b"},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(EscapeScriptString(c.text), QLatin1String(c.escaped)) << c.text.toStdString();
+    }
+    EXPECT_EQ(EscapeHtml(QStringLiteral("<a href=\"x\">'&'</a>")),
+              QStringLiteral("&lt;a href=&quot;x&quot;&gt;&#39;&amp;&#39;&lt;/a&gt;"));
+}
+
+TEST(MapPage, LinesWithoutLocationAddNothingAndKeepTheNumbering) {
+    FixedPlaces service;
+    service.places.insert(QStringLiteral("192.0.2.1"),
+                          {QStringLiteral("52.37"), QStringLiteral("4.89")});
+    service.places.insert(QStringLiteral("192.0.2.3"),
+                          {QStringLiteral("-33.86"), QStringLiteral("151.2")});
+    const QStringList pane{QStringLiteral("IPv4 - 192.0.2.1\t\tAddress - alpha.example"),
+                           QStringLiteral("IPv4 - 192.0.2.2\t\tAddress - beta.example"),
+                           QStringLiteral("IPv4 - 192.0.2.3\tAddress - gamma.example")};
+
+    const QString page =
+        BuildMapPage(pane, false, QStringLiteral("KEY123"), kTemplate, service.Lookup());
+
+    EXPECT_EQ(service.asked, (QStringList{QStringLiteral("192.0.2.1"), QStringLiteral("192.0.2.2"),
+                                          QStringLiteral("192.0.2.3")}));
+    const QString image = QStringLiteral("var image = \"") +
+                          QUrl::fromLocalFile(MarkerImagePath()).toString(QUrl::FullyEncoded) +
+                          QStringLiteral("\"");
+    const QString positions = kCrLf + QStringLiteral("var Position1 = {lat: 52.37, lng: 4.89};") +
+                              kCrLf + QStringLiteral("var Position3 = {lat: -33.86, lng: 151.2};");
+    const QString infos = kCrLf +
+                          QStringLiteral(
+                              "var InfoWindow1 = new google.maps.InfoWindow({content: \"URL: "
+                              "alpha.example<br>IPv4: 192.0.2.1\"});") +
+                          kCrLf +
+                          QStringLiteral(
+                              "var InfoWindow3 = new google.maps.InfoWindow({content: \"URL: "
+                              "gamma.example<br>IPv4: 192.0.2.3\"});");
+    const QString markers =
+        kCrLf +
+        QStringLiteral(
+            "Marker1 = new google.maps.Marker({map: map,position: Position1,icon: "
+            "image,draggable: true});") +
+        kCrLf +
+        QStringLiteral(
+            "Marker3 = new google.maps.Marker({map: map,position: Position3,icon: "
+            "image,draggable: true});");
+    const QString listeners =
+        kCrLf +
+        QStringLiteral(
+            "Marker1.addListener(\"click\", function(){InfoWindow1.open(map, Marker1)});") +
+        kCrLf +
+        QStringLiteral(
+            "Marker3.addListener(\"click\", function(){InfoWindow3.open(map, Marker3)});");
+    const QString keyElement = QStringLiteral(
+        "<script src=\"https://maps.googleapis.com/maps/api/js?key=KEY123&callback=initMap\" "
+        "async defer></script>");
+    EXPECT_EQ(page, QStringLiteral("<head>") + image + QStringLiteral("</head>\r\n") + positions +
+                        QStringLiteral("|") + infos + QStringLiteral("|") + markers +
+                        QStringLiteral("|") + listeners + kCrLf + keyElement);
+    EXPECT_FALSE(page.contains(QStringLiteral("Position2")));
+}
+
+TEST(MapPage, LastLineWithoutLocationStillGivesTheMarkersPage) {
+    FixedPlaces service;
+    service.places.insert(QStringLiteral("192.0.2.1"), {QStringLiteral("1"), QStringLiteral("2")});
+    const QString page =
+        BuildMapPage({QStringLiteral("IPv4 - 192.0.2.1\tAddress - a"),
+                      QStringLiteral("IPv4 - 192.0.2.9\tAddress - b")},
+                     false, QString(), PingGeolocationTemplate(), service.Lookup());
+    EXPECT_TRUE(page.contains(QStringLiteral("var Position1 = {lat: 1, lng: 2};")));
+    EXPECT_FALSE(page.contains(QStringLiteral("[- ")));
+    EXPECT_TRUE(page.contains(QStringLiteral("js?key=&callback=initMap")));
+}
+
+TEST(MapPage, EmptyPaneGivesAnEmptyPage) {
+    FixedPlaces service;
+    EXPECT_TRUE(BuildMapPage({}, true, QStringLiteral("k"), kTemplate, service.Lookup()).isEmpty());
+    EXPECT_TRUE(service.asked.isEmpty());
+}
+
+TEST(MapPage, FlagOrMarkerImageFromTheDataFolder) {
+    for (const bool flag : {true, false}) {
+        const QString line = MapImageLine(flag);
+        const QString file = flag ? QStringLiteral("Flag.png") : QStringLiteral("Marker.png");
+        EXPECT_EQ(line,
+                  QStringLiteral("var image = \"") +
+                      QUrl::fromLocalFile(ImagesFolder() + file).toString(QUrl::FullyEncoded) +
+                      QStringLiteral("\""));
+        EXPECT_TRUE(line.contains(QStringLiteral("file:///"))) << line.toStdString();
+        EXPECT_TRUE(
+            line.endsWith(QStringLiteral("/Haldrin/Tarvex/Images/") + file + QStringLiteral("\"")));
+    }
+}
+
+TEST(MapPage, PlaceholdersInAnyLetterCaseAreReplacedInOnePass) {
+    TMapPieces pieces;
+    pieces.Image = QStringLiteral("IMG");
+    AddMapPlace(&pieces, 1, QStringLiteral("[- OPEN INFO -]"), QStringLiteral("[- marker -]"),
+                QStringLiteral("1"), QStringLiteral("2"));
+    const QString page = FillMapTemplate(
+        QStringLiteral("[- image -]/[- Image -]/[- position -]/[- Ip Info -]/[- mArKeR -]/"
+                       "[- open info -]/[- google key -]/[- TRACE -]"),
+        pieces, QStringLiteral("KEY"));
+    EXPECT_TRUE(page.startsWith(QStringLiteral("IMG/IMG/\r\nvar Position1")));
+    EXPECT_TRUE(page.endsWith(QStringLiteral("/KEY/[- TRACE -]")));
+    // Text inside an inserted piece is never taken for a placeholder.
+    EXPECT_TRUE(
+        page.contains(QStringLiteral("content: \"URL: [- OPEN INFO -]<br>IPv4: [- marker -]\"")));
+    EXPECT_EQ(page.count(QStringLiteral("addListener")), 1);
+}
+
+TEST(MapPage, HostileAddressTextStaysInsideItsString) {
+    FixedPlaces service;
+    service.places.insert(QString(), {QStringLiteral("1"), QStringLiteral("2")});
+    // No "Address" in the line: the IPv4 is empty and the address is the line from its tenth
+    // character on.
+    const QString line = QStringLiteral(
+        "123456789x\"});</script><script>alert('owned')</script><img src=x onerror=y>");
+    const QString page =
+        BuildMapPage({line}, false, QString(), PingGeolocationTemplate(), service.Lookup());
+    EXPECT_EQ(service.asked, QStringList{QString()});
+    EXPECT_FALSE(page.contains(QStringLiteral("alert('owned')")));
+    EXPECT_FALSE(page.contains(QStringLiteral("<img")));
+    EXPECT_EQ(page.count(QStringLiteral("</script>")), 2);  // the template's own and the key's
+    EXPECT_TRUE(page.contains(QStringLiteral(
+        "content: \"URL: x&quot;});&lt;/script&gt;&lt;script&gt;alert(&#39;owned&#39;)"
+        "&lt;/script&gt;&lt;img src=x onerror=y&gt;<br>IPv4: \"});")));
+}
+
+TEST(MapPage, CoordinatesThatAreNoNumbersGiveNoMarker) {
+    FixedPlaces service;
+    service.places.insert(QStringLiteral("192.0.2.1"),
+                          {QStringLiteral("1});alert(1);({"), QStringLiteral("2")});
+    service.places.insert(QStringLiteral("192.0.2.2"), {QStringLiteral("3"), QString()});
+    service.places.insert(QStringLiteral("192.0.2.3"),
+                          {QStringLiteral(" 5.5"), QStringLiteral("6 ")});
+    const QString page = BuildMapPage({QStringLiteral("IPv4 - 192.0.2.1\tAddress - a"),
+                                       QStringLiteral("IPv4 - 192.0.2.2\tAddress - b"),
+                                       QStringLiteral("IPv4 - 192.0.2.3\tAddress - c")},
+                                      false, QString(), kTemplate, service.Lookup());
+    EXPECT_FALSE(page.contains(QStringLiteral("alert")));
+    EXPECT_FALSE(page.contains(QStringLiteral("Position1")));
+    EXPECT_FALSE(page.contains(QStringLiteral("Position2")));
+    EXPECT_TRUE(page.contains(QStringLiteral("var Position3 = {lat: 5.5, lng: 6};")));
+}
+
+TEST(MapKeyElement, EncodesTheKeyAndTakesTheScriptOverride) {
+    EXPECT_EQ(MapKeyElement(QStringLiteral("a b&c\"<")),
+              QStringLiteral("<script src=\"https://maps.googleapis.com/maps/api/js?key="
+                             "a%20b%26c%22%3C&callback=initMap\" async defer></script>"));
+    SetServiceSettings(
+        {{QStringLiteral("Maps Script URL"), QStringLiteral("http://127.0.0.1:9/")},
+         {QStringLiteral("Public Map URL"), QStringLiteral("http://127.0.0.1:9/map")}});
+    EXPECT_EQ(
+        MapKeyElement(QStringLiteral("K")),
+        QStringLiteral("<script src=\"http://127.0.0.1:9/maps/api/js?key=K&callback=initMap\" "
+                       "async defer></script>"));
+    EXPECT_EQ(PublicMapUrl(), QStringLiteral("http://127.0.0.1:9/map"));
+    SetServiceSettings({});
+    EXPECT_EQ(PublicMapUrl(), QStringLiteral("https://www.google.com/maps"));
+}
+
+}  // namespace

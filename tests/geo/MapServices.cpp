@@ -1,0 +1,89 @@
+#include "geo/MapServices.h"
+
+#include <gtest/gtest.h>
+
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include "support/TestSupport.h"
+
+namespace {
+
+// Stands in for the map provider's script: defines the objects the page uses, counts what the
+// page creates, and calls the page back the way the real script does.
+const QByteArray kFakeMapsScript = R"js(
+window.markerCount = 0;
+window.markerIcons = [];
+window.infoContents = [];
+window.listenerCount = 0;
+window.google = {maps: {
+  Map: function (element, options) {
+    window.mapZoom = options.zoom;
+    this.element = element;
+    element.style.background = options.styles[0].stylers[0].color;
+  },
+  InfoWindow: function (options) { window.infoContents.push(options.content); this.open = function () {}; },
+  Marker: function (options) {
+    window.markerCount++;
+    window.markerIcons.push(options.icon);
+    var picture = document.createElement('img');
+    picture.src = options.icon;
+    picture.style.position = 'absolute';
+    picture.style.left = (30 + 1.6 * (options.position.lng + 180)) + 'px';
+    picture.style.top = (10 + 1.6 * (90 - options.position.lat)) + 'px';
+    options.map.element.appendChild(picture);
+    this.addListener = function () { window.listenerCount++; };
+  },
+  Polyline: function () { this.setMap = function () {}; }
+}};
+initMap();
+)js";
+
+QByteArray PlaceReply(const QByteArray &latitude, const QByteArray &longitude) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Response><CountryCode>NL</CountryCode>"
+           "<Latitude>" +
+           latitude + "</Latitude><Longitude>" + longitude + "</Longitude></Response>";
+}
+
+// The services of the window, all on 127.0.0.1: geolocation, map script and public map page.
+}  // namespace
+
+void ServeMapServices(LoopbackConnection &connection, LoopbackServer &server) {
+    const QByteArray head = connection.ReadRequestHead();
+    const QByteArray path = RequestPath(head);
+    server.Record(path);
+    if (path == "/xml/192.0.2.1" || path == "/xml/127.0.0.1") {
+        connection.Write(HttpReply(200, "OK", PlaceReply("52.37", "4.89")));
+    } else if (path == "/xml/192.0.2.2" || path == "/xml/127.0.0.2") {
+        connection.Write(HttpReply(200, "OK", PlaceReply("-33.86", "151.2")));
+    } else if (path.startsWith("/maps/api/js")) {
+        connection.Write(
+            HttpReply(200, "OK", kFakeMapsScript, {"Content-Type: application/javascript"}));
+    } else if (path == "/public") {
+        connection.Write(HttpReply(200, "OK", "<html><body>public map</body></html>",
+                                   {"Content-Type: text/html"}));
+    } else {
+        connection.Write(HttpReply(404, "Not Found", ""));
+    }
+}
+
+QList<QByteArray> PageBuildRequests(const LoopbackServer &server) {
+    QList<QByteArray> requests;
+    for (const QByteArray &path : server.Recorded()) {
+        if (path.startsWith("/xml/") || path.startsWith("/maps/")) {
+            requests << path;
+        }
+    }
+    return requests;
+}
+
+QVariant Evaluate(QWebEngineView *view, const QString &script) {
+    QVariant result;
+    bool done = false;
+    view->page()->runJavaScript(script, [&](const QVariant &value) {
+        result = value;
+        done = true;
+    });
+    EXPECT_TRUE(WaitUntil([&] { return done; }, 20000)) << script.toStdString();
+    return result;
+}

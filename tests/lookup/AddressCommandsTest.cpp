@@ -1,0 +1,263 @@
+// The address information (F2) and geolocation (F3) commands as a user drives them from the
+// main window, against WHOIS, geolocation and map services that the test runs on 127.0.0.1.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QTimer>
+#include <QWebEngineView>
+
+#include "app/AboutUsUnit.h"
+#include "app/MainMenuUnit.h"
+#include "app/SplashUnit.h"
+#include "common/CommandGuard.h"
+#include "common/DataPaths.h"
+#include "common/TX_Edit.h"
+#include "contact/ContactUnit.h"
+#include "geo/GeolocationUnit.h"
+#include "geo/MapServices.h"
+#include "help/HelpUnit.h"
+#include "lookup/DataUnit.h"
+#include "lookup/LoopbackServer.h"
+#include "reports/FileManager.h"
+#include "reports/ReportUnit.h"
+#include "settings/Services.h"
+#include "settings/SystemSettingsUnit.h"
+#include "support/TestSupport.h"
+#include "update/UpdateUnit.h"
+
+namespace {
+
+QByteArray RipeReply() {
+    QFile file(SourcePath(QStringLiteral("tests/lookup/fixtures/ripe_reply.txt")));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    return file.readAll();
+}
+
+// Every window of the program, created in start-up order, the main window shown.
+class AddressCommands : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        previousDirectory_ = QDir::currentPath();
+        // The marker pictures are copied from the working folder at the first showing.
+        QDir::setCurrent(SourcePath(QStringLiteral("resources/images")));
+        SetErrorReporter([this](const QString &text) { errors_ << text; });
+        MainMenuForm = new TMainMenuForm();
+        LocalFile = new TLocalFile(MainMenuForm);
+        PingDataModule = new TPingDataModule(MainMenuForm);
+        ReportForm = new TReportForm(MainMenuForm);
+        AboutUsForm = new TAboutUsForm(MainMenuForm);
+        SplashForm = new TSplashForm(MainMenuForm);
+        SystemSettings = new TSystemSettings(MainMenuForm);
+        GeolocationForm = new TGeolocationForm(MainMenuForm);
+        HelpForm = new THelpForm(MainMenuForm);
+        ContactForm = new TContactForm(MainMenuForm);
+        UpgradeForm = new TUpgradeForm(MainMenuForm);
+        form_ = MainMenuForm;
+        form_->show();
+        form_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form_));
+    }
+
+    void TearDown() override {
+        delete form_;
+        MainMenuForm = nullptr;
+        LocalFile = nullptr;
+        PingDataModule = nullptr;
+        ReportForm = nullptr;
+        AboutUsForm = nullptr;
+        SplashForm = nullptr;
+        SystemSettings = nullptr;
+        GeolocationForm = nullptr;
+        HelpForm = nullptr;
+        ContactForm = nullptr;
+        UpgradeForm = nullptr;
+        SetServiceSettings({});
+        SetErrorReporter({});
+        QDir::setCurrent(previousDirectory_);
+    }
+
+    // Points services at the test's servers the way a user does: a [SERVICES] section in the
+    // settings file, which the map window reads again each time it opens.
+    static void UseServices(const QList<QPair<QString, QString>> &services) {
+        QFile file(SettingsFilePath());
+        ASSERT_TRUE(file.open(QIODevice::Append | QIODevice::Text));
+        QByteArray section = "\n[SERVICES]\n";
+        for (const auto &service : services) {
+            section += service.first.toUtf8() + '=' + service.second.toUtf8() + '\n';
+        }
+        file.write(section);
+    }
+
+    void Type(const QString &address, Qt::Key key) {
+        form_->AddressEdit->setFocus();
+        form_->AddressEdit->setText(address);
+        QTest::keyClick(form_->AddressEdit, key);
+    }
+
+    ScopedHome home_;
+    QString previousDirectory_;
+    QStringList errors_;
+    TMainMenuForm *form_ = nullptr;
+};
+
+TEST_F(AddressCommands, F2ShowsTheHeaderAndTheLaidOutReply) {
+    LoopbackServer whois([](LoopbackConnection &connection, LoopbackServer &server) {
+        server.Record(connection.ReadLine());
+        connection.Write(RipeReply());
+    });
+    SetServiceSettings({{QStringLiteral("Whois Server"), whois.HostPort()}});
+    form_->DebugMemo->setPlainText(QStringLiteral("results of an earlier ping"));
+    ASSERT_EQ(PingDataModule->WhoIsServerList.size(), 286);
+
+    // "127.1" is 127.0.0.1 to the resolver, without any name server; its zone "1" occurs in the
+    // table (in "g12.br"), so the query goes out.
+    Type(QStringLiteral("127.1"), Qt::Key_F2);
+
+    EXPECT_EQ(whois.Recorded(), QList<QByteArray>{"127.0.0.1\r\n"});
+    const QStringList lines = PaneLines(form_->DebugMemo->document());
+    ASSERT_GT(lines.size(), 10);
+    EXPECT_EQ(
+        lines.mid(0, 5),
+        (QStringList{QStringLiteral("WhoIs Server:\t https://apps.db.ripe.net/db-web-ui/query"),
+                     QStringLiteral("Zona:\t\tEurope"), QString(), QStringLiteral("RESULT:"),
+                     QString()}));
+    EXPECT_EQ(lines.at(5), QStringLiteral("% This is the RIPE Database query service."));
+    EXPECT_TRUE(lines.contains(QStringLiteral("inetnum:\t\t\t192.0.2.0 - 192.0.2.255")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("org-type:\t\t\tLIR")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("abuse-mailbox:\t\tabuse@example.net")));
+    EXPECT_FALSE(lines.contains(QStringLiteral("results of an earlier ping")));
+    QTextCursor first(form_->DebugMemo->document());
+    first.setPosition(1);
+    EXPECT_EQ(first.charFormat().foreground().color(), form_->InfoColor);
+    EXPECT_EQ(first.charFormat().fontWeight(), QFont::Bold);
+    EXPECT_TRUE(form_->TempMemo->toPlainText().isEmpty());
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join(QLatin1Char('\n')).toStdString();
+
+    const QString shot = qEnvironmentVariable("TARVEX_WHOIS_SCREENSHOT");
+    if (!shot.isEmpty()) {
+        form_->grab().save(shot);
+    }
+}
+
+TEST_F(AddressCommands, F2ForAZoneOutsideTheTableShowsNoResults) {
+    LoopbackServer whois([](LoopbackConnection &, LoopbackServer &) {});
+    SetServiceSettings({{QStringLiteral("Whois Server"), whois.HostPort()}});
+    Type(QStringLiteral("www.example.com"), Qt::Key_F2);
+    const QStringList lines = PaneLines(form_->DebugMemo->document());
+    ASSERT_EQ(lines.size(), 6);
+    EXPECT_EQ(lines.last(), QStringLiteral("\t\t\tNo results."));
+    EXPECT_EQ(whois.Connections(), 0);
+}
+
+TEST_F(AddressCommands, F2WithoutAWhoisServerKeepsThePaneAndSaysWhy) {
+    SetServiceSettings({{QStringLiteral("Whois Server"),
+                         QStringLiteral("127.0.0.1:%1").arg(ClosedLoopbackPort())}});
+    form_->DebugMemo->setPlainText(QStringLiteral("results of an earlier ping"));
+    Type(QStringLiteral("127.1"), Qt::Key_F2);
+    EXPECT_EQ(form_->DebugMemo->toPlainText(), QStringLiteral("results of an earlier ping"));
+    ASSERT_EQ(errors_.size(), 1);
+    EXPECT_TRUE(errors_.first().contains(QStringLiteral("Connection refused")))
+        << errors_.first().toStdString();
+}
+
+TEST_F(AddressCommands, F3AfterTwoPingsShowsTheirMarkers) {
+    LoopbackServer services(ServeMapServices);
+    // The key as the user stores it in the map window: it goes into the settings file.
+    GeolocationForm->GoogleKey = QStringLiteral("USER-KEY");
+    SystemSettings->SavePingSettingsActionExecute();
+    GeolocationForm->GoogleKey.clear();
+    UseServices({{QStringLiteral("Geolocation URL"), services.Url()},
+                 {QStringLiteral("Maps Script URL"), services.Url()},
+                 {QStringLiteral("Public Map URL"), services.Url() + QStringLiteral("/public")}});
+
+    Type(QStringLiteral("127.0.0.1"), Qt::Key_Return);
+    Type(QStringLiteral("127.0.0.2"), Qt::Key_Return);
+    ASSERT_EQ(PaneLines(form_->AddressMemo->document()).size(), 2);
+    ASSERT_TRUE(GeolocationForm->StartGeolocation);
+
+    int markers = -1;
+    QTimer::singleShot(0, GeolocationForm, [&] {
+        WaitUntil(
+            [&] {
+                return GeolocationForm->WB != nullptr &&
+                       Evaluate(GeolocationForm->WB, QStringLiteral("window.listenerCount || 0"))
+                               .toInt() == 2;
+            },
+            30000);
+        markers = Evaluate(GeolocationForm->WB, QStringLiteral("window.markerCount")).toInt();
+        const QString shot = qEnvironmentVariable("TARVEX_MAP_SCREENSHOT");
+        if (!shot.isEmpty()) {
+            WaitUntil([] { return false; }, 500);  // let the pictures paint
+            GeolocationForm->grab().save(shot);
+        }
+        GeolocationForm->reject();
+    });
+    QTest::keyClick(form_->AddressEdit, Qt::Key_F3);
+
+    EXPECT_EQ(markers, 2);
+    EXPECT_EQ(GeolocationForm->GoogleKeyEdit->text(), QStringLiteral("USER-KEY"));
+    const QList<QByteArray> paths = services.Recorded();
+    EXPECT_TRUE(paths.contains("/xml/127.0.0.1"));
+    EXPECT_TRUE(paths.contains("/xml/127.0.0.2"));
+    EXPECT_TRUE(paths.contains("/maps/api/js?key=USER-KEY&callback=initMap"));
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(AddressCommands, F3WithoutKeyShowsThePublicMapAndLooksNothingUp) {
+    LoopbackServer services(ServeMapServices);
+    UseServices({{QStringLiteral("Geolocation URL"), services.Url()},
+                 {QStringLiteral("Public Map URL"), services.Url() + QStringLiteral("/public")}});
+    form_->AddressMemo->setPlainText(QStringLiteral("IPv4 - 127.0.0.1\t\tAddress - 127.0.0.1"));
+    GeolocationForm->StartGeolocation = true;
+
+    QTimer::singleShot(0, GeolocationForm, [&] {
+        WaitUntil([&] { return services.Recorded().contains("/public"); }, 30000);
+        GeolocationForm->reject();
+    });
+    QTest::keyClick(form_->AddressEdit, Qt::Key_F3);
+
+    EXPECT_TRUE(services.Recorded().contains("/public"));
+    EXPECT_TRUE(PageBuildRequests(services).isEmpty());
+    EXPECT_EQ(GeolocationForm->WB->url(), QUrl(services.Url() + QStringLiteral("/public")));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(AddressCommands, EnterInTheKeyEditWritesTheSettingsFileWithoutRebuilding) {
+    LoopbackServer services(ServeMapServices);
+    UseServices({{QStringLiteral("Geolocation URL"), services.Url()},
+                 {QStringLiteral("Public Map URL"), services.Url() + QStringLiteral("/public")}});
+    form_->AddressMemo->setPlainText(QStringLiteral("IPv4 - 127.0.0.1\t\tAddress - 127.0.0.1"));
+    GeolocationForm->StartGeolocation = true;
+
+    QTimer::singleShot(0, GeolocationForm, [&] {
+        WaitUntil([&] { return services.Recorded().contains("/public"); }, 30000);
+        GeolocationForm->GoogleKeyEdit->setFocus();
+        QTest::keyClicks(GeolocationForm->GoogleKeyEdit, QStringLiteral("MY-KEY"));
+        QTest::keyClick(GeolocationForm->GoogleKeyEdit, Qt::Key_Return);
+        GeolocationForm->reject();
+    });
+    QTest::keyClick(form_->AddressEdit, Qt::Key_F3);
+
+    EXPECT_EQ(GeolocationForm->GoogleKey, QStringLiteral("MY-KEY"));
+    QFile settings(SettingsFilePath());
+    ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
+    const QByteArray text = settings.readAll();
+    EXPECT_TRUE(text.contains("Google Maps Key=MY-KEY")) << text.constData();
+    // The section of service addresses survives the save.
+    EXPECT_TRUE(text.contains("[SERVICES]"));
+    EXPECT_TRUE(services.Recorded().contains("/public"));
+    EXPECT_TRUE(PageBuildRequests(services).isEmpty());
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join(QLatin1Char('\n')).toStdString();
+}
+
+}  // namespace

@@ -1,0 +1,287 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTextBlock>
+#include <QTextDocument>
+
+#include "common/Errors.h"
+#include "common/TX_Edit.h"
+#include "lookup/DataUnit.h"
+#include "lookup/LoopbackServer.h"
+#include "lookup/Whois.h"
+#include "lookup/WhoisZones.h"
+#include "settings/Services.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+QByteArray Fixture(const QString &name) {
+    QFile file(SourcePath(QStringLiteral("tests/lookup/fixtures/") + name));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+    return file.readAll();
+}
+
+// A WHOIS server that records the query line and answers with `reply`, then closes.
+LoopbackServer::Handler Answering(const QByteArray &reply) {
+    return [reply](LoopbackConnection &connection, LoopbackServer &server) {
+        server.Record(connection.ReadLine());
+        connection.Write(reply);
+    };
+}
+
+TEST(WhoisZoneTable, HasAllZonesInOrderWithTheirSeparators) {
+    const QStringList lines = WhoisZoneTable().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 286);
+    EXPECT_EQ(lines.first(), QStringLiteral("ac \t| whois.nic.ac"));
+    EXPECT_TRUE(lines.last().startsWith(QStringLiteral("zlg.br \t| ")));
+
+    const QRegularExpression usual(QStringLiteral("^([a-z0-9.]+) \t\\| ([a-z0-9.-]+)$"));
+    QStringList zones;
+    for (const QString &line : lines) {
+        const QString zone = line.section(QLatin1Char('|'), 0, 0).trimmed();
+        zones << zone;
+        if (zone == QLatin1String("emu.id.au") || zone == QLatin1String("wattle.id.au")) {
+            EXPECT_EQ(line, zone + QStringLiteral(" | whois.auda.org.au"));
+        } else if (zone == QLatin1String("eun.eg")) {
+            EXPECT_TRUE(line.startsWith(QStringLiteral("eun.eg\t| "))) << line.toStdString();
+        } else {
+            EXPECT_TRUE(usual.match(line).hasMatch()) << line.toStdString();
+        }
+    }
+    // The two keys listed twice carry two different registry hosts.
+    for (const QString &twice : {QStringLiteral("com.ua"), QStringLiteral("edu")}) {
+        EXPECT_EQ(zones.count(twice), 2);
+        const int first = zones.indexOf(twice);
+        EXPECT_EQ(zones.at(first + 1), twice);
+        EXPECT_NE(lines.at(first), lines.at(first + 1));
+    }
+    EXPECT_EQ(zones.mid(57, 4), (QStringList{QStringLiteral("com.tr"), QStringLiteral("com.tw"),
+                                             QStringLiteral("com.ua"), QStringLiteral("com.ua")}));
+}
+
+TEST(WhoisZone, CutsUpToTheFirstPoint) {
+    const struct {
+        const char *url;
+        const char *zone;
+    } cases[] = {
+        {"a.b.c", "b.c"},
+        {"b.c", "c"},
+        {"localhost", "localhost"},
+        {"", ""},
+        {"example.", ""},
+        {".com", "com"},
+        {"192.168.1.10", "168.1.10"},
+        {"http://www.example.com/x", "example.com/x"},
+    };
+    TPingDataModule module;
+    for (const auto &c : cases) {
+        EXPECT_EQ(WhoisZone(QString::fromLatin1(c.url)), QString::fromLatin1(c.zone)) << c.url;
+        EXPECT_EQ(module.GetZona(QString::fromLatin1(c.url)), QString::fromLatin1(c.zone));
+    }
+}
+
+TEST(WhoisZone, MatchesAnywhereInTheTableCaseSensitively) {
+    const QStringList table = WhoisZoneTable().split(QLatin1Char('\n'));
+    const struct {
+        const char *address;
+        bool listed;
+    } cases[] = {
+        {"example.com", true},             // bare second-level name: zone "com"
+        {"www.example.com", false},        // zone "example.com" is nowhere in the table
+        {"EXAMPLE.COM", false},            // "COM": the test is case-sensitive
+        {"", false},                       // empty zone never matches
+        {"example.", false},               // only point at the end: empty zone
+        {"192.168.1.10", false},           // dotted IPv4: "168.1.10"
+        {"whois.verisign-grs.com", true},  // "verisign-grs.com" occurs only inside a host
+        {"a.whois.nic", true},             // "whois.nic" is part of many hosts
+        {"example.com.ua", true},          // a table zone
+        {"localhost", false},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(WhoisZoneListed(table, WhoisZone(QString::fromLatin1(c.address))), c.listed)
+            << c.address;
+    }
+}
+
+TEST(WhoisLine, IsLaidOutAsKeyTabsValue) {
+    const struct {
+        const char *name;
+        QString line;
+        QString shown;
+    } cases[] = {
+        {"descr with ten blanks", QStringLiteral("descr:          Documentation block"),
+         QStringLiteral("descr:\t\t\tDocumentation block")},
+        {"fourteen-character key", QStringLiteral("abuse-mailbox:  abuse@example.net"),
+         QStringLiteral("abuse-mailbox:\t\tabuse@example.net")},
+        {"eight-character key", QStringLiteral("inetnum:        192.0.2.0 - 192.0.2.255"),
+         QStringLiteral("inetnum:\t\t\t192.0.2.0 - 192.0.2.255")},
+        {"nine-character key org-type", QStringLiteral("org-type:       LIR"),
+         QStringLiteral("org-type:\t\t\tLIR")},
+        {"nine-character other key", QStringLiteral("org-name:x  Example"),
+         QStringLiteral("org-name:\t\tx Example")},
+        {"only the first colon splits", QStringLiteral("last-modified:  2024-05-20T09:11:41Z"),
+         QStringLiteral("last-modified:\t\t2024-05-20T09:11:41Z")},
+        {"percent line keeps its text", QStringLiteral("%       To receive:  output"),
+         QStringLiteral("% To receive: output")},
+        {"percent anywhere", QStringLiteral("remarks:  100% uptime"),
+         QStringLiteral("remarks: 100% uptime")},
+        {"empty line", QString(), QStringLiteral("\t\t\t")},
+        {"no results", QStringLiteral("No results."), QStringLiteral("\t\t\tNo results.")},
+        {"value right at the colon keeps its first character", QStringLiteral("remarks:value"),
+         QStringLiteral("remarks:\t\t\tvalue")},
+        {"fourteen blanks become two", QStringLiteral("a              b"),
+         QStringLiteral("\t\t\ta  b")},
+        {"eight blanks become one", QStringLiteral("a        b"), QStringLiteral("\t\t\ta b")},
+        {"colon at the end", QStringLiteral("remarks:"), QStringLiteral("remarks:\t\t\t")},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(FormatWhoisLine(c.line), c.shown) << c.name;
+    }
+}
+
+TEST(WhoisReply, SplitsAtEveryKindOfLineEnd) {
+    EXPECT_EQ(WhoisReplyLines(QStringLiteral("a\r\nb\rc\nd\n")),
+              (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"),
+                           QStringLiteral("d")}));
+    EXPECT_EQ(WhoisReplyLines(QStringLiteral("a\n\n")),
+              (QStringList{QStringLiteral("a"), QString()}));
+    EXPECT_EQ(WhoisReplyLines(QStringLiteral("No results.")),
+              QStringList{QStringLiteral("No results.")});
+    EXPECT_TRUE(WhoisReplyLines(QString()).isEmpty());
+}
+
+TEST(WhoisResult, HeaderInBoldThenTheReplyInRegularStyle) {
+    QTextDocument pane;
+    pane.setPlainText(QStringLiteral("previous ping results"));
+    const QColor info(0x12, 0x34, 0x56);
+    WriteWhoisResult(&pane, QStringLiteral("% comment\ninetnum:        192.0.2.0\n"), info);
+
+    const QStringList expected{
+        QStringLiteral("WhoIs Server:\t https://apps.db.ripe.net/db-web-ui/query"),
+        QStringLiteral("Zona:\t\tEurope"),
+        QString(),
+        QStringLiteral("RESULT:"),
+        QString(),
+        QStringLiteral("% comment"),
+        QStringLiteral("inetnum:\t\t\t192.0.2.0"),
+    };
+    EXPECT_EQ(PaneLines(&pane), expected);
+    int index = 0;
+    for (QTextBlock block = pane.begin(); block.isValid() && index < expected.size();
+         block = block.next(), ++index) {
+        const QTextCharFormat format =
+            block.text().isEmpty() ? block.charFormat() : block.begin().fragment().charFormat();
+        EXPECT_EQ(format.fontWeight() == QFont::Bold, index < 5) << index;
+        EXPECT_EQ(format.foreground().color(), info) << index;
+    }
+}
+
+class WhoisServer : public ::testing::Test {
+  protected:
+    void TearDown() override { SetServiceSettings({}); }
+};
+
+TEST_F(WhoisServer, FullLookupSendsTheResolvedAddressAndReturnsTheReply) {
+    const QByteArray reply = Fixture(QStringLiteral("ripe_reply.txt"));
+    LoopbackServer server(Answering(reply));
+    // A table line holding "localhost" lets the name itself pass the zone check; it resolves on
+    // this machine without any name server.
+    const QStringList table{QStringLiteral("localhost \t| whois.example.test")};
+
+    const QString text = WhoisLookup(table, QStringLiteral("localhost"), server.HostPort());
+
+    EXPECT_EQ(text, QString::fromUtf8(reply));
+    EXPECT_EQ(server.Recorded(), QList<QByteArray>{"127.0.0.1\r\n"});
+}
+
+TEST_F(WhoisServer, DataModuleUsesTheServiceOverrideAndItsTable) {
+    LoopbackServer server(Answering(Fixture(QStringLiteral("ripe_reply.txt"))));
+    SetServiceSettings({{QStringLiteral("Whois Server"), server.HostPort()}});
+    TPingDataModule module;
+    module.CreateWhoIsServerList(QStringLiteral("localhost \t| whois.example.test\ncom \t| x"));
+    ASSERT_EQ(module.WhoIsServerList.size(), 2);
+
+    const QString reply = module.GetRIPE(QStringLiteral("localhost"));
+    EXPECT_TRUE(reply.contains(QStringLiteral("netname:        EXAMPLE-TEST-NET")));
+    EXPECT_EQ(server.Recorded(), QList<QByteArray>{"127.0.0.1\r\n"});
+
+    QTextDocument pane;
+    WriteWhoisResult(&pane, reply, Qt::gray);
+    const QStringList lines = PaneLines(&pane);
+    EXPECT_TRUE(lines.contains(QStringLiteral("netname:\t\t\tEXAMPLE-TEST-NET")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("abuse-mailbox:\t\tabuse@example.net")));
+    EXPECT_TRUE(
+        lines.contains(QStringLiteral("% Abuse contact for '192.0.2.0 - 192.0.2.255' is "
+                                      "'abuse@example.net'")));
+}
+
+TEST_F(WhoisServer, UnlistedZoneGivesNoResultsWithoutAnyConnection) {
+    LoopbackServer server(Answering("unexpected"));
+    SetServiceSettings({{QStringLiteral("Whois Server"), server.HostPort()}});
+    TPingDataModule module;
+    module.CreateWhoIsServerList(WhoisZoneTable());
+    for (const QString &address : {QStringLiteral("www.example.com"), QStringLiteral("EXAMPLE.COM"),
+                                   QString(), QStringLiteral("192.168.1.10")}) {
+        EXPECT_EQ(module.GetRIPE(address), QStringLiteral("No results.")) << address.toStdString();
+    }
+    EXPECT_EQ(server.Connections(), 0);
+}
+
+TEST_F(WhoisServer, UnresolvedNameIsAskedForAsZeroAddress) {
+    LoopbackServer server(Answering("% no entries\n"));
+    const QStringList table{QStringLiteral("invalid \t| whois.example.test")};
+    EXPECT_EQ(WhoisLookup(table, QStringLiteral("nothing.invalid"), server.HostPort()),
+              QStringLiteral("% no entries\n"));
+    EXPECT_EQ(server.Recorded(), QList<QByteArray>{"0.0.0.0\r\n"});
+}
+
+TEST_F(WhoisServer, FailuresRaiseReadableErrors) {
+    const QStringList table{QStringLiteral("localhost \t| whois.example.test")};
+    LoopbackServer silent([](LoopbackConnection &connection, LoopbackServer &server) {
+        server.Record(connection.ReadLine());
+        connection.WaitForClose();
+    });
+    const struct {
+        const char *name;
+        QString server;
+        const char *className;
+        const char *messagePart;
+    } cases[] = {
+        {"server never answers", silent.HostPort(), "EIdReadTimeout", "Read timed out."},
+        {"connection refused", QStringLiteral("127.0.0.1:%1").arg(ClosedLoopbackPort()),
+         "EIdSocketError", "Connection refused"},
+        {"server host not found", QStringLiteral("whois.nowhere.invalid"), "EIdSocketError",
+         "Host not found: whois.nowhere.invalid"},
+    };
+    for (const auto &c : cases) {
+        try {
+            WhoisLookup(table, QStringLiteral("localhost"), c.server, 300);
+            ADD_FAILURE() << c.name << ": no error";
+        } catch (const TxError &error) {
+            EXPECT_EQ(error.ClassName(), QLatin1String(c.className)) << c.name;
+            EXPECT_TRUE(error.Message().contains(QLatin1String(c.messagePart)))
+                << c.name << ": " << error.Message().toStdString();
+        }
+    }
+    EXPECT_EQ(silent.Recorded(), QList<QByteArray>{"127.0.0.1\r\n"});
+}
+
+TEST_F(WhoisServer, DataModuleTimeOutIsItsOwnSetting) {
+    LoopbackServer silent(
+        [](LoopbackConnection &connection, LoopbackServer &) { connection.WaitForClose(); });
+    SetServiceSettings({{QStringLiteral("Whois Server"), silent.HostPort()}});
+    TPingDataModule module;
+    module.CreateWhoIsServerList(QStringLiteral("localhost \t| x"));
+    module.WhoisTimeOut = 200;
+    EXPECT_THROW(module.GetRIPE(QStringLiteral("localhost")), TxError);
+}
+
+TEST(WhoisServerAddress, DefaultsToRipeAndTakesTheOverride) {
+    EXPECT_EQ(WhoisServerAddress(), QStringLiteral("whois.ripe.net"));
+    SetServiceSettings({{QStringLiteral("whois server"), QStringLiteral("127.0.0.1:4343")}});
+    EXPECT_EQ(WhoisServerAddress(), QStringLiteral("127.0.0.1:4343"));
+    SetServiceSettings({});
+}
+
+}  // namespace

@@ -1,0 +1,260 @@
+// Real echo requests: to 127.0.0.1, and inside a network namespace that the test creates, where
+// nftables rules reject or drop the requests to two loopback addresses.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QTextDocument>
+#include <thread>
+
+#include "common/Errors.h"
+#include "common/TX_Edit.h"
+#include "ping/EchoService.h"
+#include "ping/PingRun.h"
+#include "ping/PingStatus.h"
+
+namespace {
+
+// Runs a command; returns its exit code, and its error output in *errors.
+int Command(const QString &program, const QStringList &arguments, const QByteArray &input = {},
+            QString *errors = nullptr) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForStarted()) {
+        if (errors != nullptr) {
+            *errors = program + QStringLiteral(" cannot be started");
+        }
+        return -1;
+    }
+    process.write(input);
+    process.closeWriteChannel();
+    process.waitForFinished();
+    if (errors != nullptr) {
+        *errors = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+    }
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+// A network namespace with loopback up, datagram ICMP sockets allowed for every group, and
+// nftables rules: echo requests to 127.0.0.2 are rejected with host-unreachable, those to
+// 127.0.0.3 are dropped. Removed again when the object goes.
+class EchoNamespace final {
+  public:
+    EchoNamespace() : name_(QStringLiteral("txping%1").arg(getpid())) {
+        Command(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("del"), name_});
+        QString errors;
+        if (Command(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("add"), name_},
+                    {}, &errors) != 0) {
+            problem_ = QStringLiteral("ip netns add is not permitted here: ") + errors;
+            return;
+        }
+        created_ = true;
+        const QByteArray rules =
+            "table ip txping {\n"
+            "  chain input {\n"
+            "    type filter hook input priority 0; policy accept;\n"
+            "    ip daddr 127.0.0.2 icmp type echo-request reject with icmp type host-unreachable\n"
+            "    ip daddr 127.0.0.3 icmp type echo-request drop\n"
+            "  }\n"
+            "}\n";
+        const QStringList exec = {QStringLiteral("netns"), QStringLiteral("exec"), name_};
+        if (Command(QStringLiteral("ip"),
+                    {QStringLiteral("-n"), name_, QStringLiteral("link"), QStringLiteral("set"),
+                     QStringLiteral("lo"), QStringLiteral("up")},
+                    {}, &errors) != 0 ||
+            Command(QStringLiteral("ip"),
+                    exec + QStringList{QStringLiteral("sysctl"), QStringLiteral("-qw"),
+                                       QStringLiteral("net.ipv4.ping_group_range=0 2147483647")},
+                    {}, &errors) != 0 ||
+            Command(QStringLiteral("ip"),
+                    exec + QStringList{QStringLiteral("nft"), QStringLiteral("-f"),
+                                       QStringLiteral("-")},
+                    rules, &errors) != 0) {
+            problem_ = QStringLiteral("the test namespace cannot be set up: ") + errors;
+        }
+    }
+    ~EchoNamespace() {
+        if (created_) {
+            Command(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("del"), name_});
+        }
+    }
+    EchoNamespace(const EchoNamespace &) = delete;
+    EchoNamespace &operator=(const EchoNamespace &) = delete;
+
+    // Empty when the namespace is ready, else why not.
+    QString Problem() const { return problem_; }
+
+    // Opens an echo service whose socket lives in the namespace: the socket is made while this
+    // thread is inside it, and keeps its namespace when the thread goes back.
+    std::unique_ptr<TIcmpEchoService> OpenService(TIcmpSocketKind kind) {
+        const int home = open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
+        const QByteArray path = QStringLiteral("/run/netns/%1").arg(name_).toLocal8Bit();
+        const int inside = open(path.constData(), O_RDONLY | O_CLOEXEC);
+        if (home < 0 || inside < 0 || setns(inside, CLONE_NEWNET) != 0) {
+            ADD_FAILURE() << "cannot enter the namespace";
+            return nullptr;
+        }
+        std::unique_ptr<TIcmpEchoService> service;
+        try {
+            service = std::make_unique<TIcmpEchoService>(kind);
+        } catch (const TxError &error) {
+            ADD_FAILURE() << error.Message().toStdString();
+        }
+        EXPECT_EQ(setns(home, CLONE_NEWNET), 0);
+        close(home);
+        close(inside);
+        return service;
+    }
+
+  private:
+    QString name_;
+    QString problem_;
+    bool created_ = false;
+};
+
+TPingReply Ask(TEchoService &service, const QString &address, quint16 size = 32,
+               quint16 timeOut = 2000) {
+    const std::optional<TPingReply> reply =
+        service.ExecQuery(EchoQueryText(address, size, timeOut));
+    EXPECT_TRUE(reply.has_value());
+    return reply.value_or(TPingReply{});
+}
+
+}  // namespace
+
+TEST(IcmpEcho, LoopbackAnswersWithStatusZero) {
+    std::unique_ptr<TIcmpEchoService> service;
+    try {
+        service = std::make_unique<TIcmpEchoService>();
+    } catch (const TxError &error) {
+        GTEST_SKIP() << "no ICMP socket here: " << error.Message().toStdString();
+    }
+    for (quint16 size : {quint16(32), quint16(0), quint16(1472), quint16(9000)}) {
+        const TPingReply reply = Ask(*service, QStringLiteral("127.0.0.1"), size);
+        ASSERT_TRUE(reply.StatusCode.has_value());
+        EXPECT_EQ(*reply.StatusCode, 0) << size;
+        EXPECT_EQ(reply.ProtocolAddress, QStringLiteral("127.0.0.1"));
+        EXPECT_EQ(reply.ReplySize, size);
+        EXPECT_EQ(reply.TimeToLive, 64u);
+    }
+    // A name resolves too.
+    EXPECT_EQ(Ask(*service, QStringLiteral("localhost")).StatusCode, std::optional<qint32>(0));
+}
+
+TEST(IcmpEcho, ANameThatCannotResolveGivesANullStatus) {
+    std::unique_ptr<TIcmpEchoService> service;
+    try {
+        service = std::make_unique<TIcmpEchoService>();
+    } catch (const TxError &error) {
+        GTEST_SKIP() << "no ICMP socket here: " << error.Message().toStdString();
+    }
+    for (const QString &name :
+         {QStringLiteral("no-such-host.invalid"), QStringLiteral("NO.SUCH.INVALID."), QString()}) {
+        const std::optional<TPingReply> reply = service->ExecQuery(EchoQueryText(name, 32, 500));
+        ASSERT_TRUE(reply.has_value());
+        EXPECT_FALSE(reply->StatusCode.has_value()) << name.toStdString();
+        EXPECT_EQ(ReplyLine(reply, name),
+                  QStringLiteral("Reply from %1: Error processing request").arg(name));
+    }
+    EXPECT_THROW(service->ExecQuery(QStringLiteral("SELECT nonsense")), TxError);
+}
+
+TEST(IcmpEcho, RejectedAndDroppedRequestsInsideANamespace) {
+    EchoNamespace ns;
+    if (!ns.Problem().isEmpty()) {
+        GTEST_SKIP() << ns.Problem().toStdString();
+    }
+    for (TIcmpSocketKind kind : {TIcmpSocketKind::Datagram, TIcmpSocketKind::Raw}) {
+        SCOPED_TRACE(kind == TIcmpSocketKind::Datagram ? "datagram socket" : "raw socket");
+        std::unique_ptr<TIcmpEchoService> service = ns.OpenService(kind);
+        ASSERT_NE(service, nullptr);
+        EXPECT_EQ(service->Kind(), kind);
+
+        const TPingReply answered = Ask(*service, QStringLiteral("127.0.0.1"), 100);
+        EXPECT_EQ(answered.StatusCode, std::optional<qint32>(0));
+        EXPECT_EQ(answered.ReplySize, 100u);
+
+        const TPingReply rejected = Ask(*service, QStringLiteral("127.0.0.2"));
+        EXPECT_EQ(rejected.StatusCode, std::optional<qint32>(11003));
+        EXPECT_EQ(ReplyLine(rejected, QStringLiteral("127.0.0.2")),
+                  QStringLiteral("Reply from 127.0.0.2: Destination Host Unreachable"));
+
+        const TPingReply dropped = Ask(*service, QStringLiteral("127.0.0.3"), 32, 300);
+        EXPECT_EQ(dropped.StatusCode, std::optional<qint32>(11010));
+        EXPECT_EQ(ReplyLine(dropped, QStringLiteral("127.0.0.3")),
+                  QStringLiteral("Reply from 127.0.0.3: Request Timed Out"));
+
+        // A late or stray message never answers a later request.
+        EXPECT_EQ(Ask(*service, QStringLiteral("127.0.0.1")).StatusCode, std::optional<qint32>(0));
+    }
+
+    // Where ping_group_range lets the group in, the unprivileged socket is the one chosen.
+    const std::unique_ptr<TIcmpEchoService> automatic = ns.OpenService(TIcmpSocketKind::Automatic);
+    ASSERT_NE(automatic, nullptr);
+    EXPECT_EQ(automatic->Kind(), TIcmpSocketKind::Datagram);
+}
+
+TEST(IcmpEcho, NoPermittedSocketIsAClearError) {
+    QFile range(QStringLiteral("/proc/sys/net/ipv4/ping_group_range"));
+    ASSERT_TRUE(range.open(QIODevice::ReadOnly));
+    const QList<QByteArray> bounds = range.readAll().simplified().split(' ');
+    if (geteuid() != 0 || bounds.size() != 2 || bounds[0].toLongLong() <= bounds[1].toLongLong()) {
+        GTEST_SKIP() << "needs root and datagram ICMP sockets closed to every group";
+    }
+    // Credentials are per thread in the kernel: the raw system call drops root (and with it
+    // CAP_NET_RAW) for this one thread only, keeping the saved user id to come back.
+    QString message;
+    std::thread unprivileged([&message] {
+        if (syscall(SYS_setresuid, -1, 65534, -1) != 0) {
+            message = QStringLiteral("setresuid failed");
+            return;
+        }
+        try {
+            TIcmpEchoService service;
+            message = QStringLiteral("opened");
+        } catch (const TxError &error) {
+            message = error.Message();
+        }
+        syscall(SYS_setresuid, -1, 0, -1);
+    });
+    unprivileged.join();
+    EXPECT_TRUE(message.startsWith(QStringLiteral(
+        "Cannot send echo requests: this user may open neither an ICMP datagram socket")))
+        << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("CAP_NET_RAW"))) << message.toStdString();
+}
+
+TEST(IcmpEcho, ARealRunAgainstLoopback) {
+    try {
+        TIcmpEchoService probe;
+    } catch (const TxError &error) {
+        GTEST_SKIP() << "no ICMP socket here: " << error.Message().toStdString();
+    }
+    QTextDocument debugMemo;
+    QTextDocument addressMemo;
+    double positionX = 0;
+    TPingRunInput input;
+    input.PingAddress = QStringLiteral("127.0.0.1");
+    input.PingTimeOut = 2000;
+    TPingRunTargets targets;
+    targets.DebugMemo = &debugMemo;
+    targets.AddressMemo = &addressMemo;
+    targets.PositionX = &positionX;
+    StandardPing(input, targets);
+
+    const QStringList lines = PaneLines(&debugMemo);
+    ASSERT_GE(lines.size(), 10);
+    for (int i = 3; i < 7; ++i) {
+        EXPECT_TRUE(lines[i].startsWith(QStringLiteral("Reply from 127.0.0.1")) &&
+                    lines[i].contains(QStringLiteral("Bytes=32")))
+            << lines[i].toStdString();
+    }
+    EXPECT_EQ(lines[8], QStringLiteral("Ping statistics for 127.0.0.1; IPv4 - 127.0.0.1"));
+    EXPECT_EQ(lines[9], QStringLiteral("Packets: Sent = 4, Received = 4, Lost = 0 [ 0% loss ]"));
+    EXPECT_EQ(PaneLines(&addressMemo),
+              QStringList({QStringLiteral("IPv4 - 127.0.0.1\t\tAddress - 127.0.0.1")}));
+}

@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QList>
+#include <QPointF>
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <utility>
+
+#include "ping/ChartSink.h"
+#include "ping/EchoService.h"
+
+// An echo service that answers from a script, one entry per request, and records the queries.
+// When the script runs out it answers with a time-out.
+class ScriptedEchoService final : public TEchoService {
+  public:
+    explicit ScriptedEchoService(std::deque<std::optional<TPingReply>> script,
+                                 QStringList *queries = nullptr)
+        : script_(std::move(script)), queries_(queries) {}
+
+    std::optional<TPingReply> ExecQuery(const QString &query) override {
+        if (queries_ != nullptr) {
+            queries_->append(query);
+        }
+        if (script_.empty()) {
+            TPingReply timedOut;
+            timedOut.StatusCode = 11010;
+            return timedOut;
+        }
+        std::optional<TPingReply> next;
+        if (script_.front().has_value()) {
+            next.emplace(*script_.front());
+        }
+        script_.pop_front();
+        return next;
+    }
+
+  private:
+    std::deque<std::optional<TPingReply>> script_;
+    QStringList *queries_;
+};
+
+// A successful reply from `address` with the given trip time.
+inline TPingReply Reply(quint32 milliseconds, const QString &address = QStringLiteral("10.0.0.1"),
+                        quint32 size = 32, quint32 ttl = 57) {
+    TPingReply reply;
+    reply.StatusCode = 0;
+    reply.ResponseTime = milliseconds;
+    reply.ProtocolAddress = address;
+    reply.ReplySize = size;
+    reply.TimeToLive = ttl;
+    return reply;
+}
+
+// A reply with a status other than 0 (or a null status when `status` is empty).
+inline TPingReply Failure(std::optional<qint32> status,
+                          const QString &address = QStringLiteral("192.0.2.1")) {
+    TPingReply reply;
+    reply.StatusCode = status;
+    reply.ProtocolAddress = address;
+    return reply;
+}
+
+// Records what a run does to the charts. The bar chart starts prepared like a fresh window
+// (bars of 0.1, hidden) and the graph's axis window at 0-60.
+class ChartRecorder final : public ChartSink {
+  public:
+    explicit ChartRecorder(int bars = 4) { PrepareBars(bars, 0.1); }
+
+    void PrepareBars(int count, double height) override { bars = QList<double>(count, height); }
+    void SetBarHeight(int index, double height) override {
+        if (index >= 0 && index < bars.size()) {
+            bars[index] = height;
+        }
+    }
+    void SetBarsActive(bool active) override { barsActive = active; }
+    void SetBarColor(const QColor &color) override { barColor = color; }
+    void AppendPoint(double x, double y) override { points.append(QPointF(x, y)); }
+    void ClearPoints() override { points.clear(); }
+    double AxisMinimum() const override { return axisMinimum; }
+    double AxisMaximum() const override { return axisMaximum; }
+    void SetAxisRange(double minimum, double maximum) override {
+        axisMinimum = minimum;
+        axisMaximum = maximum;
+    }
+    void SetGraphColor(const QColor &color) override { graphColor = color; }
+
+    QList<double> bars;
+    bool barsActive = false;
+    QColor barColor;
+    QList<QPointF> points;
+    double axisMinimum = 0;
+    double axisMaximum = 60;
+    QColor graphColor;
+};

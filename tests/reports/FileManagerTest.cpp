@@ -1,0 +1,296 @@
+// The file window driven as a user would: modes, keys, folder tree, file list.
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModel>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+#include "reports/FileManager.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+// Runs Execute while `whileOpen` acts on the shown window. `whileOpen` is expected to close
+// it; if it does not, the window is cancelled so that the test cannot hang.
+bool RunOpen(TLocalFile &window, const std::function<void()> &whileOpen) {
+    bool ran = false;
+    QTimer::singleShot(0, &window, [&] {
+        if (!QTest::qWaitForWindowExposed(&window)) {
+            ADD_FAILURE() << "file window not shown";
+        }
+        window.activateWindow();
+        if (!QTest::qWaitForWindowActive(&window)) {
+            ADD_FAILURE() << "file window not active";
+        }
+        ran = true;
+        whileOpen();
+        if (window.isVisible()) {
+            ADD_FAILURE() << "file window left open";
+            window.done(TLocalFile::mrCancel);
+        }
+    });
+    const bool ok = window.Execute();
+    EXPECT_TRUE(ran);
+    return ok;
+}
+
+void PressKey(QWidget *target, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTest::keyClick(target, key, modifiers);
+}
+
+QStringList ListedNames(const TLocalFile &window) {
+    QStringList names;
+    const QAbstractItemModel *model = window.LocalFileList->model();
+    const QModelIndex root = window.LocalFileList->rootIndex();
+    for (int row = 0; row < model->rowCount(root); ++row) {
+        names.append(model->index(row, 0, root).data().toString());
+    }
+    names.sort();
+    return names;
+}
+
+QModelIndex Listed(const TLocalFile &window, const QString &name) {
+    const QAbstractItemModel *model = window.LocalFileList->model();
+    const QModelIndex root = window.LocalFileList->rootIndex();
+    for (int row = 0; row < model->rowCount(root); ++row) {
+        const QModelIndex index = model->index(row, 0, root);
+        if (index.data().toString() == name) {
+            return index;
+        }
+    }
+    return QModelIndex();
+}
+
+void ClickItem(TLocalFile &window, const QString &name,
+               Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    const QModelIndex index = Listed(window, name);
+    ASSERT_TRUE(index.isValid()) << name.toStdString();
+    window.LocalFileList->scrollTo(index);
+    QTest::mouseClick(window.LocalFileList->viewport(), Qt::LeftButton, modifiers,
+                      window.LocalFileList->visualRect(index).center());
+}
+
+void Touch(const QString &path) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+}
+
+class FileWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        folder_ = QDir(dir_.path()).canonicalPath();
+        Touch(folder_ + "/a.txt");
+        Touch(folder_ + "/b.rtf");
+        Touch(folder_ + "/c.pdf");
+        QDir(folder_).mkdir(QStringLiteral("sub"));
+    }
+
+    QTemporaryDir dir_;
+    QString folder_;
+    TLocalFile window_;
+};
+
+}  // namespace
+
+TEST_F(FileWindow, StartsAsDesigned) {
+    EXPECT_EQ(window_.objectName(), QStringLiteral("LocalFile"));
+    EXPECT_EQ(window_.windowTitle(), QStringLiteral("File Manager"));
+    EXPECT_EQ(window_.DirectoryLabel->text(), QString());
+    EXPECT_EQ(window_.FileTypeLabel->text(), QStringLiteral("Select file"));
+    EXPECT_EQ(window_.ProcessLabel->text(), QStringLiteral("Save file"));
+    EXPECT_EQ(window_.AddressLabel->text(), QStringLiteral("File Name"));
+    EXPECT_EQ(window_.RzLabel3->text(), QStringLiteral("Select folder"));
+    EXPECT_EQ(window_.RzLabel4->text(), QStringLiteral("Cancel"));
+    EXPECT_EQ(window_.FileFilter(), QStringLiteral("*.txt"));
+    for (const char *name : {"DirectoryLabel", "ShellTree", "LocalFileList", "FileNameEdit",
+                             "OKAction", "CancelAction", "CentralPanel", "LocalFileActionList"}) {
+        EXPECT_NE(window_.findChild<QObject *>(QString::fromLatin1(name)), nullptr) << name;
+    }
+    EXPECT_TRUE(window_.OKAction->text().isEmpty());
+    EXPECT_TRUE(window_.CancelAction->text().isEmpty());
+}
+
+TEST_F(FileWindow, EachModeSetsItsRowAndKeepsTheRest) {
+    struct Row {
+        quint16 mode;
+        const char *filter;
+        const char *process;
+        const char *fileType;
+        bool readOnly;
+        bool fileNameEmptied;
+    } rows[] = {
+        // Order matters: what a mode does not set stays from the row before.
+        {1, "*.txt", "Load file", "Select text [*.txt] file", true, false},
+        {2, "*.rtf", "Save file", "Select text [*.txt] file", false, false},
+        {0, "*.rtf", "Save file", "Select text [*.txt] file", false, false},
+        {6, "*.rtf", "Load file", "Select RTF [*.rtf] file", true, false},
+        {7, "*.rtf", "Load file", "Select RTF [*.rtf] file", true, false},
+        {3, "*.pdf", "Save file", "Select RTF [*.rtf] file", false, true},
+        {5, "*.html", "Save file", "Select RTF [*.rtf] file", false, false},
+        {4, "*.rtf", "Save file", "Select RTF [*.rtf] file", false, true},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.mode);
+        window_.FunctionIndex = row.mode;
+        window_.FileName = QStringLiteral("/previous/name.pdf");
+        window_.FileNameEdit->setText(QStringLiteral("stale"));
+        window_.setWindowTitle(QStringLiteral("Caption %1").arg(row.mode));
+        RunOpen(window_, [&] {
+            EXPECT_EQ(window_.FileFilter().toStdString(), row.filter);
+            EXPECT_EQ(window_.ProcessLabel->text().toStdString(), row.process);
+            EXPECT_EQ(window_.FileTypeLabel->text().toStdString(), row.fileType);
+            EXPECT_EQ(window_.FileNameEdit->isReadOnly(), row.readOnly);
+            EXPECT_EQ(window_.FileNameEdit->text(), QString());
+            EXPECT_EQ(window_.FileName.isEmpty(), row.fileNameEmptied);
+            EXPECT_EQ(window_.windowTitle(), QStringLiteral("Caption %1").arg(row.mode));
+            window_.CancelAction->trigger();
+        });
+        EXPECT_EQ(window_.ModalResult(), TLocalFile::mrCancel);
+        EXPECT_EQ(window_.FunctionIndex, row.mode);
+    }
+}
+
+TEST_F(FileWindow, OkComposesFolderNameAndExtension) {
+    struct Case {
+        quint16 mode;
+        const char *typed;
+        const char *name;
+    } cases[] = {
+        {3, "report", "report.pdf"},
+        {3, "report.pdf", "report.pdf"},
+        {3, "report.PDF", "report.PDF"},
+        {2, "results", "results.rtf"},
+        {4, "x.rtf.txt", "x.rtf.txt.rtf"},
+        {5, "page", "page.html"},
+        {5, "", ".html"},
+    };
+    window_.SelectFolder(folder_);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.typed);
+        window_.FunctionIndex = c.mode;
+        const bool ok = RunOpen(window_, [&] {
+            QTest::keyClicks(window_.FileNameEdit, QString::fromLatin1(c.typed));
+            PressKey(window_.FileNameEdit, Qt::Key_Return);
+        });
+        EXPECT_TRUE(ok);
+        EXPECT_EQ(window_.ModalResult(), TLocalFile::mrOk);
+        EXPECT_EQ(window_.DirectoryLabel->text(), folder_);
+        EXPECT_EQ(window_.FileNameEdit->text().toStdString(), c.typed);
+        EXPECT_EQ(window_.FileName.toStdString(), (folder_ + "/" + c.name).toStdString());
+    }
+}
+
+TEST_F(FileWindow, EnterAnywhereIsOkAndEscIsCancel) {
+    window_.FunctionIndex = 2;
+    EXPECT_TRUE(RunOpen(window_, [&] {
+        window_.SelectFolder(folder_);
+        window_.ShellTree->setFocus();
+        PressKey(window_.ShellTree, Qt::Key_Enter);
+    }));
+    EXPECT_EQ(window_.FileName, folder_ + "/.rtf");
+
+    window_.FileName = QStringLiteral("unchanged");
+    EXPECT_FALSE(RunOpen(window_, [&] {
+        QTest::keyClicks(window_.FileNameEdit, QStringLiteral("abc"));
+        window_.SelectFolder(folder_ + "/sub");
+        PressKey(window_.FileNameEdit, Qt::Key_Escape);
+    }));
+    EXPECT_EQ(window_.ModalResult(), TLocalFile::mrCancel);
+    EXPECT_EQ(window_.FileName, QStringLiteral("unchanged"));
+
+    // The folder chosen in the cancelled call is still there in the next one.
+    EXPECT_FALSE(RunOpen(window_, [&] {
+        EXPECT_EQ(window_.DirectoryLabel->text(), folder_ + "/sub");
+        window_.close();  // the window frame's close box
+    }));
+    EXPECT_EQ(window_.ModalResult(), TLocalFile::mrCancel);
+}
+
+TEST_F(FileWindow, ListFiltersByModeAndFillsNameAndFolder) {
+    window_.SelectFolder(folder_);
+    window_.FunctionIndex = 1;
+    EXPECT_TRUE(RunOpen(window_, [&] {
+        ASSERT_TRUE(WaitUntil([&] { return ListedNames(window_).size() == 2; }))
+            << ListedNames(window_).join(',').toStdString();
+        EXPECT_EQ(ListedNames(window_), (QStringList{"a.txt", "sub"}));
+        ClickItem(window_, QStringLiteral("a.txt"));
+        EXPECT_EQ(window_.FileNameEdit->text(), QStringLiteral("a.txt"));
+        // Ctrl-click takes the file off the selection; its name stays.
+        ClickItem(window_, QStringLiteral("a.txt"), Qt::ControlModifier);
+        EXPECT_TRUE(window_.LocalFileList->selectionModel()->selectedIndexes().isEmpty());
+        EXPECT_EQ(window_.FileNameEdit->text(), QStringLiteral("a.txt"));
+        // Selecting a folder in the list chooses it without opening it.
+        ClickItem(window_, QStringLiteral("sub"));
+        EXPECT_EQ(window_.DirectoryLabel->text(), folder_ + "/sub");
+        EXPECT_EQ(ListedNames(window_), (QStringList{"a.txt", "sub"}));
+        window_.OKAction->trigger();
+    }));
+    EXPECT_EQ(window_.FileName, folder_ + "/sub/a.txt");
+
+    window_.SelectFolder(folder_);
+    window_.FunctionIndex = 6;
+    EXPECT_TRUE(RunOpen(window_, [&] {
+        ASSERT_TRUE(WaitUntil([&] { return ListedNames(window_).contains("b.rtf"); }));
+        EXPECT_EQ(ListedNames(window_), (QStringList{"b.rtf", "sub"}));
+        // A read-only edit: typing changes nothing, the list is the only way to fill it.
+        QTest::keyClicks(window_.FileNameEdit, QStringLiteral("typed"));
+        EXPECT_EQ(window_.FileNameEdit->text(), QString());
+        window_.OKAction->trigger();
+    }));
+    EXPECT_EQ(window_.DirectoryLabel->text(), folder_);
+    EXPECT_EQ(window_.FileNameEdit->text(), QString());
+
+    window_.FunctionIndex = 3;
+    EXPECT_FALSE(RunOpen(window_, [&] {
+        ASSERT_TRUE(WaitUntil([&] { return ListedNames(window_).contains("c.pdf"); }));
+        EXPECT_EQ(ListedNames(window_), (QStringList{"c.pdf", "sub"}));
+        // Double-clicking a folder opens it in the tree and the list.
+        const QModelIndex sub = Listed(window_, QStringLiteral("sub"));
+        QTest::mouseDClick(window_.LocalFileList->viewport(), Qt::LeftButton, {},
+                           window_.LocalFileList->visualRect(sub).center());
+        EXPECT_EQ(window_.DirectoryLabel->text(), folder_ + "/sub");
+        EXPECT_TRUE(WaitUntil([&] { return ListedNames(window_).isEmpty(); }));
+        window_.CancelAction->trigger();
+    }));
+}
+
+TEST_F(FileWindow, OkWithoutAFolderGivesNoPath) {
+    window_.FunctionIndex = 3;
+    EXPECT_TRUE(RunOpen(window_, [&] {
+        QTest::keyClicks(window_.FileNameEdit, QStringLiteral("report"));
+        window_.OKAction->trigger();
+    }));
+    EXPECT_EQ(window_.DirectoryLabel->text(), QString());
+    EXPECT_EQ(window_.FileName, QString());
+}
+
+TEST_F(FileWindow, LooksLikeTheDesign) {
+    window_.SelectFolder(folder_);
+    window_.FunctionIndex = 1;
+    RunOpen(window_, [&] {
+        WaitUntil([&] { return ListedNames(window_).size() == 2; });
+        ClickItem(window_, QStringLiteral("a.txt"));
+        // Folders come first, then files, each sorted by name.
+        EXPECT_TRUE(WaitUntil([&] {
+            const QAbstractItemModel *model = window_.LocalFileList->model();
+            const QModelIndex root = window_.LocalFileList->rootIndex();
+            return model->rowCount(root) == 2 && model->index(0, 0, root).data() == "sub";
+        }));
+        const QImage shot = window_.grab().toImage();
+        EXPECT_EQ(shot.size(), QSize(720, 397));
+        // The dark background of the design.
+        EXPECT_EQ(shot.pixelColor(2, shot.height() - 2), QColor(62, 62, 62));
+        const QString saveTo = qEnvironmentVariable("TARVEX_SCREENSHOT_DIR");
+        if (!saveTo.isEmpty()) {
+            shot.save(saveTo + "/FileManager.png");
+        }
+        window_.CancelAction->trigger();
+    });
+}

@@ -1,0 +1,317 @@
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTextDocument>
+
+#include "common/Errors.h"
+#include "reports/ReportBody.h"
+#include "reports/ReportEngine.h"
+#include "reports/ReportExport.h"
+#include "reports/ReportSamples.h"
+#include "reports/Rtf.h"
+
+namespace {
+
+std::unique_ptr<TPreparedReport> Prepare(const QStringList &paneLines) {
+    QTextDocument body;
+    BuildReportBody(paneLines, body);
+    return std::make_unique<TPreparedReport>(PingReportTemplate(), body);
+}
+
+QString RunTool(const QString &program, const QStringList &arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(120000) || process.exitCode() != 0) {
+        ADD_FAILURE() << program.toStdString() << " failed: "
+                      << process.readAllStandardError().toStdString();
+        return QString();
+    }
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// The texts of every page object and body piece of a page, joined.
+QString PageTextsJoined(const TPreparedReport &report, int page) {
+    QStringList texts;
+    for (const TReportTextItem &item : report.PageTexts(page)) {
+        texts << item.text;
+    }
+    return texts.join(QLatin1Char('\n'));
+}
+
+}  // namespace
+
+TEST(ReportEngine, TemplateHasTheDesignedBandsAndObjects) {
+    const TReportTemplate t = PingReportTemplate();
+    EXPECT_EQ(t.name, "PingReport");
+    EXPECT_EQ(t.page.pageSize().id(), QPageSize::A4);
+    EXPECT_EQ(t.page.orientation(), QPageLayout::Portrait);
+    EXPECT_EQ(t.page.margins(QPageLayout::Millimeter), QMarginsF(10, 10, 10, 10));
+    for (const char *name : {"Memo21", "Memo1", "Shape2", "Memo6", "ResultMemo", "Memo23", "Memo20",
+                             "SysMemo1", "Memo19", "SysMemo2"}) {
+        EXPECT_TRUE(t.HasObject(QString::fromLatin1(name))) << name;
+    }
+    EXPECT_FALSE(t.HasObject(QStringLiteral("Memo99")));
+    const TReportText &title = t.reportTitle.texts.at(1);
+    EXPECT_EQ(title.text, "ADDRESS ANALYSIS RESULTS");
+    EXPECT_EQ(title.color, QColor(0, 128, 192));
+    EXPECT_EQ(title.pixelSize, 32);
+    EXPECT_TRUE(title.alignment & Qt::AlignHCenter);
+    EXPECT_EQ(t.reportTitle.texts.at(0).text, ReportMakerName());
+}
+
+TEST(ReportEngine, EmptyBodyGivesOnePageWithTitleAndFooter) {
+    const auto report = Prepare({});
+    ASSERT_EQ(report->PageCount(), 1);
+    EXPECT_EQ(report->PageBodyText(0), QString());
+    QStringList texts;
+    for (const TReportTextItem &item : report->PageTexts(0)) {
+        texts << item.text;
+    }
+    EXPECT_EQ(texts, (QStringList{ReportMakerName(), "ADDRESS ANALYSIS RESULTS", "For official use",
+                                  "", "Tarvex - version 1.0.0.1", "Page:", "1", "of", "1"}));
+}
+
+TEST(ReportEngine, LongBodyFlowsOverPagesWithoutLosingOrCuttingLines) {
+    const QStringList lines = PingRunsLines(60);
+    const auto report = Prepare(lines);
+    ASSERT_GT(report->PageCount(), 3);
+
+    // Every paragraph lands on exactly one page, in order, and no page runs into its footer.
+    QStringList joined;
+    const double footerTop = report->PageSize().height() - MmToPx(10) - MmToPx(5);
+    for (int page = 0; page < report->PageCount(); ++page) {
+        SCOPED_TRACE(page);
+        joined << report->PageBodyText(page);
+        const TReportPage &p = report->Page(page);
+        EXPECT_LE(p.bodyOrigin.y() + (p.sliceBottom - p.sliceTop), footerTop + 0.01);
+        if (page > 0) {
+            EXPECT_EQ(p.bodyStart, report->Page(page - 1).bodyEnd);
+            EXPECT_EQ(p.sliceTop, report->Page(page - 1).sliceBottom);
+            // A continued page is full height, so it holds more than the first page.
+            EXPECT_LT(p.bodyOrigin.y(), report->Page(0).bodyOrigin.y());
+        }
+        EXPECT_TRUE(PageTextsJoined(*report, page)
+                        .endsWith(QStringLiteral("Page:\n%1\nof\n%2")
+                                      .arg(page + 1)
+                                      .arg(report->PageCount())));
+    }
+    const QString all = joined.join(QLatin1Char('\n'));
+    const QString expected = report->Body().toPlainText();
+    int diff = 0;
+    while (diff < all.size() && diff < expected.size() && all[diff] == expected[diff]) {
+        ++diff;
+    }
+    EXPECT_EQ(all.size(), expected.size());
+    EXPECT_EQ(diff, expected.size()) << all.mid(diff - 40, 80).toStdString() << "\n---\n"
+                                     << expected.mid(diff - 40, 80).toStdString();
+
+    // Twice the body takes about twice the pages (the first page holds less, under the title).
+    const auto twice = Prepare(PingRunsLines(120));
+    EXPECT_GE(twice->PageCount(), 2 * report->PageCount() - 2);
+    EXPECT_LE(twice->PageCount(), 2 * report->PageCount());
+}
+
+TEST(ReportEngine, ZoomStepsByTenthsBetweenTenAndThreeHundredPercent) {
+    double zoom = 1.0;
+    QList<int> downs;
+    for (int i = 0; i < 10; ++i) {
+        zoom = ReportZoomDown(zoom);
+        downs << qRound(zoom * 100);
+    }
+    EXPECT_EQ(downs, (QList<int>{90, 80, 70, 60, 50, 40, 30, 20, 10, 10}));
+    zoom = 1.0;
+    for (int i = 0; i < 20; ++i) {
+        zoom = ReportZoomUp(zoom);
+    }
+    EXPECT_EQ(zoom, 3.0);
+    EXPECT_EQ(ReportZoomUp(zoom), 3.0);
+    EXPECT_EQ(qRound(ReportZoomUp(0.1) * 100), 20);
+}
+
+TEST(ReportEngine, SearchFindsFirstThenNextOccurrenceIgnoringCase) {
+    const auto report = Prepare(PingRunsLines(30));
+    TReportSearch search;
+    ASSERT_TRUE(search.Start(*report, QStringLiteral("PING STATISTICS FOR host1;")));
+    const TReportSearch::Hit first = search.Current();
+    EXPECT_EQ(first.page, 0);
+    const QList<TReportTextItem> items = report->PageTexts(first.page);
+    EXPECT_EQ(items.at(first.item).text.mid(first.offset, first.length),
+              "Ping statistics for host1;");
+
+    // "for host2;" is in the statistics line of run 2 and in nothing else; "TIME=20 ms" is in
+    // reply lines of runs 0 and 4 (times 20 + (request + run) % 7).
+    ASSERT_TRUE(search.Start(*report, QStringLiteral("time=20 MS")));
+    const TReportSearch::Hit a = search.Current();
+    const TReportTextItem firstItem = report->PageTexts(a.page).at(a.item);
+    ASSERT_TRUE(search.Next(*report));
+    const TReportSearch::Hit b = search.Current();
+    const TReportTextItem secondItem = report->PageTexts(b.page).at(b.item);
+    EXPECT_EQ(firstItem.text, "  Reply from 10.0.0.1;  Bytes=32  Time=20 ms  TTL=57");
+    EXPECT_EQ(secondItem.text, "  Reply from 10.0.0.5;  Bytes=32  Time=20 ms  TTL=57");
+    EXPECT_LT(firstItem.docPosition, secondItem.docPosition);
+    ASSERT_TRUE(search.Start(*report, QStringLiteral("for host2;")));
+    const TReportSearch::Hit only = search.Current();
+    EXPECT_FALSE(search.Next(*report));
+    EXPECT_EQ(search.Current().item, only.item);  // the last hit stays shown
+
+    // Several hits in one text are found one after another; the search runs on over pages.
+    ASSERT_TRUE(search.Start(*report, QStringLiteral("  ")));
+    const TReportSearch::Hit x = search.Current();
+    ASSERT_TRUE(search.Next(*report));
+    EXPECT_EQ(search.Current().item, x.item);
+    EXPECT_GT(search.Current().offset, x.offset);
+    ASSERT_TRUE(search.Start(*report, QStringLiteral("host29;")));
+    EXPECT_GE(search.Current().page, report->PageCount() - 2);
+    EXPECT_TRUE(report->PageTexts(search.Current().page)
+                    .at(search.Current().item)
+                    .text.startsWith(QStringLiteral("Ping statistics for host29;")));
+
+    // The highlight of a hit lies inside the page.
+    const QList<QRectF> rects =
+        report->TextRects(a.page, report->PageTexts(a.page).at(a.item), a.offset, a.length);
+    ASSERT_EQ(rects.size(), 1);
+    EXPECT_GT(rects.first().width(), 10);
+    EXPECT_TRUE(QRectF(QPointF(0, 0), report->PageSize()).contains(rects.first()));
+
+    search.Stop();
+    EXPECT_FALSE(search.Next(*report));
+    EXPECT_FALSE(search.Start(*report, QString()));
+    EXPECT_FALSE(search.Start(*report, QStringLiteral("no such text")));
+}
+
+TEST(ReportEngine, PdfShowsTextsFooterAndDocumentInformation) {
+    QTemporaryDir dir;
+    const QStringList lines = PingRunsLines(1);
+    const auto report = Prepare(lines);
+    ASSERT_EQ(report->PageCount(), 1);
+    const QString path = dir.filePath(QStringLiteral("three.pdf"));
+    ExportReport(*report, 3, path);
+
+    const QString text = RunTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, "-"});
+    EXPECT_TRUE(text.contains(ReportMakerName()));
+    EXPECT_TRUE(text.contains(QStringLiteral("ADDRESS ANALYSIS RESULTS")));
+    EXPECT_TRUE(text.contains(QStringLiteral("For official use")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Tarvex - version 1.0.0.1")));
+    EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("Page:\\s+1\\s+of\\s+1"))));
+    for (const QString &line : lines) {
+        if (line.startsWith(QLatin1String("Reply from"))) {
+            // pdftotext renders runs of blanks by position; compare word by word.
+            QString pattern = QRegularExpression::escape(line.simplified());
+            pattern.replace(QStringLiteral("\\ "), QStringLiteral("\\s+"));
+            EXPECT_TRUE(text.contains(QRegularExpression(pattern))) << line.toStdString();
+        }
+    }
+
+    const QString info = RunTool(QStringLiteral("pdfinfo"), {path});
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Title:\\s+Tarvex Report\n"))));
+    EXPECT_TRUE(info.contains(
+        QRegularExpression(QStringLiteral("Author:\\s+%1\n").arg(ReportMakerName()))));
+    EXPECT_TRUE(
+        info.contains(QRegularExpression(QStringLiteral("Subject:\\s+Tarvex Standard Report\n"))));
+    EXPECT_TRUE(info.contains(QRegularExpression(
+        QStringLiteral("Keywords:\\s+Tarvex, %1, Haldrin\n").arg(ReportMakerName()))));
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\n"))));
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Page size:\\s+595 x 842"))));
+}
+
+TEST(ReportEngine, LongPdfHasTheRightPageCountAndAFooterOnEveryPage) {
+    QTemporaryDir dir;
+    const auto report = Prepare(PingRunsLines(500));
+    const int pages = report->PageCount();
+    ASSERT_GT(pages, 50);
+    const QString path = dir.filePath(QStringLiteral("long.pdf"));
+    ExportReport(*report, 3, path);
+    const QString info = RunTool(QStringLiteral("pdfinfo"), {path});
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+%1\n").arg(pages))));
+    const QString text = RunTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, "-"});
+    const QStringList pageTexts = text.split(QChar(0x0C), Qt::SkipEmptyParts);
+    ASSERT_GE(pageTexts.size(), pages);
+    for (int page = 0; page < pages; ++page) {
+        SCOPED_TRACE(page);
+        EXPECT_TRUE(pageTexts.at(page).contains(QStringLiteral("Tarvex - version 1.0.0.1")));
+        EXPECT_TRUE(pageTexts.at(page).contains(QRegularExpression(
+            QStringLiteral("Page:\\s+%1\\s+of\\s+%2").arg(page + 1).arg(pages))));
+    }
+    EXPECT_TRUE(pageTexts.first().contains(QStringLiteral("ADDRESS ANALYSIS RESULTS")));
+    EXPECT_FALSE(pageTexts.at(1).contains(QStringLiteral("ADDRESS ANALYSIS RESULTS")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Ping statistics for host499; IPv4 - 10.0.1.250")));
+}
+
+TEST(ReportEngine, HtmlHoldsThePagesInOrderWithBlanksKept) {
+    const auto report = Prepare(PingRunsLines(40));
+    const QString html = QString::fromUtf8(ReportToHtml(*report));
+    int last = -1;
+    for (int page = 1; page <= report->PageCount(); ++page) {
+        const int at = html.indexOf(QStringLiteral("id=\"page%1\"").arg(page));
+        ASSERT_GT(at, last) << page;
+        last = at;
+        EXPECT_TRUE(html.contains(
+            QStringLiteral(">%1</div>").arg(page)));  // the page number of its footer
+    }
+    EXPECT_EQ(html.count(QStringLiteral("class=\"page\"")), report->PageCount());
+    EXPECT_EQ(html.count(QStringLiteral("ADDRESS ANALYSIS RESULTS")), 1);
+    EXPECT_EQ(html.count(QStringLiteral("Tarvex - version 1.0.0.1")), report->PageCount());
+    EXPECT_TRUE(html.contains(QStringLiteral("  Reply from 10.0.0.1;  Bytes=32  Time=20 ms  TTL=57")));
+    EXPECT_TRUE(html.contains(QStringLiteral("white-space:pre-wrap")));
+    EXPECT_TRUE(html.contains(QStringLiteral("font-weight:bold")));
+    EXPECT_TRUE(html.contains(QStringLiteral("Ping statistics for host0; IPv4 - 10.0.0.1")));
+    EXPECT_EQ(html.count(ReportRuleLine()), 40);
+    EXPECT_FALSE(html.contains(QStringLiteral("<script")));
+}
+
+TEST(ReportEngine, HtmlEscapesBodyText) {
+    const auto report = Prepare({QStringLiteral("Reply from <b>&x: Error processing request")});
+    const QString html = QString::fromUtf8(ReportToHtml(*report));
+    EXPECT_TRUE(html.contains(QStringLiteral("  Reply from &lt;b&gt;&amp;x: Error")));
+    EXPECT_FALSE(html.contains(QStringLiteral("<b>&x")));
+}
+
+TEST(ReportEngine, RtfKeepsTitleBodyAndFootersAsText) {
+    const auto report = Prepare(PingRunsLines(40));
+    const QByteArray rtf = ReportToRtf(*report);
+    EXPECT_TRUE(IsRtf(rtf));
+    EXPECT_EQ(rtf.count("\\page"), report->PageCount() - 1);
+    EXPECT_FALSE(rtf.contains("\\u-8192"));
+    QTextDocument back;
+    ReadRtf(rtf, &back);
+    const QString text = back.toPlainText();
+    EXPECT_TRUE(text.startsWith(ReportMakerName()));
+    EXPECT_EQ(text.count(QStringLiteral("ADDRESS ANALYSIS RESULTS")), 1);
+    EXPECT_EQ(text.count(QStringLiteral("Tarvex - version 1.0.0.1")), report->PageCount());
+    for (int page = 1; page <= report->PageCount(); ++page) {
+        EXPECT_TRUE(text.contains(
+            QStringLiteral("Page: %1 of %2").arg(page).arg(report->PageCount())));
+    }
+    EXPECT_TRUE(text.contains(QStringLiteral("  Reply from 10.0.0.1;  Bytes=32  Time=20 ms  TTL=57")));
+    EXPECT_EQ(text.count(ReportRuleLine()), 40);
+}
+
+TEST(ReportEngine, ExportErrorsAreReported) {
+    const auto report = Prepare(PingRunsLines(1));
+    QTemporaryDir dir;
+    const QString missing = dir.filePath(QStringLiteral("no/such/folder/r.pdf"));
+    for (int mode : {3, 4, 5}) {
+        SCOPED_TRACE(mode);
+        try {
+            ExportReport(*report, mode, missing);
+            ADD_FAILURE() << "no error";
+        } catch (const TxError &error) {
+            EXPECT_TRUE(error.Message().startsWith(
+                QStringLiteral("Cannot create file \"%1\".").arg(missing)));
+        }
+    }
+    EXPECT_THROW(ExportReport(*report, 2, dir.filePath(QStringLiteral("r.rtf"))), TxError);
+    EXPECT_THROW(SetPdfInfo(QByteArray("%PDF-1.4\nno trailer"), ReportPdfInfo()), TxError);
+}
+
+TEST(ReportEngine, ExportReplacesAnExistingFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("r.html"));
+    WriteReportFile(path, QByteArray(100000, 'x'));
+    ExportReport(*Prepare(PingRunsLines(1)), 5, path);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().startsWith("<!DOCTYPE html>"));
+}

@@ -1,0 +1,437 @@
+// RTF reader and writer: documents in the styles of common word processors, damaged documents,
+// and round trips through our own writer and through unrtf.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextFragment>
+
+#include "reports/Rtf.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+QByteArray Fixture(const QString &name) {
+    QFile file(SourcePath(QStringLiteral("tests/reports/fixtures/rtf/") + name));
+    if (!file.open(QIODevice::ReadOnly)) {
+        ADD_FAILURE() << "missing fixture " << name.toStdString();
+        return QByteArray();
+    }
+    return file.readAll();
+}
+
+QString ReadText(const QByteArray &rtf) {
+    QTextDocument document;
+    ReadRtf(rtf, &document);
+    // Raw text keeps no-break spaces and line breaks (U+2028) as they are.
+    return document.toRawText().replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+}
+
+// One character with the formats a pane cares about.
+struct StyledChar {
+    QChar character;
+    QString family;
+    double points = 0;
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    QColor color;
+
+    bool operator==(const StyledChar &o) const {
+        return character == o.character && family == o.family && points == o.points &&
+               bold == o.bold && italic == o.italic && underline == o.underline && color == o.color;
+    }
+};
+
+std::ostream &operator<<(std::ostream &out, const StyledChar &c) {
+    return out << "'" << QString(c.character).toStdString() << "' " << c.family.toStdString() << " "
+               << c.points << (c.bold ? " b" : "") << (c.italic ? " i" : "")
+               << (c.underline ? " u" : "") << " " << c.color.name().toStdString();
+}
+
+std::vector<StyledChar> Styled(const QTextDocument &document) {
+    std::vector<StyledChar> out;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        if (block != document.begin()) {
+            out.push_back({QChar('\n'), {}, 0, false, false, false, {}});
+        }
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QTextCharFormat format = fragment.charFormat();
+            const QFont font = format.font().resolve(document.defaultFont());
+            for (const QChar c : fragment.text()) {
+                StyledChar styled;
+                styled.character = c;
+                styled.family = font.family();
+                styled.points = font.pointSizeF();
+                styled.bold = font.weight() >= QFont::DemiBold;
+                styled.italic = font.italic();
+                styled.underline = font.underline();
+                if (format.foreground().style() != Qt::NoBrush) {
+                    styled.color = format.foreground().color();
+                }
+                out.push_back(styled);
+            }
+        }
+    }
+    return out;
+}
+
+// The format of the first character of `needle` in the document.
+QTextCharFormat FormatAt(QTextDocument &document, const QString &needle) {
+    const QTextCursor found = document.find(needle);
+    EXPECT_FALSE(found.isNull()) << needle.toStdString();
+    QTextCursor at(&document);
+    at.setPosition(found.selectionStart() + 1);
+    return at.charFormat();
+}
+
+// What unrtf makes of a file, as plain text with white space runs folded (its text output
+// wraps lines). The HTML output is read back because only it carries characters outside
+// Latin-1.
+QString Unrtf(const QString &path, bool html) {
+    QProcess process;
+    process.start(QStringLiteral("unrtf"),
+                  {html ? QStringLiteral("--html") : QStringLiteral("--text"), path});
+    EXPECT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    const QByteArray out = process.readAllStandardOutput();
+    if (!html) {
+        return QString::fromLatin1(out).simplified();
+    }
+    QTextDocument page;
+    page.setHtml(QString::fromUtf8(out));
+    return page.toPlainText().simplified();
+}
+
+}  // namespace
+
+TEST(RtfRead, WordProcessorDocumentsGiveTheirText) {
+    struct Case {
+        const char *file;
+        QString text;
+    } cases[] = {
+        {"wordpad.rtf", QStringLiteral("Hello W\u00f6rld!\nBig italic and underlined\n"
+                                       "Tab\tStop \u2014 end\u2028next")},
+        {"word.rtf", QStringLiteral("Na\u00efve caf\u00e9 \u20ac and \u042f\u0431\n"
+                                    "a linkafter \u201cq\u201d")},
+        {"libreoffice.rtf",
+         QStringLiteral("Plain line\nGreen bold \u041f\u0440\u0438\u0432\u0435\u0442\nSmile ") +
+             QString::fromUtf8("\xF0\x9F\x98\x80") + QStringLiteral(" done")},
+        {"textedit.rtf", QStringLiteral("Caf\u00e9 costs 3 \u20ac today\nmono text\nlast line")},
+        {"cyrillic.rtf", QStringLiteral("\u041f\u0440\u0438\u0432\u0435\u0442 \u043c\u0438\u0440")},
+        {"shiftjis.rtf", QStringLiteral("\u3042\u3044\u30a2 caf\u00e9")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.file);
+        EXPECT_EQ(ReadText(Fixture(QString::fromLatin1(c.file))).toStdString(),
+                  c.text.toStdString());
+    }
+}
+
+TEST(RtfRead, WordProcessorDocumentsKeepTheirFormats) {
+    QTextDocument wordpad;
+    ReadRtf(Fixture(QStringLiteral("wordpad.rtf")), &wordpad);
+    const QTextCharFormat hello = FormatAt(wordpad, QStringLiteral("Hello"));
+    EXPECT_EQ(hello.fontFamilies().toStringList(), QStringList{QStringLiteral("Calibri")});
+    EXPECT_EQ(hello.fontPointSize(), 11.0);
+    EXPECT_EQ(hello.fontWeight(), QFont::Normal);
+    EXPECT_EQ(hello.foreground().style(), Qt::NoBrush);
+    const QTextCharFormat world = FormatAt(wordpad, QStringLiteral("W\u00f6rld"));
+    EXPECT_EQ(world.fontWeight(), QFont::Bold);
+    EXPECT_EQ(world.foreground().color(), QColor(255, 0, 0));
+    const QTextCharFormat big = FormatAt(wordpad, QStringLiteral("Big"));
+    EXPECT_EQ(big.fontFamilies().toStringList(), QStringList{QStringLiteral("Arial")});
+    EXPECT_EQ(big.fontPointSize(), 14.0);
+    EXPECT_TRUE(FormatAt(wordpad, QStringLiteral("italic")).fontItalic());
+    EXPECT_TRUE(FormatAt(wordpad, QStringLiteral("underlined")).fontUnderline());
+    EXPECT_FALSE(FormatAt(wordpad, QStringLiteral(" and")).fontUnderline());
+    EXPECT_EQ(FormatAt(wordpad, QStringLiteral("Tab")).foreground().color(), QColor(0, 0, 255));
+    // \line is a line break inside the paragraph, \par starts a new one.
+    EXPECT_EQ(wordpad.blockCount(), 3);
+    EXPECT_TRUE(wordpad.toRawText().contains(QStringLiteral("end") + QChar(0x2028) + "next"));
+
+    QTextDocument word;
+    ReadRtf(Fixture(QStringLiteral("word.rtf")), &word);
+    const QTextCharFormat naive = FormatAt(word, QStringLiteral("Na"));
+    EXPECT_EQ(naive.fontWeight(), QFont::Bold);
+    EXPECT_EQ(naive.fontFamilies().toStringList(), QStringList{QStringLiteral("Calibri")});
+    EXPECT_EQ(FormatAt(word, QStringLiteral("\u20ac")).foreground().color(), QColor(255, 0, 0));
+    const QTextCharFormat link = FormatAt(word, QStringLiteral("a link"));
+    EXPECT_TRUE(link.fontUnderline());
+    EXPECT_EQ(link.foreground().color(), QColor(0, 0, 255));
+
+    QTextDocument libre;
+    ReadRtf(Fixture(QStringLiteral("libreoffice.rtf")), &libre);
+    const QTextCharFormat green = FormatAt(libre, QStringLiteral("Green"));
+    EXPECT_EQ(green.foreground().color(), QColor(0, 128, 0));
+    EXPECT_EQ(green.fontWeight(), QFont::Bold);
+    EXPECT_EQ(green.fontFamilies().toStringList(), QStringList{QStringLiteral("Liberation Serif")});
+}
+
+TEST(RtfRead, SkippedDestinationsLeaveNoText) {
+    const QString word = ReadText(Fixture(QStringLiteral("word.rtf")));
+    for (const char *hidden : {"Secret title", "Some Author", "HYPERLINK", "Normal", "Times",
+                               "504b03", "0105000", "schemas", "mark", "Default Paragraph"}) {
+        EXPECT_FALSE(word.contains(QLatin1String(hidden))) << hidden;
+    }
+    const QString libre = ReadText(Fixture(QStringLiteral("libreoffice.rtf")));
+    for (const char *hidden : {"LibreOffice", "Heading", "Liberation", "Normal"}) {
+        EXPECT_FALSE(libre.contains(QLatin1String(hidden))) << hidden;
+    }
+    EXPECT_EQ(ReadText("{\\rtf1 a{\\*\\unknown{\\nested b}c}d{\\pict\\pngblip 89504e47}e"
+                       "{\\info{\\title t}}f{\\*\\ud g}}")
+                  .toStdString(),
+              "adefg");
+}
+
+TEST(RtfRead, EscapesAndCodePages) {
+    struct Case {
+        const char *rtf;
+        QString text;
+    } cases[] = {
+        {"{\\rtf1\\ansi a\\'e9\\'80\\'9f b}", QStringLiteral("a\u00e9\u20ac\u0178 b")},
+        {"{\\rtf1\\ansi\\ansicpg1251 \\'c4\\'e0}", QStringLiteral("\u0414\u0430")},
+        {"{\\rtf1\\ansi\\ansicpg1250 \\'9a}", QStringLiteral("\u0161")},
+        {"{\\rtf1\\ansi\\ansicpg99999 \\'e9}", QStringLiteral("\u00e9")},  // unknown: 1252
+        {"{\\rtf1\\mac \\'8e}", QStringLiteral("\u00e9")},
+        {"{\\rtf1 \\u233 x}", QStringLiteral("\u00e9")},  // \uc1: "x" stands in
+        {"{\\rtf1\\uc0 \\u233 x}", QStringLiteral("\u00e9x")},
+        {"{\\rtf1\\uc2 \\u233\\'3f\\'3fy}", QStringLiteral("\u00e9y")},
+        {"{\\rtf1 {\\uc3 \\u233 abc}\\u233 zq}", QStringLiteral("\u00e9\u00e9q")},  // group-scoped
+        {"{\\rtf1 \\u-3913?}", QStringLiteral("\uf0b7")},
+        {"{\\rtf1 \\u233{\\b b}}", QStringLiteral("\u00e9b")},  // a brace ends the stand-ins
+        {"{\\rtf1 a\\\\b\\{c\\}d}", QStringLiteral("a\\b{c}d")},
+        {"{\\rtf1 a\\~b\\-c\\_d}", QStringLiteral("a\u00a0bc\u2011d")},
+        {"{\\rtf1 one\\par\\par two\\par}", QStringLiteral("one\n\ntwo")},
+        {"{\\rtf1 tail\\par\\par}", QStringLiteral("tail\n")},
+        {"{\\rtf1 x\\bin3 \\b}y}", QStringLiteral("xy")},
+        {"{\\rtf1 a\r\nb\tc}", QStringLiteral("ab\tc")},
+        {"not rtf at all", QStringLiteral("not rtf at all")},
+        {"", QString()},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.rtf);
+        EXPECT_EQ(ReadText(QByteArray(c.rtf)).toStdString(), c.text.toStdString());
+    }
+}
+
+TEST(RtfRead, DamagedDocumentsGiveWhatCouldBeRead) {
+    struct Case {
+        const char *file;
+        QString text;
+    } cases[] = {
+        {"unclosed.rtf", QStringLiteral("first bold deeper still bold\nsecond")},
+        {"extra_close.rtf", QStringLiteral("text one after  more x")},
+        {"huge_numbers.rtf", QStringLiteral("big col \ufffd A")},
+        {"bad_tables.rtf", QStringLiteral("cd nofont zz ")},
+        {"bad_words.rtf", QStringLiteral("kept\ufffd ")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.file);
+        EXPECT_EQ(ReadText(Fixture(QString::fromLatin1(c.file))).toStdString(),
+                  c.text.toStdString());
+    }
+    QTextDocument document;
+    ReadRtf(Fixture(QStringLiteral("huge_numbers.rtf")), &document);
+    EXPECT_EQ(FormatAt(document, QStringLiteral("big")).fontPointSize(), 1638.0);
+    ReadRtf(Fixture(QStringLiteral("bad_tables.rtf")), &document);
+    EXPECT_EQ(FormatAt(document, QStringLiteral("c")).foreground().color(), QColor(255, 0, 255));
+    EXPECT_EQ(FormatAt(document, QStringLiteral("d")).foreground().style(), Qt::NoBrush);
+}
+
+TEST(RtfRead, DeepNestingAndLongInputStayBounded) {
+    const int depth = 200000;
+    QByteArray nested =
+        "{\\rtf1 " + QByteArray(depth, '{') + "\\b deep" + QByteArray(depth, '}') + " out}";
+    EXPECT_EQ(ReadText(nested).toStdString(), "deep out");
+    QByteArray closers = "{\\rtf1 a" + QByteArray(depth, '}') + "b}";
+    EXPECT_EQ(ReadText(closers).toStdString(), "ab");
+    QByteArray longWord = "{\\rtf1 \\" + QByteArray(100000, 'x') + QByteArray(100000, '9') + " ok}";
+    EXPECT_EQ(ReadText(longWord).toStdString(), "ok");
+}
+
+TEST(RtfRead, EveryTruncatedPrefixOfEveryFixtureReads) {
+    const char *files[] = {"wordpad.rtf",    "word.rtf",        "libreoffice.rtf",
+                           "textedit.rtf",   "cyrillic.rtf",    "shiftjis.rtf",
+                           "unclosed.rtf",   "extra_close.rtf", "huge_numbers.rtf",
+                           "bad_tables.rtf", "bad_words.rtf"};
+    for (const char *file : files) {
+        SCOPED_TRACE(file);
+        const QByteArray data = Fixture(QString::fromLatin1(file));
+        const QString whole = ReadText(data);
+        for (qsizetype length = 0; length <= data.size(); ++length) {
+            const QString text = ReadText(data.left(length));
+            // A prefix can never produce more paragraphs than the whole document has.
+            ASSERT_LE(text.count(QLatin1Char('\n')), whole.count(QLatin1Char('\n')) + 1)
+                << "prefix " << length;
+        }
+    }
+}
+
+TEST(RtfRead, InsertKeepsTheSurroundingText) {
+    QTextDocument document;
+    document.setPlainText(QStringLiteral("before after"));
+    QTextCursor cursor(&document);
+    cursor.setPosition(7);
+    InsertRtf("{\\rtf1 {\\b mid} \\par}", cursor);
+    EXPECT_EQ(document.toPlainText().toStdString(), "before mid after");
+}
+
+TEST(RtfDetect, RecognisesRtfHeaders) {
+    EXPECT_TRUE(IsRtf("{\\rtf1\\ansi x}"));
+    EXPECT_TRUE(IsRtf("\xEF\xBB\xBF  \r\n{\\rtf1}"));
+    EXPECT_FALSE(IsRtf("plain {\\rtf1}"));
+    EXPECT_FALSE(IsRtf("{\\rt"));
+    EXPECT_FALSE(IsRtf(""));
+}
+
+class RtfRoundTrip : public ::testing::Test {
+  protected:
+    // A pane-like document: several fonts, sizes, colours and styles, and text that needs every
+    // kind of escape.
+    void SetUp() override {
+        document_.setDefaultFont(QFont(QStringLiteral("DejaVu Sans"), 8));
+        QTextCursor cursor(&document_);
+        struct Piece {
+            QString text;
+            QString family;
+            double points;
+            bool bold, italic, underline;
+            QColor color;
+            bool newBlock;
+        } pieces[] = {
+            {QStringLiteral("Pinging alpha [127.0.0.1]"), QStringLiteral("Liberation Sans"), 10,
+             true, false, false, QColor(255, 128, 0), false},
+            {QStringLiteral("Reply from 127.0.0.1:  bytes=32\ttime<1ms"),
+             {},
+             8,
+             false,
+             false,
+             false,
+             QColor(0, 200, 0),
+             true},
+            {QStringLiteral(" {braces} \\ back"),
+             {},
+             8,
+             false,
+             true,
+             false,
+             QColor(0, 200, 0),
+             false},
+            {QStringLiteral("\u00e9\u20ac \u041f\u0440\u0438 \u4e2d\u6587 ") +
+                 QString::fromUtf8("\xF0\x9F\x98\x80"),
+             QStringLiteral("DejaVu Serif"), 12.5, false, false, true, QColor(10, 20, 30), true},
+            {QString(), {}, 8, false, false, false, QColor(), true},
+            {QStringLiteral("line one") + QChar(0x2028) + QStringLiteral("line two"),
+             {},
+             20,
+             true,
+             true,
+             true,
+             QColor(),
+             true},
+        };
+        bool first = true;
+        for (const Piece &piece : pieces) {
+            QTextCharFormat format;
+            if (!piece.family.isEmpty()) {
+                format.setFontFamilies({piece.family});
+            }
+            format.setFontPointSize(piece.points);
+            format.setFontWeight(piece.bold ? QFont::Bold : QFont::Normal);
+            format.setFontItalic(piece.italic);
+            format.setFontUnderline(piece.underline);
+            if (piece.color.isValid()) {
+                format.setForeground(piece.color);
+            }
+            if (piece.newBlock && !first) {
+                cursor.insertBlock();
+            }
+            first = false;
+            cursor.insertText(piece.text, format);
+        }
+    }
+
+    QTextDocument document_;
+};
+
+TEST_F(RtfRoundTrip, TextAndFormatsSurviveOurOwnReader) {
+    const QByteArray rtf = WriteRtf(document_);
+    // Only 7-bit bytes: the escapes carry everything else.
+    for (const char c : rtf) {
+        ASSERT_GE(static_cast<unsigned char>(c), 0x0A);
+        ASSERT_LT(static_cast<unsigned char>(c), 0x80);
+    }
+    QTextDocument back;
+    back.setDefaultFont(QFont(QStringLiteral("Something Else"), 30));
+    ReadRtf(rtf, &back);
+    EXPECT_EQ(back.toRawText(), document_.toRawText());
+    const std::vector<StyledChar> expected = Styled(document_);
+    const std::vector<StyledChar> actual = Styled(back);
+    ASSERT_EQ(actual.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        ASSERT_EQ(actual[i], expected[i]) << "at " << i;
+    }
+    // Written again, the document gives the same bytes.
+    EXPECT_EQ(WriteRtf(back), rtf);
+}
+
+TEST(RtfRoundTripFonts, FontNamesOutsideAsciiSurvive) {
+    QTextDocument document;
+    QTextCursor cursor(&document);
+    const QStringList families = {QStringLiteral("Caf\u00e9 Sans"),
+                                  QStringLiteral("\u5fae\u8f6f\u96c5\u9ed1"),
+                                  QStringLiteral("Odd {Brace} \\ Name")};
+    for (const QString &family : families) {
+        QTextCharFormat format;
+        format.setFontFamilies({family});
+        cursor.insertText(family, format);
+    }
+    QTextDocument back;
+    ReadRtf(WriteRtf(document), &back);
+    for (const QString &family : families) {
+        SCOPED_TRACE(family.toStdString());
+        EXPECT_EQ(FormatAt(back, family).fontFamilies().toStringList(), QStringList{family});
+    }
+    // A name in the font's own code page, as older writers store it.
+    QTextDocument cyrillic;
+    ReadRtf("{\\rtf1{\\fonttbl{\\f0\\fcharset204 \\'c0\\'f0\\'e8\\'e0\\'eb;}}\\f0 x}", &cyrillic);
+    EXPECT_EQ(FormatAt(cyrillic, QStringLiteral("x")).fontFamilies().toStringList(),
+              QStringList{QStringLiteral("\u0410\u0440\u0438\u0430\u043b")});
+}
+
+TEST_F(RtfRoundTrip, DefaultColourFillsUnsetColours) {
+    QTextDocument back;
+    ReadRtf(WriteRtf(document_, QColor(128, 128, 128)), &back);
+    EXPECT_EQ(FormatAt(back, QStringLiteral("line one")).foreground().color(),
+              QColor(128, 128, 128));
+    EXPECT_EQ(FormatAt(back, QStringLiteral("Pinging")).foreground().color(), QColor(255, 128, 0));
+}
+
+TEST_F(RtfRoundTrip, UnrtfReadsWhatWeWrite) {
+    if (QStandardPaths::findExecutable(QStringLiteral("unrtf")).isEmpty()) {
+        GTEST_SKIP() << "unrtf is not installed";
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("out.rtf"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(WriteRtf(document_));
+    file.close();
+    const QString text = Unrtf(path, false);
+    for (const char *expected :
+         {"Pinging alpha [127.0.0.1]", "Reply from 127.0.0.1: bytes=32 time<1ms",
+          "{braces} \\ back", "line one line two"}) {
+        EXPECT_TRUE(text.contains(QLatin1String(expected))) << expected << "\n"
+                                                            << text.toStdString();
+    }
+    const QString html = Unrtf(path, true);
+    const QString unicode = QStringLiteral("\u00e9\u20ac \u041f\u0440\u0438 \u4e2d\u6587");
+    EXPECT_TRUE(html.contains(unicode)) << html.toStdString();
+}

@@ -1,0 +1,215 @@
+#include "settings/SettingsFile.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <limits>
+
+#include "common/Errors.h"
+
+// Readable failure output (found by argument-dependent lookup, so outside the anonymous namespace).
+static void PrintTo(const TSettingsValues &v, std::ostream *os) {
+    *os << v.PingTimeOutValue << "/" << v.PingBufferSizeValue << "/" << v.PingTTLValue << "/"
+        << v.PingRetriesNoValue << "/" << v.PingNBSautValue << "/" << v.PingIntervalValue << "/"
+        << v.PingNoValue << " colours " << std::hex << v.GraphColor << "/" << v.ResultsColor << "/"
+        << v.DebugColor << "/" << v.InfoColor << std::dec << " key '" << v.GoogleKey.toStdString()
+        << "'";
+}
+
+namespace {
+
+QByteArray ReadBytes(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteBytes(const QString &path, const QByteArray &bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// What a load gives for a file that holds nothing of its own.
+TSettingsValues ReadDefaults() {
+    TSettingsValues v;
+    v.PingTimeOutValue = 4000;
+    v.PingBufferSizeValue = 32;
+    v.PingTTLValue = 128;
+    v.PingRetriesNoValue = 4;
+    v.PingNBSautValue = 30;
+    v.PingIntervalValue = 300;
+    v.PingNoValue = 100;
+    v.GraphColor = 0xFFD680;
+    v.ResultsColor = clGray;
+    v.DebugColor = clGray;
+    v.InfoColor = clGray;
+    return v;
+}
+
+class SettingsFile : public ::testing::Test {
+  protected:
+    QString Path() const { return dir_.filePath(QStringLiteral("Tarvex.ini")); }
+    TSettingsValues Load() {
+        TSettingsValues values;
+        EXPECT_TRUE(LoadSettingsFile(Path(), &values));
+        return values;
+    }
+    QTemporaryDir dir_;
+};
+
+TEST_F(SettingsFile, LoadCases) {
+    const struct {
+        const char *name;
+        QByteArray content;
+        std::function<void(TSettingsValues &)> change;  // from ReadDefaults()
+    } cases[] = {
+        {"empty file", "", [](TSettingsValues &) {}},
+        {"only the time-out", "[PING SYSTEM SETTINGS]\nTime Out=2500\n",
+         [](TSettingsValues &v) { v.PingTimeOutValue = 2500; }},
+        {"0x", "[PING SYSTEM SETTINGS]\nTime Out=0x1F4\n",
+         [](TSettingsValues &v) { v.PingTimeOutValue = 500; }},
+        {"$", "[PING SYSTEM SETTINGS]\nTime Out=$1F4\n",
+         [](TSettingsValues &v) { v.PingTimeOutValue = 500; }},
+        {"not a number", "[PING SYSTEM SETTINGS]\nTime Out=abc\n", [](TSettingsValues &) {}},
+        {"empty value", "[PING SYSTEM SETTINGS]\nTime Out=\n", [](TSettingsValues &) {}},
+        {"other letter case", "[ping system settings]\ntime out=2500\nping no=7\n",
+         [](TSettingsValues &v) {
+             v.PingTimeOutValue = 2500;
+             v.PingNoValue = 7;
+         }},
+        {"blanks and blank lines",
+         "\n[PING SYSTEM SETTINGS]\n Time Out = 3000 \n\nTTL = 64\n\n[PING FONT SETTINGS]\n"
+         "Info Color = clRed\n",
+         [](TSettingsValues &v) {
+             v.PingTimeOutValue = 3000;
+             v.PingTTLValue = 64;
+             v.InfoColor = 0x0000FF;
+         }},
+        {"colours by name, $, decimal",
+         "[PING GRAPH SETTINGS]\nProcess Graph Color=$00108ABE\n[PING FONT SETTINGS]\n"
+         "Result Color=clBtnFace\nDebug Color=255\nInfo Color=clgray\n",
+         [](TSettingsValues &v) {
+             v.GraphColor = 0x108ABE;
+             v.ResultsColor = 0xFF00000F;
+             v.DebugColor = 0x0000FF;
+         }},
+        {"unknown colour text falls back to its default",
+         "[PING GRAPH SETTINGS]\nProcess Graph Color=pink\n[PING FONT SETTINGS]\n"
+         "Result Color=clRed\n",
+         [](TSettingsValues &v) { v.ResultsColor = 0x0000FF; }},
+        {"map key", "[GOOGLE MAPS ID]\nGoogle Maps Key= AIza-key \n",
+         [](TSettingsValues &v) { v.GoogleKey = QStringLiteral("AIza-key"); }},
+    };
+    for (const auto &c : cases) {
+        WriteBytes(Path(), c.content);
+        TSettingsValues expected = ReadDefaults();
+        c.change(expected);
+        EXPECT_EQ(Load(), expected) << c.name;
+    }
+}
+
+TEST_F(SettingsFile, MissingFileChangesNothing) {
+    TSettingsValues values = StandardSettings(TSettingsValues());
+    values.GoogleKey = QStringLiteral("kept");
+    const TSettingsValues before = values;
+    QHash<QString, QString> services{{QStringLiteral("Mail To"), QStringLiteral("kept")}};
+    EXPECT_FALSE(LoadSettingsFile(Path(), &values, &services));
+    EXPECT_EQ(values, before);
+    EXPECT_EQ(services.value(QStringLiteral("Mail To")), QStringLiteral("kept"));
+}
+
+TEST_F(SettingsFile, SaveRoundTripKeepsEveryOtherLine) {
+    WriteBytes(Path(),
+               "; my notes\n[SERVICES]\nWhois Server=127.0.0.1:4343\nMail To=me@example.test\n\n"
+               "[ping system settings]\ntime out = 2500\n");
+    TSettingsValues values = ReadDefaults();
+    values.PingTimeOutValue = 700;
+    values.PingNoValue = -3;
+    values.GraphColor = 0x010203;
+    values.ResultsColor = 0x0000FF;
+    values.DebugColor = 0xFF00000F;
+    values.InfoColor = clNone;
+    values.GoogleKey = QStringLiteral("a=b;c [x]");
+    SaveSettingsFile(Path(), values);
+
+    EXPECT_EQ(ReadBytes(Path()),
+              QByteArray("; my notes\n[SERVICES]\nWhois Server=127.0.0.1:4343\n"
+                         "Mail To=me@example.test\n\n"
+                         "[ping system settings]\ntime out = 700\nBuffer Size=32\nTTL=128\n"
+                         "Retries No=4\nNBSaut=30\nInterval=300\nPing No=-3\n\n"
+                         "[PING GRAPH SETTINGS]\nProcess Graph Color=$00010203\n\n"
+                         "[PING FONT SETTINGS]\nResult Color=clRed\nDebug Color=clBtnFace\n"
+                         "Info Color=clNone\n\n[GOOGLE MAPS ID]\nGoogle Maps Key=a=b;c [x]\n"));
+
+    TSettingsValues back;
+    QHash<QString, QString> services;
+    ASSERT_TRUE(LoadSettingsFile(Path(), &back, &services));
+    EXPECT_EQ(back, values);
+    EXPECT_EQ(services.size(), 2);
+    EXPECT_EQ(services.value(QStringLiteral("Whois Server")), QStringLiteral("127.0.0.1:4343"));
+}
+
+TEST_F(SettingsFile, FailedSaveNamesTheFileAndKeepsIt) {
+    const QString path = dir_.filePath(QStringLiteral("System/Tarvex.ini"));
+    try {
+        SaveSettingsFile(path, ReadDefaults());
+        FAIL() << "no error";
+    } catch (const TxError &error) {
+        EXPECT_EQ(error.Message(), QStringLiteral("Unable to write to ") + path);
+    }
+
+    // A key that would add lines of its own is refused; the file stays as it was.
+    const QByteArray before("[GOOGLE MAPS ID]\nGoogle Maps Key=old\n");
+    WriteBytes(Path(), before);
+    TSettingsValues values = ReadDefaults();
+    values.GoogleKey = QStringLiteral("new\n[PING SYSTEM SETTINGS]\nTime Out=1");
+    EXPECT_THROW(SaveSettingsFile(Path(), values), TxError);
+    EXPECT_EQ(ReadBytes(Path()), before);
+}
+
+TEST(StandardSet, KeepsPingNoAndTheMapKey) {
+    TSettingsValues values;
+    values.PingNoValue = 77;
+    values.PingTimeOutValue = 5;
+    values.InfoColor = 0x0000FF;
+    values.GoogleKey = QStringLiteral("key");
+    TSettingsValues expected = ReadDefaults();
+    expected.PingNoValue = 77;
+    expected.GraphColor = 0x108ABE;
+    expected.GoogleKey = QStringLiteral("key");
+    EXPECT_EQ(StandardSettings(values), expected);
+}
+
+TEST(SpinStep, ClampsWithoutOverflow) {
+    constexpr qint32 kMax = std::numeric_limits<qint32>::max();
+    constexpr qint32 kMin = std::numeric_limits<qint32>::min();
+    EXPECT_EQ(SpinStepUp(kMax - 1, 10000, 100), 10000);
+    EXPECT_EQ(SpinStepDown(kMin + 1, 100, 100), 100);
+    EXPECT_EQ(SpinStepUp(kMax, kMax, 1), kMax);
+    EXPECT_EQ(SpinStepDown(kMin, kMin, 1), kMin);
+    EXPECT_EQ(SpinStepDown(50, 100, 100), 100);
+    EXPECT_EQ(SpinStepUp(50, 10000, 100), 150);
+}
+
+TEST(PreviewCurve, ThirtyOnePointsEveryTwoUnitsWithinEightToThirtyOne) {
+    QRandomGenerator generator(20261209);
+    int lowest = 100;
+    int highest = -1;
+    for (int round = 0; round < 20; ++round) {
+        const QVector<QPointF> points = PreviewCurvePoints(&generator);
+        ASSERT_EQ(points.size(), 31);
+        for (int i = 0; i < points.size(); ++i) {
+            EXPECT_EQ(points[i].x(), 2 * i);
+            const int y = int(points[i].y());
+            EXPECT_EQ(points[i].y(), y);
+            lowest = qMin(lowest, y);
+            highest = qMax(highest, y);
+        }
+    }
+    EXPECT_EQ(lowest, 8);
+    EXPECT_EQ(highest, 31);
+}
+
+}  // namespace

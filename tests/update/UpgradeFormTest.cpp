@@ -1,0 +1,246 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QToolButton>
+
+#include "LocalHttpServer.h"
+#include "common/DataPaths.h"
+#include "common/DesktopOpen.h"
+#include "settings/Services.h"
+#include "support/TestSupport.h"
+#include "update/BoxParts.h"
+#include "update/UpdateUnit.h"
+
+namespace {
+
+// Runs `action` once `condition` holds, polled from the running (modal) event loop, so that the
+// window's own queued work runs first.
+void WhenTrue(QObject *context, const std::function<bool()> &condition,
+              const std::function<void()> &action) {
+    auto *timer = new QTimer(context);
+    QObject::connect(timer, &QTimer::timeout, context, [timer, condition, action] {
+        if (condition()) {
+            timer->stop();
+            timer->deleteLater();
+            action();
+        }
+    });
+    timer->start(10);
+}
+
+const QString kVersionPath = QStringLiteral("/Download/Tarvex/NewVersion.txt");
+const QString kInstallerPath = QStringLiteral("/Download/Tarvex/Update.exe");
+
+class UpgradeFormTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        SetServiceSettings({{QStringLiteral("Download URL"), server.BaseUrl()}});
+        opensBefore = SuppressedDesktopOpens().size();
+    }
+    void TearDown() override {
+        SetServiceSettings({});
+        SetWindowMoveStarter({});
+    }
+
+    QList<QUrl> NewOpens() const { return SuppressedDesktopOpens().mid(opensBefore); }
+
+    void ExpectTexts(const QString &version, const QString &info1, const QString &info2) {
+        EXPECT_EQ(form.VersionLabel->text(), version);
+        EXPECT_EQ(form.InformationLabel_1->text(), info1);
+        EXPECT_EQ(form.InformationLabel_2->text(), info2);
+    }
+    bool UpdateShown() const { return !form.OKButton->isHidden() && !form.OKLabel->isHidden(); }
+
+    static QByteArray Read(const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    ScopedHome home;
+    LocalHttpServer server;
+    TUpgradeForm form;
+    qsizetype opensBefore = 0;
+    const QByteArray installer = QByteArray("MZ new installer ").repeated(3000);
+};
+
+TEST_F(UpgradeFormTest, DesignStateBeforeAnyCheck) {
+    EXPECT_EQ(form.size(), QSize(394, 256));
+    EXPECT_TRUE(form.windowTitle().isEmpty());
+    ExpectTexts(QStringLiteral("version 1.0.2.0"), QStringLiteral("No updates available."),
+                QStringLiteral("Changes are expected."));
+    EXPECT_FALSE(UpdateShown());
+    EXPECT_FALSE(form.CancelButton->isHidden());
+    EXPECT_EQ(form.CancelLabel->text(), QStringLiteral("Cancel"));
+    EXPECT_EQ(form.OKLabel->text(), QStringLiteral("Update"));
+    EXPECT_FALSE(form.Image1->pixmap().isNull());
+}
+
+TEST_F(UpgradeFormTest, FirstCheckWithoutServerShowsTheErrorTexts) {
+    SetServiceSettings({{QStringLiteral("Download URL"),
+                         QStringLiteral("http://127.0.0.1:%1").arg(UnusedLocalPort())}});
+    form.CheckForUpdate();
+    ExpectTexts(QStringLiteral("version 1.0.2.0"), QStringLiteral("Download error."),
+                QStringLiteral("Please try again later."));
+    EXPECT_FALSE(UpdateShown());
+    EXPECT_FALSE(form.NewUpdateReady);
+    EXPECT_EQ(form.CurrentVersion, QStringLiteral("1020"));
+}
+
+TEST_F(UpgradeFormTest, SameVersionHidesUpdate) {
+    for (const QByteArray &first : {QByteArray("1020"), QByteArray("build-1020-b")}) {
+        SCOPED_TRACE(first.constData());
+        server.SetRoute(kVersionPath, "1030\nversion 1.0.3.0\nNew.\nBetter.\n");
+        form.CheckForUpdate();
+        ASSERT_TRUE(UpdateShown());
+        server.SetRoute(kVersionPath, first + "\nversion 9\nX\nY\n");
+        form.CheckForUpdate();
+        ExpectTexts(QStringLiteral("version 1.0.2.0"), QStringLiteral("No updates available."),
+                    QStringLiteral("Changes are expected."));
+        EXPECT_FALSE(UpdateShown());
+        EXPECT_FALSE(form.NewUpdateReady);
+    }
+}
+
+TEST_F(UpgradeFormTest, NewerVersionOffersTheInstaller) {
+    server.SetRoute(kVersionPath, "1030\r\nversion 1.0.3.0\r\nA new map.\r\nFaster lists.\r\n");
+    form.CheckForUpdate();
+    ExpectTexts(QStringLiteral("version 1.0.3.0"), QStringLiteral("A new map."),
+                QStringLiteral("Faster lists."));
+    EXPECT_TRUE(UpdateShown());
+    EXPECT_TRUE(form.NewUpdateReady);
+
+    server.SetRoute(kVersionPath, "1040\nversion 1.0.4.0\n");
+    form.CheckForUpdate();
+    ExpectTexts(QStringLiteral("version 1.0.4.0"), QString(), QString());
+    EXPECT_TRUE(UpdateShown());
+}
+
+TEST_F(UpgradeFormTest, UpdateDownloadsStartsAndCloses) {
+    const QString target = DownloadedInstallerPath();
+    ASSERT_TRUE(QDir().mkpath(DownloadFolder()));
+    {
+        QFile old(target);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("an installer from an earlier download");
+    }
+    const QByteArray hash = QCryptographicHash::hash(installer, QCryptographicHash::Sha256).toHex();
+    server.SetRoute(kVersionPath, "1030\nversion 1.0.3.0\na\nb\n" + hash + "\n");
+    server.SetRoute(kInstallerPath, installer);
+    form.CheckForUpdate();
+
+    int closedWith = -1;
+    QObject::connect(&form, &QDialog::finished, [&closedWith](int result) { closedWith = result; });
+    form.OKButton->click();
+    EXPECT_EQ(Read(target), installer);
+    EXPECT_EQ(NewOpens(), QList<QUrl>{QUrl::fromLocalFile(target)});
+    EXPECT_EQ(closedWith, mrOk);
+    EXPECT_FALSE(form.NewUpdateReady);
+}
+
+TEST_F(UpgradeFormTest, FailedOrWrongDownloadStartsNothing) {
+    LocalHttpServer::Route truncated;
+    truncated.body = installer;
+    truncated.kind = LocalHttpServer::Kind::Truncated;
+    const QByteArray wrongHash = QByteArray(64, 'a');
+    struct Case {
+        const char *name;
+        QByteArray versionFile;
+        LocalHttpServer::Route installer;
+    };
+    LocalHttpServer::Route whole;
+    whole.body = installer;
+    LocalHttpServer::Route missing;
+    missing.status = 404;
+    const Case cases[] = {
+        {"connection closed early", "1030\nv\na\nb\n", truncated},
+        {"error status", "1030\nv\na\nb\n", missing},
+        {"checksum differs", "1030\nv\na\nb\n" + wrongHash + "\n", whole},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        server.SetRoute(kVersionPath, c.versionFile);
+        server.SetRoute(kInstallerPath, c.installer);
+        form.CheckForUpdate();
+        ASSERT_TRUE(form.NewUpdateReady);
+        int closedWith = -1;
+        const auto connection = QObject::connect(
+            &form, &QDialog::finished, [&closedWith](int result) { closedWith = result; });
+        form.OKButtonClick();
+        QObject::disconnect(connection);
+        EXPECT_EQ(form.InformationLabel_1->text(), QStringLiteral("Download error."));
+        EXPECT_EQ(form.InformationLabel_2->text(), QStringLiteral("Please try again later."));
+        EXPECT_FALSE(QFile::exists(DownloadedInstallerPath()));
+        EXPECT_TRUE(QDir(DownloadFolder()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+        EXPECT_TRUE(NewOpens().isEmpty());
+        EXPECT_EQ(closedWith, -1) << "the window stays open to show the error";
+    }
+}
+
+TEST_F(UpgradeFormTest, ExecuteChecksOnShowAndClearsTheFlagOnClose) {
+    server.SetRoute(kVersionPath, "1030\nversion 1.0.3.0\na\nb\n");
+    server.SetRoute(kInstallerPath, installer);
+    WhenTrue(
+        &form, [&] { return form.NewUpdateReady; }, [&] { form.CancelButton->click(); });
+    EXPECT_FALSE(form.Execute());
+    EXPECT_FALSE(form.NewUpdateReady);
+    EXPECT_TRUE(UpdateShown());
+
+    // The next opening fails: the button stays from before, but Update must not download.
+    SetServiceSettings({{QStringLiteral("Download URL"),
+                         QStringLiteral("http://127.0.0.1:%1").arg(UnusedLocalPort())}});
+    WhenTrue(
+        &form, [&] { return form.InformationLabel_1->text() == QStringLiteral("Download error."); },
+        [&] { form.OKButton->click(); });
+    EXPECT_TRUE(form.Execute());
+    EXPECT_EQ(form.VersionLabel->text(), QStringLiteral("version 1.0.3.0"));
+    EXPECT_FALSE(QFile::exists(DownloadedInstallerPath()));
+    EXPECT_TRUE(NewOpens().isEmpty());
+    EXPECT_FALSE(server.RequestedPaths().contains(kInstallerPath));
+}
+
+TEST_F(UpgradeFormTest, EveryPartOfTheWindowDragsIt) {
+    QList<QWidget *> moved;
+    SetWindowMoveStarter([&moved](QWidget *window) { moved.append(window); });
+    const QList<QWidget *> handles = {&form,
+                                      form.Image1,
+                                      form.VersionLabel,
+                                      form.InformationLabel_1,
+                                      form.InformationLabel_2,
+                                      form.RzPanel5};
+    for (QWidget *handle : handles) {
+        SCOPED_TRACE(handle->objectName().toStdString());
+        moved.clear();
+        QMouseEvent left(QEvent::MouseButtonPress, QPointF(5, 5),
+                         handle->mapToGlobal(QPointF(5, 5)), Qt::LeftButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(handle, &left);
+        EXPECT_EQ(moved, QList<QWidget *>{&form});
+        QMouseEvent right(QEvent::MouseButtonPress, QPointF(5, 5),
+                          handle->mapToGlobal(QPointF(5, 5)), Qt::RightButton, Qt::RightButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(handle, &right);
+        EXPECT_EQ(moved.size(), 1);
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    }
+}
+
+TEST_F(UpgradeFormTest, Screenshot) {
+    const QString folder = qEnvironmentVariable("TARVEX_SCREENSHOT_DIR");
+    if (folder.isEmpty()) {
+        GTEST_SKIP() << "TARVEX_SCREENSHOT_DIR not set";
+    }
+    server.SetRoute(kVersionPath,
+                    "1030\nversion 1.0.3.0\nA new map window.\nFaster address lists.\n");
+    form.show();
+    WaitUntil([&] { return form.NewUpdateReady; });
+    EXPECT_TRUE(form.grab().save(folder + QStringLiteral("/update.png")));
+    form.hide();
+}
+
+}  // namespace

@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+
+#include "LocalHttpServer.h"
+#include "common/Errors.h"
+#include "settings/Services.h"
+#include "support/TestSupport.h"
+#include "update/VersionCheck.h"
+
+namespace {
+
+const QString kNoUpdate1 = QStringLiteral("No updates available.");
+const QString kNoUpdate2 = QStringLiteral("Changes are expected.");
+
+struct VersionCase {
+    const char *name;
+    QString text;
+    bool update;
+    QString version;
+    QString info1;
+    QString info2;
+    bool hasHash;
+};
+
+TEST(ParseVersionFile, ReadsEveryKindOfFile) {
+    const QString hash = QStringLiteral("ab").repeated(32);
+    const VersionCase cases[] = {
+        {"same version", QStringLiteral("1020\r\nversion 1.0.3.0\r\nA\r\nB\r\n"), false,
+         QStringLiteral("version 1.0.2.0"), kNoUpdate1, kNoUpdate2, false},
+        {"code inside other characters", QStringLiteral("v-1020-final\nx\ny\nz"), false,
+         QStringLiteral("version 1.0.2.0"), kNoUpdate1, kNoUpdate2, false},
+        {"newer, CR LF", QStringLiteral("1030\r\nversion 1.0.3.0\r\nNew map.\r\nFaster pings.\r\n"),
+         true, QStringLiteral("version 1.0.3.0"), QStringLiteral("New map."),
+         QStringLiteral("Faster pings."), false},
+        {"newer, lone CR breaks", QStringLiteral("1030\rv3\rone\rtwo"), true, QStringLiteral("v3"),
+         QStringLiteral("one"), QStringLiteral("two"), false},
+        {"newer, fewer than four lines", QStringLiteral("1030\nversion 1.0.3.0\n"), true,
+         QStringLiteral("version 1.0.3.0"), QString(), QString(), false},
+        {"newer, first line only", QStringLiteral("1030"), true, QString(), QString(), QString(),
+         false},
+        {"newer with hash", QStringLiteral("1030\nv\na\nb\n") + hash + QStringLiteral("\n"), true,
+         QStringLiteral("v"), QStringLiteral("a"), QStringLiteral("b"), true},
+        {"fifth line is no hash", QStringLiteral("1030\nv\na\nb\nnot a hash\n"), true,
+         QStringLiteral("v"), QStringLiteral("a"), QStringLiteral("b"), false},
+        {"hash one digit short", QStringLiteral("1030\nv\na\nb\n") + hash.left(63), true,
+         QStringLiteral("v"), QStringLiteral("a"), QStringLiteral("b"), false},
+    };
+    for (const VersionCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        const TVersionInfo info = ParseVersionFile(c.text);
+        EXPECT_EQ(info.UpdateAvailable, c.update);
+        EXPECT_EQ(info.VersionText, c.version);
+        EXPECT_EQ(info.Information1, c.info1);
+        EXPECT_EQ(info.Information2, c.info2);
+        EXPECT_EQ(!info.Sha256.isEmpty(), c.hasHash);
+    }
+}
+
+TEST(ParseVersionFile, HashLineGivesTheRawDigest) {
+    const QByteArray digest = QCryptographicHash::hash("x", QCryptographicHash::Sha256);
+    const TVersionInfo info = ParseVersionFile(QStringLiteral("1030\nv\na\nb\n  ") +
+                                               QString::fromLatin1(digest.toHex().toUpper()));
+    EXPECT_EQ(info.Sha256, digest);
+}
+
+TEST(ParseVersionFile, FileWithoutVersionCodeIsAnError) {
+    for (const QString &text : {QString(), QStringLiteral("\n"), QStringLiteral("  \r\nv\na\nb")}) {
+        SCOPED_TRACE(text.toStdString());
+        try {
+            ParseVersionFile(text);
+            ADD_FAILURE() << "no error";
+        } catch (const TxError &error) {
+            EXPECT_EQ(error.Message(), QStringLiteral("The version file holds no version code."));
+        }
+    }
+}
+
+class DownloadServer : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        SetServiceSettings(
+            {{QStringLiteral("Download URL"), server.BaseUrl() + QStringLiteral("/")}});
+        target = home.Documents() + QStringLiteral("/Update.exe");
+    }
+    void TearDown() override { SetServiceSettings({}); }
+
+    static QByteArray Read(const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    ScopedHome home;
+    LocalHttpServer server;
+    QString target;
+    const QByteArray installer = QByteArray("MZ installer ").repeated(5000);
+};
+
+TEST_F(DownloadServer, AddressesFollowTheServiceSetting) {
+    EXPECT_EQ(VersionFileUrl(),
+              server.BaseUrl() + QStringLiteral("/Download/Tarvex/NewVersion.txt"));
+    EXPECT_EQ(InstallerUrl(), server.BaseUrl() + QStringLiteral("/Download/Tarvex/Update.exe"));
+    SetServiceSettings({});
+    EXPECT_TRUE(VersionFileUrl().startsWith(QStringLiteral("http://")));
+    EXPECT_TRUE(VersionFileUrl().endsWith(QStringLiteral("/Download/Tarvex/NewVersion.txt")));
+}
+
+TEST_F(DownloadServer, FetchesTheVersionFile) {
+    server.SetRoute(QStringLiteral("/Download/Tarvex/NewVersion.txt"),
+                    "1030\r\nversion 1.0.3.0\r\nNew things.\r\nMore things.\r\n");
+    const TVersionInfo info = FetchVersionInfo();
+    EXPECT_TRUE(info.UpdateAvailable);
+    EXPECT_EQ(info.VersionText, QStringLiteral("version 1.0.3.0"));
+    EXPECT_EQ(server.RequestedPaths(),
+              QStringList{QStringLiteral("/Download/Tarvex/NewVersion.txt")});
+}
+
+TEST_F(DownloadServer, FailedFetchesRaise) {
+    server.SetRoute(QStringLiteral("/Download/Tarvex/NewVersion.txt"), "gone", 500);
+    EXPECT_THROW(FetchVersionInfo(), TxError);
+    SetServiceSettings({{QStringLiteral("Download URL"),
+                         QStringLiteral("http://127.0.0.1:%1").arg(UnusedLocalPort())}});
+    EXPECT_THROW(FetchVersionInfo(), TxError);
+}
+
+TEST_F(DownloadServer, DownloadWritesTheInstaller) {
+    server.SetRoute(QStringLiteral("/Download/Tarvex/Update.exe"), installer);
+    DownloadInstaller(InstallerUrl(), target, {});
+    EXPECT_EQ(Read(target), installer);
+}
+
+TEST_F(DownloadServer, DownloadReplacesAnOldInstaller) {
+    {
+        QFile old(target);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write(QByteArray(200000, 'o'));
+    }
+    server.SetRoute(QStringLiteral("/Download/Tarvex/Update.exe"), installer);
+    DownloadInstaller(InstallerUrl(), target, {});
+    EXPECT_EQ(Read(target), installer);
+}
+
+TEST_F(DownloadServer, FailedDownloadsLeaveNoFile) {
+    LocalHttpServer::Route truncated;
+    truncated.body = installer;
+    truncated.kind = LocalHttpServer::Kind::Truncated;
+    server.SetRoute(QStringLiteral("/truncated"), truncated);
+    server.SetRoute(QStringLiteral("/error"), "no", 403);
+    const QString urls[] = {server.BaseUrl() + QStringLiteral("/truncated"),
+                            server.BaseUrl() + QStringLiteral("/error"),
+                            QStringLiteral("http://127.0.0.1:%1/x").arg(UnusedLocalPort())};
+    for (const QString &url : urls) {
+        SCOPED_TRACE(url.toStdString());
+        {
+            QFile old(target);
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            old.write("old installer");
+        }
+        EXPECT_THROW(DownloadInstaller(url, target, {}), TxError);
+        EXPECT_FALSE(QFile::exists(target));
+        EXPECT_EQ(QDir(home.Documents()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+}
+
+TEST_F(DownloadServer, ChecksumDecidesWhetherTheFileStays) {
+    server.SetRoute(QStringLiteral("/Download/Tarvex/Update.exe"), installer);
+    const QByteArray right = QCryptographicHash::hash(installer, QCryptographicHash::Sha256);
+    const QByteArray wrong = QCryptographicHash::hash("other", QCryptographicHash::Sha256);
+
+    try {
+        DownloadInstaller(InstallerUrl(), target, wrong);
+        ADD_FAILURE() << "no error";
+    } catch (const TxError &error) {
+        EXPECT_EQ(error.Message(),
+                  QStringLiteral("The downloaded installer does not match its SHA-256 checksum."));
+    }
+    EXPECT_FALSE(QFile::exists(target));
+
+    DownloadInstaller(InstallerUrl(), target, right);
+    EXPECT_EQ(Read(target), installer);
+}
+
+}  // namespace
