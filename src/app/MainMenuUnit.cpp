@@ -1,5 +1,7 @@
 #include "app/MainMenuUnit.h"
 
+#include "common/WindowPlacement.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QChartView>
@@ -139,11 +141,7 @@ TMainMenuForm::TMainMenuForm(QWidget *parent) : QMainWindow(parent) {
 
     // The client area (below the menu) is 914 x 532, centred on the screen.
     resize(kClientWidth, kClientHeight + PingMenu->sizeHint().height());
-    if (QScreen *screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(0, 0), size());
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CenterOnScreen(this);
 }
 
 TMainMenuForm::~TMainMenuForm() {
@@ -680,6 +678,12 @@ void TMainMenuForm::Guarded(const std::function<void()> &command) {
         return;
     }
     command();
+    // A window manager gives the keyboard back to the main window when a modal window closes;
+    // without one (a kiosk session, a bare X server) nothing would, and the window's shortcuts
+    // would stop working.
+    if (isVisible() && QApplication::activeWindow() == nullptr) {
+        activateWindow();
+    }
 }
 
 // ---------------------------------------------------------------------------------------------

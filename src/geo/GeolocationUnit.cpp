@@ -1,5 +1,7 @@
 #include "geo/GeolocationUnit.h"
 
+#include "common/WindowPlacement.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -102,6 +104,7 @@ TGeolocationForm::TGeolocationForm(QWidget *parent) : QDialog(parent) {
 }
 
 int TGeolocationForm::Execute() {
+    CenterOnScreen(this);
     SetBusy(true);
     const int result = exec();
     SetBusy(false);

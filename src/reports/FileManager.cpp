@@ -1,5 +1,7 @@
 #include "reports/FileManager.h"
 
+#include "common/WindowPlacement.h"
+
 #include <QAbstractFileIconProvider>
 #include <QAction>
 #include <QActionGroup>
@@ -325,11 +327,7 @@ void TLocalFile::showEvent(QShowEvent *event) {
     if (!placed_) {
         // Centred on the screen the first time; later the window opens where the user left it.
         placed_ = true;
-        if (const QScreen *screen = this->screen()) {
-            QRect frame(QPoint(0, 0), size());
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        CenterOnScreen(this);
     }
     QDialog::showEvent(event);
 }

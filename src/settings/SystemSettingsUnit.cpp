@@ -1,5 +1,7 @@
 #include "settings/SystemSettingsUnit.h"
 
+#include "common/WindowPlacement.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QColorDialog>
@@ -536,13 +538,7 @@ void TSystemSettings::BuildActions() {
 
 int TSystemSettings::Execute() {
     QApplication::setOverrideCursor(Qt::ArrowCursor);
-    QScreen *screen =
-        parentWidget() != nullptr ? parentWidget()->screen() : QGuiApplication::primaryScreen();
-    if (screen != nullptr) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CenterOnScreen(this);
     const int result = exec();
     QApplication::restoreOverrideCursor();
     return result == 1 ? 1 : 2;

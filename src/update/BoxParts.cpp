@@ -126,19 +126,6 @@ QList<QLabel *> AddProductTexts(QWidget *parent, const QPoint &origin, const QCo
     };
 }
 
-void CenterOnScreen(QWidget *window) {
-    QScreen *screen = window->screen();
-    if (screen == nullptr) {
-        screen = QGuiApplication::primaryScreen();
-    }
-    if (screen == nullptr) {
-        return;
-    }
-    QRect frame = window->frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    window->move(frame.topLeft());
-}
-
 void SetDefaultScreenCursor() {
     while (QApplication::overrideCursor() != nullptr) {
         QApplication::restoreOverrideCursor();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/WindowPlacement.h"
+
 #include <QColor>
 #include <QList>
 #include <QObject>
@@ -54,9 +56,6 @@ QLabel *NewPictureLabel(QWidget *parent, const QString &objectName, const QStrin
 // left corner is at `origin` in `parent`: the edition line in `editionColor`, the product family,
 // the maker, and the two copyright lines. Returns the labels in that order.
 QList<QLabel *> AddProductTexts(QWidget *parent, const QPoint &origin, const QColor &editionColor);
-
-// Moves `window` to the centre of the screen it is on (or the primary screen).
-void CenterOnScreen(QWidget *window);
 
 // Sets the screen cursor back to the default arrow (drops every override cursor).
 void SetDefaultScreenCursor();
