@@ -92,6 +92,8 @@ int main(int argc, char *argv[]) {
     delete temporarySplash;
 
     MainMenuForm->show();
+    // Take the keyboard even where no window manager hands it over.
+    MainMenuForm->activateWindow();
     const int result = QApplication::exec();
     delete MainMenuForm;
     return result;
