@@ -187,7 +187,7 @@ TEST_F(FileCommands, LoadedListIsPingedAndSavedAsResultFile) {
     } catch (const TxError &error) {
         GTEST_SKIP() << "no ICMP socket here: " << error.Message().toStdString();
     }
-    QTest::keyClick(form_, Qt::Key_F10);
+    Action("PingListOfAddressesAction")->trigger();
     ASSERT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
     const QString results = form_->DebugMemo->toPlainText();
     for (const char *address : {"127.0.0.1", "127.0.0.2"}) {
