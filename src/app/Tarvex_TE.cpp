@@ -1,21 +1,13 @@
 // Program start: temporary splash, application object, dark style, the single instances in
 // their fixed order, then the message loop.
+#include <unistd.h>
 #include <QApplication>
 #include <QPalette>
 #include <QStyleFactory>
-#include <unistd.h>
 
-#include "app/AboutUsUnit.h"
 #include "app/MainMenuUnit.h"
+#include "app/SingleInstances.h"
 #include "app/SplashUnit.h"
-#include "contact/ContactUnit.h"
-#include "geo/GeolocationUnit.h"
-#include "help/HelpUnit.h"
-#include "lookup/DataUnit.h"
-#include "reports/FileManager.h"
-#include "reports/ReportUnit.h"
-#include "settings/SystemSettingsUnit.h"
-#include "update/UpdateUnit.h"
 
 namespace {
 
@@ -76,17 +68,7 @@ int main(int argc, char *argv[]) {
 
     ApplyDarkStyle(app);
 
-    MainMenuForm = new TMainMenuForm();
-    LocalFile = new TLocalFile(MainMenuForm);
-    PingDataModule = new TPingDataModule(MainMenuForm);
-    ReportForm = new TReportForm(MainMenuForm);
-    AboutUsForm = new TAboutUsForm(MainMenuForm);
-    SplashForm = new TSplashForm(MainMenuForm);
-    SystemSettings = new TSystemSettings(MainMenuForm);
-    GeolocationForm = new TGeolocationForm(MainMenuForm);
-    HelpForm = new THelpForm(MainMenuForm);
-    ContactForm = new TContactForm(MainMenuForm);
-    UpgradeForm = new TUpgradeForm(MainMenuForm);
+    CreateSingleInstances();
 
     temporarySplash->hide();
     delete temporarySplash;
@@ -95,6 +77,6 @@ int main(int argc, char *argv[]) {
     // Take the keyboard even where no window manager hands it over.
     MainMenuForm->activateWindow();
     const int result = QApplication::exec();
-    delete MainMenuForm;
+    DestroySingleInstances();
     return result;
 }

@@ -30,6 +30,7 @@
 #include "app/AboutUsUnit.h"
 #include "app/MainMenuUnit.h"
 #include "app/PingCharts.h"
+#include "app/SingleInstances.h"
 #include "app/SizeSplitter.h"
 #include "app/SplashUnit.h"
 #include "common/CommandGuard.h"
@@ -119,17 +120,7 @@ class MainWindowTest : public ::testing::Test {
         QApplication::clipboard()->clear();
         PrepareHome();
 
-        MainMenuForm = new TMainMenuForm();
-        LocalFile = new TLocalFile(MainMenuForm);
-        PingDataModule = new TPingDataModule(MainMenuForm);
-        ReportForm = new TReportForm(MainMenuForm);
-        AboutUsForm = new TAboutUsForm(MainMenuForm);
-        SplashForm = new TSplashForm(MainMenuForm);
-        SystemSettings = new TSystemSettings(MainMenuForm);
-        GeolocationForm = new TGeolocationForm(MainMenuForm);
-        HelpForm = new THelpForm(MainMenuForm);
-        ContactForm = new TContactForm(MainMenuForm);
-        UpgradeForm = new TUpgradeForm(MainMenuForm);
+        CreateSingleInstances();
         form_ = MainMenuForm;
         form_->show();
         form_->activateWindow();
@@ -138,18 +129,7 @@ class MainWindowTest : public ::testing::Test {
 
     void TearDown() override {
         SetEchoServiceFactory({});
-        delete form_;
-        MainMenuForm = nullptr;
-        LocalFile = nullptr;
-        PingDataModule = nullptr;
-        ReportForm = nullptr;
-        AboutUsForm = nullptr;
-        SplashForm = nullptr;
-        SystemSettings = nullptr;
-        GeolocationForm = nullptr;
-        HelpForm = nullptr;
-        ContactForm = nullptr;
-        UpgradeForm = nullptr;
+        DestroySingleInstances();
         SetErrorReporter({});
         QDir::setCurrent(previousDirectory_);
     }

@@ -15,6 +15,7 @@
 
 #include "app/AboutUsUnit.h"
 #include "app/MainMenuUnit.h"
+#include "app/SingleInstances.h"
 #include "app/SplashUnit.h"
 #include "common/CommandGuard.h"
 #include "common/DataPaths.h"
@@ -48,17 +49,7 @@ class AddressCommands : public ::testing::Test {
         // The marker pictures are copied from the working folder at the first showing.
         QDir::setCurrent(SourcePath(QStringLiteral("resources/images")));
         SetErrorReporter([this](const QString &text) { errors_ << text; });
-        MainMenuForm = new TMainMenuForm();
-        LocalFile = new TLocalFile(MainMenuForm);
-        PingDataModule = new TPingDataModule(MainMenuForm);
-        ReportForm = new TReportForm(MainMenuForm);
-        AboutUsForm = new TAboutUsForm(MainMenuForm);
-        SplashForm = new TSplashForm(MainMenuForm);
-        SystemSettings = new TSystemSettings(MainMenuForm);
-        GeolocationForm = new TGeolocationForm(MainMenuForm);
-        HelpForm = new THelpForm(MainMenuForm);
-        ContactForm = new TContactForm(MainMenuForm);
-        UpgradeForm = new TUpgradeForm(MainMenuForm);
+        CreateSingleInstances();
         form_ = MainMenuForm;
         form_->show();
         form_->activateWindow();
@@ -66,18 +57,7 @@ class AddressCommands : public ::testing::Test {
     }
 
     void TearDown() override {
-        delete form_;
-        MainMenuForm = nullptr;
-        LocalFile = nullptr;
-        PingDataModule = nullptr;
-        ReportForm = nullptr;
-        AboutUsForm = nullptr;
-        SplashForm = nullptr;
-        SystemSettings = nullptr;
-        GeolocationForm = nullptr;
-        HelpForm = nullptr;
-        ContactForm = nullptr;
-        UpgradeForm = nullptr;
+        DestroySingleInstances();
         SetServiceSettings({});
         SetErrorReporter({});
         QDir::setCurrent(previousDirectory_);

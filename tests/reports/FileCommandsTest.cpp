@@ -19,6 +19,7 @@
 
 #include "app/AboutUsUnit.h"
 #include "app/MainMenuUnit.h"
+#include "app/SingleInstances.h"
 #include "app/SplashUnit.h"
 #include "common/CommandGuard.h"
 #include "common/Errors.h"
@@ -65,17 +66,7 @@ class FileCommands : public ::testing::Test {
         SetErrorReporter([this](const QString &text) { errors_ << text; });
         QApplication::clipboard()->setText(QStringLiteral("the user's clipboard"));
 
-        MainMenuForm = new TMainMenuForm();
-        LocalFile = new TLocalFile(MainMenuForm);
-        PingDataModule = new TPingDataModule(MainMenuForm);
-        ReportForm = new TReportForm(MainMenuForm);
-        AboutUsForm = new TAboutUsForm(MainMenuForm);
-        SplashForm = new TSplashForm(MainMenuForm);
-        SystemSettings = new TSystemSettings(MainMenuForm);
-        GeolocationForm = new TGeolocationForm(MainMenuForm);
-        HelpForm = new THelpForm(MainMenuForm);
-        ContactForm = new TContactForm(MainMenuForm);
-        UpgradeForm = new TUpgradeForm(MainMenuForm);
+        CreateSingleInstances();
         form_ = MainMenuForm;
         form_->show();
         form_->activateWindow();
@@ -84,18 +75,7 @@ class FileCommands : public ::testing::Test {
     }
 
     void TearDown() override {
-        delete form_;
-        MainMenuForm = nullptr;
-        LocalFile = nullptr;
-        PingDataModule = nullptr;
-        ReportForm = nullptr;
-        AboutUsForm = nullptr;
-        SplashForm = nullptr;
-        SystemSettings = nullptr;
-        GeolocationForm = nullptr;
-        HelpForm = nullptr;
-        ContactForm = nullptr;
-        UpgradeForm = nullptr;
+        DestroySingleInstances();
         SetErrorReporter({});
         QDir::setCurrent(previousDirectory_);
     }
