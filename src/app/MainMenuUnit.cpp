@@ -678,12 +678,6 @@ void TMainMenuForm::Guarded(const std::function<void()> &command) {
         return;
     }
     command();
-    // A window manager gives the keyboard back to the main window when a modal window closes;
-    // without one (a kiosk session, a bare X server) nothing would, and the window's shortcuts
-    // would stop working.
-    if (isVisible() && QApplication::activeWindow() == nullptr) {
-        activateWindow();
-    }
 }
 
 // ---------------------------------------------------------------------------------------------

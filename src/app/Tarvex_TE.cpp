@@ -8,6 +8,7 @@
 #include "app/MainMenuUnit.h"
 #include "app/SingleInstances.h"
 #include "app/SplashUnit.h"
+#include "common/WindowPlacement.h"
 
 namespace {
 
@@ -73,9 +74,8 @@ int main(int argc, char *argv[]) {
     temporarySplash->hide();
     delete temporarySplash;
 
+    InstallKeyboardHandOver();
     MainMenuForm->show();
-    // Take the keyboard even where no window manager hands it over.
-    MainMenuForm->activateWindow();
     const int result = QApplication::exec();
     DestroySingleInstances();
     return result;
