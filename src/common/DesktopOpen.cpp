@@ -22,4 +22,6 @@ bool SetDesktopOpenEnabled(bool enabled) {
     return previous;
 }
 
-QList<QUrl> SuppressedDesktopOpens() { return suppressed; }
+QList<QUrl> SuppressedDesktopOpens() {
+    return suppressed;
+}

@@ -7,13 +7,14 @@
 // message names the kind of failure ("Error EIdSocketError [ ... ]"), the class name of that
 // kind.
 class TxError : public std::runtime_error {
-public:
-    explicit TxError(const QString &message, const QString &className = QStringLiteral("Exception"));
+  public:
+    explicit TxError(const QString &message,
+                     const QString &className = QStringLiteral("Exception"));
 
     QString Message() const { return message_; }
     QString ClassName() const { return className_; }
 
-private:
+  private:
     QString message_;
     QString className_;
 };

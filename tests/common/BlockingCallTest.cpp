@@ -28,7 +28,8 @@ TEST(BlockingCall, KeepsTimersRunningWhileWaiting) {
 
 TEST(BlockingCall, RethrowsTheWorkersErrorOnTheCallingThread) {
     try {
-        RunBlocking([] { throw TxError(QStringLiteral("socket closed"), QStringLiteral("ESocket")); });
+        RunBlocking(
+            [] { throw TxError(QStringLiteral("socket closed"), QStringLiteral("ESocket")); });
         FAIL() << "no error";
     } catch (const TxError &error) {
         EXPECT_EQ(error.Message(), QStringLiteral("socket closed"));

@@ -29,7 +29,9 @@ ScopedHome::~ScopedHome() {
     }
 }
 
-QString ScopedHome::Documents() const { return dir_.path() + QStringLiteral("/Documents"); }
+QString ScopedHome::Documents() const {
+    return dir_.path() + QStringLiteral("/Documents");
+}
 
 bool WaitUntil(const std::function<bool()> &done, int timeoutMs) {
     QDeadlineTimer deadline(timeoutMs);

@@ -10,7 +10,7 @@ QString SourcePath(const QString &relative);
 // Gives the test a fresh, empty home folder (and so a fresh documents folder) for its lifetime;
 // the previous HOME comes back when it goes out of scope.
 class ScopedHome final {
-public:
+  public:
     ScopedHome();
     ~ScopedHome();
     ScopedHome(const ScopedHome &) = delete;
@@ -20,7 +20,7 @@ public:
     // The documents folder inside the fresh home (created).
     QString Documents() const;
 
-private:
+  private:
     QTemporaryDir dir_;
     QByteArray previousHome_;
     QByteArray previousDocuments_;
