@@ -4,7 +4,9 @@
 #include <QTextCursor>
 #include <QTextDocumentFragment>
 
-QString ReportRuleLine() { return QString(92, QLatin1Char('_')); }
+QString ReportRuleLine() {
+    return QString(92, QLatin1Char('_'));
+}
 
 ReportLineStyle ClassifyReportLine(const QString &line) {
     ReportLineStyle style;
@@ -91,7 +93,9 @@ void BuildReportBody(const QStringList &lines, QTextDocument &body) {
     }
 }
 
-TPingDataSet::TPingDataSet() { resultData_.setUndoRedoEnabled(false); }
+TPingDataSet::TPingDataSet() {
+    resultData_.setUndoRedoEnabled(false);
+}
 
 void TPingDataSet::WriteResultData(const QTextDocument &body) {
     ReplaceDocumentContent(body, resultData_);

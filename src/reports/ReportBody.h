@@ -10,8 +10,8 @@
 struct ReportLineStyle {
     QString text;
     QTextCharFormat format;
-    int emptyLinesAfter = 0;     // empty lines right after the line
-    bool ruleAfter = false;      // then the underscore rule and one more empty line
+    int emptyLinesAfter = 0;  // empty lines right after the line
+    bool ruleAfter = false;   // then the underscore rule and one more empty line
 };
 
 // The separator printed after the summary of every ping run: 92 underscores.
@@ -34,7 +34,7 @@ void BuildReportBody(const QStringList &lines, QTextDocument &body);
 // The report body store: exactly one formatted body, replaced by every write. The hidden
 // data-aware editor of the main window shows this document, and the report reads it.
 class TPingDataSet final {
-public:
+  public:
     TPingDataSet();
 
     // The stored body (empty before the first write).
@@ -47,7 +47,7 @@ public:
     // Replaces the stored body by a copy of `body` (text, character and paragraph formats).
     void WriteResultData(const QTextDocument &body);
 
-private:
+  private:
     QTextDocument resultData_;
     bool hasRecord_ = false;
 };
@@ -57,7 +57,8 @@ TPingDataSet &PingDataSet();
 
 // "Create report": builds the report body from the lines of the results pane in `scratch` and
 // stores it in `store`, replacing the previous body.
-void CreateReportBody(const QTextDocument &resultsPane, QTextDocument &scratch, TPingDataSet &store);
+void CreateReportBody(const QTextDocument &resultsPane, QTextDocument &scratch,
+                      TPingDataSet &store);
 
 // Replaces the whole content of `target` by a copy of `source`'s content (text, character and
 // paragraph formats, default font), document to document: the user's clipboard is never involved.

@@ -60,9 +60,15 @@ double AlignedLeft(const QRectF &rect, double width, Qt::Alignment alignment) {
 
 }  // namespace
 
-QString ReportMakerName() { return QStringLiteral("Haldrin Software"); }
-QString ReportProductName() { return QStringLiteral("Tarvex"); }
-QString ReportMakerFolder() { return QStringLiteral("Haldrin"); }
+QString ReportMakerName() {
+    return QStringLiteral("Haldrin Software");
+}
+QString ReportProductName() {
+    return QStringLiteral("Tarvex");
+}
+QString ReportMakerFolder() {
+    return QStringLiteral("Haldrin");
+}
 
 QFont TReportText::Font() const {
     QFont font(family);
@@ -97,8 +103,8 @@ TReportTemplate PingReportTemplate() {
     t.reportTitle.texts = {
         Text(QStringLiteral("Memo21"), 1, 1, 54, 6, ReportMakerName(), 16, true, false, kDarkGrey,
              Qt::AlignLeft),
-        Text(QStringLiteral("Memo1"), 1, 15, 190, 11, QStringLiteral("ADDRESS ANALYSIS RESULTS"), 32,
-             true, false, QColor(0, 128, 192), Qt::AlignHCenter),
+        Text(QStringLiteral("Memo1"), 1, 15, 190, 11, QStringLiteral("ADDRESS ANALYSIS RESULTS"),
+             32, true, false, QColor(0, 128, 192), Qt::AlignHCenter),
         Text(QStringLiteral("Memo6"), 160, 35, 29, 5, QStringLiteral("For official use"), 13, false,
              true, kDarkGrey, Qt::AlignRight),
     };
@@ -237,9 +243,9 @@ QList<TReportText> TPreparedReport::PageObjects(int index) const {
 }
 
 QRectF TPreparedReport::ObjectRect(int index, const TReportText &object) const {
-    const bool inTitle = std::any_of(template_.reportTitle.texts.begin(),
-                                     template_.reportTitle.texts.end(),
-                                     [&](const TReportText &t) { return t.name == object.name; });
+    const bool inTitle =
+        std::any_of(template_.reportTitle.texts.begin(), template_.reportTitle.texts.end(),
+                    [&](const TReportText &t) { return t.name == object.name; });
     const QRectF band = BandRect(index, inTitle ? template_.reportTitle : template_.pageFooter);
     return QRectF(band.left() + MmToPx(object.rectMm.x()), band.top() + MmToPx(object.rectMm.y()),
                   MmToPx(object.rectMm.width()), MmToPx(object.rectMm.height()));
@@ -292,8 +298,8 @@ QString TPreparedReport::PageBodyText(int index) const {
     for (QTextBlock block = body_->findBlock(page.bodyStart);
          block.isValid() && block.position() < page.bodyEnd; block = block.next()) {
         const int from = std::max(page.bodyStart, block.position()) - block.position();
-        const int to = std::min(page.bodyEnd, block.position() + block.length() - 1) -
-                       block.position();
+        const int to =
+            std::min(page.bodyEnd, block.position() + block.length() - 1) - block.position();
         paragraphs.append(block.text().mid(from, to - from));
     }
     return paragraphs.join(QLatin1Char('\n'));
@@ -333,7 +339,8 @@ QList<QRectF> TPreparedReport::TextRects(int index, const TReportTextItem &item,
         const double left =
             AlignedLeft(box, metrics.horizontalAdvance(object.text), object.alignment);
         const double x = left + metrics.horizontalAdvance(object.text.left(offset));
-        rects.append(QRectF(x, box.top(), metrics.horizontalAdvance(object.text.mid(offset, length)),
+        rects.append(QRectF(x, box.top(),
+                            metrics.horizontalAdvance(object.text.mid(offset, length)),
                             metrics.height()));
         return rects;
     }
@@ -355,8 +362,8 @@ QList<QRectF> TPreparedReport::TextRects(int index, const TReportTextItem &item,
         }
         const double x1 = line.cursorToX(std::max(start, lineStart) - block.position());
         const double x2 = line.cursorToX(std::min(end, lineEnd) - block.position());
-        const QPointF topLeft = page.bodyOrigin + blockTop +
-                                QPointF(std::min(x1, x2), line.y() - page.sliceTop);
+        const QPointF topLeft =
+            page.bodyOrigin + blockTop + QPointF(std::min(x1, x2), line.y() - page.sliceTop);
         rects.append(QRectF(topLeft, QSizeF(std::abs(x2 - x1), line.height())));
     }
     return rects;
@@ -373,7 +380,8 @@ void RenderReport(const TPreparedReport &report, QPagedPaintDevice &device, int 
     device.setPageLayout(layout);
     QPainter painter;
     if (!painter.begin(&device)) {
-        throw TxError(QStringLiteral("The report could not be written: the output cannot be opened."));
+        throw TxError(
+            QStringLiteral("The report could not be written: the output cannot be opened."));
     }
     // The device's own resolution may be anything (printer, PDF); report pixels are 1/96 inch.
     const double scaleX = device.logicalDpiX() / kReportDpi;

@@ -22,12 +22,14 @@ class QTextDocument;
 // font heights. Template positions are given in millimetres, as they were designed.
 
 inline constexpr double kReportDpi = 96.0;
-inline double MmToPx(double mm) { return mm * kReportDpi / 25.4; }
+inline double MmToPx(double mm) {
+    return mm * kReportDpi / 25.4;
+}
 
 // Fixed texts of the report.
-QString ReportMakerName();     // the maker's name, printed top left on the first page
-QString ReportProductName();   // "Tarvex"
-QString ReportMakerFolder();   // "Haldrin"
+QString ReportMakerName();    // the maker's name, printed top left on the first page
+QString ReportProductName();  // "Tarvex"
+QString ReportMakerFolder();  // "Haldrin"
 
 // One text object of a band. "[PAGE#]" and "[TOTALPAGES#]" in the text are system texts: the
 // page's number and the number of pages.
@@ -72,7 +74,7 @@ struct TReportTemplate {
 
     TReportBand pageFooter;  // every page, at the bottom
 
-    bool thumbnails = true;   // preview option: page thumbnails shown
+    bool thumbnails = true;  // preview option: page thumbnails shown
     double previewZoom = 1.0;
 
     // Whether the template holds an object of that name (text, rule or body view).
@@ -103,7 +105,7 @@ struct TReportPage {
 // A report laid out into pages. It keeps its own copy of the body, so the source may change or
 // go away afterwards.
 class TPreparedReport final {
-public:
+  public:
     // Lays out `body` in the template. Runs in time linear in the body's length.
     TPreparedReport(const TReportTemplate &reportTemplate, const QTextDocument &body);
     ~TPreparedReport();
@@ -139,7 +141,7 @@ public:
     // The plain text of the page's body slice, paragraphs separated by "\n".
     QString PageBodyText(int index) const;
 
-private:
+  private:
     QRectF BandRect(int index, const TReportBand &band) const;
     QString FillSystemTexts(const QString &text, int index) const;
 
@@ -165,7 +167,7 @@ double ReportZoomDown(double zoom);
 
 // The text search of the preview: a search from the first page, and find-next continuing it.
 class TReportSearch final {
-public:
+  public:
     struct Hit {
         int page = -1;
         int item = -1;  // index into PageTexts(page)
@@ -188,7 +190,7 @@ public:
     QString Text() const { return text_; }
     Hit Current() const { return hit_; }
 
-private:
+  private:
     bool FindFrom(const TPreparedReport &report, int page, int item, int offset);
 
     QString text_;

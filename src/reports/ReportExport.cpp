@@ -32,19 +32,24 @@ QByteArray PdfText(const QString &text) {
 // The value after `key` in a PDF dictionary text, e.g. "/Size 12" -> "12", "/Root 3 0 R" ->
 // "3 0 R".
 QByteArray DictionaryValue(const QByteArray &dictionary, const char *key, bool reference) {
-    const QRegularExpression pattern(QStringLiteral("/%1\\s+(\\d+%2)")
-                                         .arg(QLatin1String(key),
-                                              reference ? QStringLiteral("\\s+\\d+\\s+R")
-                                                        : QString()));
+    const QRegularExpression pattern(
+        QStringLiteral("/%1\\s+(\\d+%2)")
+            .arg(QLatin1String(key), reference ? QStringLiteral("\\s+\\d+\\s+R") : QString()));
     const QRegularExpressionMatch match = pattern.match(QString::fromLatin1(dictionary));
     return match.hasMatch() ? match.captured(1).toLatin1() : QByteArray();
 }
 
-QString HtmlEscape(const QString &text) { return text.toHtmlEscaped(); }
+QString HtmlEscape(const QString &text) {
+    return text.toHtmlEscaped();
+}
 
-QString CssColor(const QColor &color) { return color.name(QColor::HexRgb); }
+QString CssColor(const QColor &color) {
+    return color.name(QColor::HexRgb);
+}
 
-QString Mm(double value) { return QString::number(value, 'f', 2) + QStringLiteral("mm"); }
+QString Mm(double value) {
+    return QString::number(value, 'f', 2) + QStringLiteral("mm");
+}
 
 // The CSS of one run of body text.
 QString RunStyle(const QTextCharFormat &format, const QFont &defaultFont) {
@@ -75,8 +80,7 @@ QString RunStyle(const QTextCharFormat &format, const QFont &defaultFont) {
 }
 
 QString ImageHtml(const QTextDocument &document, const QTextImageFormat &format) {
-    const QVariant resource =
-        document.resource(QTextDocument::ImageResource, QUrl(format.name()));
+    const QVariant resource = document.resource(QTextDocument::ImageResource, QUrl(format.name()));
     QImage image = resource.value<QImage>();
     if (image.isNull()) {
         image = QImage::fromData(resource.toByteArray());
@@ -302,8 +306,8 @@ void BuildReportTextDocument(const TPreparedReport &report, QTextDocument &targe
     for (int index = 0; index < report.PageCount(); ++index) {
         bool pageStart = index > 0;
         const QList<TReportText> objects = report.PageObjects(index);
-        const int titleCount = index == 0 ? static_cast<int>(report.Template().reportTitle.texts.size())
-                                          : 0;
+        const int titleCount =
+            index == 0 ? static_cast<int>(report.Template().reportTitle.texts.size()) : 0;
         for (int i = 0; i < titleCount; ++i) {
             newParagraph(objects.at(i).alignment, pageStart);
             pageStart = false;
@@ -325,9 +329,8 @@ void BuildReportTextDocument(const TPreparedReport &report, QTextDocument &targe
                 const int start = std::max(from, fragment.position());
                 const int end = std::min(to, fragment.position() + fragment.length());
                 if (start < end) {
-                    cursor.insertText(
-                        fragment.text().mid(start - fragment.position(), end - start),
-                        fragment.charFormat());
+                    cursor.insertText(fragment.text().mid(start - fragment.position(), end - start),
+                                      fragment.charFormat());
                 }
             }
         }
@@ -364,8 +367,7 @@ QByteArray ReportToRtf(const TPreparedReport &report) {
         }
     }
     QString rtf = QString::fromLatin1(WriteRtf(document));
-    static const QRegularExpression breakParagraph(
-        QStringLiteral("[^\\n]*\\\\u-8192\\?\\\\par"));
+    static const QRegularExpression breakParagraph(QStringLiteral("[^\\n]*\\\\u-8192\\?\\\\par"));
     rtf.replace(breakParagraph, QStringLiteral("\\page"));
     return rtf.toLatin1();
 }
@@ -380,16 +382,16 @@ void WriteReportFile(const QString &path, const QByteArray &data) {
 
 void ExportReport(const TPreparedReport &report, int mode, const QString &path) {
     switch (mode) {
-    case 3:
-        WriteReportFile(path, ReportToPdf(report, ReportPdfInfo()));
-        return;
-    case 4:
-        WriteReportFile(path, ReportToRtf(report));
-        return;
-    case 5:
-        WriteReportFile(path, ReportToHtml(report));
-        return;
-    default:
-        throw TxError(QStringLiteral("Unknown export format %1.").arg(mode));
+        case 3:
+            WriteReportFile(path, ReportToPdf(report, ReportPdfInfo()));
+            return;
+        case 4:
+            WriteReportFile(path, ReportToRtf(report));
+            return;
+        case 5:
+            WriteReportFile(path, ReportToHtml(report));
+            return;
+        default:
+            throw TxError(QStringLiteral("Unknown export format %1.").arg(mode));
     }
 }

@@ -10,9 +10,9 @@
 
 namespace {
 
-constexpr double kGap = 12.0;      // space around and between pages, in screen pixels
+constexpr double kGap = 12.0;  // space around and between pages, in screen pixels
 constexpr double kThumbZoom = 0.16;
-constexpr int kCachedPages = 12;   // rendered pages kept for repaints while scrolling
+constexpr int kCachedPages = 12;  // rendered pages kept for repaints while scrolling
 
 }  // namespace
 
@@ -60,7 +60,9 @@ QSizeF TReportPageView::ScaledPage() const {
     return report_->PageSize() * zoom_;
 }
 
-double TReportPageView::PageStride() const { return std::ceil(ScaledPage().height()) + kGap; }
+double TReportPageView::PageStride() const {
+    return std::ceil(ScaledPage().height()) + kGap;
+}
 
 QPointF TReportPageView::PageTopLeft(int index) const {
     const double contentWidth = std::ceil(ScaledPage().width()) + 2 * kGap;
@@ -139,8 +141,8 @@ void TReportPageView::UpdateScrollBars() {
     const double contentHeight = kGap + report_->PageCount() * PageStride();
     const double contentWidth = std::ceil(ScaledPage().width()) + 2 * kGap;
     verticalScrollBar()->setPageStep(viewport()->height());
-    verticalScrollBar()->setRange(0, std::max(0, static_cast<int>(contentHeight) -
-                                                     viewport()->height()));
+    verticalScrollBar()->setRange(
+        0, std::max(0, static_cast<int>(contentHeight) - viewport()->height()));
     horizontalScrollBar()->setPageStep(viewport()->width());
     horizontalScrollBar()->setRange(
         0, std::max(0, static_cast<int>(contentWidth) - viewport()->width()));
@@ -188,8 +190,8 @@ void TReportPageView::paintEvent(QPaintEvent *) {
     const double stride = PageStride();
     const int value = verticalScrollBar()->value();
     const int first = std::max(0, static_cast<int>((value - kGap) / stride));
-    const int last =
-        std::min(report_->PageCount() - 1, static_cast<int>((value + viewport()->height()) / stride));
+    const int last = std::min(report_->PageCount() - 1,
+                              static_cast<int>((value + viewport()->height()) / stride));
     const QSizeF pageSize = ScaledPage();
     for (int index = first; index <= last; ++index) {
         const QPointF topLeft = PageTopLeft(index);
@@ -286,13 +288,23 @@ void TReportPreview::SetZoom(double zoom) {
         ShowHit();
     }
 }
-double TReportPreview::Zoom() const { return pages_->Zoom(); }
+double TReportPreview::Zoom() const {
+    return pages_->Zoom();
+}
 
-void TReportPreview::SetThumbnailsVisible(bool visible) { thumbnails_->setVisible(visible); }
-bool TReportPreview::ThumbnailsVisible() const { return !thumbnails_->isHidden(); }
+void TReportPreview::SetThumbnailsVisible(bool visible) {
+    thumbnails_->setVisible(visible);
+}
+bool TReportPreview::ThumbnailsVisible() const {
+    return !thumbnails_->isHidden();
+}
 
-int TReportPreview::PageNo() const { return pageNo_; }
-int TReportPreview::PageCount() const { return report_ ? report_->PageCount() : 0; }
+int TReportPreview::PageNo() const {
+    return pageNo_;
+}
+int TReportPreview::PageCount() const {
+    return report_ ? report_->PageCount() : 0;
+}
 
 void TReportPreview::SetPageNo(int pageNo) {
     if (!report_) {

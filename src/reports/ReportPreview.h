@@ -15,7 +15,7 @@ class QSplitter;
 class TReportPageView final : public QAbstractScrollArea {
     Q_OBJECT
 
-public:
+  public:
     explicit TReportPageView(QWidget *parent = nullptr);
 
     void SetReport(std::shared_ptr<const TPreparedReport> report);
@@ -35,17 +35,17 @@ public:
     static QImage RenderPage(const TPreparedReport &report, int index, double zoom,
                              double devicePixelRatio = 1.0);
 
-signals:
+  signals:
     void PageClicked(int index);
     void CurrentPageChanged(int index);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
 
-private:
+  private:
     QSizeF ScaledPage() const;
     double PageStride() const;
     QPointF PageTopLeft(int index) const;
@@ -66,7 +66,7 @@ private:
 class TReportPreview final : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     explicit TReportPreview(QWidget *parent = nullptr);
 
     // Shows a prepared report from its first page, at the template's zoom and with thumbnails as
@@ -95,10 +95,10 @@ public:
     TReportPageView *PagesView() const { return pages_; }
     TReportPageView *ThumbnailsView() const { return thumbnails_; }
 
-signals:
+  signals:
     void PageChanged(int pageNo);
 
-private:
+  private:
     void ShowHit();
 
     std::shared_ptr<const TPreparedReport> report_;

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -384,7 +385,16 @@ void TReportForm::SetHelpActions(QAction *onLineHelp, QAction *contactUs, QActio
 }
 
 bool TReportForm::Execute() {
-    return exec() == 1;
+    // A caller busy with a wait cursor must not leave it over the window.
+    const bool overridden = QApplication::overrideCursor() != nullptr;
+    if (overridden) {
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+    }
+    const int result = exec();
+    if (overridden) {
+        QApplication::restoreOverrideCursor();
+    }
+    return result == 1;
 }
 
 void TReportForm::showEvent(QShowEvent *event) {

@@ -49,14 +49,24 @@ TxError UnableToWrite(const QString &path) {
 
 TIniText TIniText::FromBytes(const QByteArray &bytes) {
     QByteArray data = bytes;
-    if (data.startsWith("\xEF\xBB\xBF")) {
-        data.remove(0, 3);
-    }
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(data);
-    if (utf8.hasError()) {
-        // Files written by older tools use an 8-bit code page; Latin-1 keeps every byte.
-        text = QString::fromLatin1(data);
+    QString text;
+    if (data.startsWith("\xFF\xFE") || data.startsWith("\xFE\xFF")) {
+        // A "Unicode" INI file as Windows editors save it: read as 8-bit text, every second
+        // byte would be a zero and a save would mangle every line of it.
+        QStringDecoder utf16(
+            data.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE,
+            QStringDecoder::Flag::Stateless);
+        text = utf16.decode(data.mid(2));
+    } else {
+        if (data.startsWith("\xEF\xBB\xBF")) {
+            data.remove(0, 3);
+        }
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        text = utf8.decode(data);
+        if (utf8.hasError()) {
+            // Files written by older tools use an 8-bit code page; Latin-1 keeps every byte.
+            text = QString::fromLatin1(data);
+        }
     }
     TIniText ini;
     const int firstBreak = text.indexOf(QLatin1Char('\n'));

@@ -17,8 +17,9 @@ class TIniText final {
     // Longest value a read returns; longer values are cut.
     static constexpr int kMaxValueLength = 2047;
 
-    // Reads file bytes: UTF-8 (a byte-order mark is skipped), or Latin-1 when the bytes are not
-    // valid UTF-8. Lines may end with LF or CR LF.
+    // Reads file bytes: UTF-16 when they start with its byte-order mark, otherwise UTF-8 (a
+    // byte-order mark is skipped), or Latin-1 when the bytes are not valid UTF-8. Lines may end
+    // with LF or CR LF.
     static TIniText FromBytes(const QByteArray &bytes);
 
     // Returns the text as UTF-8, each line ended with the line ending the text was read with

@@ -149,6 +149,8 @@ bool TUpgradeForm::DownloadUpdate() {
 }
 
 void TUpgradeForm::OKButtonClick() {
+    // A failed download keeps the window open: closing at once would hide the error texts and
+    // look like a started update.
     if (NewUpdateReady && !DownloadUpdate()) {
         return;
     }

@@ -18,9 +18,10 @@ struct Paragraph {
 QList<Paragraph> Paragraphs(const QTextDocument &body) {
     QList<Paragraph> paragraphs;
     for (QTextBlock block = body.begin(); block.isValid(); block = block.next()) {
-        const QTextCharFormat format = block.begin().atEnd() ? block.charFormat()
-                                                             : block.begin().fragment().charFormat();
-        paragraphs.append({block.text(), format.fontPointSize(), format.fontWeight() >= QFont::Bold});
+        const QTextCharFormat format =
+            block.begin().atEnd() ? block.charFormat() : block.begin().fragment().charFormat();
+        paragraphs.append(
+            {block.text(), format.fontPointSize(), format.fontWeight() >= QFont::Bold});
     }
     return paragraphs;
 }

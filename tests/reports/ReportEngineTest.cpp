@@ -24,8 +24,8 @@ QString RunTool(const QString &program, const QStringList &arguments) {
     QProcess process;
     process.start(program, arguments);
     if (!process.waitForFinished(120000) || process.exitCode() != 0) {
-        ADD_FAILURE() << program.toStdString() << " failed: "
-                      << process.readAllStandardError().toStdString();
+        ADD_FAILURE() << program.toStdString()
+                      << " failed: " << process.readAllStandardError().toStdString();
         return QString();
     }
     return QString::fromUtf8(process.readAllStandardOutput());
@@ -92,10 +92,10 @@ TEST(ReportEngine, LongBodyFlowsOverPagesWithoutLosingOrCuttingLines) {
             // A continued page is full height, so it holds more than the first page.
             EXPECT_LT(p.bodyOrigin.y(), report->Page(0).bodyOrigin.y());
         }
-        EXPECT_TRUE(PageTextsJoined(*report, page)
-                        .endsWith(QStringLiteral("Page:\n%1\nof\n%2")
-                                      .arg(page + 1)
-                                      .arg(report->PageCount())));
+        EXPECT_TRUE(
+            PageTextsJoined(*report, page)
+                .endsWith(
+                    QStringLiteral("Page:\n%1\nof\n%2").arg(page + 1).arg(report->PageCount())));
     }
     const QString all = joined.join(QLatin1Char('\n'));
     const QString expected = report->Body().toPlainText();
@@ -189,7 +189,8 @@ TEST(ReportEngine, PdfShowsTextsFooterAndDocumentInformation) {
     const QString path = dir.filePath(QStringLiteral("three.pdf"));
     ExportReport(*report, 3, path);
 
-    const QString text = RunTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, "-"});
+    const QString text =
+        RunTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, "-"});
     EXPECT_TRUE(text.contains(ReportMakerName()));
     EXPECT_TRUE(text.contains(QStringLiteral("ADDRESS ANALYSIS RESULTS")));
     EXPECT_TRUE(text.contains(QStringLiteral("For official use")));
@@ -225,7 +226,8 @@ TEST(ReportEngine, LongPdfHasTheRightPageCountAndAFooterOnEveryPage) {
     ExportReport(*report, 3, path);
     const QString info = RunTool(QStringLiteral("pdfinfo"), {path});
     EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+%1\n").arg(pages))));
-    const QString text = RunTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, "-"});
+    const QString text =
+        RunTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, "-"});
     const QStringList pageTexts = text.split(QChar(0x0C), Qt::SkipEmptyParts);
     ASSERT_GE(pageTexts.size(), pages);
     for (int page = 0; page < pages; ++page) {
@@ -247,13 +249,14 @@ TEST(ReportEngine, HtmlHoldsThePagesInOrderWithBlanksKept) {
         const int at = html.indexOf(QStringLiteral("id=\"page%1\"").arg(page));
         ASSERT_GT(at, last) << page;
         last = at;
-        EXPECT_TRUE(html.contains(
-            QStringLiteral(">%1</div>").arg(page)));  // the page number of its footer
+        EXPECT_TRUE(
+            html.contains(QStringLiteral(">%1</div>").arg(page)));  // the page number of its footer
     }
     EXPECT_EQ(html.count(QStringLiteral("class=\"page\"")), report->PageCount());
     EXPECT_EQ(html.count(QStringLiteral("ADDRESS ANALYSIS RESULTS")), 1);
     EXPECT_EQ(html.count(QStringLiteral("Tarvex - version 1.0.0.1")), report->PageCount());
-    EXPECT_TRUE(html.contains(QStringLiteral("  Reply from 10.0.0.1;  Bytes=32  Time=20 ms  TTL=57")));
+    EXPECT_TRUE(
+        html.contains(QStringLiteral("  Reply from 10.0.0.1;  Bytes=32  Time=20 ms  TTL=57")));
     EXPECT_TRUE(html.contains(QStringLiteral("white-space:pre-wrap")));
     EXPECT_TRUE(html.contains(QStringLiteral("font-weight:bold")));
     EXPECT_TRUE(html.contains(QStringLiteral("Ping statistics for host0; IPv4 - 10.0.0.1")));
@@ -281,10 +284,11 @@ TEST(ReportEngine, RtfKeepsTitleBodyAndFootersAsText) {
     EXPECT_EQ(text.count(QStringLiteral("ADDRESS ANALYSIS RESULTS")), 1);
     EXPECT_EQ(text.count(QStringLiteral("Tarvex - version 1.0.0.1")), report->PageCount());
     for (int page = 1; page <= report->PageCount(); ++page) {
-        EXPECT_TRUE(text.contains(
-            QStringLiteral("Page: %1 of %2").arg(page).arg(report->PageCount())));
+        EXPECT_TRUE(
+            text.contains(QStringLiteral("Page: %1 of %2").arg(page).arg(report->PageCount())));
     }
-    EXPECT_TRUE(text.contains(QStringLiteral("  Reply from 10.0.0.1;  Bytes=32  Time=20 ms  TTL=57")));
+    EXPECT_TRUE(
+        text.contains(QStringLiteral("  Reply from 10.0.0.1;  Bytes=32  Time=20 ms  TTL=57")));
     EXPECT_EQ(text.count(ReportRuleLine()), 40);
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -11,7 +12,6 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "support/TestSupport.h"
 #include "common/CommandGuard.h"
 #include "common/DesktopOpen.h"
 #include "reports/FileManager.h"
@@ -19,11 +19,12 @@
 #include "reports/ReportPreview.h"
 #include "reports/ReportSamples.h"
 #include "reports/ReportUnit.h"
+#include "support/TestSupport.h"
 
 namespace {
 
 class ReportWindow : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (LocalFile == nullptr) {
             LocalFile = new TLocalFile();
@@ -144,9 +145,9 @@ TEST_F(ReportWindow, FindThenFindNextContinuesTheRunningSearch) {
     EXPECT_FALSE(form_->FindNextKey);
     EXPECT_FALSE(form_->PreviewResults->Search().Running());
     form_->FindInReportAction->trigger();
-    EXPECT_TRUE(item(form_->PreviewResults->Search().Current()).text.startsWith("Ping statistics for host7;"));
-    EXPECT_EQ(form_->PreviewResults->PageNo(),
-              form_->PreviewResults->Search().Current().page + 1);
+    EXPECT_TRUE(item(form_->PreviewResults->Search().Current())
+                    .text.startsWith("Ping statistics for host7;"));
+    EXPECT_EQ(form_->PreviewResults->PageNo(), form_->PreviewResults->Search().Current().page + 1);
 }
 
 TEST_F(ReportWindow, ViewItemsSwitchThumbnailsToolBarAndStatusBar) {
@@ -163,16 +164,32 @@ TEST_F(ReportWindow, ViewItemsSwitchThumbnailsToolBarAndStatusBar) {
     EXPECT_TRUE(form_->StatusPanel->isHidden());
 }
 
+TEST_F(ReportWindow, ExecuteShowsTheArrowAndExitClosesWithOk) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    Qt::CursorShape shown = Qt::WaitCursor;
+    QTimer::singleShot(0, form_.get(), [this, &shown] {
+        shown = QApplication::overrideCursor()->shape();
+        form_->ExitItem->trigger();
+    });
+    const bool ok = form_->Execute();
+    const Qt::CursorShape after = QApplication::overrideCursor()->shape();
+    QApplication::restoreOverrideCursor();
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(shown, Qt::ArrowCursor);
+    EXPECT_EQ(after, Qt::WaitCursor);
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join("\n").toStdString();
+}
+
 TEST_F(ReportWindow, ActionsCarryTheirShortcuts) {
     const struct {
         QAction *action;
         const char *keys;
     } rows[] = {
-        {form_->LoadRTFFileAction, "Ctrl+L"},   {form_->SaveRTFAction, "Ctrl+S"},
-        {form_->ExportToPDFAction, "F5"},       {form_->ExportToRTFAction, "F6"},
-        {form_->ExportToHTMLAction, "F7"},      {form_->CloseAllToolsAction, "Esc"},
-        {form_->PrintReportAction, "Ctrl+P"},   {form_->PageSetupAction, "Ctrl+Shift+P"},
-        {form_->StartFindAction, "Ctrl+F"},     {form_->ChangeZoomAction, "Ctrl+Z"},
+        {form_->LoadRTFFileAction, "Ctrl+L"}, {form_->SaveRTFAction, "Ctrl+S"},
+        {form_->ExportToPDFAction, "F5"},     {form_->ExportToRTFAction, "F6"},
+        {form_->ExportToHTMLAction, "F7"},    {form_->CloseAllToolsAction, "Esc"},
+        {form_->PrintReportAction, "Ctrl+P"}, {form_->PageSetupAction, "Ctrl+Shift+P"},
+        {form_->StartFindAction, "Ctrl+F"},   {form_->ChangeZoomAction, "Ctrl+Z"},
     };
     for (const auto &row : rows) {
         EXPECT_EQ(row.action->shortcut(), QKeySequence(QString::fromLatin1(row.keys)))
@@ -278,9 +295,9 @@ TEST_F(ReportWindow, ExportsWriteOpenAndReplaceFiles) {
     QProcess pdfinfo;
     pdfinfo.start(QStringLiteral("pdfinfo"), {folder + "/r.pdf"});
     ASSERT_TRUE(pdfinfo.waitForFinished(60000));
-    EXPECT_TRUE(QString::fromUtf8(pdfinfo.readAllStandardOutput())
-                    .contains(QStringLiteral("Pages:           %1\n")
-                                  .arg(form_->Prepared()->PageCount())));
+    EXPECT_TRUE(
+        QString::fromUtf8(pdfinfo.readAllStandardOutput())
+            .contains(QStringLiteral("Pages:           %1\n").arg(form_->Prepared()->PageCount())));
 }
 
 TEST_F(ReportWindow, FailedOrCancelledExportsAreHandled) {

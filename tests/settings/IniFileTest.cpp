@@ -63,6 +63,9 @@ TEST(IniWrite, ProfileSemantics) {
          "[A]\nname=Caf\xc3\xa9\nx=1\n"},
         {"byte-order mark dropped", QByteArray("\xEF\xBB\xBF[A]\nx=1\n"), "A", "x", "2",
          "[A]\nx=2\n"},
+        {"UTF-16 file rewritten as UTF-8",
+         QByteArray("\xFF\xFE[\0A\0]\0\r\0\n\0k\0=\0\xe9\0\r\0\n\0", 22), "A", "x", "1",
+         "[A]\r\nk=\xc3\xa9\r\nx=1\r\n"},
         {"no final line end", QByteArray("[A]\nx=1"), "A", "x", "2", "[A]\nx=2\n"},
         {"first of two equal keys", QByteArray("[A]\nx=1\nX=2\n"), "A", "x", "3",
          "[A]\nx=3\nX=2\n"},
@@ -158,6 +161,10 @@ TEST(IniRead, ProfileSemantics) {
         {"byte-order mark", "\xEF\xBB\xBF[A]\nx=1\n", "A", "x", "1"},
         {"UTF-8", "[A]\nx=\xc3\xa9t\xc3\xa9\n", "A", "x", QStringLiteral("\u00e9t\u00e9")},
         {"Latin-1", "[A]\nx=\xe9t\xe9\n", "A", "x", QStringLiteral("\u00e9t\u00e9")},
+        {"UTF-16 LE", QByteArray("\xFF\xFE[\0A\0]\0\r\0\n\0x\0=\0\xe9\0\r\0\n\0", 22), "A", "x",
+         QStringLiteral("\u00e9")},
+        {"UTF-16 BE", QByteArray("\xFE\xFF\0[\0A\0]\0\n\0x\0=\0\xe9\0\n", 18), "A", "x",
+         QStringLiteral("\u00e9")},
         {"value holding =", "[A]\nx=a=b\n", "A", "x", "a=b"},
     };
     for (const ReadCase &c : cases) {
