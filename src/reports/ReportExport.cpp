@@ -354,22 +354,7 @@ void BuildReportTextDocument(const TPreparedReport &report, QTextDocument &targe
 QByteArray ReportToRtf(const TPreparedReport &report) {
     QTextDocument document;
     BuildReportTextDocument(report, document);
-    // The RTF writer keeps text and character formats only, so each page break travels as a
-    // paragraph holding one private-use character, which is then replaced by the page break.
-    const QChar marker(0xE000);
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        if (block.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) {
-            QTextBlockFormat rest = block.blockFormat();
-            rest.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
-            QTextCursor cursor(block);
-            cursor.insertText(QString(marker));
-            cursor.insertBlock(rest);
-        }
-    }
-    QString rtf = QString::fromLatin1(WriteRtf(document));
-    static const QRegularExpression breakParagraph(QStringLiteral("[^\\n]*\\\\u-8192\\?\\\\par"));
-    rtf.replace(breakParagraph, QStringLiteral("\\page"));
-    return rtf.toLatin1();
+    return WriteRtf(document);
 }
 
 void WriteReportFile(const QString &path, const QByteArray &data) {

@@ -1049,6 +1049,8 @@ QByteArray WriteRtf(const QTextDocument &document, const QColor &defaultColor) {
     QHash<QString, int> fontIndex;
     QHash<QRgb, int> colorIndex;
     QVector<QVector<Run>> blocks;
+    // Blocks that start a new page (a report's pages); the others flow on.
+    QVector<bool> pageBreaks;
     const QFont base = document.defaultFont();
 
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
@@ -1104,6 +1106,8 @@ QByteArray WriteRtf(const QTextDocument &document, const QColor &defaultColor) {
             runs.append(run);
         }
         blocks.append(runs);
+        pageBreaks.append(block.blockFormat().pageBreakPolicy() &
+                          QTextFormat::PageBreak_AlwaysBefore);
     }
 
     QByteArray out;
@@ -1130,8 +1134,11 @@ QByteArray WriteRtf(const QTextDocument &document, const QColor &defaultColor) {
         out.append(';');
     }
     out.append("}\n\\viewkind4\\pard\\plain\n");
-    for (const QVector<Run> &runs : blocks) {
-        for (const Run &run : runs) {
+    for (qsizetype b = 0; b < blocks.size(); ++b) {
+        if (pageBreaks.at(b) && b > 0) {
+            out.append("\\page\n");
+        }
+        for (const Run &run : blocks.at(b)) {
             out.append("\\plain\\f");
             AppendNumber(out, run.font);
             out.append("\\fs");
