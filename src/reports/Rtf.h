@@ -26,7 +26,6 @@ void InsertRtf(const QByteArray &data, QTextCursor &cursor);
 
 // Returns `document` as an RTF document (Windows-1252 code page, every other character as a
 // Unicode escape; a paragraph that must start a new page is preceded by \page). Properties a
-// fragment leaves unset come from document.defaultFont(); a
-// fragment without its own text colour gets `defaultColor` when that is valid, and the reader's
-// automatic colour otherwise.
+// fragment leaves unset come from document.defaultFont(); a fragment without its own text colour
+// gets `defaultColor` when that is valid, and the reader's automatic colour otherwise.
 QByteArray WriteRtf(const QTextDocument &document, const QColor &defaultColor = QColor());
