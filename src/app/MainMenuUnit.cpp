@@ -709,9 +709,9 @@ void TMainMenuForm::FormShow() {
     ChangeSystemSettings();
     InitPingActionExecute();
     ClearAllActionExecute();
-    RunCommand(this, [] {
+    RunCommand(this, [this] {
         if (PingDataModule != nullptr) {
-            PingDataModule->CreateWhoIsServerList();
+            PingDataModule->CreateWhoIsServerList(TempMemo->toPlainText());
         }
     });
     AddressList = QStringList();

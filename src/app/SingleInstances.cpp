@@ -1,8 +1,12 @@
 #include "app/SingleInstances.h"
 
+#include <QAction>
+#include <QTextEdit>
+
 #include "app/AboutUsUnit.h"
 #include "app/MainMenuUnit.h"
 #include "app/SplashUnit.h"
+#include "common/TX_Edit.h"
 #include "contact/ContactUnit.h"
 #include "geo/GeolocationUnit.h"
 #include "help/HelpUnit.h"
@@ -11,6 +15,25 @@
 #include "reports/ReportUnit.h"
 #include "settings/SystemSettingsUnit.h"
 #include "update/UpdateUnit.h"
+
+namespace {
+
+// The windows never reach into each other: what one needs from another is handed to it here.
+void WireSingleInstances() {
+    TMainMenuForm *main = MainMenuForm;
+    TSystemSettings *settings = SystemSettings;
+    TGeolocationForm *map = GeolocationForm;
+    // The map window holds the working copy of the map key; the settings file stores it.
+    settings->SetMapKeyHolder(
+        {[map] { return map->GoogleKey; }, [map](const QString &key) { map->GoogleKey = key; }});
+    map->SetSettingsStore([settings] { settings->LoadPingSettingsActionExecute(); },
+                          [settings] { settings->SavePingSettingsActionExecute(); });
+    map->SetAddressSource([main] { return PaneLines(main->AddressMemo->document()); });
+    ReportForm->SetHelpActions(main->OnLineHelpAction, main->ContsctUsAction,
+                               main->CheckForUpdatesAction, main->AboutTarvexAction);
+}
+
+}  // namespace
 
 void CreateSingleInstances() {
     MainMenuForm = new TMainMenuForm();
@@ -24,6 +47,7 @@ void CreateSingleInstances() {
     HelpForm = new THelpForm(MainMenuForm);
     ContactForm = new TContactForm(MainMenuForm);
     UpgradeForm = new TUpgradeForm(MainMenuForm);
+    WireSingleInstances();
 }
 
 void DestroySingleInstances() {

@@ -7,7 +7,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -18,29 +17,10 @@
 #include "common/CommandGuard.h"
 #include "common/DataPaths.h"
 #include "common/Errors.h"
-#include "common/TX_Edit.h"
 #include "geo/MapPage.h"
 #include "lookup/DataUnit.h"
-#include "settings/SystemSettingsUnit.h"
 
 TGeolocationForm *GeolocationForm = nullptr;
-
-namespace {
-
-// The main window's address pane. Looked up by name: the map window is created before the main
-// window has been shown and never owns it.
-QTextEdit *AddressPane() {
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (window->objectName() == QLatin1String("MainMenuForm")) {
-            if (auto *pane = window->findChild<QTextEdit *>(QStringLiteral("AddressMemo"))) {
-                return pane;
-            }
-        }
-    }
-    return nullptr;
-}
-
-}  // namespace
 
 TGeolocationForm::TGeolocationForm(QWidget *parent) : QDialog(parent) {
     setObjectName(QStringLiteral("GeolocationForm"));
@@ -134,10 +114,19 @@ void TGeolocationForm::EnsureBrowser() {
     connect(WB, &QWebEngineView::loadFinished, this, [this] { WBDocumentComplete(); });
 }
 
+void TGeolocationForm::SetSettingsStore(std::function<void()> load, std::function<void()> save) {
+    loadSettings_ = std::move(load);
+    saveSettings_ = std::move(save);
+}
+
+void TGeolocationForm::SetAddressSource(std::function<QStringList()> addressLines) {
+    addressLines_ = std::move(addressLines);
+}
+
 void TGeolocationForm::FormShow() {
     GoogleKey.clear();
-    if (SystemSettings != nullptr) {
-        SystemSettings->LoadPingSettingsActionExecute();
+    if (loadSettings_) {
+        loadSettings_();
     }
     GoogleKeyEdit->setText(GoogleKey);
     if (GoogleKey.isEmpty() || !StartGeolocation) {
@@ -164,8 +153,7 @@ void TGeolocationForm::ResultsGeolocationActionExecute() {
     if (PingDataModule == nullptr) {
         throw TxError(QStringLiteral("The data module is not available."));
     }
-    const QTextEdit *pane = AddressPane();
-    const QStringList lines = pane != nullptr ? PaneLines(pane->document()) : QStringList();
+    const QStringList lines = addressLines_ ? addressLines_() : QStringList();
     const auto lookup = [](const QString &ipv4, QString *latitude, QString *longitude) {
         PingDataModule->GetStatus = false;
         PingDataModule->GetGeolocationInfo(ipv4);
@@ -185,8 +173,8 @@ void TGeolocationForm::AddressesGeolocation(const QString &HTMLCode) {
 
 void TGeolocationForm::AddAPIKeyButtonClick() {
     GoogleKey = GoogleKeyEdit->text();
-    if (SystemSettings != nullptr) {
-        SystemSettings->SavePingSettingsActionExecute();
+    if (saveSettings_) {
+        saveSettings_();
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 class QCheckBox;
 class QLabel;
@@ -20,11 +22,20 @@ class TGeolocationForm final : public QDialog {
   public:
     explicit TGeolocationForm(QWidget *parent = nullptr);
 
+    // The settings file holds the map key: `load` reads it (handing the key to GoogleKey) each
+    // time the window opens, `save` writes it when a key is added. Without them the key lives
+    // only in the window.
+    void SetSettingsStore(std::function<void()> load, std::function<void()> save);
+
+    // Where the pinged addresses come from: the lines of the main window's address pane. Without
+    // a source the page has no addresses.
+    void SetAddressSource(std::function<QStringList()> addressLines);
+
     // Sets the busy cursor (it stays until the browser has finished its page) and shows the
     // window modally; returns its modal result (1 only for OK, which no control gives).
     int Execute();
 
-    // On showing: reads the key from the settings file and shows it; without a key, or without
+    // On showing: reads the key from the settings store and shows it; without a key, or without
     // a ping since start, shows the public map page; otherwise builds the map of the pinged
     // addresses.
     void FormShow();
@@ -42,7 +53,8 @@ class TGeolocationForm final : public QDialog {
     // folder, so the marker images load as local files while the map script comes from the web.
     void AddressesGeolocation(const QString &HTMLCode);
 
-    // Stores the typed key in GoogleKey and writes the settings file; the map is not rebuilt.
+    // Stores the typed key in GoogleKey and saves it through the settings store; the map is not
+    // rebuilt.
     void AddAPIKeyButtonClick();
 
     // A character typed into the key edit: Enter (carriage return) stores the key.
@@ -80,6 +92,9 @@ class TGeolocationForm final : public QDialog {
 
     QVBoxLayout *browserLayout_ = nullptr;
     bool busy_ = false;
+    std::function<void()> loadSettings_;
+    std::function<void()> saveSettings_;
+    std::function<QStringList()> addressLines_;
 };
 
 extern TGeolocationForm *GeolocationForm;

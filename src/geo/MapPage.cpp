@@ -1,6 +1,5 @@
 #include "geo/MapPage.h"
 
-#include <QFile>
 #include <QRegularExpression>
 #include <QUrl>
 #include <cmath>
@@ -12,29 +11,7 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
-QString LoadTemplate(const QString &resource) {
-    QFile file(resource);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return QString();
-    }
-    QString text = QString::fromUtf8(file.readAll());
-    text.remove(QLatin1Char('\r'));
-    QStringList lines = text.split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.constLast().isEmpty()) {
-        lines.removeLast();
-    }
-    return lines.join(kCrLf);
-}
-
 }  // namespace
-
-QString PingGeolocationTemplate() {
-    return LoadTemplate(QStringLiteral(":/geo/PingGeolocation.html"));
-}
-
-QString GoogleMapTemplate() {
-    return LoadTemplate(QStringLiteral(":/geo/GoogleMap.html"));
-}
 
 QString MapScriptBaseUrl() {
     return ServiceSetting(QStringLiteral("Maps Script URL"),

@@ -5,11 +5,7 @@
 #include <functional>
 
 // Building the map page: one marker per located address of the address pane, put into a page
-// template whose script draws a dark map.
-
-// The page template for located addresses and the trace page template, lines joined by CR LF.
-QString PingGeolocationTemplate();
-QString GoogleMapTemplate();
+// template (lookup/PageTemplates.h) whose script draws a dark map.
 
 // The map provider's addresses: the base of the map script (the "Maps Script URL" service
 // setting or the provider's own) and the public map page shown when there is nothing to locate

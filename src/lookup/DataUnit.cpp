@@ -1,34 +1,15 @@
 #include "lookup/DataUnit.h"
 
-#include <QApplication>
-#include <QTextEdit>
-#include <QWidget>
-
 #include "common/BlockingCall.h"
 #include "common/Errors.h"
-#include "geo/MapPage.h"
 #include "lookup/Geolocation.h"
-#include "lookup/WhoisZones.h"
+#include "lookup/PageTemplates.h"
 
 TPingDataModule *PingDataModule = nullptr;
 
 TPingDataModule::TPingDataModule(QObject *parent)
     : QObject(parent), PingGeolocation(PingGeolocationTemplate()), GoogleMap(GoogleMapTemplate()) {
     setObjectName(QStringLiteral("PingDataModule"));
-}
-
-void TPingDataModule::CreateWhoIsServerList() {
-    // Looked up by name: the data module is created before, and lives apart from, the window.
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (window->objectName() != QLatin1String("MainMenuForm")) {
-            continue;
-        }
-        if (auto *memo = window->findChild<QTextEdit *>(QStringLiteral("TempMemo"))) {
-            CreateWhoIsServerList(memo->toPlainText());
-            return;
-        }
-    }
-    CreateWhoIsServerList(WhoisZoneTable());
 }
 
 void TPingDataModule::CreateWhoIsServerList(const QString &zoneTable) {

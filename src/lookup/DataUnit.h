@@ -15,11 +15,8 @@ class TPingDataModule final : public QObject {
   public:
     explicit TPingDataModule(QObject *parent = nullptr);
 
-    // Fills WhoIsServerList with the whole text of the main window's hidden TempMemo (found by its
-    // object name), one entry per line. Without a main window the built-in zone table is used.
-    void CreateWhoIsServerList();
-
-    // Fills WhoIsServerList with the lines of `zoneTable`.
+    // Fills WhoIsServerList with the lines of `zoneTable` (the main window hands over the text of
+    // its hidden TempMemo, which starts as the built-in table of WhoisZoneTable()).
     void CreateWhoIsServerList(const QString &zoneTable);
 
     // Returns the zone of an address text: everything after its first "."; a text without "." is

@@ -31,7 +31,7 @@ class TReportForm final : public QDialog {
     bool Execute();
 
     // Puts the main window's help commands into the Help menu (on-line help, contact, update
-    // check, about); null entries are left out. Called once by the main window.
+    // check, about); null entries are left out. Called once, when the single instances are made.
     void SetHelpActions(QAction *onLineHelp, QAction *contactUs, QAction *checkForUpdates,
                         QAction *aboutTarvex);
 

@@ -33,7 +33,6 @@
 #include "common/CommandGuard.h"
 #include "common/DataPaths.h"
 #include "common/TX_File.h"
-#include "geo/GeolocationUnit.h"
 #include "settings/Services.h"
 
 TSystemSettings *SystemSettings = nullptr;
@@ -606,8 +605,8 @@ TSettingsValues TSystemSettings::CurrentValues() const {
     values.ResultsColor = PingResultsColor->SelectedColor();
     values.DebugColor = PingDebugColor->SelectedColor();
     values.InfoColor = PingInfoColor->SelectedColor();
-    // The map window holds the working copy of the key (a key typed there is saved from it).
-    values.GoogleKey = GeolocationForm != nullptr ? GeolocationForm->GoogleKey : mapKey_;
+    // The key holder has the working copy of the key (a key typed there is saved from it).
+    values.GoogleKey = mapKeyHolder_.Read ? mapKeyHolder_.Read() : mapKey_;
     return values;
 }
 
@@ -639,10 +638,14 @@ void TSystemSettings::LoadPingSettingsActionExecute() {
     }
     SetServiceSettings(services);
     mapKey_ = values.GoogleKey;
-    if (GeolocationForm != nullptr) {
-        GeolocationForm->GoogleKey = values.GoogleKey;
+    if (mapKeyHolder_.Write) {
+        mapKeyHolder_.Write(values.GoogleKey);
     }
     ShowValues(values);
+}
+
+void TSystemSettings::SetMapKeyHolder(TMapKeyHolder holder) {
+    mapKeyHolder_ = std::move(holder);
 }
 
 void TSystemSettings::SavePingSettingsActionExecute() {

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QString>
+#include <functional>
 
 #include "settings/ColorValues.h"
 #include "settings/SettingsFile.h"
@@ -44,6 +45,13 @@ class TColorSelector final : public QComboBox {
     TColor selected_ = clGray;
 };
 
+// Where the map key is kept while the program runs: the map window holds the working copy (a
+// key typed there is saved from it), and a load hands it the key read from the file.
+struct TMapKeyHolder {
+    std::function<QString()> Read;
+    std::function<void(const QString &)> Write;
+};
+
 // The settings window and holder of the setting values: the seven integer fields, the four edits
 // the main window reads, the four colour selectors and the preview chart whose series colour the
 // main window's charts take.
@@ -71,8 +79,12 @@ class TSystemSettings final : public QDialog {
     // from it.
     QColor ProcessGraphSeriesColor() const;
 
-    // The map key as last loaded or saved (the map window holds the working copy).
+    // The map key as last loaded or saved (the key holder has the working copy).
     QString StoredMapKey() const { return mapKey_; }
+
+    // Sets the holder of the map key's working copy. Without one, the key saved is the one last
+    // loaded or saved.
+    void SetMapKeyHolder(TMapKeyHolder holder);
 
     // One spin press: writes the new value into SelectedEdit and returns it.
     int SelectedValueDown(QLineEdit *SelectedEdit, int CurrentValue, int MinValue, int Step);
@@ -156,6 +168,7 @@ class TSystemSettings final : public QDialog {
 
     TColor seriesColor_ = kStandardGraphColor;
     QString mapKey_;
+    TMapKeyHolder mapKeyHolder_;
     QLineSeries *valueMarks_ = nullptr;
 };
 

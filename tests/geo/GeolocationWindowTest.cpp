@@ -16,6 +16,7 @@
 
 #include "common/CommandGuard.h"
 #include "common/DataPaths.h"
+#include "common/TX_Edit.h"
 #include "geo/GeolocationUnit.h"
 #include "geo/MapServices.h"
 #include "lookup/DataUnit.h"
@@ -29,9 +30,8 @@ class GeolocationWindow : public ::testing::Test {
   protected:
     void SetUp() override {
         PingDataModule = &module_;
-        mainWindow_.setObjectName(QStringLiteral("MainMenuForm"));
         addressMemo_ = new QTextEdit(&mainWindow_);
-        addressMemo_->setObjectName(QStringLiteral("AddressMemo"));
+        form_.SetAddressSource([this] { return PaneLines(addressMemo_->document()); });
         SetServiceSettings(
             {{QStringLiteral("Geolocation URL"), server_.Url()},
              {QStringLiteral("Maps Script URL"), server_.Url()},

@@ -23,7 +23,6 @@
 #include "common/CommandGuard.h"
 #include "common/DataPaths.h"
 #include "common/TX_File.h"
-#include "geo/GeolocationUnit.h"
 #include "settings/Services.h"
 #include "settings/SystemSettingsUnit.h"
 #include "support/TestSupport.h"
@@ -382,22 +381,22 @@ TEST_F(SettingsWindow, ColourChoicesRedrawAtOnceAndSaveOnlyOnOk) {
 }
 
 TEST_F(SettingsWindow, MapKeyAndServiceAddressesTravelWithTheFile) {
-    TGeolocationForm map;
-    GeolocationForm = &map;
-    map.GoogleKey = QStringLiteral("stale");
+    // The holder of the key's working copy, as the map window is in the program.
+    QString mapKey = QStringLiteral("stale");
+    window_->SetMapKeyHolder({[&] { return mapKey; }, [&](const QString &key) { mapKey = key; }});
     LoadFile(
         "[GOOGLE MAPS ID]\nGoogle Maps Key=from-file\n[SERVICES]\n"
         "Whois Server=127.0.0.1:4343\n");
-    EXPECT_EQ(map.GoogleKey, QStringLiteral("from-file"));
+    EXPECT_EQ(mapKey, QStringLiteral("from-file"));
     EXPECT_EQ(ServiceSetting(QStringLiteral("Whois Server"), QStringLiteral("none")),
               QStringLiteral("127.0.0.1:4343"));
 
     // A key typed in the map window is saved from there, with the window's current values.
-    map.GoogleKey = QStringLiteral("typed");
+    mapKey = QStringLiteral("typed");
     window_->SetStandardSettingsActionExecute();
-    EXPECT_EQ(map.GoogleKey, QStringLiteral("typed"));
+    EXPECT_EQ(mapKey, QStringLiteral("typed"));
     window_->SavePingSettingsActionExecute();
-    GeolocationForm = nullptr;
+    window_->SetMapKeyHolder({});
 
     const QByteArray saved = ReadBytes(SettingsFilePath());
     EXPECT_TRUE(saved.contains("Google Maps Key=typed\n"));
