@@ -11,7 +11,7 @@
 namespace {
 
 // ping's default payload, so the figures compare with iputils.
-const QString kQuery = EchoQueryText(QStringLiteral("127.0.0.1"), 56, 1000);
+const TEchoQuery kQuery{QStringLiteral("127.0.0.1"), 56, 1000};
 
 std::unique_ptr<TIcmpEchoService> Open(benchmark::State &state, TIcmpSocketKind kind) {
     try {

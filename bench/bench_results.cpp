@@ -106,7 +106,7 @@ BENCHMARK(BM_WriteRunOutput)
 // Answers every request at once with a reply of 21 ms.
 class InstantEcho final : public TEchoService {
   public:
-    std::optional<TPingReply> ExecQuery(const QString &) override {
+    std::optional<TPingReply> ExecQuery(const TEchoQuery &) override {
         TPingReply reply;
         reply.StatusCode = 0;
         reply.ResponseTime = 21;

@@ -32,13 +32,17 @@ QHash<QTextDocument *, OpenBatch> &OpenBatches() {
 }  // namespace
 
 void WriteReport(const QString &ReportText) {
-    QTextDocument *const document = SelectedResultMemo;
+    WriteReport(TResultTarget{SelectedResultMemo, ResultsFontColor}, ReportText);
+}
+
+void WriteReport(const TResultTarget &target, const QString &ReportText) {
+    QTextDocument *const document = target.Document;
     if (document == nullptr) {
         return;
     }
 
     QTextCharFormat format;
-    format.setForeground(ResultsFontColor);
+    format.setForeground(target.Color);
 
     // insertText would turn these into line breaks of their own; a line stays one line.
     QString text;

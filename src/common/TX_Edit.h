@@ -26,10 +26,19 @@ extern QColor ResultsFontColor;
 // The line buffer that WriteResult writes.
 extern QString ResultString;
 
-// Appends ReportText, unchanged, as a new last line of SelectedResultMemo in ResultsFontColor,
-// then asks the view of that pane to scroll to its end (see SetResultScroller). An empty text
-// adds an empty line. When the pane's last line is not terminated (text typed or loaded into
-// it), a paragraph break is put first, so the new text never joins an existing line.
+// Where a writer's lines go: a pane and the colour of the lines.
+struct TResultTarget {
+    QTextDocument *Document = nullptr;  // nothing is written while it is null
+    QColor Color;
+};
+
+// Appends ReportText, unchanged, as a new last line of target.Document in target.Color, then
+// asks the view of that pane to scroll to its end (see SetResultScroller). An empty text adds an
+// empty line. When the pane's last line is not terminated (text typed or loaded into it), a
+// paragraph break is put first, so the new text never joins an existing line.
+void WriteReport(const TResultTarget &target, const QString &ReportText);
+
+// Writes ReportText as above to SelectedResultMemo in ResultsFontColor.
 void WriteReport(const QString &ReportText);
 
 // Writes ResultString with WriteReport and leaves ResultString unchanged.

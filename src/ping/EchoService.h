@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 #include <functional>
 #include <memory>
 #include <optional>
+
+#include "ping/EchoFamily.h"
 
 // One echo request is one query of an echo service, which answers with the five properties of
 // the ping status object: StatusCode, ResponseTime, ProtocolAddress, ReplySize and TimeToLive.
@@ -29,21 +32,22 @@ struct TPingReply {
     quint32 TimeToLive = 0;
 };
 
-// Returns the query text of one request:
-// SELECT * FROM Win32_PingStatus where Address='<address>' AND BufferSize=<n> AND TimeOut=<n>
-// with every single quote inside the address doubled (o'host gives 'o''host').
-QString EchoQueryText(const QString &PingAddress, quint16 PingBufferSize, quint16 PingTimeOut);
-
-// The values a query text carries.
+// The values of one echo request: the target exactly as typed, the payload size in bytes and
+// the time to wait for the answer in milliseconds.
 struct TEchoQuery {
     QString Address;
     quint16 BufferSize = 0;
     quint16 TimeOut = 0;
 };
 
-// Reads address, buffer size and time-out back from a query text made by EchoQueryText (the
-// keywords in any letter case). Throws TxError ("Invalid query: " and the text) when the text
-// is not of that form.
+// Returns the query text that shows one request:
+// SELECT * FROM Win32_PingStatus where Address='<address>' AND BufferSize=<n> AND TimeOut=<n>
+// with every single quote inside the address doubled (o'host gives 'o''host').
+QString EchoQueryText(const QString &PingAddress, quint16 PingBufferSize, quint16 PingTimeOut);
+
+// Reads address, buffer size and time-out back from a query text of the form EchoQueryText
+// writes (the keywords in any letter case), in one pass over the text whatever its length.
+// Throws TxError ("Invalid query: " and the text) when the text is not of that form.
 TEchoQuery ParseEchoQuery(const QString &query);
 
 // An echo service: one connection per run, one ExecQuery per request.
@@ -52,10 +56,10 @@ class TEchoService {
     virtual ~TEchoService() = default;
 
     // Performs one request and returns its outcome, or no value when the service returned no
-    // object at all. Blocks until the reply or the query's time-out; the run calls it through
-    // RunBlocking, so it must not touch widgets. Throws TxError when the service itself fails
-    // (malformed query, a system error); that ends the run.
-    virtual std::optional<TPingReply> ExecQuery(const QString &query) = 0;
+    // object at all. Blocks until the reply or the query's time-out; the run calls it on a
+    // worker thread, so it must not touch widgets. Throws TxError when the service itself
+    // fails (a system error); that ends the run.
+    virtual std::optional<TPingReply> ExecQuery(const TEchoQuery &query) = 0;
 };
 
 // Which kind of socket the ICMP echo service uses.
@@ -83,16 +87,31 @@ class TIcmpEchoService final : public TEchoService {
     TIcmpEchoService(const TIcmpEchoService &) = delete;
     TIcmpEchoService &operator=(const TIcmpEchoService &) = delete;
 
-    std::optional<TPingReply> ExecQuery(const QString &query) override;
+    std::optional<TPingReply> ExecQuery(const TEchoQuery &query) override;
 
     // The kind of socket actually opened (Datagram or Raw).
     TIcmpSocketKind Kind() const { return kind_; }
 
+    // The echo identifier of this service's requests (on a datagram socket the kernel puts its
+    // own in their place).
+    quint16 Identifier() const { return identifier_; }
+
   private:
+    // The steps of one request, in the order ExecQuery takes them.
+    void Drain();
+    std::optional<qint32> Send(const TEchoTarget &target, quint16 sequence, quint16 payloadSize);
+    std::optional<TPingReply> WaitForAnswer(const TEchoTarget &target, quint16 sequence,
+                                            qint64 started, qint64 deadline);
+    std::optional<TPingReply> ReadErrorQueue(const TEchoTarget &target, quint16 sequence);
+    std::optional<TPingReply> ReadReply(const TEchoTarget &target, quint16 sequence,
+                                        qint64 started);
+
+    const TEchoFamily &family_;
     int socket_ = -1;
     TIcmpSocketKind kind_;
     quint16 identifier_ = 0;
     quint16 sequence_ = 0;
+    QByteArray buffer_;  // what one message is received into
 };
 
 // Makes the echo service of one run.

@@ -54,6 +54,34 @@ qint64 RoundHalfEven(double value);
 // otherwise, "Address - ", then `addressEditText`, or one more tab when that is empty.
 QString AddressLine(const QString &replyAddress, const QString &addressEditText);
 
+// The raw figures of one run, kept while its requests go; the average and the loss are derived
+// only when the statistics are written.
+struct TPingFigures {
+    qint32 PacketsReceived = 0;  // requests with status 0
+    qint32 Minimum = 0;          // smallest trip time received ("<1 ms" counts as 0)
+    qint32 Maximum = 0;          // largest trip time received
+    qint64 TripSum = 0;          // sum of the trip times received
+    QString ReplyAddress;        // reply address of the latest request (empty: none)
+};
+
+// The three parts of a run's output. Every line goes to targets.DebugMemo in input.DebugColor;
+// the address line to targets.AddressMemo in input.ResultsColor.
+
+// Writes the header: the date and time line, "Pinging <address> with <n> bytes of data:" and an
+// empty line.
+void WritePingHeader(const TPingRunInput &input, const TPingRunTargets &targets);
+
+// Writes the outcome of request `index` (its line, its bar and graph point, the progress
+// "N of M") and adds it to `figures`.
+void WritePingReply(int index, const std::optional<TPingReply> &reply, const TPingRunInput &input,
+                    const TPingRunTargets &targets, TPingFigures &figures);
+
+// Writes the statistics block from `figures`, shows the bars when anything was received, and
+// writes the run's line into the address list pane: the address line when anything was
+// received, else the bare reply address of the last request.
+void WritePingStatistics(const TPingRunInput &input, const TPingRunTargets &targets,
+                         const TPingFigures &figures);
+
 // One ping run (StandardPing): writes the header, one reply line per request and the
 // statistics block into targets.DebugMemo in input.DebugColor, plots each reply with a trip time
 // above 0 ms as bar I and as a graph point at *PositionX (sliding the graph's 0-60 axis window
@@ -61,9 +89,9 @@ QString AddressLine(const QString &replyAddress, const QString &addressEditText)
 // line into targets.AddressMemo in input.ResultsColor: the address line when anything was
 // received, else the bare reply address of the last request.
 //
-// Each request runs through RunBlocking, so a window keeps painting. The writer globals of
-// TX_Edit (SelectedResultMemo, ResultsFontColor, ResultString) are used and left as a run
-// leaves them: SelectedResultMemo on DebugMemo, ResultsFontColor on ResultsColor.
+// Each request runs on a worker thread through RunBlocking, so a window keeps painting. The
+// lines go to their panes directly; the writer globals of TX_Edit are left as a run always left
+// them: SelectedResultMemo on DebugMemo, ResultsFontColor on ResultsColor.
 //
 // A run of 0 requests writes "[ 0% loss ]". When the service cannot be opened or fails, the
 // TxError propagates: the lines written so far stay, and neither statistics nor address line

@@ -57,12 +57,12 @@ namespace {
 // and records the queries. A hook runs inside each request on the worker thread.
 struct EchoScript {
     std::mutex mutex;
-    QStringList queries;
+    QList<TEchoQuery> queries;
     QList<quint32> tripTimes{21, 20, 23, 22};
     QString replyAddress = QStringLiteral("10.0.0.1");
     std::function<void()> insideRequest;
 
-    QStringList Queries() {
+    QList<TEchoQuery> Queries() {
         std::lock_guard<std::mutex> lock(mutex);
         return queries;
     }
@@ -72,7 +72,7 @@ class ScriptedEcho final : public TEchoService {
   public:
     explicit ScriptedEcho(std::shared_ptr<EchoScript> script) : script_(std::move(script)) {}
 
-    std::optional<TPingReply> ExecQuery(const QString &query) override {
+    std::optional<TPingReply> ExecQuery(const TEchoQuery &query) override {
         if (script_->insideRequest) {
             script_->insideRequest();
         }
@@ -92,11 +92,11 @@ class ScriptedEcho final : public TEchoService {
     std::shared_ptr<EchoScript> script_;
 };
 
-// The address part of each recorded query text.
-QStringList QueriedAddresses(const QStringList &queries) {
+// The address of each recorded query.
+QStringList QueriedAddresses(const QList<TEchoQuery> &queries) {
     QStringList addresses;
-    for (const QString &query : queries) {
-        addresses << ParseEchoQuery(query).Address;
+    for (const TEchoQuery &query : queries) {
+        addresses << query.Address;
     }
     return addresses;
 }

@@ -294,7 +294,7 @@ TEST_F(PingRun, RunsEachRequestOffTheCallingThread) {
     class ThreadRecorder final : public TEchoService {
       public:
         explicit ThreadRecorder(QList<QThread *> *threads) : threads_(threads) {}
-        std::optional<TPingReply> ExecQuery(const QString &) override {
+        std::optional<TPingReply> ExecQuery(const TEchoQuery &) override {
             threads_->append(QThread::currentThread());
             return Reply(2);
         }
@@ -325,7 +325,7 @@ TEST_F(PingRun, AServiceFailureEndsTheRunAndKeepsTheLinesWritten) {
     debugMemo.clear();
     class FailsSecond final : public TEchoService {
       public:
-        std::optional<TPingReply> ExecQuery(const QString &) override {
+        std::optional<TPingReply> ExecQuery(const TEchoQuery &) override {
             if (++calls_ == 2) {
                 throw TxError(QStringLiteral("Echo request failed: broken"));
             }

@@ -79,6 +79,8 @@ TEST(EchoQuery, ParsesBackWhatItWrote) {
                                  QStringLiteral("x' AND BufferSize=1 AND TimeOut=1"),
                                  QStringLiteral("  spaced  "),
                                  QStringLiteral("http://example.test/a?b=c"),
+                                 QString(40000, QLatin1Char('a')),
+                                 QString(20000, QLatin1Char('\'')),
                                  QString()};
     for (const QString &address : addresses) {
         const TEchoQuery parsed = ParseEchoQuery(EchoQueryText(address, 65535, 0));

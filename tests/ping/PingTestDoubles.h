@@ -12,7 +12,8 @@
 #include "ping/ChartSink.h"
 #include "ping/EchoService.h"
 
-// An echo service that answers from a script, one entry per request, and records the queries.
+// An echo service that answers from a script, one entry per request, and records the queries
+// as their query texts.
 // When the script runs out it answers with a time-out.
 class ScriptedEchoService final : public TEchoService {
   public:
@@ -20,9 +21,9 @@ class ScriptedEchoService final : public TEchoService {
                                  QStringList *queries = nullptr)
         : script_(std::move(script)), queries_(queries) {}
 
-    std::optional<TPingReply> ExecQuery(const QString &query) override {
+    std::optional<TPingReply> ExecQuery(const TEchoQuery &query) override {
         if (queries_ != nullptr) {
-            queries_->append(query);
+            queries_->append(EchoQueryText(query.Address, query.BufferSize, query.TimeOut));
         }
         if (script_.empty()) {
             TPingReply timedOut;
