@@ -1,7 +1,14 @@
-// Program start: temporary splash, application object, dark style, the single instances in
-// their fixed order, then the message loop.
+// Program start: command line, temporary splash, application object, dark style, the single
+// instances in their fixed order, then the message loop.
 #include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
 #include <QPalette>
 #include <QStyleFactory>
 
@@ -48,18 +55,158 @@ void ApplyDarkStyle(QApplication &app) {
     app.setPalette(palette);
 }
 
+// Exit statuses: 0 when the window is closed or a question of the command line was answered,
+// 1 when no display can be opened, 2 for a command line the program does not understand.
+constexpr int kExitNoDisplay = 1;
+constexpr int kExitUsage = 2;
+
+void WriteTo(FILE *stream, const QString &text) {
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+// The options every Qt program takes (the application object consumes them later); accepted
+// here so that the program's own parser does not call them unknown.
+void AddToolkitOptions(QCommandLineParser &parser) {
+    const char *const withValue[] = {
+        "platform", "platformpluginpath", "platformtheme", "plugin",     "display",
+        "style",    "stylesheet",         "session",       "name",       "title",
+        "geometry", "qwindowgeometry",    "qwindowtitle",  "qwindowicon"};
+    const char *const flags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+    for (const char *name : withValue) {
+        QCommandLineOption option(QString::fromLatin1(name));
+        option.setValueName(QStringLiteral("value"));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    for (const char *name : flags) {
+        QCommandLineOption option(QString::fromLatin1(name));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+}
+
+// Answers --help and --version and rejects what the program does not understand, all before
+// a display is needed. Returns the exit status when the program is to end here.
+std::optional<int> AnswerCommandLine(int argc, char *argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        const QString argument = QString::fromLocal8Bit(argv[i]);
+        // What follows belongs to the embedded browser's engine.
+        if (argument == QStringLiteral("--webEngineArgs")) {
+            break;
+        }
+        arguments << argument;
+    }
+    const QString program =
+        arguments.isEmpty() ? QStringLiteral("tarvex") : QFileInfo(arguments.first()).fileName();
+
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(
+        QStringLiteral("Network diagnosis: ping, WHOIS lookup and geolocation of addresses."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show these options and exit."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the program's version and exit."));
+    parser.addOption(help);
+    parser.addOption(version);
+    AddToolkitOptions(parser);
+
+    const QString tryHelp = QStringLiteral("Try '%1 --help' for the options.\n").arg(program);
+    if (!parser.parse(arguments)) {
+        WriteTo(stderr,
+                program + QStringLiteral(": ") + parser.errorText() + QLatin1Char('\n') + tryHelp);
+        return kExitUsage;
+    }
+    if (parser.isSet(help)) {
+        // Without an application object the parser cannot know the program's name.
+        QString text = parser.helpText();
+        text.replace(QStringLiteral("<executable_name>"), program);
+        WriteTo(stdout, text);
+        return EXIT_SUCCESS;
+    }
+    if (parser.isSet(version)) {
+        WriteTo(stdout, QCoreApplication::applicationName() + QLatin1Char(' ') +
+                            QCoreApplication::applicationVersion() + QLatin1Char('\n'));
+        return EXIT_SUCCESS;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        WriteTo(stderr, program + QStringLiteral(": unexpected argument '") +
+                            parser.positionalArguments().first() + QStringLiteral("'.\n") +
+                            tryHelp);
+        return kExitUsage;
+    }
+    return std::nullopt;
+}
+
+// While the application object connects to the display, the platform layer's complaints are
+// held back: when no display can be opened, the user gets one line saying so instead of the
+// platform plugin's report, and the program ends with its own status.
+QtMessageHandler previousHandler = nullptr;
+QList<std::pair<QtMsgType, QString>> heldBack;
+
+void PassOn(QtMsgType type, const QMessageLogContext &context, const QString &message) {
+    if (previousHandler != nullptr) {
+        previousHandler(type, context, message);
+    } else {
+        WriteTo(stderr, message + QLatin1Char('\n'));
+    }
+}
+
+void DisplayFailureHandler(QtMsgType type, const QMessageLogContext &context,
+                           const QString &message) {
+    if (type == QtFatalMsg) {
+        const QByteArray display = qgetenv("DISPLAY");
+        const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
+        QString line;
+        if (display.isEmpty() && wayland.isEmpty() &&
+            qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+            line = QStringLiteral(
+                "Tarvex needs a graphical display, and none is set (DISPLAY and "
+                "WAYLAND_DISPLAY are empty).");
+        } else {
+            line = QStringLiteral(
+                       "Tarvex cannot open the graphical display (DISPLAY=\"%1\", "
+                       "WAYLAND_DISPLAY=\"%2\").")
+                       .arg(QString::fromLocal8Bit(display), QString::fromLocal8Bit(wayland));
+        }
+        WriteTo(stderr, line + QLatin1Char('\n'));
+        _exit(kExitNoDisplay);
+    }
+    if (QByteArray(context.category != nullptr ? context.category : "").startsWith("qt.qpa")) {
+        heldBack.append({type, message});
+        return;
+    }
+    PassOn(type, context, message);
+}
+
 }  // namespace
 
 int main(int argc, char *argv[]) {
+    QApplication::setApplicationName(QStringLiteral("Tarvex"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0.0.1"));
+    QApplication::setOrganizationName(QStringLiteral("Haldrin"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.haldrin.Tarvex"));
+    if (const std::optional<int> status = AnswerCommandLine(argc, argv)) {
+        return *status;
+    }
+
     // The embedded browser's sandbox cannot start for the root user.
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    previousHandler = qInstallMessageHandler(DisplayFailureHandler);
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tarvex"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.0.1"));
-    QApplication::setOrganizationName(QStringLiteral("Haldrin"));
+    qInstallMessageHandler(previousHandler);
+    for (const auto &[type, message] : std::as_const(heldBack)) {
+        QMessageLogContext context;
+        context.category = "qt.qpa";
+        PassOn(type, context, message);
+    }
+    heldBack.clear();
 
     // Shown and painted before anything else is built, so the user sees the program start.
     auto *temporarySplash = new TSplashForm(nullptr);
