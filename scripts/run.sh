@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Starts Tarvex from the folder that holds the two marker images, which the program copies into
-# its data folder on the first start.
+# Starts the built Tarvex in the folder make was called from. On its first start the program
+# copies the two marker pictures into its data folder; a program in the build folder finds them
+# in the source tree when the start folder does not hold them.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -10,5 +11,4 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     exit 1
 fi
 
-cd "$top/resources/images"
 exec "$top/build/src/tarvex" "$@"

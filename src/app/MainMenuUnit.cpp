@@ -28,6 +28,7 @@
 #include "app/SizeSplitter.h"
 #include "common/CommandGuard.h"
 #include "common/DataPaths.h"
+#include "common/PictureSources.h"
 #include "common/TX_Edit.h"
 #include "common/TX_EditOps.h"
 #include "common/TX_File.h"
@@ -688,10 +689,10 @@ void TMainMenuForm::FormShow() {
         CreateNewFolder(ImagesFolder());
     }
     if (!QFileInfo::exists(MarkerImagePath())) {
-        CopyLocalFile(QDir::currentPath() + QStringLiteral("/Marker.png"), ImagesFolder());
+        CopyLocalFile(PictureSource(QStringLiteral("Marker.png")), ImagesFolder());
     }
     if (!QFileInfo::exists(FlagImagePath())) {
-        CopyLocalFile(QDir::currentPath() + QStringLiteral("/Flag.png"), ImagesFolder());
+        CopyLocalFile(PictureSource(QStringLiteral("Flag.png")), ImagesFolder());
     }
     SelectedResultMemo = DebugMemo->document();
     // A settings file that cannot be written or read is reported; the window still comes up
