@@ -1,11 +1,12 @@
 # make run   install what is missing, build, start Tarvex
 # make test  install what is missing, build, run every test
 # make bench build and run the benchmarks
+# make package  build the Debian package build/tarvex_<version>_<arch>.deb
 
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 
-.PHONY: all deps build run test bench clean
+.PHONY: all deps build run test bench package clean
 
 all: build
 
@@ -24,6 +25,9 @@ test: build
 
 bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+package: build
+	@cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -11,3 +11,7 @@ rsvg-convert Product.svg -o Product.png
 for button in Button*.svg; do
     rsvg-convert "$button" -o "${button%.svg}.png"
 done
+# The program's icon (its window icon) in the sizes the desktop's hicolor theme asks for.
+for size in 48 128 256; do
+    rsvg-convert -w "$size" -h "$size" ../icons/about.svg -o "ProgramIcon$size.png"
+done

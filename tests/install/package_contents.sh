@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# What the Debian package holds, unpacked into a temporary folder: the program, a valid desktop
+# entry and AppStream file, the icon in every size, the manual page and the marker pictures, and
+# the control data that gives the program its capability.
+# Usage: package_contents.sh <package file> <source folder>
+set -uo pipefail
+deb="$1" source="$2"
+id=com.haldrin.Tarvex
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+ok() { echo "ok:   $*"; }
+# expect <what> <command...>: the command must succeed.
+expect() {
+    local what="$1"
+    shift
+    if "$@"; then ok "$what"; else fail "$what"; fi
+}
+
+case "$(basename "$deb")" in
+    tarvex_1.0.0.1_"$(dpkg --print-architecture)".deb) ok "file name $(basename "$deb")" ;;
+    *) fail "file name $(basename "$deb") is not tarvex_<version>_<arch>.deb" ;;
+esac
+
+root="$work/root"
+control="$work/control"
+dpkg-deb -x "$deb" "$root" || { echo "FAIL: dpkg-deb -x"; exit 1; }
+dpkg-deb -e "$deb" "$control" || { echo "FAIL: dpkg-deb -e"; exit 1; }
+share="$root/usr/share"
+
+# ---- program
+expect "program in usr/bin" test -x "$root/usr/bin/tarvex"
+expect "unpacked program answers --version" \
+    test "$(env -i "$root/usr/bin/tarvex" --version)" = "Tarvex 1.0.0.1"
+
+# ---- desktop entry
+desktop="$share/applications/$id.desktop"
+expect "desktop entry passes desktop-file-validate" desktop-file-validate "$desktop"
+for line in "Exec=tarvex" "Icon=$id" "Categories=Network;Monitor;" "Type=Application"; do
+    expect "desktop entry has $line" grep -qxF "$line" "$desktop"
+done
+for word in ping whois geolocation; do
+    expect "desktop entry keyword $word" grep -qE "^Keywords=(.*;)?$word;" "$desktop"
+done
+
+# ---- AppStream
+metainfo="$share/metainfo/$id.metainfo.xml"
+expect "AppStream file passes appstreamcli validate --no-net" \
+    appstreamcli validate --no-net "$metainfo"
+for element in "<id>$id</id>" "<summary>" "<description>" "<screenshot type=\"default\">" \
+    "<release version=\"1.0.0.1\"" "<content_rating type=\"oars-1.1\"" \
+    "<launchable type=\"desktop-id\">$id.desktop</launchable>"; do
+    expect "AppStream file holds $element" grep -qF "$element" "$metainfo"
+done
+
+# ---- icon: the drawing, and bitmaps of the sizes their folders promise
+icons="$share/icons/hicolor"
+expect "scalable icon is the program's drawing" \
+    cmp -s "$icons/scalable/apps/$id.svg" "$source/resources/icons/about.svg"
+for size in 48 128 256; do
+    png="$icons/${size}x${size}/apps/$id.png"
+    # A PNG's width and height are the big-endian numbers at bytes 16 and 20.
+    read -r width height < <(od -An -tu1 -j16 -N8 "$png" 2>/dev/null |
+        awk '{print $1*16777216+$2*65536+$3*256+$4, $5*16777216+$6*65536+$7*256+$8}')
+    expect "icon ${size}x${size} is a ${size} by ${size} PNG" \
+        test "$(head -c 8 "$png" | od -An -tx1 | tr -d ' \n')/${width:-}x${height:-}" = \
+        "89504e470d0a1a0a/${size}x${size}"
+done
+
+# ---- manual page: compressed, well-formed, and covering what the program reads and returns
+manual="$share/man/man1/tarvex.1.gz"
+expect "manual page is compressed" gzip -t "$manual"
+warnings="$(zcat "$manual" | groff -man -Tutf8 -ww -z 2>&1)"
+expect "manual page formats without warnings${warnings:+: $warnings}" test -z "$warnings"
+# One long line per paragraph and no hyphenation, so that no name is broken apart.
+text="$(zcat "$manual" | groff -man -Tutf8 -P-cbou -rLL=1000n -rHY=0 2>/dev/null)"
+for needle in NAME SYNOPSIS OPTIONS FILES ENVIRONMENT "EXIT STATUS" --help --version \
+    Haldrin/Tarvex/System/Tarvex.ini "PING SYSTEM SETTINGS" "PING GRAPH SETTINGS" \
+    "PING FONT SETTINGS" "GOOGLE MAPS ID" "[SERVICES]" "Whois Server" "Geolocation URL" \
+    "Download URL" "Help URL" "Maps Script URL" "Public Map URL" "Mail Server" "Mail From" \
+    "Mail To" "Mail Password" Marker.png Flag.png /usr/share/tarvex XDG_DOCUMENTS_DIR DISPLAY; do
+    if grep -qF -- "$needle" <<<"$text"; then ok "manual page names $needle"; else fail "manual page names $needle"; fi
+done
+
+# ---- marker pictures
+for picture in Marker.png Flag.png; do
+    expect "picture $picture in share/tarvex" \
+        cmp -s "$share/tarvex/$picture" "$source/resources/images/$picture"
+done
+
+# ---- control data
+expect "Depends lists the shared libraries' packages" \
+    grep -qE '^Depends:.*libqt6core6.*' "$control/control"
+expect "Depends lists setcap's package" grep -qE '^Depends:.*libcap2-bin' "$control/control"
+expect "postinst is executable" test -x "$control/postinst"
+expect "postinst gives the program cap_net_raw+ep" \
+    grep -qF 'setcap cap_net_raw+ep "$PROGRAM"' "$control/postinst"
+expect "postinst names the installed program" grep -qxF 'PROGRAM=/usr/bin/tarvex' "$control/postinst"
+
+# Nothing beyond the layout above is installed.
+unexpected="$(cd "$root" && find . -type f | sort | grep -vE "^\./usr/(bin/tarvex|share/(applications/$id\.desktop|metainfo/$id\.metainfo\.xml|icons/hicolor/(scalable/apps/$id\.svg|(48x48|128x128|256x256)/apps/$id\.png)|man/man1/tarvex\.1\.gz|tarvex/(Marker|Flag)\.png))$")"
+expect "no other files${unexpected:+: $unexpected}" test -z "$unexpected"
+
+[ "$failures" -eq 0 ]
