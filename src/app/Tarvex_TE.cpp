@@ -87,6 +87,9 @@ void AddToolkitOptions(QCommandLineParser &parser) {
     }
 }
 
+// The platform plugin asked for on the command line or in QT_QPA_PLATFORM, empty when none.
+QString requestedPlatform;
+
 // Answers --help and --version and rejects what the program does not understand, all before
 // a display is needed. Returns the exit status when the program is to end here.
 std::optional<int> AnswerCommandLine(int argc, char *argv[]) {
@@ -127,6 +130,9 @@ std::optional<int> AnswerCommandLine(int argc, char *argv[]) {
         WriteTo(stdout, text);
         return EXIT_SUCCESS;
     }
+    requestedPlatform = parser.isSet(QStringLiteral("platform"))
+                            ? parser.value(QStringLiteral("platform"))
+                            : qEnvironmentVariable("QT_QPA_PLATFORM");
     if (parser.isSet(version)) {
         WriteTo(stdout, QCoreApplication::applicationName() + QLatin1Char(' ') +
                             QCoreApplication::applicationVersion() + QLatin1Char('\n'));
@@ -145,7 +151,12 @@ std::optional<int> AnswerCommandLine(int argc, char *argv[]) {
 // held back: when no display can be opened, the user gets one line saying so instead of the
 // platform plugin's report, and the program ends with its own status.
 QtMessageHandler previousHandler = nullptr;
-QList<std::pair<QtMsgType, QString>> heldBack;
+struct HeldBackMessage {
+    QtMsgType type;
+    QByteArray category;
+    QString text;
+};
+QList<HeldBackMessage> heldBack;
 
 void PassOn(QtMsgType type, const QMessageLogContext &context, const QString &message) {
     if (previousHandler != nullptr) {
@@ -161,22 +172,25 @@ void DisplayFailureHandler(QtMsgType type, const QMessageLogContext &context,
         const QByteArray display = qgetenv("DISPLAY");
         const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
         QString line;
-        if (display.isEmpty() && wayland.isEmpty() &&
-            qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        if (display.isEmpty() && wayland.isEmpty() && requestedPlatform.isEmpty()) {
             line = QStringLiteral(
                 "Tarvex needs a graphical display, and none is set (DISPLAY and "
                 "WAYLAND_DISPLAY are empty).");
         } else {
             line = QStringLiteral(
                        "Tarvex cannot open the graphical display (DISPLAY=\"%1\", "
-                       "WAYLAND_DISPLAY=\"%2\").")
+                       "WAYLAND_DISPLAY=\"%2\"")
                        .arg(QString::fromLocal8Bit(display), QString::fromLocal8Bit(wayland));
+            if (!requestedPlatform.isEmpty()) {
+                line += QStringLiteral(", platform \"%1\"").arg(requestedPlatform);
+            }
+            line += QStringLiteral(").");
         }
         WriteTo(stderr, line + QLatin1Char('\n'));
         _exit(kExitNoDisplay);
     }
     if (QByteArray(context.category != nullptr ? context.category : "").startsWith("qt.qpa")) {
-        heldBack.append({type, message});
+        heldBack.append({type, QByteArray(context.category), message});
         return;
     }
     PassOn(type, context, message);
@@ -201,10 +215,10 @@ int main(int argc, char *argv[]) {
     previousHandler = qInstallMessageHandler(DisplayFailureHandler);
     QApplication app(argc, argv);
     qInstallMessageHandler(previousHandler);
-    for (const auto &[type, message] : std::as_const(heldBack)) {
+    for (const HeldBackMessage &held : std::as_const(heldBack)) {
         QMessageLogContext context;
-        context.category = "qt.qpa";
-        PassOn(type, context, message);
+        context.category = held.category.constData();
+        PassOn(held.type, context, held.text);
     }
     heldBack.clear();
 

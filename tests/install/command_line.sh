@@ -61,5 +61,11 @@ check "display that cannot be opened" 1 "" \
     DISPLAY=":$display" "$program"
 check "toolkit options are the toolkit's, the display is still missing" 1 "" "$no_display" \
     "$program" -style Fusion
+check "platform that cannot be loaded" 1 "" \
+    "Tarvex cannot open the graphical display (DISPLAY=\"\", WAYLAND_DISPLAY=\"\", platform \"nowhere\")." \
+    "$program" -platform nowhere
+check "platform from the environment that cannot be loaded" 1 "" \
+    "Tarvex cannot open the graphical display (DISPLAY=\"\", WAYLAND_DISPLAY=\"\", platform \"nowhere\")." \
+    QT_QPA_PLATFORM=nowhere "$program"
 
 [ "$failures" -eq 0 ]
