@@ -23,7 +23,9 @@ for tool in Xvfb xdotool xclip setpriv ip getcap; do
 done
 
 # One run at a time on a machine: the package and /usr/bin/tarvex are shared by all.
-exec 9>/run/lock/tarvex-package-test.lock
+lock_folder=/run/lock
+[ -d "$lock_folder" ] || lock_folder=/tmp
+exec 9>"$lock_folder/tarvex-package-test.lock"
 flock 9
 if dpkg-query -W -f='${Status}' tarvex 2>/dev/null | grep -q 'ok installed'; then
     echo "SKIP: a tarvex package is installed on this system already; not replacing it"
