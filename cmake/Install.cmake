@@ -22,15 +22,24 @@ foreach(size 48 128 256)
             RENAME ${TARVEX_APP_ID}.png)
 endforeach()
 
-# Manual pages are installed compressed (without a time stamp, so that builds repeat exactly).
+# The manual page and the change log are installed compressed (without a time stamp, so that
+# builds repeat exactly).
 set(manual_page ${PROJECT_BINARY_DIR}/packaging/tarvex.1.gz)
-add_custom_command(OUTPUT ${manual_page}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/packaging
-    COMMAND gzip -9 -n -c ${packaging}/tarvex.1 > ${manual_page}
-    DEPENDS ${packaging}/tarvex.1
-    VERBATIM)
-add_custom_target(tarvex_manual_page ALL DEPENDS ${manual_page})
+set(change_log ${PROJECT_BINARY_DIR}/packaging/changelog.gz)
+foreach(pair "tarvex.1|${manual_page}" "changelog|${change_log}")
+    string(REPLACE "|" ";" pair "${pair}")
+    list(GET pair 0 plain)
+    list(GET pair 1 compressed)
+    add_custom_command(OUTPUT ${compressed}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/packaging
+        COMMAND gzip -9 -n -c ${packaging}/${plain} > ${compressed}
+        DEPENDS ${packaging}/${plain}
+        VERBATIM)
+endforeach()
+add_custom_target(tarvex_compressed_docs ALL DEPENDS ${manual_page} ${change_log})
 install(FILES ${manual_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${change_log} ${packaging}/copyright
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/tarvex)
 
 install(FILES ${PROJECT_SOURCE_DIR}/resources/images/Marker.png
               ${PROJECT_SOURCE_DIR}/resources/images/Flag.png
@@ -53,11 +62,11 @@ set(CPACK_PACKAGE_VENDOR Haldrin)
 set(CPACK_PACKAGE_CONTACT "Haldrin <support@haldrin.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "network diagnosis: ping, WHOIS lookup and geolocation map")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Tarvex pings host names, URLs and IPv4 addresses, one or a list of them, writes\n"
-    "ping-style reply lines and statistics into a coloured results pane and plots the\n"
-    "trip times on a bar chart and a sliding graph. It looks addresses up in WHOIS,\n"
-    "shows them on a web map, saves results as RTF and prints and exports reports\n"
-    "as PDF, HTML and RTF.")
+    "Tarvex pings host names, URLs and IPv4 addresses, one or a list of them,\n"
+    "writes ping-style reply lines and statistics into a coloured results pane\n"
+    "and plots the trip times on a bar chart and a sliding graph. It looks\n"
+    "addresses up in WHOIS, shows them on a web map, saves results as RTF and\n"
+    "prints and exports reports as PDF, HTML and RTF.")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})

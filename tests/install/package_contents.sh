@@ -87,6 +87,11 @@ for needle in NAME SYNOPSIS OPTIONS FILES ENVIRONMENT "EXIT STATUS" --help --ver
     if grep -qF -- "$needle" <<<"$text"; then ok "manual page names $needle"; else fail "manual page names $needle"; fi
 done
 
+# ---- the package's own documents
+expect "copyright file" grep -qF "Copyright: 2014-2026 Haldrin" "$share/doc/tarvex/copyright"
+expect "change log names this version" \
+    sh -c "zcat '$share/doc/tarvex/changelog.gz' | head -n 1 | grep -qF 'tarvex (1.0.0.1)'"
+
 # ---- marker pictures
 for picture in Marker.png Flag.png; do
     expect "picture $picture in share/tarvex" \
@@ -103,7 +108,7 @@ expect "postinst gives the program cap_net_raw+ep" \
 expect "postinst names the installed program" grep -qxF 'PROGRAM=/usr/bin/tarvex' "$control/postinst"
 
 # Nothing beyond the layout above is installed.
-unexpected="$(cd "$root" && find . -type f | sort | grep -vE "^\./usr/(bin/tarvex|share/(applications/$id\.desktop|metainfo/$id\.metainfo\.xml|icons/hicolor/(scalable/apps/$id\.svg|(48x48|128x128|256x256)/apps/$id\.png)|man/man1/tarvex\.1\.gz|tarvex/(Marker|Flag)\.png))$")"
+unexpected="$(cd "$root" && find . -type f | sort | grep -vE "^\./usr/(bin/tarvex|share/(applications/$id\.desktop|metainfo/$id\.metainfo\.xml|icons/hicolor/(scalable/apps/$id\.svg|(48x48|128x128|256x256)/apps/$id\.png)|man/man1/tarvex\.1\.gz|doc/tarvex/(copyright|changelog\.gz)|tarvex/(Marker|Flag)\.png))$")"
 expect "no other files${unexpected:+: $unexpected}" test -z "$unexpected"
 
 [ "$failures" -eq 0 ]
