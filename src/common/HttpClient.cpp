@@ -7,6 +7,7 @@
 #include <QUrl>
 #include <array>
 #include <chrono>
+#include <exception>
 #include <memory>
 #include <mutex>
 
@@ -40,37 +41,75 @@ CURLSH *CookieShare() {
 
 using Clock = std::chrono::steady_clock;
 
+// The reply head is a few hundred bytes; anything near this is no honest server.
+constexpr qint64 kHeaderLimit = 256 * kKiB;
+
 struct Transfer {
     std::function<bool(const char *, size_t)> sink;  // false stops the transfer
     HttpProgress progress;
-    std::chrono::milliseconds timeout{kHttpTimeoutMs};
+    TExchangeLimits limits{};
+    Clock::time_point started = Clock::now();
     Clock::time_point lastActivity = Clock::now();
     curl_off_t lastReceived = 0;
+    qint64 bodyBytes = 0;
+    qint64 headerBytes = 0;
     bool connected = false;
     bool timedOut = false;
+    bool pastDeadline = false;
+    bool tooLarge = false;
+    bool headerTooLarge = false;
     bool sinkFailed = false;
+    // An exception raised inside a callback. It must not unwind through libcurl's C frames: the
+    // callback stops the transfer instead, and Perform raises it once curl_easy_perform is back.
+    std::exception_ptr failure;
     QByteArray statusLine;
 };
 
+// Runs a callback's body; an exception is kept for later and `failed` returned to libcurl.
+template <typename Result, typename F>
+Result Guarded(Transfer *transfer, Result failed, F &&body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        transfer->failure = std::current_exception();
+        return failed;
+    }
+}
+
 size_t WriteBody(char *data, size_t size, size_t count, void *user) {
     auto *transfer = static_cast<Transfer *>(user);
-    const size_t bytes = size * count;
-    if (!transfer->sink(data, bytes)) {
-        transfer->sinkFailed = true;
-        return 0;
-    }
-    return bytes;
+    // Any value other than the byte count stops the transfer with CURLE_WRITE_ERROR.
+    return Guarded<size_t>(transfer, 0, [&]() -> size_t {
+        const size_t bytes = size * count;
+        if (transfer->bodyBytes + static_cast<qint64>(bytes) > transfer->limits.MaxBytes) {
+            transfer->tooLarge = true;
+            return 0;
+        }
+        transfer->bodyBytes += static_cast<qint64>(bytes);
+        if (!transfer->sink(data, bytes)) {
+            transfer->sinkFailed = true;
+            return 0;
+        }
+        return bytes;
+    });
 }
 
 size_t ReadHeader(char *data, size_t size, size_t count, void *user) {
     auto *transfer = static_cast<Transfer *>(user);
-    const size_t bytes = size * count;
-    const QByteArray line(data, static_cast<int>(bytes));
-    // An interim "100 Continue" comes before the final status line; the last one wins.
-    if (line.startsWith("HTTP/")) {
-        transfer->statusLine = line.trimmed();
-    }
-    return bytes;
+    return Guarded<size_t>(transfer, 0, [&]() -> size_t {
+        const size_t bytes = size * count;
+        transfer->headerBytes += static_cast<qint64>(bytes);
+        if (transfer->headerBytes > kHeaderLimit) {
+            transfer->headerTooLarge = true;
+            return 0;
+        }
+        const QByteArray line(data, static_cast<qsizetype>(bytes));
+        // An interim "100 Continue" comes before the final status line; the last one wins.
+        if (line.startsWith("HTTP/")) {
+            transfer->statusLine = line.trimmed();
+        }
+        return bytes;
+    });
 }
 
 // Called once the connection stands, just before the request goes out.
@@ -80,22 +119,34 @@ int MarkConnected(void *user, char *, char *, int, int) {
 }
 
 // libcurl's own low-speed limit counts whole seconds; watching the byte counter here gives an
-// inactivity time-out in milliseconds, which is what the callers (and their tests) set.
+// inactivity time-out in milliseconds, which is what the callers (and their tests) set. libcurl
+// calls this at least once a second whatever the server does, also while connecting, so the
+// deadline and an announced body that is too large are caught here too.
 int WatchTransfer(void *user, curl_off_t dltotal, curl_off_t dlnow, curl_off_t, curl_off_t) {
     auto *transfer = static_cast<Transfer *>(user);
-    const auto now = Clock::now();
-    if (dlnow != transfer->lastReceived) {
-        transfer->lastReceived = dlnow;
-        transfer->lastActivity = now;
-        if (transfer->progress) {
-            transfer->progress(dlnow, dltotal > 0 ? dltotal : -1);
+    return Guarded<int>(transfer, 1, [&] {
+        const auto now = Clock::now();
+        if (dltotal > transfer->limits.MaxBytes) {
+            transfer->tooLarge = true;
+            return 1;
         }
-    }
-    if (now - transfer->lastActivity > transfer->timeout) {
-        transfer->timedOut = true;
-        return 1;
-    }
-    return 0;
+        if (now - transfer->started > std::chrono::milliseconds(transfer->limits.DeadlineMs)) {
+            transfer->pastDeadline = true;
+            return 1;
+        }
+        if (dlnow != transfer->lastReceived) {
+            transfer->lastReceived = dlnow;
+            transfer->lastActivity = now;
+            if (transfer->progress) {
+                transfer->progress(dlnow, dltotal > 0 ? dltotal : -1);
+            }
+        }
+        if (now - transfer->lastActivity > std::chrono::milliseconds(transfer->limits.SilenceMs)) {
+            transfer->timedOut = true;
+            return 1;
+        }
+        return 0;
+    });
 }
 
 struct EasyDeleter {
@@ -111,6 +162,20 @@ QString Reason(CURLcode code, const char *errorBuffer) {
 }
 
 [[noreturn]] void RaiseTransferError(CURLcode code, const char *errorBuffer, const Transfer &t) {
+    if (t.failure) {
+        std::rethrow_exception(t.failure);
+    }
+    if (t.tooLarge) {
+        throw TxError(ReplyTooLargeText(t.limits.MaxBytes), QLatin1String(kReplyTooLargeClass));
+    }
+    if (t.headerTooLarge) {
+        throw TxError(QStringLiteral("The reply head is larger than the limit of %1.")
+                          .arg(ByteSizeText(kHeaderLimit)),
+                      QLatin1String(kReplyTooLargeClass));
+    }
+    if (t.pastDeadline) {
+        throw TxError(DeadlineText(t.limits.DeadlineMs), QLatin1String(kDeadlineClass));
+    }
     const bool connected = t.connected;
     switch (code) {
         case CURLE_ABORTED_BY_CALLBACK:
@@ -148,7 +213,7 @@ QString Reason(CURLcode code, const char *errorBuffer) {
     throw TxError(Reason(code, errorBuffer), QStringLiteral("EIdException"));
 }
 
-void Perform(const QString &url, Transfer &transfer, int timeoutMs) {
+void Perform(const QString &url, Transfer &transfer, const TExchangeLimits &limits) {
     const QUrl parsed(url, QUrl::TolerantMode);
     const QString scheme = parsed.scheme().toLower();
     if (!parsed.isValid() || parsed.host().isEmpty() ||
@@ -170,8 +235,9 @@ void Perform(const QString &url, Transfer &transfer, int timeoutMs) {
     list = curl_slist_append(list, "Connection: keep-alive");
     headers.reset(list);
 
-    transfer.timeout = std::chrono::milliseconds(timeoutMs);
-    transfer.lastActivity = Clock::now();
+    transfer.limits = limits;
+    transfer.started = Clock::now();
+    transfer.lastActivity = transfer.started;
     char errorBuffer[CURL_ERROR_SIZE] = {0};
 
     CURL *h = curl.get();
@@ -184,7 +250,9 @@ void Perform(const QString &url, Transfer &transfer, int timeoutMs) {
     curl_easy_setopt(h, CURLOPT_USERAGENT, kHttpUserAgent);
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);  // worker threads must not get SIGALRM
-    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeoutMs));
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.SilenceMs));
+    // libcurl checks an announced length itself as well; the callbacks above count what comes.
+    curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.MaxBytes));
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, WriteBody);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
@@ -199,8 +267,11 @@ void Perform(const QString &url, Transfer &transfer, int timeoutMs) {
     const CURLcode code = curl_easy_perform(h);
     long status = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    if (code == CURLE_FILESIZE_EXCEEDED) {
+        transfer.tooLarge = true;
+    }
     if (code != CURLE_OK) {
-        if (transfer.sinkFailed) {
+        if (transfer.sinkFailed && !transfer.failure) {
             return;  // the sink raises its own error
         }
         RaiseTransferError(code, errorBuffer, transfer);
@@ -216,19 +287,19 @@ void Perform(const QString &url, Transfer &transfer, int timeoutMs) {
 
 }  // namespace
 
-QByteArray HttpGet(const QString &url, int timeoutMs) {
+QByteArray HttpGet(const QString &url, const TExchangeLimits &limits) {
     QByteArray body;
     Transfer transfer;
     transfer.sink = [&body](const char *data, size_t size) {
         body.append(data, static_cast<qsizetype>(size));
         return true;
     };
-    Perform(url, transfer, timeoutMs);
+    Perform(url, transfer, limits);
     return body;
 }
 
-QString HttpGetText(const QString &url, int timeoutMs) {
-    const QByteArray body = HttpGet(url, timeoutMs);
+QString HttpGetText(const QString &url, const TExchangeLimits &limits) {
+    const QByteArray body = HttpGet(url, limits);
     QStringDecoder utf8(QStringConverter::Utf8);
     const QString text = utf8(body);
     if (utf8.hasError()) {
@@ -237,8 +308,8 @@ QString HttpGetText(const QString &url, int timeoutMs) {
     return text;
 }
 
-void HttpGetToFile(const QString &url, const QString &filePath, const HttpProgress &progress,
-                   int timeoutMs) {
+void HttpGetToFile(const QString &url, const QString &filePath, const TExchangeLimits &limits,
+                   const HttpProgress &progress) {
     QSaveFile file(filePath);
     if (!file.open(QIODevice::WriteOnly)) {
         throw TxError(
@@ -251,7 +322,7 @@ void HttpGetToFile(const QString &url, const QString &filePath, const HttpProgre
         return file.write(data, static_cast<qint64>(size)) == static_cast<qint64>(size);
     };
     try {
-        Perform(url, transfer, timeoutMs);
+        Perform(url, transfer, limits);
     } catch (...) {
         file.cancelWriting();
         throw;

@@ -4,12 +4,16 @@
 #include <QString>
 #include <functional>
 
+#include "common/ExchangeLimits.h"
+
 // The program's one HTTP client (libcurl). Every request:
 // - carries the header values below (Accept, User-Agent, Connection: keep-alive);
 // - shares one cookie store that lives as long as the process;
 // - does not follow redirects: any status outside 200-299 (a 3xx included) is an error;
 // - speaks TLS for "https" addresses (peer certificate verified) and plain HTTP otherwise;
-// - gives up when the connection cannot be made, or no byte moves, within the time-out.
+// - gives up when the connection cannot be made, or no byte moves, within the silence time-out,
+//   when the whole exchange takes longer than its deadline, and when the body (as announced or
+//   as received) is larger than the limit (common/ExchangeLimits.h).
 //
 // The calls block. Callers on the user-interface thread run them through RunBlocking
 // (common/BlockingCall.h) so that the window keeps painting.
@@ -21,10 +25,10 @@
 //   "EIdReadTimeout"            connected but nothing arrived within the time-out
 //   "EIdConnectTimeout"         the connection could not be made within the time-out
 //   "EIdOSSLConnectError"       the TLS handshake or certificate check failed
+//   "EIdReplyTooLarge"          the body is larger than the limit; the message names the limit
+//   "EIdDeadlineExceeded"       the exchange outlasted its deadline; the message names it
 //   "EIdException"              anything else the transfer reports (bad URL, ...)
 //   "EFCreateError"             HttpGetToFile could not write the target file
-
-inline constexpr int kHttpTimeoutMs = 30000;
 
 inline constexpr const char *kHttpAccept =
     "text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8";
@@ -38,15 +42,15 @@ inline constexpr const char *kHttpUserAgent =
 using HttpProgress = std::function<void(qint64 received, qint64 total)>;
 
 // GETs `url` and returns the reply body as bytes. Throws TxError as described above.
-QByteArray HttpGet(const QString &url, int timeoutMs = kHttpTimeoutMs);
+QByteArray HttpGet(const QString &url, const TExchangeLimits &limits);
 
 // GETs `url` and returns the reply body as text: UTF-8 (a byte-order mark is dropped), or
 // Latin-1 when the bytes are not valid UTF-8. Throws TxError as described above.
-QString HttpGetText(const QString &url, int timeoutMs = kHttpTimeoutMs);
+QString HttpGetText(const QString &url, const TExchangeLimits &limits);
 
 // GETs `url` into the file `filePath`, replacing it. The body goes to a temporary file beside
 // the target that takes the target's name only when the whole transfer succeeded, so a failed
 // download leaves neither a partial file nor a changed old one. `progress` may be empty.
 // Throws TxError as described above.
-void HttpGetToFile(const QString &url, const QString &filePath, const HttpProgress &progress = {},
-                   int timeoutMs = kHttpTimeoutMs);
+void HttpGetToFile(const QString &url, const QString &filePath, const TExchangeLimits &limits,
+                   const HttpProgress &progress = {});

@@ -26,16 +26,16 @@ QString TPingDataModule::GetRIPE(const QString &URL) {
     }
     const QStringList serverList = WhoIsServerList;
     const QString server = WhoisServerAddress();
-    const int timeout = WhoisTimeOut;
-    return RunBlocking([&] { return WhoisLookup(serverList, URL, server, timeout); });
+    const TExchangeLimits limits = WhoisLimits;
+    return RunBlocking([&] { return WhoisLookup(serverList, URL, server, limits); });
 }
 
 void TPingDataModule::GetGeolocationInfo(const QString &IpAddress) {
     GetError.clear();
     TGeolocationInfo info;
     try {
-        const int timeout = HttpTimeOut;
-        info = RunBlocking([&] { return LookUpGeolocation(IpAddress, timeout); });
+        const TExchangeLimits limits = GeolocationLimits;
+        info = RunBlocking([&] { return LookUpGeolocation(IpAddress, limits); });
     } catch (const TxError &error) {
         GetError = GeolocationErrorText(error.ClassName(), error.Message());
     } catch (const std::exception &error) {

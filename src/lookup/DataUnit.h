@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "common/HttpClient.h"
+#include "common/ExchangeLimits.h"
 #include "lookup/Whois.h"
 
 // The shared data module: the WHOIS zone table and lookup, the geolocation lookup with its result
@@ -26,7 +26,7 @@ class TPingDataModule final : public QObject {
     // Returns the WHOIS server's reply about the IPv4 address of `URL`, or "No results." when the
     // zone of `URL` occurs nowhere in WhoIsServerList (then nothing goes over the network). The
     // resolution and the query run through RunBlocking. Throws TxError when the WHOIS server
-    // cannot be reached or does not answer within WhoisTimeOut.
+    // cannot be reached, or its reply breaks one of WhoisLimits.
     QString GetRIPE(const QString &URL);
 
     // Asks the geolocation service about `IpAddress` and stores the answer in the eight place
@@ -38,9 +38,9 @@ class TPingDataModule final : public QObject {
     // The zone table, one line per zone.
     QStringList WhoIsServerList;
 
-    // Time-outs of the WHOIS query and of the geolocation request, in milliseconds.
-    int WhoisTimeOut = kWhoisTimeoutMs;
-    int HttpTimeOut = kHttpTimeoutMs;
+    // Time-outs, deadlines and size limits of the WHOIS query and of the geolocation request.
+    TExchangeLimits WhoisLimits = kWhoisLimits;
+    TExchangeLimits GeolocationLimits = kGeolocationLimits;
 
     // The result of the last geolocation lookup.
     QString CountryCode;

@@ -55,28 +55,53 @@ QString SystemText(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// Waits until `fd` is ready for `events`; returns false when `timeoutMs` passed first.
-bool WaitFor(int fd, short events, int timeoutMs) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        pollfd entry{fd, events, 0};
-        const int ready = ::poll(&entry, 1, static_cast<int>(std::max<qint64>(0, left.count())));
-        if (ready > 0) {
-            return true;
-        }
-        if (ready == 0) {
-            return false;
-        }
-        if (errno != EINTR) {
-            throw TxError(QStringLiteral("Socket error: %1").arg(SystemText(errno)), kSocketError);
+// The clock of one exchange: the silence time-out restarts with every wait, the deadline not.
+class ExchangeClock final {
+  public:
+    explicit ExchangeClock(const TExchangeLimits &limits)
+        : limits_(limits), deadline_(Clock::now() + std::chrono::milliseconds(limits.DeadlineMs)) {}
+
+    enum class Wait { Ready, Silent, PastDeadline };
+
+    // Waits until `fd` is ready for `events`, at most the silence time-out and never past the
+    // deadline.
+    Wait WaitFor(int fd, short events) const {
+        const auto silenceEnd = Clock::now() + std::chrono::milliseconds(limits_.SilenceMs);
+        const bool deadlineFirst = deadline_ <= silenceEnd;
+        const auto end = deadlineFirst ? deadline_ : silenceEnd;
+        for (;;) {
+            // Rounded up: poll may wake a little early, and a wait cut short must not pass for
+            // silence when it was the deadline that ran out.
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now());
+            if (left.count() <= 0) {
+                return deadlineFirst ? Wait::PastDeadline : Wait::Silent;
+            }
+            pollfd entry{fd, events, 0};
+            const int ready = ::poll(&entry, 1, static_cast<int>(left.count()));
+            if (ready > 0) {
+                return Wait::Ready;
+            }
+            if (ready < 0 && errno != EINTR) {
+                throw TxError(QStringLiteral("Socket error: %1").arg(SystemText(errno)),
+                              kSocketError);
+            }
         }
     }
-}
+
+    [[noreturn]] void RaisePastDeadline() const {
+        throw TxError(DeadlineText(limits_.DeadlineMs), QLatin1String(kDeadlineClass));
+    }
+
+    const TExchangeLimits &Limits() const { return limits_; }
+
+  private:
+    TExchangeLimits limits_;
+    Clock::time_point deadline_;
+};
 
 // Connects to one of the host's addresses, trying them in the resolver's order.
-std::unique_ptr<SocketHandle> Connect(const QString &host, quint16 port, int timeoutMs) {
+std::unique_ptr<SocketHandle> Connect(const QString &host, quint16 port,
+                                      const ExchangeClock &clock) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -105,7 +130,11 @@ std::unique_ptr<SocketHandle> Connect(const QString &host, quint16 port, int tim
                 lastError = errno;
                 continue;
             }
-            if (!WaitFor(socket->Get(), POLLOUT, timeoutMs)) {
+            const ExchangeClock::Wait wait = clock.WaitFor(socket->Get(), POLLOUT);
+            if (wait == ExchangeClock::Wait::PastDeadline) {
+                clock.RaisePastDeadline();
+            }
+            if (wait == ExchangeClock::Wait::Silent) {
                 timedOut = true;
                 continue;
             }
@@ -130,7 +159,19 @@ std::unique_ptr<SocketHandle> Connect(const QString &host, quint16 port, int tim
                   kSocketError);
 }
 
-void SendAll(int fd, const QByteArray &data, int timeoutMs) {
+// Waits for `fd`; raises the time-out or deadline error when it does not become ready.
+void AwaitReady(int fd, short events, const ExchangeClock &clock, const QString &timeoutText) {
+    switch (clock.WaitFor(fd, events)) {
+        case ExchangeClock::Wait::Ready:
+            return;
+        case ExchangeClock::Wait::Silent:
+            throw TxError(timeoutText, QStringLiteral("EIdReadTimeout"));
+        case ExchangeClock::Wait::PastDeadline:
+            clock.RaisePastDeadline();
+    }
+}
+
+void SendAll(int fd, const QByteArray &data, const ExchangeClock &clock) {
     qsizetype sent = 0;
     while (sent < data.size()) {
         const ssize_t n = ::send(fd, data.constData() + sent,
@@ -138,24 +179,24 @@ void SendAll(int fd, const QByteArray &data, int timeoutMs) {
         if (n > 0) {
             sent += n;
         } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (!WaitFor(fd, POLLOUT, timeoutMs)) {
-                throw TxError(QStringLiteral("Write timed out."), QStringLiteral("EIdReadTimeout"));
-            }
+            AwaitReady(fd, POLLOUT, clock, QStringLiteral("Write timed out."));
         } else if (n < 0 && errno != EINTR) {
             throw TxError(QStringLiteral("Socket error: %1").arg(SystemText(errno)), kSocketError);
         }
     }
 }
 
-QByteArray ReceiveAll(int fd, int timeoutMs) {
+QByteArray ReceiveAll(int fd, const ExchangeClock &clock) {
+    const qint64 maxBytes = clock.Limits().MaxBytes;
     QByteArray reply;
     char buffer[4096];
     for (;;) {
-        if (!WaitFor(fd, POLLIN, timeoutMs)) {
-            throw TxError(QStringLiteral("Read timed out."), QStringLiteral("EIdReadTimeout"));
-        }
+        AwaitReady(fd, POLLIN, clock, QStringLiteral("Read timed out."));
         const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
         if (n > 0) {
+            if (reply.size() + n > maxBytes) {
+                throw TxError(ReplyTooLargeText(maxBytes), QLatin1String(kReplyTooLargeClass));
+            }
             reply.append(buffer, n);
         } else if (n == 0) {
             return reply;  // the server closed: the reply is complete
@@ -199,21 +240,23 @@ bool WhoisZoneListed(const QStringList &serverList, const QString &zone) {
     return false;
 }
 
-QString WhoisQuery(const QString &host, quint16 port, const QString &query, int timeoutMs) {
-    const std::unique_ptr<SocketHandle> socket = Connect(host, port, timeoutMs);
-    SendAll(socket->Get(), query.toUtf8() + "\r\n", timeoutMs);
-    return DecodeReply(ReceiveAll(socket->Get(), timeoutMs));
+QString WhoisQuery(const QString &host, quint16 port, const QString &query,
+                   const TExchangeLimits &limits) {
+    const ExchangeClock clock(limits);
+    const std::unique_ptr<SocketHandle> socket = Connect(host, port, clock);
+    SendAll(socket->Get(), query.toUtf8() + "\r\n", clock);
+    return DecodeReply(ReceiveAll(socket->Get(), clock));
 }
 
 QString WhoisLookup(const QStringList &serverList, const QString &url, const QString &server,
-                    int timeoutMs) {
+                    const TExchangeLimits &limits) {
     if (!WhoisZoneListed(serverList, WhoisZone(url))) {
         return QString::fromLatin1(kWhoisNoResults);
     }
     QString host;
     quint16 port = 43;
     SplitHostPort(server, 43, &host, &port);
-    return WhoisQuery(host, port, GetIP(url), timeoutMs);
+    return WhoisQuery(host, port, GetIP(url), limits);
 }
 
 QStringList WhoisReplyLines(const QString &reply) {

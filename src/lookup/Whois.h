@@ -4,13 +4,12 @@
 #include <QString>
 #include <QStringList>
 
+#include "common/ExchangeLimits.h"
+
 class QTextDocument;
 
 // The WHOIS lookup of an address: the zone check against the zone table, the query to the
 // WHOIS server, and the re-layout of the reply for the results pane.
-
-// Time-out of a WHOIS query: for the connection, and for each wait for more reply data.
-inline constexpr int kWhoisTimeoutMs = 30000;
 
 // The reply text when the address's zone is not in the zone table.
 inline constexpr const char *kWhoisNoResults = "No results.";
@@ -31,10 +30,14 @@ bool WhoisZoneListed(const QStringList &serverList, const QString &zone);
 // everything the server sends until it closes the connection (decoded as UTF-8, or Latin-1 when
 // the bytes are not UTF-8). Blocks: run it through RunBlocking on the user-interface thread.
 // Throws TxError with class "EIdSocketError" when the host is not found or the connection fails
-// or breaks, "EIdConnectTimeout" when no connection is made within `timeoutMs`, and
-// "EIdReadTimeout" when the server sends nothing for `timeoutMs`.
+// or breaks, "EIdConnectTimeout" when no connection is made within the silence time-out of
+// `limits`, "EIdReadTimeout" when the server then sends nothing for that long,
+// "EIdDeadlineExceeded" when the exchange outlasts the deadline, and "EIdReplyTooLarge" when the
+// reply grows past the size limit (the messages of the last two name the limit). The resolver
+// cannot be interrupted: the time it takes to find the server counts against the deadline, but
+// only the waits on the socket end the exchange.
 QString WhoisQuery(const QString &host, quint16 port, const QString &query,
-                   int timeoutMs = kWhoisTimeoutMs);
+                   const TExchangeLimits &limits = kWhoisLimits);
 
 // The whole lookup of an address text: when the text's zone is listed in `serverList`, resolves
 // the whole text with GetIP (an unresolved name is asked for as "0.0.0.0") and returns the reply
@@ -42,7 +45,7 @@ QString WhoisQuery(const QString &host, quint16 port, const QString &query,
 // address; otherwise returns "No results." without any network access. Blocks; throws what
 // WhoisQuery throws.
 QString WhoisLookup(const QStringList &serverList, const QString &url, const QString &server,
-                    int timeoutMs = kWhoisTimeoutMs);
+                    const TExchangeLimits &limits = kWhoisLimits);
 
 // Splits a reply into lines at CR LF, CR or LF; a line end after the last line adds no empty
 // line.

@@ -83,18 +83,18 @@ QString InstallerUrl() {
     return DownloadServerUrl() + QStringLiteral("/Download/Tarvex/Update.exe");
 }
 
-TVersionInfo FetchVersionInfo(const QString &currentVersion, int timeoutMs) {
-    return ParseVersionFile(HttpGetText(VersionFileUrl(), timeoutMs), currentVersion);
+TVersionInfo FetchVersionInfo(const QString &currentVersion, const TExchangeLimits &limits) {
+    return ParseVersionFile(HttpGetText(VersionFileUrl(), limits), currentVersion);
 }
 
 void DownloadInstaller(const QString &url, const QString &targetPath, const QByteArray &sha256,
-                       int timeoutMs) {
+                       const TExchangeLimits &limits) {
     if (QFileInfo::exists(targetPath)) {
         DeleteFilePermanently(targetPath);
     }
     // The client writes beside the target and renames only a complete transfer, so a broken
     // download never leaves a partial installer that could be started later.
-    HttpGetToFile(url, targetPath, {}, timeoutMs);
+    HttpGetToFile(url, targetPath, limits);
     if (!sha256.isEmpty() && FileSha256(targetPath) != sha256) {
         QFile::remove(targetPath);
         throw TxError(

@@ -40,11 +40,11 @@ QString InstallerUrl();
 // Fetches and reads the version file. Blocks: run it through RunBlocking. Throws TxError when
 // the file cannot be fetched or read.
 TVersionInfo FetchVersionInfo(const QString &currentVersion = QLatin1String(kCurrentVersionCode),
-                              int timeoutMs = kHttpTimeoutMs);
+                              const TExchangeLimits &limits = kVersionFileLimits);
 
 // Downloads the installer from `url` into `targetPath`. A file already there is destroyed first
-// (overwritten, then deleted). A download that fails leaves no file behind; when `sha256` is not
-// empty, a file whose SHA-256 differs is deleted and the call fails. Blocks: run it through
-// RunBlocking. Throws TxError.
+// (overwritten, then deleted). A download that fails (an installer larger than the limit
+// included) leaves no file behind; when `sha256` is not empty, a file whose SHA-256 differs is
+// deleted and the call fails. Blocks: run it through RunBlocking. Throws TxError.
 void DownloadInstaller(const QString &url, const QString &targetPath, const QByteArray &sha256,
-                       int timeoutMs = kHttpTimeoutMs);
+                       const TExchangeLimits &limits = kInstallerLimits);

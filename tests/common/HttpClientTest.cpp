@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <atomic>
+#include <chrono>
+#include <stdexcept>
+#include <thread>
 
 #include "common/BlockingCall.h"
 #include "common/Errors.h"
@@ -11,6 +14,13 @@
 #include "lookup/LoopbackServer.h"
 
 namespace {
+
+// The limits of a request in these tests: generous unless a test is about one of them.
+constexpr TExchangeLimits kLimits{30000, 60000, kMiB};
+
+constexpr TExchangeLimits Silence(int milliseconds) {
+    return {milliseconds, 60000, kMiB};
+}
 
 // Answers every request with `reply` and records the request heads.
 LoopbackServer::Handler Replying(const QByteArray &reply) {
@@ -35,7 +45,7 @@ TxError ErrorOf(F &&call) {
 TEST(HttpClient, GetSendsTheFixedHeaderValuesAndReturnsTheBody) {
     LoopbackServer server(Replying(HttpReply(200, "OK", "<xml>body</xml>")));
 
-    EXPECT_EQ(HttpGet(server.Url() + QStringLiteral("/xml/1.2.3.4")), "<xml>body</xml>");
+    EXPECT_EQ(HttpGet(server.Url() + QStringLiteral("/xml/1.2.3.4"), kLimits), "<xml>body</xml>");
 
     ASSERT_EQ(server.Recorded().size(), 1);
     const QByteArray head = server.Recorded().first();
@@ -59,10 +69,10 @@ TEST(HttpClient, CookiesSetByAServerComeBackOnLaterRequests) {
         connection.Write(HttpReply(200, "OK", "ok", headers));
     });
 
-    HttpGet(server.Url() + QStringLiteral("/first"));
-    HttpGet(server.Url() + QStringLiteral("/second"));
+    HttpGet(server.Url() + QStringLiteral("/first"), kLimits);
+    HttpGet(server.Url() + QStringLiteral("/second"), kLimits);
     // The store belongs to the process, not to one call: a call from another thread sees it.
-    RunBlocking([&] { return HttpGet(server.Url() + QStringLiteral("/third")); });
+    RunBlocking([&] { return HttpGet(server.Url() + QStringLiteral("/third"), kLimits); });
 
     const QList<QByteArray> heads = server.Recorded();
     ASSERT_EQ(heads.size(), 3);
@@ -85,7 +95,8 @@ TEST(HttpClient, StatusOutsideSuccessIsRaisedAndRedirectsAreNotFollowed) {
     for (const auto &c : cases) {
         LoopbackServer server(
             Replying(HttpReply(c.status, c.reason, "page", {"Location: /elsewhere"})));
-        const TxError error = ErrorOf([&] { HttpGet(server.Url() + QStringLiteral("/start")); });
+        const TxError error =
+            ErrorOf([&] { HttpGet(server.Url() + QStringLiteral("/start"), kLimits); });
         EXPECT_EQ(error.ClassName(), QStringLiteral("EIdHTTPProtocolException")) << c.status;
         EXPECT_EQ(error.Message(), QLatin1String(c.message));
         ASSERT_EQ(server.Recorded().size(), 1) << c.status;
@@ -100,15 +111,17 @@ TEST(HttpClient, ConnectionFailuresAndSilenceRaiseTheirKinds) {
     });
     const QString refused = QStringLiteral("http://127.0.0.1:%1/").arg(ClosedLoopbackPort());
 
-    const TxError timeout = ErrorOf([&] { HttpGet(silent.Url() + QStringLiteral("/"), 300); });
+    const TxError timeout =
+        ErrorOf([&] { HttpGet(silent.Url() + QStringLiteral("/"), Silence(300)); });
     EXPECT_EQ(timeout.ClassName(), QStringLiteral("EIdReadTimeout"));
     EXPECT_EQ(timeout.Message(), QStringLiteral("Read timed out."));
 
-    const TxError noServer = ErrorOf([&] { HttpGet(refused, 2000); });
+    const TxError noServer = ErrorOf([&] { HttpGet(refused, Silence(2000)); });
     EXPECT_EQ(noServer.ClassName(), QStringLiteral("EIdSocketError"));
     EXPECT_FALSE(noServer.Message().isEmpty());
 
-    const TxError badAddress = ErrorOf([&] { HttpGet(QStringLiteral("ftp://127.0.0.1/x")); });
+    const TxError badAddress =
+        ErrorOf([&] { HttpGet(QStringLiteral("ftp://127.0.0.1/x"), kLimits); });
     EXPECT_EQ(badAddress.ClassName(), QStringLiteral("EIdException"));
     EXPECT_EQ(badAddress.Message(), QStringLiteral("Invalid address \"ftp://127.0.0.1/x\"."));
 }
@@ -124,7 +137,7 @@ TEST(HttpClient, TextIsUtf8OrLatin1) {
     };
     for (const auto &c : cases) {
         LoopbackServer server(Replying(HttpReply(200, "OK", c.body)));
-        EXPECT_EQ(HttpGetText(server.Url() + QStringLiteral("/NewVersion.txt")), c.text);
+        EXPECT_EQ(HttpGetText(server.Url() + QStringLiteral("/NewVersion.txt"), kLimits), c.text);
     }
 }
 
@@ -136,7 +149,7 @@ TEST(HttpClient, DownloadToFileReportsProgressAndReplacesTheFileOnlyOnSuccess) {
 
     qint64 lastReceived = 0;
     qint64 lastTotal = 0;
-    HttpGetToFile(good.Url() + QStringLiteral("/Update.exe"), target,
+    HttpGetToFile(good.Url() + QStringLiteral("/Update.exe"), target, kLimits,
                   [&](qint64 received, qint64 total) {
                       EXPECT_GE(received, lastReceived);
                       lastReceived = received;
@@ -151,13 +164,14 @@ TEST(HttpClient, DownloadToFileReportsProgressAndReplacesTheFileOnlyOnSuccess) {
 
     // A failed download keeps the earlier file as it was and leaves nothing else behind.
     LoopbackServer missing(Replying(HttpReply(404, "Not Found", "no such file")));
-    EXPECT_THROW(HttpGetToFile(missing.Url() + QStringLiteral("/Update.exe"), target), TxError);
+    EXPECT_THROW(HttpGetToFile(missing.Url() + QStringLiteral("/Update.exe"), target, kLimits),
+                 TxError);
     LoopbackServer silent([](LoopbackConnection &connection, LoopbackServer &) {
         connection.ReadRequestHead();
         connection.Write("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\npartial");
         connection.WaitForClose();
     });
-    EXPECT_THROW(HttpGetToFile(silent.Url() + QStringLiteral("/Update.exe"), target, {}, 300),
+    EXPECT_THROW(HttpGetToFile(silent.Url() + QStringLiteral("/Update.exe"), target, Silence(300)),
                  TxError);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_EQ(written.readAll(), installer);
@@ -165,15 +179,103 @@ TEST(HttpClient, DownloadToFileReportsProgressAndReplacesTheFileOnlyOnSuccess) {
               QStringList{QStringLiteral("Update.exe")});
 
     const QString elsewhere = folder.filePath(QStringLiteral("New.exe"));
-    EXPECT_THROW(HttpGetToFile(missing.Url() + QStringLiteral("/Update.exe"), elsewhere), TxError);
+    EXPECT_THROW(HttpGetToFile(missing.Url() + QStringLiteral("/Update.exe"), elsewhere, kLimits),
+                 TxError);
     EXPECT_FALSE(QFile::exists(elsewhere));
+}
+
+TEST(HttpClient, BodiesBeyondTheLimitFailAndNameIt) {
+    const QByteArray body(1000, 'b');
+    QByteArray chunked =
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n";
+    for (int i = 0; i < 10; ++i) {
+        chunked += "64\r\n" + QByteArray(100, 'c') + "\r\n";
+    }
+    chunked += "0\r\n\r\n";
+    const TExchangeLimits limits{30000, 60000, 999};
+    const struct {
+        const char *name;
+        QByteArray reply;
+    } cases[] = {
+        {"announced length", HttpReply(200, "OK", body)},
+        {"chunked, no length known in advance", chunked},
+        {"length left out, closed at the end",
+         "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body},
+    };
+    QTemporaryDir folder;
+    const QString target = folder.filePath(QStringLiteral("Update.exe"));
+    for (const auto &c : cases) {
+        LoopbackServer server(Replying(c.reply));
+        const TxError error = ErrorOf([&] { HttpGet(server.Url() + QStringLiteral("/"), limits); });
+        EXPECT_EQ(error.ClassName(), QStringLiteral("EIdReplyTooLarge")) << c.name;
+        EXPECT_EQ(error.Message(),
+                  QStringLiteral("The reply is larger than the limit of 999 bytes."))
+            << c.name;
+        const TxError fileError =
+            ErrorOf([&] { HttpGetToFile(server.Url() + QStringLiteral("/"), target, limits); });
+        EXPECT_EQ(fileError.ClassName(), QStringLiteral("EIdReplyTooLarge")) << c.name;
+        EXPECT_FALSE(QFile::exists(target)) << c.name;
+
+        // One byte more room and the same reply goes through.
+        EXPECT_EQ(HttpGet(server.Url() + QStringLiteral("/"), {30000, 60000, 1000}).size(), 1000)
+            << c.name;
+    }
+}
+
+TEST(HttpClient, TricklingServerIsStoppedByTheDeadline) {
+    std::atomic<bool> clientGone{false};
+    LoopbackServer trickling([&](LoopbackConnection &connection, LoopbackServer &) {
+        connection.ReadRequestHead();
+        connection.Write("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n");
+        while (!clientGone) {
+            connection.Write("x");
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    const TxError error = ErrorOf([&] {
+        HttpGet(trickling.Url() + QStringLiteral("/"), {200, 500, kMiB});
+    });
+    clientGone = true;
+    EXPECT_EQ(error.ClassName(), QStringLiteral("EIdDeadlineExceeded"));
+    EXPECT_EQ(error.Message(),
+              QStringLiteral("The exchange did not end within the limit of 500 ms."));
+}
+
+// An exception raised in a callback must not unwind through libcurl's C frames (that aborts the
+// program); it stops the transfer and comes out of the call.
+TEST(HttpClient, AnExceptionInTheProgressCallbackComesOutOfTheCall) {
+    LoopbackServer server(Replying(HttpReply(200, "OK", QByteArray(50000, 'x'))));
+    QTemporaryDir folder;
+    const QString target = folder.filePath(QStringLiteral("Update.exe"));
+    try {
+        HttpGetToFile(server.Url() + QStringLiteral("/"), target, kLimits,
+                      [](qint64, qint64) { throw std::runtime_error("stopped by the listener"); });
+        ADD_FAILURE() << "no error";
+    } catch (const std::runtime_error &error) {
+        EXPECT_STREQ(error.what(), "stopped by the listener");
+    }
+    EXPECT_FALSE(QFile::exists(target));
+}
+
+TEST(ExchangeLimits, TextsNameTheLimit) {
+    EXPECT_EQ(ReplyTooLargeText(kWhoisLimits.MaxBytes),
+              QStringLiteral("The reply is larger than the limit of 1 MiB."));
+    EXPECT_EQ(ReplyTooLargeText(kGeolocationLimits.MaxBytes),
+              QStringLiteral("The reply is larger than the limit of 64 KiB."));
+    EXPECT_EQ(ReplyTooLargeText(kInstallerLimits.MaxBytes),
+              QStringLiteral("The reply is larger than the limit of 1 GiB."));
+    EXPECT_EQ(ByteSizeText(1025), QStringLiteral("1025 bytes"));
+    EXPECT_EQ(DeadlineText(kWhoisLimits.DeadlineMs),
+              QStringLiteral("The exchange did not end within the limit of 60 s."));
+    EXPECT_EQ(DurationText(kInstallerLimits.DeadlineMs), QStringLiteral("30 min"));
+    EXPECT_EQ(DurationText(1500), QStringLiteral("1500 ms"));
 }
 
 TEST(HttpClient, UnwritableTargetIsAFileError) {
     LoopbackServer server(Replying(HttpReply(200, "OK", "data")));
     const TxError error = ErrorOf([&] {
         HttpGetToFile(server.Url() + QStringLiteral("/x"),
-                      QStringLiteral("/nonexistent-folder/sub/Update.exe"));
+                      QStringLiteral("/nonexistent-folder/sub/Update.exe"), kLimits);
     });
     EXPECT_EQ(error.ClassName(), QStringLiteral("EFCreateError"));
 }

@@ -4,6 +4,9 @@
 #include <QRegularExpression>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "common/Errors.h"
 #include "common/TX_Edit.h"
@@ -256,7 +259,7 @@ TEST_F(WhoisServer, FailuresRaiseReadableErrors) {
     };
     for (const auto &c : cases) {
         try {
-            WhoisLookup(table, QStringLiteral("localhost"), c.server, 300);
+            WhoisLookup(table, QStringLiteral("localhost"), c.server, {300, 60000, kMiB});
             ADD_FAILURE() << c.name << ": no error";
         } catch (const TxError &error) {
             EXPECT_EQ(error.ClassName(), QLatin1String(c.className)) << c.name;
@@ -273,8 +276,57 @@ TEST_F(WhoisServer, DataModuleTimeOutIsItsOwnSetting) {
     SetServiceSettings({{QStringLiteral("Whois Server"), silent.HostPort()}});
     TPingDataModule module;
     module.CreateWhoIsServerList(QStringLiteral("localhost \t| x"));
-    module.WhoisTimeOut = 200;
+    module.WhoisLimits.SilenceMs = 200;
     EXPECT_THROW(module.GetRIPE(QStringLiteral("localhost")), TxError);
+}
+
+// A server that never ends its reply must not hold the window: one that sends a byte every
+// few milliseconds restarts the silence time-out each time, so only the deadline ends it.
+TEST_F(WhoisServer, TricklingServerIsStoppedByTheDeadline) {
+    std::atomic<bool> clientGone{false};
+    LoopbackServer trickling([&](LoopbackConnection &connection, LoopbackServer &) {
+        connection.ReadLine();
+        while (!clientGone) {
+            connection.Write("%");
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    SetServiceSettings({{QStringLiteral("Whois Server"), trickling.HostPort()}});
+    TPingDataModule module;
+    module.CreateWhoIsServerList(QStringLiteral("localhost \t| x"));
+    module.WhoisLimits = {200, 600, kWhoisLimits.MaxBytes};
+    try {
+        module.GetRIPE(QStringLiteral("localhost"));
+        ADD_FAILURE() << "no error";
+    } catch (const TxError &error) {
+        EXPECT_EQ(error.ClassName(), QStringLiteral("EIdDeadlineExceeded"));
+        EXPECT_EQ(error.Message(),
+                  QStringLiteral("The exchange did not end within the limit of 600 ms."));
+    }
+    clientGone = true;
+}
+
+TEST_F(WhoisServer, RepliesAreTakenUpToOneMebibyte) {
+    const QByteArray line = "remarks:        " + QByteArray(47, 'x') + '\n';  // 64 bytes
+    const QByteArray oneMebibyte = line.repeated(1024 * 1024 / line.size());
+    ASSERT_EQ(oneMebibyte.size(), 1024 * 1024);
+    const QStringList table{QStringLiteral("localhost \t| whois.example.test")};
+
+    LoopbackServer full(Answering(oneMebibyte));
+    EXPECT_EQ(WhoisLookup(table, QStringLiteral("localhost"), full.HostPort()).size(), 1024 * 1024);
+
+    // 2 MiB: the client stops reading at the limit and fails, naming it.
+    LoopbackServer flooding(Answering(oneMebibyte.repeated(2)));
+    SetServiceSettings({{QStringLiteral("Whois Server"), flooding.HostPort()}});
+    TPingDataModule module;
+    module.CreateWhoIsServerList(QStringLiteral("localhost \t| x"));
+    try {
+        module.GetRIPE(QStringLiteral("localhost"));
+        ADD_FAILURE() << "no error";
+    } catch (const TxError &error) {
+        EXPECT_EQ(error.ClassName(), QStringLiteral("EIdReplyTooLarge"));
+        EXPECT_EQ(error.Message(), QStringLiteral("The reply is larger than the limit of 1 MiB."));
+    }
 }
 
 TEST(WhoisServerAddress, DefaultsToRipeAndTakesTheOverride) {

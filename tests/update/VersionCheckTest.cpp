@@ -125,6 +125,36 @@ TEST_F(DownloadServer, FailedFetchesRaise) {
     EXPECT_THROW(FetchVersionInfo(), TxError);
 }
 
+TEST_F(DownloadServer, VersionFileLargerThan64KiBIsAnError) {
+    const QByteArray head = "1030\r\nversion 1.0.3.0\r\nNew things.\r\n";
+    QByteArray file = head + QByteArray(64 * 1024 - head.size(), 'x');
+    server.SetRoute(QStringLiteral("/Download/Tarvex/NewVersion.txt"), file);
+    EXPECT_TRUE(FetchVersionInfo().UpdateAvailable);
+
+    server.SetRoute(QStringLiteral("/Download/Tarvex/NewVersion.txt"), file + 'x');
+    try {
+        FetchVersionInfo();
+        ADD_FAILURE() << "no error";
+    } catch (const TxError &error) {
+        EXPECT_EQ(error.Message(), QStringLiteral("The reply is larger than the limit of 64 KiB."));
+    }
+}
+
+TEST_F(DownloadServer, InstallerLargerThanItsLimitLeavesNoFile) {
+    server.SetRoute(QStringLiteral("/Download/Tarvex/Update.exe"), installer);
+    const TExchangeLimits small{30000, 60000, installer.size() - 1};
+    try {
+        DownloadInstaller(InstallerUrl(), target, {}, small);
+        ADD_FAILURE() << "no error";
+    } catch (const TxError &error) {
+        EXPECT_EQ(error.ClassName(), QStringLiteral("EIdReplyTooLarge"));
+        EXPECT_EQ(error.Message(), QStringLiteral("The reply is larger than the limit of %1 bytes.")
+                                       .arg(installer.size() - 1));
+    }
+    EXPECT_EQ(QDir(home.Documents()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    EXPECT_EQ(kInstallerLimits.MaxBytes, kGiB);
+}
+
 TEST_F(DownloadServer, DownloadWritesTheInstaller) {
     server.SetRoute(QStringLiteral("/Download/Tarvex/Update.exe"), installer);
     DownloadInstaller(InstallerUrl(), target, {});
