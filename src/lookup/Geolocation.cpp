@@ -20,6 +20,18 @@ QString GeolocationRequestUrl(const QString &ipAddress) {
     return base + QStringLiteral("/xml/") + ipAddress;
 }
 
+namespace {
+
+[[noreturn]] void RaiseParseError(const QString &message, const QXmlStreamReader &xml) {
+    throw TxError(QStringLiteral("%1 (line %2, column %3)")
+                      .arg(message)
+                      .arg(xml.lineNumber())
+                      .arg(xml.columnNumber()),
+                  QStringLiteral("EDOMParseError"));
+}
+
+}  // namespace
+
 TGeolocationInfo ParseGeolocationReply(const QByteArray &reply) {
     TGeolocationInfo info;
     QHash<QString, QString *> fields{
@@ -32,46 +44,64 @@ TGeolocationInfo ParseGeolocationReply(const QByteArray &reply) {
         {QStringLiteral("Latitude"), &info.Latitude},
         {QStringLiteral("Longitude"), &info.Longitude},
     };
+    // One flat pass over the tokens with a depth counter. Reading a field with
+    // readElementText(IncludeChildElements) would recurse once per nested level, and a reply of a
+    // few hundred kilobytes nesting tens of thousands of elements inside a field overflows the
+    // stack. A field holds text only, so any element inside one makes the reply invalid.
     QXmlStreamReader xml(reply);
     bool sawRoot = false;
     int depth = 0;
+    QString fieldName;  // the field being read, when inside one
+    QString fieldText;
     // The whole document is read before any field counts: a reply that breaks off half-way is
     // malformed, and its first elements must not pass for a place.
+    QHash<QString, QString> read;
     while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement()) {
-            if (depth == 0) {
-                sawRoot = true;
+        switch (xml.readNext()) {
+            case QXmlStreamReader::StartElement:
+                if (!fieldName.isEmpty()) {
+                    RaiseParseError(QStringLiteral("Invalid reply: the element \"%1\" holds the "
+                                                   "element \"%2\"")
+                                        .arg(fieldName, xml.name().toString()),
+                                    xml);
+                }
+                if (depth == 0) {
+                    sawRoot = true;
+                } else if (depth == 1 && fields.contains(xml.name().toString())) {
+                    fieldName = xml.name().toString();
+                    fieldText.clear();
+                }
                 ++depth;
-                continue;
-            }
-            if (depth == 1) {
-                const QString name = xml.name().toString();
-                const QString text = xml.readElementText(QXmlStreamReader::IncludeChildElements);
-                if (xml.hasError()) {
-                    break;
+                break;
+            case QXmlStreamReader::EndElement:
+                --depth;
+                if (!fieldName.isEmpty()) {
+                    // The first element of a name counts; later ones are ignored.
+                    if (!read.contains(fieldName)) {
+                        read.insert(fieldName, fieldText);
+                    }
+                    fieldName.clear();
                 }
-                // The first element of a name counts; later ones are ignored.
-                if (QString *field = fields.take(name)) {
-                    *field = text;
+                break;
+            case QXmlStreamReader::Characters:
+            case QXmlStreamReader::EntityReference:
+                if (!fieldName.isEmpty()) {
+                    fieldText += xml.text();
                 }
-                continue;
-            }
-            ++depth;
-        } else if (xml.isEndElement()) {
-            --depth;
+                break;
+            default:
+                break;
         }
     }
     if (xml.hasError()) {
-        throw TxError(QStringLiteral("%1 (line %2, column %3)")
-                          .arg(xml.errorString())
-                          .arg(xml.lineNumber())
-                          .arg(xml.columnNumber()),
-                      QStringLiteral("EDOMParseError"));
+        RaiseParseError(xml.errorString(), xml);
     }
     if (!sawRoot) {
         throw TxError(QStringLiteral("The reply holds no XML document."),
                       QStringLiteral("EDOMParseError"));
+    }
+    for (auto field = read.cbegin(); field != read.cend(); ++field) {
+        *fields.value(field.key()) = field.value();
     }
     return info;
 }
@@ -81,6 +111,6 @@ QString GeolocationErrorText(const QString &className, const QString &message) {
            QStringLiteral(" ]");
 }
 
-TGeolocationInfo LookUpGeolocation(const QString &ipAddress, int timeoutMs) {
-    return ParseGeolocationReply(HttpGet(GeolocationRequestUrl(ipAddress), timeoutMs));
+TGeolocationInfo LookUpGeolocation(const QString &ipAddress, const TExchangeLimits &limits) {
+    return ParseGeolocationReply(HttpGet(GeolocationRequestUrl(ipAddress), limits));
 }

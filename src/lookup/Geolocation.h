@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "common/ExchangeLimits.h"
+
 // The geolocation lookup: where an IPv4 address is, as a web service tells it.
 
 // The place and coordinates of one address, each the text of the reply element of the same name,
@@ -29,8 +31,9 @@ QString GeolocationRequestUrl(const QString &ipAddress);
 // Reads a reply document. The root element may have any name; each field is the text of the
 // root's first child element of that name, empty when there is none. The encoding comes from the
 // document (byte-order mark or XML declaration). Throws TxError with class "EDOMParseError" and
-// the parser's message (with line and column) when the reply is not well-formed XML or has no
-// root element.
+// a message with line and column when the reply is not well-formed XML, has no root element, or
+// has an element inside one of the fields (a field holds text only). Reads the document in one
+// flat pass, so any depth of nesting costs no stack.
 TGeolocationInfo ParseGeolocationReply(const QByteArray &reply);
 
 // The recorded text of a failed lookup: "Error ", the class name, " [ ", the message, " ]".
@@ -38,4 +41,5 @@ QString GeolocationErrorText(const QString &className, const QString &message);
 
 // Asks the service about `ipAddress` and returns the place. Blocks (run it through RunBlocking on
 // the user-interface thread). Throws the HTTP client's TxError or ParseGeolocationReply's.
-TGeolocationInfo LookUpGeolocation(const QString &ipAddress, int timeoutMs);
+TGeolocationInfo LookUpGeolocation(const QString &ipAddress,
+                                   const TExchangeLimits &limits = kGeolocationLimits);

@@ -56,14 +56,16 @@ TEST(GeolocationReply, ReadsTheChildrenOfARootOfAnyName) {
     withoutCity.replace("  <City>Amsterdam</City>\n", "");
     ExpectInfo(ParseGeolocationReply(withoutCity), noCity);
 
-    // Texts stay exactly as sent: blanks, comma decimals, entities decoded, nested markup read
-    // as text, only the first element of a name, only children of the root.
+    // Texts stay exactly as sent: blanks, comma decimals, entities and CDATA decoded, comments
+    // dropped, only the first element of a name, only children of the root (other children may
+    // nest as they like).
     const TGeolocationInfo odd = ParseGeolocationReply(
         "<geo><Latitude> 1,5 </Latitude><Longitude>-0.1</Longitude><Longitude>9</Longitude>"
-        "<City>A &amp; B <b>C</b></City><x><CountryCode>ZZ</CountryCode></x></geo>");
+        "<City>A &amp; <!-- x -->B <![CDATA[<C>]]></City>"
+        "<x><CountryCode>ZZ</CountryCode><y><z/></y></x></geo>");
     EXPECT_EQ(odd.Latitude, QStringLiteral(" 1,5 "));
     EXPECT_EQ(odd.Longitude, QStringLiteral("-0.1"));
-    EXPECT_EQ(odd.City, QStringLiteral("A & B C"));
+    EXPECT_EQ(odd.City, QStringLiteral("A & B <C>"));
     EXPECT_TRUE(odd.CountryCode.isEmpty());
 
     // The encoding comes from the document.
@@ -89,6 +91,48 @@ TEST(GeolocationReply, MalformedDocumentsAreParseErrors) {
             EXPECT_FALSE(error.Message().isEmpty());
         }
     }
+}
+
+// A field holds text only. Reading nested markup inside one used to recurse once per level, so
+// a hostile reply nesting tens of thousands of elements in a field overflowed the stack.
+TEST(GeolocationReply, AnElementInsideAFieldIsAnInvalidReply) {
+    const int levels = 58000;
+    QByteArray deep = "<r><City>";
+    deep += QByteArray("<a>").repeated(levels);
+    deep += QByteArray("</a>").repeated(levels);
+    deep += "</City><Latitude>1</Latitude></r>";
+    ASSERT_GT(deep.size(), 400000);
+
+    const struct {
+        const char *name;
+        QByteArray reply;
+        const char *message;
+    } cases[] = {
+        {"markup in a field", "<r><Latitude>1</Latitude><City>A <b>B</b></City></r>",
+         "Invalid reply: the element \"City\" holds the element \"b\" (line 1, column "},
+        {"empty element in a later field", "<r><City>x</City><Longitude><n/></Longitude></r>",
+         "Invalid reply: the element \"Longitude\" holds the element \"n\" (line 1, column "},
+        {"58,000 levels inside a field", deep,
+         "Invalid reply: the element \"City\" holds the element \"a\" (line 1, column "},
+    };
+    for (const auto &c : cases) {
+        try {
+            ParseGeolocationReply(c.reply);
+            ADD_FAILURE() << c.name << ": accepted";
+        } catch (const TxError &error) {
+            EXPECT_EQ(error.ClassName(), QStringLiteral("EDOMParseError")) << c.name;
+            EXPECT_TRUE(error.Message().startsWith(QLatin1String(c.message)))
+                << c.name << ": " << error.Message().toStdString();
+        }
+    }
+
+    // The same depth outside the fields is just an element the reader does not ask for.
+    QByteArray deepElsewhere = "<r><Latitude>1</Latitude><x>";
+    deepElsewhere += QByteArray("<a>").repeated(levels) + QByteArray("</a>").repeated(levels);
+    deepElsewhere += "</x><Longitude>2</Longitude></r>";
+    const TGeolocationInfo info = ParseGeolocationReply(deepElsewhere);
+    EXPECT_EQ(info.Latitude, QStringLiteral("1"));
+    EXPECT_EQ(info.Longitude, QStringLiteral("2"));
 }
 
 TEST(GeolocationReply, ErrorTextForm) {
@@ -167,6 +211,48 @@ TEST_F(GeolocationService, FailedLookupsRecordTheErrorAndClearThePlace) {
         EXPECT_TRUE(module_.GetStatus);
         ExpectInfo(ModuleInfo(module_), TGeolocationInfo{});
     }
+}
+
+TEST_F(GeolocationService, RepliesBeyondTheLimitFailWithoutReadingThem) {
+    // 64 KiB is the largest reply taken; one byte more fails, whether the server announces the
+    // length or just keeps sending (chunked, no length known before the end).
+    QByteArray padded = kFullReply;
+    padded.insert(padded.indexOf("</Response>"), QByteArray(64 * 1024 - padded.size(), ' '));
+    ASSERT_EQ(padded.size(), 64 * 1024);
+    QByteArray chunked =
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n"
+        "Connection: close\r\n\r\n";
+    const QByteArray oneMore = padded + ' ';
+    chunked += QByteArray::number(oneMore.size(), 16) + "\r\n" + oneMore + "\r\n0\r\n\r\n";
+
+    Serve(HttpReply(200, "OK", padded));
+    module_.GetGeolocationInfo(QStringLiteral("192.0.2.7"));
+    EXPECT_TRUE(module_.GetError.isEmpty()) << module_.GetError.toStdString();
+    EXPECT_EQ(module_.Latitude, QStringLiteral("52.3740"));
+
+    const QByteArray tooLarge[] = {HttpReply(200, "OK", oneMore), chunked};
+    for (const QByteArray &reply : tooLarge) {
+        Serve(reply);
+        module_.GetGeolocationInfo(QStringLiteral("192.0.2.7"));
+        EXPECT_EQ(module_.GetError,
+                  QStringLiteral("Error EIdReplyTooLarge [ The reply is larger than the limit of "
+                                 "64 KiB. ]"));
+        EXPECT_TRUE(module_.Latitude.isEmpty());
+        EXPECT_TRUE(module_.GetStatus);
+    }
+}
+
+TEST_F(GeolocationService, ANestedFieldIsAFailedLookup) {
+    QByteArray deep = "<r><Latitude>1</Latitude><Longitude>2</Longitude><City>";
+    deep += QByteArray("<a>").repeated(5000) + QByteArray("</a>").repeated(5000);
+    deep += "</City></r>";
+    Serve(HttpReply(200, "OK", deep));
+    module_.GetGeolocationInfo(QStringLiteral("192.0.2.7"));
+    EXPECT_TRUE(module_.GetError.startsWith(QStringLiteral(
+        "Error EDOMParseError [ Invalid reply: the element \"City\" holds the element \"a\"")))
+        << module_.GetError.toStdString();
+    EXPECT_TRUE(module_.Latitude.isEmpty());
+    EXPECT_TRUE(module_.GetStatus);
 }
 
 TEST_F(GeolocationService, NothingListeningIsASocketError) {
