@@ -24,6 +24,7 @@ test: build
 	@scripts/test.sh
 
 bench: build
+	@scripts/install-deps.sh bench
 	@for b in $(BUILD_DIR)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
 
 package: build

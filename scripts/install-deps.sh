@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing Tarvex need. Does nothing when
+# Installs the Debian packages that building, running and testing Tarvex need (and, with the
+# argument "bench", what the benchmarks need besides). Does nothing when
 # everything is present, so both make targets can call it every time.
 set -euo pipefail
 
@@ -16,6 +17,10 @@ packages=(
     # look of the program
     fonts-liberation2 fonts-dejavu-core
 )
+# `install-deps.sh bench`: also what the benchmarks compare against.
+if [ "${1:-}" = bench ]; then
+    packages+=(fping)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -37,6 +37,7 @@
 #include "help/HelpUnit.h"
 #include "lookup/DataUnit.h"
 #include "lookup/WhoisZones.h"
+#include "ping/ListRun.h"
 #include "ping/PingRun.h"
 #include "settings/ColorValues.h"
 #include "settings/NumberText.h"
@@ -731,6 +732,10 @@ void TMainMenuForm::InitPingActionExecute() {
 }
 
 void TMainMenuForm::StandardPing() {
+    ::StandardPing(RunInput(), RunTargets());
+}
+
+TPingRunInput TMainMenuForm::RunInput() const {
     TPingRunInput input;
     input.PingAddress = PingAddress;
     input.PingBufferSize = PingBufferSize;
@@ -738,6 +743,10 @@ void TMainMenuForm::StandardPing() {
     input.PingRetries = PingRetries;
     input.DebugColor = DebugColor;
     input.ResultsColor = ResultsColor;
+    return input;
+}
+
+TPingRunTargets TMainMenuForm::RunTargets() {
     TPingRunTargets targets;
     targets.DebugMemo = DebugMemo->document();
     targets.AddressMemo = AddressMemo->document();
@@ -745,7 +754,7 @@ void TMainMenuForm::StandardPing() {
     targets.PositionX = &PositionX;
     targets.SetProgress = [this](const QString &progress) { RemaningLabel->setText(progress); };
     targets.AddressEditText = [this] { return AddressEdit->text(); };
-    ::StandardPing(input, targets);
+    return targets;
 }
 
 // Holds the commands off for the whole of a run (a list run included): the run keeps the window
@@ -775,10 +784,18 @@ class TMainMenuForm::RunHold final {
 };
 
 void TMainMenuForm::SinglePingActionExecute() {
+    PingAddressOf(nullptr);
+}
+
+void TMainMenuForm::PingAddressOf(const TPingRecord *record) {
     const RunHold hold(this);
     InitPingActionExecute();
     ProcessIndicator->setEnabled(true);
-    StandardPing();
+    if (record != nullptr) {
+        WritePingRecord(RunInput(), RunTargets(), *record);
+    } else {
+        StandardPing();
+    }
     ProcessIndicator->setEnabled(false);
     PingProcess = true;
     if (GeolocationForm != nullptr) {
@@ -789,6 +806,28 @@ void TMainMenuForm::SinglePingActionExecute() {
 void TMainMenuForm::PingListOfAddressesActionExecute() {
     const RunHold hold(this);
     AddressMemo->clear();
+    if (ListRunInFlight > 1) {
+        // The addresses are pinged together; each block is written, as the ping command writes
+        // it, once its address and every address before it are complete.
+        TListRunInput list;
+        list.Addresses = AddressList;
+        list.BufferSize = PingBufferSize;
+        list.TimeOut = PingTimeOut;
+        list.Retries = PingRetries;
+        list.InFlight = ListRunInFlight;
+        // The light is on while any address is under way, as it is from one address's run to
+        // the next.
+        ProcessIndicator->setEnabled(!list.Addresses.isEmpty());
+        RunAddressList(list, [this, &list](int index, const TPingRecord &record) {
+            AddressEdit->setText(list.Addresses.at(index));
+            PingProcess = false;
+            PingAddressOf(&record);
+            if (index + 1 < list.Addresses.size()) {
+                ProcessIndicator->setEnabled(true);
+            }
+        });
+        return;
+    }
     const int count = AddressList.size();
     for (int i = 0; i < count; ++i) {
         AddressEdit->setText(AddressList.at(i));

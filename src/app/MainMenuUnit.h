@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 
+#include "ping/ListRun.h"
+
 class QAction;
 class QChartView;
 class QFrame;
@@ -19,6 +21,9 @@ class QTextEdit;
 class QToolButton;
 class TPingCharts;
 class TSizeSplitter;
+struct TPingRecord;
+struct TPingRunInput;
+struct TPingRunTargets;
 
 // The main window: address field, charts, results and address panes, and every command of the
 // program as an action of PingActionList.
@@ -180,6 +185,10 @@ class TMainMenuForm final : public QMainWindow {
     QColor DebugColor;
     QColor InfoColor;
 
+    // Addresses a list run pings at once; 1 pings them one after another, the way the ping
+    // command is given them one by one.
+    int ListRunInFlight = kMaxAddressesInFlight;
+
     // Completion flag of the latest ping command.
     bool PingProcess = false;
     // x position of the next point of the trip-time graph; reset only by clearing everything.
@@ -192,6 +201,13 @@ class TMainMenuForm final : public QMainWindow {
 
   private:
     class RunHold;
+
+    // The engine parameters and the window's panes, charts and labels as a run takes them.
+    TPingRunInput RunInput() const;
+    TPingRunTargets RunTargets();
+    // The ping command's steps for the address in AddressEdit: the run itself, or, in a list
+    // run, the writing of the requests `record` holds.
+    void PingAddressOf(const TPingRecord *record);
 
     void BuildPanels();
     void BuildActions();

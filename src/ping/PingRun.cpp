@@ -51,6 +51,14 @@ void CheckTargets(const TPingRunTargets &targets) {
     }
 }
 
+// The start of every run: the writer on the results pane in the run's colour, then the header.
+void BeginRun(const TPingRunInput &input, const TPingRunTargets &targets) {
+    CheckTargets(targets);
+    SelectedResultMemo = targets.DebugMemo;
+    ResultsFontColor = input.DebugColor;
+    WritePingHeader(input, targets);
+}
+
 // Plots a reply with a trip time above 0 ms: bar `index` and the next graph point.
 void Plot(int index, double trip, const TPingRunTargets &targets) {
     if (targets.Charts != nullptr) {
@@ -155,10 +163,7 @@ void WritePingStatistics(const TPingRunInput &input, const TPingRunTargets &targ
 }
 
 void StandardPing(const TPingRunInput &input, const TPingRunTargets &targets) {
-    CheckTargets(targets);
-    SelectedResultMemo = targets.DebugMemo;
-    ResultsFontColor = input.DebugColor;
-    WritePingHeader(input, targets);
+    BeginRun(input, targets);
 
     std::unique_ptr<TEchoService> service =
         targets.Connect ? targets.Connect() : ConnectEchoService();
@@ -175,6 +180,19 @@ void StandardPing(const TPingRunInput &input, const TPingRunTargets &targets) {
         const std::optional<TPingReply> reply =
             RunBlocking([&service, &query] { return service->ExecQuery(query); });
         WritePingReply(i, reply, input, targets, figures);
+    }
+    WritePingStatistics(input, targets, figures);
+}
+
+void WritePingRecord(const TPingRunInput &input, const TPingRunTargets &targets,
+                     const TPingRecord &record) {
+    BeginRun(input, targets);
+    TPingFigures figures;
+    for (std::size_t i = 0; i < record.Replies.size(); ++i) {
+        WritePingReply(static_cast<int>(i), record.Replies[i], input, targets, figures);
+    }
+    if (record.Failure) {
+        std::rethrow_exception(record.Failure);
     }
     WritePingStatistics(input, targets, figures);
 }

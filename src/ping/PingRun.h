@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "ping/EchoService.h"
+#include "ping/ListRun.h"
 
 class ChartSink;
 class QTextDocument;
@@ -97,3 +98,9 @@ void WritePingStatistics(const TPingRunInput &input, const TPingRunTargets &targ
 // TxError propagates: the lines written so far stay, and neither statistics nor address line
 // are written.
 void StandardPing(const TPingRunInput &input, const TPingRunTargets &targets);
+
+// Writes a run whose requests were made before (RecordPing): exactly what StandardPing writes
+// for the same replies, with the date and time of the header taken now. When the record ends
+// with an error, the error is raised after its replies, as StandardPing raises it.
+void WritePingRecord(const TPingRunInput &input, const TPingRunTargets &targets,
+                     const TPingRecord &record);

@@ -44,10 +44,13 @@
 #include "lookup/DataUnit.h"
 #include "lookup/WhoisZones.h"
 #include "ping/EchoService.h"
+#include "ping/ListRun.h"
+#include "ping/PingTestDoubles.h"
 #include "reports/FileManager.h"
 #include "reports/ReportUnit.h"
 #include "settings/ColorValues.h"
 #include "settings/SystemSettingsUnit.h"
+#include "support/EchoNamespace.h"
 #include "support/TestSupport.h"
 #include "update/UpdateUnit.h"
 
@@ -155,6 +158,59 @@ class MainWindowTest : public ::testing::Test {
     }
 
     static QStringList Lines(QTextEdit *pane) { return PaneLines(pane->document()); }
+
+    // What a list run leaves in the window.
+    struct ListRunOutcome {
+        QStringList results;
+        QStringList addresses;
+        QString progress;
+        bool completed = false;
+        bool light = false;
+        QString addressField;
+        int points = 0;
+        QList<double> bars;
+        bool barsActive = false;
+        QStringList errors;
+    };
+
+    // Runs the list from a cleared window with `inFlight` addresses at once (1: one after
+    // another).
+    ListRunOutcome RunList(const QStringList &list, int inFlight) {
+        form_->ClearAllActionExecute();
+        form_->PingProcess = false;
+        form_->ProcessIndicator->setEnabled(false);
+        errors_.clear();
+        form_->ListRunInFlight = inFlight;
+        form_->AddressList = list;
+        form_->PingListOfAddressesAction->trigger();
+        ListRunOutcome outcome;
+        outcome.results = ColouredPaneLines(*form_->DebugMemo->document());
+        outcome.addresses = ColouredPaneLines(*form_->AddressMemo->document());
+        outcome.progress = form_->RemaningLabel->text();
+        outcome.completed = form_->PingProcess;
+        outcome.light = form_->ProcessIndicator->isEnabled();
+        outcome.addressField = form_->AddressEdit->text();
+        outcome.points = form_->Charts()->PointCount();
+        for (int i = 0; i < form_->Charts()->BarCount(); ++i) {
+            outcome.bars << form_->Charts()->BarHeight(i);
+        }
+        outcome.barsActive = form_->Charts()->BarsActive();
+        outcome.errors = errors_;
+        return outcome;
+    }
+
+    static void ExpectSame(const ListRunOutcome &together, const ListRunOutcome &oneByOne) {
+        EXPECT_EQ(together.results, oneByOne.results);
+        EXPECT_EQ(together.addresses, oneByOne.addresses);
+        EXPECT_EQ(together.progress, oneByOne.progress);
+        EXPECT_EQ(together.completed, oneByOne.completed);
+        EXPECT_EQ(together.light, oneByOne.light);
+        EXPECT_EQ(together.addressField, oneByOne.addressField);
+        EXPECT_EQ(together.points, oneByOne.points);
+        EXPECT_EQ(together.bars, oneByOne.bars);
+        EXPECT_EQ(together.barsActive, oneByOne.barsActive);
+        EXPECT_EQ(together.errors, oneByOne.errors);
+    }
 
     // The colour of the first character of a pane.
     static QColor FirstColor(QTextEdit *pane) {
@@ -593,7 +649,11 @@ TEST_F(MainWindowTest, ListRunWithAnEmptyMiddleEntryMakesThreeRuns) {
     for (const char *address : {"alpha", "", "gamma"}) {
         expected << QStringList(4, QString::fromLatin1(address));
     }
-    EXPECT_EQ(QueriedAddresses(script->Queries()), expected);
+    // The addresses are pinged together, so only the requests per address are counted.
+    QStringList queried = QueriedAddresses(script->Queries());
+    queried.sort();
+    expected.sort();
+    EXPECT_EQ(queried, expected);
     EXPECT_EQ(Lines(form_->AddressMemo),
               (QStringList{"IPv4 - 10.0.0.1\t\tAddress - alpha", "IPv4 - 10.0.0.1\t\tAddress - \t",
                            "IPv4 - 10.0.0.1\t\tAddress - gamma"}));
@@ -762,3 +822,65 @@ TEST_F(MainWindowTest, RealRunAgainstLoopback) {
 }
 
 }  // namespace
+
+TEST_F(MainWindowTest, AListRunTogetherEndsLikeOneAddressAfterAnother) {
+    SetEchoServiceFactory([] { return std::make_unique<AddressEcho>(); });
+    QStringList list;
+    for (int i = 0; i < 40; ++i) {
+        const char *kinds[] = {"host", "silent", "unknown", "host"};
+        list << QStringLiteral("%1%2").arg(QLatin1String(kinds[i % 4])).arg(i);
+    }
+    list << QString();
+    const ListRunOutcome oneByOne = RunList(list, 1);
+    const ListRunOutcome together = RunList(list, kMaxAddressesInFlight);
+    ExpectSame(together, oneByOne);
+    EXPECT_EQ(together.addresses.size(), list.size() + 1);
+    EXPECT_TRUE(together.completed);
+    EXPECT_FALSE(together.light);
+
+    // A service failure in the middle of the list: the same lines, progress, flag, light and
+    // error text as when the addresses go one after another.
+    list.insert(5, QStringLiteral("broken"));
+    const ListRunOutcome failedOneByOne = RunList(list, 1);
+    const ListRunOutcome failedTogether = RunList(list, kMaxAddressesInFlight);
+    ExpectSame(failedTogether, failedOneByOne);
+    EXPECT_EQ(failedTogether.errors, QStringList(QStringLiteral("Echo request failed: broken")));
+    EXPECT_EQ(failedTogether.addressField, QStringLiteral("broken"));
+    EXPECT_FALSE(failedTogether.completed);
+    EXPECT_TRUE(failedTogether.light);
+    EXPECT_EQ(failedTogether.progress, QStringLiteral("1 of 4"));
+    EXPECT_FALSE(form_->IsRunning());
+}
+
+TEST_F(MainWindowTest, AListRunOfRealRequestsTogetherEndsLikeOneAddressAfterAnother) {
+    EchoNamespace ns;
+    if (!ns.Problem().isEmpty()) {
+        GTEST_SKIP() << ns.Problem().toStdString();
+    }
+    SetEchoServiceFactory([&ns] { return ns.OpenService(TIcmpSocketKind::Automatic); });
+    form_->PingTimeOut = 300;
+    const QStringList list = {QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.3"),
+                              QStringLiteral("127.0.0.2"), QStringLiteral("no-such.invalid"),
+                              QStringLiteral("127.0.0.4"), QStringLiteral("127.0.0.3"),
+                              QStringLiteral("127.0.0.5")};
+    // Loopback answers within the first millisecond; a busy machine may take longer, so the
+    // measured trip times (and the graph points they give) are compared by form only.
+    const auto measured = [](ListRunOutcome outcome) {
+        static const QRegularExpression time(QStringLiteral("[;:]  Bytes=32  Time=(<1|\\d+) ms"));
+        static const QRegularExpression figures(
+            QStringLiteral("Minimum = \\d+ ms, Maximum = \\d+ ms, Average = \\d+ ms"));
+        outcome.results.replaceInStrings(time, QStringLiteral(": Bytes=32 Time=(measured)"));
+        outcome.results.replaceInStrings(figures, QStringLiteral("(measured figures)"));
+        outcome.points = 0;
+        outcome.bars.clear();
+        return outcome;
+    };
+    const ListRunOutcome oneByOne = measured(RunList(list, 1));
+    const ListRunOutcome together = measured(RunList(list, kMaxAddressesInFlight));
+    ExpectSame(together, oneByOne);
+    EXPECT_TRUE(together.errors.isEmpty()) << together.errors.join('\n').toStdString();
+    EXPECT_EQ(
+        together.results.filter(QStringLiteral("Reply from 127.0.0.3: Request Timed Out")).size(),
+        8);
+    EXPECT_EQ(together.addresses.size(), list.size() + 1);
+}

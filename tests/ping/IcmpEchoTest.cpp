@@ -1,13 +1,10 @@
 // Real echo requests: to 127.0.0.1, and inside a network namespace that the test creates, where
 // nftables rules reject or drop the requests to two loopback addresses.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sched.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <QFile>
-#include <QProcess>
 #include <QTextDocument>
 #include <thread>
 
@@ -16,105 +13,9 @@
 #include "ping/EchoService.h"
 #include "ping/PingRun.h"
 #include "ping/PingStatus.h"
+#include "support/EchoNamespace.h"
 
 namespace {
-
-// Runs a command; returns its exit code, and its error output in *errors.
-int Command(const QString &program, const QStringList &arguments, const QByteArray &input = {},
-            QString *errors = nullptr) {
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForStarted()) {
-        if (errors != nullptr) {
-            *errors = program + QStringLiteral(" cannot be started");
-        }
-        return -1;
-    }
-    process.write(input);
-    process.closeWriteChannel();
-    process.waitForFinished();
-    if (errors != nullptr) {
-        *errors = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
-    }
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-}
-
-// A network namespace with loopback up, datagram ICMP sockets allowed for every group, and
-// nftables rules: echo requests to 127.0.0.2 are rejected with host-unreachable, those to
-// 127.0.0.3 are dropped. Removed again when the object goes.
-class EchoNamespace final {
-  public:
-    EchoNamespace() : name_(QStringLiteral("txping%1").arg(getpid())) {
-        Command(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("del"), name_});
-        QString errors;
-        if (Command(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("add"), name_},
-                    {}, &errors) != 0) {
-            problem_ = QStringLiteral("ip netns add is not permitted here: ") + errors;
-            return;
-        }
-        created_ = true;
-        const QByteArray rules =
-            "table ip txping {\n"
-            "  chain input {\n"
-            "    type filter hook input priority 0; policy accept;\n"
-            "    ip daddr 127.0.0.2 icmp type echo-request reject with icmp type host-unreachable\n"
-            "    ip daddr 127.0.0.3 icmp type echo-request drop\n"
-            "  }\n"
-            "}\n";
-        const QStringList exec = {QStringLiteral("netns"), QStringLiteral("exec"), name_};
-        if (Command(QStringLiteral("ip"),
-                    {QStringLiteral("-n"), name_, QStringLiteral("link"), QStringLiteral("set"),
-                     QStringLiteral("lo"), QStringLiteral("up")},
-                    {}, &errors) != 0 ||
-            Command(QStringLiteral("ip"),
-                    exec + QStringList{QStringLiteral("sysctl"), QStringLiteral("-qw"),
-                                       QStringLiteral("net.ipv4.ping_group_range=0 2147483647")},
-                    {}, &errors) != 0 ||
-            Command(QStringLiteral("ip"),
-                    exec + QStringList{QStringLiteral("nft"), QStringLiteral("-f"),
-                                       QStringLiteral("-")},
-                    rules, &errors) != 0) {
-            problem_ = QStringLiteral("the test namespace cannot be set up: ") + errors;
-        }
-    }
-    ~EchoNamespace() {
-        if (created_) {
-            Command(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("del"), name_});
-        }
-    }
-    EchoNamespace(const EchoNamespace &) = delete;
-    EchoNamespace &operator=(const EchoNamespace &) = delete;
-
-    // Empty when the namespace is ready, else why not.
-    QString Problem() const { return problem_; }
-
-    // Opens an echo service whose socket lives in the namespace: the socket is made while this
-    // thread is inside it, and keeps its namespace when the thread goes back.
-    std::unique_ptr<TIcmpEchoService> OpenService(TIcmpSocketKind kind) {
-        const int home = open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
-        const QByteArray path = QStringLiteral("/run/netns/%1").arg(name_).toLocal8Bit();
-        const int inside = open(path.constData(), O_RDONLY | O_CLOEXEC);
-        if (home < 0 || inside < 0 || setns(inside, CLONE_NEWNET) != 0) {
-            ADD_FAILURE() << "cannot enter the namespace";
-            return nullptr;
-        }
-        std::unique_ptr<TIcmpEchoService> service;
-        try {
-            service = std::make_unique<TIcmpEchoService>(kind);
-        } catch (const TxError &error) {
-            ADD_FAILURE() << error.Message().toStdString();
-        }
-        EXPECT_EQ(setns(home, CLONE_NEWNET), 0);
-        close(home);
-        close(inside);
-        return service;
-    }
-
-  private:
-    QString name_;
-    QString problem_;
-    bool created_ = false;
-};
 
 TPingReply Ask(TEchoService &service, const QString &address, quint16 size = 32,
                quint16 timeOut = 2000) {

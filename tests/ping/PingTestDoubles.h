@@ -1,14 +1,22 @@
 #pragma once
 
+#include <QColor>
 #include <QList>
 #include <QPointF>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextFragment>
+#include <QThread>
 #include <deque>
 #include <memory>
 #include <optional>
+#include <random>
 #include <utility>
 
+#include "common/Errors.h"
 #include "ping/ChartSink.h"
 #include "ping/EchoService.h"
 
@@ -96,3 +104,50 @@ class ChartRecorder final : public ChartSink {
     double axisMaximum = 60;
     QColor graphColor;
 };
+
+// Answers by address and request number alone, so any order of requests across addresses gives
+// the same replies, after a short random pause, so that addresses finish out of list order:
+//   "silent..."   time-outs from 192.0.2.9
+//   "unknown..."  null status (a name that does not resolve)
+//   "broken..."   one reply, then the service fails
+//   anything else replies from 10.0.0.<n> with trip times of 0 to 29 ms
+class AddressEcho final : public TEchoService {
+  public:
+    std::optional<TPingReply> ExecQuery(const TEchoQuery &query) override {
+        thread_local std::mt19937 random(std::random_device{}());
+        QThread::usleep(std::uniform_int_distribution<int>(0, 3000)(random));
+        const int request = requests_++;
+        const uint seed = qHash(query.Address);
+        if (query.Address.startsWith(QLatin1String("silent"))) {
+            return Failure(11010, QStringLiteral("192.0.2.9"));
+        }
+        if (query.Address.startsWith(QLatin1String("unknown"))) {
+            return Failure(std::nullopt, QString());
+        }
+        if (query.Address.startsWith(QLatin1String("broken")) && request == 1) {
+            throw TxError(QStringLiteral("Echo request failed: broken"));
+        }
+        return Reply((seed + static_cast<uint>(request) * 7) % 30,
+                     QStringLiteral("10.0.0.%1").arg(seed % 250));
+    }
+
+  private:
+    int requests_ = 0;
+};
+
+// The lines of a pane, each with its colour, the header's date and time left out.
+inline QStringList ColouredPaneLines(const QTextDocument &pane) {
+    static const QRegularExpression header(QStringLiteral("^Date: .*\tTime: .* ms$"));
+    QStringList lines;
+    for (QTextBlock block = pane.begin(); block.isValid(); block = block.next()) {
+        QString text = block.text();
+        if (header.match(text).hasMatch()) {
+            text = QStringLiteral("Date: (date)\tTime: (time) ms");
+        }
+        const QColor colour = block.begin() != block.end()
+                                  ? block.begin().fragment().charFormat().foreground().color()
+                                  : block.charFormat().foreground().color();
+        lines << colour.name() + QLatin1Char(' ') + text;
+    }
+    return lines;
+}

@@ -1,0 +1,100 @@
+#include "support/EchoNamespace.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <unistd.h>
+
+#include <QProcess>
+
+#include "common/Errors.h"
+
+int RunCommandLine(const QString &program, const QStringList &arguments, const QByteArray &input,
+                   QString *errors) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForStarted()) {
+        if (errors != nullptr) {
+            *errors = program + QStringLiteral(" cannot be started");
+        }
+        return -1;
+    }
+    process.write(input);
+    process.closeWriteChannel();
+    process.waitForFinished();
+    if (errors != nullptr) {
+        *errors = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+    }
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+QByteArray EchoNamespace::StandardRules() {
+    return "ip daddr 127.0.0.2 icmp type echo-request reject with icmp type host-unreachable\n"
+           "ip daddr 127.0.0.3 icmp type echo-request drop\n";
+}
+
+EchoNamespace::EchoNamespace(const QByteArray &inputRules, const QString &tag)
+    : name_(QStringLiteral("txping%1%2").arg(getpid()).arg(tag)) {
+    RunCommandLine(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("del"), name_});
+    QString errors;
+    if (RunCommandLine(QStringLiteral("ip"),
+                       {QStringLiteral("netns"), QStringLiteral("add"), name_}, {}, &errors) != 0) {
+        problem_ = QStringLiteral("ip netns add is not permitted here: ") + errors;
+        return;
+    }
+    created_ = true;
+    const QByteArray rules =
+        "table ip txping {\n"
+        "  chain input {\n"
+        "    type filter hook input priority 0; policy accept;\n" +
+        inputRules +
+        "  }\n"
+        "}\n";
+    const QStringList exec = {QStringLiteral("netns"), QStringLiteral("exec"), name_};
+    if (RunCommandLine(QStringLiteral("ip"),
+                       {QStringLiteral("-n"), name_, QStringLiteral("link"), QStringLiteral("set"),
+                        QStringLiteral("lo"), QStringLiteral("up")},
+                       {}, &errors) != 0 ||
+        RunCommandLine(QStringLiteral("ip"),
+                       exec + QStringList{QStringLiteral("sysctl"), QStringLiteral("-qw"),
+                                          QStringLiteral("net.ipv4.ping_group_range=0 2147483647")},
+                       {}, &errors) != 0 ||
+        RunCommandLine(
+            QStringLiteral("ip"),
+            exec + QStringList{QStringLiteral("nft"), QStringLiteral("-f"), QStringLiteral("-")},
+            rules, &errors) != 0) {
+        problem_ = QStringLiteral("the test namespace cannot be set up: ") + errors;
+    }
+}
+
+EchoNamespace::~EchoNamespace() {
+    if (created_) {
+        RunCommandLine(QStringLiteral("ip"),
+                       {QStringLiteral("netns"), QStringLiteral("del"), name_});
+    }
+}
+
+std::unique_ptr<TIcmpEchoService> EchoNamespace::OpenService(TIcmpSocketKind kind) const {
+    const int home = open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
+    const QByteArray path = QStringLiteral("/run/netns/%1").arg(name_).toLocal8Bit();
+    const int inside = open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (home < 0 || inside < 0 || setns(inside, CLONE_NEWNET) != 0) {
+        ADD_FAILURE() << "cannot enter the namespace";
+        for (int fd : {home, inside}) {
+            if (fd >= 0) {
+                close(fd);
+            }
+        }
+        return nullptr;
+    }
+    std::unique_ptr<TIcmpEchoService> service;
+    try {
+        service = std::make_unique<TIcmpEchoService>(kind);
+    } catch (const TxError &error) {
+        ADD_FAILURE() << error.Message().toStdString();
+    }
+    EXPECT_EQ(setns(home, CLONE_NEWNET), 0);
+    close(home);
+    close(inside);
+    return service;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+#include "ping/EchoService.h"
+
+// A network namespace for real echo requests, named after the process (and a tag, so that one
+// test may hold several): loopback up, datagram ICMP sockets allowed for every group, and
+// nftables rules in its input chain. The standard rules reject echo requests to 127.0.0.2 with
+// host-unreachable and drop those to 127.0.0.3. Removed again when the object goes.
+class EchoNamespace final {
+  public:
+    explicit EchoNamespace(const QByteArray &inputRules = StandardRules(),
+                           const QString &tag = QString());
+    ~EchoNamespace();
+    EchoNamespace(const EchoNamespace &) = delete;
+    EchoNamespace &operator=(const EchoNamespace &) = delete;
+
+    static QByteArray StandardRules();
+
+    // Empty when the namespace is ready, else why not.
+    QString Problem() const { return problem_; }
+
+    // Opens an echo service whose socket lives in the namespace: the socket is made while the
+    // calling thread is inside it, and keeps its namespace when the thread goes back. Safe to
+    // call from several threads at once. Reports a test failure and returns null when it cannot.
+    std::unique_ptr<TIcmpEchoService> OpenService(TIcmpSocketKind kind) const;
+
+  private:
+    QString name_;
+    QString problem_;
+    bool created_ = false;
+};
+
+// Runs a command; returns its exit code, and its error output in *errors.
+int RunCommandLine(const QString &program, const QStringList &arguments,
+                   const QByteArray &input = {}, QString *errors = nullptr);
