@@ -2,6 +2,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QObject>
 #include <QThread>
@@ -32,6 +33,9 @@ TPingRecord RecordPing(const TEchoQuery &query, quint16 retries, const TEchoServ
 
 namespace {
 
+// How long the window may go without painting while blocks are written back to back.
+constexpr qint64 kPaintIntervalMs = 40;
+
 // The state the workers and the writing thread share. Indices below nextToWrite are written;
 // from nextToWrite to nextToStart - 1 they are under way or done and waiting for their turn.
 class TListRun final {
@@ -44,6 +48,7 @@ class TListRun final {
             QAbstractEventDispatcher::instance(QThread::currentThread()) != nullptr) {
             waker_ = std::make_unique<QObject>();
         }
+        sincePaint_.start();
     }
 
     ~TListRun() { StopWorkers(); }
@@ -82,6 +87,7 @@ class TListRun final {
                 continue;
             }
             write_(nextToWrite_, *record);
+            LetPaint();
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 ++nextToWrite_;
@@ -139,6 +145,15 @@ class TListRun final {
         }
     }
 
+    // Many addresses often complete together (those that waited for the same time-out); the
+    // window paints between their blocks at a steady pace rather than once after all of them.
+    void LetPaint() {
+        if (waker_ && sincePaint_.elapsed() >= kPaintIntervalMs) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            sincePaint_.restart();
+        }
+    }
+
     // Sleeps until a worker has something for the writing thread (or has ended); the window
     // keeps painting meanwhile.
     void WaitForWorkers() {
@@ -182,6 +197,7 @@ class TListRun final {
     const TListRunWriter &write_;
     const int count_;
     std::unique_ptr<QObject> waker_;
+    QElapsedTimer sincePaint_;
     std::vector<std::thread> workers_;
 
     std::mutex mutex_;
