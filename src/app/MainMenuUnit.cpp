@@ -68,6 +68,12 @@ constexpr int kResultsPanelHeight = 230;
 constexpr int kStatusBarHeight = 20;
 constexpr int kSidePanelWidth = 364;
 constexpr int kToolButtonSize = 32;
+// The longest text the address field takes. A host name has at most 253 characters, but the
+// field also takes URLs as people paste them from a browser, and those may be longer; 2,048 is
+// the length up to which URLs are expected to work everywhere (the sitemaps protocol's limit,
+// and the oldest browsers' address bars), so a pasted URL is kept whole, host and all, while
+// a text of many kilobytes pasted by mistake is cut short instead of filling the header lines.
+constexpr int kAddressFieldMaxLength = 2048;
 
 QFont WindowFont() {
     QFont font(QStringLiteral("Tahoma"));
@@ -347,6 +353,7 @@ void TMainMenuForm::BuildPanels() {
     AddressEdit = new QLineEdit(AddressPanel);
     AddressEdit->setObjectName(QStringLiteral("AddressEdit"));
     AddressEdit->setFixedWidth(320);
+    AddressEdit->setMaxLength(kAddressFieldMaxLength);
     AddressEdit->installEventFilter(this);
     StartPingBtn = new QToolButton(AddressPanel);
     StartPingBtn->setObjectName(QStringLiteral("StartPingBtn"));
@@ -810,7 +817,11 @@ void TMainMenuForm::PingListOfAddressesActionExecute() {
         // The addresses are pinged together; each block is written, as the ping command writes
         // it, once its address and every address before it are complete.
         TListRunInput list;
-        list.Addresses = AddressList;
+        // Each address is pinged as the field holds it, which is how the ping command is given
+        // it when the addresses go one after another.
+        for (const QString &address : AddressList) {
+            list.Addresses << address.left(AddressEdit->maxLength());
+        }
         list.BufferSize = PingBufferSize;
         list.TimeOut = PingTimeOut;
         list.Retries = PingRetries;

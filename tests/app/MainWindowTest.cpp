@@ -830,7 +830,8 @@ TEST_F(MainWindowTest, AListRunTogetherEndsLikeOneAddressAfterAnother) {
         const char *kinds[] = {"host", "silent", "unknown", "host"};
         list << QStringLiteral("%1%2").arg(QLatin1String(kinds[i % 4])).arg(i);
     }
-    list << QString();
+    // An entry longer than the address field takes is pinged as the field holds it.
+    list << QString() << QString(40000, QLatin1Char('h'));
     const ListRunOutcome oneByOne = RunList(list, 1);
     const ListRunOutcome together = RunList(list, kMaxAddressesInFlight);
     ExpectSame(together, oneByOne);
@@ -883,4 +884,30 @@ TEST_F(MainWindowTest, AListRunOfRealRequestsTogetherEndsLikeOneAddressAfterAnot
         together.results.filter(QStringLiteral("Reply from 127.0.0.3: Request Timed Out")).size(),
         8);
     EXPECT_EQ(together.addresses.size(), list.size() + 1);
+}
+
+TEST_F(MainWindowTest, TheAddressFieldTakesAPastedUrlWholeAndCutsAHugeText) {
+    auto script = UseScriptedEcho();
+    // A host name of the longest kind with a long path, as pasted from a browser.
+    const QString url = QStringLiteral("https://") + QString(253, QLatin1Char('h')) +
+                        QStringLiteral("/") + QString(1500, QLatin1Char('p'));
+    form_->AddressEdit->clear();
+    form_->AddressEdit->insert(url);
+    EXPECT_EQ(form_->AddressEdit->text(), url);
+
+    // Forty thousand characters pasted by mistake: the field keeps the first 2,048, and the
+    // ping runs to its statistics with them.
+    const QString huge = QString(40000, QLatin1Char('x'));
+    form_->AddressEdit->clear();
+    form_->AddressEdit->insert(huge);
+    const QString kept = huge.left(2048);
+    EXPECT_EQ(form_->AddressEdit->text(), kept);
+    form_->SinglePingAction->trigger();
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join('\n').left(200).toStdString();
+    EXPECT_EQ(QueriedAddresses(script->Queries()), QStringList(4, kept));
+    const QStringList lines = Lines(form_->DebugMemo);
+    EXPECT_TRUE(
+        lines.contains(QStringLiteral("Ping statistics for %1; IPv4 - 10.0.0.1").arg(kept)));
+    EXPECT_EQ(Lines(form_->AddressMemo),
+              QStringList(QStringLiteral("IPv4 - 10.0.0.1\t\tAddress - ") + kept));
 }
