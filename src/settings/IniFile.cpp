@@ -41,8 +41,20 @@ bool HasLineBreak(const QString &text) {
     return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
 }
 
-TxError UnableToWrite(const QString &path) {
-    return TxError(QStringLiteral("Unable to write to %1").arg(path));
+// Returns the value part of an entry line as the profile functions give it: blanks around it
+// removed, then one pair of matching double or single quotes around the whole value removed
+// (blanks inside them kept), and cut to the longest value a read returns.
+QString EntryValue(const QString &line, int split) {
+    QString value = line.mid(split + 1).trimmed();
+    if (value.size() >= 2 &&
+        (value.front() == QLatin1Char('"') || value.front() == QLatin1Char('\'')) &&
+        value.back() == value.front()) {
+        value = value.mid(1, value.size() - 2);
+    }
+    // A lone CR inside a line whose file ends lines with LF stays part of the line. Given back
+    // as a blank, the value can be written again; left in, it would refuse every later save.
+    value.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    return value.left(TIniText::kMaxValueLength);
 }
 
 }  // namespace
@@ -69,30 +81,44 @@ TIniText TIniText::FromBytes(const QByteArray &bytes) {
         }
     }
     TIniText ini;
-    const int firstBreak = text.indexOf(QLatin1Char('\n'));
-    if (firstBreak > 0 && text.at(firstBreak - 1) == QLatin1Char('\r')) {
-        ini.lineEnd_ = QStringLiteral("\r\n");
-    }
-    if (text.isEmpty()) {
-        return ini;
-    }
-    ini.lines_ = text.split(QLatin1Char('\n'));
-    if (text.endsWith(QLatin1Char('\n'))) {
-        ini.lines_.removeLast();
-    }
-    for (QString &line : ini.lines_) {
-        if (line.endsWith(QLatin1Char('\r'))) {
-            line.chop(1);
+    // Lines end at LF (a CR before it belongs to the line end). Only where no LF follows any more
+    // does a lone CR end a line, as in files saved with the old Macintosh line ends; a CR before
+    // a later LF stays inside its line, as the profile functions read it.
+    int start = 0;
+    while (start < text.size()) {
+        int end = text.indexOf(QLatin1Char('\n'), start);
+        int next = end + 1;
+        QString lineEnd = QStringLiteral("\n");
+        if (end < 0) {
+            end = text.indexOf(QLatin1Char('\r'), start);
+            next = end + 1;
+            lineEnd = QStringLiteral("\r");
+            if (end < 0) {
+                end = next = int(text.size());
+                lineEnd.clear();
+            }
+        } else if (end > start && text.at(end - 1) == QLatin1Char('\r')) {
+            --end;
+            lineEnd = QStringLiteral("\r\n");
         }
+        if (ini.lines_.isEmpty() && !lineEnd.isEmpty()) {
+            ini.lineEnd_ = lineEnd;
+        }
+        ini.lines_.append(text.mid(start, end - start));
+        ini.ends_.append(lineEnd);
+        start = next;
     }
     return ini;
 }
 
 QByteArray TIniText::ToBytes() const {
     QString text;
-    for (const QString &line : lines_) {
-        text += line;
-        text += lineEnd_;
+    for (int i = 0; i < lines_.size(); ++i) {
+        text += lines_.at(i);
+        // Each line keeps the end it was read with; new lines and a last line without an end
+        // get the line end of the file's first line.
+        const QString &end = i < ends_.size() ? ends_.at(i) : QString();
+        text += end.isEmpty() ? lineEnd_ : end;
     }
     return text.toUtf8();
 }
@@ -135,7 +161,7 @@ bool TIniText::Find(const QString &section, const QString &key, QString *value) 
         return false;
     }
     const QString &text = lines_.at(line);
-    *value = text.mid(EntrySplit(text) + 1).trimmed().left(kMaxValueLength);
+    *value = EntryValue(text, EntrySplit(text));
     return true;
 }
 
@@ -155,8 +181,7 @@ QVector<QPair<QString, QString>> TIniText::SectionEntries(const QString &section
         const QString &text = lines_.at(i);
         const int split = EntrySplit(text);
         if (split >= 0) {
-            entries.append(
-                {text.left(split).trimmed(), text.mid(split + 1).trimmed().left(kMaxValueLength)});
+            entries.append({text.left(split).trimmed(), EntryValue(text, split)});
         }
     }
     return entries;
@@ -180,9 +205,11 @@ void TIniText::WriteString(const QString &section, const QString &key, const QSt
     if (range.header < 0) {
         if (!lines_.isEmpty() && !lines_.last().trimmed().isEmpty()) {
             lines_.append(QString());
+            ends_.resize(lines_.size());
         }
         lines_.append(QLatin1Char('[') + sectionName + QLatin1Char(']'));
         lines_.append(entry);
+        ends_.resize(lines_.size());
         return;
     }
     const int line = FindKey(range, keyName);
@@ -206,6 +233,7 @@ void TIniText::WriteString(const QString &section, const QString &key, const QSt
         --insertAt;
     }
     lines_.insert(insertAt, entry);
+    ends_.insert(insertAt, QString());
 }
 
 bool ReadIniFile(const QString &path, TIniText *text) {
@@ -224,16 +252,20 @@ bool ReadIniFile(const QString &path, TIniText *text) {
     return true;
 }
 
+TxError UnableToWrite(const QString &path, const QString &cause) {
+    return TxError(QStringLiteral("Unable to write to %1: %2").arg(path, cause));
+}
+
 void WriteIniFile(const QString &path, const TIniText &text) {
     QSaveFile file(path);
     // Where the folder forbids new files but the file itself may be written, write in place.
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly)) {
-        throw UnableToWrite(path);
+        throw UnableToWrite(path, file.errorString());
     }
     const QByteArray bytes = text.ToBytes();
     if (file.write(bytes) != bytes.size() || !file.commit()) {
-        throw UnableToWrite(path);
+        throw UnableToWrite(path, file.errorString());
     }
 }
 
@@ -251,10 +283,14 @@ void WriteProfileString(const QString &path, const QString &section, const QStri
     TIniText text;
     try {
         ReadIniFile(path, &text);
-    } catch (const TxError &) {
+    } catch (const TxError &error) {
         // Without the old content every other line would be lost.
-        throw UnableToWrite(path);
+        throw UnableToWrite(path, error.Message());
     }
-    text.WriteString(section, key, value);
+    try {
+        text.WriteString(section, key, value);
+    } catch (const TxError &error) {
+        throw UnableToWrite(path, error.Message());
+    }
     WriteIniFile(path, text);
 }

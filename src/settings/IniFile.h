@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include "common/Errors.h"
+
 // The text of an INI file, kept line by line so that writing one entry leaves every other line
 // (comments, blank lines, unknown sections, the layout around "=") exactly as it was.
 //
@@ -18,16 +20,18 @@ class TIniText final {
     static constexpr int kMaxValueLength = 2047;
 
     // Reads file bytes: UTF-16 when they start with its byte-order mark, otherwise UTF-8 (a
-    // byte-order mark is skipped), or Latin-1 when the bytes are not valid UTF-8. Lines may end
-    // with LF or CR LF.
+    // byte-order mark is skipped), or Latin-1 when the bytes are not valid UTF-8. Lines end with
+    // LF or CR LF; a lone CR ends a line only where no LF follows it in the text.
     static TIniText FromBytes(const QByteArray &bytes);
 
-    // Returns the text as UTF-8, each line ended with the line ending the text was read with
-    // (LF for a new text).
+    // Returns the text as UTF-8, each line ended with the line end it was read with; new lines
+    // (and a last line without one) get the first line's end (LF for a new text).
     QByteArray ToBytes() const;
 
-    // Returns true and the value (blanks around it removed, cut to kMaxValueLength) when the
-    // entry exists; false otherwise.
+    // Returns true and the value when the entry exists; false otherwise. The value is read as
+    // the profile functions read it: blanks around it removed, then one pair of matching double
+    // or single quotes around it removed; a CR inside it is given back as a blank; cut to
+    // kMaxValueLength.
     bool Find(const QString &section, const QString &key, QString *value) const;
 
     // Returns the entry's value, or defaultValue when the entry does not exist. An entry with an
@@ -55,16 +59,20 @@ class TIniText final {
     int FindKey(const Range &range, const QString &key) const;
 
     QStringList lines_;
+    QStringList ends_;  // the line end each line was read with; empty for new lines
     QString lineEnd_ = QStringLiteral("\n");
 };
+
+// Returns the error of a failed write: "Unable to write to <path>: <cause>".
+TxError UnableToWrite(const QString &path, const QString &cause);
 
 // Reads the whole file. Returns false when no file exists at `path`; throws TxError when one
 // exists but cannot be read.
 bool ReadIniFile(const QString &path, TIniText *text);
 
 // Replaces the file's content with `text` in one step: a write that fails leaves the previous
-// content. Throws TxError("Unable to write to <path>") when the file cannot be written (missing
-// folder, no rights, a folder of that name).
+// content. Throws UnableToWrite's error when the file cannot be written (missing folder, no
+// rights, a folder of that name).
 void WriteIniFile(const QString &path, const TIniText &text);
 
 // Returns the value of one entry of the file, or defaultValue when the file, the section or the
@@ -73,7 +81,7 @@ QString ReadProfileString(const QString &path, const QString &section, const QSt
                           const QString &defaultValue);
 
 // Writes one entry of the file (see TIniText::WriteString), creating the file when it is
-// missing. Throws TxError("Unable to write to <path>") when the file cannot be read back or
-// written; the file is then unchanged.
+// missing. Throws UnableToWrite's error when the file cannot be read back or written; the file
+// is then unchanged.
 void WriteProfileString(const QString &path, const QString &section, const QString &key,
                         const QString &value);

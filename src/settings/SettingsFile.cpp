@@ -111,19 +111,29 @@ void SaveSettingsFile(const QString &path, const TSettingsValues &values) {
     TIniText text;
     try {
         ReadIniFile(path, &text);
-    } catch (const std::exception &) {
+    } catch (const TxError &error) {
         // Without the old content its other lines would be lost.
-        throw TxError(QStringLiteral("Unable to write to %1").arg(path));
+        throw UnableToWrite(path, error.Message());
     }
-    for (const IntegerEntry &entry : kIntegers) {
-        text.WriteString(kSystemSection, QLatin1String(entry.key),
-                         QString::number(values.*entry.field));
+    // A line break cannot stand inside an entry: it would end the entry and start a line of its
+    // own (a new key, even a new section). Blanks keep the parts of the key apart.
+    QString googleKey = values.GoogleKey;
+    googleKey.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    googleKey.replace(QLatin1Char('\r'), QLatin1Char(' '))
+        .replace(QLatin1Char('\n'), QLatin1Char(' '));
+    try {
+        for (const IntegerEntry &entry : kIntegers) {
+            text.WriteString(kSystemSection, QLatin1String(entry.key),
+                             QString::number(values.*entry.field));
+        }
+        for (const ColorEntry &entry : kColors) {
+            text.WriteString(*entry.section, QLatin1String(entry.key),
+                             ColorToString(values.*entry.field));
+        }
+        text.WriteString(kMapSection, QLatin1String(kMapKey), googleKey);
+    } catch (const TxError &error) {
+        throw UnableToWrite(path, error.Message());
     }
-    for (const ColorEntry &entry : kColors) {
-        text.WriteString(*entry.section, QLatin1String(entry.key),
-                         ColorToString(values.*entry.field));
-    }
-    text.WriteString(kMapSection, QLatin1String(kMapKey), values.GoogleKey);
     WriteIniFile(path, text);
 }
 

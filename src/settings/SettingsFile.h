@@ -57,8 +57,9 @@ bool LoadSettingsFile(const QString &path, TSettingsValues *values,
 
 // Writes the twelve entries of the settings file in their fixed order, keeping every other line
 // of an existing file ([SERVICES] included), and creating the file when it is missing. The file
-// is replaced in one step, so a failure leaves it as it was. Throws TxError("Unable to write to
-// <path>") when it cannot be written.
+// is replaced in one step, so a failure leaves it as it was. A line break in the map key is
+// written as a blank. Throws TxError("Unable to write to <path>: <cause>") when it cannot be
+// written.
 void SaveSettingsFile(const QString &path, const TSettingsValues &values);
 
 // One press of a spin button: the value moved by `step` and clamped to the limit. The sum is

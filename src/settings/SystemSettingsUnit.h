@@ -69,7 +69,7 @@ class TSystemSettings final : public QDialog {
     // file exists but cannot be read.
     void LoadPingSettingsActionExecute();
     // Writes the twelve entries from the fields, the colour selectors and the map key. Throws
-    // TxError("Unable to write to <path>") when the file cannot be written.
+    // TxError("Unable to write to <path>: <cause>") when the file cannot be written.
     void SavePingSettingsActionExecute();
     // Puts the standard values into the fields, edits, colour selectors and preview chart;
     // writes nothing.

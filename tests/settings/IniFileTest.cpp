@@ -67,6 +67,13 @@ TEST(IniWrite, ProfileSemantics) {
          QByteArray("\xFF\xFE[\0A\0]\0\r\0\n\0k\0=\0\xe9\0\r\0\n\0", 22), "A", "x", "1",
          "[A]\r\nk=\xc3\xa9\r\nx=1\r\n"},
         {"no final line end", QByteArray("[A]\nx=1"), "A", "x", "2", "[A]\nx=2\n"},
+        {"lone CR line ends kept", QByteArray("[A]\rx=1\r"), "A", "y", "2", "[A]\rx=1\ry=2\r"},
+        {"each line keeps its own end", QByteArray("[A]\r\nx=1\n; note\r\n"), "A", "x", "2",
+         "[A]\r\nx=2\n; note\r\n"},
+        {"a CR inside another line kept", QByteArray("[A]\nk=ab\rcd\nx=1\n"), "A", "x", "2",
+         "[A]\nk=ab\rcd\nx=2\n"},
+        {"the value of a line holding a CR rewritten", QByteArray("[A]\nk=ab\rcd\n"), "A", "k",
+         "ab cd", "[A]\nk=ab cd\n"},
         {"first of two equal keys", QByteArray("[A]\nx=1\nX=2\n"), "A", "x", "3",
          "[A]\nx=3\nX=2\n"},
         {"a longer key is another key", QByteArray("[A]\nTime Out Extra=1\n"), "A", "Time Out", "2",
@@ -104,7 +111,11 @@ TEST(IniWrite, FailuresNameTheFileAndChangeNothing) {
             WriteProfileString(path, QStringLiteral("A"), QStringLiteral("x"), QStringLiteral("1"));
             ADD_FAILURE() << "no error for " << path.toStdString();
         } catch (const TxError &error) {
-            EXPECT_EQ(error.Message(), QStringLiteral("Unable to write to ") + path);
+            // The path, then the system's reason.
+            const QString prefix =
+                QStringLiteral("Unable to write to ") + path + QStringLiteral(": ");
+            EXPECT_TRUE(error.Message().startsWith(prefix)) << error.Message().toStdString();
+            EXPECT_GT(error.Message().size(), prefix.size()) << error.Message().toStdString();
         }
     }
     EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("System"))));
@@ -166,6 +177,23 @@ TEST(IniRead, ProfileSemantics) {
         {"UTF-16 BE", QByteArray("\xFE\xFF\0[\0A\0]\0\n\0x\0=\0\xe9\0\n", 18), "A", "x",
          QStringLiteral("\u00e9")},
         {"value holding =", "[A]\nx=a=b\n", "A", "x", "a=b"},
+        {"double quotes", "[A]\nTime Out=\"2500\"\n", "A", "Time Out", "2500"},
+        {"single quotes", "[A]\nx='2500'\n", "A", "x", "2500"},
+        {"blanks outside quotes go, inside stay", "[A]\nx =  \" a b \"  \n", "A", "x", " a b "},
+        {"empty quotes", "[A]\nx=\"\"\n", "A", "x", ""},
+        {"only one pair removed", "[A]\nx=\"\"a\"\"\n", "A", "x", "\"a\""},
+        {"unmatched quotes kept", "[A]\nx=\"a'\n", "A", "x", "\"a'"},
+        {"opening quote only", "[A]\nx=\"abc\n", "A", "x", "\"abc"},
+        {"closing quote only", "[A]\nx=abc\"\n", "A", "x", "abc\""},
+        {"a lone quote", "[A]\nx=\"\n", "A", "x", "\""},
+        {"quotes inside", "[A]\nx=a \"b\" c\n", "A", "x", "a \"b\" c"},
+        {"lone CR line ends", "[A]\rx=1\ry=2\r", "A", "y", "2"},
+        {"lone CR after the last LF ends lines", "[B]\nq=1\n[A]\rx=1\ry=2", "A", "y", "2"},
+        {"lone CR before a LF stays in the line", "[A]\nx=ab\rcd\ny=2\n", "A", "x", "ab cd"},
+        {"CR before a LF belongs to the line end", "[A]\nx=ab\r\n", "A", "x", "ab"},
+        {"first of two equal keys", "[A]\nx=1\nX=2\n", "A", "x", "1"},
+        {"keys before any section belong to none", "x=1\n[A]\ny=2\n", "A", "x", kDefault},
+        {"blanks around the key", "[A]\n   Time Out   =4\n", "A", " time out ", "4"},
     };
     for (const ReadCase &c : cases) {
         const TIniText text = TIniText::FromBytes(c.content);
