@@ -6,7 +6,9 @@
 #include <QImage>
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
 #include <algorithm>
@@ -154,6 +156,9 @@ TPreparedReport::TPreparedReport(const TReportTemplate &reportTemplate, const QT
         defaultFont.setPointSize(template_.bodyFontPointSize);
     }
     body_->setDefaultFont(defaultFont);
+    if (template_.bodyDetectLinks) {
+        DetectLinks(body_.get());
+    }
     body_->documentLayout()->setPaintDevice(LayoutDevice());
     body_->setUseDesignMetrics(true);
     body_->setDocumentMargin(0);
@@ -369,7 +374,8 @@ QList<QRectF> TPreparedReport::TextRects(int index, const TReportTextItem &item,
     return rects;
 }
 
-void RenderReport(const TPreparedReport &report, QPagedPaintDevice &device, int first, int last) {
+bool RenderReport(const TPreparedReport &report, QPagedPaintDevice &device, int first, int last,
+                  const TReportProgress &progress) {
     if (last < 0 || last >= report.PageCount()) {
         last = report.PageCount() - 1;
     }
@@ -395,8 +401,52 @@ void RenderReport(const TPreparedReport &report, QPagedPaintDevice &device, int 
         painter.scale(scaleX, scaleY);
         report.RenderPage(painter, index);
         painter.restore();
+        if (progress && !progress(index - first + 1, last - first + 1)) {
+            painter.end();
+            return false;
+        }
     }
     painter.end();
+    return true;
+}
+
+void DetectLinks(QTextDocument *document) {
+    static const QRegularExpression link(
+        QStringLiteral("\\b(?:(?:https?|ftp|file|news|telnet)://|mailto:|www\\.)[^\\s<>\"]+"),
+        QRegularExpression::CaseInsensitiveOption);
+    // Punctuation that ends a sentence or closes a bracket around an address is not part of it.
+    static const QString closing = QStringLiteral(".,;:!?'\")]}>");
+    QTextCursor cursor(document);
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        const QString text = block.text();
+        // Most paragraphs hold no address; skip them before the expression runs.
+        if (!text.contains(QLatin1String("://")) &&
+            !text.contains(QLatin1String("www."), Qt::CaseInsensitive) &&
+            !text.contains(QLatin1String("mailto:"), Qt::CaseInsensitive)) {
+            continue;
+        }
+        for (auto it = link.globalMatch(text); it.hasNext();) {
+            const QRegularExpressionMatch match = it.next();
+            QString address = match.captured();
+            while (!address.isEmpty() && closing.contains(address.back())) {
+                address.chop(1);
+            }
+            if (address.endsWith(QLatin1String("://")) || address.size() <= 4) {
+                continue;
+            }
+            QTextCharFormat format;
+            format.setAnchor(true);
+            format.setAnchorHref(address.startsWith(QLatin1String("www."), Qt::CaseInsensitive)
+                                     ? QStringLiteral("http://") + address
+                                     : address);
+            format.setFontUnderline(true);
+            format.setForeground(QColor(0, 0, 255));
+            cursor.setPosition(block.position() + match.capturedStart());
+            cursor.setPosition(block.position() + match.capturedStart() + address.size(),
+                               QTextCursor::KeepAnchor);
+            cursor.mergeCharFormat(format);
+        }
+    }
 }
 
 double ReportZoomUp(double zoom) {

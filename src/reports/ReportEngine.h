@@ -8,6 +8,7 @@
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 class QFont;
@@ -68,9 +69,9 @@ struct TReportTemplate {
     QRectF bodyRectMm;       // its place in the master band
     double bodyGapXPx = 2;   // inner gaps of the rich-text view
     double bodyGapYPx = 1;
-    int bodyFontPointSize = 0;  // default size of body text without its own; 0 keeps the body's
-    QString bodyFontFamily;     // default face of body text without its own
-    bool bodyDetectLinks = false;
+    int bodyFontPointSize = 0;     // default size of body text without its own; 0 keeps the body's
+    QString bodyFontFamily;        // default face of body text without its own
+    bool bodyDetectLinks = false;  // web addresses in the body become links (DetectLinks)
 
     TReportBand pageFooter;  // every page, at the bottom
 
@@ -154,11 +155,22 @@ class TPreparedReport final {
     double contentWidth_ = 0;
 };
 
+// Told after each step of a long job (a page drawn or written) with the steps done and their
+// total; returns false to cancel the job.
+using TReportProgress = std::function<bool(int done, int total)>;
+
 // Draws pages [first, last] (0-based) on a paged device (a printer or a PDF writer), one device
-// page per report page, the device's page layout set to the report's with no margins. Throws
+// page per report page, the device's page layout set to the report's with no margins. Returns
+// false when `progress` cancelled it (the pages drawn until then stay on the device). Throws
 // TxError when the device cannot be painted on.
-void RenderReport(const TPreparedReport &report, QPagedPaintDevice &device, int first = 0,
-                  int last = -1);
+bool RenderReport(const TPreparedReport &report, QPagedPaintDevice &device, int first = 0,
+                  int last = -1, const TReportProgress &progress = {});
+
+// Makes every web address in `document` a link, as rich-text editors detect them: texts starting
+// with a scheme (http, https, ftp, file, mailto, news, telnet) or with "www.", up to the next
+// blank and without closing punctuation. A link is underlined and blue and carries its address
+// (http:// added to a bare "www.") as the anchor's target.
+void DetectLinks(QTextDocument *document);
 
 // The zoom steps of the preview: one step up or down by 10 %, kept within 10 % and 300 %.
 // The result is snapped to whole tenths, so repeated steps do not drift.

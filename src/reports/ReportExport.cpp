@@ -127,8 +127,13 @@ QString BodyHtml(const TPreparedReport &report, int index) {
             }
             QString escaped = HtmlEscape(text);
             escaped.replace(QChar::LineSeparator, QStringLiteral("<br>"));
-            paragraph += QStringLiteral("<span style=\"%1\">%2</span>")
-                             .arg(RunStyle(fragment.charFormat(), body.defaultFont()), escaped);
+            QString run = QStringLiteral("<span style=\"%1\">%2</span>")
+                              .arg(RunStyle(fragment.charFormat(), body.defaultFont()), escaped);
+            const QString href = fragment.charFormat().anchorHref();
+            if (fragment.charFormat().isAnchor() && !href.isEmpty()) {
+                run = QStringLiteral("<a href=\"%1\">%2</a>").arg(HtmlEscape(href), run);
+            }
+            paragraph += run;
         }
         const Qt::Alignment alignment = block.blockFormat().alignment();
         const QString align = (alignment & Qt::AlignHCenter) ? QStringLiteral("center")
@@ -187,7 +192,8 @@ TPdfInfo ReportPdfInfo() {
     return info;
 }
 
-QByteArray ReportToPdf(const TPreparedReport &report, const TPdfInfo &info) {
+QByteArray ReportToPdf(const TPreparedReport &report, const TPdfInfo &info,
+                       const TReportProgress &progress) {
     QByteArray pdf;
     {
         QBuffer buffer(&pdf);
@@ -196,7 +202,9 @@ QByteArray ReportToPdf(const TPreparedReport &report, const TPdfInfo &info) {
         writer.setResolution(1200);
         writer.setTitle(info.title);
         writer.setCreator(info.creator);
-        RenderReport(report, writer);
+        if (!RenderReport(report, writer, 0, -1, progress)) {
+            return QByteArray();
+        }
     }
     return SetPdfInfo(pdf, info);
 }
@@ -245,7 +253,7 @@ QByteArray SetPdfInfo(const QByteArray &pdf, const TPdfInfo &info) {
     return out;
 }
 
-QByteArray ReportToHtml(const TPreparedReport &report) {
+QByteArray ReportToHtml(const TPreparedReport &report, const TReportProgress &progress) {
     const QSizeF page = report.PageSize();
     const double toMm = 25.4 / kReportDpi;
     QString html = QStringLiteral(
@@ -279,12 +287,16 @@ QByteArray ReportToHtml(const TPreparedReport &report) {
                          Mm(report.Body().textWidth() * toMm));
         html += BodyHtml(report, index);
         html += QStringLiteral("</div>\n</div>\n");
+        if (progress && !progress(index + 1, report.PageCount())) {
+            return QByteArray();
+        }
     }
     html += QStringLiteral("</body>\n</html>\n");
     return html.toUtf8();
 }
 
-void BuildReportTextDocument(const TPreparedReport &report, QTextDocument &target) {
+bool BuildReportTextDocument(const TPreparedReport &report, QTextDocument &target,
+                             const TReportProgress &progress) {
     target.clear();
     target.setDefaultFont(report.Body().defaultFont());
     QTextCursor cursor(&target);
@@ -348,13 +360,24 @@ void BuildReportTextDocument(const TPreparedReport &report, QTextDocument &targe
             TReportText plain = objects.constLast();
             cursor.insertText(right.join(QLatin1Char(' ')), ObjectFormat(plain));
         }
+        // One more step than pages: writing the document out.
+        if (progress && !progress(index + 1, report.PageCount() + 1)) {
+            return false;
+        }
     }
+    return true;
 }
 
-QByteArray ReportToRtf(const TPreparedReport &report) {
+QByteArray ReportToRtf(const TPreparedReport &report, const TReportProgress &progress) {
     QTextDocument document;
-    BuildReportTextDocument(report, document);
-    return WriteRtf(document);
+    if (!BuildReportTextDocument(report, document, progress)) {
+        return QByteArray();
+    }
+    QByteArray rtf = WriteRtf(document);
+    if (progress && !progress(report.PageCount() + 1, report.PageCount() + 1)) {
+        return QByteArray();
+    }
+    return rtf;
 }
 
 void WriteReportFile(const QString &path, const QByteArray &data) {
@@ -365,18 +388,33 @@ void WriteReportFile(const QString &path, const QByteArray &data) {
     }
 }
 
-void ExportReport(const TPreparedReport &report, int mode, const QString &path) {
+bool ExportReport(const TPreparedReport &report, int mode, const QString &path,
+                  const TReportProgress &progress) {
+    bool cancelled = false;
+    const TReportProgress watch = [&progress, &cancelled](int done, int total) {
+        if (progress && !progress(done, total)) {
+            cancelled = true;
+        }
+        return !cancelled;
+    };
+    QByteArray data;
     switch (mode) {
         case 3:
-            WriteReportFile(path, ReportToPdf(report, ReportPdfInfo()));
-            return;
+            data = ReportToPdf(report, ReportPdfInfo(), watch);
+            break;
         case 4:
-            WriteReportFile(path, ReportToRtf(report));
-            return;
+            data = ReportToRtf(report, watch);
+            break;
         case 5:
-            WriteReportFile(path, ReportToHtml(report));
-            return;
+            data = ReportToHtml(report, watch);
+            break;
         default:
             throw TxError(QStringLiteral("Unknown export format %1.").arg(mode));
     }
+    // The whole file is made in memory first, so a cancelled export has written nothing yet.
+    if (cancelled) {
+        return false;
+    }
+    WriteReportFile(path, data);
+    return true;
 }

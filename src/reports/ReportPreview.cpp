@@ -268,7 +268,8 @@ TReportPreview::TReportPreview(QWidget *parent) : QWidget(parent) {
 
 void TReportPreview::SetReport(std::shared_ptr<const TPreparedReport> report) {
     report_ = std::move(report);
-    search_.Stop();
+    // A running search is not ended by showing a report again (after printing, exporting,
+    // loading or the thumbnail switch): find-next goes on from the last hit's place.
     pageNo_ = 0;
     thumbnails_->SetReport(report_);
     pages_->SetReport(report_);
@@ -278,6 +279,9 @@ void TReportPreview::SetReport(std::shared_ptr<const TPreparedReport> report) {
         pageNo_ = 1;
         thumbnails_->SetMarkedPage(0);
         pages_->ShowPage(0);
+        if (search_.Running() && search_.Current().page >= 0) {
+            ShowHit();
+        }
     }
 }
 
@@ -351,7 +355,15 @@ void TReportPreview::ShowHit() {
         pages_->SetHighlight(-1, {});
         return;
     }
-    const QList<TReportTextItem> items = report_->PageTexts(hit.page);
+    const QList<TReportTextItem> items =
+        hit.page < report_->PageCount() ? report_->PageTexts(hit.page) : QList<TReportTextItem>();
+    // A hit of an earlier report that the one shown no longer holds is not highlighted.
+    if (hit.item >= items.size() || items.at(hit.item)
+                                            .text.mid(hit.offset, hit.length)
+                                            .compare(search_.Text(), Qt::CaseInsensitive) != 0) {
+        pages_->SetHighlight(-1, {});
+        return;
+    }
     const QList<QRectF> rects =
         report_->TextRects(hit.page, items.at(hit.item), hit.offset, hit.length);
     pages_->SetHighlight(hit.page, rects);

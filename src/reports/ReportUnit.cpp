@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPrintDialog>
+#include <QProgressDialog>
 #include <QShowEvent>
 #include <QTextDocument>
 #include <QToolButton>
@@ -37,6 +38,8 @@ const QColor kText(200, 200, 200);
 // The header lines of a saved body take the face and colour of the hidden scratch editor.
 const QColor kHeaderColor(128, 128, 128);
 const QString kHeaderFamily = QStringLiteral("Tahoma");
+// Exports of more pages than this show their progress, with Cancel.
+constexpr int kProgressPages = 5;
 
 // Small drawn button pictures, so the window needs no picture files: a label on a coloured
 // page, or a simple glyph.
@@ -521,8 +524,30 @@ void TReportForm::ExportData(quint16 ConvertSwich) {
     PrepareReport();
     try {
         if (haveFile) {
-            ExportReport(*prepared_, ConvertSwich, path);
-            OpenInDesktop(QUrl::fromLocalFile(path));
+            std::unique_ptr<QProgressDialog> progress;
+            TReportProgress onStep;
+            if (prepared_->PageCount() > kProgressPages) {
+                progress = std::make_unique<QProgressDialog>(
+                    QStringLiteral("Exporting the report ..."), QStringLiteral("Cancel"), 0,
+                    prepared_->PageCount(), this);
+                progress->setObjectName(QStringLiteral("ExportProgress"));
+                progress->setWindowTitle(windowTitle());
+                progress->setWindowModality(Qt::WindowModal);
+                progress->setMinimumDuration(0);
+                progress->setAutoClose(false);
+                progress->setValue(0);
+                // A modal progress window lets events through at each step, so Cancel is seen.
+                onStep = [&progress](int done, int total) {
+                    progress->setMaximum(total);
+                    progress->setValue(done);
+                    return !progress->wasCanceled();
+                };
+            }
+            const bool written = ExportReport(*prepared_, ConvertSwich, path, onStep);
+            progress.reset();
+            if (written) {
+                OpenInDesktop(QUrl::fromLocalFile(path));
+            }
         }
     } catch (...) {
         ShowReport();
@@ -541,31 +566,42 @@ void TReportForm::PrintReportActionExecute() {
     dialog.setMinMax(1, prepared_->PageCount());
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
     if (dialog.exec() == QDialog::Accepted) {
-        int first = 0;
-        int last = prepared_->PageCount() - 1;
-        if (printer_.printRange() == QPrinter::PageRange) {
-            first = printer_.fromPage() - 1;
-            last = printer_.toPage() - 1;
-        } else if (printer_.printRange() == QPrinter::CurrentPage) {
-            first = last = PreviewResults->PageNo() - 1;
-        }
-        printer_.setFullPage(true);
-        RenderReport(*prepared_, printer_, first, last);
+        PrintReport(printer_);
     }
     if (PrepareReport()) {
         ShowPreparedReport();
     }
 }
 
+void TReportForm::PrintReport(QPrinter &printer) {
+    if (!prepared_) {
+        PrepareReport();
+    }
+    int first = 0;
+    int last = prepared_->PageCount() - 1;
+    if (printer.printRange() == QPrinter::PageRange) {
+        first = printer.fromPage() - 1;
+        last = printer.toPage() - 1;
+    } else if (printer.printRange() == QPrinter::CurrentPage) {
+        first = last = PreviewResults->PageNo() - 1;
+    }
+    printer.setFullPage(true);
+    RenderReport(*prepared_, printer, first, last);
+}
+
 void TReportForm::PageSetupActionExecute() {
     printer_.setPageLayout(PingReport.page);
     QPageSetupDialog dialog(&printer_, this);
     if (dialog.exec() == QDialog::Accepted) {
-        QPageLayout layout = printer_.pageLayout();
-        layout.setUnits(QPageLayout::Millimeter);
-        PingReport.page = layout;
-        ShowReport();
+        SetPageLayout(printer_.pageLayout());
     }
+}
+
+void TReportForm::SetPageLayout(const QPageLayout &page) {
+    QPageLayout layout = page;
+    layout.setUnits(QPageLayout::Millimeter);
+    PingReport.page = layout;
+    ShowReport();
 }
 
 void TReportForm::SaveRTFActionExecute() {

@@ -44,6 +44,14 @@ class TReportForm final : public QDialog {
     void CloseAllToolsActionExecute();
     void PrintReportActionExecute();
     void PageSetupActionExecute();
+
+    // Prints the prepared report on `printer` (preparing it first when none is), all pages or
+    // the printer's page range or the page shown; what the print command does once its dialog
+    // was confirmed.
+    void PrintReport(QPrinter &printer);
+    // Gives the report the page layout (paper, orientation, margins) and shows it again; what
+    // page setup does once its dialog was confirmed.
+    void SetPageLayout(const QPageLayout &page);
     void StartFindActionExecute();
     void StopFindActionExecute();
     void FindInReportActionExecute();

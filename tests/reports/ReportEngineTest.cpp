@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 
 #include "common/Errors.h"
@@ -318,4 +322,127 @@ TEST(ReportEngine, ExportReplacesAnExistingFile) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(file.readAll().startsWith("<!DOCTYPE html>"));
+}
+
+namespace {
+
+// A report whose body holds WHOIS-like lines with web addresses, links switched on as the report
+// window switches them on.
+std::unique_ptr<TPreparedReport> PrepareWithLinks(const QStringList &lines) {
+    QTextDocument body;
+    BuildReportBody(lines, body);
+    TReportTemplate reportTemplate = PingReportTemplate();
+    reportTemplate.bodyDetectLinks = true;
+    return std::make_unique<TPreparedReport>(reportTemplate, body);
+}
+
+// The links of a document: text and target of each anchor run, in order.
+QList<QPair<QString, QString>> Links(const QTextDocument &document) {
+    QList<QPair<QString, QString>> links;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            if (format.isAnchor()) {
+                links.append({it.fragment().text(), format.anchorHref()});
+            }
+        }
+    }
+    return links;
+}
+
+}  // namespace
+
+TEST(ReportLinks, WebAddressesBecomeLinksWhereTheTemplateAsksForThem) {
+    const struct {
+        const char *line;
+        QList<QPair<QString, QString>> links;
+    } rows[] = {
+        {"remarks:        https://www.ripe.net/manage-ips-and-asns/db/support",
+         {{"https://www.ripe.net/manage-ips-and-asns/db/support",
+           "https://www.ripe.net/manage-ips-and-asns/db/support"}}},
+        {"see (http://example.org/a?b=1).",
+         {{"http://example.org/a?b=1", "http://example.org/a?b=1"}}},
+        {"visit www.example.net, or ftp://files.example.net/x",
+         {{"www.example.net", "http://www.example.net"},
+          {"ftp://files.example.net/x", "ftp://files.example.net/x"}}},
+        {"mail mailto:abuse@example.org;",
+         {{"mailto:abuse@example.org", "mailto:abuse@example.org"}}},
+        {"no address here: http:// alone, host.example.org, user@example.org", {}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.line);
+        const auto report = PrepareWithLinks({QString::fromLatin1(row.line)});
+        EXPECT_EQ(Links(report->Body()), row.links);
+    }
+    // Without the template's switch the text stays plain.
+    const auto plain = Prepare({QStringLiteral("remarks: https://www.ripe.net/")});
+    EXPECT_TRUE(Links(plain->Body()).isEmpty());
+
+    // A link is shown as one: underlined and blue.
+    const auto report = PrepareWithLinks({QStringLiteral("remarks: https://www.ripe.net/")});
+    QTextCursor cursor(const_cast<QTextDocument *>(&report->Body()));
+    cursor.setPosition(report->Body().toPlainText().indexOf(QStringLiteral("https")) + 2);
+    EXPECT_TRUE(cursor.charFormat().fontUnderline());
+    EXPECT_EQ(cursor.charFormat().foreground().color(), QColor(0, 0, 255));
+}
+
+TEST(ReportLinks, PdfAndHtmlExportsCarryTheLinks) {
+    QStringList lines = PingRunsLines(1);
+    lines << QStringLiteral("remarks:        https://www.ripe.net/support/abuse")
+          << QStringLiteral("remarks:        see www.example.net for more");
+    const auto report = PrepareWithLinks(lines);
+
+    const QByteArray pdf = ReportToPdf(*report, ReportPdfInfo());
+    EXPECT_TRUE(pdf.contains("/Subtype /Link"));
+    EXPECT_TRUE(pdf.contains("/URI (https://www.ripe.net/support/abuse)"));
+    EXPECT_TRUE(pdf.contains("/URI (http://www.example.net)"));
+
+    const QString html = QString::fromUtf8(ReportToHtml(*report));
+    EXPECT_TRUE(html.contains(QRegularExpression(QStringLiteral(
+        "<a href=\"https://www.ripe.net/support/abuse\"><span [^>]*>https://www.ripe.net/support/"
+        "abuse</span></a>"))))
+        << html.toStdString();
+    EXPECT_TRUE(html.contains(QStringLiteral("<a href=\"http://www.example.net\">")));
+}
+
+TEST(ReportExportProgress, EveryFormatReportsItsStepsAndCancelWritesNothing) {
+    const auto report = Prepare(PingRunsLines(60));
+    const int pages = report->PageCount();
+    ASSERT_GT(pages, 5);
+    QTemporaryDir dir;
+    const struct {
+        int mode;
+        const char *file;
+        int steps;
+    } rows[] = {{3, "r.pdf", pages}, {4, "r.rtf", pages + 1}, {5, "r.html", pages}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.file);
+        const QString path = dir.filePath(QString::fromLatin1(row.file));
+        QList<int> seen;
+        EXPECT_TRUE(ExportReport(*report, row.mode, path, [&](int done, int total) {
+            EXPECT_EQ(total, row.steps);
+            seen << done;
+            return true;
+        }));
+        EXPECT_EQ(seen.size(), row.steps);
+        EXPECT_EQ(seen.value(row.steps - 1), row.steps);
+        EXPECT_TRUE(QFile::exists(path));
+
+        // Cancelled half-way: a file of that name keeps its content, a new name is not made.
+        WriteReportFile(path, "old content");
+        const QString fresh = dir.filePath(QStringLiteral("new-") + QString::fromLatin1(row.file));
+        for (const QString &target : {path, fresh}) {
+            int calls = 0;
+            EXPECT_FALSE(ExportReport(*report, row.mode, target, [&](int done, int) {
+                ++calls;
+                return done < 3;
+            }));
+            EXPECT_EQ(calls, 3);
+        }
+        QFile old(path);
+        ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+        EXPECT_EQ(old.readAll(), QByteArray("old content"));
+        EXPECT_FALSE(QFile::exists(fresh));
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3);
 }

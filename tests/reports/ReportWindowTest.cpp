@@ -6,16 +6,24 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QProcess>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextDocument>
 #include <QTimer>
+#include <QToolButton>
 #include <QUrl>
 
 #include "common/CommandGuard.h"
 #include "common/DesktopOpen.h"
 #include "reports/FileManager.h"
 #include "reports/ReportBody.h"
+#include "reports/ReportExport.h"
 #include "reports/ReportPreview.h"
 #include "reports/ReportSamples.h"
 #include "reports/ReportUnit.h"
@@ -321,3 +329,257 @@ TEST_F(ReportWindow, FailedOrCancelledExportsAreHandled) {
 }
 
 }  // namespace
+
+namespace {
+
+// Closes the next modal dialog of type T that opens (polling, since it opens inside exec()),
+// accepting or rejecting it; `seen` tells whether one opened.
+template <typename T>
+void AnswerDialog(bool accept, bool *seen) {
+    auto *timer = new QTimer();
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, accept, seen] {
+        auto *dialog = qobject_cast<T *>(QApplication::activeModalWidget());
+        if (dialog == nullptr) {
+            return;
+        }
+        *seen = true;
+        timer->stop();
+        timer->deleteLater();
+        if (accept) {
+            dialog->accept();
+        } else {
+            dialog->reject();
+        }
+    });
+    timer->start();
+}
+
+// The text of a PDF file, page by page.
+QStringList PdfPages(const QString &path) {
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"),
+                  {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    EXPECT_TRUE(process.waitForFinished(60000));
+    return QString::fromUtf8(process.readAllStandardOutput())
+        .split(QChar(0x0C), Qt::SkipEmptyParts);
+}
+
+QString PdfInfo(const QString &path) {
+    QProcess process;
+    process.start(QStringLiteral("pdfinfo"), {path});
+    EXPECT_TRUE(process.waitForFinished(60000));
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+}  // namespace
+
+TEST_F(ReportWindow, ARunningSearchGoesOnAfterTheReportIsShownAgain) {
+    const QString folder = dir_.path();
+    // A saved copy of the body, so that loading gives the same text again.
+    SetBody(PingRunsLines(30));
+    AnswerFileWindow(folder, QStringLiteral("same"));
+    form_->SaveRTFAction->trigger();
+    const struct {
+        const char *name;
+        std::function<void()> showAgain;
+    } rows[] = {
+        {"thumbnail switch", [this] { form_->ThumbnailVisibleItem->trigger(); }},
+        {"export",
+         [&] {
+             AnswerFileWindow(folder, QStringLiteral("r"));
+             form_->ExportToHTMLAction->trigger();
+         }},
+        {"cancelled export",
+         [&] {
+             AnswerFileWindow(folder, QStringLiteral("r"), false);
+             form_->ExportToPDFAction->trigger();
+         }},
+        {"cancelled print dialog",
+         [this] {
+             bool seen = false;
+             AnswerDialog<QPrintDialog>(false, &seen);
+             form_->PrintReportAction->trigger();
+             EXPECT_TRUE(seen);
+         }},
+        {"page setup", [this] { form_->SetPageLayout(form_->PingReport.page); }},
+        {"load",
+         [&] {
+             AnswerFileWindow(folder, QStringLiteral("same.rtf"));
+             form_->LoadRTFFileAction->trigger();
+         }},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        SetBody(PingRunsLines(30));
+        form_->FormShow();
+        form_->StartFindAction->trigger();
+        form_->FindTextEdit->setText(QStringLiteral("Time=20 ms"));
+        form_->FindInReportAction->trigger();
+        const TReportSearch::Hit first = form_->PreviewResults->Search().Current();
+        ASSERT_GE(first.page, 0);
+        const QString firstText = form_->Prepared()->PageTexts(first.page).at(first.item).text;
+
+        row.showAgain();
+        EXPECT_TRUE(form_->FindNextKey);
+        EXPECT_TRUE(form_->PreviewResults->Search().Running());
+
+        form_->FindInReportAction->trigger();
+        const TReportSearch::Hit next = form_->PreviewResults->Search().Current();
+        ASSERT_GE(next.page, 0);
+        const QString nextText = form_->Prepared()->PageTexts(next.page).at(next.item).text;
+        EXPECT_TRUE(nextText.contains(QStringLiteral("Time=20 ms"))) << nextText.toStdString();
+        // The loaded file starts with the results header, so its lines stand lower: the search
+        // goes on from the place of the last hit, not from the same line.
+        if (QLatin1String(row.name) != QLatin1String("load")) {
+            EXPECT_NE(nextText, firstText);
+        }
+        EXPECT_TRUE(next.page > first.page || (next.page == first.page && next.item > first.item));
+        form_->StopFindAction->trigger();
+    }
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join("\n").toStdString();
+}
+
+TEST_F(ReportWindow, LongExportsShowProgressAndCancelLeavesNoFile) {
+    const QString folder = dir_.path();
+    SetBody(PingRunsLines(60));
+    form_->FormShow();
+    ASSERT_GT(form_->Prepared()->PageCount(), 5);
+
+    // Cancel pressed while the export runs: no file, nothing opened, no message.
+    const QString kept = folder + "/kept.pdf";
+    WriteReportFile(kept, "old content");
+    const qsizetype opened = SuppressedDesktopOpens().size();
+    for (const QString &name : {QStringLiteral("fresh"), QStringLiteral("kept")}) {
+        SCOPED_TRACE(name.toStdString());
+        int shownAt = -1;
+        QTimer poll;
+        poll.setInterval(1);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto *progress = form_->findChild<QProgressDialog *>(QStringLiteral("ExportProgress"));
+            if (progress != nullptr && progress->isVisible() && progress->value() >= 2) {
+                shownAt = progress->value();
+                poll.stop();
+                progress->findChild<QPushButton *>()->click();
+            }
+        });
+        poll.start();
+        AnswerFileWindow(folder, name);
+        form_->ExportToPDFAction->trigger();
+        poll.stop();
+        EXPECT_GE(shownAt, 2);
+    }
+    EXPECT_FALSE(QFile::exists(folder + "/fresh.pdf"));
+    QFile old(kept);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("old content"));
+    EXPECT_EQ(SuppressedDesktopOpens().size(), opened);
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join("\n").toStdString();
+    EXPECT_EQ(form_->findChild<QProgressDialog *>(), nullptr);
+
+    // Without Cancel the export completes; a one-page report shows no progress window.
+    bool progressSeen = false;
+    QTimer watch;
+    watch.setInterval(1);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (form_->findChild<QProgressDialog *>() != nullptr) {
+            progressSeen = true;
+        }
+    });
+    watch.start();
+    AnswerFileWindow(folder, QStringLiteral("whole"));
+    form_->ExportToPDFAction->trigger();
+    EXPECT_TRUE(progressSeen);
+    EXPECT_EQ(
+        PdfInfo(folder + "/whole.pdf")
+            .contains(QStringLiteral("Pages:           %1\n").arg(form_->Prepared()->PageCount())),
+        true);
+    SetBody(PingRunsLines(1));
+    form_->FormShow();
+    progressSeen = false;
+    AnswerFileWindow(folder, QStringLiteral("short"));
+    form_->ExportToRTFAction->trigger();
+    watch.stop();
+    EXPECT_FALSE(progressSeen);
+    EXPECT_TRUE(QFile::exists(folder + "/short.rtf"));
+}
+
+TEST_F(ReportWindow, PrintsToAPdfPrinterWithTheChosenPagesAndPageSetup) {
+    SetBody(PingRunsLines(30));
+    form_->FormShow();
+    const int pages = form_->Prepared()->PageCount();
+    ASSERT_GE(pages, 3);
+    const auto pdfPrinter = [this](const QString &name) {
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(dir_.filePath(name));
+        return printer;
+    };
+
+    // All pages, on the report's A4 paper.
+    auto all = pdfPrinter(QStringLiteral("all.pdf"));
+    form_->PrintReport(*all);
+    all.reset();
+    QStringList printed = PdfPages(dir_.filePath(QStringLiteral("all.pdf")));
+    ASSERT_EQ(printed.size(), pages);
+    EXPECT_TRUE(printed.first().contains(QStringLiteral("ADDRESS ANALYSIS RESULTS")));
+    for (int page = 0; page < pages; ++page) {
+        EXPECT_TRUE(printed.at(page).contains(
+            QRegularExpression(QStringLiteral("Page:\\s+%1\\s+of\\s+%2").arg(page + 1).arg(pages))))
+            << page;
+    }
+    EXPECT_TRUE(PdfInfo(dir_.filePath(QStringLiteral("all.pdf"))).contains(QStringLiteral("(A4)")));
+
+    // A page range: pages 2 and 3 only.
+    auto range = pdfPrinter(QStringLiteral("range.pdf"));
+    range->setPrintRange(QPrinter::PageRange);
+    range->setFromTo(2, 3);
+    form_->PrintReport(*range);
+    range.reset();
+    printed = PdfPages(dir_.filePath(QStringLiteral("range.pdf")));
+    ASSERT_EQ(printed.size(), 2);
+    EXPECT_FALSE(printed.first().contains(QStringLiteral("ADDRESS ANALYSIS RESULTS")));
+    EXPECT_TRUE(printed.at(0).contains(
+        QRegularExpression(QStringLiteral("Page:\\s+2\\s+of\\s+%1").arg(pages))));
+    EXPECT_TRUE(printed.at(1).contains(
+        QRegularExpression(QStringLiteral("Page:\\s+3\\s+of\\s+%1").arg(pages))));
+
+    // Page setup: US Letter, landscape, wide margins. The report is laid out again on it and
+    // printed on it.
+    const QPageLayout letter(QPageSize(QPageSize::Letter), QPageLayout::Landscape,
+                             QMarginsF(25, 20, 25, 20), QPageLayout::Millimeter);
+    form_->SetPageLayout(letter);
+    EXPECT_EQ(form_->PingReport.page.pageSize().id(), QPageSize::Letter);
+    EXPECT_EQ(form_->PingReport.page.orientation(), QPageLayout::Landscape);
+    const int landscapePages = form_->Prepared()->PageCount();
+    EXPECT_GT(landscapePages, pages);
+    EXPECT_EQ(Label(), QStringLiteral("Page 1 of %1").arg(landscapePages));
+    auto wide = pdfPrinter(QStringLiteral("letter.pdf"));
+    form_->PrintReport(*wide);
+    wide.reset();
+    const QString info = PdfInfo(dir_.filePath(QStringLiteral("letter.pdf")));
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Page size:\\s+792 x 612 pts"))))
+        << info.toStdString();
+    printed = PdfPages(dir_.filePath(QStringLiteral("letter.pdf")));
+    ASSERT_EQ(printed.size(), landscapePages);
+    EXPECT_TRUE(printed.last().contains(
+        QRegularExpression(QStringLiteral("Page:\\s+%1\\s+of\\s+%1").arg(landscapePages))));
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join("\n").toStdString();
+}
+
+TEST_F(ReportWindow, PrintAndPageSetupCommandsRunTheirDialogs) {
+    form_->FormShow();
+    // Print: the dialog is shown with the report's pages; cancelling prints nothing.
+    bool seen = false;
+    AnswerDialog<QPrintDialog>(false, &seen);
+    form_->PrintButton->click();
+    EXPECT_TRUE(seen);
+    // Page setup: a cancelled dialog keeps the page.
+    const QPageLayout before = form_->PingReport.page;
+    seen = false;
+    AnswerDialog<QPageSetupDialog>(false, &seen);
+    form_->SettingsButton->click();
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(form_->PingReport.page.isEquivalentTo(before));
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join("\n").toStdString();
+}
