@@ -315,6 +315,8 @@ bool BuildReportTextDocument(const TPreparedReport &report, QTextDocument &targe
         }
     };
     const QTextDocument &body = report.Body();
+    const double contentWidth =
+        MmToPx(report.Template().page.paintRect(QPageLayout::Millimeter).width());
     for (int index = 0; index < report.PageCount(); ++index) {
         bool pageStart = index > 0;
         const QList<TReportText> objects = report.PageObjects(index);
@@ -347,9 +349,12 @@ bool BuildReportTextDocument(const TPreparedReport &report, QTextDocument &targe
             }
         }
         // The footer as one line of text after an empty one: its first object (the version) on
-        // the left, the others ("Page:", N, "of", M) after a tab.
+        // the left, the others ("Page:", N, "of", M) after a tab that ends at the right margin.
         newParagraph(Qt::AlignLeft, pageStart);
         newParagraph(Qt::AlignLeft, false);
+        QTextBlockFormat footer = cursor.blockFormat();
+        footer.setTabPositions({QTextOption::Tab(contentWidth, QTextOption::RightTab)});
+        cursor.setBlockFormat(footer);
         QStringList right;
         for (int i = titleCount + 1; i < objects.size(); ++i) {
             right << objects.at(i).text;
@@ -373,7 +378,7 @@ QByteArray ReportToRtf(const TPreparedReport &report, const TReportProgress &pro
     if (!BuildReportTextDocument(report, document, progress)) {
         return QByteArray();
     }
-    QByteArray rtf = WriteRtf(document);
+    QByteArray rtf = WriteRtf(document, QColor(), report.Template().page);
     if (progress && !progress(report.PageCount() + 1, report.PageCount() + 1)) {
         return QByteArray();
     }

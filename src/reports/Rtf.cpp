@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QMap>
+#include <QPageLayout>
 #include <QStringDecoder>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -138,6 +139,25 @@ enum class Word {
     Character,
     Charset,
     CodePage,
+    ParagraphDefault,
+    AlignLeft,
+    AlignCenter,
+    AlignRight,
+    AlignJustify,
+    LeftIndent,
+    RightIndent,
+    FirstIndent,
+    TabStop,
+    TabRight,
+    TabCenter,
+    TabDecimal,
+    PaperWidth,
+    PaperHeight,
+    MarginLeft,
+    MarginRight,
+    MarginTop,
+    MarginBottom,
+    Landscape,
     Red,
     Green,
     Blue
@@ -256,6 +276,25 @@ Word WordOf(const QByteArray &name) {
                                                         {"pca", Word::Pca},
                                                         {"fcharset", Word::Charset},
                                                         {"cpg", Word::CodePage},
+                                                        {"pard", Word::ParagraphDefault},
+                                                        {"ql", Word::AlignLeft},
+                                                        {"qc", Word::AlignCenter},
+                                                        {"qr", Word::AlignRight},
+                                                        {"qj", Word::AlignJustify},
+                                                        {"li", Word::LeftIndent},
+                                                        {"ri", Word::RightIndent},
+                                                        {"fi", Word::FirstIndent},
+                                                        {"tx", Word::TabStop},
+                                                        {"tqr", Word::TabRight},
+                                                        {"tqc", Word::TabCenter},
+                                                        {"tqdec", Word::TabDecimal},
+                                                        {"paperw", Word::PaperWidth},
+                                                        {"paperh", Word::PaperHeight},
+                                                        {"margl", Word::MarginLeft},
+                                                        {"margr", Word::MarginRight},
+                                                        {"margt", Word::MarginTop},
+                                                        {"margb", Word::MarginBottom},
+                                                        {"landscape", Word::Landscape},
                                                         {"red", Word::Red},
                                                         {"green", Word::Green},
                                                         {"blue", Word::Blue}};
@@ -301,8 +340,24 @@ struct CharState {
     bool operator!=(const CharState &o) const { return !(*this == o); }
 };
 
+// Paragraph layout, in twips (1/1440 inch) as RTF gives it.
+struct ParState {
+    Qt::Alignment alignment = Qt::AlignLeft;
+    int leftIndent = 0;
+    int rightIndent = 0;
+    int firstIndent = 0;
+    QList<QTextOption::Tab> tabs;  // positions in twips here
+    QTextOption::TabType nextTabType = QTextOption::LeftTab;
+};
+
+// Twips to the layout pixels of a document (96 per inch) and back.
+constexpr double kTwipsPerPixel = 15.0;
+// More tab stops than any real paragraph has are ignored.
+constexpr int kMaxTabs = 64;
+
 struct GroupState {
     CharState chars;
+    ParState par;
     Destination destination = Destination::Text;
     int unicodeSkip = 1;  // \ucN: characters that stand in for each \uN
 };
@@ -325,6 +380,9 @@ class Reader {
         : p_(data.constData()), end_(data.constData() + data.size()), cursor_(cursor) {}
 
     void Run();
+    // The page the document asks for: paper size, orientation and margins; invalid without
+    // \paperw and \paperh.
+    QPageLayout Page() const;
 
   private:
     void ControlWord(const QByteArray &word, bool hasNumber, long long number);
@@ -340,6 +398,8 @@ class Reader {
     int TableCodePage() const;
     void FlushRun();
     void Paragraph();
+    void ApplyParagraphFormat();
+    void ParagraphWord(Word word, int n);
     int EffectiveCodePage() const;
     QStringDecoder *Decoder(int codePage);
     QTextCharFormat FormatOf(const CharState &state) const;
@@ -379,7 +439,13 @@ class Reader {
     QString run_;
     CharState runState_;
     bool runStarted_ = false;
-    int pendingParagraphs_ = 0;
+    // A paragraph mark was read; its new paragraph is made only when something follows, so the
+    // mark that ends the last paragraph makes no empty one.
+    bool pendingBreak_ = false;
+    // Page size and margins (twips); 0 or -1 where the document gives none.
+    int paperWidth_ = 0, paperHeight_ = 0;
+    int marginLeft_ = -1, marginRight_ = -1, marginTop_ = -1, marginBottom_ = -1;
+    bool landscape_ = false;
     int skipFallback_ = 0;
 
     QHash<int, std::shared_ptr<QStringDecoder>> decoders_;
@@ -463,13 +529,11 @@ void Reader::Run() {
         }
     }
     DecodePendingBytes();
-    // The paragraph mark that ends the last paragraph belongs to it, not to a new empty one.
-    if (pendingParagraphs_ > 1) {
-        const int kept = pendingParagraphs_ - 1;
-        pendingParagraphs_ = 0;
-        AppendText(QString(kept, QLatin1Char('\n')));
-    }
     FlushRun();
+    // A last paragraph without its mark takes the layout in force at the end.
+    if (!pendingBreak_) {
+        ApplyParagraphFormat();
+    }
 }
 
 // Consumes one character of the fallback text that follows \uN. Returns false when the next
@@ -734,6 +798,41 @@ void Reader::ControlWord(const QByteArray &name, bool hasNumber, long long numbe
         case Word::Character:
             AppendChar(SymbolOf(name));
             break;
+        case Word::ParagraphDefault:
+        case Word::AlignLeft:
+        case Word::AlignCenter:
+        case Word::AlignRight:
+        case Word::AlignJustify:
+        case Word::LeftIndent:
+        case Word::RightIndent:
+        case Word::FirstIndent:
+        case Word::TabStop:
+        case Word::TabRight:
+        case Word::TabCenter:
+        case Word::TabDecimal:
+            ParagraphWord(word, n);
+            break;
+        case Word::PaperWidth:
+            paperWidth_ = std::clamp(n, 0, 2 * 31680);
+            break;
+        case Word::PaperHeight:
+            paperHeight_ = std::clamp(n, 0, 2 * 31680);
+            break;
+        case Word::MarginLeft:
+            marginLeft_ = std::clamp(n, 0, 31680);
+            break;
+        case Word::MarginRight:
+            marginRight_ = std::clamp(n, 0, 31680);
+            break;
+        case Word::MarginTop:
+            marginTop_ = std::clamp(n, 0, 31680);
+            break;
+        case Word::MarginBottom:
+            marginBottom_ = std::clamp(n, 0, 31680);
+            break;
+        case Word::Landscape:
+            landscape_ = true;
+            break;
         default:
             // Every other control word (paragraph layout, page setup, revision marks, ...) has no
             // bearing on the text and its character formats.
@@ -912,13 +1011,14 @@ void Reader::StartRun() {
     if (runStarted_ && runState_ != state_.chars) {
         FlushRun();
     }
+    if (pendingBreak_) {
+        FlushRun();
+        cursor_.insertBlock();
+        pendingBreak_ = false;
+    }
     if (!runStarted_) {
         runStarted_ = true;
         runState_ = state_.chars;
-    }
-    if (pendingParagraphs_ > 0) {
-        run_.append(QString(pendingParagraphs_, QLatin1Char('\n')));
-        pendingParagraphs_ = 0;
     }
 }
 
@@ -927,7 +1027,107 @@ void Reader::Paragraph() {
         return;
     }
     DecodePendingBytes();
-    ++pendingParagraphs_;
+    FlushRun();
+    if (pendingBreak_) {
+        cursor_.insertBlock();
+    }
+    // The layout in force at the paragraph mark is the paragraph's layout.
+    ApplyParagraphFormat();
+    pendingBreak_ = true;
+}
+
+void Reader::ApplyParagraphFormat() {
+    const ParState &par = state_.par;
+    QTextBlockFormat format = cursor_.blockFormat();
+    format.setAlignment(par.alignment);
+    format.setLeftMargin(par.leftIndent / kTwipsPerPixel);
+    format.setRightMargin(par.rightIndent / kTwipsPerPixel);
+    format.setTextIndent(par.firstIndent / kTwipsPerPixel);
+    QList<QTextOption::Tab> tabs;
+    for (QTextOption::Tab tab : par.tabs) {
+        tab.position /= kTwipsPerPixel;
+        tabs.append(tab);
+    }
+    format.setTabPositions(tabs);
+    cursor_.setBlockFormat(format);
+    // An empty paragraph is as high as its mark's characters.
+    if (cursor_.block().length() <= 1) {
+        cursor_.setBlockCharFormat(FormatOf(state_.chars));
+    }
+}
+
+void Reader::ParagraphWord(Word word, int n) {
+    ParState &par = state_.par;
+    // Indents beyond a sheet of paper are damage, not layout.
+    const int twips = std::clamp(n, -31680, 31680);
+    switch (word) {
+        case Word::ParagraphDefault:
+            par = ParState();
+            break;
+        case Word::AlignLeft:
+            par.alignment = Qt::AlignLeft;
+            break;
+        case Word::AlignCenter:
+            par.alignment = Qt::AlignHCenter;
+            break;
+        case Word::AlignRight:
+            par.alignment = Qt::AlignRight;
+            break;
+        case Word::AlignJustify:
+            par.alignment = Qt::AlignJustify;
+            break;
+        case Word::LeftIndent:
+            par.leftIndent = twips;
+            break;
+        case Word::RightIndent:
+            par.rightIndent = twips;
+            break;
+        case Word::FirstIndent:
+            par.firstIndent = twips;
+            break;
+        case Word::TabRight:
+            par.nextTabType = QTextOption::RightTab;
+            break;
+        case Word::TabCenter:
+            par.nextTabType = QTextOption::CenterTab;
+            break;
+        case Word::TabDecimal:
+            par.nextTabType = QTextOption::DelimiterTab;
+            break;
+        case Word::TabStop:
+            if (twips > 0 && par.tabs.size() < kMaxTabs) {
+                par.tabs.append(QTextOption::Tab(
+                    twips, par.nextTabType,
+                    par.nextTabType == QTextOption::DelimiterTab ? QChar('.') : QChar()));
+            }
+            par.nextTabType = QTextOption::LeftTab;
+            break;
+        default:
+            break;
+    }
+}
+
+QPageLayout Reader::Page() const {
+    if (paperWidth_ <= 0 || paperHeight_ <= 0) {
+        return QPageLayout();
+    }
+    // Millimetres keep the sizes exact enough; QPageLayout gives point figures in whole points,
+    // which would shift 10 mm margins by a tenth of a millimetre.
+    const auto mm = [](int twips) { return twips * 25.4 / 1440.0; };
+    // Paper sizes are named by their portrait form; \landscape or a wide sheet turns it.
+    const bool wide = landscape_ || paperWidth_ > paperHeight_;
+    const QSizeF portrait(mm(std::min(paperWidth_, paperHeight_)),
+                          mm(std::max(paperWidth_, paperHeight_)));
+    // Without margins of its own a document has RTF's standard ones: 1.25 inch left and right,
+    // 1 inch top and bottom.
+    const auto margin = [&mm](int twips, int standard) { return mm(twips < 0 ? standard : twips); };
+    QPageLayout layout(QPageSize(portrait, QPageSize::Millimeter),
+                       wide ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(),
+                       QPageLayout::Millimeter);
+    layout.setMinimumMargins(QMarginsF());
+    layout.setMargins(QMarginsF(margin(marginLeft_, 1800), margin(marginTop_, 1440),
+                                margin(marginRight_, 1800), margin(marginBottom_, 1440)));
+    return layout;
 }
 
 QTextCharFormat Reader::FormatOf(const CharState &state) const {
@@ -1009,6 +1209,41 @@ void AppendEscaped(QByteArray &out, QStringView text) {
     }
 }
 
+// The paragraph layout words of a block (after \pard): alignment, indents, tab stops.
+QByteArray ParagraphWords(const QTextBlockFormat &format) {
+    QByteArray words;
+    const Qt::Alignment alignment = format.alignment() & Qt::AlignHorizontal_Mask;
+    if (alignment & Qt::AlignHCenter) {
+        words.append("\\qc");
+    } else if (alignment & (Qt::AlignRight | Qt::AlignTrailing)) {
+        words.append("\\qr");
+    } else if (alignment & Qt::AlignJustify) {
+        words.append("\\qj");
+    }
+    const auto twips = [](double pixels) { return qRound64(pixels * kTwipsPerPixel); };
+    const auto indent = [&](const char *word, double pixels) {
+        if (twips(pixels) != 0) {
+            words.append(word);
+            AppendNumber(words, twips(pixels));
+        }
+    };
+    indent("\\li", format.leftMargin());
+    indent("\\ri", format.rightMargin());
+    indent("\\fi", format.textIndent());
+    for (const QTextOption::Tab &tab : format.tabPositions()) {
+        if (tab.type == QTextOption::RightTab) {
+            words.append("\\tqr");
+        } else if (tab.type == QTextOption::CenterTab) {
+            words.append("\\tqc");
+        } else if (tab.type == QTextOption::DelimiterTab) {
+            words.append("\\tqdec");
+        }
+        words.append("\\tx");
+        AppendNumber(words, twips(tab.position));
+    }
+    return words;
+}
+
 }  // namespace
 
 bool IsRtf(const QByteArray &data) {
@@ -1020,23 +1255,27 @@ bool IsRtf(const QByteArray &data) {
     return QByteArrayView(data).sliced(i).startsWith("{\\rtf");
 }
 
-void InsertRtf(const QByteArray &data, QTextCursor &cursor) {
+void InsertRtf(const QByteArray &data, QTextCursor &cursor, QPageLayout *page) {
     cursor.beginEditBlock();
     Reader reader(data, cursor);
     reader.Run();
     cursor.endEditBlock();
+    if (page != nullptr) {
+        *page = reader.Page();
+    }
 }
 
-void ReadRtf(const QByteArray &data, QTextDocument *document) {
+void ReadRtf(const QByteArray &data, QTextDocument *document, QPageLayout *page) {
     const bool undo = document->isUndoRedoEnabled();
     document->setUndoRedoEnabled(false);
     document->clear();
     QTextCursor cursor(document);
-    InsertRtf(data, cursor);
+    InsertRtf(data, cursor, page);
     document->setUndoRedoEnabled(undo);
 }
 
-QByteArray WriteRtf(const QTextDocument &document, const QColor &defaultColor) {
+QByteArray WriteRtf(const QTextDocument &document, const QColor &defaultColor,
+                    const QPageLayout &page) {
     struct Run {
         QString text;
         int font;
@@ -1051,6 +1290,7 @@ QByteArray WriteRtf(const QTextDocument &document, const QColor &defaultColor) {
     QVector<QVector<Run>> blocks;
     // Blocks that start a new page (a report's pages); the others flow on.
     QVector<bool> pageBreaks;
+    QVector<QByteArray> paragraphs;  // each block's layout words
     const QFont base = document.defaultFont();
 
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
@@ -1108,6 +1348,7 @@ QByteArray WriteRtf(const QTextDocument &document, const QColor &defaultColor) {
         blocks.append(runs);
         pageBreaks.append(block.blockFormat().pageBreakPolicy() &
                           QTextFormat::PageBreak_AlwaysBefore);
+        paragraphs.append(ParagraphWords(block.blockFormat()));
     }
 
     QByteArray out;
@@ -1133,10 +1374,38 @@ QByteArray WriteRtf(const QTextDocument &document, const QColor &defaultColor) {
         AppendNumber(out, color.blue());
         out.append(';');
     }
-    out.append("}\n\\viewkind4\\pard\\plain\n");
+    out.append("}\n");
+    if (page.isValid()) {
+        // The sheet as it lies (a landscape sheet is wider than high) and its margins.
+        const QRectF sheet = page.fullRect(QPageLayout::Millimeter);
+        const QMarginsF margins = page.margins(QPageLayout::Millimeter);
+        const auto twips = [&out](const char *word, double mm) {
+            out.append(word);
+            AppendNumber(out, qRound64(mm * 1440 / 25.4));
+        };
+        twips("\\paperw", sheet.width());
+        twips("\\paperh", sheet.height());
+        twips("\\margl", margins.left());
+        twips("\\margr", margins.right());
+        twips("\\margt", margins.top());
+        twips("\\margb", margins.bottom());
+        if (page.orientation() == QPageLayout::Landscape) {
+            out.append("\\landscape");
+        }
+        out.append('\n');
+    }
+    out.append("\\viewkind4\\pard\\plain\n");
+    QByteArray lastParagraph;
     for (qsizetype b = 0; b < blocks.size(); ++b) {
         if (pageBreaks.at(b) && b > 0) {
             out.append("\\page\n");
+        }
+        // Paragraph layout holds until \pard; it is written again only where it changes.
+        if (paragraphs.at(b) != lastParagraph) {
+            out.append("\\pard");
+            out.append(paragraphs.at(b));
+            out.append('\n');
+            lastParagraph = paragraphs.at(b);
         }
         for (const Run &run : blocks.at(b)) {
             out.append("\\plain\\f");

@@ -446,3 +446,51 @@ TEST(ReportExportProgress, EveryFormatReportsItsStepsAndCancelWritesNothing) {
     }
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3);
 }
+
+TEST(ReportEngine, RtfKeepsTheLayoutOfThePreview) {
+    const auto report = Prepare(PingRunsLines(40));
+    const QByteArray rtf = ReportToRtf(*report);
+    QTextDocument back;
+    QPageLayout page;
+    ReadRtf(rtf, &back, &page);
+    const auto blockOf = [&back](const QString &text) {
+        for (QTextBlock block = back.begin(); block.isValid(); block = block.next()) {
+            if (block.text().contains(text)) {
+                return block;
+            }
+        }
+        ADD_FAILURE() << "no paragraph holds " << text.toStdString();
+        return QTextBlock();
+    };
+    const auto alignment = [&](const QString &text) {
+        return blockOf(text).blockFormat().alignment() & Qt::AlignHorizontal_Mask;
+    };
+    EXPECT_EQ(alignment(QStringLiteral("ADDRESS ANALYSIS RESULTS")), Qt::AlignHCenter);
+    EXPECT_EQ(alignment(QStringLiteral("For official use")), Qt::AlignRight);
+    EXPECT_EQ(alignment(ReportMakerName()), Qt::AlignLeft);
+    // The footer's tab is a right tab at the right margin, so "Page: N of M" ends there.
+    const QList<QTextOption::Tab> tabs =
+        blockOf(QStringLiteral("Tarvex - version 1.0.0.1")).blockFormat().tabPositions();
+    ASSERT_EQ(tabs.size(), 1);
+    EXPECT_EQ(tabs.first().type, QTextOption::RightTab);
+    EXPECT_NEAR(tabs.first().position, MmToPx(190), 0.1);
+    // A4 with the report's 10 mm margins.
+    ASSERT_TRUE(page.isValid());
+    EXPECT_EQ(page.pageSize().id(), QPageSize::A4);
+    const QMarginsF margins = page.margins(QPageLayout::Millimeter);
+    EXPECT_NEAR(margins.left(), 10, 0.05);
+    EXPECT_NEAR(margins.top(), 10, 0.05);
+    EXPECT_NEAR(margins.right(), 10, 0.05);
+    EXPECT_NEAR(margins.bottom(), 10, 0.05);
+
+    // Another reader sees the same alignment.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("report.rtf"));
+    WriteReportFile(path, rtf);
+    const QString html =
+        RunTool(QStringLiteral("unrtf"), {QStringLiteral("--html"), path}).simplified();
+    EXPECT_TRUE(
+        html.contains(QRegularExpression(QStringLiteral("<center>[^/]*ADDRESS ANALYSIS RESULTS"))));
+    EXPECT_TRUE(html.contains(
+        QRegularExpression(QStringLiteral("<div align=\"right\">[^/]*For official use"))));
+}

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QPageLayout>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -434,4 +436,175 @@ TEST_F(RtfRoundTrip, UnrtfReadsWhatWeWrite) {
     const QString html = Unrtf(path, true);
     const QString unicode = QStringLiteral("\u00e9\u20ac \u041f\u0440\u0438 \u4e2d\u6587");
     EXPECT_TRUE(html.contains(unicode)) << html.toStdString();
+}
+
+namespace {
+
+// The layout of one paragraph, in the document's pixels (twips / 15).
+struct ParagraphLayout {
+    QString text;
+    Qt::Alignment alignment;
+    double left = 0;
+    double right = 0;
+    double first = 0;
+    QList<QTextOption::Tab> tabs;
+
+    bool operator==(const ParagraphLayout &o) const {
+        return text == o.text && alignment == o.alignment && left == o.left && right == o.right &&
+               first == o.first && tabs == o.tabs;
+    }
+};
+
+std::ostream &operator<<(std::ostream &out, const ParagraphLayout &p) {
+    out << "'" << p.text.toStdString() << "' align " << int(p.alignment) << " li " << p.left
+        << " ri " << p.right << " fi " << p.first << " tabs";
+    for (const QTextOption::Tab &tab : p.tabs) {
+        out << " " << tab.position << "/" << int(tab.type);
+    }
+    return out;
+}
+
+std::vector<ParagraphLayout> Layouts(const QTextDocument &document) {
+    std::vector<ParagraphLayout> out;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QTextBlockFormat f = block.blockFormat();
+        out.push_back({block.text(), f.alignment() & Qt::AlignHorizontal_Mask, f.leftMargin(),
+                       f.rightMargin(), f.textIndent(), f.tabPositions()});
+    }
+    return out;
+}
+
+using Tab = QTextOption::Tab;
+
+}  // namespace
+
+TEST(RtfLayout, ParagraphLayoutAndPageAreRead) {
+    QTextDocument document;
+    QPageLayout page;
+    ReadRtf(Fixture(QStringLiteral("layout.rtf")), &document, &page);
+    const QList<Tab> tabs{Tab(96, QTextOption::LeftTab), Tab(288, QTextOption::CenterTab),
+                          Tab(624, QTextOption::RightTab)};
+    const std::vector<ParagraphLayout> expected = {
+        {"Centred title", Qt::AlignHCenter, 0, 0, 0, {}},
+        {"Right side", Qt::AlignRight, 0, 0, 0, {}},
+        {"Justified text", Qt::AlignJustify, 0, 0, 0, {}},
+        {"Hanging indent", Qt::AlignLeft, 96, 48, -24, {}},
+        {"a\tb\tc\td", Qt::AlignLeft, 0, 0, 0, tabs},
+        {"Grouped centre", Qt::AlignHCenter, 0, 0, 0, {}},
+        // The group's layout ends with the group.
+        {"Back to the last layout", Qt::AlignLeft, 0, 0, 0, tabs},
+        {"Plain again", Qt::AlignLeft, 0, 0, 0, {}},
+    };
+    EXPECT_EQ(Layouts(document), expected);
+
+    ASSERT_TRUE(page.isValid());
+    EXPECT_EQ(page.pageSize().id(), QPageSize::Letter);
+    EXPECT_EQ(page.orientation(), QPageLayout::Portrait);
+    const QMarginsF margins = page.margins(QPageLayout::Millimeter);
+    EXPECT_NEAR(margins.left(), 25.4, 0.01);
+    EXPECT_NEAR(margins.right(), 19.05, 0.01);
+    EXPECT_NEAR(margins.top(), 12.7, 0.01);
+    EXPECT_NEAR(margins.bottom(), 17.78, 0.01);
+
+    // No paper size: no page.
+    ReadRtf("{\\rtf1 \\qc x\\par}", &document, &page);
+    EXPECT_FALSE(page.isValid());
+    EXPECT_EQ(document.begin().blockFormat().alignment() & Qt::AlignHorizontal_Mask,
+              Qt::AlignHCenter);
+}
+
+TEST(RtfLayout, LayoutAndPageSurviveOurWriterAndReader) {
+    QTextDocument document;
+    QTextCursor cursor(&document);
+    const std::vector<ParagraphLayout> paragraphs = {
+        {"title", Qt::AlignHCenter, 0, 0, 0, {}},
+        {"official", Qt::AlignRight, 0, 0, 0, {}},
+        {"block", Qt::AlignJustify, 20, 10, 30, {}},
+        {"left\tright", Qt::AlignLeft, 0, 0, 0, {Tab(718, QTextOption::RightTab)}},
+        {"n\t1.5\tmid",
+         Qt::AlignLeft,
+         0,
+         0,
+         -12,
+         {Tab(100, QTextOption::DelimiterTab, QChar('.')), Tab(300, QTextOption::CenterTab)}},
+        {"", Qt::AlignHCenter, 0, 0, 0, {}},
+        {"plain", Qt::AlignLeft, 0, 0, 0, {}},
+    };
+    for (size_t i = 0; i < paragraphs.size(); ++i) {
+        const ParagraphLayout &p = paragraphs[i];
+        QTextBlockFormat format;
+        format.setAlignment(p.alignment);
+        format.setLeftMargin(p.left);
+        format.setRightMargin(p.right);
+        format.setTextIndent(p.first);
+        format.setTabPositions(p.tabs);
+        if (i == 0) {
+            cursor.setBlockFormat(format);
+        } else {
+            cursor.insertBlock(format);
+        }
+        cursor.insertText(p.text);
+    }
+    const struct {
+        const char *name;
+        QPageLayout page;
+    } pages[] = {
+        {"A4, 10 mm", QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                  QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter)},
+        {"Letter landscape", QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Landscape,
+                                         QMarginsF(72, 36, 54, 18), QPageLayout::Point)},
+    };
+    for (const auto &row : pages) {
+        SCOPED_TRACE(row.name);
+        const QByteArray rtf = WriteRtf(document, QColor(), row.page);
+        QTextDocument back;
+        QPageLayout page;
+        ReadRtf(rtf, &back, &page);
+        EXPECT_EQ(Layouts(back), paragraphs);
+        ASSERT_TRUE(page.isValid());
+        EXPECT_EQ(page.pageSize().id(), row.page.pageSize().id());
+        EXPECT_EQ(page.orientation(), row.page.orientation());
+        const QMarginsF want = row.page.margins(QPageLayout::Millimeter);
+        const QMarginsF got = page.margins(QPageLayout::Millimeter);
+        EXPECT_NEAR(got.left(), want.left(), 0.05);
+        EXPECT_NEAR(got.top(), want.top(), 0.05);
+        EXPECT_NEAR(got.right(), want.right(), 0.05);
+        EXPECT_NEAR(got.bottom(), want.bottom(), 0.05);
+    }
+    // Without a page no page words are written.
+    EXPECT_FALSE(WriteRtf(document).contains("\\paperw"));
+}
+
+TEST(RtfLayout, UnrtfShowsTheAlignmentWeWrite) {
+    if (QStandardPaths::findExecutable(QStringLiteral("unrtf")).isEmpty()) {
+        GTEST_SKIP() << "unrtf is not installed";
+    }
+    QTextDocument document;
+    QTextCursor cursor(&document);
+    QTextBlockFormat centre;
+    centre.setAlignment(Qt::AlignHCenter);
+    cursor.setBlockFormat(centre);
+    cursor.insertText(QStringLiteral("In the middle"));
+    QTextBlockFormat right;
+    right.setAlignment(Qt::AlignRight);
+    cursor.insertBlock(right);
+    cursor.insertText(QStringLiteral("On the right"));
+    cursor.insertBlock(QTextBlockFormat());
+    cursor.insertText(QStringLiteral("On the left"));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("aligned.rtf"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(WriteRtf(document));
+    file.close();
+    QProcess unrtf;
+    unrtf.start(QStringLiteral("unrtf"), {QStringLiteral("--html"), path});
+    ASSERT_TRUE(unrtf.waitForFinished(60000));
+    const QString html = QString::fromUtf8(unrtf.readAllStandardOutput()).simplified();
+    EXPECT_TRUE(html.contains(QRegularExpression(QStringLiteral("<center>[^/]*In the middle"))))
+        << html.toStdString();
+    EXPECT_TRUE(
+        html.contains(QRegularExpression(QStringLiteral("<div align=\"right\">[^/]*On the right"))))
+        << html.toStdString();
+    EXPECT_FALSE(html.contains(QRegularExpression(QStringLiteral("align=[^>]*>[^/]*On the left"))));
 }
