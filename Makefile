@@ -1,12 +1,14 @@
 # make run   install what is missing, build, start Tarvex
-# make test  install what is missing, build, run every test
+# make test  install what is missing, build, run every test, replay the fuzz corpora
 # make bench build and run the benchmarks
+# make fuzz  build the fuzz harnesses (clang) and fuzz each for FUZZ_SECONDS (default 60)
 # make package  build the Debian package build/tarvex_<version>_<arch>.deb
 
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run test bench package clean
+.PHONY: all deps build run test bench fuzz package clean
 
 all: build
 
@@ -22,6 +24,10 @@ run: build
 
 test: build
 	@scripts/test.sh
+	@scripts/fuzz.sh replay
+
+fuzz: deps
+	@scripts/fuzz.sh run $(FUZZ_SECONDS)
 
 bench: build
 	@scripts/install-deps.sh bench
@@ -31,4 +37,4 @@ package: build
 	@cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) build-fuzz

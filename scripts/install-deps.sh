@@ -12,6 +12,8 @@ packages=(
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth iproute2 nftables unrtf poppler-utils
+    # fuzz harnesses (libFuzzer and the sanitizers' runtime)
+    clang libclang-rt-14-dev
     # the Debian package: building it, checking what it installs, using it as a desktop user would
     dpkg-dev desktop-file-utils appstream groff-base libcap2-bin xdotool xclip
     # look of the program

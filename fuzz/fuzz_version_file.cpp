@@ -1,0 +1,27 @@
+// Version file: any text is read as a version file or refused with an error.
+#include <QByteArray>
+#include <QString>
+
+#include "FuzzSupport.h"
+#include "common/Errors.h"
+#include "update/VersionCheck.h"
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+    StartQt();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    const QString text =
+        QString::fromUtf8(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+    try {
+        const TVersionInfo info = ParseVersionFile(text);
+        FUZZ_CHECK(info.Sha256.isEmpty() || info.Sha256.size() == 32,
+                   "an installer checksum is 32 bytes");
+        FUZZ_CHECK(info.UpdateAvailable || info.Sha256.isEmpty(),
+                   "without an update there is no checksum");
+    } catch (const TxError &error) {
+        FUZZ_CHECK(!error.Message().isEmpty(), "a refused file says why");
+    }
+    return 0;
+}
