@@ -7,17 +7,20 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
 #include "common/CommandGuard.h"
-#include "common/DataPaths.h"
 #include "common/Errors.h"
 #include "geo/MapPage.h"
+#include "geo/MapScheme.h"
 #include "lookup/DataUnit.h"
 
 TGeolocationForm *GeolocationForm = nullptr;
@@ -65,6 +68,11 @@ TGeolocationForm::TGeolocationForm(QWidget *parent) : QDialog(parent) {
     bottomLayout->setContentsMargins(6, 2, 6, 2);
     auto *brand = new QLabel(QStringLiteral("TX Geolocation"), bottom);
     brand->setStyleSheet(QStringLiteral("color: gray;"));
+    LookupProgress = new QProgressBar(bottom);
+    LookupProgress->setObjectName(QStringLiteral("LookupProgress"));
+    LookupProgress->setFixedHeight(14);
+    LookupProgress->setVisible(false);
+    bottomLayout->addWidget(LookupProgress, 1);
     bottomLayout->addStretch(1);
     bottomLayout->addWidget(brand);
 
@@ -81,6 +89,12 @@ TGeolocationForm::TGeolocationForm(QWidget *parent) : QDialog(parent) {
             [this] { RunCommand(this, [this] { GoogleKeyEditKeyPress(QLatin1Char('\r')); }); });
     connect(FlagCheck, &QCheckBox::clicked, this,
             [this] { RunCommand(this, [this] { FlagCheckClick(); }); });
+}
+
+TGeolocationForm::~TGeolocationForm() {
+    // A profile must outlive its pages.
+    delete WB;
+    WB = nullptr;
 }
 
 int TGeolocationForm::Execute() {
@@ -102,14 +116,20 @@ void TGeolocationForm::EnsureBrowser() {
     if (WB != nullptr) {
         return;
     }
+    // A profile of the window's own (kept in memory only), so that only its pages reach the map
+    // scheme: the help window's web pages cannot load the map page with the pinged addresses.
+    profile_ = new QWebEngineProfile(this);
+    scheme_ = new TMapSchemeHandler(profile_);
+    profile_->installUrlSchemeHandler(kMapScheme, scheme_);
     WB = new QWebEngineView(this);
     WB->setObjectName(QStringLiteral("WB"));
+    WB->setPage(new QWebEnginePage(profile_, WB));
     QWebEngineSettings *settings = WB->settings();
-    // The page comes from memory with a file:// base (for the marker images) and loads the map
-    // script from the web; without this the script never arrives.
-    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
-    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    // The map script runs on the page and loads what it needs from the web; nothing on the
+    // page, the script of whoever serves or alters it included, may read local files.
     settings->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
     browserLayout_->addWidget(WB);
     connect(WB, &QWebEngineView::loadFinished, this, [this] { WBDocumentComplete(); });
 }
@@ -154,12 +174,26 @@ void TGeolocationForm::ResultsGeolocationActionExecute() {
         throw TxError(QStringLiteral("The data module is not available."));
     }
     const QStringList lines = addressLines_ ? addressLines_() : QStringList();
-    const auto lookup = [](const QString &ipv4, QString *latitude, QString *longitude) {
-        PingDataModule->GetStatus = false;
-        PingDataModule->GetGeolocationInfo(ipv4);
-        // The lookup blocks until it has ended, so the flag is already set here.
-        *latitude = PingDataModule->Latitude;
-        *longitude = PingDataModule->Longitude;
+    QStringList addresses;
+    addresses.reserve(lines.size());
+    for (const QString &line : lines) {
+        addresses << PaneLineIPv4(line);
+    }
+    // Every distinct address once, several at a time; lines of the same address share its answer.
+    PingDataModule->GetStatus = false;
+    QHash<QString, TGeolocationResult> places;
+    try {
+        places = PingDataModule->GetGeolocationInfos(
+            addresses, [this](int done, int total) { ShowLookupProgress(done, total); });
+    } catch (...) {
+        LookupProgress->setVisible(false);
+        throw;
+    }
+    LookupProgress->setVisible(false);
+    const auto lookup = [&places](const QString &ipv4, QString *latitude, QString *longitude) {
+        const TGeolocationInfo &info = places[ipv4].Info;
+        *latitude = info.Latitude;
+        *longitude = info.Longitude;
     };
     const QString page = BuildMapPage(lines, FlagCheck->isChecked(), GoogleKey,
                                       PingDataModule->PingGeolocation, lookup);
@@ -168,7 +202,18 @@ void TGeolocationForm::ResultsGeolocationActionExecute() {
 
 void TGeolocationForm::AddressesGeolocation(const QString &HTMLCode) {
     EnsureBrowser();
-    WB->setHtml(HTMLCode, QUrl::fromLocalFile(ImagesFolder()));
+    scheme_->SetPage(HTMLCode.toUtf8());
+    // A new address each time, so that the browser asks for the new page.
+    QUrl url = MapPageUrl();
+    url.setQuery(QStringLiteral("build=%1").arg(++pageBuilds_));
+    WB->setUrl(url);
+}
+
+void TGeolocationForm::ShowLookupProgress(int done, int total) {
+    LookupProgress->setRange(0, total);
+    LookupProgress->setValue(done);
+    LookupProgress->setFormat(QStringLiteral("Locating addresses: %v of %m"));
+    LookupProgress->setVisible(total > 0 && done < total);
 }
 
 void TGeolocationForm::AddAPIKeyButtonClick() {

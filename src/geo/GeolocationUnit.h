@@ -8,10 +8,13 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QShowEvent;
 class QToolButton;
 class QVBoxLayout;
+class QWebEngineProfile;
 class QWebEngineView;
+class TMapSchemeHandler;
 class QWidget;
 
 // The map window "Address Geolocation": a dark web map with one marker per located address of
@@ -21,6 +24,7 @@ class TGeolocationForm final : public QDialog {
 
   public:
     explicit TGeolocationForm(QWidget *parent = nullptr);
+    ~TGeolocationForm() override;
 
     // The settings file holds the map key: `load` reads it (handing the key to GoogleKey) each
     // time the window opens, `save` writes it when a key is added. Without them the key lives
@@ -40,7 +44,8 @@ class TGeolocationForm final : public QDialog {
     // addresses.
     void FormShow();
 
-    // Builds the page: one geolocation lookup per line of the address pane, then loads the page.
+    // Builds the page: one geolocation lookup per distinct address of the address pane (up to
+    // four at a time, with their progress shown under the map), then loads the page.
     void ResultsGeolocationActionExecute();
 
     // The address text of an address pane line (after "Address - ").
@@ -49,8 +54,9 @@ class TGeolocationForm final : public QDialog {
     // The IPv4 text of an address pane line.
     QString GetIPAddress(const QString &S) const;
 
-    // Loads `HTMLCode` into the browser from memory. The page's base is the data folder's image
-    // folder, so the marker images load as local files while the map script comes from the web.
+    // Loads `HTMLCode` into the browser from memory, as the page of the program's own scheme
+    // (tarvex://map/page.html), which also serves the two marker pictures. The page has no base
+    // on disk and may not read local files; the map script comes from the web. Any size.
     void AddressesGeolocation(const QString &HTMLCode);
 
     // Stores the typed key in GoogleKey and saves it through the settings store; the map is not
@@ -81,6 +87,8 @@ class TGeolocationForm final : public QDialog {
     // The browser; created the first time the window is shown (the web engine is heavy, and most
     // runs of the program never open the map).
     QWebEngineView *WB = nullptr;
+    // Shown under the map while the addresses are looked up.
+    QProgressBar *LookupProgress = nullptr;
 
   protected:
     void showEvent(QShowEvent *event) override;
@@ -90,7 +98,13 @@ class TGeolocationForm final : public QDialog {
     void ShowPublicMap();
     void SetBusy(bool busy);
 
+    void ShowLookupProgress(int done, int total);
+
     QVBoxLayout *browserLayout_ = nullptr;
+    // The browser's own profile: the map scheme is served to this window's pages only.
+    QWebEngineProfile *profile_ = nullptr;
+    TMapSchemeHandler *scheme_ = nullptr;
+    int pageBuilds_ = 0;
     bool busy_ = false;
     std::function<void()> loadSettings_;
     std::function<void()> saveSettings_;

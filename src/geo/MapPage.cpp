@@ -93,9 +93,23 @@ bool IsMapCoordinate(const QString &text) {
     return ok && std::isfinite(value);
 }
 
+QUrl MapPageUrl() {
+    return QUrl(QStringLiteral("%1://%2/page.html")
+                    .arg(QLatin1String(kMapScheme), QLatin1String(kMapHost)));
+}
+
+QUrl MapPictureUrl(bool useFlag) {
+    return QUrl(QStringLiteral("%1://%2/%3")
+                    .arg(QLatin1String(kMapScheme), QLatin1String(kMapHost),
+                         useFlag ? QStringLiteral("Flag.png") : QStringLiteral("Marker.png")));
+}
+
+QString MapPicturePath(bool useFlag) {
+    return useFlag ? FlagImagePath() : MarkerImagePath();
+}
+
 QString MapImageLine(bool useFlag) {
-    const QString path = useFlag ? FlagImagePath() : MarkerImagePath();
-    const QString url = QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
+    const QString url = MapPictureUrl(useFlag).toString(QUrl::FullyEncoded);
     return QStringLiteral("var image = \"") + EscapeScriptString(url) + QLatin1Char('"');
 }
 

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 #include <functional>
 
 // Building the map page: one marker per located address of the address pane, put into a page
@@ -44,8 +45,19 @@ struct TMapPieces {
     QString Listeners;
 };
 
-// The image line: `var image = "<file URL>"` naming the data folder's Flag.png when `useFlag`
-// is set, its Marker.png otherwise.
+// The map window serves its page and the two marker pictures from memory under the program's
+// own URL scheme, so the page needs no access to local files and has no size limit:
+// "tarvex://map/page.html", "tarvex://map/Marker.png" and "tarvex://map/Flag.png".
+inline constexpr const char *kMapScheme = "tarvex";
+inline constexpr const char *kMapHost = "map";
+QUrl MapPageUrl();
+QUrl MapPictureUrl(bool useFlag);
+
+// The data folder's picture behind MapPictureUrl: Flag.png when `useFlag` is set, Marker.png
+// otherwise.
+QString MapPicturePath(bool useFlag);
+
+// The image line: `var image = "<URL>"` naming MapPictureUrl(useFlag).
 QString MapImageLine(bool useFlag);
 
 // Adds the four lines of place `number` to `pieces`: its position, its info window (showing

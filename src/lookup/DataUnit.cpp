@@ -1,5 +1,8 @@
 #include "lookup/DataUnit.h"
 
+#include <QMetaObject>
+#include <QSet>
+
 #include "common/BlockingCall.h"
 #include "common/Errors.h"
 #include "lookup/Geolocation.h"
@@ -31,18 +34,46 @@ QString TPingDataModule::GetRIPE(const QString &URL) {
 }
 
 void TPingDataModule::GetGeolocationInfo(const QString &IpAddress) {
-    GetError.clear();
-    TGeolocationInfo info;
+    TGeolocationResult result;
     try {
         const TExchangeLimits limits = GeolocationLimits;
-        info = RunBlocking([&] { return LookUpGeolocation(IpAddress, limits); });
+        result.Info = RunBlocking([&] { return LookUpGeolocation(IpAddress, limits); });
     } catch (const TxError &error) {
-        GetError = GeolocationErrorText(error.ClassName(), error.Message());
+        result.Error = GeolocationErrorText(error.ClassName(), error.Message());
     } catch (const std::exception &error) {
-        GetError = GeolocationErrorText(QStringLiteral("Exception"), ErrorText(error));
+        result.Error = GeolocationErrorText(QStringLiteral("Exception"), ErrorText(error));
     }
-    // A failed lookup leaves every field empty (info is still blank), so that no marker lands on
-    // the previous address's place.
+    StoreResult(result);
+}
+
+QHash<QString, TGeolocationResult> TPingDataModule::GetGeolocationInfos(
+    const QStringList &IpAddresses, const std::function<void(int, int)> &progress) {
+    QHash<QString, TGeolocationResult> results;
+    if (IpAddresses.isEmpty()) {
+        return results;
+    }
+    const TExchangeLimits limits = GeolocationLimits;
+    TLookupProgress report;
+    if (progress) {
+        progress(0, static_cast<int>(QSet<QString>(IpAddresses.begin(), IpAddresses.end()).size()));
+        // The lookups end on worker threads; the callback runs on this object's thread, where
+        // RunBlocking's loop delivers it while the lookups go on.
+        report = [this, progress](int done, int total) {
+            QMetaObject::invokeMethod(
+                this, [progress, done, total] { progress(done, total); }, Qt::QueuedConnection);
+        };
+    }
+    results = RunBlocking(
+        [&] { return LookUpGeolocations(IpAddresses, kParallelLookups, limits, report); });
+    StoreResult(results.value(IpAddresses.constLast()));
+    return results;
+}
+
+void TPingDataModule::StoreResult(const TGeolocationResult &result) {
+    // A failed lookup leaves every field empty, so that no marker lands on the previous
+    // address's place.
+    const TGeolocationInfo &info = result.Info;
+    GetError = result.Error;
     CountryCode = info.CountryCode;
     CountryName = info.CountryName;
     RegionCode = info.RegionCode;

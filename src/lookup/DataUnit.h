@@ -3,8 +3,10 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 #include "common/ExchangeLimits.h"
+#include "lookup/Geolocation.h"
 #include "lookup/Whois.h"
 
 // The shared data module: the WHOIS zone table and lookup, the geolocation lookup with its result
@@ -35,6 +37,18 @@ class TPingDataModule final : public QObject {
     // The request runs through RunBlocking.
     void GetGeolocationInfo(const QString &IpAddress);
 
+    // Looks up each distinct address of `IpAddresses` once, at most kParallelLookups at a time,
+    // through RunBlocking, and returns the results by address (a failed lookup: empty fields and
+    // its error text). `progress(done, total)` is called on this object's thread, first with
+    // done 0. Afterwards the result fields, GetError and GetStatus are as a lookup of the last
+    // address of the list leaves them.
+    QHash<QString, TGeolocationResult> GetGeolocationInfos(
+        const QStringList &IpAddresses, const std::function<void(int, int)> &progress = {});
+
+    // Lookups that GetGeolocationInfos runs at the same time: enough to hide the service's
+    // latency, few enough not to look like a flood to it.
+    static constexpr int kParallelLookups = 4;
+
     // The zone table, one line per zone.
     QStringList WhoIsServerList;
 
@@ -58,6 +72,10 @@ class TPingDataModule final : public QObject {
     // trace page.
     QString PingGeolocation;
     QString GoogleMap;
+
+  private:
+    // Stores one lookup's outcome in the result fields and sets GetStatus.
+    void StoreResult(const TGeolocationResult &result);
 };
 
 extern TPingDataModule *PingDataModule;

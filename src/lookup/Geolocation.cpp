@@ -2,6 +2,11 @@
 
 #include <QHash>
 #include <QXmlStreamReader>
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <thread>
+#include <vector>
 
 #include "common/Errors.h"
 #include "common/HttpClient.h"
@@ -113,4 +118,57 @@ QString GeolocationErrorText(const QString &className, const QString &message) {
 
 TGeolocationInfo LookUpGeolocation(const QString &ipAddress, const TExchangeLimits &limits) {
     return ParseGeolocationReply(HttpGet(GeolocationRequestUrl(ipAddress), limits));
+}
+
+QHash<QString, TGeolocationResult> LookUpGeolocations(const QStringList &ipAddresses, int parallel,
+                                                      const TExchangeLimits &limits,
+                                                      const TLookupProgress &progress) {
+    QStringList distinct;
+    QHash<QString, TGeolocationResult> results;
+    for (const QString &address : ipAddresses) {
+        if (!results.contains(address)) {
+            results.insert(address, {});
+            distinct << address;
+        }
+    }
+    // Each worker takes the next address until none is left; each writes only its own slots.
+    std::vector<TGeolocationResult> answers(static_cast<size_t>(distinct.size()));
+    std::atomic<int> next{0};
+    std::atomic<int> done{0};
+    const int total = static_cast<int>(distinct.size());
+    const auto work = [&] {
+        for (int index = next++; index < total; index = next++) {
+            TGeolocationResult &answer = answers[static_cast<size_t>(index)];
+            try {
+                answer.Info = LookUpGeolocation(distinct.at(index), limits);
+            } catch (const TxError &error) {
+                answer.Info = {};
+                answer.Error = GeolocationErrorText(error.ClassName(), error.Message());
+            } catch (const std::exception &error) {
+                answer.Info = {};
+                answer.Error = GeolocationErrorText(QStringLiteral("Exception"), ErrorText(error));
+            } catch (...) {
+                // A worker thread must not end the program; the address just has no place.
+                answer.Info = {};
+                answer.Error = GeolocationErrorText(QStringLiteral("Exception"),
+                                                    QStringLiteral("Unknown error"));
+            }
+            const int ended = ++done;
+            if (progress) {
+                progress(ended, total);
+            }
+        }
+    };
+    std::vector<std::thread> workers;
+    const int count = std::max(1, std::min(parallel, total));
+    for (int i = 0; i < count; ++i) {
+        workers.emplace_back(work);
+    }
+    for (std::thread &worker : workers) {
+        worker.join();
+    }
+    for (int index = 0; index < total; ++index) {
+        results[distinct.at(index)] = answers[static_cast<size_t>(index)];
+    }
+    return results;
 }

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 #include "common/ExchangeLimits.h"
 
@@ -38,6 +41,24 @@ TGeolocationInfo ParseGeolocationReply(const QByteArray &reply);
 
 // The recorded text of a failed lookup: "Error ", the class name, " [ ", the message, " ]".
 QString GeolocationErrorText(const QString &className, const QString &message);
+
+// The outcome of one lookup among many: the place, or empty fields and the recorded error text
+// ("Error <class> [ <message> ]") of a lookup that failed.
+struct TGeolocationResult {
+    TGeolocationInfo Info;
+    QString Error;
+};
+
+// Reports how many of `total` lookups have ended.
+using TLookupProgress = std::function<void(int done, int total)>;
+
+// Looks up each distinct text of `ipAddresses` once, with at most `parallel` requests at a time,
+// and returns the results by address. Blocks until every lookup has ended; a failed lookup
+// raises nothing, it is recorded in its result. `progress`, when given, is called after each
+// lookup from the thread that ran it (so it must be safe to call from any thread).
+QHash<QString, TGeolocationResult> LookUpGeolocations(const QStringList &ipAddresses, int parallel,
+                                                      const TExchangeLimits &limits,
+                                                      const TLookupProgress &progress = {});
 
 // Asks the service about `ipAddress` and returns the place. Blocks (run it through RunBlocking on
 // the user-interface thread). Throws the HTTP client's TxError or ParseGeolocationReply's.

@@ -5,8 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
+#include <QProgressBar>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QSet>
 #include <QTextEdit>
 #include <QTimer>
 #include <QUrl>
@@ -121,9 +123,10 @@ TEST_F(GeolocationWindow, PageOfTwoPingedAddressesRunsAndPlacesTwoMarkers) {
 
     EXPECT_EQ(Evaluate(form_.WB, QStringLiteral("window.markerCount")).toInt(), 2);
     EXPECT_EQ(Evaluate(form_.WB, QStringLiteral("window.mapZoom")).toInt(), 2);
-    // The marker pictures load from the data folder although the page came from memory.
+    // The marker pictures load (the data folder's files, served by the program's own scheme)
+    // although the page came from memory.
     EXPECT_TRUE(PicturesShown());
-    const QString marker = QUrl::fromLocalFile(MarkerImagePath()).toString(QUrl::FullyEncoded);
+    const QString marker = QStringLiteral("tarvex://map/Marker.png");
     EXPECT_EQ(Evaluate(form_.WB, QStringLiteral("window.markerIcons.join('|')")).toString(),
               marker + QLatin1Char('|') + marker);
     // The hostile address arrives as text, not as markup or script.
@@ -132,10 +135,20 @@ TEST_F(GeolocationWindow, PageOfTwoPingedAddressesRunsAndPlacesTwoMarkers) {
     EXPECT_TRUE(Requested("/xml/192.0.2.1"));
     EXPECT_TRUE(Requested("/xml/192.0.2.2"));
     EXPECT_TRUE(Requested("/maps/api/js?key=TEST-KEY&callback=initMap"));
+    EXPECT_TRUE(form_.WB->url().toString().startsWith(QStringLiteral("tarvex://map/page.html")));
+    // The map script may not read local files.
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return Evaluate(form_.WB, QStringLiteral("window.localFile")).toString() !=
+                   QStringLiteral("pending");
+        },
+        30000));
+    EXPECT_EQ(Evaluate(form_.WB, QStringLiteral("window.localFile")).toString(),
+              QStringLiteral("blocked"));
 
     // The flag check rebuilds the page (all lookups again) with the other image.
     form_.FlagCheck->click();
-    const QString flag = QUrl::fromLocalFile(FlagImagePath()).toString(QUrl::FullyEncoded);
+    const QString flag = QStringLiteral("tarvex://map/Flag.png");
     ASSERT_TRUE(WaitUntil(
         [&] {
             return Evaluate(form_.WB, QStringLiteral("(window.markerIcons || []).join('|')"))
@@ -150,6 +163,57 @@ TEST_F(GeolocationWindow, PageOfTwoPingedAddressesRunsAndPlacesTwoMarkers) {
         WaitUntil([] { return false; }, 500);  // let the new page paint
         form_.grab().save(shot);
     }
+}
+
+// People map lists of many thousands of addresses: every located line gets its marker, and each
+// distinct address is asked for once.
+TEST_F(GeolocationWindow, TwentyThousandLinesGiveTwentyThousandMarkers) {
+    const int lines = 20000;
+    QStringList pane;
+    QSet<QByteArray> distinct;
+    for (int i = 0; i < lines; ++i) {
+        const QString address = QStringLiteral("10.0.%1.%2").arg(i % 100).arg(i / 100 % 5);
+        distinct.insert("/xml/" + address.toLatin1());
+        pane << QStringLiteral("IPv4 - %1\t\tAddress - host%2.example").arg(address).arg(i);
+    }
+    addressMemo_->setPlainText(pane.join(QLatin1Char('\n')));
+    form_.show();
+    ASSERT_TRUE(WaitUntil([&] { return Requested("/public"); }, 30000));
+    form_.GoogleKey = QStringLiteral("TEST-KEY");
+
+    int progressShown = 0;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (form_.LookupProgress->isVisible()) {
+            ++progressShown;
+        }
+    });
+    watch.start(1);
+    int loaded = 0;
+    QObject::connect(form_.WB, &QWebEngineView::loadFinished, [&] { ++loaded; });
+    form_.ResultsGeolocationActionExecute();
+    watch.stop();
+    EXPECT_FALSE(form_.LookupProgress->isVisible());
+    EXPECT_GT(progressShown, 0);
+    ASSERT_TRUE(WaitUntil([&] { return loaded > 0; }, 60000));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return Evaluate(form_.WB, QStringLiteral("window.listenerCount || 0")).toInt() == lines;
+        },
+        120000));
+    EXPECT_EQ(Evaluate(form_.WB, QStringLiteral("window.markerCount")).toInt(), lines);
+    EXPECT_EQ(Evaluate(form_.WB, QStringLiteral("window.infoContents[19999]")).toString(),
+              QStringLiteral("URL: host19999.example<br>IPv4: 10.0.99.4"));
+
+    QList<QByteArray> lookups;
+    for (const QByteArray &path : PageBuildRequests(server_)) {
+        if (path.startsWith("/xml/")) {
+            lookups << path;
+        }
+    }
+    EXPECT_EQ(lookups.size(), distinct.size());
+    EXPECT_EQ(QSet<QByteArray>(lookups.begin(), lookups.end()), distinct);
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST_F(GeolocationWindow, EnterInTheKeyEditStoresTheKeyWithoutRebuilding) {

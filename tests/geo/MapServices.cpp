@@ -12,6 +12,18 @@ namespace {
 // Stands in for the map provider's script: defines the objects the page uses, counts what the
 // page creates, and calls the page back the way the real script does.
 const QByteArray kFakeMapsScript = R"js(
+// Whatever serves or alters the map script runs it with the page's rights: it must not be able
+// to read the user's files.
+window.localFile = 'pending';
+try {
+  var request = new XMLHttpRequest();
+  request.onload = function () { window.localFile = 'read: ' + request.responseText; };
+  request.onerror = function () { window.localFile = 'blocked'; };
+  request.open('GET', 'file:///etc/hostname');
+  request.send();
+} catch (e) {
+  window.localFile = 'blocked';
+}
 window.markerCount = 0;
 window.markerIcons = [];
 window.infoContents = [];
@@ -26,13 +38,14 @@ window.google = {maps: {
   Marker: function (options) {
     window.markerCount++;
     window.markerIcons.push(options.icon);
+    this.addListener = function () { window.listenerCount++; };
+    if (window.markerCount > 10) return;  // a few pictures show that they load
     var picture = document.createElement('img');
     picture.src = options.icon;
     picture.style.position = 'absolute';
     picture.style.left = (30 + 1.6 * (options.position.lng + 180)) + 'px';
     picture.style.top = (10 + 1.6 * (90 - options.position.lat)) + 'px';
     options.map.element.appendChild(picture);
-    this.addListener = function () { window.listenerCount++; };
   },
   Polyline: function () { this.setMap = function () {}; }
 }};
@@ -56,6 +69,14 @@ void ServeMapServices(LoopbackConnection &connection, LoopbackServer &server) {
         connection.Write(HttpReply(200, "OK", PlaceReply("52.37", "4.89")));
     } else if (path == "/xml/192.0.2.2" || path == "/xml/127.0.0.2") {
         connection.Write(HttpReply(200, "OK", PlaceReply("-33.86", "151.2")));
+    } else if (path.startsWith("/xml/10.0.")) {
+        // 10.0.a.b is at latitude a / 10, longitude b / 10.
+        const QList<QByteArray> parts = path.mid(5).split('.');
+        const QByteArray a = parts.value(2);
+        const QByteArray b = parts.value(3);
+        connection.Write(HttpReply(200, "OK",
+                                   PlaceReply(QByteArray::number(a.toInt() / 10.0),
+                                              QByteArray::number(b.toInt() / 10.0))));
     } else if (path.startsWith("/maps/api/js")) {
         connection.Write(
             HttpReply(200, "OK", kFakeMapsScript, {"Content-Type: application/javascript"}));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "common/Errors.h"
 #include "lookup/DataUnit.h"
 #include "lookup/Geolocation.h"
@@ -252,6 +254,44 @@ TEST_F(GeolocationService, ANestedFieldIsAFailedLookup) {
         "Error EDOMParseError [ Invalid reply: the element \"City\" holds the element \"a\"")))
         << module_.GetError.toStdString();
     EXPECT_TRUE(module_.Latitude.isEmpty());
+    EXPECT_TRUE(module_.GetStatus);
+}
+
+TEST_F(GeolocationService, ManyAddressesAreEachAskedForOnce) {
+    server_ = std::make_unique<LoopbackServer>(
+        [](LoopbackConnection &connection, LoopbackServer &server) {
+            const QByteArray path = RequestPath(connection.ReadRequestHead());
+            server.Record(path);
+            connection.Write(path == "/xml/192.0.2.7" ? HttpReply(200, "OK", kFullReply)
+                                                      : HttpReply(404, "Not Found", "no"));
+        });
+    SetServiceSettings({{QStringLiteral("Geolocation URL"), server_->Url()}});
+    const QStringList addresses{QStringLiteral("192.0.2.7"), QStringLiteral("192.0.2.8"),
+                                QStringLiteral("192.0.2.7"), QString(),
+                                QStringLiteral("192.0.2.7")};
+    QList<QPair<int, int>> reported;
+    const QHash<QString, TGeolocationResult> results =
+        module_.GetGeolocationInfos(addresses, [&](int done, int total) {
+            reported.append({done, total});
+        });
+
+    ASSERT_EQ(results.size(), 3);
+    ExpectInfo(results.value(QStringLiteral("192.0.2.7")).Info, Amsterdam());
+    EXPECT_TRUE(results.value(QStringLiteral("192.0.2.7")).Error.isEmpty());
+    ExpectInfo(results.value(QStringLiteral("192.0.2.8")).Info, TGeolocationInfo{});
+    EXPECT_EQ(results.value(QStringLiteral("192.0.2.8")).Error,
+              QStringLiteral("Error EIdHTTPProtocolException [ HTTP/1.1 404 Not Found ]"));
+    QList<QByteArray> asked = server_->Recorded();
+    std::sort(asked.begin(), asked.end());
+    EXPECT_EQ(asked, (QList<QByteArray>{"/xml/", "/xml/192.0.2.7", "/xml/192.0.2.8"}));
+    // Progress arrives on this thread, from nothing done to all three.
+    ASSERT_FALSE(reported.isEmpty());
+    EXPECT_EQ(reported.first(), qMakePair(0, 3));
+    EXPECT_EQ(reported.last(), qMakePair(3, 3));
+    // The fields are those of the last address of the list, as one lookup after another leaves
+    // them.
+    ExpectInfo(ModuleInfo(module_), Amsterdam());
+    EXPECT_TRUE(module_.GetError.isEmpty());
     EXPECT_TRUE(module_.GetStatus);
 }
 

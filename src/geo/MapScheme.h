@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QWebEngineUrlSchemeHandler>
+
+class QWebEngineUrlRequestJob;
+
+// Registers the program's URL scheme ("tarvex", host syntax) with the web engine. The engine
+// takes schemes only before the application object exists; this library registers it while the
+// program loads, so every program that links the map window has it in time. Calling it again
+// does nothing.
+void RegisterMapScheme();
+
+// Serves the map window's URLs from memory: "tarvex://map/page.html" is the page last handed to
+// SetPage, "tarvex://map/Marker.png" and "tarvex://map/Flag.png" the data folder's pictures.
+// Anything else is not found. Installed on the map window's own browser profile only.
+class TMapSchemeHandler final : public QWebEngineUrlSchemeHandler {
+    Q_OBJECT
+
+  public:
+    explicit TMapSchemeHandler(QObject *parent = nullptr);
+
+    // The page served as "tarvex://map/page.html" from now on (UTF-8 HTML).
+    void SetPage(const QByteArray &html);
+
+    void requestStarted(QWebEngineUrlRequestJob *job) override;
+
+  private:
+    QByteArray page_;
+};
