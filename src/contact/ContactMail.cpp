@@ -78,11 +78,17 @@ void TMailMessage::Clear() {
 }
 
 QString ContactTimeText(const QTime &time) {
-    // The locale's time pattern shows its separator between the hour and the minute fields.
+    // The locale's short time pattern shows its separator between the hour and the minute
+    // fields. The long pattern will not do: some locales name the units there instead
+    // (Japanese "H時mm分ss秒", Korean "h시 m분 s초").
     static const QRegularExpression separator(QStringLiteral("[hH]+([^hHmM]+)m"));
     const QRegularExpressionMatch match =
-        separator.match(QLocale().timeFormat(QLocale::LongFormat));
-    const QString sep = match.hasMatch() ? match.captured(1) : QStringLiteral(":");
+        separator.match(QLocale().timeFormat(QLocale::ShortFormat));
+    QString sep = match.hasMatch() ? match.captured(1) : QStringLiteral(":");
+    sep.remove(QLatin1Char('\''));  // quotes mark literal text in a pattern
+    if (sep.isEmpty()) {
+        sep = QStringLiteral(":");
+    }
     return time.toString(QStringLiteral("hh")) + sep + time.toString(QStringLiteral("mm")) + sep +
            time.toString(QStringLiteral("ss.zzz"));
 }

@@ -41,6 +41,11 @@ TEST(ContactBody, TimeUsesTheUsersSeparator) {
         {"en_US", "09:05:07.004"},
         {"de_DE", "09:05:07.004"},
         {"fi_FI", "09.05.07.004"},
+        {"da_DK", "09.05.07.004"},
+        // Their long patterns name the units ("H時mm分ss秒", "AP h시 m분 s초"); the short ones
+        // hold the separator.
+        {"ja_JP", "09:05:07.004"},
+        {"ko_KR", "09:05:07.004"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.locale);
