@@ -3,3 +3,5 @@ find_package(Qt6 REQUIRED COMPONENTS Test)
 tarvex_add_test(main_window SOURCES ${CMAKE_CURRENT_LIST_DIR}/MainWindowTest.cpp
                 ${PROJECT_SOURCE_DIR}/tests/support/EchoNamespace.cpp
                 LIBS tarvex_ui Qt6::Test)
+tarvex_add_test(main_window_commands SOURCES ${CMAKE_CURRENT_LIST_DIR}/MainWindowCommandsTest.cpp
+                LIBS tarvex_ui Qt6::Test DISPLAY)
