@@ -989,21 +989,33 @@ void Reader::DecodePendingBytes() {
     AppendText(DecodeBytes(bytes, pendingBytesCodePage_));
 }
 
+// Control characters other than the tab are no text, whichever way they got in: a raw byte, a
+// \'XX or \uN escape, or a code page's substitute for a byte it cannot decode. The writer
+// cannot write them, so a document holding one would not read back to the same text.
+bool IsTextChar(char16_t c) {
+    return c >= 0x20 || c == '\t';
+}
+
 void Reader::AppendChar(char16_t c) {
     if (state_.destination != Destination::Text) {
         return;
     }
     DecodePendingBytes();
+    if (!IsTextChar(c)) {
+        return;
+    }
     StartRun();
     run_.append(QChar(c));
 }
 
 void Reader::AppendText(const QString &text) {
-    if (text.isEmpty()) {
+    QString kept = text;
+    kept.removeIf([](QChar c) { return !IsTextChar(c.unicode()); });
+    if (kept.isEmpty()) {
         return;
     }
     StartRun();
-    run_.append(text);
+    run_.append(kept);
 }
 
 // Makes run_ ready to take text in the current character format.

@@ -214,6 +214,10 @@ TEST(RtfRead, EscapesAndCodePages) {
         {"{\\rtf1 tail\\par\\par}", QStringLiteral("tail\n")},
         {"{\\rtf1 x\\bin3 \\b}y}", QStringLiteral("xy")},
         {"{\\rtf1 a\r\nb\tc}", QStringLiteral("ab\tc")},
+        // Control characters are no text however they are written (the writer could not write
+        // them back); the tab is text.
+        {"{\\rtf1 a\\'1ab\\'06c\\'09d}", QStringLiteral("abc\td")},
+        {"{\\rtf1 a\\u26?b\\u6?c\\u9?d}", QStringLiteral("abc\td")},
         {"not rtf at all", QStringLiteral("not rtf at all")},
         {"", QString()},
     };
