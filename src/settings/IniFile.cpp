@@ -69,6 +69,16 @@ TIniText TIniText::FromBytes(const QByteArray &bytes) {
             data.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE,
             QStringDecoder::Flag::Stateless);
         text = utf16.decode(data.mid(2));
+        // A damaged file may hold half of a surrogate pair, which no UTF-8 save can write; it
+        // reads as the replacement character, so that the text read is the text saved.
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar c = text.at(i);
+            if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+                ++i;
+            } else if (c.isSurrogate()) {
+                text[i] = QChar::ReplacementCharacter;
+            }
+        }
     } else {
         if (data.startsWith("\xEF\xBB\xBF")) {
             data.remove(0, 3);

@@ -176,6 +176,10 @@ TEST(IniRead, ProfileSemantics) {
          QStringLiteral("\u00e9")},
         {"UTF-16 BE", QByteArray("\xFE\xFF\0[\0A\0]\0\n\0x\0=\0\xe9\0\n", 18), "A", "x",
          QStringLiteral("\u00e9")},
+        // Half a surrogate pair cannot be saved as UTF-8: it reads as the replacement character.
+        {"UTF-16 with half a surrogate pair",
+         QByteArray("\xFF\xFE[\0A\0]\0\n\0x\0=\0\x00\xD8\n\0", 18), "A", "x",
+         QStringLiteral("\ufffd")},
         {"value holding =", "[A]\nx=a=b\n", "A", "x", "a=b"},
         {"double quotes", "[A]\nTime Out=\"2500\"\n", "A", "Time Out", "2500"},
         {"single quotes", "[A]\nx='2500'\n", "A", "x", "2500"},
