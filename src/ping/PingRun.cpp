@@ -1,7 +1,6 @@
 #include "ping/PingRun.h"
 
 #include <QTextDocument>
-#include <cmath>
 #include <optional>
 
 #include "common/BlockingCall.h"
@@ -14,19 +13,6 @@ QString PingHeaderLine(const QDateTime &when) {
     return QStringLiteral("Date: ") + when.toString(QStringLiteral("dd.MM.yyyy")) +
            QLatin1Char('\t') + QStringLiteral("Time: ") +
            when.toString(QStringLiteral("HH:mm:ss.zzz")) + QStringLiteral(" ms");
-}
-
-qint64 RoundHalfEven(double value) {
-    const double lower = std::floor(value);
-    const double fraction = value - lower;
-    if (fraction > 0.5) {
-        return static_cast<qint64>(lower) + 1;
-    }
-    if (fraction < 0.5) {
-        return static_cast<qint64>(lower);
-    }
-    const auto even = static_cast<qint64>(lower);
-    return (even % 2 == 0) ? even : even + 1;
 }
 
 QString AddressLine(const QString &replyAddress, const QString &addressEditText) {
@@ -93,22 +79,10 @@ void WritePingReply(int index, const std::optional<TPingReply> &reply, const TPi
     if (kind == TReplyKind::Received) {
         Plot(index, reply->ResponseTime, targets);
     }
-    if (kind == TReplyKind::Received || kind == TReplyKind::ReceivedFast) {
-        WriteReport(ResultsPane(input, targets), ReplyLine(reply, input.PingAddress));
-        const auto trip = static_cast<qint32>(qMin<quint32>(reply->ResponseTime, INT32_MAX));
-        ++figures.PacketsReceived;
-        if (trip > figures.Maximum) {
-            figures.Maximum = trip;
-        }
-        if (figures.PacketsReceived == 1 || trip < figures.Minimum) {
-            figures.Minimum = trip;
-        }
-        figures.TripSum += trip;
-    } else if (kind == TReplyKind::Failed) {
+    if (kind != TReplyKind::NoObject) {
         WriteReport(ResultsPane(input, targets), ReplyLine(reply, input.PingAddress));
     }
-    // No object at all counts as lost and writes nothing; its reply address is empty.
-    figures.ReplyAddress = reply ? reply->ProtocolAddress : QString();
+    figures.Add(reply);
 
     if (targets.SetProgress) {
         targets.SetProgress(QStringLiteral("%1 of %2").arg(index + 1).arg(input.PingRetries));
@@ -124,27 +98,20 @@ void WritePingStatistics(const TPingRunInput &input, const TPingRunTargets &targ
         WriteReport(pane, QString());
         WriteReport(pane, QStringLiteral("Ping statistics for %1;").arg(input.PingAddress) +
                               QStringLiteral(" IPv4 - ") + figures.ReplyAddress);
-        const qint32 sent = input.PingRetries;
-        const qint32 lost = sent - figures.PacketsReceived;
-        // Rounded half to even, so 12.5 % shows as 12 %. A run of no requests lost nothing:
-        // 0 %, rather than a division by zero.
-        const qint64 lossPercent = sent > 0 ? RoundHalfEven(lost * 100.0 / sent) : 0;
         WriteReport(pane,
                     QStringLiteral("Packets: Sent = %1, Received = %2, Lost = %3 [ %4% loss ]")
-                        .arg(sent)
+                        .arg(figures.Sent)
                         .arg(figures.PacketsReceived)
-                        .arg(lost)
-                        .arg(lossPercent));
+                        .arg(figures.Lost())
+                        .arg(figures.LossPercent()));
 
         if (figures.PacketsReceived > 0) {
             WriteReport(pane, QString());
             WriteReport(pane, QStringLiteral("Approximate round trip times in milli-seconds:"));
-            const qint64 average =
-                RoundHalfEven(static_cast<double>(figures.TripSum) / figures.PacketsReceived);
             WriteReport(pane, QStringLiteral("Minimum = %1 ms, Maximum = %2 ms, Average = %3 ms")
                                   .arg(figures.Minimum)
                                   .arg(figures.Maximum)
-                                  .arg(average));
+                                  .arg(figures.Average()));
             WriteReport(pane, QString());
             WriteReport(pane, QString());
             if (targets.Charts != nullptr) {

@@ -9,6 +9,7 @@
 
 #include "ping/EchoService.h"
 #include "ping/ListRun.h"
+#include "ping/PingFigures.h"
 
 class ChartSink;
 class QTextDocument;
@@ -46,24 +47,10 @@ struct TPingRunTargets {
 // "Date: dd.MM.yyyy" + tab + "Time: hh:mm:ss.zzz ms" (hours 00 to 23).
 QString PingHeaderLine(const QDateTime &when);
 
-// Returns `value` rounded to the nearest integer, an exact half going to the even neighbour
-// (2.5 gives 2, 21.5 gives 22, 12.5 gives 12).
-qint64 RoundHalfEven(double value);
-
 // Returns the address line of the address list pane for a run whose last reply came from
 // `replyAddress`: "IPv4 - " + address, one tab when that is longer than 18 characters and two
 // otherwise, "Address - ", then `addressEditText`, or one more tab when that is empty.
 QString AddressLine(const QString &replyAddress, const QString &addressEditText);
-
-// The raw figures of one run, kept while its requests go; the average and the loss are derived
-// only when the statistics are written.
-struct TPingFigures {
-    qint32 PacketsReceived = 0;  // requests with status 0
-    qint32 Minimum = 0;          // smallest trip time received ("<1 ms" counts as 0)
-    qint32 Maximum = 0;          // largest trip time received
-    qint64 TripSum = 0;          // sum of the trip times received
-    QString ReplyAddress;        // reply address of the latest request (empty: none)
-};
 
 // The three parts of a run's output. Every line goes to targets.DebugMemo in input.DebugColor;
 // the address line to targets.AddressMemo in input.ResultsColor.
@@ -77,9 +64,9 @@ void WritePingHeader(const TPingRunInput &input, const TPingRunTargets &targets)
 void WritePingReply(int index, const std::optional<TPingReply> &reply, const TPingRunInput &input,
                     const TPingRunTargets &targets, TPingFigures &figures);
 
-// Writes the statistics block from `figures`, shows the bars when anything was received, and
-// writes the run's line into the address list pane: the address line when anything was
-// received, else the bare reply address of the last request.
+// Writes the statistics block from `figures` (Sent = the requests counted there), shows the bars
+// when anything was received, and writes the run's line into the address list pane: the address
+// line when anything was received, else the bare reply address of the last request.
 void WritePingStatistics(const TPingRunInput &input, const TPingRunTargets &targets,
                          const TPingFigures &figures);
 
