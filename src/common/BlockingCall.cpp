@@ -8,7 +8,7 @@
 #include <atomic>
 #include <thread>
 
-void RunBlockingVoid(const std::function<void()> &work) {
+void RunBlockingVoid(const std::function<void()> &work, TUserInput input) {
     if (QCoreApplication::instance() == nullptr ||
         QAbstractEventDispatcher::instance(QThread::currentThread()) == nullptr) {
         work();
@@ -30,7 +30,8 @@ void RunBlockingVoid(const std::function<void()> &work) {
         QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
     });
     if (!done) {
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        loop.exec(input == TUserInput::Held ? QEventLoop::ExcludeUserInputEvents
+                                            : QEventLoop::AllEvents);
     }
     worker.join();
     if (failure) {

@@ -129,7 +129,8 @@ void WritePingStatistics(const TPingRunInput &input, const TPingRunTargets &targ
     ResultsFontColor = input.ResultsColor;
 }
 
-void StandardPing(const TPingRunInput &input, const TPingRunTargets &targets) {
+std::unique_ptr<TEchoService> BeginPingRun(const TPingRunInput &input,
+                                           const TPingRunTargets &targets) {
     BeginRun(input, targets);
 
     std::unique_ptr<TEchoService> service =
@@ -137,10 +138,16 @@ void StandardPing(const TPingRunInput &input, const TPingRunTargets &targets) {
     if (!service) {
         throw TxError(QStringLiteral("The echo service is not available."));
     }
-    TEchoQuery query;
-    query.Address = input.PingAddress;
-    query.BufferSize = input.PingBufferSize;
-    query.TimeOut = input.PingTimeOut;
+    return service;
+}
+
+TEchoQuery PingQuery(const TPingRunInput &input) {
+    return TEchoQuery{input.PingAddress, input.PingBufferSize, input.PingTimeOut};
+}
+
+void StandardPing(const TPingRunInput &input, const TPingRunTargets &targets) {
+    std::unique_ptr<TEchoService> service = BeginPingRun(input, targets);
+    const TEchoQuery query = PingQuery(input);
 
     TPingFigures figures;
     for (int i = 0; i < input.PingRetries; ++i) {

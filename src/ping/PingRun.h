@@ -70,6 +70,15 @@ void WritePingReply(int index, const std::optional<TPingReply> &reply, const TPi
 void WritePingStatistics(const TPingRunInput &input, const TPingRunTargets &targets,
                          const TPingFigures &figures);
 
+// The start of every run: checks the targets (TxError when a pane is missing), puts the writer on
+// the results pane in the run's colour, writes the header and returns the run's echo service
+// (targets.Connect, else ConnectEchoService(); TxError when there is none).
+std::unique_ptr<TEchoService> BeginPingRun(const TPingRunInput &input,
+                                           const TPingRunTargets &targets);
+
+// Returns the query of every request of a run: the address as typed, buffer size and time-out.
+TEchoQuery PingQuery(const TPingRunInput &input);
+
 // One ping run (StandardPing): writes the header, one reply line per request and the
 // statistics block into targets.DebugMemo in input.DebugColor, plots each reply with a trip time
 // above 0 ms as bar I and as a graph point at *PositionX (sliding the graph's 0-60 axis window

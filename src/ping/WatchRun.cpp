@@ -1,0 +1,127 @@
+#include "ping/WatchRun.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QThread>
+#include <QTimer>
+#include <deque>
+
+#include "common/BlockingCall.h"
+#include "common/Errors.h"
+#include "ping/ChartSink.h"
+
+namespace {
+
+// The bar chart of a watch: every bar a run would set goes to the right end instead, so that the
+// bars hold the latest trip times, oldest at the left. The graph calls pass through unchanged.
+class RecentTripBars final : public ChartSink {
+  public:
+    RecentTripBars(ChartSink &charts, int bars) : charts_(charts), bars_(bars) {}
+
+    void PrepareBars(int count, double height) override { charts_.PrepareBars(count, height); }
+    void SetBarHeight(int /*index*/, double height) override {
+        if (bars_ <= 0) {
+            return;
+        }
+        if (static_cast<int>(recent_.size()) == bars_) {
+            recent_.pop_front();
+        }
+        recent_.push_back(height);
+        for (std::size_t i = 0; i < recent_.size(); ++i) {
+            charts_.SetBarHeight(static_cast<int>(i), recent_[i]);
+        }
+        // A watch may go on for hours: its bars are shown as they come, not at its end.
+        if (!shown_) {
+            charts_.SetBarsActive(true);
+            shown_ = true;
+        }
+    }
+    void SetBarsActive(bool active) override { charts_.SetBarsActive(active); }
+    void SetBarColor(const QColor &color) override { charts_.SetBarColor(color); }
+
+    void AppendPoint(double x, double y) override { charts_.AppendPoint(x, y); }
+    void ClearPoints() override { charts_.ClearPoints(); }
+    double AxisMinimum() const override { return charts_.AxisMinimum(); }
+    double AxisMaximum() const override { return charts_.AxisMaximum(); }
+    void SetAxisRange(double minimum, double maximum) override {
+        charts_.SetAxisRange(minimum, maximum);
+    }
+    void SetGraphColor(const QColor &color) override { charts_.SetGraphColor(color); }
+
+  private:
+    ChartSink &charts_;
+    int bars_;
+    std::deque<double> recent_;
+    bool shown_ = false;
+};
+
+// Waits `milliseconds` while the thread's events (user input included) are processed, until the
+// time is up or a stop has been asked for.
+void ProcessEventsFor(int milliseconds, const std::function<bool()> &stopRequested) {
+    if (QCoreApplication::instance() == nullptr ||
+        QAbstractEventDispatcher::instance(QThread::currentThread()) == nullptr) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!stopRequested() && clock.elapsed() < milliseconds) {
+            QThread::msleep(qMin<qint64>(10, milliseconds - clock.elapsed()));
+        }
+        return;
+    }
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    deadline.start(milliseconds);
+    QEventLoop loop;
+    // Each pass blocks until some event came and was handled: the deadline's own, or the one
+    // that asked for the stop.
+    while (deadline.isActive() && !stopRequested()) {
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
+    }
+}
+
+}  // namespace
+
+void WatchPing(const TPingRunInput &input, const TPingRunTargets &targets,
+               const TWatchControl &control) {
+    if (!control.StopRequested) {
+        throw TxError(QStringLiteral("The watch has no way to stop."));
+    }
+    std::unique_ptr<TEchoService> service = BeginPingRun(input, targets);
+    const TEchoQuery query = PingQuery(input);
+
+    TPingRunTargets watchTargets = targets;
+    std::unique_ptr<RecentTripBars> bars;
+    if (targets.Charts != nullptr) {
+        targets.Charts->PrepareBars(input.PingRetries, 0.1);
+        bars = std::make_unique<RecentTripBars>(*targets.Charts, input.PingRetries);
+        watchTargets.Charts = bars.get();
+    }
+    // The progress of a run counts up to its fixed number of requests; a watch has none, so it
+    // reports its own after each request.
+    watchTargets.SetProgress = {};
+
+    TPingFigures figures;
+    QElapsedTimer sinceStart;
+    while (!control.StopRequested()) {
+        sinceStart.start();
+        const std::optional<TPingReply> reply = RunBlocking(
+            [&service, &query] { return service->ExecQuery(query); }, TUserInput::Processed);
+        WritePingReply(figures.Sent, reply, input, watchTargets, figures);
+        if (targets.SetProgress) {
+            targets.SetProgress(QStringLiteral("%1 of %1").arg(figures.Sent));
+        }
+        if (control.Counted) {
+            control.Counted(figures);
+        }
+        const qint64 rest = control.Interval - sinceStart.elapsed();
+        if (rest > 0 && !control.StopRequested()) {
+            if (control.Pause) {
+                control.Pause(static_cast<int>(rest));
+            } else {
+                ProcessEventsFor(static_cast<int>(rest), control.StopRequested);
+            }
+        }
+    }
+    WritePingStatistics(input, targets, figures);
+}

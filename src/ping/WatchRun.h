@@ -1,0 +1,35 @@
+#pragma once
+
+#include <functional>
+
+#include "ping/PingRun.h"
+
+// How a watch is driven from outside: its pace, when it ends, and who hears of each request.
+struct TWatchControl {
+    // Milliseconds from the start of one request to the start of the next. A request that
+    // takes longer (a time-out) is followed at once by the next, without catching up.
+    int Interval = 300;
+    // True once the watch is to end; asked before every request and while pausing. Required.
+    std::function<bool()> StopRequested;
+    // Called after each request with the figures so far (the live figures).
+    std::function<void(const TPingFigures &)> Counted;
+    // Pauses for the given milliseconds or until StopRequested() turns true, whichever comes
+    // first. Unset: the calling thread's events are processed meanwhile, user input included,
+    // so that the stop can be asked for.
+    std::function<void(int milliseconds)> Pause;
+};
+
+// Pings input.PingAddress until control.StopRequested(), one request every control.Interval
+// milliseconds ("ping until stopped"), and writes what a run writes: the header, one reply line
+// per request as it comes (each reply with a trip time above 0 ms also a point of the sliding
+// graph), and once stopped the statistics block with Sent = the requests made, and the line of
+// the address list pane. The progress "N of N" follows every request; the bar chart is prepared
+// afresh at the start and then shows the trip times of the latest input.PingRetries replies,
+// oldest at the left, and is shown from the first of them on.
+//
+// A request under way when the stop comes is finished (its time-out at the longest) and counts.
+// While a request waits, the calling thread processes events, user input included (the window
+// holds off every command that may not run in between). Failures end the watch as they end a
+// run: the TxError propagates, the lines written so far stay, and no statistics are written.
+void WatchPing(const TPingRunInput &input, const TPingRunTargets &targets,
+               const TWatchControl &control);

@@ -1,0 +1,255 @@
+// Pinging an address until stopped: what it writes, how it paces and ends, and what it shows
+// while it goes.
+#include <gtest/gtest.h>
+
+#include <QTextDocument>
+#include <QTimer>
+
+#include "PingTestDoubles.h"
+#include "common/Errors.h"
+#include "common/TX_Edit.h"
+#include "ping/PingRun.h"
+#include "ping/WatchRun.h"
+
+namespace {
+
+using Script = std::deque<std::optional<TPingReply>>;
+
+// A results pane, an address list pane and the charts, as a window hands them to a run.
+struct Panes {
+    Panes() {
+        targets.DebugMemo = &debugMemo;
+        targets.AddressMemo = &addressMemo;
+        targets.Charts = &charts;
+        targets.PositionX = &positionX;
+        targets.SetProgress = [this](const QString &text) { progress << text; };
+        targets.Now = [] { return QDateTime(QDate(2018, 12, 9), QTime(14, 3, 7, 51)); };
+    }
+    void Answer(Script script) {
+        auto shared = std::make_shared<Script>(std::move(script));
+        targets.Connect = [shared]() -> std::unique_ptr<TEchoService> {
+            return std::make_unique<ScriptedEchoService>(std::move(*shared));
+        };
+    }
+
+    TPingRunTargets targets;
+    QTextDocument debugMemo;
+    QTextDocument addressMemo;
+    ChartRecorder charts;
+    double positionX = 0;
+    QStringList progress;
+};
+
+class WatchRun : public ::testing::Test {
+  protected:
+    WatchRun() {
+        input.PingAddress = QStringLiteral("alpha");
+        input.PingBufferSize = 32;
+        input.PingTimeOut = 4000;
+        input.PingRetries = 4;
+        input.DebugColor = QColor(0, 200, 0);
+        input.ResultsColor = QColor(200, 0, 200);
+        control.Interval = 100;
+        // Stops once `stopAfter` requests have been counted; no real pauses.
+        control.StopRequested = [this] { return counted.size() >= stopAfter; };
+        control.Counted = [this](const TPingFigures &figures) { counted.push_back(figures); };
+        control.Pause = [this](int milliseconds) { pauses << milliseconds; };
+    }
+
+    // Watches until `stopAfter` requests, answered from `script`.
+    void Watch(Script script) {
+        stopAfter = script.size();
+        panes.Answer(std::move(script));
+        WatchPing(input, panes.targets, control);
+    }
+
+    TPingRunInput input;
+    TWatchControl control;
+    Panes panes;
+    std::size_t stopAfter = 0;
+    std::vector<TPingFigures> counted;
+    QList<int> pauses;
+};
+
+const TPingReply kLost = Failure(11010, QStringLiteral("10.0.0.1"));
+
+}  // namespace
+
+TEST_F(WatchRun, WritesExactlyWhatARunOfAsManyRequestsWrites) {
+    const struct {
+        const char *name;
+        Script script;
+    } rows[] = {
+        {"all answered", {Reply(21), Reply(20), Reply(23), Reply(0)}},
+        {"silent, then back", {Reply(3), kLost, kLost, kLost, Reply(5), Reply(4)}},
+        {"nothing answered", {kLost, Failure(11003), kLost}},
+        {"a name that does not resolve", {Failure(std::nullopt, QString())}},
+        {"no object, then a reply", {std::nullopt, Reply(7)}},
+        {"seventy requests", Script(70, Reply(2))},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        Panes run;
+        run.Answer(row.script);
+        TPingRunInput runInput = input;
+        runInput.PingRetries = static_cast<quint16>(row.script.size());
+        StandardPing(runInput, run.targets);
+
+        counted.clear();
+        panes.debugMemo.clear();
+        panes.addressMemo.clear();
+        Watch(row.script);
+
+        EXPECT_EQ(PaneLines(&panes.debugMemo), PaneLines(&run.debugMemo));
+        EXPECT_EQ(PaneLines(&panes.addressMemo), PaneLines(&run.addressMemo));
+        EXPECT_EQ(panes.charts.points, run.charts.points);
+        EXPECT_EQ(panes.positionX, run.positionX);
+        EXPECT_EQ(panes.charts.axisMinimum, run.charts.axisMinimum);
+        EXPECT_EQ(panes.charts.barsActive, run.charts.barsActive);
+        panes.charts = ChartRecorder();
+        panes.positionX = 0;
+    }
+}
+
+TEST_F(WatchRun, ReportsEachRequestAsItComes) {
+    Watch({Reply(5), kLost, Reply(9)});
+
+    EXPECT_EQ(panes.progress, QStringList({QStringLiteral("1 of 1"), QStringLiteral("2 of 2"),
+                                           QStringLiteral("3 of 3")}));
+    ASSERT_EQ(counted.size(), 3u);
+    EXPECT_EQ(LiveFiguresText(counted[0]),
+              QStringLiteral("Sent: 1   Lost: 0 (0%)   Last: 5 ms   Average: 5 ms   Minimum: 5 ms"
+                             "   Maximum: 5 ms   Jitter: 0.0 ms"));
+    EXPECT_EQ(LiveFiguresText(counted[1]),
+              QStringLiteral("Sent: 2   Lost: 1 (50%)   Last: lost   Average: 5 ms   Minimum: 5 "
+                             "ms   Maximum: 5 ms   Jitter: 0.0 ms"));
+    EXPECT_EQ(LiveFiguresText(counted[2]),
+              QStringLiteral("Sent: 3   Lost: 1 (33%)   Last: 9 ms   Average: 7 ms   Minimum: 5 ms"
+                             "   Maximum: 9 ms   Jitter: 4.0 ms"));
+    // The figures shown last are those of the statistics block.
+    const QStringList lines = PaneLines(&panes.debugMemo);
+    EXPECT_TRUE(
+        lines.contains(QStringLiteral("Packets: Sent = 3, Received = 2, Lost = 1 [ 33% loss ]")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Minimum = 5 ms, Maximum = 9 ms, Average = 7 ms")));
+}
+
+TEST_F(WatchRun, TheBarsHoldTheLatestTripTimesOldestAtTheLeft) {
+    panes.charts.bars = {5, 6, 7, 8};  // an earlier run's
+    stopAfter = 0;
+    // After each request: the bars, and whether they are shown.
+    QList<QList<double>> bars;
+    QList<bool> shown;
+    control.Counted = [&](const TPingFigures &figures) {
+        counted.push_back(figures);
+        bars << panes.charts.bars;
+        shown << panes.charts.barsActive;
+    };
+    Watch({kLost, Reply(10), Reply(0), Reply(11), Reply(12), Reply(13), kLost, Reply(14)});
+
+    const QList<QList<double>> expected = {
+        {0.1, 0.1, 0.1, 0.1},                       // prepared afresh; a lost request sets no bar
+        {10, 0.1, 0.1, 0.1},  {10, 0.1, 0.1, 0.1},  // "<1 ms" is not plotted, as in a run
+        {10, 11, 0.1, 0.1},   {10, 11, 12, 0.1},   {10, 11, 12, 13},
+        {10, 11, 12, 13},     {11, 12, 13, 14},
+    };
+    EXPECT_EQ(bars, expected);
+    EXPECT_EQ(shown, QList<bool>({false, true, true, true, true, true, true, true}));
+    EXPECT_EQ(panes.charts.points, QList<QPointF>({{0, 10}, {1, 11}, {2, 12}, {3, 13}, {4, 14}}));
+}
+
+TEST_F(WatchRun, PausesForWhatIsLeftOfTheIntervalAndNotAfterTheStop) {
+    control.Interval = 60000;
+    Watch({Reply(1), Reply(2), Reply(3)});
+    // Three requests, a pause after each but the last; each at most the interval.
+    ASSERT_EQ(pauses.size(), 2);
+    for (int pause : pauses) {
+        EXPECT_GT(pause, 0);
+        EXPECT_LE(pause, 60000);
+    }
+}
+
+TEST_F(WatchRun, ARequestUnderWayWhenTheStopComesIsFinishedAndCounted) {
+    bool stop = false;
+    control.StopRequested = [&stop] { return stop; };
+    int requests = 0;
+    class StopsInside final : public TEchoService {
+      public:
+        StopsInside(bool *stop, int *requests) : stop_(stop), requests_(requests) {}
+        std::optional<TPingReply> ExecQuery(const TEchoQuery &) override {
+            // The third request is under way when the stop comes.
+            if (++*requests_ == 3) {
+                *stop_ = true;
+            }
+            return Reply(4);
+        }
+
+      private:
+        bool *stop_;
+        int *requests_;
+    };
+    panes.targets.Connect = [&]() -> std::unique_ptr<TEchoService> {
+        return std::make_unique<StopsInside>(&stop, &requests);
+    };
+    WatchPing(input, panes.targets, control);
+    EXPECT_EQ(requests, 3);
+    const QStringList lines = PaneLines(&panes.debugMemo);
+    EXPECT_EQ(lines.filter(QStringLiteral("Reply from")).size(), 3);
+    EXPECT_TRUE(
+        lines.contains(QStringLiteral("Packets: Sent = 3, Received = 3, Lost = 0 [ 0% loss ]")));
+}
+
+TEST_F(WatchRun, AStopAskedForWhileItPausesEndsThePauseAndTheWatch) {
+    // The real pause, which processes events: a timer asks for the stop during the first
+    // pause of a watch whose interval is a minute.
+    control.Pause = {};
+    control.Interval = 60000;
+    bool stop = false;
+    control.StopRequested = [&stop] { return stop; };
+    QTimer::singleShot(50, [&stop] { stop = true; });
+    panes.Answer({Reply(3), Reply(4)});
+    WatchPing(input, panes.targets, control);
+    EXPECT_EQ(counted.size(), 1u);
+    EXPECT_TRUE(
+        PaneLines(&panes.debugMemo)
+            .contains(QStringLiteral("Packets: Sent = 1, Received = 1, Lost = 0 [ 0% loss ]")));
+}
+
+TEST_F(WatchRun, AStopBeforeTheFirstRequestWritesARunOfNone) {
+    Watch({});
+    EXPECT_EQ(
+        PaneLines(&panes.debugMemo),
+        QStringList({QStringLiteral("Date: 09.12.2018\tTime: 14:03:07.051 ms"),
+                     QStringLiteral("Pinging alpha with 32 bytes of data:"), QString(), QString(),
+                     QStringLiteral("Ping statistics for alpha; IPv4 - "),
+                     QStringLiteral("Packets: Sent = 0, Received = 0, Lost = 0 [ 0% loss ]")}));
+}
+
+TEST_F(WatchRun, AServiceFailureEndsTheWatchWithoutStatistics) {
+    stopAfter = 100;
+    class FailsThird final : public TEchoService {
+      public:
+        std::optional<TPingReply> ExecQuery(const TEchoQuery &) override {
+            if (++calls_ == 3) {
+                throw TxError(QStringLiteral("Echo request failed: broken"));
+            }
+            return Reply(5);
+        }
+
+      private:
+        int calls_ = 0;
+    };
+    panes.targets.Connect = []() -> std::unique_ptr<TEchoService> {
+        return std::make_unique<FailsThird>();
+    };
+    EXPECT_THROW(WatchPing(input, panes.targets, control), TxError);
+    const QStringList lines = PaneLines(&panes.debugMemo);
+    EXPECT_EQ(lines.size(), 5);
+    EXPECT_EQ(lines.filter(QStringLiteral("Packets:")).size(), 0);
+    EXPECT_TRUE(panes.addressMemo.isEmpty());
+
+    // Without a way to stop, nothing is started.
+    control.StopRequested = {};
+    panes.debugMemo.clear();
+    EXPECT_THROW(WatchPing(input, panes.targets, control), TxError);
+    EXPECT_TRUE(panes.debugMemo.isEmpty());
+}
