@@ -147,6 +147,10 @@ qint32 SpinStepUp(qint32 current, qint32 maxValue, qint32 step) {
     return result > maxValue ? maxValue : qint32(result);
 }
 
+qint32 ClampToRange(qint32 value, const TSpinRange &range) {
+    return qBound(range.Min, value, range.Max);
+}
+
 QVector<QPointF> PreviewCurvePoints(QRandomGenerator *generator) {
     QVector<QPointF> points;
     points.reserve(31);

@@ -40,6 +40,21 @@ struct TSettingsValues {
 constexpr TColor kStandardGraphColor = 0x108ABE;
 constexpr TColor kDefaultGraphColor = 0xFFD680;
 
+// A value that the settings window changes with spin buttons: lowest, highest, one press.
+struct TSpinRange {
+    qint32 Min;
+    qint32 Max;
+    qint32 Step;
+};
+
+// "Interval": milliseconds from one request of "ping until stopped" to the next. The window's
+// spin keeps to this range, and a value from the file outside it is moved into it where it is
+// used.
+constexpr TSpinRange kIntervalRange{100, 60000, 100};
+
+// Returns `value` moved into the range's limits.
+qint32 ClampToRange(qint32 value, const TSpinRange &range);
+
 // Returns `current` with the standard set applied: time-out 4000, buffer size 32, TTL 128,
 // retries 4, NBSaut 30, interval 300, graph colour 0x108ABE, the three text colours clGray.
 // "Ping No" and the map key keep their values.

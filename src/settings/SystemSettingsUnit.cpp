@@ -370,6 +370,9 @@ void TSystemSettings::BuildWindow() {
     spinRow("Label11", QStringLiteral("Retries number"), "RetriesNoDown",
             QStringLiteral("Interval [-]"), "PingRetries", "4", "RetriesNoUp",
             QStringLiteral("Interval [+]"), &RetriesNoDown, &PingRetries, &RetriesNoUp);
+    spinRow("IntervalLabel", QStringLiteral("Ping until stopped, every [ ms ]"), "IntervalDown",
+            QStringLiteral("Interval [-]"), "PingInterval", "300", "IntervalUp",
+            QStringLiteral("Interval [+]"), &IntervalDown, &PingInterval, &IntervalUp);
     spinGrid->setColumnStretch(0, 1);
 
     auto *chart = new QChart;
@@ -490,6 +493,8 @@ void TSystemSettings::BuildWindow() {
         {TTLUp, &TSystemSettings::TTLUpClick},
         {RetriesNoDown, &TSystemSettings::RetriesNoDownClick},
         {RetriesNoUp, &TSystemSettings::RetriesNoUpClick},
+        {IntervalDown, &TSystemSettings::IntervalDownClick},
+        {IntervalUp, &TSystemSettings::IntervalUpClick},
     };
     for (const auto &spin : spins) {
         connect(spin.first, &QToolButton::clicked, this, spin.second);
@@ -622,6 +627,7 @@ void TSystemSettings::ShowValues(const TSettingsValues &values) {
     PingBufferSize->setText(QString::number(PingBufferSizeValue));
     PingTTL->setText(QString::number(PingTTLValue));
     PingRetries->setText(QString::number(PingRetriesNoValue));
+    PingInterval->setText(QString::number(PingIntervalValue));
     PingGraphColor->SetSelectedColor(values.GraphColor);
     PingResultsColor->SetSelectedColor(values.ResultsColor);
     PingDebugColor->SetSelectedColor(values.DebugColor);
@@ -722,6 +728,16 @@ void TSystemSettings::RetriesNoDownClick() {
 void TSystemSettings::RetriesNoUpClick() {
     PingRetriesNoValue =
         SelectedValueUp(PingRetries, PingRetriesNoValue, kRetriesRange.max, kRetriesRange.step);
+}
+
+void TSystemSettings::IntervalDownClick() {
+    PingIntervalValue =
+        SelectedValueDown(PingInterval, PingIntervalValue, kIntervalRange.Min, kIntervalRange.Step);
+}
+
+void TSystemSettings::IntervalUpClick() {
+    PingIntervalValue =
+        SelectedValueUp(PingInterval, PingIntervalValue, kIntervalRange.Max, kIntervalRange.Step);
 }
 
 void TSystemSettings::ColoredText() {

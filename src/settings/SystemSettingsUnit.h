@@ -101,6 +101,8 @@ class TSystemSettings final : public QDialog {
     void TTLUpClick();
     void RetriesNoDownClick();
     void RetriesNoUpClick();
+    void IntervalDownClick();
+    void IntervalUpClick();
 
     void PingGraphColorSelect();
     void PingResultsColorSelect();
@@ -124,6 +126,8 @@ class TSystemSettings final : public QDialog {
     QLineEdit *PingBufferSize = nullptr;
     QLineEdit *PingTTL = nullptr;
     QLineEdit *PingRetries = nullptr;
+    // "Ping until stopped": milliseconds between requests (the "Interval" of the file).
+    QLineEdit *PingInterval = nullptr;
 
     TColorSelector *PingGraphColor = nullptr;
     TColorSelector *PingResultsColor = nullptr;
@@ -138,6 +142,8 @@ class TSystemSettings final : public QDialog {
     QToolButton *TTLUp = nullptr;
     QToolButton *RetriesNoDown = nullptr;
     QToolButton *RetriesNoUp = nullptr;
+    QToolButton *IntervalDown = nullptr;
+    QToolButton *IntervalUp = nullptr;
     QToolButton *RzBmpButton2 = nullptr;  // Apply
     QToolButton *RzBmpButton3 = nullptr;  // Cancel
     QToolButton *RzBmpButton5 = nullptr;  // Default settings

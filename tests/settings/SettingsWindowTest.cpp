@@ -198,17 +198,28 @@ TEST_F(SettingsWindow, SpinButtonsStepAndClamp) {
         {"retries up", "Retries No", 8, "RetriesNoUp", {9, 10, 10}},
         {"retries 20 from the file, up", "Retries No", 20, "RetriesNoUp", {10}},
         {"retries 20 from the file, down", "Retries No", 20, "RetriesNoDown", {19}},
+        {"interval down to its minimum", "Interval", 300, "IntervalDown", {200, 100, 100}},
+        {"interval up to its maximum", "Interval", 59800, "IntervalUp", {59900, 60000, 60000}},
+        {"interval 50 from the file, down", "Interval", 50, "IntervalDown", {100}},
+        {"interval 50 from the file, up", "Interval", 50, "IntervalUp", {150}},
+        {"interval 70000 from the file, up", "Interval", 70000, "IntervalUp", {60000}},
+        {"interval 70000 from the file, down", "Interval", 70000, "IntervalDown", {69900}},
     };
-    const QStringList keys = {"Time Out", "Buffer Size", "TTL", "Retries No"};
+    // Each key with its field (in the order of Fields()) and its edit.
+    const QStringList keys = {"Time Out", "Buffer Size", "TTL", "Retries No", "Interval"};
+    const int fieldColumns[] = {0, 1, 2, 3, 5};
+    QLineEdit *const edits[] = {window_->PingTimeOut, window_->PingBufferSize, window_->PingTTL,
+                                window_->PingRetries, window_->PingInterval};
     for (const Row &row : rows) {
         const QByteArray file = QByteArray("[PING SYSTEM SETTINGS]\n") + row.key + "=" +
                                 QByteArray::number(row.fileValue) + "\n";
         LoadFile(file);
-        const int column = keys.indexOf(QString::fromLatin1(row.key));
+        const int key = keys.indexOf(QString::fromLatin1(row.key));
         for (int press = 0; press < row.expected.size(); ++press) {
             Press(row.button);
-            EXPECT_EQ(Fields()[column], row.expected[press]) << row.name << ", press " << press + 1;
-            EXPECT_EQ(Edits()[column], QString::number(row.expected[press]))
+            EXPECT_EQ(Fields()[fieldColumns[key]], row.expected[press])
+                << row.name << ", press " << press + 1;
+            EXPECT_EQ(edits[key]->text(), QString::number(row.expected[press]))
                 << row.name << ", press " << press + 1;
         }
         EXPECT_EQ(ReadBytes(SettingsFilePath()), file) << row.name << ": a press wrote the file";
@@ -234,6 +245,40 @@ TEST_F(SettingsWindow, EnterSavesWhatTheEditsShowAndClosesWithOk) {
               }),
               1);
     EXPECT_TRUE(ReadBytes(SettingsFilePath()).contains("Time Out=4100\n"));
+}
+
+TEST_F(SettingsWindow, TheIntervalSpinIsStoredUnderIntervalBesideTheOthers) {
+    // The first start writes the file it always wrote; the spin shows its interval.
+    FirstStart();
+    EXPECT_EQ(ReadBytes(SettingsFilePath()), kFirstStartFile);
+    EXPECT_EQ(window_->PingInterval->text(), QStringLiteral("300"));
+
+    EXPECT_EQ(ExecuteWith([this] {
+                  Press("IntervalUp");
+                  Press("IntervalUp");
+                  Press("RzBmpButton2");
+              }),
+              1);
+    QByteArray expected = kFirstStartFile;
+    expected.replace("Interval=300", "Interval=500");
+    EXPECT_EQ(ReadBytes(SettingsFilePath()), expected);
+    // The next start shows it again; the standard set puts 300 back without writing.
+    auto next = std::make_unique<TSystemSettings>();
+    next->LoadPingSettingsActionExecute();
+    EXPECT_EQ(next->PingInterval->text(), QStringLiteral("500"));
+    EXPECT_EQ(next->PingIntervalValue, 500);
+    next->SetStandardSettingsActionExecute();
+    EXPECT_EQ(next->PingInterval->text(), QStringLiteral("300"));
+    EXPECT_EQ(ReadBytes(SettingsFilePath()), expected);
+
+    // The spin sits in the column of the other four, below them.
+    window_->show();
+    for (const QLineEdit *above : {window_->PingRetries, window_->PingTTL}) {
+        EXPECT_EQ(window_->PingInterval->x(), above->x());
+        EXPECT_GT(window_->PingInterval->y(), above->y());
+    }
+    EXPECT_TRUE(window_->PingInterval->isVisible());
+    window_->hide();
 }
 
 TEST_F(SettingsWindow, CancelKeepsTheChangesInTheWindowWithoutSaving) {
@@ -500,6 +545,7 @@ TEST_F(SettingsWindow, ControlsCarryTheirNamesCaptionsAndHints) {
         {"Label8", "Send data request buffer size"},
         {"Label10", "Time to live [ TTL ]"},
         {"Label11", "Retries number"},
+        {"IntervalLabel", "Ping until stopped, every [ ms ]"},
         {"Label12", "Process graph color"},
         {"Label3", "Results color"},
         {"Label2", "Address list color"},
@@ -524,13 +570,16 @@ TEST_F(SettingsWindow, ControlsCarryTheirNamesCaptionsAndHints) {
         {"TTLUp", "Interval [+]"},
         {"RetriesNoDown", "Interval [-]"},
         {"RetriesNoUp", "Interval [+]"},
+        {"IntervalDown", "Interval [-]"},
+        {"IntervalUp", "Interval [+]"},
     };
     for (const auto &b : buttons) {
         auto *button = window_->findChild<QToolButton *>(QString::fromLatin1(b.name));
         ASSERT_NE(button, nullptr) << b.name;
         EXPECT_EQ(button->toolTip(), QString::fromLatin1(b.hint)) << b.name;
     }
-    for (const char *name : {"PingTimeOut", "PingBufferSize", "PingTTL", "PingRetries"}) {
+    for (const char *name :
+         {"PingTimeOut", "PingBufferSize", "PingTTL", "PingRetries", "PingInterval"}) {
         auto *edit = window_->findChild<QLineEdit *>(QString::fromLatin1(name));
         ASSERT_NE(edit, nullptr) << name;
         EXPECT_TRUE(edit->isReadOnly()) << name;
