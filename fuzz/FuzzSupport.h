@@ -6,9 +6,9 @@
 
 // Shared pieces of the fuzz harnesses.
 
-// Starts the Qt application object the parsers need (rich-text documents use fonts, so a
-// QGuiApplication on the offscreen platform). Call once from LLVMFuzzerInitialize.
-void StartQt();
+// Every harness links FuzzSupport.cpp, whose LLVMFuzzerInitialize starts the Qt application
+// object the parsers need (rich-text documents use fonts, so a QGuiApplication on the offscreen
+// platform) before the first input.
 
 // Stops the run with a message when a property of the code under test does not hold. libFuzzer
 // treats the abort as a finding and writes the input that caused it.

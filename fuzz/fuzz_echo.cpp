@@ -11,11 +11,6 @@
 #include "ping/EchoFamily.h"
 #include "ping/EchoService.h"
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    StartQt();
-    return 0;
-}
-
 namespace {
 
 void CheckMessage(const TIcmpMessage &message, size_t size) {

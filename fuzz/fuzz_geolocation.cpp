@@ -6,11 +6,6 @@
 #include "common/Errors.h"
 #include "lookup/Geolocation.h"
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    StartQt();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const QByteArray reply(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
     try {

@@ -7,11 +7,6 @@
 #include "FuzzSupport.h"
 #include "reports/Rtf.h"
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    StartQt();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const QByteArray input(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
     QTextDocument first;

@@ -11,8 +11,6 @@
 
 namespace {
 
-QTemporaryDir *folder = nullptr;
-
 void WriteFile(const QString &path, const QByteArray &bytes) {
     QFile file(path);
     FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate),
@@ -21,12 +19,6 @@ void WriteFile(const QString &path, const QByteArray &bytes) {
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    StartQt();
-    folder = new QTemporaryDir;
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
@@ -37,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     FUZZ_CHECK(again.Lines() == text.Lines(), "the INI text reads back to its lines");
 
     // The settings file: load, save, load gives the same values and keeps [SERVICES].
-    const QString path = folder->filePath(QStringLiteral("Tarvex.ini"));
+    static const QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("Tarvex.ini"));
     WriteFile(path, bytes);
     TSettingsValues loaded;
     QHash<QString, QString> services;

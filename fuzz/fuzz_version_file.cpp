@@ -6,11 +6,6 @@
 #include "common/Errors.h"
 #include "update/VersionCheck.h"
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    StartQt();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const QString text =
         QString::fromUtf8(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
