@@ -233,12 +233,12 @@ TEST(HttpClient, TricklingServerIsStoppedByTheDeadline) {
         }
     });
     const TxError error = ErrorOf([&] {
-        HttpGet(trickling.Url() + QStringLiteral("/"), {200, 500, kMiB});
+        HttpGet(trickling.Url() + QStringLiteral("/"), {1000, 1500, kMiB});
     });
     clientGone = true;
     EXPECT_EQ(error.ClassName(), QStringLiteral("EIdDeadlineExceeded"));
     EXPECT_EQ(error.Message(),
-              QStringLiteral("The exchange did not end within the limit of 500 ms."));
+              QStringLiteral("The exchange did not end within the limit of 1500 ms."));
 }
 
 // An exception raised in a callback must not unwind through libcurl's C frames (that aborts the
