@@ -98,16 +98,16 @@ class TListRun final {
     }
 
   private:
-    // One worker: takes the next address while the window of addresses under way has room.
+    // One worker: takes the next address while the window of addresses started and not yet
+    // written has room. There are InFlight workers, each with one address at a time.
     void Work() {
-        const int inFlight = qMax(1, input_.InFlight);
+        const int ahead = qMax(qMax(1, input_.InFlight), input_.Ahead);
         for (;;) {
             int index = 0;
             {
                 std::unique_lock<std::mutex> lock(mutex_);
                 moved_.wait(lock, [&] {
-                    return stop_ || nextToStart_ >= count_ ||
-                           nextToStart_ < nextToWrite_ + inFlight;
+                    return stop_ || nextToStart_ >= count_ || nextToStart_ < nextToWrite_ + ahead;
                 });
                 if (stop_ || nextToStart_ >= count_) {
                     break;

@@ -13,10 +13,16 @@
 // A list run pings many addresses at once and hands each address's outcome back in list order,
 // so that the caller writes exactly what a run of one address after another writes.
 
-// The most addresses a list run has under way at once: started and not yet handed back. It
-// bounds the sockets (one echo service per address under way), the threads and the outcomes
-// held while an earlier address is still waiting for its replies.
+// The most addresses a list run has under way at once, with requests out or names being
+// resolved. It bounds the sockets (one echo service per address under way) and the threads.
 constexpr int kMaxAddressesInFlight = 128;
+
+// The most addresses a list run has started and not yet handed back: those under way, and those
+// complete but waiting for an earlier address that still waits for its replies. It bounds the
+// outcomes held (a few hundred bytes each) for a list of any length, and leaves room for the
+// addresses behind a silent one to go ahead, so that a run takes about as many time-outs as
+// there are silent addresses per kMaxAddressesInFlight, however many answer in between.
+constexpr int kMaxAddressesAhead = 8 * kMaxAddressesInFlight;
 
 // What the requests of one address returned, in order, and the error that ended them early
 // (no more requests were made after it).
@@ -40,6 +46,8 @@ struct TListRunInput {
     quint16 Retries = 4;
     // Addresses under way at once; 1 pings one address after another.
     int InFlight = kMaxAddressesInFlight;
+    // Addresses started and not yet handed back (at least InFlight).
+    int Ahead = kMaxAddressesAhead;
     // Opens the echo service of one address, on a worker thread. Unset: ConnectEchoService().
     TEchoServiceFactory Connect;
 };
@@ -49,9 +57,10 @@ struct TListRunInput {
 using TListRunWriter = std::function<void(int index, const TPingRecord &record)>;
 
 // Pings every address of `input` with up to InFlight addresses under way (name resolution
-// included), each on a worker thread, and hands the records to `write` in list order. While it
-// waits, the calling thread processes paint and timer events but no user input, so a window
-// keeps painting and no other command starts. An exception thrown by `write` ends the run: no
-// further address is started, those under way stop after their current request, and the
-// exception propagates once every worker has ended (no thread or socket outlives the call).
+// included) and up to Ahead started and not yet handed back, each on a worker thread, and hands the
+// records to `write` in list order. While it waits, the calling thread processes paint and timer
+// events but no user input, so a window keeps painting and no other command starts. An exception
+// thrown by `write` ends the run: no further address is started, those under way stop after their
+// current request, and the exception propagates once every worker has ended (no thread or socket
+// outlives the call).
 void RunAddressList(const TListRunInput &input, const TListRunWriter &write);

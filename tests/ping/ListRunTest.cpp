@@ -23,7 +23,9 @@
 
 namespace {
 
-constexpr int kLimit = 8;
+// The limits of the run that counts what it holds.
+constexpr int kInFlight = 8;
+constexpr int kAhead = 24;
 
 // What a run leaves behind: both panes with the colour of each line, the charts, the progress.
 struct RunOutcome {
@@ -155,9 +157,10 @@ TEST(ListRun, AFailureEndsTheListWhereOneAddressAfterAnotherEndsIt) {
     EXPECT_EQ(PaneLines(&refusedTogether.debugMemo).size(), 3);
 }
 
-TEST(ListRun, HoldsNoMoreAddressesThanTheLimit) {
+TEST(ListRun, HoldsNoMoreAddressesThanTheLimits) {
     // The first address keeps its requests open until the others have had every chance to
-    // start; only the limit's worth may be under way or waiting to be written.
+    // start: the addresses behind it go ahead, but never more than the limit of addresses
+    // started and not yet written, and never more than the limit of requests at once.
     std::atomic<int> started{0};
     std::atomic<int> underWay{0};
     std::atomic<int> mostUnderWay{0};
@@ -171,11 +174,11 @@ TEST(ListRun, HoldsNoMoreAddressesThanTheLimit) {
             while (now > most && !most_.compare_exchange_weak(most, now)) {
             }
             if (query.Address == QLatin1String("first")) {
-                for (int i = 0; i < 400 && started_ < kLimit; ++i) {
+                for (int i = 0; i < 400 && started_ < kAhead; ++i) {
                     QThread::msleep(5);
                 }
                 QThread::msleep(50);  // room for a wrong start beyond the limit
-                EXPECT_EQ(started_.load(), kLimit);
+                EXPECT_EQ(started_.load(), kAhead);
             }
             --underWay_;
             return Reply(1);
@@ -191,7 +194,8 @@ TEST(ListRun, HoldsNoMoreAddressesThanTheLimit) {
     TListRunInput list;
     list.Addresses = addresses;
     list.Retries = 2;
-    list.InFlight = kLimit;
+    list.InFlight = kInFlight;
+    list.Ahead = kAhead;
     list.Connect = [&]() -> std::unique_ptr<TEchoService> {
         ++started;
         return std::make_unique<Counting>(underWay, mostUnderWay, started);
@@ -203,7 +207,7 @@ TEST(ListRun, HoldsNoMoreAddressesThanTheLimit) {
     });
     EXPECT_EQ(written, 200);
     EXPECT_EQ(started.load(), 200);
-    EXPECT_LE(mostUnderWay.load(), kLimit);
+    EXPECT_LE(mostUnderWay.load(), kInFlight);
     EXPECT_GT(mostUnderWay.load(), 1);
 }
 
