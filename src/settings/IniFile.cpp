@@ -123,12 +123,16 @@ TIniText TIniText::FromBytes(const QByteArray &bytes) {
 
 QByteArray TIniText::ToBytes() const {
     QString text;
+    // Each line keeps the end it was read with; new lines and a last line without an end get the
+    // end of the line before them (the file's first end for a first line). Lone CR ends come only
+    // after the file's last LF: a line ended by LF among them would make them part of one line
+    // when the file is read again.
+    QString previous = lineEnd_;
     for (int i = 0; i < lines_.size(); ++i) {
         text += lines_.at(i);
-        // Each line keeps the end it was read with; new lines and a last line without an end
-        // get the line end of the file's first line.
-        const QString &end = i < ends_.size() ? ends_.at(i) : QString();
-        text += end.isEmpty() ? lineEnd_ : end;
+        const QString &end = i < ends_.size() && !ends_.at(i).isEmpty() ? ends_.at(i) : previous;
+        text += end;
+        previous = end;
     }
     return text.toUtf8();
 }

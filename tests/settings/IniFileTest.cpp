@@ -68,6 +68,12 @@ TEST(IniWrite, ProfileSemantics) {
          "[A]\r\nk=\xc3\xa9\r\nx=1\r\n"},
         {"no final line end", QByteArray("[A]\nx=1"), "A", "x", "2", "[A]\nx=2\n"},
         {"lone CR line ends kept", QByteArray("[A]\rx=1\r"), "A", "y", "2", "[A]\rx=1\ry=2\r"},
+        // Lone CR ends stand after the last LF only; an LF among them would join them into one
+        // line on the next read.
+        {"a line added among lone CR ends ends with CR", QByteArray("[A]\nx=1\r[B]\ry=2\r"), "A",
+         "z", "3", "[A]\nx=1\rz=3\r[B]\ry=2\r"},
+        {"last line after lone CR ends gets a CR", QByteArray("[A]\nx=1\ry=2"), "A", "x", "5",
+         "[A]\nx=5\ry=2\r"},
         {"each line keeps its own end", QByteArray("[A]\r\nx=1\n; note\r\n"), "A", "x", "2",
          "[A]\r\nx=2\n; note\r\n"},
         {"a CR inside another line kept", QByteArray("[A]\nk=ab\rcd\nx=1\n"), "A", "x", "2",
