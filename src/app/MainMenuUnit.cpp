@@ -39,8 +39,10 @@
 #include "lookup/WhoisZones.h"
 #include "ping/ListRun.h"
 #include "ping/PingRun.h"
+#include "ping/WatchRun.h"
 #include "settings/ColorValues.h"
 #include "settings/NumberText.h"
+#include "settings/SettingsFile.h"
 #include "settings/SystemSettingsUnit.h"
 #include "update/UpdateUnit.h"
 
@@ -187,8 +189,19 @@ QAction *TMainMenuForm::MakeAction(QAction *&field, const char *name, const char
     action->setShortcuts(keys);
     action->setShortcutContext(Qt::WindowShortcut);
     addAction(action);
-    ConnectCommand(action, this,
-                   [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+    ConnectCommand(action, this, [this, handler, action] {
+        // While an address is watched, its command (which stops it) and Esc (which stops it,
+        // then clears) still act; every other command waits as it waits for any run.
+        if (watching_ && (action == WatchPingAction || action == ClearAllAction)) {
+            (this->*handler)();
+        } else {
+            Guarded([this, handler] { (this->*handler)(); });
+        }
+        // A check mark shows whether an address is watched, not how often it was clicked.
+        if (action->isCheckable()) {
+            action->setChecked(watching_);
+        }
+    });
     field = action;
     PingActionList.append(action);
     return action;
@@ -200,6 +213,10 @@ void TMainMenuForm::BuildActions() {
     MakeAction(SinglePingAction, "SinglePingAction", "[ PING ]", QStringLiteral("Ping address ..."),
                QStringLiteral("ping"), {QKeySequence(Qt::Key_F9)},
                &TMainMenuForm::SinglePingActionExecute);
+    MakeAction(WatchPingAction, "WatchPingAction", "[ PING ]", QStringLiteral("Ping until stopped"),
+               QStringLiteral("watch"), {QKeySequence(Qt::SHIFT | Qt::Key_F9)},
+               &TMainMenuForm::WatchPingActionExecute);
+    WatchPingAction->setCheckable(true);
     MakeAction(PingListOfAddressesAction, "PingListOfAddressesAction", "[ PING ]",
                QStringLiteral("Ping list of addresses ... "), QStringLiteral("check-list"),
                {QKeySequence(Qt::Key_F10)}, &TMainMenuForm::PingListOfAddressesActionExecute);
@@ -359,11 +376,21 @@ void TMainMenuForm::BuildPanels() {
     StartPingBtn->setObjectName(QStringLiteral("StartPingBtn"));
     StartPingBtn->setIcon(Icon(QStringLiteral("ping")));
     StartPingBtn->setIconSize(QSize(18, 18));
-    StartPingBtn->setFixedSize(22, 22);
+    StartPingBtn->setFixedSize(34, 22);
     StartPingBtn->setAutoRaise(true);
     StartPingBtn->setFocusPolicy(Qt::NoFocus);
     StartPingBtn->setToolTip(QStringLiteral("Ping address ..."));
-    connect(StartPingBtn, &QToolButton::clicked, SinglePingAction, &QAction::trigger);
+    // The button's second mode: its arrow offers pinging until stopped, and while an address is
+    // watched the button itself stops it.
+    auto *pingModes = new QMenu(StartPingBtn);
+    pingModes->setObjectName(QStringLiteral("StartPingMenu"));
+    pingModes->setFont(WindowFont());
+    pingModes->addAction(SinglePingAction);
+    pingModes->addAction(WatchPingAction);
+    StartPingBtn->setMenu(pingModes);
+    StartPingBtn->setPopupMode(QToolButton::MenuButtonPopup);
+    connect(StartPingBtn, &QToolButton::clicked, this,
+            [this] { (watching_ ? WatchPingAction : SinglePingAction)->trigger(); });
     ProcessLabel = MakeLabel("ProcessLabel", QStringLiteral("Process"), AddressPanel);
     ProcessIndicator = new QToolButton(AddressPanel);
     ProcessIndicator->setObjectName(QStringLiteral("ProcessIndicator"));
@@ -479,9 +506,12 @@ void TMainMenuForm::BuildPanels() {
     statusRow->setSpacing(12);
     Label5 = MakeLabel("Label5", QStringLiteral("Ping results"), StatusBar);
     RemaningLabel = MakeLabel("RemaningLabel", QStringLiteral("0 of 0"), StatusBar);
+    WatchLabel = MakeLabel("WatchLabel", QString(), StatusBar);
+    WatchLabel->hide();
     Label2 = MakeLabel("Label2", QStringLiteral("Tarvex ST"), StatusBar);
     statusRow->addWidget(Label5);
     statusRow->addWidget(RemaningLabel);
+    statusRow->addWidget(WatchLabel);
     statusRow->addStretch(1);
     statusRow->addWidget(Label2);
     column->addWidget(StatusBar);
@@ -562,6 +592,7 @@ void TMainMenuForm::BuildMenus() {
 
     QMenu *tools = addMenu("Tools1", QStringLiteral("Tools"));
     tools->addAction(SinglePingAction);
+    tools->addAction(WatchPingAction);
     tools->addAction(GetAddressInformationAction);
     tools->addAction(AddressGeolocationAction);
     tools->addSeparator();
@@ -622,7 +653,11 @@ void TMainMenuForm::showEvent(QShowEvent *event) {
 
 void TMainMenuForm::closeEvent(QCloseEvent *event) {
     if (running_) {
-        // A run cannot be stopped; the window closes as soon as it ends.
+        // A run cannot be stopped; the window closes as soon as it ends. A watch is told to
+        // stop, and ends after its current request.
+        if (watching_) {
+            watchStopRequested_ = true;
+        }
         closePending_ = true;
         event->ignore();
         return;
@@ -734,6 +769,8 @@ void TMainMenuForm::FormShow() {
 
 void TMainMenuForm::InitPingActionExecute() {
     PingAddress = AddressEdit->text();
+    // The live figures belong to the watch they came from.
+    WatchLabel->hide();
     ResultsFontColor = kWriterGrey;
     SelectedResultMemo = DebugMemo->document();
 }
@@ -810,6 +847,67 @@ void TMainMenuForm::PingAddressOf(const TPingRecord *record) {
     }
 }
 
+// The window while an address is watched: the ping commands that may not run meanwhile are shown
+// disabled, the address field and the panes cannot be changed (the run's block stays whole), and
+// the ping button stops the watch. All comes back when the watch ends, however it ends.
+class TMainMenuForm::WatchMode final {
+  public:
+    explicit WatchMode(TMainMenuForm *form) : form_(form) { Set(true); }
+    ~WatchMode() { Set(false); }
+    WatchMode(const WatchMode &) = delete;
+    WatchMode &operator=(const WatchMode &) = delete;
+
+  private:
+    void Set(bool on) {
+        form_->watching_ = on;
+        form_->SinglePingAction->setEnabled(!on);
+        form_->PingListOfAddressesAction->setEnabled(!on);
+        form_->WatchPingAction->setChecked(on);
+        form_->AddressEdit->setReadOnly(on);
+        form_->DebugMemo->setReadOnly(on);
+        form_->AddressMemo->setReadOnly(on);
+        form_->StartPingBtn->setIcon(Icon(on ? QStringLiteral("stop") : QStringLiteral("ping")));
+        form_->StartPingBtn->setToolTip(on ? QStringLiteral("Stop pinging ...")
+                                           : QStringLiteral("Ping address ..."));
+    }
+
+    TMainMenuForm *form_;
+};
+
+void TMainMenuForm::WatchPingActionExecute() {
+    if (watching_) {
+        // The watch ends after its current request, with its statistics.
+        watchStopRequested_ = true;
+        return;
+    }
+    const RunHold hold(this);
+    watchStopRequested_ = false;
+    clearAfterWatch_ = false;
+    InitPingActionExecute();
+    ProcessIndicator->setEnabled(true);
+    {
+        const WatchMode mode(this);
+        WatchLabel->setText(LiveFiguresText(TPingFigures()));
+        WatchLabel->show();
+        TWatchControl control;
+        control.Interval = PingInterval;
+        control.StopRequested = [this] { return watchStopRequested_; };
+        control.Counted = [this](const TPingFigures &figures) {
+            WatchLabel->setText(LiveFiguresText(figures));
+        };
+        WatchPing(RunInput(), RunTargets(), control);
+    }
+    ProcessIndicator->setEnabled(false);
+    PingProcess = true;
+    if (GeolocationForm != nullptr) {
+        GeolocationForm->StartGeolocation = true;
+    }
+    if (clearAfterWatch_) {
+        clearAfterWatch_ = false;
+        ClearAllActionExecute();
+    }
+}
+
 void TMainMenuForm::PingListOfAddressesActionExecute() {
     const RunHold hold(this);
     AddressMemo->clear();
@@ -863,6 +961,8 @@ void TMainMenuForm::ChangeSystemSettings() {
     PingBufferSize =
         static_cast<quint16>(ReadIntegerText(SystemSettings->PingBufferSize->text(), 32));
     PingRetries = static_cast<quint16>(ReadIntegerText(retriesText, 4));
+    PingInterval = ClampToRange(ReadIntegerText(SystemSettings->PingInterval->text(), 300),
+                                kIntervalRange);
 
     TimeoutLabel->setText(QStringLiteral("Receive Timeout: ") + timeOutText +
                           QStringLiteral(" ms"));
@@ -882,6 +982,13 @@ void TMainMenuForm::SystemSettingsActionExecute() {
 }
 
 void TMainMenuForm::ClearAllActionExecute() {
+    if (watching_) {
+        // The watch ends first (its statistics are written), then everything is cleared.
+        watchStopRequested_ = true;
+        clearAfterWatch_ = true;
+        return;
+    }
+    WatchLabel->hide();
     charts_->PrepareBars(PingRetries, 0.1);
     charts_->SetBarsActive(false);
     PositionX = 0;

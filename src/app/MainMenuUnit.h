@@ -36,6 +36,9 @@ class TMainMenuForm final : public QMainWindow {
 
     // Ping commands and engine settings.
     void SinglePingActionExecute();
+    // "Ping until stopped": starts pinging the address in the field every PingInterval
+    // milliseconds; triggered while it goes, stops it (the statistics are then written).
+    void WatchPingActionExecute();
     void PingListOfAddressesActionExecute();
     void InitPingActionExecute();
     void ChangeSystemSettings();
@@ -93,6 +96,9 @@ class TMainMenuForm final : public QMainWindow {
 
     // True while a ping run or list run is under way; no other command starts then.
     bool IsRunning() const { return running_; }
+    // True while an address is pinged until stopped (IsRunning() too); only the watch command,
+    // which stops it, and Esc, which stops it and then clears, act meanwhile.
+    bool IsWatching() const { return watching_; }
 
     // Panes and fields that the commands share.
     QLineEdit *AddressEdit = nullptr;
@@ -127,6 +133,9 @@ class TMainMenuForm final : public QMainWindow {
     QFrame *StatusBar = nullptr;
     QLabel *Label5 = nullptr;
     QLabel *RemaningLabel = nullptr;
+    // The live figures of a watched address (sent, lost, trip times, jitter); shown from the
+    // start of a watch until the next run or clearing everything.
+    QLabel *WatchLabel = nullptr;
     QLabel *Label2 = nullptr;
     QMenu *ResultPopupMenu = nullptr;
 
@@ -138,6 +147,7 @@ class TMainMenuForm final : public QMainWindow {
     // The commands, in the order of the command table.
     QList<QAction *> PingActionList;
     QAction *SinglePingAction = nullptr;
+    QAction *WatchPingAction = nullptr;
     QAction *PingListOfAddressesAction = nullptr;
     QAction *GetAddressInformationAction = nullptr;
     QAction *AddressGeolocationAction = nullptr;
@@ -181,6 +191,8 @@ class TMainMenuForm final : public QMainWindow {
     quint16 PingTimeOut = 0;
     quint16 PingBufferSize = 0;
     quint16 PingRetries = 0;
+    // Milliseconds from one request of a watch to the next.
+    int PingInterval = 300;
     QColor ResultsColor;
     QColor DebugColor;
     QColor InfoColor;
@@ -201,6 +213,7 @@ class TMainMenuForm final : public QMainWindow {
 
   private:
     class RunHold;
+    class WatchMode;
 
     // The engine parameters and the window's panes, charts and labels as a run takes them.
     TPingRunInput RunInput() const;
@@ -233,6 +246,9 @@ class TMainMenuForm final : public QMainWindow {
     bool shown_ = false;
     bool running_ = false;
     bool closePending_ = false;
+    bool watching_ = false;
+    bool watchStopRequested_ = false;
+    bool clearAfterWatch_ = false;
 };
 
 extern TMainMenuForm *MainMenuForm;

@@ -24,6 +24,11 @@ const QColor kGridLine(70, 70, 70);
 constexpr double kGraphWindowMaximum = 60;
 // Marks are drawn on the first point and then on every 10th one, so the values stay legible.
 constexpr int kMarkEvery = 10;
+// Points that slid out of the window are dropped, a batch at a time, once the graph holds twice
+// this many: an address watched for hours must not make each new point dearer (the curve is
+// recomputed over all its points) nor keep memory for what is never shown again. Four windows'
+// worth stay, so the curve enters the window as it always did.
+constexpr int kKeptPoints = 4 * 61;
 
 QFont ChartFont(int pointSize) {
     QFont font(QStringLiteral("Tahoma"));
@@ -175,16 +180,27 @@ void TPingCharts::SetBarColor(const QColor &color) {
 }
 
 void TPingCharts::AppendPoint(double x, double y) {
-    if (graph_->count() % kMarkEvery == 0) {
+    if (appended_ % kMarkEvery == 0) {
         marks_->append(x, y);
     }
+    ++appended_;
     graph_->append(x, y);
+    if (graph_->count() > 2 * kKeptPoints) {
+        graph_->removePoints(0, graph_->count() - kKeptPoints);
+        const double firstKept = graph_->at(0).x();
+        int oldMarks = 0;
+        while (oldMarks < marks_->count() && marks_->at(oldMarks).x() < firstKept) {
+            ++oldMarks;
+        }
+        marks_->removePoints(0, oldMarks);
+    }
     FitGraphAxis(y);
 }
 
 void TPingCharts::ClearPoints() {
     graph_->clear();
     marks_->clear();
+    appended_ = 0;
     graphTop_ = 0;
     graphAxisY_->setRange(0, 10);
     graphAxisY_->setTickCount(6);

@@ -37,7 +37,8 @@ class TPingCharts final : public ChartSink {
     void SetAxisRange(double minimum, double maximum) override;
     void SetGraphColor(const QColor &color) override;
 
-    // What the charts hold, for the window's tests.
+    // What the charts hold, for the window's tests. The graph keeps the latest points only: those
+    // in its window and a few windows before it.
     int BarCount() const;
     double BarHeight(int index) const;
     bool BarsActive() const;
@@ -60,4 +61,5 @@ class TPingCharts final : public ChartSink {
     QValueAxis *graphAxisX_ = nullptr;
     QValueAxis *graphAxisY_ = nullptr;
     double graphTop_ = 0;
+    qint64 appended_ = 0;  // points appended since the graph was last cleared
 };

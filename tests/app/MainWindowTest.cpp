@@ -351,6 +351,7 @@ TEST_F(MainWindowTest, CommandTableNamesCategoriesAndKeys) {
     const QKeySequence none;
     const Row rows[] = {
         {"SinglePingAction", "[ PING ]", {QKeySequence(Qt::Key_F9)}},
+        {"WatchPingAction", "[ PING ]", {QKeySequence(Qt::SHIFT | Qt::Key_F9)}},
         {"PingListOfAddressesAction", "[ PING ]", {QKeySequence(Qt::Key_F10)}},
         {"GetAddressInformationAction", "[ PING ]", {QKeySequence(Qt::Key_F2)}},
         {"AddressGeolocationAction", "[ PING ]", {QKeySequence(Qt::Key_F3)}},
@@ -414,9 +415,9 @@ TEST_F(MainWindowTest, MenusToolBarAndPopupShowTheirCaptions) {
                                        "Paste ...", "delete ...", "-", "Select all ..."}));
     EXPECT_EQ(entries[2], (QStringList{"Control panel", "Status bar", "-", "Address panel", "-",
                                        "Scroll bars visible"}));
-    EXPECT_EQ(entries[3],
-              (QStringList{"Ping address ...", "Get address info ...", "Address geolocation ...",
-                           "-", "Ping list of addresses ... ", "-", "System settings ..."}));
+    EXPECT_EQ(entries[3], (QStringList{"Ping address ...", "Ping until stopped",
+                                       "Get address info ...", "Address geolocation ...", "-",
+                                       "Ping list of addresses ... ", "-", "System settings ..."}));
     EXPECT_EQ(entries[4], (QStringList{"Online help", "-", "Contact us", "Check for updates", "-",
                                        "About Tarvex "}));
     EXPECT_EQ(Captions(form_->ResultPopupMenu),

@@ -74,6 +74,18 @@ EchoNamespace::~EchoNamespace() {
     }
 }
 
+bool EchoNamespace::Nft(const QByteArray &commands) const {
+    QString errors;
+    if (RunCommandLine(QStringLiteral("ip"),
+                       {QStringLiteral("netns"), QStringLiteral("exec"), name_,
+                        QStringLiteral("nft"), QStringLiteral("-f"), QStringLiteral("-")},
+                       commands, &errors) != 0) {
+        ADD_FAILURE() << "nft refused " << commands.toStdString() << ": " << errors.toStdString();
+        return false;
+    }
+    return true;
+}
+
 std::unique_ptr<TIcmpEchoService> EchoNamespace::OpenService(TIcmpSocketKind kind) const {
     const int home = open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
     const QByteArray path = QStringLiteral("/run/netns/%1").arg(name_).toLocal8Bit();

@@ -29,6 +29,11 @@ class EchoNamespace final {
     // call from several threads at once. Reports a test failure and returns null when it cannot.
     std::unique_ptr<TIcmpEchoService> OpenService(TIcmpSocketKind kind) const;
 
+    // Feeds `commands` to nft inside the namespace (the table is "ip txping", its chain
+    // "input"), e.g. to drop echo requests from now on; returns false, reporting a test failure,
+    // when nft refuses them.
+    bool Nft(const QByteArray &commands) const;
+
   private:
     QString name_;
     QString problem_;
