@@ -9,21 +9,27 @@
 //   needs it.
 // BM_StandardPingRunInTextEdit/<lines>: the same run into a shown QTextEdit without word wrap
 //   (offscreen), scrolled to its end after each change, painting while each request waits.
+// BM_WatchRequestInTextEdit/<lines>: one request of a watched address (its reply line, the paint,
+//   its live figures) into such a pane.
+// BM_WatchDayMemory: the memory a day's watch at 300 ms adds (counters MB, bytes_per_request).
 // Each iteration removes what it added, untimed, so the pane keeps its size. Times are CPU time
 // of the writing thread: the machine is shared, and wall time would count other processes.
 #include <benchmark/benchmark.h>
 
 #include <time.h>
+#include <unistd.h>
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <cstdio>
 #include <deque>
 
 #include "common/TX_Edit.h"
 #include "ping/EchoService.h"
+#include "ping/PingFigures.h"
 #include "ping/PingRun.h"
 
 namespace {
@@ -197,6 +203,105 @@ BENCHMARK(BM_StandardPingRunInTextEdit)
     ->Arg(100000)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);
+
+// A pane as the main window shows it: no word wrap, scrolled to its end after each line.
+struct ShownPanes {
+    ShownPanes() {
+        for (QTextEdit *pane : {&debugMemo, &addressMemo}) {
+            pane->setLineWrapMode(QTextEdit::NoWrap);
+            pane->resize(550, 200);
+            pane->show();
+        }
+        SetResultScroller([this](QTextDocument *document) {
+            QTextEdit *pane = document == debugMemo.document() ? &debugMemo : &addressMemo;
+            pane->verticalScrollBar()->setValue(pane->verticalScrollBar()->maximum());
+        });
+        targets.DebugMemo = debugMemo.document();
+        targets.AddressMemo = addressMemo.document();
+        targets.PositionX = &positionX;
+        input.PingAddress = QStringLiteral("alpha");
+    }
+    ~ShownPanes() {
+        SetResultScroller({});
+        SelectedResultMemo = nullptr;
+    }
+
+    QTextEdit debugMemo;
+    QTextEdit addressMemo;
+    double positionX = 0;
+    TPingRunInput input;
+    TPingRunTargets targets;
+};
+
+TPingReply InstantReply() {
+    return InstantEcho().ExecQuery(TEchoQuery{}).value();
+}
+
+// BM_WatchRequestInTextEdit/<lines>: what one request of a watched address costs the window: its
+// reply line into a shown results pane of <lines> lines (layout, scroll to the end, paint) and
+// its live figures text. A watch of hours appends to an ever longer pane, so the cost of a line
+// must not grow with it.
+void BM_WatchRequestInTextEdit(benchmark::State &state) {
+    ShownPanes panes;
+    Fill(*panes.debugMemo.document(), static_cast<int>(state.range(0)));
+    QCoreApplication::processEvents();
+    const std::optional<TPingReply> reply = InstantReply();
+    TPingFigures figures;
+    for (auto _ : state) {
+        const int before = panes.debugMemo.document()->characterCount();
+        const double start = ThreadSeconds();
+        WritePingReply(figures.Sent, reply, panes.input, panes.targets, figures);
+        benchmark::DoNotOptimize(LiveFiguresText(figures));
+        QCoreApplication::processEvents();  // the paint
+        state.SetIterationTime(ThreadSeconds() - start);
+        Truncate(*panes.debugMemo.document(), before);
+        QCoreApplication::processEvents();
+    }
+}
+BENCHMARK(BM_WatchRequestInTextEdit)
+    ->Arg(0)
+    ->Arg(100000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
+
+long ResidentBytes() {
+    long pages = 0;
+    long resident = 0;
+    if (FILE *statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) {
+            resident = 0;
+        }
+        std::fclose(statm);
+    }
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+// BM_WatchDayMemory: what the window holds after a day's watch at 300 ms: 288,000 reply lines
+// written one by one into a shown results pane (undo included, as in a pane), and the live
+// figures, which are a few counters whatever the length. Reported as counters: the growth of
+// the resident memory in MB and per request in bytes. One iteration; the time is incidental.
+void BM_WatchDayMemory(benchmark::State &state) {
+    constexpr int kRequests = 24 * 60 * 60 * 1000 / 300;
+    for (auto _ : state) {
+        ShownPanes panes;
+        QCoreApplication::processEvents();
+        const long before = ResidentBytes();
+        const std::optional<TPingReply> reply = InstantReply();
+        TPingFigures figures;
+        for (int i = 0; i < kRequests; ++i) {
+            WritePingReply(figures.Sent, reply, panes.input, panes.targets, figures);
+            if (i % 1000 == 0) {
+                QCoreApplication::processEvents();
+            }
+        }
+        WritePingStatistics(panes.input, panes.targets, figures);
+        QCoreApplication::processEvents();
+        const double grown = static_cast<double>(ResidentBytes() - before);
+        state.counters["MB"] = grown / (1024.0 * 1024.0);
+        state.counters["bytes_per_request"] = grown / kRequests;
+    }
+}
+BENCHMARK(BM_WatchDayMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
