@@ -43,7 +43,7 @@ for harness in "${harnesses[@]}"; do
                 tail -n 30 "$build/$harness.replay.log" >&2
                 status=1
             else
-                echo "$harness: $(ls "$corpus" | wc -l) corpus files replayed"
+                echo "$harness: $(find "$corpus" -type f | wc -l) corpus files replayed"
             fi
             ;;
         run)
