@@ -4,8 +4,6 @@
 // folder and name the window shows. Nothing is changed before the file has been read or
 // written: a cancelled window or a file that cannot be read leaves the list and the panes as
 // they were, and a failure raises TxError, which the command wrapper shows.
-#include <QLabel>
-#include <QLineEdit>
 #include <QTextDocument>
 #include <QTextEdit>
 
@@ -17,26 +15,12 @@
 
 namespace {
 
-constexpr quint16 kLoadTextMode = 1;
-constexpr quint16 kSaveRtfMode = 2;
-
-// Runs the file window in `mode`, under `caption` when one is given (the window keeps its last
-// caption otherwise). Returns the path composed from the folder and name it shows, or an empty
-// string when the user cancelled or chose no folder.
-QString ChoosePath(quint16 mode, bool saving, const QString &caption = QString()) {
+// Runs the file window in `mode`, under `caption` when one is given. Returns what the user chose.
+TFileChoice Choose(TFileMode mode, const QString &caption = QString()) {
     if (LocalFile == nullptr) {
         throw TxError(QStringLiteral("The file window is not available."));
     }
-    if (!caption.isEmpty()) {
-        LocalFile->setWindowTitle(caption);
-    }
-    LocalFile->FunctionIndex = mode;
-    if (!LocalFile->Execute()) {
-        return QString();
-    }
-    const QString folder = LocalFile->DirectoryLabel->text();
-    const QString name = LocalFile->FileNameEdit->text();
-    return saving ? ComposeSavePath(folder, name) : ComposeLoadPath(folder, name);
+    return LocalFile->Choose(mode, caption);
 }
 
 QColor TextColorOf(const QTextEdit *pane) {
@@ -46,7 +30,7 @@ QColor TextColorOf(const QTextEdit *pane) {
 }  // namespace
 
 void TMainMenuForm::LoadAddressListActionExecute() {
-    const QString path = ChoosePath(kLoadTextMode, false);
+    const QString path = Choose(TFileMode::LoadText).LoadPath();
     if (path.isEmpty()) {
         return;
     }
@@ -59,7 +43,7 @@ void TMainMenuForm::LoadAddressListActionExecute() {
 }
 
 void TMainMenuForm::SaveResultsActionExecute() {
-    const QString path = ChoosePath(kSaveRtfMode, true);
+    const QString path = Choose(TFileMode::SaveRtf).SavePath();
     if (path.isEmpty()) {
         return;
     }
@@ -81,7 +65,8 @@ void TMainMenuForm::SaveResultsActionExecute() {
 }
 
 void TMainMenuForm::LoadTextActionExecute() {
-    const QString path = ChoosePath(kLoadTextMode, false, QStringLiteral("Load list of addresses"));
+    const QString path =
+        Choose(TFileMode::LoadText, QStringLiteral("Load list of addresses")).LoadPath();
     if (path.isEmpty() || SelectedEditingMemo == nullptr) {
         return;
     }
@@ -89,7 +74,7 @@ void TMainMenuForm::LoadTextActionExecute() {
 }
 
 void TMainMenuForm::SaveTextActionExecute() {
-    const QString path = ChoosePath(kSaveRtfMode, true, QStringLiteral("Save results"));
+    const QString path = Choose(TFileMode::SaveRtf, QStringLiteral("Save results")).SavePath();
     if (path.isEmpty() || SelectedEditingMemo == nullptr) {
         return;
     }

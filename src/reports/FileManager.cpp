@@ -26,6 +26,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "reports/ResultFiles.h"
+
 TLocalFile *LocalFile = nullptr;
 
 namespace {
@@ -283,6 +285,32 @@ void TLocalFile::BuildWindow() {
         ShellTree->expand(level);
     }
     ShellTree->scrollTo(home);
+}
+
+QString TFileChoice::LoadPath() const {
+    return Chosen ? ComposeLoadPath(Folder, Name) : QString();
+}
+
+QString TFileChoice::SavePath() const {
+    return Chosen ? ComposeSavePath(Folder, Name) : QString();
+}
+
+QString TFileChoice::ExportPath() const {
+    // Without a chosen folder the composed name would land in the file system's root.
+    return Chosen && !Folder.isEmpty() ? FileName : QString();
+}
+
+TFileChoice TLocalFile::Choose(TFileMode mode, const QString &caption) {
+    if (!caption.isEmpty()) {
+        setWindowTitle(caption);
+    }
+    FunctionIndex = static_cast<quint16>(mode);
+    TFileChoice choice;
+    choice.Chosen = Execute();
+    choice.Folder = DirectoryLabel->text();
+    choice.Name = FileNameEdit->text();
+    choice.FileName = FileName;
+    return choice;
 }
 
 bool TLocalFile::Execute() {

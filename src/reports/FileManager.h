@@ -17,22 +17,44 @@ class QToolButton;
 class QTreeView;
 class QWidget;
 
+// The six modes of the file window (the values of FunctionIndex).
+enum class TFileMode : quint16 {
+    LoadText = 1,    // load  "*.txt"
+    SaveRtf = 2,     // save  "*.rtf"
+    ExportPdf = 3,   // save  "*.pdf", FileName emptied on showing
+    ExportRtf = 4,   // save  "*.rtf", FileName emptied on showing
+    ExportHtml = 5,  // save  "*.html"
+    LoadRtf = 6,     // load  "*.rtf"
+};
+
+// What the user chose in the file window.
+struct TFileChoice {
+    bool Chosen = false;  // closed with OK
+    QString Folder;       // the folder shown (DirectoryLabel), empty when none was chosen
+    QString Name;         // the name shown (FileNameEdit)
+    QString FileName;     // TLocalFile::FileName after OK
+
+    // The file to read: ComposeLoadPath of folder and name; empty when cancelled or without a
+    // folder.
+    QString LoadPath() const;
+    // The file to write: ComposeSavePath of folder and name; empty when cancelled or without a
+    // folder.
+    QString SavePath() const;
+    // The export target: FileName; empty when cancelled or without a folder.
+    QString ExportPath() const;
+};
+
 // The program's own file window ("File Manager"): a folder tree, a list of the chosen folder's
 // files filtered to one type, a bar with the chosen folder's path and a file-name edit.
 //
-// A caller sets FunctionIndex (and may set the window title), calls Execute, and after OK reads
-// either FileName or DirectoryLabel->text() and FileNameEdit->text(). One instance serves every
-// call, so the chosen folder, the tree position, the list's filter, FileName, FunctionIndex and
-// the window title carry over from one call to the next.
+// Callers use Choose(mode, caption), which sets FunctionIndex (and the window title), runs the
+// window and returns what was chosen. One instance serves every call, so the chosen folder, the
+// tree position, the list's filter, FileName, FunctionIndex and the window title carry over from
+// one call to the next.
 //
-// Modes (FunctionIndex):
-//   1  load  "*.txt"   name picked from the list (edit read-only)
-//   2  save  "*.rtf"   name typed
-//   3  save  "*.pdf"   name typed; FileName emptied on showing
-//   4  save  "*.rtf"   name typed; FileName emptied on showing
-//   5  save  "*.html"  name typed
-//   6  load  "*.rtf"   name picked from the list (edit read-only)
-//   other              only the edit is emptied; everything else stays
+// Modes (FunctionIndex, see TFileMode): in the load modes the name is picked from the list (the
+// edit is read-only), in the save modes it is typed. Any other value only empties the edit;
+// everything else stays.
 class TLocalFile final : public QDialog {
     Q_OBJECT
 
@@ -42,6 +64,10 @@ class TLocalFile final : public QDialog {
     static constexpr int mrCancel = 2;
 
     explicit TLocalFile(QWidget *parent = nullptr);
+
+    // Runs the window in `mode`, under `caption` when one is given (the window keeps its last
+    // caption otherwise), and returns what the user chose.
+    TFileChoice Choose(TFileMode mode, const QString &caption = QString());
 
     // Shows the window modally with the mode in FunctionIndex; returns true exactly when it was
     // closed with OK. ModalResult() then tells OK (1) from Cancel (2); closing the window by its

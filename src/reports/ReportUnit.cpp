@@ -167,11 +167,11 @@ void TReportForm::BuildActions() {
     SaveRTFAction = make(QStringLiteral("SaveRTFAction"), file, QKeySequence("Ctrl+S"),
                          [this] { SaveRTFActionExecute(); });
     ExportToPDFAction = make(QStringLiteral("ExportToPDFAction"), file, QKeySequence("F5"),
-                             [this] { ExportData(3); });
+                             [this] { ExportData(TFileMode::ExportPdf); });
     ExportToRTFAction = make(QStringLiteral("ExportToRTFAction"), file, QKeySequence("F6"),
-                             [this] { ExportData(4); });
+                             [this] { ExportData(TFileMode::ExportRtf); });
     ExportToHTMLAction = make(QStringLiteral("ExportToHTMLAction"), file, QKeySequence("F7"),
-                              [this] { ExportData(5); });
+                              [this] { ExportData(TFileMode::ExportHtml); });
     CloseAllToolsAction = make(QStringLiteral("CloseAllToolsAction"), file, QKeySequence("Esc"),
                                [this] { CloseAllToolsActionExecute(); });
     PrintReportAction = make(QStringLiteral("PrintReportAction"), tools, QKeySequence("Ctrl+P"),
@@ -515,15 +515,11 @@ void TReportForm::StatusBarClick() {
     StatusPanel->setVisible(StatusBarItem->isChecked());
 }
 
-void TReportForm::ExportData(quint16 ConvertSwich) {
-    LocalFile->FunctionIndex = ConvertSwich;
-    const bool chosen = LocalFile->Execute();
-    // Without a chosen folder the composed name would land in the file system's root.
-    const bool haveFile = chosen && !LocalFile->DirectoryLabel->text().isEmpty();
-    const QString path = LocalFile->FileName;
+void TReportForm::ExportData(TFileMode ConvertSwich) {
+    const QString path = LocalFile->Choose(ConvertSwich).ExportPath();
     PrepareReport();
     try {
-        if (haveFile) {
+        if (!path.isEmpty()) {
             std::unique_ptr<QProgressDialog> progress;
             TReportProgress onStep;
             if (prepared_->PageCount() > kProgressPages) {
@@ -543,7 +539,7 @@ void TReportForm::ExportData(quint16 ConvertSwich) {
                     return !progress->wasCanceled();
                 };
             }
-            const bool written = ExportReport(*prepared_, ConvertSwich, path, onStep);
+            const bool written = ExportReport(*prepared_, static_cast<int>(ConvertSwich), path, onStep);
             progress.reset();
             if (written) {
                 OpenInDesktop(QUrl::fromLocalFile(path));
@@ -605,13 +601,7 @@ void TReportForm::SetPageLayout(const QPageLayout &page) {
 }
 
 void TReportForm::SaveRTFActionExecute() {
-    LocalFile->FunctionIndex = 2;
-    LocalFile->Execute();
-    if (LocalFile->ModalResult() == TLocalFile::mrCancel) {
-        return;
-    }
-    const QString path =
-        ComposeSavePath(LocalFile->DirectoryLabel->text(), LocalFile->FileNameEdit->text());
+    const QString path = LocalFile->Choose(TFileMode::SaveRtf).SavePath();
     if (path.isEmpty()) {
         return;
     }
@@ -621,13 +611,7 @@ void TReportForm::SaveRTFActionExecute() {
 }
 
 void TReportForm::LoadRTFFileActionExecute() {
-    LocalFile->FunctionIndex = 6;
-    LocalFile->Execute();
-    if (LocalFile->ModalResult() == TLocalFile::mrCancel) {
-        return;
-    }
-    const QString path =
-        ComposeLoadPath(LocalFile->DirectoryLabel->text(), LocalFile->FileNameEdit->text());
+    const QString path = LocalFile->Choose(TFileMode::LoadRtf).LoadPath();
     if (path.isEmpty()) {
         return;
     }

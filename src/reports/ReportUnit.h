@@ -5,6 +5,7 @@
 #include <QPrinter>
 #include <memory>
 
+#include "reports/FileManager.h"
 #include "reports/ReportEngine.h"
 
 class QAction;
@@ -40,7 +41,7 @@ class TReportForm final : public QDialog {
     void PreviewResultsPageChanged(int pageNo);
     void LoadRTFFileActionExecute();
     void SaveRTFActionExecute();
-    void ExportData(quint16 ConvertSwich);
+    void ExportData(TFileMode ConvertSwich);
     void CloseAllToolsActionExecute();
     void PrintReportActionExecute();
     void PageSetupActionExecute();

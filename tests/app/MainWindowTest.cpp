@@ -267,19 +267,8 @@ class MainWindowRestartTest : public MainWindowTest {
     void PrepareHome() override {
         ASSERT_TRUE(QDir().mkpath(SystemFolder()));
         ASSERT_TRUE(QDir().mkpath(ImagesFolder()));
-        WriteFile(SettingsFilePath(), kSettings);
-        WriteFile(MarkerImagePath(), kOwnMarker);
-    }
-
-    static void WriteFile(const QString &path, const QByteArray &content) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
-
-    static QByteArray ReadFile(const QString &path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        WriteBytes(SettingsFilePath(), kSettings);
+        WriteBytes(MarkerImagePath(), kOwnMarker);
     }
 
     const QByteArray kSettings =
@@ -289,8 +278,8 @@ class MainWindowRestartTest : public MainWindowTest {
 };
 
 TEST_F(MainWindowRestartTest, AnExistingSettingsFileIsLoadedAndKept) {
-    EXPECT_EQ(ReadFile(SettingsFilePath()), kSettings);
-    EXPECT_EQ(ReadFile(MarkerImagePath()), kOwnMarker);
+    EXPECT_EQ(ReadBytes(SettingsFilePath()), kSettings);
+    EXPECT_EQ(ReadBytes(MarkerImagePath()), kOwnMarker);
     EXPECT_TRUE(QFileInfo::exists(FlagImagePath()));
 
     EXPECT_EQ(form_->TimeoutLabel->text(), QStringLiteral("Receive Timeout: 2500 ms"));

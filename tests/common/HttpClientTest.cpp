@@ -11,7 +11,7 @@
 #include "common/BlockingCall.h"
 #include "common/Errors.h"
 #include "common/HttpClient.h"
-#include "lookup/LoopbackServer.h"
+#include "support/LoopbackServer.h"
 
 namespace {
 

@@ -19,17 +19,6 @@
 
 namespace {
 
-void WriteFile(const QString &path, const QByteArray &bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
-
-QByteArray ReadFile(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 class FileHelpers : public ::testing::Test {
   protected:
     QString Path(const QString &relative) const { return dir_.filePath(relative); }
@@ -57,7 +46,7 @@ TEST_F(FileHelpers, CreateNewFolderMakesEveryMissingLevel) {
 
 TEST_F(FileHelpers, CreateNewFolderOnAnExistingPathCreatesNothing) {
     ASSERT_TRUE(QDir().mkpath(Path("x/y")));
-    WriteFile(Path("x/y/keep.txt"), "kept");
+    WriteBytes(Path("x/y/keep.txt"), "kept");
     const QDateTime before = QFileInfo(Path("x/y")).lastModified();
 
     EXPECT_TRUE(CreateNewFolder(Path("x/y/")));
@@ -74,7 +63,7 @@ TEST_F(FileHelpers, CreateNewFolderFailures) {
 
     // A file standing where a level should be: that level cannot be made, the ones above stay.
     ASSERT_TRUE(QDir().mkpath(Path("p")));
-    WriteFile(Path("p/blocker"), "file");
+    WriteBytes(Path("p/blocker"), "file");
     EXPECT_FALSE(CreateNewFolder(Path("p/blocker/q/")));
     EXPECT_TRUE(QFileInfo(Path("p")).isDir());
     EXPECT_TRUE(QFileInfo(Path("p/blocker")).isFile());
@@ -92,35 +81,35 @@ TEST_F(FileHelpers, CreateNewFolderFollowsLinkedLevels) {
 
 TEST_F(FileHelpers, CopyLocalFileCopiesAndReplaces) {
     ASSERT_TRUE(QDir().mkpath(Path("to")));
-    WriteFile(Path("Marker.png"), "new picture");
-    WriteFile(Path("to/Marker.png"), "an older and longer picture");
+    WriteBytes(Path("Marker.png"), "new picture");
+    WriteBytes(Path("to/Marker.png"), "an older and longer picture");
 
     EXPECT_TRUE(CopyLocalFile(Path("Marker.png"), Path("to")));
-    EXPECT_EQ(ReadFile(Path("to/Marker.png")), QByteArray("new picture"));
-    EXPECT_EQ(ReadFile(Path("Marker.png")), QByteArray("new picture"));
+    EXPECT_EQ(ReadBytes(Path("to/Marker.png")), QByteArray("new picture"));
+    EXPECT_EQ(ReadBytes(Path("Marker.png")), QByteArray("new picture"));
 
     // Trailing separator on the folder, and a file that is not there yet.
-    WriteFile(Path("Flag.png"), QByteArray(200000, '\x7f'));
+    WriteBytes(Path("Flag.png"), QByteArray(200000, '\x7f'));
     EXPECT_TRUE(CopyLocalFile(Path("Flag.png"), Path("to/")));
-    EXPECT_EQ(ReadFile(Path("to/Flag.png")), QByteArray(200000, '\x7f'));
+    EXPECT_EQ(ReadBytes(Path("to/Flag.png")), QByteArray(200000, '\x7f'));
 }
 
 TEST_F(FileHelpers, CopyLocalFileFailuresLeaveTheTargetAlone) {
     ASSERT_TRUE(QDir().mkpath(Path("to")));
-    WriteFile(Path("to/Marker.png"), "old");
+    WriteBytes(Path("to/Marker.png"), "old");
     EXPECT_FALSE(CopyLocalFile(Path("missing.png"), Path("to")));
-    EXPECT_EQ(ReadFile(Path("to/Marker.png")), QByteArray("old"));
+    EXPECT_EQ(ReadBytes(Path("to/Marker.png")), QByteArray("old"));
 
-    WriteFile(Path("Marker.png"), "new");
+    WriteBytes(Path("Marker.png"), "new");
     EXPECT_FALSE(CopyLocalFile(Path("Marker.png"), Path("no-such-folder")));
     EXPECT_FALSE(QFileInfo::exists(Path("no-such-folder")));
     EXPECT_FALSE(CopyLocalFile(Path("to"), Path("Marker.png")));  // a folder is not a file
 }
 
 TEST_F(FileHelpers, CopyLocalFileOntoItselfKeepsTheFile) {
-    WriteFile(Path("same.png"), "content");
+    WriteBytes(Path("same.png"), "content");
     EXPECT_TRUE(CopyLocalFile(Path("same.png"), dir_.path()));
-    EXPECT_EQ(ReadFile(Path("same.png")), QByteArray("content"));
+    EXPECT_EQ(ReadBytes(Path("same.png")), QByteArray("content"));
 }
 
 // ---- GetSpecialPath ---------------------------------------------------------------------------
@@ -149,7 +138,7 @@ TEST_F(FileHelpers, DeleteFilePermanentlyWritesWholeBlocksThenTheRest) {
     };
     for (const Case &c : cases) {
         const QString file = Path(QStringLiteral("victim-%1").arg(c.size));
-        WriteFile(file, QByteArray(int(c.size), 'A'));
+        WriteBytes(file, QByteArray(int(c.size), 'A'));
         TSecureDeleteTrace trace;
         EXPECT_TRUE(DeleteFilePermanently(file, &trace)) << c.size;
         EXPECT_EQ(trace.passes, QVector<QVector<qint64>>(3, c.perPass)) << c.size;
@@ -161,7 +150,7 @@ TEST_F(FileHelpers, DeleteFilePermanentlyWritesWholeBlocksThenTheRest) {
 TEST_F(FileHelpers, DeleteFilePermanentlyOverwritesTheDataInPlace) {
     // A second name for the same inode survives the deletion and shows what was left on disk.
     const QByteArray original(10000, 'S');
-    WriteFile(Path("secret"), original);
+    WriteBytes(Path("secret"), original);
     ASSERT_EQ(::link(QFile::encodeName(Path("secret")).constData(),
                      QFile::encodeName(Path("witness")).constData()),
               0);
@@ -169,7 +158,7 @@ TEST_F(FileHelpers, DeleteFilePermanentlyOverwritesTheDataInPlace) {
     EXPECT_TRUE(DeleteFilePermanently(Path("secret")));
 
     EXPECT_FALSE(QFileInfo::exists(Path("secret")));
-    const QByteArray left = ReadFile(Path("witness"));
+    const QByteArray left = ReadBytes(Path("witness"));
     ASSERT_EQ(left.size(), original.size());  // neither grown nor shrunk
     EXPECT_LT(left.count('S'), 200) << "the content was not overwritten";
     // The last pass wrote every block from the one buffer of that pass.
@@ -193,15 +182,15 @@ TEST_F(FileHelpers, DeleteFilePermanentlyRefusesWhatItCannotOpen) {
     EXPECT_THROW(DeleteFilePermanently(Path("folder")), TxError);
     EXPECT_TRUE(QFileInfo(Path("folder")).isDir());
 
-    WriteFile(Path("target"), "keep me");
+    WriteBytes(Path("target"), "keep me");
     ASSERT_TRUE(QFile::link(Path("target"), Path("link")));
     EXPECT_THROW(DeleteFilePermanently(Path("link")), TxError);
-    EXPECT_EQ(ReadFile(Path("target")), QByteArray("keep me"));
+    EXPECT_EQ(ReadBytes(Path("target")), QByteArray("keep me"));
     EXPECT_TRUE(QFileInfo(Path("link")).isSymLink());
 }
 
 TEST_F(FileHelpers, DeleteFilePermanentlyLeavesAFileInUseAlone) {
-    WriteFile(Path("Update.exe"), "installer");
+    WriteBytes(Path("Update.exe"), "installer");
     const int holder = ::open(QFile::encodeName(Path("Update.exe")).constData(), O_RDONLY);
     ASSERT_GE(holder, 0);
     ASSERT_EQ(::flock(holder, LOCK_EX), 0);
@@ -215,12 +204,12 @@ TEST_F(FileHelpers, DeleteFilePermanentlyLeavesAFileInUseAlone) {
             << error.Message().toStdString();
     }
     ::close(holder);
-    EXPECT_EQ(ReadFile(Path("Update.exe")), QByteArray("installer"));
+    EXPECT_EQ(ReadBytes(Path("Update.exe")), QByteArray("installer"));
     EXPECT_TRUE(DeleteFilePermanently(Path("Update.exe")));
 }
 
 TEST_F(FileHelpers, DeleteFilePermanentlyKeepsTheFileAfterAWriteError) {
-    WriteFile(Path("Update.exe"), QByteArray(10000, 'I'));
+    WriteBytes(Path("Update.exe"), QByteArray(10000, 'I'));
     // A file-size limit below the file's size makes the overwrite fail part-way, for real.
     rlimit previous{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);

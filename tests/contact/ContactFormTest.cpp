@@ -6,10 +6,10 @@
 #include <QRegularExpression>
 #include <QToolButton>
 
-#include "LocalSmtpServer.h"
 #include "common/CommandGuard.h"
 #include "contact/ContactUnit.h"
 #include "settings/Services.h"
+#include "support/LocalSmtpServer.h"
 #include "update/BoxParts.h"
 
 namespace {

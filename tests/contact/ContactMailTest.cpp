@@ -2,10 +2,10 @@
 
 #include <QDateTime>
 
-#include "LocalSmtpServer.h"
 #include "common/Errors.h"
 #include "contact/ContactMail.h"
 #include "settings/Services.h"
+#include "support/LocalSmtpServer.h"
 
 namespace {
 

@@ -20,10 +20,10 @@
 #include "common/DataPaths.h"
 #include "common/TX_Edit.h"
 #include "geo/GeolocationUnit.h"
-#include "geo/MapServices.h"
 #include "lookup/DataUnit.h"
-#include "lookup/LoopbackServer.h"
 #include "settings/Services.h"
+#include "support/LoopbackServer.h"
+#include "support/MapServices.h"
 #include "support/TestSupport.h"
 
 namespace {

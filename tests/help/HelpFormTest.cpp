@@ -5,10 +5,10 @@
 #include <QWebEngineHistory>
 #include <QWebEngineView>
 
-#include "LocalHttpServer.h"
 #include "help/HelpPages.h"
 #include "help/HelpUnit.h"
 #include "settings/Services.h"
+#include "support/LocalHttpServer.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include "common/Errors.h"
 #include "lookup/DataUnit.h"
 #include "lookup/Geolocation.h"
-#include "lookup/LoopbackServer.h"
 #include "settings/Services.h"
+#include "support/LoopbackServer.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include "common/Errors.h"
 #include "common/TX_Edit.h"
 #include "lookup/DataUnit.h"
-#include "lookup/LoopbackServer.h"
 #include "lookup/Whois.h"
 #include "lookup/WhoisZones.h"
 #include "settings/Services.h"
+#include "support/LoopbackServer.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -38,12 +38,6 @@
 
 namespace {
 
-void WriteFile(const QString &path, const QByteArray &data) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-    file.write(data);
-}
-
 QTextDocument *Read(const QString &path, QTextDocument *into) {
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
@@ -154,7 +148,7 @@ class FileCommands : public ::testing::Test {
 }  // namespace
 
 TEST_F(FileCommands, LoadedListIsPingedAndSavedAsResultFile) {
-    WriteFile(Path("list.txt"), "HTTPS://www.127.0.0.1\r\nhttp://localhost\r\n127.0.0.2\r\n");
+    WriteBytes(Path("list.txt"), "HTTPS://www.127.0.0.1\r\nhttp://localhost\r\n127.0.0.2\r\n");
     Run("LoadAddressListAction", [&] { Choose(folder_, QStringLiteral("list.txt")); });
     EXPECT_EQ(form_->AddressList, (QStringList{"127.0.0.1", "localhost", "127.0.0.2"}));
     EXPECT_EQ(form_->AddressMemo->toPlainText(), QStringLiteral("127.0.0.1\nlocalhost\n127.0.0.2"));
@@ -290,7 +284,7 @@ TEST_F(FileCommands, PaneTextGoesToAFileAndBackWithItsFormats) {
 }
 
 TEST_F(FileCommands, SavingALoadedListTwiceKeepsOneTitleBlock) {
-    WriteFile(Path("list.txt"), "alpha.example\nbeta.example\n");
+    WriteBytes(Path("list.txt"), "alpha.example\nbeta.example\n");
     Run("LoadAddressListAction", [&] { Choose(folder_, QStringLiteral("list.txt")); });
     for (const char *name : {"first", "second"}) {
         Run("SaveResultsAction", [&] { Choose(folder_, QString::fromLatin1(name)); });

@@ -13,14 +13,9 @@
 #include "common/Errors.h"
 #include "reports/ResultFiles.h"
 #include "reports/Rtf.h"
+#include "support/TestSupport.h"
 
 namespace {
-
-void WriteFile(const QString &path, const QByteArray &data) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-    file.write(data);
-}
 
 QString ErrorOf(const std::function<void()> &call) {
     try {
@@ -141,9 +136,9 @@ class ResultFileIo : public ::testing::Test {
 };
 
 TEST_F(ResultFileIo, LoadsRtfAsRichTextAndAnythingElseAsPlainText) {
-    WriteFile(Path("list.txt"), "https://alpha.example\r\n{\\rtf1 not at start}\r\n");
-    WriteFile(Path("list.rtf"),
-              "{\\rtf1\\ansi {\\colortbl;\\red255\\green0\\blue0;}\\cf1 red\\par plain}");
+    WriteBytes(Path("list.txt"), "https://alpha.example\r\n{\\rtf1 not at start}\r\n");
+    WriteBytes(Path("list.rtf"),
+               "{\\rtf1\\ansi {\\colortbl;\\red255\\green0\\blue0;}\\cf1 red\\par plain}");
     QTextDocument document;
     LoadDocumentFile(Path("list.txt"), &document);
     EXPECT_EQ(document.toPlainText().toStdString(),

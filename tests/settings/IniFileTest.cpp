@@ -9,19 +9,9 @@
 #include <optional>
 
 #include "common/Errors.h"
+#include "support/TestSupport.h"
 
 namespace {
-
-QByteArray ReadBytes(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteBytes(const QString &path, const QByteArray &bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 // One write of one entry: the file before, the entry, the file after.
 struct WriteCase {

@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "common/Errors.h"
+#include "support/TestSupport.h"
 
 // Readable failure output (found by argument-dependent lookup, so outside the anonymous namespace).
 static void PrintTo(const TSettingsValues &v, std::ostream *os) {
@@ -19,17 +20,6 @@ static void PrintTo(const TSettingsValues &v, std::ostream *os) {
 }
 
 namespace {
-
-QByteArray ReadBytes(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteBytes(const QString &path, const QByteArray &bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 // What a load gives for a file that holds nothing of its own.
 TSettingsValues ReadDefaults() {

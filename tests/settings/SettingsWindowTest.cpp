@@ -50,17 +50,6 @@ const QByteArray kFirstStartFile =
     "[GOOGLE MAPS ID]\n"
     "Google Maps Key=\n";
 
-QByteArray ReadBytes(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteBytes(const QString &path, const QByteArray &bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 class SettingsWindow : public ::testing::Test {
   protected:
     void SetUp() override {

@@ -1,8 +1,11 @@
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QThread>
 
 QString SourcePath(const QString &relative) {
@@ -31,6 +34,17 @@ ScopedHome::~ScopedHome() {
 
 QString ScopedHome::Documents() const {
     return dir_.path() + QStringLiteral("/Documents");
+}
+
+QByteArray ReadBytes(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteBytes(const QString &path, const QByteArray &bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    ASSERT_EQ(file.write(bytes), bytes.size()) << path.toStdString();
 }
 
 bool WaitUntil(const std::function<bool()> &done, int timeoutMs) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>
@@ -25,6 +26,12 @@ class ScopedHome final {
     QByteArray previousHome_;
     QByteArray previousDocuments_;
 };
+
+// The bytes of the file at `path`; empty when it cannot be read.
+QByteArray ReadBytes(const QString &path);
+
+// Writes `bytes` as the whole file at `path`; the test fails when that is not possible.
+void WriteBytes(const QString &path, const QByteArray &bytes);
 
 // Processes events until `done` returns true or `timeoutMs` passes; returns done().
 bool WaitUntil(const std::function<bool()> &done, int timeoutMs = 10000);

@@ -9,10 +9,10 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "LocalHttpServer.h"
 #include "common/DataPaths.h"
 #include "common/DesktopOpen.h"
 #include "settings/Services.h"
+#include "support/LocalHttpServer.h"
 #include "support/TestSupport.h"
 #include "update/BoxParts.h"
 #include "update/UpdateUnit.h"
@@ -57,11 +57,6 @@ class UpgradeFormTest : public ::testing::Test {
     }
     bool UpdateShown() const { return !form.OKButton->isHidden() && !form.OKLabel->isHidden(); }
 
-    static QByteArray Read(const QString &path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
     ScopedHome home;
     LocalHttpServer server;
     TUpgradeForm form;
@@ -83,7 +78,7 @@ TEST_F(UpgradeFormTest, DesignStateBeforeAnyCheck) {
 
 TEST_F(UpgradeFormTest, FirstCheckWithoutServerShowsTheErrorTexts) {
     SetServiceSettings({{QStringLiteral("Download URL"),
-                         QStringLiteral("http://127.0.0.1:%1").arg(UnusedLocalPort())}});
+                         QStringLiteral("http://127.0.0.1:%1").arg(ClosedLoopbackPort())}});
     form.CheckForUpdate();
     ExpectTexts(QStringLiteral("version 1.0.2.0"), QStringLiteral("Download error."),
                 QStringLiteral("Please try again later."));
@@ -137,7 +132,7 @@ TEST_F(UpgradeFormTest, UpdateDownloadsStartsAndCloses) {
     int closedWith = -1;
     QObject::connect(&form, &QDialog::finished, [&closedWith](int result) { closedWith = result; });
     form.OKButton->click();
-    EXPECT_EQ(Read(target), installer);
+    EXPECT_EQ(ReadBytes(target), installer);
     EXPECT_EQ(NewOpens(), QList<QUrl>{QUrl::fromLocalFile(target)});
     EXPECT_EQ(closedWith, mrOk);
     EXPECT_FALSE(form.NewUpdateReady);
@@ -193,7 +188,7 @@ TEST_F(UpgradeFormTest, ExecuteChecksOnShowAndClearsTheFlagOnClose) {
 
     // The next opening fails: the button stays from before, but Update must not download.
     SetServiceSettings({{QStringLiteral("Download URL"),
-                         QStringLiteral("http://127.0.0.1:%1").arg(UnusedLocalPort())}});
+                         QStringLiteral("http://127.0.0.1:%1").arg(ClosedLoopbackPort())}});
     WhenTrue(
         &form, [&] { return form.InformationLabel_1->text() == QStringLiteral("Download error."); },
         [&] { form.OKButton->click(); });

@@ -4,9 +4,9 @@
 #include <QDir>
 #include <QFile>
 
-#include "LocalHttpServer.h"
 #include "common/Errors.h"
 #include "settings/Services.h"
+#include "support/LocalHttpServer.h"
 #include "support/TestSupport.h"
 #include "update/VersionCheck.h"
 
@@ -87,11 +87,6 @@ class DownloadServer : public ::testing::Test {
     }
     void TearDown() override { SetServiceSettings({}); }
 
-    static QByteArray Read(const QString &path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
     ScopedHome home;
     LocalHttpServer server;
     QString target;
@@ -121,7 +116,7 @@ TEST_F(DownloadServer, FailedFetchesRaise) {
     server.SetRoute(QStringLiteral("/Download/Tarvex/NewVersion.txt"), "gone", 500);
     EXPECT_THROW(FetchVersionInfo(), TxError);
     SetServiceSettings({{QStringLiteral("Download URL"),
-                         QStringLiteral("http://127.0.0.1:%1").arg(UnusedLocalPort())}});
+                         QStringLiteral("http://127.0.0.1:%1").arg(ClosedLoopbackPort())}});
     EXPECT_THROW(FetchVersionInfo(), TxError);
 }
 
@@ -158,7 +153,7 @@ TEST_F(DownloadServer, InstallerLargerThanItsLimitLeavesNoFile) {
 TEST_F(DownloadServer, DownloadWritesTheInstaller) {
     server.SetRoute(QStringLiteral("/Download/Tarvex/Update.exe"), installer);
     DownloadInstaller(InstallerUrl(), target, {});
-    EXPECT_EQ(Read(target), installer);
+    EXPECT_EQ(ReadBytes(target), installer);
 }
 
 TEST_F(DownloadServer, DownloadReplacesAnOldInstaller) {
@@ -169,7 +164,7 @@ TEST_F(DownloadServer, DownloadReplacesAnOldInstaller) {
     }
     server.SetRoute(QStringLiteral("/Download/Tarvex/Update.exe"), installer);
     DownloadInstaller(InstallerUrl(), target, {});
-    EXPECT_EQ(Read(target), installer);
+    EXPECT_EQ(ReadBytes(target), installer);
 }
 
 TEST_F(DownloadServer, FailedDownloadsLeaveNoFile) {
@@ -180,7 +175,7 @@ TEST_F(DownloadServer, FailedDownloadsLeaveNoFile) {
     server.SetRoute(QStringLiteral("/error"), "no", 403);
     const QString urls[] = {server.BaseUrl() + QStringLiteral("/truncated"),
                             server.BaseUrl() + QStringLiteral("/error"),
-                            QStringLiteral("http://127.0.0.1:%1/x").arg(UnusedLocalPort())};
+                            QStringLiteral("http://127.0.0.1:%1/x").arg(ClosedLoopbackPort())};
     for (const QString &url : urls) {
         SCOPED_TRACE(url.toStdString());
         {
@@ -209,7 +204,7 @@ TEST_F(DownloadServer, ChecksumDecidesWhetherTheFileStays) {
     EXPECT_FALSE(QFile::exists(target));
 
     DownloadInstaller(InstallerUrl(), target, right);
-    EXPECT_EQ(Read(target), installer);
+    EXPECT_EQ(ReadBytes(target), installer);
 }
 
 }  // namespace

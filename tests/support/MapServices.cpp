@@ -1,4 +1,4 @@
-#include "geo/MapServices.h"
+#include "support/MapServices.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "lookup/LoopbackServer.h"
+#include "support/LoopbackServer.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -69,7 +69,18 @@ void LoopbackConnection::WaitForClose() {
     }
 }
 
-LoopbackServer::LoopbackServer(Handler handler) : handler_(std::move(handler)) {
+bool LoopbackConnection::ReadCommandLine(QByteArray *line) {
+    QByteArray read = ReadLine();
+    if (!read.endsWith("\r\n")) {
+        return false;
+    }
+    read.chop(2);
+    *line = read;
+    return true;
+}
+
+LoopbackServer::LoopbackServer(Handler handler, Serving serving)
+    : handler_(std::move(handler)), serving_(serving) {
     if (::pipe(stopFds_) != 0) {
         throw std::runtime_error("pipe failed");
     }
@@ -93,6 +104,9 @@ LoopbackServer::~LoopbackServer() {
     const char stop = 1;
     (void)::write(stopFds_[1], &stop, 1);
     thread_.join();
+    for (std::thread &connection : connectionThreads_) {
+        connection.join();
+    }
     ::close(listenFd_);
     ::close(stopFds_[0]);
     ::close(stopFds_[1]);
@@ -115,11 +129,19 @@ void LoopbackServer::Serve() {
             continue;
         }
         ++connections_;
-        LoopbackConnection connection(fd, stopFds_[0]);
-        handler_(connection, *this);
-        ::shutdown(fd, SHUT_RDWR);
-        ::close(fd);
+        if (serving_ == Serving::Concurrently) {
+            connectionThreads_.emplace_back([this, fd] { ServeConnection(fd); });
+        } else {
+            ServeConnection(fd);
+        }
     }
+}
+
+void LoopbackServer::ServeConnection(int fd) {
+    LoopbackConnection connection(fd, stopFds_[0]);
+    handler_(connection, *this);
+    ::shutdown(fd, SHUT_RDWR);
+    ::close(fd);
 }
 
 QString LoopbackServer::Url() const {

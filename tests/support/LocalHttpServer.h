@@ -4,14 +4,13 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
-#include <atomic>
 #include <mutex>
-#include <thread>
-#include <vector>
 
-// A small HTTP/1.1 server on 127.0.0.1 (a port of its own), run on threads of its own so that
-// blocking clients on the test's thread can talk to it. Every connection gets one answer and is
-// closed.
+#include "support/LoopbackServer.h"
+
+// A small HTTP/1.1 server on 127.0.0.1 with a route per path. Every connection gets one answer
+// and is closed; connections are served at the same time, so a stalled answer does not hold up
+// the next request.
 class LocalHttpServer final {
   public:
     enum class Kind {
@@ -27,13 +26,12 @@ class LocalHttpServer final {
     };
 
     LocalHttpServer();
-    ~LocalHttpServer();
     LocalHttpServer(const LocalHttpServer &) = delete;
     LocalHttpServer &operator=(const LocalHttpServer &) = delete;
 
     // "http://127.0.0.1:<port>"
-    QString BaseUrl() const;
-    quint16 Port() const { return port_; }
+    QString BaseUrl() const { return server_.Url(); }
+    quint16 Port() const { return server_.Port(); }
 
     // Answers `path` with `route`; paths without a route get 404.
     void SetRoute(const QString &path, const Route &route);
@@ -43,18 +41,11 @@ class LocalHttpServer final {
     QStringList RequestedPaths() const;
 
   private:
-    void AcceptLoop();
-    void Serve(int client);
+    void Serve(LoopbackConnection &connection);
 
-    int listener_ = -1;
-    quint16 port_ = 0;
-    std::atomic<bool> stopping_{false};
     mutable std::mutex mutex_;
     QMap<QString, Route> routes_;
     QStringList requested_;
-    std::thread acceptor_;
-    std::vector<std::thread> connections_;
+    // Last: it serves on its own threads, which use the members above, until it is destroyed.
+    LoopbackServer server_;
 };
-
-// A port on 127.0.0.1 where nothing listens (bound once, then released).
-quint16 UnusedLocalPort();

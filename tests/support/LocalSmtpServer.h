@@ -6,7 +6,8 @@
 #include <QStringList>
 #include <atomic>
 #include <mutex>
-#include <thread>
+
+#include "support/LoopbackServer.h"
 
 // A small SMTP server on 127.0.0.1 that requires log-in (AUTH PLAIN or LOGIN) and keeps what it
 // was given. It serves one session at a time on a thread of its own.
@@ -21,11 +22,10 @@ class LocalSmtpServer final {
     };
 
     LocalSmtpServer(const QString &user, const QString &password);
-    ~LocalSmtpServer();
     LocalSmtpServer(const LocalSmtpServer &) = delete;
     LocalSmtpServer &operator=(const LocalSmtpServer &) = delete;
 
-    quint16 Port() const { return port_; }
+    quint16 Port() const { return server_.Port(); }
     // Offers STARTTLS in the EHLO reply; the command itself is then refused ("454"), since this
     // server has no certificate, and counted.
     void OfferStartTls(bool offer) { offerStartTls_ = offer; }
@@ -36,18 +36,15 @@ class LocalSmtpServer final {
     int RefusedLogins() const;
 
   private:
-    void Run();
-    void Session(int client);
+    void Session(LoopbackConnection &connection);
 
     QString user_;
     QString password_;
-    int listener_ = -1;
-    quint16 port_ = 0;
-    std::atomic<bool> stopping_{false};
     std::atomic<bool> offerStartTls_{false};
     std::atomic<int> startTlsRequests_{0};
     mutable std::mutex mutex_;
     QList<Mail> mails_;
     int refused_ = 0;
-    std::thread thread_;
+    // Last: it serves on its own thread, which uses the members above, until it is destroyed.
+    LoopbackServer server_;
 };

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QVariant>
 
-#include "lookup/LoopbackServer.h"
+#include "support/LoopbackServer.h"
 
 class QWebEngineView;
 

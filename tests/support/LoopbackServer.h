@@ -7,10 +7,12 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 // A TCP server on 127.0.0.1 (port chosen by the system) that the test itself runs on a thread of
-// its own, so that a blocking client on the test's thread can talk to it. Connections are served
-// one after another by the handler.
+// its own, so that a blocking client on the test's thread can talk to it. It is the base of every
+// test server (WHOIS, HTTP, SMTP, the map services): a handler serves each connection, which is
+// closed when the handler returns.
 
 class LoopbackConnection final {
   public:
@@ -25,6 +27,10 @@ class LoopbackConnection final {
     // Waits, sending nothing, until the peer closes or the server stops.
     void WaitForClose();
 
+    // Reads one line and returns it without its CR LF; false when the peer closed or the server
+    // stopped before a whole line came.
+    bool ReadCommandLine(QByteArray *line);
+
   private:
     QByteArray ReadUntil(const QByteArray &end);
     bool WaitReadable();
@@ -38,7 +44,12 @@ class LoopbackServer final {
   public:
     using Handler = std::function<void(LoopbackConnection &connection, LoopbackServer &server)>;
 
-    explicit LoopbackServer(Handler handler);
+    // How connections are served: one after another on the server's thread, or each on a thread
+    // of its own (for clients, such as the web engine, that open several at once while one of
+    // them may be held open).
+    enum class Serving { OneAtATime, Concurrently };
+
+    explicit LoopbackServer(Handler handler, Serving serving = Serving::OneAtATime);
     ~LoopbackServer();
     LoopbackServer(const LoopbackServer &) = delete;
     LoopbackServer &operator=(const LoopbackServer &) = delete;
@@ -56,8 +67,10 @@ class LoopbackServer final {
 
   private:
     void Serve();
+    void ServeConnection(int fd);
 
     Handler handler_;
+    Serving serving_;
     int listenFd_ = -1;
     int stopFds_[2] = {-1, -1};
     quint16 port_ = 0;
@@ -65,9 +78,10 @@ class LoopbackServer final {
     mutable std::mutex mutex_;
     QList<QByteArray> recorded_;
     std::thread thread_;
+    std::vector<std::thread> connectionThreads_;
 };
 
-// A port on 127.0.0.1 where nothing listens (bound once, then released).
+// The free-port helper: a port on 127.0.0.1 where nothing listens (bound once, then released).
 quint16 ClosedLoopbackPort();
 
 // An HTTP/1.1 reply with Content-Length and "Connection: close"; `headers` are extra lines
