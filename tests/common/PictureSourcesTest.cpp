@@ -60,11 +60,7 @@ TEST(PictureSources, FirstFolderThatHoldsThePictureWins) {
         QString picture;
         std::function<QString(const StartFolder &)> expected;
     };
-    const auto write = [](const QString &path) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-        file.write("picture");
-    };
+    const auto write = [](const QString &path) { WriteBytes(path, "picture"); };
     const Case cases[] = {
         {"the start folder comes first, as it always has",
          [&](const StartFolder &start) { write(start.Path(QStringLiteral("Marker.png"))); },
