@@ -9,6 +9,7 @@
 #include "common/BlockingCall.h"
 #include "common/CommandGuard.h"
 #include "common/Errors.h"
+#include "common/WindowOpening.h"
 #include "update/BoxParts.h"
 
 TContactForm *ContactForm = nullptr;
@@ -99,7 +100,9 @@ bool TContactForm::Execute() {
 
 void TContactForm::showEvent(QShowEvent *event) {
     QDialog::showEvent(event);
-    FormShow();
+    if (IsWindowOpening(event)) {
+        FormShow();
+    }
 }
 
 void TContactForm::FormShow() {

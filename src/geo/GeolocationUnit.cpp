@@ -1,5 +1,6 @@
 #include "geo/GeolocationUnit.h"
 
+#include "common/WindowOpening.h"
 #include "common/WindowPlacement.h"
 
 #include <QApplication>
@@ -100,13 +101,16 @@ TGeolocationForm::~TGeolocationForm() {
 int TGeolocationForm::Execute() {
     CenterOnScreen(this);
     SetBusy(true);
-    const int result = exec();
+    const int result = ExecBlockingOtherWindows(this);
     SetBusy(false);
     return result;
 }
 
 void TGeolocationForm::showEvent(QShowEvent *event) {
     QDialog::showEvent(event);
+    if (!IsWindowOpening(event)) {
+        return;
+    }
     EnsureBrowser();
     // Queued, so that the window is on screen before the lookups start.
     QTimer::singleShot(0, this, [this] { RunCommand(this, [this] { FormShow(); }); });

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 #include <QWebEngineView>
 
+#include "common/WindowOpening.h"
 #include "help/HelpPages.h"
 #include "update/BoxParts.h"
 
@@ -82,12 +83,14 @@ THelpForm::THelpForm(QWidget *parent) : QDialog(parent) {
 
 bool THelpForm::Execute() {
     CenterOnScreen(this);
-    return exec() == mrOk;
+    return ExecBlockingOtherWindows(this) == mrOk;
 }
 
 void THelpForm::showEvent(QShowEvent *event) {
     QDialog::showEvent(event);
-    FormShow();
+    if (IsWindowOpening(event)) {
+        FormShow();
+    }
 }
 
 void THelpForm::CreateBrowser() {

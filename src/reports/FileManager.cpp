@@ -1,5 +1,6 @@
 #include "reports/FileManager.h"
 
+#include "common/WindowOpening.h"
 #include "common/WindowPlacement.h"
 
 #include <QAbstractFileIconProvider>
@@ -351,6 +352,10 @@ QString TLocalFile::FileFilter() const {
 }
 
 void TLocalFile::showEvent(QShowEvent *event) {
+    if (!IsWindowOpening(event)) {
+        QDialog::showEvent(event);
+        return;
+    }
     FormShow();
     if (!placed_) {
         // Centred on the screen the first time; later the window opens where the user left it.

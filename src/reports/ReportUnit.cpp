@@ -23,6 +23,7 @@
 #include "common/CommandGuard.h"
 #include "common/DesktopOpen.h"
 #include "common/Errors.h"
+#include "common/WindowOpening.h"
 #include "reports/FileManager.h"
 #include "reports/ReportBody.h"
 #include "reports/ReportExport.h"
@@ -402,7 +403,7 @@ bool TReportForm::Execute() {
 
 void TReportForm::showEvent(QShowEvent *event) {
     QDialog::showEvent(event);
-    if (!event->spontaneous()) {
+    if (IsWindowOpening(event)) {
         RunCommand(this, [this] { FormShow(); });
     }
 }

@@ -1,5 +1,6 @@
 #include "settings/SystemSettingsUnit.h"
 
+#include "common/WindowOpening.h"
 #include "common/WindowPlacement.h"
 
 #include <QAction>
@@ -550,7 +551,7 @@ int TSystemSettings::Execute() {
 
 void TSystemSettings::showEvent(QShowEvent *event) {
     QDialog::showEvent(event);
-    if (!event->spontaneous()) {
+    if (IsWindowOpening(event)) {
         FormShow();
     }
 }

@@ -11,6 +11,7 @@
 #include "common/DataPaths.h"
 #include "common/DesktopOpen.h"
 #include "common/TX_File.h"
+#include "common/WindowOpening.h"
 #include "update/BoxParts.h"
 #include "update/VersionCheck.h"
 
@@ -80,6 +81,9 @@ bool TUpgradeForm::Execute() {
 
 void TUpgradeForm::showEvent(QShowEvent *event) {
     QDialog::showEvent(event);
+    if (!IsWindowOpening(event)) {
+        return;
+    }
     // Checked once the window is mapped, so the user sees it while the server answers.
     QTimer::singleShot(0, this, [this] {
         if (isVisible()) {

@@ -9,21 +9,33 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
+#include <QWebEngineView>
 #include <functional>
 
 #include "app/MainMenuUnit.h"
 #include "app/SingleInstances.h"
 #include "common/CommandGuard.h"
 #include "common/DataPaths.h"
+#include "contact/ContactUnit.h"
+#include "geo/GeolocationUnit.h"
+#include "help/HelpUnit.h"
 #include "reports/FileManager.h"
+#include "reports/ReportUnit.h"
+#include "settings/SystemSettingsUnit.h"
 #include "support/TestSupport.h"
+#include "update/UpdateUnit.h"
 
 namespace {
 
@@ -225,3 +237,149 @@ TEST_F(MainWindowCommands, PopupEntriesActOnTheSelectedPane) {
 }
 
 }  // namespace
+
+namespace {
+
+// Runs xdotool on the test's own X server.
+bool XdoTool(const QStringList &arguments) {
+    QProcess tool;
+    tool.start(QStringLiteral("xdotool"), arguments);
+    return tool.waitForFinished(10000) && tool.exitCode() == 0;
+}
+
+}  // namespace
+
+// While a secondary window is open, a real click into the main window's address field and typing
+// there reach nothing: every secondary window blocks the main window.
+TEST_F(MainWindowCommands, EverySecondaryWindowBlocksTheMainWindow) {
+    if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty() ||
+        QGuiApplication::platformName() != QLatin1String("xcb")) {
+        GTEST_SKIP() << "needs xdotool and an X server";
+    }
+    const struct {
+        const char *window;
+        QAction *command;
+    } rows[] = {
+        {"HelpForm", form_->OnLineHelpAction},
+        {"ContactForm", form_->ContsctUsAction},
+        {"UpgradeForm", form_->CheckForUpdatesAction},
+        {"AboutUsForm", form_->AboutTarvexAction},
+        {"SystemSettings", form_->SystemSettingsAction},
+        {"GeolocationForm", form_->AddressGeolocationAction},
+        {"ReportForm", form_->CreateReportAction},
+        {"LocalFile", form_->SaveResultsAction},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.window);
+        form_->AddressEdit->setText(QStringLiteral("before"));
+        QString typed;
+        bool probed = false;
+        QTimer::singleShot(0, form_, [&] {
+            // Found by name: activeModalWidget() does not see every modal window.
+            QDialog *window = nullptr;
+            const bool shown = WaitUntil([&] {
+                for (QWidget *top : QApplication::topLevelWidgets()) {
+                    if (top->objectName() == QLatin1String(row.window) && top->isVisible()) {
+                        window = qobject_cast<QDialog *>(top);
+                    }
+                }
+                return window != nullptr;
+            });
+            if (!shown) {
+                ADD_FAILURE() << "the window did not open";
+                return;
+            }
+            QTest::qWait(300);  // whatever the window does once shown has started
+            const QPoint field =
+                form_->AddressEdit->mapToGlobal(form_->AddressEdit->rect().center());
+            EXPECT_TRUE(XdoTool({QStringLiteral("mousemove"), QString::number(field.x()),
+                                 QString::number(field.y()), QStringLiteral("click"),
+                                 QStringLiteral("1")}));
+            EXPECT_TRUE(XdoTool({QStringLiteral("type"), QStringLiteral("xyz")}));
+            QTest::qWait(300);
+            typed = form_->AddressEdit->text();
+            probed = true;
+            window->reject();
+        });
+        row.command->trigger();
+        EXPECT_TRUE(probed);
+        EXPECT_EQ(typed, QStringLiteral("before"));
+    }
+}
+
+namespace {
+
+// Opens a window through `command` and runs `inside` while it is open, then closes it.
+void WhileOpen(QAction *command, const char *windowName,
+               const std::function<void(QDialog *)> &inside) {
+    bool ran = false;
+    QTimer::singleShot(0, command, [&] {
+        QDialog *window = nullptr;
+        const bool shown = WaitUntil([&] {
+            for (QWidget *top : QApplication::topLevelWidgets()) {
+                if (top->objectName() == QLatin1String(windowName) && top->isVisible()) {
+                    window = qobject_cast<QDialog *>(top);
+                }
+            }
+            return window != nullptr;
+        });
+        if (!shown) {
+            ADD_FAILURE() << windowName << " did not open";
+            return;
+        }
+        QTest::qWait(300);  // what the window starts once shown (lookups, a page) has run
+        inside(window);
+        ran = true;
+        window->reject();
+    });
+    command->trigger();
+    EXPECT_TRUE(ran) << windowName;
+}
+
+}  // namespace
+
+// Restoring a minimised window is no new opening: what the user did in it stays.
+TEST_F(MainWindowCommands, RestoringAMinimisedWindowKeepsItAsItWas) {
+    const struct {
+        const char *window;
+        QAction *command;
+        std::function<void()> change;
+        std::function<void()> check;
+    } rows[] = {
+        {"LocalFile", form_->SaveResultsAction,
+         [] { LocalFile->FileNameEdit->setText(QStringLiteral("typed")); },
+         [] {
+             EXPECT_EQ(LocalFile->FileNameEdit->text(), QStringLiteral("typed"));
+             EXPECT_EQ(LocalFile->FunctionIndex, 2);
+         }},
+        {"HelpForm", form_->OnLineHelpAction,
+         [] { HelpForm->WB->setUrl(QUrl(QStringLiteral("about:blank#elsewhere"))); },
+         [] { EXPECT_EQ(HelpForm->WB->url(), QUrl(QStringLiteral("about:blank#elsewhere"))); }},
+        {"ContactForm", form_->ContsctUsAction, [] { ContactForm->SubjectEdit->setFocus(); },
+         [] { EXPECT_EQ(ContactForm->focusWidget(), ContactForm->SubjectEdit); }},
+        {"UpgradeForm", form_->CheckForUpdatesAction,
+         [] { UpgradeForm->InformationLabel_1->setText(QStringLiteral("kept")); },
+         [] { EXPECT_EQ(UpgradeForm->InformationLabel_1->text(), QStringLiteral("kept")); }},
+        {"GeolocationForm", form_->AddressGeolocationAction,
+         [] { GeolocationForm->WB->setUrl(QUrl(QStringLiteral("about:blank#elsewhere"))); },
+         [] {
+             EXPECT_EQ(GeolocationForm->WB->url(), QUrl(QStringLiteral("about:blank#elsewhere")));
+         }},
+        {"ReportForm", form_->CreateReportAction, [] { ReportForm->ZoomUpAction->trigger(); },
+         [] { EXPECT_EQ(ReportForm->ZoomPercent->text(), QStringLiteral("110")); }},
+        {"SystemSettings", form_->SystemSettingsAction,
+         [] { SystemSettings->PingTimeOut->setText(QStringLiteral("1234")); },
+         [] { EXPECT_EQ(SystemSettings->PingTimeOut->text(), QStringLiteral("1234")); }},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.window);
+        WhileOpen(row.command, row.window, [&row](QDialog *window) {
+            row.change();
+            window->showMinimized();
+            QTest::qWait(100);
+            window->showNormal();
+            QTest::qWait(300);
+            row.check();
+        });
+    }
+}
