@@ -5,9 +5,12 @@
 #include <linux/errqueue.h>
 #include <linux/icmp.h>
 #include <netdb.h>
+#include <netinet/icmp6.h>
 #include <netinet/in.h>
 #include <netinet/ip.h>
 
+#include <QStringList>
+#include <cctype>
 #include <cstring>
 
 namespace {
@@ -28,11 +31,79 @@ constexpr qint32 kGeneralFailure = 11050;
 
 constexpr std::size_t kIcmpHeaderSize = 8;
 constexpr std::size_t kIpv4HeaderSize = 20;
+constexpr std::size_t kIpv6HeaderSize = 40;
+// The longest IPv6 literal with a zone: the address text and an interface name (16 bytes).
+constexpr int kMaxIpv6LiteralLength = INET6_ADDRSTRLEN + 16;
 // The longest name DNS can carry, without the final dot.
 constexpr int kMaxDnsNameLength = 253;
 
 quint16 Read16(const unsigned char *data) {
     return static_cast<quint16>(data[0] << 8 | data[1]);
+}
+
+// The first address of `family` that the resolver gives for `name`.
+std::optional<TEchoTarget> ResolveInFamily(const QString &name, const TEchoFamily &family) {
+    if (IsUnresolvableName(name)) {
+        return std::nullopt;
+    }
+    addrinfo hints{};
+    hints.ai_family = family.Domain;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo *result = nullptr;
+    const QByteArray host = name.toUtf8();
+    if (host.contains('\0') || getaddrinfo(host.constData(), nullptr, &hints, &result) != 0 ||
+        result == nullptr) {
+        return std::nullopt;
+    }
+    TEchoTarget target;
+    std::memcpy(&target.Address, result->ai_addr, result->ai_addrlen);
+    target.Length = result->ai_addrlen;
+    target.Raw = family.AddressBytes(result->ai_addr);
+    target.Family = &family;
+    freeaddrinfo(result);
+    return target;
+}
+
+// The value of an integer of ancillary data, or -1 when the message carries none.
+int ReadAncillaryInt(msghdr *message, int level, int type) {
+    int value = -1;
+    for (cmsghdr *c = CMSG_FIRSTHDR(message); c != nullptr; c = CMSG_NXTHDR(message, c)) {
+        if (c->cmsg_level == level && c->cmsg_type == type) {
+            std::memcpy(&value, CMSG_DATA(c), sizeof value);
+        }
+    }
+    return value;
+}
+
+// ICMP header first: an echo reply (of type `replyType`), or nothing of ours.
+TIcmpMessage ParseEchoReply(const unsigned char *data, std::size_t size, int replyType) {
+    TIcmpMessage message;
+    if (size < kIcmpHeaderSize || data[0] != replyType) {
+        return message;
+    }
+    message.Kind = TIcmpMessage::TKind::EchoReply;
+    message.Identifier = Read16(data + 4);
+    message.Sequence = Read16(data + 6);
+    message.PayloadSize = static_cast<quint32>(size - kIcmpHeaderSize);
+    return message;
+}
+
+// An ICMP error of `status` that quotes the packet whose ICMP header is at `quoted` and whose
+// destination address (`destinationSize` bytes) is at `destination`: ours when that packet was an
+// echo request (of type `requestType`), else nothing of ours.
+TIcmpMessage QuotedRequestError(qint32 status, const unsigned char *quoted, int requestType,
+                                const unsigned char *destination, int destinationSize) {
+    TIcmpMessage message;
+    if (quoted[0] != requestType) {
+        return message;
+    }
+    message.Kind = TIcmpMessage::TKind::Error;
+    message.Status = status;
+    message.Identifier = Read16(quoted + 4);
+    message.Sequence = Read16(quoted + 6);
+    message.QuotedDestination =
+        QByteArray(reinterpret_cast<const char *>(destination), destinationSize);
+    return message;
 }
 
 // Header length of the IPv4 header at `data` when the bytes hold a whole ICMP packet after it,
@@ -83,17 +154,8 @@ qint32 StatusOfIcmpV4Error(int type, int code) {
     }
 }
 
-// ICMP header first: an echo reply, or nothing of ours.
 TIcmpMessage ParseIcmpV4Datagram(const unsigned char *data, std::size_t size) {
-    TIcmpMessage message;
-    if (size < kIcmpHeaderSize || data[0] != ICMP_ECHOREPLY) {
-        return message;
-    }
-    message.Kind = TIcmpMessage::TKind::EchoReply;
-    message.Identifier = Read16(data + 4);
-    message.Sequence = Read16(data + 6);
-    message.PayloadSize = static_cast<quint32>(size - kIcmpHeaderSize);
-    return message;
+    return ParseEchoReply(data, size, ICMP_ECHOREPLY);
 }
 
 // IPv4 header first; it carries the TTL. An ICMP error quotes the IPv4 header and the first 8
@@ -117,31 +179,30 @@ TIcmpMessage ParseIcmpV4Raw(const unsigned char *data, std::size_t size) {
         return {};
     }
     const unsigned char *inner = icmp + kIcmpHeaderSize;
-    const unsigned char *quoted = inner + innerSize;
-    if (quoted[0] != ICMP_ECHO) {
-        return {};
-    }
-    TIcmpMessage message;
-    message.Kind = TIcmpMessage::TKind::Error;
-    message.Status = status;
-    message.Identifier = Read16(quoted + 4);
-    message.Sequence = Read16(quoted + 6);
-    message.QuotedDestination = QByteArray(reinterpret_cast<const char *>(inner + 16), 4);
-    message.Ttl = data[8];
+    TIcmpMessage message = QuotedRequestError(status, inner + innerSize, ICMP_ECHO, inner + 16, 4);
+    message.Ttl = message.Kind == TIcmpMessage::TKind::Error ? data[8] : -1;
     return message;
 }
 
-QByteArray BuildIcmpV4Request(quint16 identifier, quint16 sequence, quint16 payloadSize) {
-    QByteArray packet(static_cast<int>(kIcmpHeaderSize) + payloadSize, '\0');
+// Writes the echo request's header and payload into `packet` (checksum left at 0), the same
+// payload for both families.
+void FillEchoRequest(QByteArray &packet, int type, quint16 identifier, quint16 sequence) {
     auto *bytes = reinterpret_cast<unsigned char *>(packet.data());
-    bytes[0] = ICMP_ECHO;
+    bytes[0] = static_cast<unsigned char>(type);
     bytes[4] = static_cast<unsigned char>(identifier >> 8);
     bytes[5] = static_cast<unsigned char>(identifier & 0xFF);
     bytes[6] = static_cast<unsigned char>(sequence >> 8);
     bytes[7] = static_cast<unsigned char>(sequence & 0xFF);
-    for (int i = 0; i < payloadSize; ++i) {
-        bytes[kIcmpHeaderSize + i] = static_cast<unsigned char>('a' + i % 23);
+    const auto size = static_cast<std::size_t>(packet.size());
+    for (std::size_t i = kIcmpHeaderSize; i < size; ++i) {
+        bytes[i] = static_cast<unsigned char>('a' + (i - kIcmpHeaderSize) % 23);
     }
+}
+
+QByteArray BuildIcmpV4Request(quint16 identifier, quint16 sequence, quint16 payloadSize) {
+    QByteArray packet(static_cast<int>(kIcmpHeaderSize) + payloadSize, '\0');
+    FillEchoRequest(packet, ICMP_ECHO, identifier, sequence);
+    auto *bytes = reinterpret_cast<unsigned char *>(packet.data());
     const quint16 sum = IcmpChecksum(bytes, static_cast<std::size_t>(packet.size()));
     bytes[2] = static_cast<unsigned char>(sum >> 8);
     bytes[3] = static_cast<unsigned char>(sum & 0xFF);
@@ -167,24 +228,7 @@ QString Ipv4Text(const QByteArray &raw) {
 }
 
 std::optional<TEchoTarget> ResolveIpv4(const QString &name) {
-    if (IsUnresolvableName(name)) {
-        return std::nullopt;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo *result = nullptr;
-    const QByteArray host = name.toUtf8();
-    if (host.contains('\0') || getaddrinfo(host.constData(), nullptr, &hints, &result) != 0 ||
-        result == nullptr) {
-        return std::nullopt;
-    }
-    TEchoTarget target;
-    std::memcpy(&target.Address, result->ai_addr, result->ai_addrlen);
-    target.Length = result->ai_addrlen;
-    target.Raw = Ipv4Bytes(result->ai_addr);
-    freeaddrinfo(result);
-    return target;
+    return ResolveInFamily(name, kEchoIPv4);
 }
 
 void ConfigureIpv4Socket(int socket, bool datagram) {
@@ -206,13 +250,78 @@ void ConfigureIpv4Socket(int socket, bool datagram) {
 }
 
 int ReadIpv4Ttl(msghdr *message) {
-    int ttl = -1;
-    for (cmsghdr *c = CMSG_FIRSTHDR(message); c != nullptr; c = CMSG_NXTHDR(message, c)) {
-        if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) {
-            std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
-        }
+    return ReadAncillaryInt(message, IPPROTO_IP, IP_TTL);
+}
+
+TIcmpMessage ParseIcmpV6Datagram(const unsigned char *data, std::size_t size) {
+    return ParseEchoReply(data, size, ICMP6_ECHO_REPLY);
+}
+
+// A raw ICMPv6 socket hands over the ICMPv6 message without the IPv6 header (the hop limit comes
+// as ancillary data). An error quotes as much of the offending packet as fits: its IPv6 header
+// and, right behind it for our requests (which carry no extension headers), the echo request.
+TIcmpMessage ParseIcmpV6Raw(const unsigned char *data, std::size_t size) {
+    if (size < kIcmpHeaderSize) {
+        return {};
     }
-    return ttl;
+    if (data[0] == ICMP6_ECHO_REPLY) {
+        return ParseIcmpV6Datagram(data, size);
+    }
+    const qint32 status = StatusOfIcmpV6Error(data[0], data[1]);
+    const unsigned char *inner = data + kIcmpHeaderSize;
+    if (status == 0 || size < kIcmpHeaderSize + kIpv6HeaderSize + kIcmpHeaderSize ||
+        (inner[0] >> 4) != 6 || inner[6] != IPPROTO_ICMPV6) {
+        return {};
+    }
+    return QuotedRequestError(status, inner + kIpv6HeaderSize, ICMP6_ECHO_REQUEST, inner + 24, 16);
+}
+
+// The checksum stays 0: the kernel computes it on raw and datagram ICMPv6 sockets alike.
+QByteArray BuildIcmpV6Request(quint16 identifier, quint16 sequence, quint16 payloadSize) {
+    QByteArray packet(static_cast<int>(kIcmpHeaderSize) + payloadSize, '\0');
+    FillEchoRequest(packet, ICMP6_ECHO_REQUEST, identifier, sequence);
+    return packet;
+}
+
+QByteArray Ipv6Bytes(const sockaddr *address) {
+    if (address == nullptr || address->sa_family != AF_INET6) {
+        return {};
+    }
+    sockaddr_in6 v6{};
+    std::memcpy(&v6, address, sizeof v6);
+    return QByteArray(reinterpret_cast<const char *>(&v6.sin6_addr), 16);
+}
+
+std::optional<TEchoTarget> ResolveIpv6(const QString &name) {
+    return ResolveInFamily(name, kEchoIPv6);
+}
+
+void ConfigureIpv6Socket(int socket, bool datagram) {
+    const int on = 1;
+    setsockopt(socket, IPPROTO_IPV6, IPV6_RECVHOPLIMIT, &on, sizeof on);
+    if (datagram) {
+        setsockopt(socket, IPPROTO_IPV6, IPV6_RECVERR, &on, sizeof on);
+    } else {
+        // As for IPv4: only replies and the errors that may concern us, not our own requests
+        // on loopback nor the neighbour discovery traffic of every link.
+        icmp6_filter filter{};
+        ICMP6_FILTER_SETBLOCKALL(&filter);
+        for (int type : {ICMP6_ECHO_REPLY, ICMP6_DST_UNREACH, ICMP6_PACKET_TOO_BIG,
+                         ICMP6_TIME_EXCEEDED, ICMP6_PARAM_PROB}) {
+            ICMP6_FILTER_SETPASS(type, &filter);
+        }
+        setsockopt(socket, IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof filter);
+    }
+}
+
+int ReadIpv6HopLimit(msghdr *message) {
+    return ReadAncillaryInt(message, IPPROTO_IPV6, IPV6_HOPLIMIT);
+}
+
+bool SetIpv6HopLimit(int socket, int ttl) {
+    // -1 puts the system's default back; the field is 8 bits wide.
+    const int hopLimit = ttl <= 0 ? -1 : qMin(ttl, 255);
+    return setsockopt(socket, IPPROTO_IPV6, IPV6_UNICAST_HOPS, &hopLimit, sizeof hopLimit) == 0;
 }
 
 }  // namespace
@@ -230,10 +339,175 @@ const TEchoFamily kEchoIPv4 = {
     StatusOfIcmpV4Error,
     ConfigureIpv4Socket,
     ReadIpv4Ttl,
+    nullptr,
     IPPROTO_IP,
     IP_RECVERR,
     SO_EE_ORIGIN_ICMP,
 };
+
+const TEchoFamily kEchoIPv6 = {
+    AF_INET6,
+    IPPROTO_ICMPV6,
+    ICMP6_ECHO_REQUEST,
+    ResolveIpv6,
+    Ipv6Bytes,
+    Ipv6AddressText,
+    BuildIcmpV6Request,
+    ParseIcmpV6Raw,
+    ParseIcmpV6Datagram,
+    StatusOfIcmpV6Error,
+    ConfigureIpv6Socket,
+    ReadIpv6HopLimit,
+    SetIpv6HopLimit,
+    IPPROTO_IPV6,
+    IPV6_RECVERR,
+    SO_EE_ORIGIN_ICMP6,
+};
+
+std::optional<TEchoTarget> ResolveEchoTarget(const QString &name) {
+    const QString bracketed = BracketedIpv6Literal(name);
+    if (!bracketed.isEmpty()) {
+        return kEchoIPv6.Resolve(bracketed);
+    }
+    // A literal never reaches a name server; the IPv4 resolver would ask one about it.
+    if (IsIpv6Literal(name)) {
+        return kEchoIPv6.Resolve(name);
+    }
+    if (std::optional<TEchoTarget> ipv4 = kEchoIPv4.Resolve(name)) {
+        return ipv4;
+    }
+    return kEchoIPv6.Resolve(name);
+}
+
+QString BracketedIpv6Literal(const QString &text) {
+    qsizetype at = 0;
+    // A scheme (RFC 3986): a letter, then letters, digits, "+", "-" or ".", then "://".
+    const qsizetype schemeEnd = text.indexOf(QLatin1String("://"));
+    if (schemeEnd > 0 && text.at(0).isLetter() && text.at(0).unicode() < 128) {
+        bool scheme = true;
+        for (qsizetype i = 0; i < schemeEnd && scheme; ++i) {
+            const char16_t c = text.at(i).unicode();
+            scheme = c < 128 && (std::isalnum(c) || c == '+' || c == '-' || c == '.');
+        }
+        at = scheme ? schemeEnd + 3 : 0;
+    }
+    if (at >= text.size() || text.at(at) != QLatin1Char('[')) {
+        return QString();
+    }
+    const qsizetype close = text.indexOf(QLatin1Char(']'), at);
+    if (close < 0) {
+        return QString();
+    }
+    qsizetype rest = close + 1;
+    if (rest < text.size() && text.at(rest) == QLatin1Char(':')) {
+        for (++rest; rest < text.size() && text.at(rest).unicode() < 128 &&
+                     std::isdigit(text.at(rest).unicode());
+             ++rest) {
+        }
+    }
+    if (rest < text.size() && text.at(rest) != QLatin1Char('/') &&
+        text.at(rest) != QLatin1Char('?') && text.at(rest) != QLatin1Char('#')) {
+        return QString();
+    }
+    // In a URL the "%" before a zone is written "%25" (RFC 6874).
+    QString literal = text.mid(at + 1, close - at - 1);
+    literal.replace(QLatin1String("%25"), QLatin1String("%"));
+    return IsIpv6Literal(literal) ? literal : QString();
+}
+
+bool IsIpv6Literal(const QString &text) {
+    if (!text.contains(QLatin1Char(':')) || text.size() > kMaxIpv6LiteralLength) {
+        return false;
+    }
+    const QByteArray bytes = text.toUtf8();
+    if (bytes.contains('\0')) {
+        return false;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET6;
+    hints.ai_socktype = SOCK_DGRAM;
+    hints.ai_flags = AI_NUMERICHOST;
+    addrinfo *result = nullptr;
+    if (getaddrinfo(bytes.constData(), nullptr, &hints, &result) != 0) {
+        return false;
+    }
+    freeaddrinfo(result);
+    return true;
+}
+
+QString Ipv6AddressText(const QByteArray &raw) {
+    if (raw.size() != 16) {
+        return QString();
+    }
+    const auto *bytes = reinterpret_cast<const unsigned char *>(raw.constData());
+    quint16 groups[8];
+    for (int i = 0; i < 8; ++i) {
+        groups[i] = Read16(bytes + 2 * i);
+    }
+    const auto hex = [&groups](int from, int to) {
+        QStringList parts;
+        for (int i = from; i < to; ++i) {
+            parts << QString::number(groups[i], 16);
+        }
+        return parts.join(QLatin1Char(':'));
+    };
+    // RFC 5952, 5: an IPv4-mapped address shows its IPv4 part in dotted form.
+    if (groups[0] == 0 && groups[1] == 0 && groups[2] == 0 && groups[3] == 0 && groups[4] == 0 &&
+        groups[5] == 0xFFFF) {
+        return QStringLiteral("::ffff:%1.%2.%3.%4")
+            .arg(bytes[12])
+            .arg(bytes[13])
+            .arg(bytes[14])
+            .arg(bytes[15]);
+    }
+    // RFC 5952, 4.2: "::" stands for the longest run of zero groups, the first of equally long
+    // ones, and never for a single zero group.
+    int bestStart = -1;
+    int bestLength = 1;
+    for (int i = 0; i < 8;) {
+        int j = i;
+        while (j < 8 && groups[j] == 0) {
+            ++j;
+        }
+        if (j - i > bestLength) {
+            bestStart = i;
+            bestLength = j - i;
+        }
+        i = j == i ? i + 1 : j;
+    }
+    if (bestStart < 0) {
+        return hex(0, 8);
+    }
+    return hex(0, bestStart) + QStringLiteral("::") + hex(bestStart + bestLength, 8);
+}
+
+qint32 StatusOfIcmpV6Error(int type, int code) {
+    switch (type) {
+        case ICMP6_DST_UNREACH:
+            switch (code) {
+                case ICMP6_DST_UNREACH_NOROUTE:
+                    return kDestinationNetUnreachable;
+                case ICMP6_DST_UNREACH_NOPORT:
+                    return kDestinationPortUnreachable;
+                case 7:  // an error in the source routing header: IPv4's "source route failed"
+                    return kBadRoute;
+                default:
+                    // Address unreachable, administratively prohibited, beyond the source's
+                    // scope, failed policy, rejected route: as for IPv4, the host cannot be
+                    // reached.
+                    return kDestinationHostUnreachable;
+            }
+        case ICMP6_PACKET_TOO_BIG:
+            return kPacketTooBig;
+        case ICMP6_TIME_EXCEEDED:
+            return code == ICMP6_TIME_EXCEED_REASSEMBLY ? kTtlExpiredReassembly
+                                                        : kTtlExpiredTransit;
+        case ICMP6_PARAM_PROB:
+            return kParameterProblem;
+        default:
+            return 0;
+    }
+}
 
 quint16 IcmpChecksum(const unsigned char *data, std::size_t length) {
     quint32 sum = 0;

@@ -22,22 +22,25 @@ struct TPingReply {
     std::optional<qint32> StatusCode;
     // Trip time in whole milliseconds (truncated), 0 for a reply faster than 1 ms.
     quint32 ResponseTime = 0;
-    // The address that answered (an IPv4 text): the target for a reply, the sender of the ICMP
-    // error for an error; for a time-out, the address the request went to; empty when there is
-    // none (a name that does not resolve).
+    // The address that answered (an IPv4 text, or an IPv6 text in the form of RFC 5952): the
+    // target for a reply, the sender of the ICMP error for an error; for a time-out, the address
+    // the request went to; empty when there is none (a name that does not resolve).
     QString ProtocolAddress;
     // Size of the reply's data in bytes.
     quint32 ReplySize = 0;
-    // Time-to-live of the reply.
+    // Time-to-live of the reply (its hop limit over IPv6).
     quint32 TimeToLive = 0;
 };
 
-// The values of one echo request: the target exactly as typed, the payload size in bytes and
-// the time to wait for the answer in milliseconds.
+// The values of one echo request: the target exactly as typed, the payload size in bytes, the
+// time to wait for the answer in milliseconds, and the TTL setting.
 struct TEchoQuery {
     QString Address;
     quint16 BufferSize = 0;
     quint16 TimeOut = 0;
+    // The hop limit an IPv6 request leaves with (at most 255); 0 for the system's default.
+    // IPv4 requests carry the system's default TTL whatever this holds, as they always have.
+    quint16 TimeToLive = 0;
 };
 
 // Returns the query text that shows one request:
@@ -89,26 +92,41 @@ class TIcmpEchoService final : public TEchoService {
 
     std::optional<TPingReply> ExecQuery(const TEchoQuery &query) override;
 
-    // The kind of socket actually opened (Datagram or Raw).
-    TIcmpSocketKind Kind() const { return kind_; }
+    // The kind of IPv4 socket actually opened (Datagram or Raw).
+    TIcmpSocketKind Kind() const { return ipv4_.Kind; }
+
+    // The kind of IPv6 socket opened (Datagram or Raw); Automatic while there is none.
+    TIcmpSocketKind Ipv6Kind() const { return ipv6_.Kind; }
 
     // The echo identifier of this service's requests (on a datagram socket the kernel puts its
     // own in their place).
     quint16 Identifier() const { return identifier_; }
 
   private:
-    // The steps of one request, in the order ExecQuery takes them.
-    void Drain();
-    std::optional<qint32> Send(const TEchoTarget &target, quint16 sequence, quint16 payloadSize);
-    std::optional<TPingReply> WaitForAnswer(const TEchoTarget &target, quint16 sequence,
-                                            qint64 started, qint64 deadline);
-    std::optional<TPingReply> ReadErrorQueue(const TEchoTarget &target, quint16 sequence);
-    std::optional<TPingReply> ReadReply(const TEchoTarget &target, quint16 sequence,
-                                        qint64 started);
+    // The socket of one family.
+    struct TChannel {
+        const TEchoFamily *Family = nullptr;
+        int Socket = -1;
+        TIcmpSocketKind Kind = TIcmpSocketKind::Automatic;
+        int Ttl = 0;  // the TTL last set on the socket; 0: the system's default
+    };
+    static TChannel Open(const TEchoFamily &family, TIcmpSocketKind kind);
+    TChannel &ChannelFor(const TEchoFamily &family);
 
-    const TEchoFamily &family_;
-    int socket_ = -1;
-    TIcmpSocketKind kind_;
+    // The steps of one request, in the order ExecQuery takes them.
+    void Drain(const TChannel &channel);
+    std::optional<qint32> Send(const TChannel &channel, const TEchoTarget &target, quint16 sequence,
+                               quint16 payloadSize);
+    std::optional<TPingReply> WaitForAnswer(const TChannel &channel, const TEchoTarget &target,
+                                            quint16 sequence, qint64 started, qint64 deadline);
+    std::optional<TPingReply> ReadErrorQueue(const TChannel &channel, const TEchoTarget &target,
+                                             quint16 sequence);
+    std::optional<TPingReply> ReadReply(const TChannel &channel, const TEchoTarget &target,
+                                        quint16 sequence, qint64 started);
+
+    TIcmpSocketKind requested_;
+    TChannel ipv4_;
+    TChannel ipv6_;
     quint16 identifier_ = 0;
     quint16 sequence_ = 0;
     QByteArray buffer_;  // what one message is received into

@@ -18,7 +18,7 @@ namespace {
 constexpr qint32 kRequestTimedOut = 11010;
 constexpr qint32 kGeneralFailure = 11050;
 
-// Big enough for any IPv4 datagram with its header.
+// Big enough for any IPv4 datagram with its header, and any ICMPv6 message.
 constexpr int kReceiveBufferSize = 65536 + 512;
 
 QString SystemText(int error) {
@@ -35,23 +35,44 @@ std::atomic<quint16> nextIdentifier{static_cast<quint16>(getpid() * 2654435761u 
 
 }  // namespace
 
-TIcmpEchoService::TIcmpEchoService(TIcmpSocketKind kind) : family_(kEchoIPv4), kind_(kind) {
+TIcmpEchoService::TIcmpEchoService(TIcmpSocketKind kind) : requested_(kind) {
     // Allocated before the socket is opened, so a failure here leaves nothing open.
     buffer_ = QByteArray(kReceiveBufferSize, '\0');
-    int datagramError = 0;
-    if (kind == TIcmpSocketKind::Automatic || kind == TIcmpSocketKind::Datagram) {
-        // The kernel decides (effective and supplementary groups against ping_group_range);
-        // a refusal just moves on to the raw socket.
-        socket_ = ::socket(family_.Domain, SOCK_DGRAM | SOCK_CLOEXEC, family_.Protocol);
-        datagramError = socket_ < 0 ? errno : 0;
-        if (socket_ >= 0) {
-            kind_ = TIcmpSocketKind::Datagram;
+    ipv4_ = Open(kEchoIPv4, kind);
+    identifier_ = nextIdentifier.fetch_add(1);
+}
+
+TIcmpEchoService::~TIcmpEchoService() {
+    for (const TChannel *channel : {&ipv4_, &ipv6_}) {
+        if (channel->Socket >= 0) {
+            ::close(channel->Socket);
         }
     }
-    if (socket_ < 0 && (kind == TIcmpSocketKind::Automatic || kind == TIcmpSocketKind::Raw)) {
-        socket_ = ::socket(family_.Domain, SOCK_RAW | SOCK_CLOEXEC, family_.Protocol);
-        const int rawError = socket_ < 0 ? errno : 0;
-        if (socket_ < 0) {
+}
+
+TIcmpEchoService::TChannel TIcmpEchoService::Open(const TEchoFamily &family, TIcmpSocketKind kind) {
+    TChannel channel;
+    channel.Family = &family;
+    int datagramError = 0;
+    if (kind == TIcmpSocketKind::Automatic || kind == TIcmpSocketKind::Datagram) {
+        // The kernel decides (effective and supplementary groups against ping_group_range, which
+        // rules ICMPv6 datagram sockets too); a refusal just moves on to the raw socket.
+        channel.Socket = ::socket(family.Domain, SOCK_DGRAM | SOCK_CLOEXEC, family.Protocol);
+        datagramError = channel.Socket < 0 ? errno : 0;
+        if (channel.Socket >= 0) {
+            channel.Kind = TIcmpSocketKind::Datagram;
+        }
+    }
+    if (channel.Socket < 0 &&
+        (kind == TIcmpSocketKind::Automatic || kind == TIcmpSocketKind::Raw)) {
+        channel.Socket = ::socket(family.Domain, SOCK_RAW | SOCK_CLOEXEC, family.Protocol);
+        const int rawError = channel.Socket < 0 ? errno : 0;
+        if (channel.Socket < 0) {
+            if (rawError == EAFNOSUPPORT) {
+                throw TxError(QStringLiteral("Cannot send echo requests: this system has no IPv6 "
+                                             "(%1).")
+                                  .arg(SystemText(rawError)));
+            }
             QString text = QStringLiteral("Cannot send echo requests: ");
             if (kind == TIcmpSocketKind::Automatic) {
                 text += QStringLiteral(
@@ -65,61 +86,77 @@ TIcmpEchoService::TIcmpEchoService(TIcmpSocketKind kind) : family_(kEchoIPv4), k
             }
             throw TxError(text);
         }
-        kind_ = TIcmpSocketKind::Raw;
+        channel.Kind = TIcmpSocketKind::Raw;
     }
-    if (socket_ < 0) {
+    if (channel.Socket < 0) {
         throw TxError(QStringLiteral("Cannot send echo requests: no ICMP datagram socket "
                                      "(net.ipv4.ping_group_range does not include the group; %1).")
                           .arg(SystemText(datagramError)));
     }
 
-    family_.ConfigureSocket(socket_, kind_ == TIcmpSocketKind::Datagram);
-    identifier_ = nextIdentifier.fetch_add(1);
+    family.ConfigureSocket(channel.Socket, channel.Kind == TIcmpSocketKind::Datagram);
+    return channel;
 }
 
-TIcmpEchoService::~TIcmpEchoService() {
-    if (socket_ >= 0) {
-        ::close(socket_);
+// The IPv4 socket is there from the start; the IPv6 one comes with the first IPv6 target, so a
+// run over IPv4 never needs IPv6 on the system.
+TIcmpEchoService::TChannel &TIcmpEchoService::ChannelFor(const TEchoFamily &family) {
+    if (&family == &kEchoIPv4) {
+        return ipv4_;
     }
+    if (ipv6_.Socket < 0) {
+        ipv6_ = Open(family, requested_);
+    }
+    return ipv6_;
 }
 
 std::optional<TPingReply> TIcmpEchoService::ExecQuery(const TEchoQuery &query) {
-    const std::optional<TEchoTarget> target = family_.Resolve(query.Address);
+    const std::optional<TEchoTarget> target = ResolveEchoTarget(query.Address);
     if (!target) {
         return TPingReply{};  // null status: the request could not be processed
     }
-    Drain();
+    TChannel &channel = ChannelFor(*target->Family);
+    if (channel.Family->SetTtl != nullptr && channel.Ttl != query.TimeToLive) {
+        if (!channel.Family->SetTtl(channel.Socket, query.TimeToLive)) {
+            const int error = errno;
+            throw TxError(QStringLiteral("Cannot set the time to live %1: %2")
+                              .arg(query.TimeToLive)
+                              .arg(SystemText(error)));
+        }
+        channel.Ttl = query.TimeToLive;
+    }
+    Drain(channel);
     const quint16 sequence = ++sequence_;
     const qint64 started = MonotonicMicroseconds();
-    if (const std::optional<qint32> refused = Send(*target, sequence, query.BufferSize)) {
+    if (const std::optional<qint32> refused = Send(channel, *target, sequence, query.BufferSize)) {
         TPingReply reply;
         reply.StatusCode = *refused;
-        reply.ProtocolAddress = family_.AddressText(target->Raw);
+        reply.ProtocolAddress = channel.Family->AddressText(target->Raw);
         return reply;
     }
     const qint64 deadline = started + static_cast<qint64>(query.TimeOut) * 1000;
-    return WaitForAnswer(*target, sequence, started, deadline);
+    return WaitForAnswer(channel, *target, sequence, started, deadline);
 }
 
 // Empties both queues, so a late answer to an earlier request is never taken for this one.
-void TIcmpEchoService::Drain() {
+void TIcmpEchoService::Drain(const TChannel &channel) {
     char buffer[2048];
-    while (recv(socket_, buffer, sizeof buffer, MSG_DONTWAIT) >= 0 || errno == EINTR) {
+    while (recv(channel.Socket, buffer, sizeof buffer, MSG_DONTWAIT) >= 0 || errno == EINTR) {
     }
-    if (kind_ == TIcmpSocketKind::Datagram) {
-        while (recv(socket_, buffer, sizeof buffer, MSG_DONTWAIT | MSG_ERRQUEUE) >= 0 ||
+    if (channel.Kind == TIcmpSocketKind::Datagram) {
+        while (recv(channel.Socket, buffer, sizeof buffer, MSG_DONTWAIT | MSG_ERRQUEUE) >= 0 ||
                errno == EINTR) {
         }
     }
 }
 
 // Returns the status of a send that the local stack refused, or no value when the request left.
-std::optional<qint32> TIcmpEchoService::Send(const TEchoTarget &target, quint16 sequence,
-                                             quint16 payloadSize) {
-    const QByteArray packet = family_.BuildRequest(identifier_, sequence, payloadSize);
+std::optional<qint32> TIcmpEchoService::Send(const TChannel &channel, const TEchoTarget &target,
+                                             quint16 sequence, quint16 payloadSize) {
+    const QByteArray packet = channel.Family->BuildRequest(identifier_, sequence, payloadSize);
     ssize_t sent = -1;
     do {
-        sent = sendto(socket_, packet.constData(), static_cast<size_t>(packet.size()), 0,
+        sent = sendto(channel.Socket, packet.constData(), static_cast<size_t>(packet.size()), 0,
                       reinterpret_cast<const sockaddr *>(&target.Address), target.Length);
     } while (sent < 0 && errno == EINTR);
     if (sent >= 0) {
@@ -131,7 +168,8 @@ std::optional<qint32> TIcmpEchoService::Send(const TEchoTarget &target, quint16 
 
 // Waits for the answer to request `sequence` until the deadline: a reply or an ICMP error about
 // it, read from whichever queue has it; anything else is dropped.
-std::optional<TPingReply> TIcmpEchoService::WaitForAnswer(const TEchoTarget &target,
+std::optional<TPingReply> TIcmpEchoService::WaitForAnswer(const TChannel &channel,
+                                                          const TEchoTarget &target,
                                                           quint16 sequence, qint64 started,
                                                           qint64 deadline) {
     for (;;) {
@@ -139,7 +177,7 @@ std::optional<TPingReply> TIcmpEchoService::WaitForAnswer(const TEchoTarget &tar
         if (now >= deadline) {
             break;
         }
-        pollfd waiting{socket_, POLLIN, 0};
+        pollfd waiting{channel.Socket, POLLIN, 0};
         const int remainingMs = static_cast<int>((deadline - now + 999) / 1000);
         const int ready = poll(&waiting, 1, remainingMs);
         if (ready < 0) {
@@ -152,10 +190,10 @@ std::optional<TPingReply> TIcmpEchoService::WaitForAnswer(const TEchoTarget &tar
             continue;  // the loop head decides whether the time is up
         }
         std::optional<TPingReply> answer;
-        if (kind_ == TIcmpSocketKind::Datagram && (waiting.revents & POLLERR)) {
-            answer = ReadErrorQueue(target, sequence);
+        if (channel.Kind == TIcmpSocketKind::Datagram && (waiting.revents & POLLERR)) {
+            answer = ReadErrorQueue(channel, target, sequence);
         } else {
-            answer = ReadReply(target, sequence, started);
+            answer = ReadReply(channel, target, sequence, started);
         }
         if (answer) {
             return answer;
@@ -163,14 +201,16 @@ std::optional<TPingReply> TIcmpEchoService::WaitForAnswer(const TEchoTarget &tar
     }
     TPingReply reply;
     reply.StatusCode = kRequestTimedOut;
-    reply.ProtocolAddress = family_.AddressText(target.Raw);
+    reply.ProtocolAddress = channel.Family->AddressText(target.Raw);
     return reply;
 }
 
 // A datagram socket hands ICMP errors about its requests to the error queue: the request as
 // sent, and the error (or local failure) as ancillary data.
-std::optional<TPingReply> TIcmpEchoService::ReadErrorQueue(const TEchoTarget &target,
+std::optional<TPingReply> TIcmpEchoService::ReadErrorQueue(const TChannel &channel,
+                                                           const TEchoTarget &target,
                                                            quint16 sequence) {
+    const TEchoFamily &family = *channel.Family;
     auto *buffer = reinterpret_cast<unsigned char *>(buffer_.data());
     char control[512];
     sockaddr_storage offender{};
@@ -182,30 +222,30 @@ std::optional<TPingReply> TIcmpEchoService::ReadErrorQueue(const TEchoTarget &ta
     message.msg_iovlen = 1;
     message.msg_control = control;
     message.msg_controllen = sizeof control;
-    const ssize_t length = recvmsg(socket_, &message, MSG_DONTWAIT | MSG_ERRQUEUE);
+    const ssize_t length = recvmsg(channel.Socket, &message, MSG_DONTWAIT | MSG_ERRQUEUE);
     if (length < 0) {
         return std::nullopt;
     }
-    if (QueuedRequestSequence(buffer, static_cast<size_t>(length), family_.EchoRequestType) !=
+    if (QueuedRequestSequence(buffer, static_cast<size_t>(length), family.EchoRequestType) !=
         sequence) {
         return std::nullopt;  // an error about an earlier request
     }
     for (cmsghdr *c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
-        if (c->cmsg_level != family_.ErrorLevel || c->cmsg_type != family_.ErrorType) {
+        if (c->cmsg_level != family.ErrorLevel || c->cmsg_type != family.ErrorType) {
             continue;
         }
         sock_extended_err error{};
         memcpy(&error, CMSG_DATA(c), sizeof error);
         TPingReply reply;
-        if (error.ee_origin == family_.ErrorOriginIcmp) {
-            const qint32 status = family_.StatusOfError(error.ee_type, error.ee_code);
+        if (error.ee_origin == family.ErrorOriginIcmp) {
+            const qint32 status = family.StatusOfError(error.ee_type, error.ee_code);
             reply.StatusCode = status != 0 ? status : kGeneralFailure;
         } else {
             reply.StatusCode = StatusOfSendError(static_cast<int>(error.ee_errno));
         }
-        const QByteArray from = family_.AddressBytes(
+        const QByteArray from = family.AddressBytes(
             SO_EE_OFFENDER(reinterpret_cast<sock_extended_err *>(CMSG_DATA(c))));
-        reply.ProtocolAddress = family_.AddressText(from.isEmpty() ? target.Raw : from);
+        reply.ProtocolAddress = family.AddressText(from.isEmpty() ? target.Raw : from);
         return reply;
     }
     return std::nullopt;
@@ -213,8 +253,10 @@ std::optional<TPingReply> TIcmpEchoService::ReadErrorQueue(const TEchoTarget &ta
 
 // Reads one message from the socket and returns it when it answers request `sequence` to
 // `target`: a reply, or (raw socket) an ICMP error quoting that request.
-std::optional<TPingReply> TIcmpEchoService::ReadReply(const TEchoTarget &target, quint16 sequence,
+std::optional<TPingReply> TIcmpEchoService::ReadReply(const TChannel &channel,
+                                                      const TEchoTarget &target, quint16 sequence,
                                                       qint64 started) {
+    const TEchoFamily &family = *channel.Family;
     auto *buffer = reinterpret_cast<unsigned char *>(buffer_.data());
     char control[512];
     sockaddr_storage from{};
@@ -226,19 +268,19 @@ std::optional<TPingReply> TIcmpEchoService::ReadReply(const TEchoTarget &target,
     message.msg_iovlen = 1;
     message.msg_control = control;
     message.msg_controllen = sizeof control;
-    const ssize_t length = recvmsg(socket_, &message, MSG_DONTWAIT);
+    const ssize_t length = recvmsg(channel.Socket, &message, MSG_DONTWAIT);
     const qint64 arrived = MonotonicMicroseconds();
     if (length < 0) {
         return std::nullopt;
     }
-    const bool datagram = kind_ == TIcmpSocketKind::Datagram;
+    const bool datagram = channel.Kind == TIcmpSocketKind::Datagram;
     const size_t size = static_cast<size_t>(length);
     TIcmpMessage parsed =
-        datagram ? family_.ParseDatagram(buffer, size) : family_.ParseRaw(buffer, size);
-    if (datagram) {
-        parsed.Ttl = family_.ReadTtl(&message);
+        datagram ? family.ParseDatagram(buffer, size) : family.ParseRaw(buffer, size);
+    if (parsed.Ttl < 0) {
+        parsed.Ttl = family.ReadTtl(&message);
     }
-    const QByteArray sender = family_.AddressBytes(reinterpret_cast<const sockaddr *>(&from));
+    const QByteArray sender = family.AddressBytes(reinterpret_cast<const sockaddr *>(&from));
     // A datagram socket only ever sees replies to its own identifier (the kernel rewrites it on
     // sending), so only the raw socket, which sees every ICMP message of the host, compares it.
     const bool ours = parsed.Sequence == sequence && (datagram || parsed.Identifier == identifier_);
@@ -249,7 +291,7 @@ std::optional<TPingReply> TIcmpEchoService::ReadReply(const TEchoTarget &target,
         // Whole milliseconds, truncated, as the platform's ping status reports them; a reply
         // within the first millisecond is 0 and shows as "<1 ms".
         reply.ResponseTime = static_cast<quint32>((arrived - started) / 1000);
-        reply.ProtocolAddress = family_.AddressText(sender);
+        reply.ProtocolAddress = family.AddressText(sender);
         reply.ReplySize = parsed.PayloadSize;
         reply.TimeToLive = parsed.Ttl < 0 ? 0 : static_cast<quint32>(parsed.Ttl);
         return reply;
@@ -257,7 +299,7 @@ std::optional<TPingReply> TIcmpEchoService::ReadReply(const TEchoTarget &target,
     if (parsed.Kind == TIcmpMessage::TKind::Error && ours && !datagram &&
         parsed.QuotedDestination == target.Raw) {
         reply.StatusCode = parsed.Status;
-        reply.ProtocolAddress = family_.AddressText(sender);
+        reply.ProtocolAddress = family.AddressText(sender);
         return reply;
     }
     return std::nullopt;

@@ -15,8 +15,14 @@ QString PingHeaderLine(const QDateTime &when) {
            when.toString(QStringLiteral("HH:mm:ss.zzz")) + QStringLiteral(" ms");
 }
 
+QString AddressFamilyPrefix(const QString &replyAddress) {
+    // Only IPv6 texts hold colons; an empty address (nothing resolved) stays with "IPv4 - ".
+    return replyAddress.contains(QLatin1Char(':')) ? QStringLiteral("IPv6 - ")
+                                                   : QStringLiteral("IPv4 - ");
+}
+
 QString AddressLine(const QString &replyAddress, const QString &addressEditText) {
-    QString line = QStringLiteral("IPv4 - ") + replyAddress;
+    QString line = AddressFamilyPrefix(replyAddress) + replyAddress;
     // The tabs line the "Address - " column up for the usual address lengths.
     line += line.length() > 18 ? QStringLiteral("\t") : QStringLiteral("\t\t");
     line += QStringLiteral("Address - ");
@@ -96,8 +102,8 @@ void WritePingStatistics(const TPingRunInput &input, const TPingRunTargets &targ
     {
         const TResultBatch batch(targets.DebugMemo);
         WriteReport(pane, QString());
-        WriteReport(pane, QStringLiteral("Ping statistics for %1;").arg(input.PingAddress) +
-                              QStringLiteral(" IPv4 - ") + figures.ReplyAddress);
+        WriteReport(pane, QStringLiteral("Ping statistics for %1; ").arg(input.PingAddress) +
+                              AddressFamilyPrefix(figures.ReplyAddress) + figures.ReplyAddress);
         WriteReport(pane,
                     QStringLiteral("Packets: Sent = %1, Received = %2, Lost = %3 [ %4% loss ]")
                         .arg(figures.Sent)
@@ -142,7 +148,7 @@ std::unique_ptr<TEchoService> BeginPingRun(const TPingRunInput &input,
 }
 
 TEchoQuery PingQuery(const TPingRunInput &input) {
-    return TEchoQuery{input.PingAddress, input.PingBufferSize, input.PingTimeOut};
+    return TEchoQuery{input.PingAddress, input.PingBufferSize, input.PingTimeOut, input.PingTTL};
 }
 
 void StandardPing(const TPingRunInput &input, const TPingRunTargets &targets) {

@@ -20,6 +20,7 @@ struct TPingRunInput {
     quint16 PingBufferSize = 32;  // payload bytes of each request
     quint16 PingTimeOut = 4000;   // milliseconds to wait for each reply
     quint16 PingRetries = 4;      // number of requests
+    quint16 PingTTL = 0;          // hop limit of IPv6 requests; 0: the system's default
     QColor DebugColor;            // colour of every line in the results pane
     QColor ResultsColor;          // colour of the address line in the address list pane
 };
@@ -47,9 +48,14 @@ struct TPingRunTargets {
 // "Date: dd.MM.yyyy" + tab + "Time: hh:mm:ss.zzz ms" (hours 00 to 23).
 QString PingHeaderLine(const QDateTime &when);
 
+// Returns the family label in front of a reply address in the statistics and address lines:
+// "IPv6 - " for an IPv6 text, "IPv4 - " for anything else (the empty text included).
+QString AddressFamilyPrefix(const QString &replyAddress);
+
 // Returns the address line of the address list pane for a run whose last reply came from
-// `replyAddress`: "IPv4 - " + address, one tab when that is longer than 18 characters and two
-// otherwise, "Address - ", then `addressEditText`, or one more tab when that is empty.
+// `replyAddress`: "IPv4 - " (or "IPv6 - ", AddressFamilyPrefix) + address, one tab when that is
+// longer than 18 characters and two otherwise, "Address - ", then `addressEditText`, or one more
+// tab when that is empty.
 QString AddressLine(const QString &replyAddress, const QString &addressEditText);
 
 // The three parts of a run's output. Every line goes to targets.DebugMemo in input.DebugColor;

@@ -246,10 +246,68 @@ TEST(AddressLine, PutsOneTabAfterMoreThan18CharactersAndTwoOtherwise) {
         {"192.168.100.10", "host", "IPv4 - 192.168.100.10\tAddress - host"},
         {"10.0.0.1", "", "IPv4 - 10.0.0.1\t\tAddress - \t"},
         {"10.0.0.1", " spaced ", "IPv4 - 10.0.0.1\t\tAddress -  spaced "},
+        // IPv6 replies, by the same rule of length.
+        {"::1", "::1", "IPv6 - ::1\t\tAddress - ::1"},
+        {"fd7a:5ee::1", "v6", "IPv6 - fd7a:5ee::1\t\tAddress - v6"},  // 18 characters
+        {"fd7a:5ee::10", "v6", "IPv6 - fd7a:5ee::10\tAddress - v6"},  // 19
+        {"2001:db8::1", "http://[2001:db8::1]:8080/",
+         "IPv6 - 2001:db8::1\t\tAddress - http://[2001:db8::1]:8080/"},
+        {"", "alpha", "IPv4 - \t\tAddress - alpha"},
     };
     for (const auto &row : rows) {
         EXPECT_EQ(AddressLine(QString::fromLatin1(row.reply), QString::fromLatin1(row.typed)),
                   QString::fromLatin1(row.line));
+    }
+}
+
+TEST_F(PingRun, AnIpv6RunWritesTheIpv4LinesWithTheIpv6Address) {
+    input.PingAddress = QStringLiteral("v6.example");
+    const QStringList lines = Run({Reply(0, QStringLiteral("2001:db8::7"), 32, 64),
+                                   Reply(12, QStringLiteral("2001:db8::7"), 32, 64),
+                                   Failure(11010, QStringLiteral("2001:db8::7")),
+                                   Failure(11003, QStringLiteral("2001:db8:ff::1"))});
+    EXPECT_EQ(lines.mid(3),
+              QStringList({
+                  QStringLiteral("Reply from 2001:db8::7:  Bytes=32  Time=<1 ms  TTL=64"),
+                  QStringLiteral("Reply from 2001:db8::7;  Bytes=32  Time=12 ms  TTL=64"),
+                  QStringLiteral("Reply from 2001:db8::7: Request Timed Out"),
+                  QStringLiteral("Reply from 2001:db8:ff::1: Destination Host "
+                                 "Unreachable"),
+                  QString(),
+                  QStringLiteral("Ping statistics for v6.example; IPv6 - "
+                                 "2001:db8:ff::1"),
+                  QStringLiteral("Packets: Sent = 4, Received = 2, Lost = 2 [ 50% "
+                                 "loss ]"),
+                  QString(),
+                  QStringLiteral("Approximate round trip times in milli-seconds:"),
+                  QStringLiteral("Minimum = 0 ms, Maximum = 12 ms, Average = 6 ms"),
+                  QString(),
+                  QString(),
+              }));
+    EXPECT_EQ(PaneLines(&addressMemo),
+              QStringList({QStringLiteral("IPv6 - 2001:db8:ff::1\tAddress - v6.example")}));
+
+    // Without a reply the address pane gets the bare address, as for IPv4.
+    addressMemo.clear();
+    input.PingRetries = 1;
+    Run({Failure(11010, QStringLiteral("fd7a:5ee::3"))});
+    EXPECT_EQ(PaneLines(&addressMemo), QStringList({QStringLiteral("fd7a:5ee::3")}));
+    EXPECT_EQ(PaneLines(&debugMemo).constLast(),
+              QStringLiteral("Packets: Sent = 1, Received = 0, Lost = 1 [ 100% loss ]"));
+}
+
+TEST_F(PingRun, HandsTheTtlSettingToEveryRequest) {
+    std::vector<TEchoQuery> received;
+    targets.Connect = [&received]() -> std::unique_ptr<TEchoService> {
+        return std::make_unique<ScriptedEchoService>(Script{}, nullptr, &received);
+    };
+    input.PingRetries = 2;
+    input.PingTTL = 77;
+    StandardPing(input, targets);
+    ASSERT_EQ(received.size(), 2u);
+    for (const TEchoQuery &query : received) {
+        EXPECT_EQ(query.TimeToLive, 77);
+        EXPECT_EQ(query.Address, QStringLiteral("alpha"));
     }
 }
 

@@ -15,23 +15,28 @@
 #include <optional>
 #include <random>
 #include <utility>
+#include <vector>
 
 #include "common/Errors.h"
 #include "ping/ChartSink.h"
 #include "ping/EchoService.h"
 
 // An echo service that answers from a script, one entry per request, and records the queries
-// as their query texts.
+// as their query texts (and, when asked, as they came).
 // When the script runs out it answers with a time-out.
 class ScriptedEchoService final : public TEchoService {
   public:
     explicit ScriptedEchoService(std::deque<std::optional<TPingReply>> script,
-                                 QStringList *queries = nullptr)
-        : script_(std::move(script)), queries_(queries) {}
+                                 QStringList *queries = nullptr,
+                                 std::vector<TEchoQuery> *received = nullptr)
+        : script_(std::move(script)), queries_(queries), received_(received) {}
 
     std::optional<TPingReply> ExecQuery(const TEchoQuery &query) override {
         if (queries_ != nullptr) {
             queries_->append(EchoQueryText(query.Address, query.BufferSize, query.TimeOut));
+        }
+        if (received_ != nullptr) {
+            received_->push_back(query);
         }
         if (script_.empty()) {
             TPingReply timedOut;
@@ -49,6 +54,7 @@ class ScriptedEchoService final : public TEchoService {
   private:
     std::deque<std::optional<TPingReply>> script_;
     QStringList *queries_;
+    std::vector<TEchoQuery> *received_;
 };
 
 // A successful reply from `address` with the given trip time.

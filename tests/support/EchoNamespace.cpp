@@ -5,6 +5,8 @@
 #include <sched.h>
 #include <unistd.h>
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 
 #include "common/Errors.h"
@@ -44,7 +46,7 @@ EchoNamespace::EchoNamespace(const QByteArray &inputRules, const QString &tag)
     }
     created_ = true;
     const QByteArray rules =
-        "table ip txping {\n"
+        "table inet txping {\n"
         "  chain input {\n"
         "    type filter hook input priority 0; policy accept;\n" +
         inputRules +
@@ -72,6 +74,41 @@ EchoNamespace::~EchoNamespace() {
         RunCommandLine(QStringLiteral("ip"),
                        {QStringLiteral("netns"), QStringLiteral("del"), name_});
     }
+    if (hostsWritten_) {
+        QDir(QStringLiteral("/etc/netns/") + name_).removeRecursively();
+    }
+}
+
+bool EchoNamespace::AddLoopbackAddress(const QString &address) {
+    if (!problem_.isEmpty()) {
+        return false;
+    }
+    QString errors;
+    if (RunCommandLine(
+            QStringLiteral("ip"),
+            {QStringLiteral("-n"), name_, QStringLiteral("addr"), QStringLiteral("add"), address,
+             QStringLiteral("dev"), QStringLiteral("lo"), QStringLiteral("nodad")},
+            {}, &errors) != 0) {
+        problem_ = QStringLiteral("cannot put %1 on the test namespace's loopback: %2")
+                       .arg(address, errors);
+        return false;
+    }
+    return true;
+}
+
+bool EchoNamespace::WriteHosts(const QByteArray &hosts) {
+    if (!problem_.isEmpty()) {
+        return false;
+    }
+    const QString folder = QStringLiteral("/etc/netns/") + name_;
+    hostsWritten_ = QDir().mkpath(folder);
+    QFile file(folder + QStringLiteral("/hosts"));
+    if (!hostsWritten_ || !file.open(QIODevice::WriteOnly) || file.write(hosts) != hosts.size() ||
+        !file.flush()) {
+        problem_ = QStringLiteral("cannot write %1: %2").arg(file.fileName(), file.errorString());
+        return false;
+    }
+    return true;
 }
 
 bool EchoNamespace::Nft(const QByteArray &commands) const {

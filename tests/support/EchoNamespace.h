@@ -9,8 +9,9 @@
 
 // A network namespace for real echo requests, named after the process (and a tag, so that one
 // test may hold several): loopback up, datagram ICMP sockets allowed for every group, and
-// nftables rules in its input chain. The standard rules reject echo requests to 127.0.0.2 with
-// host-unreachable and drop those to 127.0.0.3. Removed again when the object goes.
+// nftables rules in its input chain (an inet table: rules for IPv4 and IPv6 alike). The standard
+// rules reject echo requests to 127.0.0.2 with host-unreachable and drop those to 127.0.0.3.
+// Removed again, with its hosts file, when the object goes.
 class EchoNamespace final {
   public:
     explicit EchoNamespace(const QByteArray &inputRules = StandardRules(),
@@ -23,6 +24,16 @@ class EchoNamespace final {
 
     // Empty when the namespace is ready, else why not.
     QString Problem() const { return problem_; }
+
+    QString Name() const { return name_; }
+
+    // Puts `address` ("fd7a:5ee::1/128") on the namespace's loopback, usable at once (no
+    // duplicate address detection). Sets Problem() and returns false when it cannot.
+    bool AddLoopbackAddress(const QString &address);
+
+    // Gives the programs that "ip netns exec" starts in the namespace this hosts file
+    // (/etc/netns/<name>/hosts). Sets Problem() and returns false when it cannot.
+    bool WriteHosts(const QByteArray &hosts);
 
     // Opens an echo service whose socket lives in the namespace: the socket is made while the
     // calling thread is inside it, and keeps its namespace when the thread goes back. Safe to
@@ -38,6 +49,7 @@ class EchoNamespace final {
     QString name_;
     QString problem_;
     bool created_ = false;
+    bool hostsWritten_ = false;
 };
 
 // Runs a command; returns its exit code, and its error output in *errors.

@@ -1,0 +1,278 @@
+// Real ICMPv6 echo requests: to ::1, and inside a network namespace that the test creates, with
+// ULA addresses on its loopback, nftables rules that reject, drop, or let through only requests
+// of one hop limit, and a hosts file of its own with a name that has only an IPv6 address and a
+// name that has both.
+//
+// Programs see a namespace's hosts file only when "ip netns exec" starts them, so the test that
+// makes the namespace starts this executable again in there to run the IcmpEcho6Inside tests.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTextDocument>
+
+#include "common/Errors.h"
+#include "common/TX_Edit.h"
+#include "ping/EchoService.h"
+#include "ping/PingRun.h"
+#include "ping/PingStatus.h"
+#include "support/EchoNamespace.h"
+
+namespace {
+
+// Set in the copy of this executable that runs inside the namespace.
+const char kInsideVariable[] = "TARVEX_TEST_ECHO6_INSIDE";
+
+bool Inside() {
+    return !qEnvironmentVariableIsEmpty(kInsideVariable);
+}
+
+// The addresses on the namespace's loopback, and what the rules do to echo requests to them.
+const QString kAnswers = QStringLiteral("fd7a:5ee::1");   // answers
+const QString kRejects = QStringLiteral("fd7a:5ee::2");   // address unreachable
+const QString kSilent = QStringLiteral("fd7a:5ee::3");    // dropped
+const QString kHopLimit = QStringLiteral("fd7a:5ee::4");  // answers hop limit 77 only
+const QString kV6Only = QStringLiteral("fd7a:5ee::10");   // the only address of v6only.test
+
+const QByteArray kRules =
+    "ip6 daddr fd7a:5ee::2 icmpv6 type echo-request reject with icmpv6 type addr-unreachable\n"
+    "ip6 daddr fd7a:5ee::3 icmpv6 type echo-request drop\n"
+    "ip6 daddr fd7a:5ee::4 icmpv6 type echo-request ip6 hoplimit != 77 drop\n";
+
+const QByteArray kHosts =
+    "127.0.0.1 localhost\n"
+    "::1 localhost ip6-localhost\n"
+    "fd7a:5ee::10 v6only.test\n"
+    "fd7a:5ee::1 dual.test\n"
+    "127.0.0.1 dual.test\n";
+
+TPingReply Ask(TEchoService &service, const QString &address, quint16 size = 32,
+               quint16 timeOut = 2000, quint16 ttl = 0) {
+    const std::optional<TPingReply> reply =
+        service.ExecQuery(TEchoQuery{address, size, timeOut, ttl});
+    EXPECT_TRUE(reply.has_value());
+    return reply.value_or(TPingReply{});
+}
+
+// A reply line from `address` with `bytes` and TTL 64, whatever the trip time.
+void ExpectReplyLine(const QString &line, const QString &address, int bytes = 32) {
+    const QRegularExpression pattern(
+        QStringLiteral("^Reply from %1(:  Bytes=%2  Time=<1 ms|;  Bytes=%2  Time=[1-9][0-9]* ms)"
+                       "  TTL=64$")
+            .arg(QRegularExpression::escape(address))
+            .arg(bytes));
+    EXPECT_TRUE(pattern.match(line).hasMatch()) << line.toStdString();
+}
+
+// A run of `retries` requests to `typed` against the real service, with a fixed clock.
+struct RealRun {
+    QStringList results;
+    QStringList addresses;
+};
+
+RealRun RunPing(const QString &typed, quint16 retries = 4, quint16 timeOut = 2000,
+                quint16 ttl = 0) {
+    QTextDocument debugMemo;
+    QTextDocument addressMemo;
+    double positionX = 0;
+    TPingRunInput input;
+    input.PingAddress = typed;
+    input.PingTimeOut = timeOut;
+    input.PingRetries = retries;
+    input.PingTTL = ttl;
+    TPingRunTargets targets;
+    targets.DebugMemo = &debugMemo;
+    targets.AddressMemo = &addressMemo;
+    targets.PositionX = &positionX;
+    StandardPing(input, targets);
+    return RealRun{PaneLines(&debugMemo), PaneLines(&addressMemo)};
+}
+
+// Checks a run in which every request was answered by `address`.
+void ExpectAnsweredRun(const RealRun &run, const QString &typed, const QString &address,
+                       const QString &addressLine) {
+    SCOPED_TRACE(typed.toStdString());
+    ASSERT_EQ(run.results.size(), 15) << run.results.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(run.results[1], QStringLiteral("Pinging %1 with 32 bytes of data:").arg(typed));
+    for (int i = 3; i < 7; ++i) {
+        ExpectReplyLine(run.results[i], address);
+    }
+    EXPECT_EQ(run.results[8], QStringLiteral("Ping statistics for %1; %2")
+                                  .arg(typed, AddressFamilyPrefix(address) + address));
+    EXPECT_EQ(run.results[9],
+              QStringLiteral("Packets: Sent = 4, Received = 4, Lost = 0 [ 0% loss ]"));
+    EXPECT_EQ(run.results[11], QStringLiteral("Approximate round trip times in milli-seconds:"));
+    EXPECT_EQ(run.addresses, QStringList{addressLine});
+}
+
+std::unique_ptr<TIcmpEchoService> OpenOrSkipReason(std::string *reason) {
+    try {
+        auto service = std::make_unique<TIcmpEchoService>();
+        Ask(*service, QStringLiteral("::1"), 0, 1000);
+        return service;
+    } catch (const TxError &error) {
+        *reason = "no ICMPv6 socket here: " + error.Message().toStdString();
+        return nullptr;
+    }
+}
+
+}  // namespace
+
+TEST(IcmpEcho6, LoopbackAnswersInAnyOfItsForms) {
+    std::string reason;
+    const std::unique_ptr<TIcmpEchoService> service = OpenOrSkipReason(&reason);
+    if (!service) {
+        GTEST_SKIP() << reason;
+    }
+    for (quint16 size : {quint16(32), quint16(0), quint16(1452), quint16(9000)}) {
+        const TPingReply reply = Ask(*service, QStringLiteral("::1"), size);
+        EXPECT_EQ(reply.StatusCode, std::optional<qint32>(0)) << size;
+        EXPECT_EQ(reply.ProtocolAddress, QStringLiteral("::1"));
+        EXPECT_EQ(reply.ReplySize, size);
+        EXPECT_EQ(reply.TimeToLive, 64u);  // the reply's hop limit
+    }
+    for (const QString &typed :
+         {QStringLiteral("[::1]"), QStringLiteral("http://[::1]:8080/"),
+          QStringLiteral("0:0:0:0:0:0:0:1"), QStringLiteral("[0::1]:80/index.html")}) {
+        const TPingReply reply = Ask(*service, typed);
+        EXPECT_EQ(reply.StatusCode, std::optional<qint32>(0)) << typed.toStdString();
+        EXPECT_EQ(reply.ProtocolAddress, QStringLiteral("::1")) << typed.toStdString();
+    }
+    // IPv4 goes on through the same service, in between and after.
+    EXPECT_EQ(Ask(*service, QStringLiteral("127.0.0.1")).ProtocolAddress,
+              QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(Ask(*service, QStringLiteral("::1")).StatusCode, std::optional<qint32>(0));
+}
+
+TEST(IcmpEcho6, ARealRunAgainstLoopback) {
+    std::string reason;
+    if (!OpenOrSkipReason(&reason)) {
+        GTEST_SKIP() << reason;
+    }
+    ExpectAnsweredRun(RunPing(QStringLiteral("::1")), QStringLiteral("::1"), QStringLiteral("::1"),
+                      QStringLiteral("IPv6 - ::1\t\tAddress - ::1"));
+}
+
+TEST(IcmpEcho6, InsideANamespaceWithItsOwnHostsFile) {
+    if (Inside()) {
+        GTEST_SKIP() << "this copy runs the IcmpEcho6Inside tests";
+    }
+    EchoNamespace ns(kRules, QStringLiteral("v6"));
+    for (const QString &address : {kAnswers, kRejects, kSilent, kHopLimit, kV6Only}) {
+        ns.AddLoopbackAddress(address + QStringLiteral("/128"));
+    }
+    ns.WriteHosts(kHosts);
+    if (!ns.Problem().isEmpty()) {
+        GTEST_SKIP() << ns.Problem().toStdString();
+    }
+
+    QProcess inside;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(kInsideVariable), QStringLiteral("1"));
+    inside.setProcessEnvironment(environment);
+    inside.setProcessChannelMode(QProcess::MergedChannels);
+    inside.start(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("exec"), ns.Name(),
+                                        QCoreApplication::applicationFilePath(),
+                                        QStringLiteral("--gtest_filter=IcmpEcho6Inside.*")});
+    ASSERT_TRUE(inside.waitForFinished(300000));
+    const QByteArray output = inside.readAll();
+    EXPECT_EQ(inside.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(inside.exitCode(), 0) << output.toStdString();
+    // Every inside test ran, none was skipped.
+    EXPECT_TRUE(output.contains("[  PASSED  ] 3 tests.")) << output.toStdString();
+}
+
+TEST(IcmpEcho6Inside, AnswersErrorsAndSilenceOnBothKindsOfSocket) {
+    if (!Inside()) {
+        GTEST_SKIP() << "runs in the namespace of IcmpEcho6.InsideANamespaceWithItsOwnHostsFile";
+    }
+    for (TIcmpSocketKind kind : {TIcmpSocketKind::Datagram, TIcmpSocketKind::Raw}) {
+        SCOPED_TRACE(kind == TIcmpSocketKind::Datagram ? "datagram socket" : "raw socket");
+        TIcmpEchoService service(kind);
+        EXPECT_EQ(service.Ipv6Kind(), TIcmpSocketKind::Automatic);  // none until needed
+
+        for (quint16 size : {quint16(100), quint16(65527)}) {
+            const TPingReply answered = Ask(service, kAnswers, size);
+            EXPECT_EQ(answered.StatusCode, std::optional<qint32>(0));
+            EXPECT_EQ(answered.ProtocolAddress, kAnswers);
+            EXPECT_EQ(answered.ReplySize, size);
+            EXPECT_EQ(answered.TimeToLive, 64u);
+        }
+        EXPECT_EQ(service.Ipv6Kind(), kind);
+
+        const TPingReply rejected = Ask(service, kRejects);
+        EXPECT_EQ(rejected.StatusCode, std::optional<qint32>(11003));
+        EXPECT_EQ(ReplyLine(rejected, kRejects),
+                  QStringLiteral("Reply from fd7a:5ee::2: Destination Host Unreachable"));
+
+        const TPingReply dropped = Ask(service, kSilent, 32, 300);
+        EXPECT_EQ(ReplyLine(dropped, kSilent),
+                  QStringLiteral("Reply from fd7a:5ee::3: Request Timed Out"));
+
+        // The TTL setting is the requests' hop limit; 0 gives the system's own back.
+        EXPECT_EQ(Ask(service, kHopLimit, 32, 300, 77).StatusCode, std::optional<qint32>(0));
+        EXPECT_EQ(Ask(service, kHopLimit, 32, 300, 0).StatusCode, std::optional<qint32>(11010));
+        EXPECT_EQ(Ask(service, kHopLimit, 32, 300, 77).StatusCode, std::optional<qint32>(0));
+
+        // More than an IPv6 packet can carry without jumbograms never leaves.
+        EXPECT_EQ(ReplyLine(Ask(service, kAnswers, 65535), kAnswers),
+                  QStringLiteral("Reply from fd7a:5ee::1: Packet Too Big"));
+
+        // A late or stray message never answers a later request.
+        EXPECT_EQ(Ask(service, QStringLiteral("::1")).StatusCode, std::optional<qint32>(0));
+    }
+}
+
+TEST(IcmpEcho6Inside, RunsWriteTheIpv6LinesAndNamesWithIpv4AddressesStayOnIpv4) {
+    if (!Inside()) {
+        GTEST_SKIP() << "runs in the namespace of IcmpEcho6.InsideANamespaceWithItsOwnHostsFile";
+    }
+    ExpectAnsweredRun(RunPing(QStringLiteral("::1")), QStringLiteral("::1"), QStringLiteral("::1"),
+                      QStringLiteral("IPv6 - ::1\t\tAddress - ::1"));
+    ExpectAnsweredRun(RunPing(QStringLiteral("v6only.test")), QStringLiteral("v6only.test"),
+                      kV6Only, QStringLiteral("IPv6 - fd7a:5ee::10\tAddress - v6only.test"));
+    ExpectAnsweredRun(RunPing(QStringLiteral("dual.test")), QStringLiteral("dual.test"),
+                      QStringLiteral("127.0.0.1"),
+                      QStringLiteral("IPv4 - 127.0.0.1\t\tAddress - dual.test"));
+    ExpectAnsweredRun(RunPing(QStringLiteral("http://[FD7A:5EE::1]:8080/")),
+                      QStringLiteral("http://[FD7A:5EE::1]:8080/"), kAnswers,
+                      QStringLiteral("IPv6 - fd7a:5ee::1\t\tAddress - http://[FD7A:5EE::1]:8080/"));
+    ExpectAnsweredRun(RunPing(kHopLimit, 4, 2000, 77), kHopLimit, kHopLimit,
+                      QStringLiteral("IPv6 - fd7a:5ee::4\t\tAddress - fd7a:5ee::4"));
+
+    // No answers: the lines of an IPv4 run without answers, with the IPv6 address.
+    const RealRun silent = RunPing(kSilent, 2, 300);
+    EXPECT_EQ(silent.results.mid(1),
+              QStringList({QStringLiteral("Pinging fd7a:5ee::3 with 32 bytes of data:"), QString(),
+                           QStringLiteral("Reply from fd7a:5ee::3: Request Timed Out"),
+                           QStringLiteral("Reply from fd7a:5ee::3: Request Timed Out"), QString(),
+                           QStringLiteral("Ping statistics for fd7a:5ee::3; IPv6 - fd7a:5ee::3"),
+                           QStringLiteral("Packets: Sent = 2, Received = 0, Lost = 2 [ 100% "
+                                          "loss ]")}));
+    EXPECT_EQ(silent.addresses, QStringList{kSilent});
+
+    const RealRun rejected = RunPing(QStringLiteral("FD7A:5EE:0::2"), 2);
+    EXPECT_EQ(
+        rejected.results.mid(1),
+        QStringList({QStringLiteral("Pinging FD7A:5EE:0::2 with 32 bytes of data:"), QString(),
+                     QStringLiteral("Reply from fd7a:5ee::2: Destination Host Unreachable"),
+                     QStringLiteral("Reply from fd7a:5ee::2: Destination Host Unreachable"),
+                     QString(),
+                     QStringLiteral("Ping statistics for FD7A:5EE:0::2; IPv6 - fd7a:5ee::2"),
+                     QStringLiteral("Packets: Sent = 2, Received = 0, Lost = 2 [ 100% loss ]")}));
+    EXPECT_EQ(rejected.addresses, QStringList{kRejects});
+}
+
+TEST(IcmpEcho6Inside, ANameWithoutAnyAddressIsStillAnErrorProcessingTheRequest) {
+    if (!Inside()) {
+        GTEST_SKIP() << "runs in the namespace of IcmpEcho6.InsideANamespaceWithItsOwnHostsFile";
+    }
+    // The namespace has no name server: a name missing from its hosts file resolves to nothing,
+    // over IPv4 and IPv6 alike.
+    const RealRun run = RunPing(QStringLiteral("missing.test"), 1, 300);
+    EXPECT_EQ(run.results.value(3),
+              QStringLiteral("Reply from missing.test: Error processing request"));
+    EXPECT_EQ(run.results.value(5), QStringLiteral("Ping statistics for missing.test; IPv4 - "));
+    EXPECT_EQ(run.addresses, QStringList{QString()});
+}
