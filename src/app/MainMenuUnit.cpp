@@ -785,6 +785,7 @@ TPingRunInput TMainMenuForm::RunInput() const {
     input.PingBufferSize = PingBufferSize;
     input.PingTimeOut = PingTimeOut;
     input.PingRetries = PingRetries;
+    input.PingTTL = PingTTL;
     input.DebugColor = DebugColor;
     input.ResultsColor = ResultsColor;
     return input;
@@ -963,6 +964,7 @@ void TMainMenuForm::ChangeSystemSettings() {
     PingRetries = static_cast<quint16>(ReadIntegerText(retriesText, 4));
     PingInterval = ClampToRange(ReadIntegerText(SystemSettings->PingInterval->text(), 300),
                                 kIntervalRange);
+    PingTTL = static_cast<quint16>(ReadIntegerText(SystemSettings->PingTTL->text(), 128));
 
     TimeoutLabel->setText(QStringLiteral("Receive Timeout: ") + timeOutText +
                           QStringLiteral(" ms"));

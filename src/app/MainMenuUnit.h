@@ -193,6 +193,8 @@ class TMainMenuForm final : public QMainWindow {
     quint16 PingRetries = 0;
     // Milliseconds from one request of a watch to the next.
     int PingInterval = 300;
+    // The TTL setting: the hop limit of IPv6 requests (IPv4 requests keep the system's TTL).
+    quint16 PingTTL = 0;
     QColor ResultsColor;
     QColor DebugColor;
     QColor InfoColor;

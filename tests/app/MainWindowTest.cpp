@@ -243,6 +243,7 @@ TEST_F(MainWindowTest, FirstShowingCompletesTheDataTreeAndLeavesAReadyWindow) {
     EXPECT_EQ(form_->PingTimeOut, 4000);
     EXPECT_EQ(form_->PingBufferSize, 32);
     EXPECT_EQ(form_->PingRetries, 4);
+    EXPECT_EQ(form_->PingTTL, 128);
     EXPECT_EQ(form_->Charts()->BarCount(), 4);
     EXPECT_FALSE(form_->Charts()->BarsActive());
 
@@ -272,7 +273,7 @@ class MainWindowRestartTest : public MainWindowTest {
     }
 
     const QByteArray kSettings =
-        "[PING SYSTEM SETTINGS]\r\nTime Out=2500\r\nRetries No=6\r\n"
+        "[PING SYSTEM SETTINGS]\r\nTime Out=2500\r\nTTL=64\r\nRetries No=6\r\n"
         "[PING GRAPH SETTINGS]\r\nProcess Graph Color=$000000FF\r\n";
     const QByteArray kOwnMarker = "not the shipped marker";
 };
@@ -286,6 +287,7 @@ TEST_F(MainWindowRestartTest, AnExistingSettingsFileIsLoadedAndKept) {
     EXPECT_EQ(form_->RetriesLabel->text(), QStringLiteral("Retries No: 6"));
     EXPECT_EQ(form_->PingTimeOut, 2500);
     EXPECT_EQ(form_->PingRetries, 6);
+    EXPECT_EQ(form_->PingTTL, 64);
     EXPECT_EQ(form_->Charts()->BarCount(), 6);
     EXPECT_EQ(form_->Charts()->GraphColor(), QColor(255, 0, 0));
     EXPECT_EQ(form_->Charts()->BarColor(), QColor(255, 0, 0));
@@ -772,10 +774,12 @@ TEST_F(MainWindowTest, SettingTextsThatAreNotNumbersGiveTheDefaults) {
     SystemSettings->PingTimeOut->setText(QStringLiteral("soon"));
     SystemSettings->PingBufferSize->setText(QStringLiteral("70000"));
     SystemSettings->PingRetries->setText(QString());
+    SystemSettings->PingTTL->setText(QStringLiteral("many"));
     form_->ChangeSystemSettings();
     EXPECT_EQ(form_->PingTimeOut, 1000);
     EXPECT_EQ(form_->PingBufferSize, 70000 % 65536);
     EXPECT_EQ(form_->PingRetries, 4);
+    EXPECT_EQ(form_->PingTTL, 128);
     // The labels show the texts as they are.
     EXPECT_EQ(form_->TimeoutLabel->text(), QStringLiteral("Receive Timeout: soon ms"));
     EXPECT_EQ(form_->RetriesLabel->text(), QStringLiteral("Retries No: "));
