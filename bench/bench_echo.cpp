@@ -1,8 +1,14 @@
-// Cost of one echo request to 127.0.0.1. Compare with iputils on the same machine:
-//   ping -c 1000 -i 0 -q 127.0.0.1   (the "rtt ... avg" figure and the total time / 1000)
+// Cost of one echo request to 127.0.0.1 and to ::1, beside the cost per request of iputils'
+// ping on the same machine in the same run:
+//   ping -c 1000 -i 0 -q 127.0.0.1
+//   ping -6 -c 1000 -i 0 -q ::1
+// (the whole run's time / 1000, so its start-up counts a little).
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStandardPaths>
 
 #include "common/BlockingCall.h"
 #include "common/Errors.h"
@@ -12,6 +18,7 @@ namespace {
 
 // ping's default payload, so the figures compare with iputils.
 const TEchoQuery kQuery{QStringLiteral("127.0.0.1"), 56, 1000};
+const TEchoQuery kQuery6{QStringLiteral("::1"), 56, 1000};
 
 std::unique_ptr<TIcmpEchoService> Open(benchmark::State &state, TIcmpSocketKind kind) {
     try {
@@ -24,24 +31,70 @@ std::unique_ptr<TIcmpEchoService> Open(benchmark::State &state, TIcmpSocketKind 
 
 void Check(benchmark::State &state, const std::optional<TPingReply> &reply) {
     if (!reply || reply->StatusCode != std::optional<qint32>(0)) {
-        state.SkipWithError("127.0.0.1 did not answer");
+        state.SkipWithError("loopback did not answer");
     }
 }
 
-void BM_EchoLoopback(benchmark::State &state) {
+void EchoLoopback(benchmark::State &state, const TEchoQuery &query) {
     const auto service = Open(state, TIcmpSocketKind::Automatic);
     if (!service) {
         return;
     }
     for (auto _ : state) {
-        const std::optional<TPingReply> reply = service->ExecQuery(kQuery);
+        const std::optional<TPingReply> reply = service->ExecQuery(query);
         Check(state, reply);
         benchmark::DoNotOptimize(reply);
     }
     state.SetItemsProcessed(state.iterations());
-    state.SetLabel(service->Kind() == TIcmpSocketKind::Raw ? "raw socket" : "datagram socket");
+    const TIcmpSocketKind kind = &query == &kQuery6 ? service->Ipv6Kind() : service->Kind();
+    state.SetLabel(kind == TIcmpSocketKind::Raw ? "raw socket" : "datagram socket");
+}
+
+void BM_EchoLoopback(benchmark::State &state) {
+    EchoLoopback(state, kQuery);
 }
 BENCHMARK(BM_EchoLoopback)->UseRealTime();
+
+void BM_EchoLoopbackIpv6(benchmark::State &state) {
+    EchoLoopback(state, kQuery6);
+}
+BENCHMARK(BM_EchoLoopbackIpv6)->UseRealTime();
+
+// iputils' ping making 1000 requests back to back; each iteration counts as one request at the
+// run's time / 1000.
+void IputilsPing(benchmark::State &state, const QStringList &arguments) {
+    const QString ping = QStandardPaths::findExecutable(QStringLiteral("ping"));
+    if (ping.isEmpty()) {
+        state.SkipWithError("iputils ping is not installed");
+        return;
+    }
+    constexpr int kRequests = 1000;
+    for (auto _ : state) {
+        QProcess process;
+        QElapsedTimer timer;
+        timer.start();
+        process.start(ping,
+                      arguments + QStringList{QStringLiteral("-c"), QString::number(kRequests),
+                                              QStringLiteral("-i"), QStringLiteral("0"),
+                                              QStringLiteral("-q")});
+        if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+            state.SkipWithError("ping failed");
+            return;
+        }
+        state.SetIterationTime(static_cast<double>(timer.nsecsElapsed()) / 1e9 / kRequests);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void BM_IputilsPingLoopback(benchmark::State &state) {
+    IputilsPing(state, {QStringLiteral("127.0.0.1")});
+}
+BENCHMARK(BM_IputilsPingLoopback)->UseManualTime()->Iterations(5);
+
+void BM_IputilsPingLoopbackIpv6(benchmark::State &state) {
+    IputilsPing(state, {QStringLiteral("-6"), QStringLiteral("::1")});
+}
+BENCHMARK(BM_IputilsPingLoopbackIpv6)->UseManualTime()->Iterations(5);
 
 // The same request as a run makes it: on a worker thread while the caller waits in a local
 // event loop.

@@ -21,7 +21,7 @@ packages=(
 )
 # `install-deps.sh bench`: also what the benchmarks compare against.
 if [ "${1:-}" = bench ]; then
-    packages+=(fping)
+    packages+=(fping iputils-ping)
 fi
 
 missing=()
