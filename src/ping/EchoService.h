@@ -72,19 +72,24 @@ enum class TIcmpSocketKind {
     Raw,        // raw ICMP socket only (root or CAP_NET_RAW)
 };
 
-// The real echo service: sends ICMP echo requests over IPv4.
+// The real echo service: sends ICMP echo requests over IPv4, and ICMPv6 echo requests over IPv6.
 //
-// Names are resolved for each request with getaddrinfo (IPv4 only); a name that does not
-// resolve gives a null status, and names under ".invalid" never resolve. A request that gets no
-// reply within the time-out gives 11010; ICMP destination-unreachable gives 11002 to 11005
-// (net, host, protocol, port; fragmentation needed gives 11009, source route failed 11012);
-// time exceeded gives 11013 (in transit) or 11014 (reassembly); parameter problem 11015, source
-// quench 11016. A send that the local stack refuses maps the same way (no route: 11002 or 11003,
-// message too long: 11009, no buffer space: 11006, anything else 11050).
+// The target is resolved for each request (ResolveEchoTarget): IPv6 literals, also as the
+// bracketed host of a URL, and names with only IPv6 addresses go over IPv6, every other name over
+// IPv4 as ever. A name that does not resolve gives a null status, and names under ".invalid"
+// never resolve. A request that gets no reply within the time-out gives 11010; ICMP
+// destination-unreachable gives 11002 to 11005 (net, host, protocol, port; fragmentation needed
+// gives 11009, source route failed 11012); time exceeded gives 11013 (in transit) or 11014
+// (reassembly); parameter problem 11015, source quench 11016. ICMPv6 errors give the codes of
+// their ICMPv4 counterparts (StatusOfIcmpV6Error). A send that the local stack refuses maps the
+// same way (no route: 11002 or 11003, message too long: 11009, no buffer space: 11006, anything
+// else 11050).
 class TIcmpEchoService final : public TEchoService {
   public:
-    // Opens the socket. Throws TxError with a readable text naming the cause when no ICMP socket
-    // of the requested kind may be opened.
+    // Opens one socket per family, with the privileges and in the network namespace of the
+    // calling thread. Throws TxError with a readable text naming the cause when no IPv4 ICMP
+    // socket of the requested kind may be opened; when only the IPv6 one cannot be opened, IPv4
+    // requests go on and each IPv6 request throws that text.
     explicit TIcmpEchoService(TIcmpSocketKind kind = TIcmpSocketKind::Automatic);
     ~TIcmpEchoService() override;
     TIcmpEchoService(const TIcmpEchoService &) = delete;
@@ -95,7 +100,7 @@ class TIcmpEchoService final : public TEchoService {
     // The kind of IPv4 socket actually opened (Datagram or Raw).
     TIcmpSocketKind Kind() const { return ipv4_.Kind; }
 
-    // The kind of IPv6 socket opened (Datagram or Raw); Automatic while there is none.
+    // The kind of IPv6 socket opened (Datagram or Raw); Automatic when there is none.
     TIcmpSocketKind Ipv6Kind() const { return ipv6_.Kind; }
 
     // The echo identifier of this service's requests (on a datagram socket the kernel puts its
@@ -124,9 +129,9 @@ class TIcmpEchoService final : public TEchoService {
     std::optional<TPingReply> ReadReply(const TChannel &channel, const TEchoTarget &target,
                                         quint16 sequence, qint64 started);
 
-    TIcmpSocketKind requested_;
     TChannel ipv4_;
     TChannel ipv6_;
+    QString ipv6Error_;  // why there is no IPv6 socket
     quint16 identifier_ = 0;
     quint16 sequence_ = 0;
     QByteArray buffer_;  // what one message is received into

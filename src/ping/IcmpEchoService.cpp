@@ -31,14 +31,30 @@ qint64 MonotonicMicroseconds() {
     return static_cast<qint64>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
 }
 
+// A kernel built or booted without IPv6 knows no IPv6 sockets at all; that is no matter of
+// permissions, and the text says so.
+void NoFamilyOnThisSystem(const TEchoFamily &family, int error) {
+    if (error == EAFNOSUPPORT && family.Domain == AF_INET6) {
+        throw TxError(QStringLiteral("Cannot send echo requests: this system has no IPv6 (%1).")
+                          .arg(SystemText(error)));
+    }
+}
+
 std::atomic<quint16> nextIdentifier{static_cast<quint16>(getpid() * 2654435761u >> 16)};
 
 }  // namespace
 
-TIcmpEchoService::TIcmpEchoService(TIcmpSocketKind kind) : requested_(kind) {
+TIcmpEchoService::TIcmpEchoService(TIcmpSocketKind kind) {
     // Allocated before the socket is opened, so a failure here leaves nothing open.
     buffer_ = QByteArray(kReceiveBufferSize, '\0');
     ipv4_ = Open(kEchoIPv4, kind);
+    // Both sockets are made now, as iputils' ping makes them before it gives up its privileges:
+    // a request then works from any thread. A system without IPv6 still pings over IPv4.
+    try {
+        ipv6_ = Open(kEchoIPv6, kind);
+    } catch (const TxError &error) {
+        ipv6Error_ = error.Message();
+    }
     identifier_ = nextIdentifier.fetch_add(1);
 }
 
@@ -68,11 +84,7 @@ TIcmpEchoService::TChannel TIcmpEchoService::Open(const TEchoFamily &family, TIc
         channel.Socket = ::socket(family.Domain, SOCK_RAW | SOCK_CLOEXEC, family.Protocol);
         const int rawError = channel.Socket < 0 ? errno : 0;
         if (channel.Socket < 0) {
-            if (rawError == EAFNOSUPPORT) {
-                throw TxError(QStringLiteral("Cannot send echo requests: this system has no IPv6 "
-                                             "(%1).")
-                                  .arg(SystemText(rawError)));
-            }
+            NoFamilyOnThisSystem(family, rawError);
             QString text = QStringLiteral("Cannot send echo requests: ");
             if (kind == TIcmpSocketKind::Automatic) {
                 text += QStringLiteral(
@@ -89,6 +101,7 @@ TIcmpEchoService::TChannel TIcmpEchoService::Open(const TEchoFamily &family, TIc
         channel.Kind = TIcmpSocketKind::Raw;
     }
     if (channel.Socket < 0) {
+        NoFamilyOnThisSystem(family, datagramError);
         throw TxError(QStringLiteral("Cannot send echo requests: no ICMP datagram socket "
                                      "(net.ipv4.ping_group_range does not include the group; %1).")
                           .arg(SystemText(datagramError)));
@@ -98,14 +111,12 @@ TIcmpEchoService::TChannel TIcmpEchoService::Open(const TEchoFamily &family, TIc
     return channel;
 }
 
-// The IPv4 socket is there from the start; the IPv6 one comes with the first IPv6 target, so a
-// run over IPv4 never needs IPv6 on the system.
 TIcmpEchoService::TChannel &TIcmpEchoService::ChannelFor(const TEchoFamily &family) {
     if (&family == &kEchoIPv4) {
         return ipv4_;
     }
     if (ipv6_.Socket < 0) {
-        ipv6_ = Open(family, requested_);
+        throw TxError(ipv6Error_);
     }
     return ipv6_;
 }

@@ -5,12 +5,22 @@
 //
 // Programs see a namespace's hosts file only when "ip netns exec" starts them, so the test that
 // makes the namespace starts this executable again in there to run the IcmpEcho6Inside tests.
+#include <errno.h>
 #include <gtest/gtest.h>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
 
 #include <QCoreApplication>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTextDocument>
+#include <cstddef>
+#include <functional>
+#include <thread>
 
 #include "common/Errors.h"
 #include "common/TX_Edit.h"
@@ -28,17 +38,13 @@ bool Inside() {
     return !qEnvironmentVariableIsEmpty(kInsideVariable);
 }
 
-// The addresses on the namespace's loopback, and what the rules do to echo requests to them.
+// The addresses on the namespace's loopback (EchoNamespace::AddIpv6Addresses), and what the rules
+// do to echo requests to them.
 const QString kAnswers = QStringLiteral("fd7a:5ee::1");   // answers
 const QString kRejects = QStringLiteral("fd7a:5ee::2");   // address unreachable
 const QString kSilent = QStringLiteral("fd7a:5ee::3");    // dropped
 const QString kHopLimit = QStringLiteral("fd7a:5ee::4");  // answers hop limit 77 only
 const QString kV6Only = QStringLiteral("fd7a:5ee::10");   // the only address of v6only.test
-
-const QByteArray kRules =
-    "ip6 daddr fd7a:5ee::2 icmpv6 type echo-request reject with icmpv6 type addr-unreachable\n"
-    "ip6 daddr fd7a:5ee::3 icmpv6 type echo-request drop\n"
-    "ip6 daddr fd7a:5ee::4 icmpv6 type echo-request ip6 hoplimit != 77 drop\n";
 
 const QByteArray kHosts =
     "127.0.0.1 localhost\n"
@@ -106,6 +112,36 @@ void ExpectAnsweredRun(const RealRun &run, const QString &typed, const QString &
     EXPECT_EQ(run.addresses, QStringList{addressLine});
 }
 
+// Runs `work` on a thread of its own on which every attempt to open an IPv6 socket fails with
+// `error`, as on a system without IPv6 (EAFNOSUPPORT) or for a user who may open none (EACCES).
+// A seccomp filter installed without TSYNC binds only the thread that installs it, and goes with
+// it. Returns false, without running `work`, when the filter cannot be installed.
+bool RunWithoutIpv6Sockets(int error, const std::function<void()> &work) {
+    bool installed = false;
+    std::thread restricted([&] {
+        sock_filter filter[] = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 1, 0),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_socket, 0, 3),
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[0])),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AF_INET6, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K,
+                     SECCOMP_RET_ERRNO | (static_cast<unsigned>(error) & SECCOMP_RET_DATA)),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        };
+        sock_fprog program{static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
+        installed = prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+                    prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program, 0, 0) == 0;
+        if (installed) {
+            work();
+        }
+    });
+    restricted.join();
+    return installed;
+}
+
 std::unique_ptr<TIcmpEchoService> OpenOrSkipReason(std::string *reason) {
     try {
         auto service = std::make_unique<TIcmpEchoService>();
@@ -154,14 +190,53 @@ TEST(IcmpEcho6, ARealRunAgainstLoopback) {
                       QStringLiteral("IPv6 - ::1\t\tAddress - ::1"));
 }
 
+TEST(IcmpEcho6, WithoutIpv6SocketsIpv4GoesOnAndEachIpv6RequestSaysWhy) {
+#ifndef __x86_64__
+    GTEST_SKIP() << "the seccomp filter of this test is written for x86-64";
+#endif
+    std::string reason;
+    if (!OpenOrSkipReason(&reason)) {
+        GTEST_SKIP() << reason;
+    }
+    const struct {
+        int error;
+        const char *text;
+    } rows[] = {
+        {EAFNOSUPPORT,
+         "Cannot send echo requests: this system has no IPv6 (Address family not supported by "
+         "protocol)."},
+        // The text IPv4 gives when no socket may be opened.
+        {EACCES,
+         "Cannot send echo requests: this user may open neither an ICMP datagram socket "
+         "(net.ipv4.ping_group_range does not include the group; Permission denied) nor a raw "
+         "socket (it needs root or CAP_NET_RAW; Permission denied)."},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.text);
+        std::unique_ptr<TIcmpEchoService> service;
+        ASSERT_TRUE(RunWithoutIpv6Sockets(
+            row.error, [&service] { service = std::make_unique<TIcmpEchoService>(); }));
+        ASSERT_NE(service, nullptr);
+        EXPECT_EQ(service->Ipv6Kind(), TIcmpSocketKind::Automatic);
+        for (int round = 0; round < 2; ++round) {
+            EXPECT_EQ(Ask(*service, QStringLiteral("127.0.0.1")).StatusCode,
+                      std::optional<qint32>(0));
+            try {
+                service->ExecQuery(TEchoQuery{QStringLiteral("::1"), 32, 1000});
+                ADD_FAILURE() << "an IPv6 request went out";
+            } catch (const TxError &error) {
+                EXPECT_EQ(error.Message(), QLatin1String(row.text));
+            }
+        }
+    }
+}
+
 TEST(IcmpEcho6, InsideANamespaceWithItsOwnHostsFile) {
     if (Inside()) {
         GTEST_SKIP() << "this copy runs the IcmpEcho6Inside tests";
     }
-    EchoNamespace ns(kRules, QStringLiteral("v6"));
-    for (const QString &address : {kAnswers, kRejects, kSilent, kHopLimit, kV6Only}) {
-        ns.AddLoopbackAddress(address + QStringLiteral("/128"));
-    }
+    EchoNamespace ns(EchoNamespace::Ipv6Rules());
+    ns.AddIpv6Addresses();
     ns.WriteHosts(kHosts);
     if (!ns.Problem().isEmpty()) {
         GTEST_SKIP() << ns.Problem().toStdString();
@@ -190,7 +265,7 @@ TEST(IcmpEcho6Inside, AnswersErrorsAndSilenceOnBothKindsOfSocket) {
     for (TIcmpSocketKind kind : {TIcmpSocketKind::Datagram, TIcmpSocketKind::Raw}) {
         SCOPED_TRACE(kind == TIcmpSocketKind::Datagram ? "datagram socket" : "raw socket");
         TIcmpEchoService service(kind);
-        EXPECT_EQ(service.Ipv6Kind(), TIcmpSocketKind::Automatic);  // none until needed
+        EXPECT_EQ(service.Ipv6Kind(), kind);
 
         for (quint16 size : {quint16(100), quint16(65527)}) {
             const TPingReply answered = Ask(service, kAnswers, size);
@@ -199,7 +274,6 @@ TEST(IcmpEcho6Inside, AnswersErrorsAndSilenceOnBothKindsOfSocket) {
             EXPECT_EQ(answered.ReplySize, size);
             EXPECT_EQ(answered.TimeToLive, 64u);
         }
-        EXPECT_EQ(service.Ipv6Kind(), kind);
 
         const TPingReply rejected = Ask(service, kRejects);
         EXPECT_EQ(rejected.StatusCode, std::optional<qint32>(11003));

@@ -35,6 +35,23 @@ QByteArray EchoNamespace::StandardRules() {
            "ip daddr 127.0.0.3 icmp type echo-request drop\n";
 }
 
+QByteArray EchoNamespace::Ipv6Rules() {
+    return "ip6 daddr fd7a:5ee::2 icmpv6 type echo-request reject with icmpv6 type "
+           "addr-unreachable\n"
+           "ip6 daddr fd7a:5ee::3 icmpv6 type echo-request drop\n"
+           "ip6 daddr fd7a:5ee::4 icmpv6 type echo-request ip6 hoplimit != 77 drop\n";
+}
+
+bool EchoNamespace::AddIpv6Addresses() {
+    for (const char *address :
+         {"fd7a:5ee::1", "fd7a:5ee::2", "fd7a:5ee::3", "fd7a:5ee::4", "fd7a:5ee::10"}) {
+        if (!AddLoopbackAddress(QLatin1String(address) + QStringLiteral("/128"))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 EchoNamespace::EchoNamespace(const QByteArray &inputRules, const QString &tag)
     : name_(QStringLiteral("txping%1%2").arg(getpid()).arg(tag)) {
     RunCommandLine(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("del"), name_});

@@ -22,6 +22,13 @@ class EchoNamespace final {
 
     static QByteArray StandardRules();
 
+    // IPv6: the rules for the addresses that AddIpv6Addresses puts on the loopback. Echo
+    // requests to fd7a:5ee::2 are rejected with address-unreachable, those to fd7a:5ee::3 are
+    // dropped, those to fd7a:5ee::4 are dropped unless their hop limit is 77; fd7a:5ee::1 and
+    // fd7a:5ee::10 answer.
+    static QByteArray Ipv6Rules();
+    bool AddIpv6Addresses();
+
     // Empty when the namespace is ready, else why not.
     QString Problem() const { return problem_; }
 
