@@ -924,6 +924,7 @@ void TMainMenuForm::PingListOfAddressesActionExecute() {
         list.BufferSize = PingBufferSize;
         list.TimeOut = PingTimeOut;
         list.Retries = PingRetries;
+        list.TimeToLive = PingTTL;
         list.InFlight = ListRunInFlight;
         // The light is on while any address is under way, as it is from one address's run to
         // the next.

@@ -118,6 +118,7 @@ class TListRun final {
             query.Address = input_.Addresses.at(index);
             query.BufferSize = input_.BufferSize;
             query.TimeOut = input_.TimeOut;
+            query.TimeToLive = input_.TimeToLive;
             TPingRecord record = RecordPing(query, input_.Retries, input_.Connect, stopping_);
             bool turn = false;
             {

@@ -44,6 +44,7 @@ struct TListRunInput {
     quint16 BufferSize = 32;
     quint16 TimeOut = 4000;
     quint16 Retries = 4;
+    quint16 TimeToLive = 0;  // hop limit of IPv6 requests; 0: the system's default
     // Addresses under way at once; 1 pings one address after another.
     int InFlight = kMaxAddressesInFlight;
     // Addresses started and not yet handed back (at least InFlight).

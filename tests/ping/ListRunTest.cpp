@@ -284,6 +284,78 @@ TEST(ListRun, RealRequestsWriteWhatOneAddressAfterAnotherWrites) {
     }
 }
 
+TEST(ListRun, Ipv6EntriesRunTogetherWithIpv4Ones) {
+    EchoNamespace ns(EchoNamespace::StandardRules() + EchoNamespace::Ipv6Rules());
+    ns.AddIpv6Addresses();
+    if (!ns.Problem().isEmpty()) {
+        GTEST_SKIP() << ns.Problem().toStdString();
+    }
+    // As a list file gives them once "http://" is gone.
+    const QStringList addresses = {QStringLiteral("::1"),
+                                   QStringLiteral("fd7a:5ee::3"),
+                                   QStringLiteral("127.0.0.1"),
+                                   QStringLiteral("fd7a:5ee::2"),
+                                   QStringLiteral("[fd7a:5ee::1]:8080/"),
+                                   QStringLiteral("127.0.0.3"),
+                                   QStringLiteral("fd7a:5ee::10")};
+    const auto measured = [](RunOutcome &out) {
+        static const QRegularExpression time(QStringLiteral("[;:]  Bytes=32  Time=(<1|\\d+) ms"));
+        static const QRegularExpression figures(
+            QStringLiteral("Minimum = \\d+ ms, Maximum = \\d+ ms, Average = \\d+ ms"));
+        QStringList lines = ColouredPaneLines(out.debugMemo);
+        lines.replaceInStrings(time, QStringLiteral(": Bytes=32 Time=(measured)"));
+        lines.replaceInStrings(figures, QStringLiteral("(measured figures)"));
+        return lines;
+    };
+    for (TIcmpSocketKind kind : {TIcmpSocketKind::Datagram, TIcmpSocketKind::Raw}) {
+        SCOPED_TRACE(kind == TIcmpSocketKind::Datagram ? "datagram sockets" : "raw sockets");
+        const TEchoServiceFactory connect = [&ns, kind] { return ns.OpenService(kind); };
+        RunOutcome oneByOne;
+        OneByOne(addresses, connect, oneByOne, 300);
+        RunOutcome together;
+        Together(addresses, connect, together, 300);
+        EXPECT_EQ(measured(together), measured(oneByOne));
+        EXPECT_TRUE(together.errors.isEmpty()) << together.errors.join('\n').toStdString();
+        EXPECT_EQ(PaneLines(&together.addressMemo),
+                  QStringList(
+                      {QStringLiteral("IPv6 - ::1\t\tAddress - ::1"), QStringLiteral("fd7a:5ee::3"),
+                       QStringLiteral("IPv4 - 127.0.0.1\t\tAddress - 127.0.0.1"),
+                       QStringLiteral("fd7a:5ee::2"),
+                       QStringLiteral("IPv6 - fd7a:5ee::1\t\tAddress - [fd7a:5ee::1]:8080/"),
+                       QStringLiteral("127.0.0.3"),
+                       QStringLiteral("IPv6 - fd7a:5ee::10\tAddress - fd7a:5ee::10")}));
+        const QStringList lines = PaneLines(&together.debugMemo);
+        EXPECT_EQ(lines.filter(QStringLiteral("Reply from fd7a:5ee::3: Request Timed Out")).size(),
+                  4);
+        EXPECT_EQ(
+            lines.filter(QStringLiteral("Reply from fd7a:5ee::2: Destination Host Unreachable"))
+                .size(),
+            4);
+        EXPECT_EQ(lines
+                      .filter(QStringLiteral("Ping statistics for [fd7a:5ee::1]:8080/; IPv6 - "
+                                             "fd7a:5ee::1"))
+                      .size(),
+                  1);
+    }
+
+    // The TTL setting reaches every request as its hop limit.
+    TListRunInput list;
+    list.Addresses = {QStringLiteral("fd7a:5ee::4"), QStringLiteral("fd7a:5ee::4")};
+    list.TimeOut = 300;
+    list.Retries = 2;
+    list.TimeToLive = 77;
+    list.Connect = [&ns] { return ns.OpenService(TIcmpSocketKind::Datagram); };
+    int written = 0;
+    RunAddressList(list, [&](int, const TPingRecord &record) {
+        ++written;
+        ASSERT_EQ(record.Replies.size(), 2u);
+        for (const std::optional<TPingReply> &reply : record.Replies) {
+            EXPECT_EQ(reply.value_or(TPingReply{}).StatusCode, std::optional<qint32>(0));
+        }
+    });
+    EXPECT_EQ(written, 2);
+}
+
 TEST(ListRun, AnAbandonedRunLeavesNoSocketOpen) {
     EchoNamespace ns;
     if (!ns.Problem().isEmpty()) {
