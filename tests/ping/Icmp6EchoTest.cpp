@@ -38,7 +38,7 @@ bool Inside() {
     return !qEnvironmentVariableIsEmpty(kInsideVariable);
 }
 
-// The addresses on the namespace's loopback (EchoNamespace::AddIpv6Addresses), and what the rules
+// The addresses on the namespace's loopback (EchoNamespace::AddIpv6Targets), and what the rules
 // do to echo requests to them.
 const QString kAnswers = QStringLiteral("fd7a:5ee::1");   // answers
 const QString kRejects = QStringLiteral("fd7a:5ee::2");   // address unreachable
@@ -235,8 +235,8 @@ TEST(IcmpEcho6, InsideANamespaceWithItsOwnHostsFile) {
     if (Inside()) {
         GTEST_SKIP() << "this copy runs the IcmpEcho6Inside tests";
     }
-    EchoNamespace ns(EchoNamespace::Ipv6Rules());
-    ns.AddIpv6Addresses();
+    EchoNamespace ns;
+    ns.AddIpv6Targets();
     ns.WriteHosts(kHosts);
     if (!ns.Problem().isEmpty()) {
         GTEST_SKIP() << ns.Problem().toStdString();

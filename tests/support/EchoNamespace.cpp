@@ -35,19 +35,25 @@ QByteArray EchoNamespace::StandardRules() {
            "ip daddr 127.0.0.3 icmp type echo-request drop\n";
 }
 
-QByteArray EchoNamespace::Ipv6Rules() {
-    return "ip6 daddr fd7a:5ee::2 icmpv6 type echo-request reject with icmpv6 type "
-           "addr-unreachable\n"
-           "ip6 daddr fd7a:5ee::3 icmpv6 type echo-request drop\n"
-           "ip6 daddr fd7a:5ee::4 icmpv6 type echo-request ip6 hoplimit != 77 drop\n";
-}
-
-bool EchoNamespace::AddIpv6Addresses() {
+bool EchoNamespace::AddIpv6Targets() {
     for (const char *address :
          {"fd7a:5ee::1", "fd7a:5ee::2", "fd7a:5ee::3", "fd7a:5ee::4", "fd7a:5ee::10"}) {
         if (!AddLoopbackAddress(QLatin1String(address) + QStringLiteral("/128"))) {
             return false;
         }
+    }
+    if (!problem_.isEmpty() ||
+        !Nft("table ip6 txping6 {\n"
+             "  chain input {\n"
+             "    type filter hook input priority 0; policy accept;\n"
+             "    ip6 daddr fd7a:5ee::2 icmpv6 type echo-request reject with icmpv6 type "
+             "addr-unreachable\n"
+             "    ip6 daddr fd7a:5ee::3 icmpv6 type echo-request drop\n"
+             "    ip6 daddr fd7a:5ee::4 icmpv6 type echo-request ip6 hoplimit != 77 drop\n"
+             "  }\n"
+             "}\n")) {
+        problem_ = problem_.isEmpty() ? QStringLiteral("nft refused the IPv6 rules") : problem_;
+        return false;
     }
     return true;
 }
@@ -63,7 +69,7 @@ EchoNamespace::EchoNamespace(const QByteArray &inputRules, const QString &tag)
     }
     created_ = true;
     const QByteArray rules =
-        "table inet txping {\n"
+        "table ip txping {\n"
         "  chain input {\n"
         "    type filter hook input priority 0; policy accept;\n" +
         inputRules +

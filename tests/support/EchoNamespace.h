@@ -9,9 +9,9 @@
 
 // A network namespace for real echo requests, named after the process (and a tag, so that one
 // test may hold several): loopback up, datagram ICMP sockets allowed for every group, and
-// nftables rules in its input chain (an inet table: rules for IPv4 and IPv6 alike). The standard
-// rules reject echo requests to 127.0.0.2 with host-unreachable and drop those to 127.0.0.3.
-// Removed again, with its hosts file, when the object goes.
+// nftables rules in its input chain. The standard rules reject echo requests to 127.0.0.2 with
+// host-unreachable and drop those to 127.0.0.3. Removed again, with its hosts file, when the
+// object goes.
 class EchoNamespace final {
   public:
     explicit EchoNamespace(const QByteArray &inputRules = StandardRules(),
@@ -22,12 +22,12 @@ class EchoNamespace final {
 
     static QByteArray StandardRules();
 
-    // IPv6: the rules for the addresses that AddIpv6Addresses puts on the loopback. Echo
-    // requests to fd7a:5ee::2 are rejected with address-unreachable, those to fd7a:5ee::3 are
-    // dropped, those to fd7a:5ee::4 are dropped unless their hop limit is 77; fd7a:5ee::1 and
-    // fd7a:5ee::10 answer.
-    static QByteArray Ipv6Rules();
-    bool AddIpv6Addresses();
+    // IPv6 targets: puts fd7a:5ee::1, ::2, ::3, ::4 and ::10 on the loopback, with rules in a
+    // table "ip6 txping6" of their own. Echo requests to fd7a:5ee::2 are rejected with
+    // address-unreachable, those to fd7a:5ee::3 are dropped, those to fd7a:5ee::4 are dropped
+    // unless their hop limit is 77; fd7a:5ee::1 and fd7a:5ee::10 answer. Sets Problem() and
+    // returns false when it cannot.
+    bool AddIpv6Targets();
 
     // Empty when the namespace is ready, else why not.
     QString Problem() const { return problem_; }
