@@ -52,6 +52,12 @@ struct TSpinRange {
 // used.
 constexpr TSpinRange kIntervalRange{100, 60000, 100};
 
+// The spin rows of the settings window.
+constexpr TSpinRange kTimeOutRange{100, 10000, 100};
+constexpr TSpinRange kBufferSizeRange{32, 256, 8};
+constexpr TSpinRange kTTLRange{64, 128, 64};
+constexpr TSpinRange kRetriesRange{3, 10, 1};
+
 // Returns `value` moved into the range's limits.
 qint32 ClampToRange(qint32 value, const TSpinRange &range);
 

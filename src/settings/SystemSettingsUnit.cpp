@@ -50,17 +50,6 @@ constexpr int kSeriesAlpha = 161;
 // Value marks on every tenth point of the preview curve.
 constexpr int kLabelEvery = 10;
 
-// Spin ranges: minimum, maximum and step of each row.
-struct SpinRange {
-    int min;
-    int max;
-    int step;
-};
-constexpr SpinRange kTimeOutRange{100, 10000, 100};
-constexpr SpinRange kBufferSizeRange{32, 256, 8};
-constexpr SpinRange kTTLRange{64, 128, 64};
-constexpr SpinRange kRetriesRange{3, 10, 1};
-
 // Pictures of the picture buttons, drawn here so that no image file has to ship with them.
 enum class Picture { Minus, Plus, Apply, Cancel, Defaults };
 
@@ -589,12 +578,13 @@ void TSystemSettings::FormShow() {
     // write the file, and take the standard numbers into the fields (not into the edits).
     if (!QFileInfo(SystemFolder()).isDir()) {
         CreateNewFolder(SystemFolder());
-        PingTimeOutValue = 4000;
-        PingIntervalValue = 300;
-        PingBufferSizeValue = 32;
-        PingTTLValue = 128;
-        PingNBSautValue = 30;
-        PingRetriesNoValue = 4;
+        const TSettingsValues standard = StandardSettings(CurrentValues());
+        PingTimeOutValue = standard.PingTimeOutValue;
+        PingIntervalValue = standard.PingIntervalValue;
+        PingBufferSizeValue = standard.PingBufferSizeValue;
+        PingTTLValue = standard.PingTTLValue;
+        PingNBSautValue = standard.PingNBSautValue;
+        PingRetriesNoValue = standard.PingRetriesNoValue;
     }
 }
 
@@ -695,40 +685,40 @@ int TSystemSettings::SelectedValueUp(QLineEdit *SelectedEdit, int CurrentValue, 
 
 void TSystemSettings::PingTimeOutButtonDownClick() {
     PingTimeOutValue =
-        SelectedValueDown(PingTimeOut, PingTimeOutValue, kTimeOutRange.min, kTimeOutRange.step);
+        SelectedValueDown(PingTimeOut, PingTimeOutValue, kTimeOutRange.Min, kTimeOutRange.Step);
 }
 
 void TSystemSettings::PingTimeOutButtonUpClick() {
     PingTimeOutValue =
-        SelectedValueUp(PingTimeOut, PingTimeOutValue, kTimeOutRange.max, kTimeOutRange.step);
+        SelectedValueUp(PingTimeOut, PingTimeOutValue, kTimeOutRange.Max, kTimeOutRange.Step);
 }
 
 void TSystemSettings::BufferSizeDownClick() {
     PingBufferSizeValue = SelectedValueDown(PingBufferSize, PingBufferSizeValue,
-                                            kBufferSizeRange.min, kBufferSizeRange.step);
+                                            kBufferSizeRange.Min, kBufferSizeRange.Step);
 }
 
 void TSystemSettings::BufferSizeUpClick() {
-    PingBufferSizeValue = SelectedValueUp(PingBufferSize, PingBufferSizeValue, kBufferSizeRange.max,
-                                          kBufferSizeRange.step);
+    PingBufferSizeValue = SelectedValueUp(PingBufferSize, PingBufferSizeValue, kBufferSizeRange.Max,
+                                          kBufferSizeRange.Step);
 }
 
 void TSystemSettings::TTLDownClick() {
-    PingTTLValue = SelectedValueDown(PingTTL, PingTTLValue, kTTLRange.min, kTTLRange.step);
+    PingTTLValue = SelectedValueDown(PingTTL, PingTTLValue, kTTLRange.Min, kTTLRange.Step);
 }
 
 void TSystemSettings::TTLUpClick() {
-    PingTTLValue = SelectedValueUp(PingTTL, PingTTLValue, kTTLRange.max, kTTLRange.step);
+    PingTTLValue = SelectedValueUp(PingTTL, PingTTLValue, kTTLRange.Max, kTTLRange.Step);
 }
 
 void TSystemSettings::RetriesNoDownClick() {
     PingRetriesNoValue =
-        SelectedValueDown(PingRetries, PingRetriesNoValue, kRetriesRange.min, kRetriesRange.step);
+        SelectedValueDown(PingRetries, PingRetriesNoValue, kRetriesRange.Min, kRetriesRange.Step);
 }
 
 void TSystemSettings::RetriesNoUpClick() {
     PingRetriesNoValue =
-        SelectedValueUp(PingRetries, PingRetriesNoValue, kRetriesRange.max, kRetriesRange.step);
+        SelectedValueUp(PingRetries, PingRetriesNoValue, kRetriesRange.Max, kRetriesRange.Step);
 }
 
 void TSystemSettings::IntervalDownClick() {
