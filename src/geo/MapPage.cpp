@@ -35,6 +35,7 @@ QString PaneLineIPv4(const QString &line) {
     ip.remove(QLatin1Char(' '));
     ip.remove(QLatin1Char('\t'));
     ip.remove(QStringLiteral("IPv4-"), Qt::CaseInsensitive);
+    ip.remove(QStringLiteral("IPv6-"), Qt::CaseInsensitive);
     return ip;
 }
 
@@ -125,7 +126,9 @@ bool AddMapPlace(TMapPieces *pieces, int number, const QString &address, const Q
     // The info window shows HTML: the texts are made inert as HTML first, then as script text.
     pieces->InfoWindows += kCrLf + QStringLiteral("var InfoWindow") + n +
                            QStringLiteral(" = new google.maps.InfoWindow({content: \"URL: ") +
-                           EscapeScriptString(EscapeHtml(address)) + QStringLiteral("<br>IPv4: ") +
+                           EscapeScriptString(EscapeHtml(address)) +
+                           (ipv4.contains(QLatin1Char(':')) ? QStringLiteral("<br>IPv6: ")
+                                                            : QStringLiteral("<br>IPv4: ")) +
                            EscapeScriptString(EscapeHtml(ipv4)) + QStringLiteral("\"});");
     // No "var": the markers are globals of the page.
     pieces->Markers += kCrLf + QStringLiteral("Marker") + n +

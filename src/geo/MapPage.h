@@ -19,8 +19,9 @@ QString PublicMapUrl();
 // character on.
 QString PaneLineAddress(const QString &line);
 
-// The IPv4 part of an address pane line: the text before the first "Address" without blanks,
-// tabs and "IPv4-" (in any letter case). A line without "Address" gives the empty text.
+// The IPv4 (or IPv6) part of an address pane line: the text before the first "Address" without
+// blanks, tabs, "IPv4-" and "IPv6-" (in any letter case). A line without "Address" gives the
+// empty text.
 QString PaneLineIPv4(const QString &line);
 
 // Returns `text` escaped for the inside of a double- or single-quoted script string that sits
@@ -61,8 +62,9 @@ QString MapPicturePath(bool useFlag);
 QString MapImageLine(bool useFlag);
 
 // Adds the four lines of place `number` to `pieces`: its position, its info window (showing
-// "URL: " address and "IPv4: " address, both escaped), its marker and its click listener.
-// Returns false, adding nothing, when latitude or longitude is not a number (IsMapCoordinate).
+// "URL: " address and "IPv4: " address, or "IPv6: " for an IPv6 address, both escaped), its marker
+// and its click listener. Returns false, adding nothing, when latitude or longitude is not a number
+// (IsMapCoordinate).
 bool AddMapPlace(TMapPieces *pieces, int number, const QString &address, const QString &ipv4,
                  const QString &latitude, const QString &longitude);
 

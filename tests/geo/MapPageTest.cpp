@@ -72,6 +72,13 @@ TEST(PaneLine, AddressAndIPv4Parts) {
         {QStringLiteral("www.example.org"), "le.org", ""},
         {QStringLiteral("short"), "", ""},
         {QStringLiteral("IPv4 - 1.2.3.4 Address-x"), "2.3.4 Address-x", "1.2.3.4"},
+        // IPv6 runs write their lines in the same way.
+        {QStringLiteral("IPv6 - ::1\t\tAddress - ::1"), "::1", "::1"},
+        {QStringLiteral("IPv6 - 2001:db8::7\tAddress - http://[2001:db8::7]:8080/"),
+         "http://[2001:db8::7]:8080/", "2001:db8::7"},
+        {QStringLiteral("IPV6 - fd7a:5ee::10\tAddress - v6only.test"), "v6only.test",
+         "fd7a:5ee::10"},
+        {QStringLiteral("fd7a:5ee::3"), ":3", ""},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(PaneLineAddress(c.line), QString::fromUtf8(c.address)) << c.line.toStdString();
@@ -176,6 +183,22 @@ TEST(MapPage, LastLineWithoutLocationStillGivesTheMarkersPage) {
     EXPECT_TRUE(page.contains(QStringLiteral("var Position1 = {lat: 1, lng: 2};")));
     EXPECT_FALSE(page.contains(QStringLiteral("[- ")));
     EXPECT_TRUE(page.contains(QStringLiteral("js?key=&callback=initMap")));
+}
+
+TEST(MapPage, Ipv6LinesAreLookedUpAndPlacedLikeIpv4Lines) {
+    FixedPlaces service;
+    service.places.insert(QStringLiteral("2001:db8::7"),
+                          {QStringLiteral("1"), QStringLiteral("2")});
+    service.places.insert(QStringLiteral("192.0.2.1"), {QStringLiteral("3"), QStringLiteral("4")});
+    const QString page =
+        BuildMapPage({QStringLiteral("IPv6 - 2001:db8::7\t\tAddress - v6.example"),
+                      QStringLiteral("IPv4 - 192.0.2.1\t\tAddress - v4.example")},
+                     false, QString(), PingGeolocationTemplate(), service.Lookup());
+    EXPECT_EQ(service.asked,
+              (QStringList{QStringLiteral("2001:db8::7"), QStringLiteral("192.0.2.1")}));
+    EXPECT_TRUE(page.contains(QStringLiteral("var Position1 = {lat: 1, lng: 2};")));
+    EXPECT_TRUE(page.contains(QStringLiteral("content: \"URL: v6.example<br>IPv6: 2001:db8::7\"")));
+    EXPECT_TRUE(page.contains(QStringLiteral("content: \"URL: v4.example<br>IPv4: 192.0.2.1\"")));
 }
 
 TEST(MapPage, EmptyPaneGivesAnEmptyPage) {
