@@ -278,6 +278,7 @@ void TLocalFile::BuildWindow() {
     connect(OKAction, &QAction::triggered, this, [this] { OKActionExecute(); });
     connect(CancelAction, &QAction::triggered, this, [this] { CancelActionExecute(); });
     connect(FileNameEdit, &QLineEdit::returnPressed, this, [this] { FileNameEditKeyPress(); });
+    BuildShellParts();
 
     // Open the tree down to the home folder so that the user starts near their files; nothing is
     // selected, so no folder is chosen until the user picks one.

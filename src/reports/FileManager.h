@@ -11,10 +11,13 @@ class QItemSelection;
 class QLabel;
 class QLineEdit;
 class QListView;
+class QMenu;
 class QModelIndex;
+class QPoint;
 class QSplitter;
 class QToolButton;
 class QTreeView;
+class QUrl;
 class QWidget;
 
 // The six modes of the file window (the values of FunctionIndex).
@@ -93,6 +96,23 @@ class TLocalFile final : public QDialog {
     // The wildcard pattern the file list currently shows ("*.txt" until a mode sets one).
     QString FileFilter() const;
 
+    // The context menu of the folder tree at `pos` (viewport coordinates): open the folder under
+    // the pointer, make a new folder in it, OK and Cancel. The caller owns the menu.
+    QMenu *ShellTreeMenu(const QPoint &pos);
+    // The context menu of the file list at `pos`: open the item under the pointer (a folder is
+    // entered, a file is chosen as a double click does), make a new folder in the folder shown,
+    // OK and Cancel. The caller owns the menu.
+    QMenu *LocalFileListMenu(const QPoint &pos);
+
+    // Copies the local files in `urls` into `folder`, as dropping them onto the file list does.
+    // Files already there are left as they are. Returns one line per file that was not copied
+    // ("<name>: <reason>"); empty when all were.
+    QStringList CopyDroppedFiles(const QList<QUrl> &urls, const QString &folder);
+
+    // Makes a folder named "New Folder" (or "New Folder (2)", ...) in `parent` and shows it.
+    // Returns its path, or an empty text when it could not be made.
+    QString MakeNewFolder(const QString &parent);
+
     // Handlers.
     void FormShow();
     void ShellTreeGetSelectedIndex();
@@ -123,11 +143,15 @@ class TLocalFile final : public QDialog {
 
   protected:
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
     void BuildWindow();
     void ListSelectionChanged(const QItemSelection &selected, const QItemSelection &deselected);
     void ListActivated(const QModelIndex &item);
+    void BuildShellParts();
+    void AddChoiceActions(QMenu *menu);
+    QString FolderDroppedOn(const QPoint &pos) const;
 
     bool placed_ = false;
     QFileSystemModel *treeModel_ = nullptr;

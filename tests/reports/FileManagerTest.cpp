@@ -2,15 +2,22 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModel>
+#include <QApplication>
 #include <QDir>
+#include <QDragEnterEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
+#include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <QUrl>
+#include <memory>
 
 #include "reports/FileManager.h"
 #include "support/TestSupport.h"
@@ -259,6 +266,137 @@ TEST_F(FileWindow, ListFiltersByModeAndFillsNameAndFolder) {
         EXPECT_TRUE(WaitUntil([&] { return ListedNames(window_).isEmpty(); }));
         window_.CancelAction->trigger();
     }));
+}
+
+// The entries of a context menu by their texts, separators left out.
+QStringList MenuTexts(const QMenu &menu) {
+    QStringList texts;
+    for (const QAction *action : menu.actions()) {
+        if (!action->isSeparator()) {
+            texts.append(action->text() + (action->isEnabled() ? "" : " (off)"));
+        }
+    }
+    return texts;
+}
+
+QAction *MenuEntry(const QMenu &menu, const QString &text) {
+    for (QAction *action : menu.actions()) {
+        if (action->text() == text) {
+            return action;
+        }
+    }
+    ADD_FAILURE() << "no menu entry " << text.toStdString();
+    return nullptr;
+}
+
+TEST_F(FileWindow, ContextMenusOpenMakeFoldersAndChoose) {
+    window_.SelectFolder(folder_);
+    window_.FunctionIndex = 1;
+    EXPECT_TRUE(RunOpen(window_, [&] {
+        ASSERT_TRUE(WaitUntil([&] { return ListedNames(window_).size() == 2; }));
+        // On a folder in the list: Open enters it, as a double click does.
+        const QPoint onSub = window_.LocalFileList->visualRect(Listed(window_, "sub")).center();
+        std::unique_ptr<QMenu> menu(window_.LocalFileListMenu(onSub));
+        EXPECT_EQ(MenuTexts(*menu), (QStringList{"Open", "New folder", "OK", "Cancel"}));
+        MenuEntry(*menu, "Open")->trigger();
+        EXPECT_EQ(window_.DirectoryLabel->text(), folder_ + "/sub");
+
+        // On the empty list of that folder: nothing to open, a new folder lands in it.
+        ASSERT_TRUE(WaitUntil([&] { return ListedNames(window_).isEmpty(); }));
+        menu.reset(window_.LocalFileListMenu(QPoint(5, 5)));
+        EXPECT_EQ(MenuTexts(*menu), (QStringList{"Open (off)", "New folder", "OK", "Cancel"}));
+        MenuEntry(*menu, "New folder")->trigger();
+        EXPECT_TRUE(QFileInfo(folder_ + "/sub/New Folder").isDir());
+        EXPECT_EQ(window_.DirectoryLabel->text(), folder_ + "/sub/New Folder");
+
+        // The tree's menu on the node shown: a second new folder gets the next free name, and
+        // Open goes back.
+        const QModelIndex node = window_.ShellTree->currentIndex();
+        const QPoint onNode = window_.ShellTree->visualRect(node.parent()).center();
+        menu.reset(window_.ShellTreeMenu(onNode));
+        EXPECT_EQ(MenuTexts(*menu), (QStringList{"Open", "New folder", "OK", "Cancel"}));
+        MenuEntry(*menu, "New folder")->trigger();
+        EXPECT_TRUE(QFileInfo(folder_ + "/sub/New Folder (2)").isDir());
+        menu.reset(window_.ShellTreeMenu(
+            window_.ShellTree->visualRect(window_.ShellTree->currentIndex().parent().parent())
+                .center()));
+        MenuEntry(*menu, "Open")->trigger();
+        EXPECT_EQ(window_.DirectoryLabel->text(), folder_);
+
+        // Open on a file chooses it and closes the window with OK.
+        ASSERT_TRUE(WaitUntil([&] { return ListedNames(window_).contains("a.txt"); }));
+        menu.reset(window_.LocalFileListMenu(
+            window_.LocalFileList->visualRect(Listed(window_, "a.txt")).center()));
+        MenuEntry(*menu, "Open")->trigger();
+    }));
+    EXPECT_EQ(window_.FileName, folder_ + "/a.txt");
+
+    // Cancel in a menu is the window's Cancel.
+    EXPECT_FALSE(RunOpen(window_, [&] {
+        std::unique_ptr<QMenu> menu(window_.ShellTreeMenu(QPoint(-1, -1)));
+        EXPECT_EQ(MenuTexts(*menu),
+                  (QStringList{"Open (off)", "New folder (off)", "OK", "Cancel"}));
+        MenuEntry(*menu, "Cancel")->trigger();
+    }));
+}
+
+TEST_F(FileWindow, DroppedFilesAreCopiedIntoTheFolderShown) {
+    QTemporaryDir elsewhere;
+    const QString outside = elsewhere.path() + "/dropped.txt";
+    {
+        QFile file(outside);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("10.0.0.1\n");
+    }
+    window_.SelectFolder(folder_);
+    window_.FunctionIndex = 1;
+    EXPECT_FALSE(RunOpen(window_, [&] {
+        ASSERT_TRUE(WaitUntil([&] { return ListedNames(window_).size() == 2; }));
+        QWidget *viewport = window_.LocalFileList->viewport();
+        const auto drop = [&](const QList<QUrl> &urls, const QPoint &at) {
+            QMimeData data;
+            data.setUrls(urls);
+            QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+            QApplication::sendEvent(viewport, &enter);
+            QDropEvent dropped(QPointF(at), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton,
+                               {});
+            QApplication::sendEvent(viewport, &dropped);
+            return enter.isAccepted() && dropped.isAccepted();
+        };
+        // Onto the list's free space: into the folder shown, the original stays.
+        EXPECT_TRUE(drop({QUrl::fromLocalFile(outside)}, QPoint(5, viewport->height() - 5)));
+        EXPECT_TRUE(WaitUntil([&] { return ListedNames(window_).contains("dropped.txt"); }));
+        EXPECT_TRUE(QFileInfo::exists(outside));
+        QFile copy(folder_ + "/dropped.txt");
+        ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+        EXPECT_EQ(copy.readAll(), QByteArray("10.0.0.1\n"));
+        // Onto a folder item: into that folder.
+        const QPoint onSub = window_.LocalFileList->visualRect(Listed(window_, "sub")).center();
+        EXPECT_TRUE(drop({QUrl::fromLocalFile(outside)}, onSub));
+        EXPECT_TRUE(QFileInfo::exists(folder_ + "/sub/dropped.txt"));
+        // Web addresses are not files: refused.
+        EXPECT_FALSE(drop({QUrl(QStringLiteral("http://127.0.0.1/x.txt"))}, QPoint(5, 5)));
+        window_.CancelAction->trigger();
+    }));
+
+    // A name already there is not overwritten, and says so; a missing file likewise.
+    {
+        QFile file(folder_ + "/a.txt");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("kept");
+    }
+    QFile other(elsewhere.path() + "/a.txt");
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.close();
+    const QStringList failures =
+        window_.CopyDroppedFiles({QUrl::fromLocalFile(elsewhere.path() + "/a.txt"),
+                                  QUrl::fromLocalFile(elsewhere.path() + "/missing.txt")},
+                                 folder_);
+    EXPECT_EQ(failures, (QStringList{"a.txt: a file of that name is already there",
+                                     "missing.txt: not a file"}));
+    QFile kept(folder_ + "/a.txt");
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("kept"));
 }
 
 TEST_F(FileWindow, OkWithoutAFolderGivesNoPath) {
