@@ -234,7 +234,10 @@ TEST_F(WhoisServer, UnlistedZoneGivesNoResultsWithoutAnyConnection) {
     TPingDataModule module;
     module.CreateWhoIsServerList(WhoisZoneTable());
     for (const QString &address : {QStringLiteral("www.example.com"), QStringLiteral("EXAMPLE.COM"),
-                                   QString(), QStringLiteral("192.168.1.10")}) {
+                                   QString(), QStringLiteral("192.168.1.10"),
+                                   // address literals of either family have no listed zone
+                                   QStringLiteral("2001:db8::1"), QStringLiteral("::1"),
+                                   QStringLiteral("http://[2001:db8::1]:8080/")}) {
         EXPECT_EQ(module.GetRIPE(address), QStringLiteral("No results.")) << address.toStdString();
     }
     EXPECT_EQ(server.Connections(), 0);

@@ -62,6 +62,11 @@ TEST(ReportBody, ClassifiesEachLineByCaseSensitiveWords) {
          "  Reply from update.example: Error processing request", 12, false, 0, false},
         {"Ping statistics for alpha; IPv4 - 10.0.0.1", "Ping statistics for alpha; IPv4 - 10.0.0.1",
          12, true, 0, false},
+        // IPv6 runs: the same words, so the same layout.
+        {"Reply from fd7a:5ee::1:  Bytes=32  Time=<1 ms  TTL=64",
+         "  Reply from fd7a:5ee::1:  Bytes=32  Time=<1 ms  TTL=64", 12, false, 0, false},
+        {"Ping statistics for six.test; IPv6 - fd7a:5ee::1",
+         "Ping statistics for six.test; IPv6 - fd7a:5ee::1", 12, true, 0, false},
         {"Packets: Sent = 4, Received = 4, Lost = 0 [ 0% loss ]",
          "Packets: Sent = 4, Received = 4, Lost = 0 [ 0% loss ]", 12, false, 0, false},
         {"Approximate round trip times in milli-seconds:",
