@@ -32,6 +32,7 @@ fuzz: deps
 bench: build
 	@scripts/install-deps.sh bench
 	@for b in $(BUILD_DIR)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+	@bench/startup_ab.sh 11 $(BUILD_DIR)/src/tarvex
 
 package: build
 	@cd $(BUILD_DIR) && cpack -G DEB

@@ -19,9 +19,10 @@ packages=(
     # look of the program
     fonts-liberation2 fonts-dejavu-core
 )
-# `install-deps.sh bench`: also what the benchmarks compare against.
+# `install-deps.sh bench`: also what the benchmarks compare against (fping and ping for list runs,
+# GNOME Nettool and xdotool for the launch time).
 if [ "${1:-}" = bench ]; then
-    packages+=(fping iputils-ping)
+    packages+=(fping iputils-ping gnome-nettool xdotool)
 fi
 
 missing=()

@@ -6,6 +6,7 @@
 #include "app/AboutUsUnit.h"
 #include "app/MainMenuUnit.h"
 #include "app/SplashUnit.h"
+#include "common/StartupTrace.h"
 #include "common/TX_Edit.h"
 #include "contact/ContactUnit.h"
 #include "geo/GeolocationUnit.h"
@@ -37,17 +38,29 @@ void WireSingleInstances() {
 
 void CreateSingleInstances() {
     MainMenuForm = new TMainMenuForm();
+    StartupPhase("MainMenuForm");
     LocalFile = new TLocalFile(MainMenuForm);
+    StartupPhase("LocalFile");
     PingDataModule = new TPingDataModule(MainMenuForm);
+    StartupPhase("PingDataModule");
     ReportForm = new TReportForm(MainMenuForm);
+    StartupPhase("ReportForm");
     AboutUsForm = new TAboutUsForm(MainMenuForm);
+    StartupPhase("AboutUsForm");
     SplashForm = new TSplashForm(MainMenuForm);
+    StartupPhase("SplashForm");
     SystemSettings = new TSystemSettings(MainMenuForm);
+    StartupPhase("SystemSettings");
     GeolocationForm = new TGeolocationForm(MainMenuForm);
+    StartupPhase("GeolocationForm");
     HelpForm = new THelpForm(MainMenuForm);
+    StartupPhase("HelpForm");
     ContactForm = new TContactForm(MainMenuForm);
+    StartupPhase("ContactForm");
     UpgradeForm = new TUpgradeForm(MainMenuForm);
+    StartupPhase("UpgradeForm");
     WireSingleInstances();
+    StartupPhase("single instances wired");
 }
 
 void DestroySingleInstances() {

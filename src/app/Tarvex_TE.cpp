@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QEvent>
 #include <QFileInfo>
 #include <QPalette>
 #include <QStyleFactory>
@@ -15,6 +16,7 @@
 #include "app/MainMenuUnit.h"
 #include "app/SingleInstances.h"
 #include "app/SplashUnit.h"
+#include "common/StartupTrace.h"
 #include "common/WindowPlacement.h"
 
 namespace {
@@ -196,9 +198,26 @@ void DisplayFailureHandler(QtMsgType type, const QMessageLogContext &context,
     PassOn(type, context, message);
 }
 
+// Notes the main window's first paint in the start-up trace: the moment the user sees it.
+class FirstPaintTrace final : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == QEvent::Paint) {
+            StartupPhase("main window painted");
+            watched->removeEventFilter(this);
+            deleteLater();
+        }
+        return false;
+    }
+};
+
 }  // namespace
 
 int main(int argc, char *argv[]) {
+    StartupPhase("main");
     QApplication::setApplicationName(QStringLiteral("Tarvex"));
     QApplication::setApplicationVersion(QStringLiteral("1.0.0.1"));
     QApplication::setOrganizationName(QStringLiteral("Haldrin"));
@@ -206,6 +225,7 @@ int main(int argc, char *argv[]) {
     if (const std::optional<int> status = AnswerCommandLine(argc, argv)) {
         return *status;
     }
+    StartupPhase("command line");
 
     // The embedded browser's sandbox cannot start for the root user.
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
@@ -221,22 +241,30 @@ int main(int argc, char *argv[]) {
         PassOn(held.type, context, held.text);
     }
     heldBack.clear();
+    StartupPhase("application object");
 
     // Shown and painted before anything else is built, so the user sees the program start.
     auto *temporarySplash = new TSplashForm(nullptr);
     temporarySplash->show();
     temporarySplash->repaint();
     QApplication::processEvents();
+    StartupPhase("splash shown");
 
     ApplyDarkStyle(app);
+    StartupPhase("dark style");
 
     CreateSingleInstances();
 
     temporarySplash->hide();
     delete temporarySplash;
+    StartupPhase("splash removed");
 
     InstallKeyboardHandOver();
+    if (StartupTraceEnabled()) {
+        MainMenuForm->installEventFilter(new FirstPaintTrace(MainMenuForm));
+    }
     MainMenuForm->show();
+    StartupPhase("main window shown");
     const int result = QApplication::exec();
     DestroySingleInstances();
     return result;
