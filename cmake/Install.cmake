@@ -1,12 +1,14 @@
 # The installed layout of a Linux desktop program (cmake --install, and the Debian package that
 # `make package` builds from it with CPack):
-#   bin/tarvex, the desktop entry, the AppStream data, the icon in the hicolor theme, the manual
+#   bin/tarvex, the browser module in lib/tarvex/ (the map and help windows, loaded when first
+#   opened), the desktop entry, the AppStream data, the icon in the hicolor theme, the manual
 #   page, and the marker pictures that the first start copies into the data folder.
 
 set(TARVEX_APP_ID com.haldrin.Tarvex)
 set(packaging ${PROJECT_SOURCE_DIR}/packaging)
 
 install(TARGETS tarvex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS tarvex_browser LIBRARY DESTINATION ${TARVEX_BROWSER_MODULE_DIR})
 install(FILES ${packaging}/${TARVEX_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${packaging}/${TARVEX_APP_ID}.metainfo.xml

@@ -5,6 +5,14 @@
 
 set_property(GLOBAL PROPERTY TARVEX_CORE_LIBS "")
 set_property(GLOBAL PROPERTY TARVEX_UI_LIBS "")
+set_property(GLOBAL PROPERTY TARVEX_BROWSER_LIBS "")
+
+# The browser module: installed into lib/tarvex/ (a private folder, not the linker's path), built
+# beside the program.
+set(TARVEX_BROWSER_MODULE_NAME tarvex-browser)
+set(TARVEX_BROWSER_MODULE_DIR ${CMAKE_INSTALL_LIBDIR}/tarvex)
+set(TARVEX_BROWSER_MODULE_BUILT
+    ${PROJECT_BINARY_DIR}/src/${TARVEX_BROWSER_MODULE_NAME}${CMAKE_SHARED_MODULE_SUFFIX})
 
 # tarvex_core_library(<folder> SOURCES ... [DEPENDS <other core libs>])
 function(tarvex_core_library folder)
@@ -16,15 +24,38 @@ function(tarvex_core_library folder)
     set_property(GLOBAL APPEND PROPERTY TARVEX_CORE_LIBS ${target})
 endfunction()
 
-# tarvex_ui_library(<folder> SOURCES ... [DEPENDS <other libs>])
+# tarvex_ui_library(<folder> [BROWSER] SOURCES ... [DEPENDS <other libs>])
+# BROWSER: windows that hold the embedded browser. They link the browser engine and go into the
+# browser module (src/CMakeLists.txt), which the program loads when one of them first opens; the
+# program itself never links the engine, so that its libraries stay off the start.
 function(tarvex_ui_library folder)
-    cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+    cmake_parse_arguments(ARG "BROWSER" "" "SOURCES;DEPENDS" ${ARGN})
     set(target tarvex_ui_${folder})
     add_library(${target} STATIC ${ARG_SOURCES})
     target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${target} PUBLIC Qt6::Widgets Qt6::Charts Qt6::PrintSupport
-                                            Qt6::WebEngineWidgets Qt6::Svg ${ARG_DEPENDS})
-    set_property(GLOBAL APPEND PROPERTY TARVEX_UI_LIBS ${target})
+    target_link_libraries(${target} PUBLIC Qt6::Widgets Qt6::Charts Qt6::PrintSupport Qt6::Svg
+                                            ${ARG_DEPENDS})
+    if(ARG_BROWSER)
+        target_link_libraries(${target} PUBLIC Qt6::WebEngineWidgets)
+        set_property(GLOBAL APPEND PROPERTY TARVEX_BROWSER_LIBS ${target})
+    else()
+        set_property(GLOBAL APPEND PROPERTY TARVEX_UI_LIBS ${target})
+    endif()
+endfunction()
+
+# tarvex_browser_host(<executable>)
+# An executable that loads the browser module: the module takes every piece of the program it
+# uses (data module, settings, page building, window parts) from the executable that loaded it,
+# so the executable exports its symbols and carries each of its libraries whole, not only the
+# objects that its own code happens to use.
+function(tarvex_browser_host target)
+    get_property(core_libs GLOBAL PROPERTY TARVEX_CORE_LIBS)
+    get_property(ui_libs GLOBAL PROPERTY TARVEX_UI_LIBS)
+    set_target_properties(${target} PROPERTIES ENABLE_EXPORTS ON)
+    foreach(lib ${core_libs} ${ui_libs})
+        set_property(TARGET ${target} PROPERTY LINK_LIBRARY_OVERRIDE_${lib} WHOLE_ARCHIVE)
+    endforeach()
+    add_dependencies(${target} tarvex_browser)
 endfunction()
 
 # tarvex_add_test(<name> SOURCES ... LIBS ... [DISPLAY])
@@ -36,6 +67,10 @@ function(tarvex_add_test name)
     add_executable(${target} ${ARG_SOURCES})
     target_link_libraries(${target} PRIVATE tarvex_test_support ${ARG_LIBS})
     add_test(NAME ${name} COMMAND ${target})
+    # A test of the whole program opens the map and help windows as the program does.
+    if(tarvex_ui IN_LIST ARG_LIBS)
+        tarvex_browser_host(${target})
+    endif()
     set(env "QTWEBENGINE_DISABLE_SANDBOX=1"
             "TARVEX_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
             "QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --no-sandbox --disable-background-networking")

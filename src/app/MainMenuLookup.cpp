@@ -3,8 +3,8 @@
 #include <QTextEdit>
 
 #include "app/MainMenuUnit.h"
+#include "common/BrowserWindows.h"
 #include "common/Errors.h"
-#include "geo/GeolocationUnit.h"
 #include "lookup/DataUnit.h"
 #include "lookup/Whois.h"
 

@@ -6,11 +6,10 @@
 #include "app/AboutUsUnit.h"
 #include "app/MainMenuUnit.h"
 #include "app/SplashUnit.h"
+#include "common/BrowserWindows.h"
 #include "common/StartupTrace.h"
 #include "common/TX_Edit.h"
 #include "contact/ContactUnit.h"
-#include "geo/GeolocationUnit.h"
-#include "help/HelpUnit.h"
 #include "lookup/DataUnit.h"
 #include "reports/FileManager.h"
 #include "reports/ReportUnit.h"
@@ -23,7 +22,7 @@ namespace {
 void WireSingleInstances() {
     TMainMenuForm *main = MainMenuForm;
     TSystemSettings *settings = SystemSettings;
-    TGeolocationForm *map = GeolocationForm;
+    TGeolocationStandIn *map = GeolocationForm;
     // The map window holds the working copy of the map key; the settings file stores it.
     settings->SetMapKeyHolder(
         {[map] { return map->GoogleKey; }, [map](const QString &key) { map->GoogleKey = key; }});
@@ -51,9 +50,9 @@ void CreateSingleInstances() {
     StartupPhase("SplashForm");
     SystemSettings = new TSystemSettings(MainMenuForm);
     StartupPhase("SystemSettings");
-    GeolocationForm = new TGeolocationForm(MainMenuForm);
+    GeolocationForm = new TGeolocationStandIn(MainMenuForm);
     StartupPhase("GeolocationForm");
-    HelpForm = new THelpForm(MainMenuForm);
+    HelpForm = new THelpStandIn(MainMenuForm);
     StartupPhase("HelpForm");
     ContactForm = new TContactForm(MainMenuForm);
     StartupPhase("ContactForm");

@@ -231,7 +231,10 @@ int main(int argc, char *argv[]) {
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     }
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The browser engine's OpenGL sharing (AA_ShareOpenGLContexts) is not set here: with it the
+    // application object would make the shared context at once, loading the OpenGL driver, which
+    // costs a good part of the start. The browser module sets both up before its first window
+    // (common/BrowserWindows.cpp).
     previousHandler = qInstallMessageHandler(DisplayFailureHandler);
     QApplication app(argc, argv);
     qInstallMessageHandler(previousHandler);

@@ -24,9 +24,10 @@
 #include "geo/MapScheme.h"
 #include "lookup/DataUnit.h"
 
-TGeolocationForm *GeolocationForm = nullptr;
-
-TGeolocationForm::TGeolocationForm(QWidget *parent) : QDialog(parent) {
+TGeolocationForm::TGeolocationForm(QWidget *parent, TMapWindowState *shared)
+    : QDialog(parent),
+      StartGeolocation(shared != nullptr ? shared->StartGeolocation : ownState_.StartGeolocation),
+      GoogleKey(shared != nullptr ? shared->GoogleKey : ownState_.GoogleKey) {
     setObjectName(QStringLiteral("GeolocationForm"));
     setWindowTitle(QStringLiteral("Address Geolocation"));
     resize(684, 441);

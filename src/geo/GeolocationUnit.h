@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <functional>
 
+#include "common/BrowserWindows.h"
+
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -19,25 +21,30 @@ class QWidget;
 
 // The map window "Address Geolocation": a dark web map with one marker per located address of
 // the main window's address pane, and the field for the map service key.
-class TGeolocationForm final : public QDialog {
+// The window lives in the browser module; the program reaches it through TGeolocationStandIn.
+class TGeolocationForm final : public QDialog, public TMapWindow {
     Q_OBJECT
 
   public:
-    explicit TGeolocationForm(QWidget *parent = nullptr);
+    // `shared` holds the ping flag and the map key that the rest of the program sees (the
+    // stand-in's); without it the window keeps its own.
+    explicit TGeolocationForm(QWidget *parent = nullptr, TMapWindowState *shared = nullptr);
     ~TGeolocationForm() override;
+
+    QDialog *Dialog() override { return this; }
 
     // The settings file holds the map key: `load` reads it (handing the key to GoogleKey) each
     // time the window opens, `save` writes it when a key is added. Without them the key lives
     // only in the window.
-    void SetSettingsStore(std::function<void()> load, std::function<void()> save);
+    void SetSettingsStore(std::function<void()> load, std::function<void()> save) override;
 
     // Where the pinged addresses come from: the lines of the main window's address pane. Without
     // a source the page has no addresses.
-    void SetAddressSource(std::function<QStringList()> addressLines);
+    void SetAddressSource(std::function<QStringList()> addressLines) override;
 
     // Sets the busy cursor (it stays until the browser has finished its page) and shows the
     // window modally; returns its modal result (1 only for OK, which no control gives).
-    int Execute();
+    int Execute() override;
 
     // On showing: reads the key from the settings store and shows it; without a key, or without
     // a ping since start, shows the public map page; otherwise builds the map of the pinged
@@ -72,12 +79,16 @@ class TGeolocationForm final : public QDialog {
     // The browser has finished a document: the busy cursor goes.
     void WBDocumentComplete();
 
+  private:
+    TMapWindowState ownState_;
+
+  public:
     // Set by a finished ping run, cleared at start-up: tells the window that there are pinged
     // addresses to locate.
-    bool StartGeolocation = false;
+    bool &StartGeolocation;
 
     // Key of the web-map service; loaded and saved with the settings file.
-    QString GoogleKey;
+    QString &GoogleKey;
 
     QWidget *AddressPanel = nullptr;
     QLabel *AddressLabel = nullptr;
@@ -110,5 +121,3 @@ class TGeolocationForm final : public QDialog {
     std::function<void()> saveSettings_;
     std::function<QStringList()> addressLines_;
 };
-
-extern TGeolocationForm *GeolocationForm;

@@ -24,7 +24,7 @@ void RegisterMapScheme() {
 
 namespace {
 
-// Runs while the program loads, before main() creates the application object.
+// Runs as this code is loaded, before the engine can have made anything.
 const bool schemeRegistered = (RegisterMapScheme(), true);
 
 }  // namespace

@@ -6,9 +6,9 @@
 class QWebEngineUrlRequestJob;
 
 // Registers the program's URL scheme ("tarvex", host syntax) with the web engine. The engine
-// takes schemes only before the application object exists; this library registers it while the
-// program loads, so every program that links the map window has it in time. Calling it again
-// does nothing.
+// takes schemes only before it makes its first object; this code registers it as it is loaded
+// (with the browser module, before any browser exists, or with a test that links the map window
+// directly, before main), so the scheme is always in time. Calling it again does nothing.
 void RegisterMapScheme();
 
 // Serves the map window's URLs from memory: "tarvex://map/page.html" is the page last handed to

@@ -10,8 +10,6 @@
 #include "help/HelpPages.h"
 #include "update/BoxParts.h"
 
-THelpForm *HelpForm = nullptr;
-
 THelpForm::THelpForm(QWidget *parent) : QDialog(parent) {
     setObjectName(QStringLiteral("HelpForm"));
     setWindowTitle(QStringLiteral("On-line help"));

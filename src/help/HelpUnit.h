@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include "common/BrowserWindows.h"
+
 class QLabel;
 class QToolButton;
 class QWebEngineView;
@@ -9,14 +11,17 @@ class QWidget;
 
 // The on-line help: a small browser that opens the help's start page on every showing. The web
 // view is made when the window is first shown, so that start-up does not pay for the engine.
-class THelpForm final : public QDialog {
+// The window lives in the browser module; the program reaches it through THelpStandIn.
+class THelpForm final : public QDialog, public THelpWindow {
     Q_OBJECT
 
   public:
     explicit THelpForm(QWidget *parent = nullptr);
 
+    QDialog *Dialog() override { return this; }
+
     // Shows the window modally; returns true for OK, which the window never sets.
-    bool Execute();
+    bool Execute() override;
 
     // Makes the web view when needed and navigates to the start page.
     void FormShow();
@@ -56,5 +61,3 @@ class THelpForm final : public QDialog {
     QWidget *browserPlace_ = nullptr;
     bool busy_ = false;
 };
-
-extern THelpForm *HelpForm;

@@ -39,7 +39,6 @@ class GeolocationWindow : public ::testing::Test {
              {QStringLiteral("Maps Script URL"), server_.Url()},
              {QStringLiteral("Public Map URL"), server_.Url() + QStringLiteral("/public")}});
         SetErrorReporter([this](const QString &text) { errors_ << text; });
-        GeolocationForm = &form_;
         // The pictures the start-up copies into the data folder.
         QDir().mkpath(ImagesFolder());
         for (const QString &name : {QStringLiteral("Marker.png"), QStringLiteral("Flag.png")}) {
@@ -48,7 +47,6 @@ class GeolocationWindow : public ::testing::Test {
         }
     }
     void TearDown() override {
-        GeolocationForm = nullptr;
         PingDataModule = nullptr;
         SetErrorReporter({});
         SetServiceSettings({});

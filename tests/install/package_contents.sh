@@ -38,6 +38,18 @@ expect "program in usr/bin" test -x "$root/usr/bin/tarvex"
 expect "unpacked program answers --version" \
     test "$(env -i "$root/usr/bin/tarvex" --version)" = "Tarvex 1.0.0.1"
 
+# ---- the browser module: the map and help windows, loaded when first opened. The program
+# itself does not need the browser engine's libraries, so they stay off its start.
+module="$root/usr/lib/tarvex/tarvex-browser.so"
+expect "browser module in usr/lib/tarvex" test -f "$module"
+needed() { readelf -d "$1" 2>/dev/null | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'; }
+engine_in_program="$(needed "$root/usr/bin/tarvex" | grep -i webengine)"
+expect "program needs no browser engine library${engine_in_program:+: $engine_in_program}" \
+    test -z "$engine_in_program"
+expect "browser module needs the browser engine" sh -c "readelf -d '$module' | grep -q 'libQt6WebEngineWidgets'"
+expect "program exports what the module takes from it" \
+    sh -c "nm -D --defined-only '$root/usr/bin/tarvex' | grep -q ' PingDataModule$'"
+
 # ---- desktop entry
 desktop="$share/applications/$id.desktop"
 expect "desktop entry passes desktop-file-validate" desktop-file-validate "$desktop"
@@ -101,6 +113,8 @@ done
 # ---- control data
 expect "Depends lists the shared libraries' packages" \
     grep -qE '^Depends:.*libqt6core6.*' "$control/control"
+expect "Depends lists the browser engine's package" \
+    grep -qE '^Depends:.*libqt6webenginewidgets6' "$control/control"
 expect "Depends lists setcap's package" grep -qE '^Depends:.*libcap2-bin' "$control/control"
 expect "postinst is executable" test -x "$control/postinst"
 expect "postinst gives the program cap_net_raw+ep" \
@@ -108,7 +122,7 @@ expect "postinst gives the program cap_net_raw+ep" \
 expect "postinst names the installed program" grep -qxF 'PROGRAM=/usr/bin/tarvex' "$control/postinst"
 
 # Nothing beyond the layout above is installed.
-unexpected="$(cd "$root" && find . -type f | sort | grep -vE "^\./usr/(bin/tarvex|share/(applications/$id\.desktop|metainfo/$id\.metainfo\.xml|icons/hicolor/(scalable/apps/$id\.svg|(48x48|128x128|256x256)/apps/$id\.png)|man/man1/tarvex\.1\.gz|doc/tarvex/(copyright|changelog\.gz)|tarvex/(Marker|Flag)\.png))$")"
+unexpected="$(cd "$root" && find . -type f | sort | grep -vE "^\./usr/(bin/tarvex|lib/tarvex/tarvex-browser\.so|share/(applications/$id\.desktop|metainfo/$id\.metainfo\.xml|icons/hicolor/(scalable/apps/$id\.svg|(48x48|128x128|256x256)/apps/$id\.png)|man/man1/tarvex\.1\.gz|doc/tarvex/(copyright|changelog\.gz)|tarvex/(Marker|Flag)\.png))$")"
 expect "no other files${unexpected:+: $unexpected}" test -z "$unexpected"
 
 [ "$failures" -eq 0 ]

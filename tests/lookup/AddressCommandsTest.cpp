@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -17,12 +18,11 @@
 #include "app/MainMenuUnit.h"
 #include "app/SingleInstances.h"
 #include "app/SplashUnit.h"
+#include "common/BrowserWindows.h"
 #include "common/CommandGuard.h"
 #include "common/DataPaths.h"
 #include "common/TX_Edit.h"
 #include "contact/ContactUnit.h"
-#include "geo/GeolocationUnit.h"
-#include "help/HelpUnit.h"
 #include "lookup/DataUnit.h"
 #include "reports/FileManager.h"
 #include "reports/ReportUnit.h"
@@ -34,6 +34,20 @@
 #include "update/UpdateUnit.h"
 
 namespace {
+
+// The map window comes from the browser module when it first opens; its parts are found by name.
+QDialog *MapWindow() {
+    return GeolocationForm->Window();
+}
+QWebEngineView *MapBrowser() {
+    return MapWindow() != nullptr ? MapWindow()->findChild<QWebEngineView *>(QStringLiteral("WB"))
+                                  : nullptr;
+}
+QLineEdit *MapKeyEdit() {
+    return MapWindow() != nullptr
+               ? MapWindow()->findChild<QLineEdit *>(QStringLiteral("GoogleKeyEdit"))
+               : nullptr;
+}
 
 QByteArray RipeReply() {
     QFile file(SourcePath(QStringLiteral("tests/lookup/fixtures/ripe_reply.txt")));
@@ -166,23 +180,23 @@ TEST_F(AddressCommands, F3AfterTwoPingsShowsTheirMarkers) {
     QTimer::singleShot(0, GeolocationForm, [&] {
         WaitUntil(
             [&] {
-                return GeolocationForm->WB != nullptr &&
-                       Evaluate(GeolocationForm->WB, QStringLiteral("window.listenerCount || 0"))
+                return MapBrowser() != nullptr &&
+                       Evaluate(MapBrowser(), QStringLiteral("window.listenerCount || 0"))
                                .toInt() == 2;
             },
             30000);
-        markers = Evaluate(GeolocationForm->WB, QStringLiteral("window.markerCount")).toInt();
+        markers = Evaluate(MapBrowser(), QStringLiteral("window.markerCount")).toInt();
         const QString shot = qEnvironmentVariable("TARVEX_MAP_SCREENSHOT");
         if (!shot.isEmpty()) {
             WaitUntil([] { return false; }, 500);  // let the pictures paint
-            GeolocationForm->grab().save(shot);
+            MapWindow()->grab().save(shot);
         }
-        GeolocationForm->reject();
+        MapWindow()->reject();
     });
     QTest::keyClick(form_->AddressEdit, Qt::Key_F3);
 
     EXPECT_EQ(markers, 2);
-    EXPECT_EQ(GeolocationForm->GoogleKeyEdit->text(), QStringLiteral("USER-KEY"));
+    EXPECT_EQ(MapKeyEdit()->text(), QStringLiteral("USER-KEY"));
     const QList<QByteArray> paths = services.Recorded();
     EXPECT_TRUE(paths.contains("/xml/127.0.0.1"));
     EXPECT_TRUE(paths.contains("/xml/127.0.0.2"));
@@ -199,13 +213,13 @@ TEST_F(AddressCommands, F3WithoutKeyShowsThePublicMapAndLooksNothingUp) {
 
     QTimer::singleShot(0, GeolocationForm, [&] {
         WaitUntil([&] { return services.Recorded().contains("/public"); }, 30000);
-        GeolocationForm->reject();
+        MapWindow()->reject();
     });
     QTest::keyClick(form_->AddressEdit, Qt::Key_F3);
 
     EXPECT_TRUE(services.Recorded().contains("/public"));
     EXPECT_TRUE(PageBuildRequests(services).isEmpty());
-    EXPECT_EQ(GeolocationForm->WB->url(), QUrl(services.Url() + QStringLiteral("/public")));
+    EXPECT_EQ(MapBrowser()->url(), QUrl(services.Url() + QStringLiteral("/public")));
 }
 
 }  // namespace
@@ -221,10 +235,10 @@ TEST_F(AddressCommands, EnterInTheKeyEditWritesTheSettingsFileWithoutRebuilding)
 
     QTimer::singleShot(0, GeolocationForm, [&] {
         WaitUntil([&] { return services.Recorded().contains("/public"); }, 30000);
-        GeolocationForm->GoogleKeyEdit->setFocus();
-        QTest::keyClicks(GeolocationForm->GoogleKeyEdit, QStringLiteral("MY-KEY"));
-        QTest::keyClick(GeolocationForm->GoogleKeyEdit, Qt::Key_Return);
-        GeolocationForm->reject();
+        MapKeyEdit()->setFocus();
+        QTest::keyClicks(MapKeyEdit(), QStringLiteral("MY-KEY"));
+        QTest::keyClick(MapKeyEdit(), Qt::Key_Return);
+        MapWindow()->reject();
     });
     QTest::keyClick(form_->AddressEdit, Qt::Key_F3);
 
