@@ -26,11 +26,10 @@
 
 #include "app/MainMenuUnit.h"
 #include "app/SingleInstances.h"
+#include "common/BrowserWindows.h"
 #include "common/CommandGuard.h"
 #include "common/DataPaths.h"
 #include "contact/ContactUnit.h"
-#include "geo/GeolocationUnit.h"
-#include "help/HelpUnit.h"
 #include "reports/FileManager.h"
 #include "reports/ReportUnit.h"
 #include "settings/SystemSettingsUnit.h"
@@ -38,6 +37,12 @@
 #include "update/UpdateUnit.h"
 
 namespace {
+
+// The browser of a window that holds one (the map and help windows come from the browser module
+// when they first open; their parts are found by name).
+QWebEngineView *Browser(QDialog *window) {
+    return window->findChild<QWebEngineView *>(QStringLiteral("WB"));
+}
 
 // Records the secondary windows that open and closes each again (Cancel) once it has shown
 // itself, so that commands opening modal windows can run in a test.
@@ -353,17 +358,24 @@ TEST_F(MainWindowCommands, RestoringAMinimisedWindowKeepsItAsItWas) {
              EXPECT_EQ(LocalFile->FunctionIndex, 2);
          }},
         {"HelpForm", form_->OnLineHelpAction,
-         [] { HelpForm->WB->setUrl(QUrl(QStringLiteral("about:blank#elsewhere"))); },
-         [] { EXPECT_EQ(HelpForm->WB->url(), QUrl(QStringLiteral("about:blank#elsewhere"))); }},
+         [] { Browser(HelpForm->Window())->setUrl(QUrl(QStringLiteral("about:blank#elsewhere"))); },
+         [] {
+             EXPECT_EQ(Browser(HelpForm->Window())->url(),
+                       QUrl(QStringLiteral("about:blank#elsewhere")));
+         }},
         {"ContactForm", form_->ContsctUsAction, [] { ContactForm->SubjectEdit->setFocus(); },
          [] { EXPECT_EQ(ContactForm->focusWidget(), ContactForm->SubjectEdit); }},
         {"UpgradeForm", form_->CheckForUpdatesAction,
          [] { UpgradeForm->InformationLabel_1->setText(QStringLiteral("kept")); },
          [] { EXPECT_EQ(UpgradeForm->InformationLabel_1->text(), QStringLiteral("kept")); }},
         {"GeolocationForm", form_->AddressGeolocationAction,
-         [] { GeolocationForm->WB->setUrl(QUrl(QStringLiteral("about:blank#elsewhere"))); },
          [] {
-             EXPECT_EQ(GeolocationForm->WB->url(), QUrl(QStringLiteral("about:blank#elsewhere")));
+             Browser(GeolocationForm->Window())
+                 ->setUrl(QUrl(QStringLiteral("about:blank#elsewhere")));
+         },
+         [] {
+             EXPECT_EQ(Browser(GeolocationForm->Window())->url(),
+                       QUrl(QStringLiteral("about:blank#elsewhere")));
          }},
         {"ReportForm", form_->CreateReportAction, [] { ReportForm->ZoomUpAction->trigger(); },
          [] { EXPECT_EQ(ReportForm->ZoomPercent->text(), QStringLiteral("110")); }},
