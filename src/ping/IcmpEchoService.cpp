@@ -42,6 +42,29 @@ void NoFamilyOnThisSystem(const TEchoFamily &family, int error) {
 
 std::atomic<quint16> nextIdentifier{static_cast<quint16>(getpid() * 2654435761u >> 16)};
 
+// One message read from a socket into a caller's buffer, with its sender and ancillary data.
+// The header points into the object, so it is filled in place and never copied.
+struct TReceived {
+    sockaddr_storage From{};
+    char Control[512];
+    iovec Io{};
+    msghdr Message{};
+    ssize_t Length = -1;
+
+    TReceived(int socket, QByteArray &buffer, int flags) {
+        Io = {buffer.data(), static_cast<size_t>(buffer.size())};
+        Message.msg_name = &From;
+        Message.msg_namelen = sizeof From;
+        Message.msg_iov = &Io;
+        Message.msg_iovlen = 1;
+        Message.msg_control = Control;
+        Message.msg_controllen = sizeof Control;
+        Length = recvmsg(socket, &Message, flags);
+    }
+    TReceived(const TReceived &) = delete;
+    TReceived &operator=(const TReceived &) = delete;
+};
+
 }  // namespace
 
 TIcmpEchoService::TIcmpEchoService(TIcmpSocketKind kind) {
@@ -223,17 +246,9 @@ std::optional<TPingReply> TIcmpEchoService::ReadErrorQueue(const TChannel &chann
                                                            quint16 sequence) {
     const TEchoFamily &family = *channel.Family;
     auto *buffer = reinterpret_cast<unsigned char *>(buffer_.data());
-    char control[512];
-    sockaddr_storage offender{};
-    iovec io{buffer, static_cast<size_t>(buffer_.size())};
-    msghdr message{};
-    message.msg_name = &offender;
-    message.msg_namelen = sizeof offender;
-    message.msg_iov = &io;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    const ssize_t length = recvmsg(channel.Socket, &message, MSG_DONTWAIT | MSG_ERRQUEUE);
+    TReceived received(channel.Socket, buffer_, MSG_DONTWAIT | MSG_ERRQUEUE);
+    msghdr &message = received.Message;
+    const ssize_t length = received.Length;
     if (length < 0) {
         return std::nullopt;
     }
@@ -269,18 +284,10 @@ std::optional<TPingReply> TIcmpEchoService::ReadReply(const TChannel &channel,
                                                       qint64 started) {
     const TEchoFamily &family = *channel.Family;
     auto *buffer = reinterpret_cast<unsigned char *>(buffer_.data());
-    char control[512];
-    sockaddr_storage from{};
-    iovec io{buffer, static_cast<size_t>(buffer_.size())};
-    msghdr message{};
-    message.msg_name = &from;
-    message.msg_namelen = sizeof from;
-    message.msg_iov = &io;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    const ssize_t length = recvmsg(channel.Socket, &message, MSG_DONTWAIT);
+    TReceived received(channel.Socket, buffer_, MSG_DONTWAIT);
     const qint64 arrived = MonotonicMicroseconds();
+    msghdr &message = received.Message;
+    const ssize_t length = received.Length;
     if (length < 0) {
         return std::nullopt;
     }
@@ -291,7 +298,8 @@ std::optional<TPingReply> TIcmpEchoService::ReadReply(const TChannel &channel,
     if (parsed.Ttl < 0) {
         parsed.Ttl = family.ReadTtl(&message);
     }
-    const QByteArray sender = family.AddressBytes(reinterpret_cast<const sockaddr *>(&from));
+    const QByteArray sender =
+        family.AddressBytes(reinterpret_cast<const sockaddr *>(&received.From));
     // A datagram socket only ever sees replies to its own identifier (the kernel rewrites it on
     // sending), so only the raw socket, which sees every ICMP message of the host, compares it.
     const bool ours = parsed.Sequence == sequence && (datagram || parsed.Identifier == identifier_);
