@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QToolButton>
 
-#include "update/BoxParts.h"
+#include "common/BoxParts.h"
 
 TAboutUsForm *AboutUsForm = nullptr;
 

@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QWindow>
 
-#include "update/BoxParts.h"
+#include "common/BoxParts.h"
 
 TSplashForm *SplashForm = nullptr;
 

@@ -7,10 +7,10 @@
 #include <QToolButton>
 
 #include "common/BlockingCall.h"
+#include "common/BoxParts.h"
 #include "common/CommandGuard.h"
 #include "common/Errors.h"
 #include "common/WindowOpening.h"
-#include "update/BoxParts.h"
 
 TContactForm *ContactForm = nullptr;
 

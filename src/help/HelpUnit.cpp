@@ -6,9 +6,9 @@
 #include <QVBoxLayout>
 #include <QWebEngineView>
 
+#include "common/BoxParts.h"
 #include "common/WindowOpening.h"
 #include "help/HelpPages.h"
-#include "update/BoxParts.h"
 
 THelpForm::THelpForm(QWidget *parent) : QDialog(parent) {
     setObjectName(QStringLiteral("HelpForm"));

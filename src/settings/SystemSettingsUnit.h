@@ -1,11 +1,11 @@
 #pragma once
 
 #include <QColor>
-#include <QComboBox>
 #include <QDialog>
 #include <QString>
 #include <functional>
 
+#include "settings/ColorSelector.h"
 #include "settings/ColorValues.h"
 #include "settings/SettingsFile.h"
 
@@ -18,32 +18,6 @@ class QWidget;
 class QChartView;
 class QLineSeries;
 class QSplineSeries;
-
-// A colour selector of the settings window: a drop-down list of the named colours with a
-// "Custom..." entry first that opens the colour dialog. A selected colour that is not in the
-// list is shown by the custom entry.
-class TColorSelector final : public QComboBox {
-    Q_OBJECT
-
-  public:
-    explicit TColorSelector(const QString &name, QWidget *parent = nullptr);
-
-    TColor SelectedColor() const { return selected_; }
-    // Selects a colour without counting as the user's choice (ColorSelected is not emitted).
-    void SetSelectedColor(TColor color);
-
-  signals:
-    // Any change of the selected colour, by the program or by the user.
-    void ColorChanged(TColor color);
-    // The user chose a colour from the list or in the colour dialog.
-    void ColorSelected(TColor color);
-
-  private:
-    void ItemActivated(int index);
-    void ShowSelected();
-
-    TColor selected_ = clGray;
-};
 
 // Where the map key is kept while the program runs: the map window holds the working copy (a
 // key typed there is saved from it), and a load hands it the key read from the file.

@@ -8,11 +8,11 @@
 #include <QUrl>
 
 #include "common/BlockingCall.h"
+#include "common/BoxParts.h"
 #include "common/DataPaths.h"
 #include "common/DesktopOpen.h"
 #include "common/TX_File.h"
 #include "common/WindowOpening.h"
-#include "update/BoxParts.h"
 #include "update/VersionCheck.h"
 
 TUpgradeForm *UpgradeForm = nullptr;

@@ -5,5 +5,5 @@ tarvex_add_test(SplashAbout
         SplashAboutTest.cpp
         ${PROJECT_SOURCE_DIR}/src/app/SplashUnit.cpp
         ${PROJECT_SOURCE_DIR}/src/app/AboutUsUnit.cpp
-    LIBS tarvex_ui_boxparts
+    LIBS tarvex_ui_common
     DISPLAY)

@@ -9,7 +9,7 @@
 
 #include "app/AboutUsUnit.h"
 #include "app/SplashUnit.h"
-#include "update/BoxParts.h"
+#include "common/BoxParts.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <QRegularExpression>
 #include <QToolButton>
 
+#include "common/BoxParts.h"
 #include "common/CommandGuard.h"
 #include "contact/ContactUnit.h"
 #include "settings/Services.h"
 #include "support/LocalSmtpServer.h"
-#include "update/BoxParts.h"
 
 namespace {
 

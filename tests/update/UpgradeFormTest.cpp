@@ -9,12 +9,12 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "common/BoxParts.h"
 #include "common/DataPaths.h"
 #include "common/DesktopOpen.h"
 #include "settings/Services.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestSupport.h"
-#include "update/BoxParts.h"
 #include "update/UpdateUnit.h"
 
 namespace {

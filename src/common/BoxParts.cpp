@@ -1,4 +1,4 @@
-#include "update/BoxParts.h"
+#include "common/BoxParts.h"
 
 #include <QApplication>
 #include <QEvent>
