@@ -40,8 +40,7 @@
 #include "ping/PingRun.h"
 #include "ping/WatchRun.h"
 #include "settings/ColorValues.h"
-#include "settings/NumberText.h"
-#include "settings/SettingsFile.h"
+#include "settings/EngineParameters.h"
 #include "settings/SystemSettingsUnit.h"
 #include "update/UpdateUnit.h"
 
@@ -955,16 +954,16 @@ void TMainMenuForm::ChangeSystemSettings() {
     DebugColor = ToQColor(SystemSettings->PingDebugColor->SelectedColor());
     InfoColor = ToQColor(SystemSettings->PingInfoColor->SelectedColor());
 
-    // The engine fields are 16 bits wide: larger values wrap, as they always have.
     const QString timeOutText = SystemSettings->PingTimeOut->text();
     const QString retriesText = SystemSettings->PingRetries->text();
-    PingTimeOut = static_cast<quint16>(ReadIntegerText(timeOutText, 1000));
-    PingBufferSize =
-        static_cast<quint16>(ReadIntegerText(SystemSettings->PingBufferSize->text(), 32));
-    PingRetries = static_cast<quint16>(ReadIntegerText(retriesText, 4));
-    PingInterval = ClampToRange(ReadIntegerText(SystemSettings->PingInterval->text(), 300),
-                                kIntervalRange);
-    PingTTL = static_cast<quint16>(ReadIntegerText(SystemSettings->PingTTL->text(), 128));
+    const TEngineParameters engine =
+        EngineParameters({timeOutText, SystemSettings->PingBufferSize->text(), retriesText,
+                          SystemSettings->PingInterval->text(), SystemSettings->PingTTL->text()});
+    PingTimeOut = engine.TimeOut;
+    PingBufferSize = engine.BufferSize;
+    PingRetries = engine.Retries;
+    PingInterval = engine.Interval;
+    PingTTL = engine.TTL;
 
     TimeoutLabel->setText(QStringLiteral("Receive Timeout: ") + timeOutText +
                           QStringLiteral(" ms"));

@@ -1,0 +1,55 @@
+#include <gtest/gtest.h>
+
+#include "settings/EngineParameters.h"
+
+namespace {
+
+// Prints a row's parameters when a case fails.
+std::string Show(const TEngineParameters &p) {
+    return "time-out " + std::to_string(p.TimeOut) + ", buffer " + std::to_string(p.BufferSize) +
+           ", retries " + std::to_string(p.Retries) + ", interval " + std::to_string(p.Interval) +
+           ", TTL " + std::to_string(p.TTL);
+}
+
+TEST(EngineParameters, FromTheSettingsWindowTexts) {
+    const struct {
+        const char *name;
+        TEngineTexts texts;
+        TEngineParameters expected;
+    } cases[] = {
+        {"standard values", {"4000", "32", "4", "300", "128"}, {4000, 32, 4, 300, 128}},
+        {"the spin limits", {"10000", "256", "10", "60000", "64"}, {10000, 256, 10, 60000, 64}},
+        {"blanks around the digits",
+         {" 2500 ", "\t64 ", " 3", " 1000 ", "64 "},
+         {2500, 64, 3, 1000, 64}},
+        {"signs and hexadecimal",
+         {"+1500", "$20", "0x5", "+$12C", "0X80"},
+         {1500, 32, 5, 300, 128}},
+        // error rows: each field falls back on its own, independent of the others
+        {"all empty", {"", "", "", "", ""}, {1000, 32, 4, 300, 128}},
+        {"only blanks", {"  ", " ", "\t", "   ", " "}, {1000, 32, 4, 300, 128}},
+        {"words", {"abc", "big", "many", "soon", "hops"}, {1000, 32, 4, 300, 128}},
+        {"numbers with rest", {"12abc", "1.5", "1 2", "300ms", "$"}, {1000, 32, 4, 300, 128}},
+        {"past 32 bits",
+         {"2147483648", "-2147483649", "$100000000", "99999999999", "0x"},
+         {1000, 32, 4, 300, 128}},
+        {"one bad field among good ones", {"2000", "x", "6", "500", "64"}, {2000, 32, 6, 500, 64}},
+        // the 16-bit fields keep the low 16 bits; the interval is held in its range
+        {"past 16 bits", {"70000", "65536", "65537", "70000", "131200"}, {4464, 0, 1, 60000, 128}},
+        {"negative values",
+         {"-1", "-32", "-65535", "-5", "$FFFFFFFF"},
+         {65535, 65504, 1, 100, 65535}},
+        {"interval below its range", {"4000", "32", "4", "99", "128"}, {4000, 32, 4, 100, 128}},
+        {"interval above its range",
+         {"4000", "32", "4", "60001", "128"},
+         {4000, 32, 4, 60000, 128}},
+        {"zero everywhere", {"0", "0", "0", "0", "0"}, {0, 0, 0, 100, 0}},
+    };
+    for (const auto &c : cases) {
+        const TEngineParameters got = EngineParameters(c.texts);
+        EXPECT_EQ(got, c.expected)
+            << c.name << ": got " << Show(got) << ", expected " << Show(c.expected);
+    }
+}
+
+}  // namespace
