@@ -13,33 +13,41 @@ namespace {
 struct IntegerEntry {
     const char *key;
     qint32 TSettingsValues::*field;
-    qint32 readDefault;
 };
 
 // In the order the file holds them.
 const IntegerEntry kIntegers[] = {
-    {"Time Out", &TSettingsValues::PingTimeOutValue, 4000},
-    {"Buffer Size", &TSettingsValues::PingBufferSizeValue, 32},
-    {"TTL", &TSettingsValues::PingTTLValue, 128},
-    {"Retries No", &TSettingsValues::PingRetriesNoValue, 4},
-    {"NBSaut", &TSettingsValues::PingNBSautValue, 30},
-    {"Interval", &TSettingsValues::PingIntervalValue, 300},
-    {"Ping No", &TSettingsValues::PingNoValue, 100},
+    {"Time Out", &TSettingsValues::PingTimeOutValue},
+    {"Buffer Size", &TSettingsValues::PingBufferSizeValue},
+    {"TTL", &TSettingsValues::PingTTLValue},
+    {"Retries No", &TSettingsValues::PingRetriesNoValue},
+    {"NBSaut", &TSettingsValues::PingNBSautValue},
+    {"Interval", &TSettingsValues::PingIntervalValue},
+    {"Ping No", &TSettingsValues::PingNoValue},
 };
 
 struct ColorEntry {
     const QString *section;
     const char *key;
     TColor TSettingsValues::*field;
-    TColor readDefault;
 };
 
 const ColorEntry kColors[] = {
-    {&kGraphSection, "Process Graph Color", &TSettingsValues::GraphColor, kDefaultGraphColor},
-    {&kFontSection, "Result Color", &TSettingsValues::ResultsColor, clGray},
-    {&kFontSection, "Debug Color", &TSettingsValues::DebugColor, clGray},
-    {&kFontSection, "Info Color", &TSettingsValues::InfoColor, clGray},
+    {&kGraphSection, "Process Graph Color", &TSettingsValues::GraphColor},
+    {&kFontSection, "Result Color", &TSettingsValues::ResultsColor},
+    {&kFontSection, "Debug Color", &TSettingsValues::DebugColor},
+    {&kFontSection, "Info Color", &TSettingsValues::InfoColor},
 };
+
+// What a missing or unreadable entry reads as: the standard set, except for the two values that
+// the standard set does not decide ("Ping No") or that a file without it has always shown in
+// another colour (the graph).
+TSettingsValues ReadDefaults() {
+    TSettingsValues values = StandardSettings(TSettingsValues());
+    values.PingNoValue = 100;
+    values.GraphColor = kDefaultGraphColor;
+    return values;
+}
 
 const char *const kMapKey = "Google Maps Key";
 
@@ -77,15 +85,17 @@ bool LoadSettingsFile(const QString &path, TSettingsValues *values,
     if (!ReadIniFile(path, &text)) {
         return false;
     }
+    const TSettingsValues defaults = ReadDefaults();
     TSettingsValues loaded = *values;
     for (const IntegerEntry &entry : kIntegers) {
+        const qint32 readDefault = defaults.*entry.field;
         QString raw;
         loaded.*entry.field = text.Find(kSystemSection, QLatin1String(entry.key), &raw)
-                                  ? ReadIntegerText(raw, entry.readDefault)
-                                  : entry.readDefault;
+                                  ? ReadIntegerText(raw, readDefault)
+                                  : readDefault;
     }
     for (const ColorEntry &entry : kColors) {
-        TColor color = entry.readDefault;
+        TColor color = defaults.*entry.field;
         QString raw;
         // The program never writes a colour that is neither a name nor a number; a hand-edited
         // one falls back to the read default instead of stopping the load half-way.
