@@ -1256,6 +1256,199 @@ QByteArray ParagraphWords(const QTextBlockFormat &format) {
     return words;
 }
 
+// One stretch of text in one character format, as the writer puts it out.
+struct WriterRun {
+    QString text;
+    int font;
+    int halfPoints;
+    bool bold, italic, underline, strike;
+    int color;  // 0: the reader's automatic colour
+};
+
+// One paragraph: its runs, whether it starts a new page (a report's pages; the others flow on)
+// and its layout words.
+struct WriterBlock {
+    QVector<WriterRun> runs;
+    bool pageBreak = false;
+    QByteArray paragraph;
+};
+
+// The font and colour tables, filled in the order the document first uses each entry.
+struct WriterTables {
+    QStringList fonts;
+    QVector<QColor> colors;  // index 0 of the written table is the automatic colour
+    QHash<QString, int> fontIndex;
+    QHash<QRgb, int> colorIndex;
+
+    int FontOf(const QString &family) {
+        auto f = fontIndex.constFind(family);
+        if (f == fontIndex.constEnd()) {
+            f = fontIndex.insert(family, static_cast<int>(fonts.size()));
+            fonts.append(family);
+        }
+        return *f;
+    }
+
+    int ColorOf(const QColor &color) {
+        const QRgb rgb = color.rgb() & 0xFFFFFF;
+        auto c = colorIndex.constFind(rgb);
+        if (c == colorIndex.constEnd()) {
+            c = colorIndex.insert(rgb, static_cast<int>(colors.size()) + 1);
+            colors.append(color);
+        }
+        return *c;
+    }
+};
+
+// A fragment's text and format, with its font and colour entered into the tables.
+WriterRun RunOf(const QTextFragment &fragment, const QFont &base, const QColor &defaultColor,
+                WriterTables *tables) {
+    const QTextCharFormat format = fragment.charFormat();
+    const QFont font = format.font().resolve(base);
+    WriterRun run;
+    run.text = fragment.text();
+    QString family = font.family();
+    if (family.isEmpty()) {
+        family = QStringLiteral("Arial");
+    }
+    run.font = tables->FontOf(family);
+    double points = font.pointSizeF();
+    if (points <= 0 && font.pixelSize() > 0) {
+        points = font.pixelSize() * 72.0 / 96.0;
+    }
+    if (points <= 0) {
+        points = 12;
+    }
+    run.halfPoints = qBound(2, qRound(points * 2), 3276);
+    run.bold = font.weight() >= QFont::DemiBold;
+    run.italic = font.italic();
+    run.underline = font.underline();
+    run.strike = font.strikeOut();
+    QColor color;
+    if (format.hasProperty(QTextFormat::ForegroundBrush) &&
+        format.foreground().style() != Qt::NoBrush) {
+        color = format.foreground().color();
+    } else {
+        color = defaultColor;
+    }
+    run.color = color.isValid() ? tables->ColorOf(color) : 0;
+    return run;
+}
+
+// Every paragraph of the document with its runs; the tables receive the fonts and colours.
+QVector<WriterBlock> CollectBlocks(const QTextDocument &document, const QFont &base,
+                                   const QColor &defaultColor, WriterTables *tables) {
+    QVector<WriterBlock> blocks;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        WriterBlock written;
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (fragment.isValid()) {
+                written.runs.append(RunOf(fragment, base, defaultColor, tables));
+            }
+        }
+        const QTextBlockFormat format = block.blockFormat();
+        written.pageBreak = format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore;
+        written.paragraph = ParagraphWords(format);
+        blocks.append(written);
+    }
+    return blocks;
+}
+
+void AppendFontTable(QByteArray &out, const QStringList &fonts) {
+    out.append("{\\fonttbl");
+    for (int i = 0; i < fonts.size(); ++i) {
+        out.append("{\\f");
+        AppendNumber(out, i);
+        out.append("\\fnil\\fcharset0 ");
+        AppendEscaped(out, fonts[i]);
+        out.append(";}");
+    }
+    out.append("}\n");
+}
+
+void AppendColorTable(QByteArray &out, const QVector<QColor> &colors) {
+    out.append("{\\colortbl ;");
+    for (const QColor &color : colors) {
+        out.append("\\red");
+        AppendNumber(out, color.red());
+        out.append("\\green");
+        AppendNumber(out, color.green());
+        out.append("\\blue");
+        AppendNumber(out, color.blue());
+        out.append(';');
+    }
+    out.append("}\n");
+}
+
+// The sheet as it lies (a landscape sheet is wider than high) and its margins, in twips.
+void AppendPageWords(QByteArray &out, const QPageLayout &page) {
+    const QRectF sheet = page.fullRect(QPageLayout::Millimeter);
+    const QMarginsF margins = page.margins(QPageLayout::Millimeter);
+    const auto twips = [&out](const char *word, double mm) {
+        out.append(word);
+        AppendNumber(out, qRound64(mm * 1440 / 25.4));
+    };
+    twips("\\paperw", sheet.width());
+    twips("\\paperh", sheet.height());
+    twips("\\margl", margins.left());
+    twips("\\margr", margins.right());
+    twips("\\margt", margins.top());
+    twips("\\margb", margins.bottom());
+    if (page.orientation() == QPageLayout::Landscape) {
+        out.append("\\landscape");
+    }
+    out.append('\n');
+}
+
+// A run starts from plain text (\plain) and names every property it has, so it never depends
+// on the run before it.
+void AppendRun(QByteArray &out, const WriterRun &run) {
+    out.append("\\plain\\f");
+    AppendNumber(out, run.font);
+    out.append("\\fs");
+    AppendNumber(out, run.halfPoints);
+    if (run.bold) {
+        out.append("\\b");
+    }
+    if (run.italic) {
+        out.append("\\i");
+    }
+    if (run.underline) {
+        out.append("\\ul");
+    }
+    if (run.strike) {
+        out.append("\\strike");
+    }
+    if (run.color != 0) {
+        out.append("\\cf");
+        AppendNumber(out, run.color);
+    }
+    out.append(' ');
+    AppendEscaped(out, run.text);
+}
+
+void AppendBody(QByteArray &out, const QVector<WriterBlock> &blocks) {
+    QByteArray lastParagraph;
+    for (qsizetype b = 0; b < blocks.size(); ++b) {
+        const WriterBlock &block = blocks.at(b);
+        if (block.pageBreak && b > 0) {
+            out.append("\\page\n");
+        }
+        // Paragraph layout holds until \pard; it is written again only where it changes.
+        if (block.paragraph != lastParagraph) {
+            out.append("\\pard");
+            out.append(block.paragraph);
+            out.append('\n');
+            lastParagraph = block.paragraph;
+        }
+        for (const WriterRun &run : block.runs) {
+            AppendRun(out, run);
+        }
+        out.append("\\par\n");
+    }
+}
+
 }  // namespace
 
 bool IsRtf(const QByteArray &data) {
@@ -1288,163 +1481,23 @@ void ReadRtf(const QByteArray &data, QTextDocument *document, QPageLayout *page)
 
 QByteArray WriteRtf(const QTextDocument &document, const QColor &defaultColor,
                     const QPageLayout &page) {
-    struct Run {
-        QString text;
-        int font;
-        int halfPoints;
-        bool bold, italic, underline, strike;
-        int color;
-    };
-    QStringList fonts;
-    QVector<QColor> colors;  // index 0 of the table is the automatic colour
-    QHash<QString, int> fontIndex;
-    QHash<QRgb, int> colorIndex;
-    QVector<QVector<Run>> blocks;
-    // Blocks that start a new page (a report's pages); the others flow on.
-    QVector<bool> pageBreaks;
-    QVector<QByteArray> paragraphs;  // each block's layout words
     const QFont base = document.defaultFont();
-
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        QVector<Run> runs;
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            if (!fragment.isValid()) {
-                continue;
-            }
-            const QTextCharFormat format = fragment.charFormat();
-            const QFont font = format.font().resolve(base);
-            Run run;
-            run.text = fragment.text();
-            QString family = font.family();
-            if (family.isEmpty()) {
-                family = QStringLiteral("Arial");
-            }
-            auto f = fontIndex.constFind(family);
-            if (f == fontIndex.constEnd()) {
-                f = fontIndex.insert(family, static_cast<int>(fonts.size()));
-                fonts.append(family);
-            }
-            run.font = *f;
-            double points = font.pointSizeF();
-            if (points <= 0 && font.pixelSize() > 0) {
-                points = font.pixelSize() * 72.0 / 96.0;
-            }
-            if (points <= 0) {
-                points = 12;
-            }
-            run.halfPoints = qBound(2, qRound(points * 2), 3276);
-            run.bold = font.weight() >= QFont::DemiBold;
-            run.italic = font.italic();
-            run.underline = font.underline();
-            run.strike = font.strikeOut();
-            QColor color;
-            if (format.hasProperty(QTextFormat::ForegroundBrush) &&
-                format.foreground().style() != Qt::NoBrush) {
-                color = format.foreground().color();
-            } else {
-                color = defaultColor;
-            }
-            run.color = 0;
-            if (color.isValid()) {
-                const QRgb rgb = color.rgb() & 0xFFFFFF;
-                auto c = colorIndex.constFind(rgb);
-                if (c == colorIndex.constEnd()) {
-                    c = colorIndex.insert(rgb, static_cast<int>(colors.size()) + 1);
-                    colors.append(color);
-                }
-                run.color = *c;
-            }
-            runs.append(run);
-        }
-        blocks.append(runs);
-        pageBreaks.append(block.blockFormat().pageBreakPolicy() &
-                          QTextFormat::PageBreak_AlwaysBefore);
-        paragraphs.append(ParagraphWords(block.blockFormat()));
+    WriterTables tables;
+    const QVector<WriterBlock> blocks = CollectBlocks(document, base, defaultColor, &tables);
+    if (tables.fonts.isEmpty()) {
+        tables.fonts.append(base.family().isEmpty() ? QStringLiteral("Arial") : base.family());
     }
 
     QByteArray out;
     out.reserve(document.characterCount() + 256);
-    out.append("{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\n{\\fonttbl");
-    if (fonts.isEmpty()) {
-        fonts.append(base.family().isEmpty() ? QStringLiteral("Arial") : base.family());
-    }
-    for (int i = 0; i < fonts.size(); ++i) {
-        out.append("{\\f");
-        AppendNumber(out, i);
-        out.append("\\fnil\\fcharset0 ");
-        AppendEscaped(out, fonts[i]);
-        out.append(";}");
-    }
-    out.append("}\n{\\colortbl ;");
-    for (const QColor &color : colors) {
-        out.append("\\red");
-        AppendNumber(out, color.red());
-        out.append("\\green");
-        AppendNumber(out, color.green());
-        out.append("\\blue");
-        AppendNumber(out, color.blue());
-        out.append(';');
-    }
-    out.append("}\n");
+    out.append("{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\n");
+    AppendFontTable(out, tables.fonts);
+    AppendColorTable(out, tables.colors);
     if (page.isValid()) {
-        // The sheet as it lies (a landscape sheet is wider than high) and its margins.
-        const QRectF sheet = page.fullRect(QPageLayout::Millimeter);
-        const QMarginsF margins = page.margins(QPageLayout::Millimeter);
-        const auto twips = [&out](const char *word, double mm) {
-            out.append(word);
-            AppendNumber(out, qRound64(mm * 1440 / 25.4));
-        };
-        twips("\\paperw", sheet.width());
-        twips("\\paperh", sheet.height());
-        twips("\\margl", margins.left());
-        twips("\\margr", margins.right());
-        twips("\\margt", margins.top());
-        twips("\\margb", margins.bottom());
-        if (page.orientation() == QPageLayout::Landscape) {
-            out.append("\\landscape");
-        }
-        out.append('\n');
+        AppendPageWords(out, page);
     }
     out.append("\\viewkind4\\pard\\plain\n");
-    QByteArray lastParagraph;
-    for (qsizetype b = 0; b < blocks.size(); ++b) {
-        if (pageBreaks.at(b) && b > 0) {
-            out.append("\\page\n");
-        }
-        // Paragraph layout holds until \pard; it is written again only where it changes.
-        if (paragraphs.at(b) != lastParagraph) {
-            out.append("\\pard");
-            out.append(paragraphs.at(b));
-            out.append('\n');
-            lastParagraph = paragraphs.at(b);
-        }
-        for (const Run &run : blocks.at(b)) {
-            out.append("\\plain\\f");
-            AppendNumber(out, run.font);
-            out.append("\\fs");
-            AppendNumber(out, run.halfPoints);
-            if (run.bold) {
-                out.append("\\b");
-            }
-            if (run.italic) {
-                out.append("\\i");
-            }
-            if (run.underline) {
-                out.append("\\ul");
-            }
-            if (run.strike) {
-                out.append("\\strike");
-            }
-            if (run.color != 0) {
-                out.append("\\cf");
-                AppendNumber(out, run.color);
-            }
-            out.append(' ');
-            AppendEscaped(out, run.text);
-        }
-        out.append("\\par\n");
-    }
+    AppendBody(out, blocks);
     out.append("}\n");
     return out;
 }
