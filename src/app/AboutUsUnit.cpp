@@ -28,7 +28,8 @@ TAboutUsForm::TAboutUsForm(QWidget *parent) : QDialog(parent) {
 
     const QPoint pictureOrigin((AddressPanel->width() - 420) / 2,
                                (AddressPanel->height() - 250) / 2);
-    const QList<QLabel *> texts = AddProductTexts(AddressPanel, pictureOrigin, BoxMediumGreyText());
+    const QList<QLabel *> texts =
+        AddProductTexts(AddressPanel, pictureOrigin, LookMediumGreyText());
     RzLabel7 = texts.at(0);
     RzLabel8 = texts.at(1);
     RzLabel9 = texts.at(2);

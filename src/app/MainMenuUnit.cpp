@@ -33,6 +33,7 @@
 #include "common/TX_Edit.h"
 #include "common/TX_EditOps.h"
 #include "common/TX_File.h"
+#include "common/WindowLook.h"
 #include "contact/ContactUnit.h"
 #include "lookup/DataUnit.h"
 #include "lookup/WhoisZones.h"
@@ -54,9 +55,9 @@ TMainMenuForm *MainMenuForm = nullptr;
 
 namespace {
 
-const QColor kWindowColor(62, 62, 62);
 const QColor kPaneColor(48, 48, 48);
-const QColor kTextColor(192, 192, 192);
+const QColor kHeadingColor(54, 54, 54);
+const QColor kTextColor = LookTextColor();
 // The colour of the result writer between runs; each run sets its own colours.
 const QColor kWriterGrey(128, 128, 128);
 
@@ -75,12 +76,6 @@ constexpr int kToolButtonSize = 32;
 // a text of many kilobytes pasted by mistake is cut short instead of filling the header lines.
 constexpr int kAddressFieldMaxLength = 2048;
 
-QFont WindowFont() {
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSize(8);
-    return font;
-}
-
 QIcon Icon(const QString &name) {
     return QIcon(QStringLiteral(":/icons/%1.svg").arg(name));
 }
@@ -94,9 +89,7 @@ QFrame *MakePanel(const char *name, QWidget *parent) {
 }
 
 QLabel *MakeLabel(const char *name, const QString &caption, QWidget *parent) {
-    auto *label = new QLabel(caption, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    return label;
+    return NewLabel(parent, QString::fromLatin1(name), caption);
 }
 
 // A heading above a pane or chart, as the panels of the window carry them.
@@ -104,11 +97,7 @@ QLabel *MakeHeading(const char *name, const QString &caption, QWidget *parent) {
     QLabel *label = MakeLabel(name, caption, parent);
     label->setFixedHeight(18);
     label->setIndent(4);
-    label->setAutoFillBackground(true);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::Window, QColor(54, 54, 54));
-    palette.setColor(QPalette::WindowText, kTextColor);
-    label->setPalette(palette);
+    PaintDark(label, kTextColor, kHeadingColor);
     return label;
 }
 
@@ -127,10 +116,7 @@ TMainMenuForm::TMainMenuForm(QWidget *parent) : QMainWindow(parent) {
     setWindowTitle(QStringLiteral("Tarvex"));
     setWindowIcon(Icon(QStringLiteral("about")));
     setFont(WindowFont());
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, kWindowColor);
-    palette.setColor(QPalette::WindowText, kTextColor);
-    setPalette(palette);
+    PaintDark(this, kTextColor);
 
     BuildActions();
     BuildPanels();
@@ -314,10 +300,7 @@ QTextEdit *TMainMenuForm::MakePane(const char *name, QWidget *parent) {
     pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     pane->setFont(WindowFont());
     pane->document()->setDefaultFont(WindowFont());
-    QPalette palette = pane->palette();
-    palette.setColor(QPalette::Base, kPaneColor);
-    palette.setColor(QPalette::Text, kTextColor);
-    pane->setPalette(palette);
+    PaintPane(pane, kPaneColor, kTextColor);
     pane->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(pane, &QWidget::customContextMenuRequested, this, [this, pane](const QPoint &pos) {
         ResultPopupMenu->popup(pane->viewport()->mapToGlobal(pos));

@@ -13,6 +13,8 @@
 #include <QValueAxis>
 #include <algorithm>
 
+#include "common/WindowLook.h"
+
 namespace {
 
 const QColor kChartBackground(48, 48, 48);
@@ -30,12 +32,6 @@ constexpr int kMarkEvery = 10;
 // worth stay, so the curve enters the window as it always did.
 constexpr int kKeptPoints = 4 * 61;
 
-QFont ChartFont(int pointSize) {
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSize(pointSize);
-    return font;
-}
-
 void StyleChart(QChart *chart) {
     chart->setTheme(QChart::ChartThemeDark);
     chart->setBackgroundBrush(kChartBackground);
@@ -44,16 +40,16 @@ void StyleChart(QChart *chart) {
     chart->setBackgroundRoundness(0);
     chart->setMargins(QMargins(2, 2, 2, 2));
     chart->setTitleBrush(kChartText);
-    chart->setTitleFont(ChartFont(8));
+    chart->setTitleFont(WindowFont(8));
     chart->legend()->hide();
     chart->setAnimationOptions(QChart::NoAnimation);
 }
 
 void StyleAxis(QAbstractAxis *axis) {
     axis->setLabelsBrush(kChartText);
-    axis->setLabelsFont(ChartFont(7));
+    axis->setLabelsFont(WindowFont(7));
     axis->setTitleBrush(kChartText);
-    axis->setTitleFont(ChartFont(8));
+    axis->setTitleFont(WindowFont(8));
     axis->setGridLineColor(kGridLine);
     axis->setLinePenColor(kGridLine);
 }
@@ -118,7 +114,7 @@ TPingCharts::TPingCharts(QWidget *parent) {
     marks_->setPointLabelsVisible(true);
     marks_->setPointLabelsFormat(QStringLiteral("@yPoint"));
     marks_->setPointLabelsColor(kChartText);
-    marks_->setPointLabelsFont(ChartFont(7));
+    marks_->setPointLabelsFont(WindowFont(7));
     marks_->setPointLabelsClipping(false);
     auto *graphChart = new QChart();
     StyleChart(graphChart);

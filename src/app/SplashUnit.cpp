@@ -23,7 +23,7 @@ TSplashForm::TSplashForm(QWidget *parent) : QDialog(parent) {
     LogoImage->setGeometry(rect());
 
     const QPoint pictureOrigin((width() - 420) / 2, (height() - 250) / 2);
-    const QList<QLabel *> texts = AddProductTexts(this, pictureOrigin, BoxGreyText());
+    const QList<QLabel *> texts = AddProductTexts(this, pictureOrigin, LookGreyText());
     RzLabel7 = texts.at(0);
     RzLabel8 = texts.at(1);
     RzLabel9 = texts.at(2);

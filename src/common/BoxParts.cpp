@@ -2,12 +2,10 @@
 
 #include <QApplication>
 #include <QEvent>
-#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QScreen>
-#include <QToolButton>
 #include <QWindow>
 
 namespace {
@@ -51,60 +49,6 @@ class TWindowDragFilter final : public QObject {
 
 }  // namespace
 
-QPixmap ArtworkPicture(const QString &fileName) {
-    return QPixmap(QStringLiteral(":/artwork/") + fileName);
-}
-
-void PaintDark(QWidget *widget) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, BoxBackgroundColor());
-    palette.setColor(QPalette::WindowText, QColor(192, 192, 192));
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
-}
-
-QToolButton *NewPictureButton(QWidget *parent, const QString &objectName, const QString &picture,
-                              int size, const QString &hint) {
-    auto *button = new QToolButton(parent);
-    button->setObjectName(objectName);
-    button->setAutoRaise(true);
-    button->setFocusPolicy(Qt::TabFocus);
-    button->setFixedSize(size, size);
-    button->setIcon(QIcon(ArtworkPicture(picture)));
-    button->setIconSize(QSize(size - 2, size - 2));
-    button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(QStringLiteral("QToolButton { border: none; padding: 0px; }"));
-    if (!hint.isEmpty()) {
-        button->setToolTip(hint);
-    }
-    return button;
-}
-
-QLabel *NewButtonLabel(QWidget *parent, const QString &objectName, const QString &text) {
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(objectName);
-    label->setCursor(Qt::PointingHandCursor);
-    return label;
-}
-
-QLabel *NewPictureLabel(QWidget *parent, const QString &objectName, const QString &text,
-                        int pixelSize, const QColor &color, int right, int top) {
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(objectName);
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixelSize);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    label->setAttribute(Qt::WA_TranslucentBackground);
-    const int width = QFontMetrics(font).horizontalAdvance(text) + 4;
-    const int height = pixelSize + 6;
-    label->setGeometry(right - width, top, width, height);
-    return label;
-}
-
 QList<QLabel *> AddProductTexts(QWidget *parent, const QPoint &origin, const QColor &editionColor) {
     // Right edge and rows follow the drawing: the edition line sits just under the product
     // name, the maker block and the copyright block in the free space below it.
@@ -114,15 +58,15 @@ QList<QLabel *> AddProductTexts(QWidget *parent, const QPoint &origin, const QCo
         NewPictureLabel(parent, QStringLiteral("RzLabel7"), QStringLiteral("for education"), 13,
                         editionColor, right, top + 68),
         NewPictureLabel(parent, QStringLiteral("RzLabel8"), QStringLiteral("TX Network Tools"), 13,
-                        BoxGreyText(), right, top + 146),
+                        LookGreyText(), right, top + 146),
         NewPictureLabel(parent, QStringLiteral("RzLabel9"),
-                        QStringLiteral("Haldrin Software Laboratory (Haldrin)"), 13, BoxGreyText(),
+                        QStringLiteral("Haldrin Software Laboratory (Haldrin)"), 13, LookGreyText(),
                         right, top + 164),
         NewPictureLabel(parent, QStringLiteral("RzLabel10"),
-                        QStringLiteral("Copyright \u00A9 2014-2026 Haldrin"), 11, BoxGreyText(),
+                        QStringLiteral("Copyright \u00A9 2014-2026 Haldrin"), 11, LookGreyText(),
                         right, top + 204),
         NewPictureLabel(parent, QStringLiteral("RzLabel11"), QStringLiteral("All rights reserved."),
-                        11, BoxGreyText(), right, top + 219),
+                        11, LookGreyText(), right, top + 219),
     };
 }
 

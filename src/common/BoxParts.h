@@ -1,56 +1,23 @@
 #pragma once
 
+#include "common/WindowLook.h"
 #include "common/WindowPlacement.h"
 
 #include <QColor>
 #include <QList>
 #include <QObject>
-#include <QPixmap>
 #include <functional>
 
 class QLabel;
-class QToolButton;
 class QWidget;
 
-// Pieces shared by the small picture windows (splash, about box, update, contact, help): the
-// shipped artwork, picture buttons with their caption labels, texts laid over a picture, and
-// the window drag of the borderless boxes.
+// Pieces shared by the small picture windows (splash, about box, update, contact, help): their
+// modal results, the product texts laid over the owl picture, and the window drag of the
+// borderless boxes. Their look (artwork, picture buttons and captions) is in WindowLook.h.
 
 // Modal results of the boxes.
 constexpr int mrOk = 1;
 constexpr int mrCancel = 2;
-
-// Colours of the dark boxes: background (62, 62, 62), "grey" and "medium grey" texts.
-inline QColor BoxBackgroundColor() {
-    return QColor(62, 62, 62);
-}
-inline QColor BoxGreyText() {
-    return QColor(128, 128, 128);
-}
-inline QColor BoxMediumGreyText() {
-    return QColor(160, 160, 164);
-}
-
-// Returns a picture of the shipped artwork by file name ("Owl.jpg", "ButtonClose.png", ...);
-// a null pixmap when there is no such picture.
-QPixmap ArtworkPicture(const QString &fileName);
-
-// Gives `widget` its own dark background and grey text, so that it looks right even before the
-// application's style is applied (the start-up splash is painted that early).
-void PaintDark(QWidget *widget);
-
-// A flat picture button of `size` x `size` pixels showing the artwork `picture`.
-QToolButton *NewPictureButton(QWidget *parent, const QString &objectName, const QString &picture,
-                              int size, const QString &hint = QString());
-
-// The caption beside a picture button: shows a hand cursor and does nothing when clicked.
-QLabel *NewButtonLabel(QWidget *parent, const QString &objectName, const QString &text);
-
-// A right-aligned text in Arial of `pixelSize` pixels and `color`, laid over a picture with its
-// right edge at `right` and its top at `top`. The label is only as wide as its text, so that the
-// picture around it stays a drag handle.
-QLabel *NewPictureLabel(QWidget *parent, const QString &objectName, const QString &text,
-                        int pixelSize, const QColor &color, int right, int top);
 
 // Lays the five product texts of the splash and the about box over the owl picture whose top
 // left corner is at `origin` in `parent`: the edition line in `editionColor`, the product family,

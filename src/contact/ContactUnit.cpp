@@ -16,9 +16,8 @@ TContactForm *ContactForm = nullptr;
 
 namespace {
 
-QLabel *NewLabel(QWidget *parent, const QString &name, const QString &text, int x, int y) {
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(name);
+QLabel *PlacedLabel(QWidget *parent, const QString &name, const QString &text, int x, int y) {
+    QLabel *label = NewLabel(parent, name, text);
     label->move(x, y);
     label->adjustSize();
     return label;
@@ -40,17 +39,17 @@ TContactForm::TContactForm(QWidget *parent) : QDialog(parent) {
                    Qt::WindowCloseButtonHint);
     setFixedSize(529, 348);
     PaintDark(this);
-    setFont(QFont(QStringLiteral("Tahoma"), 8));
+    setFont(WindowFont());
 
     const int editLeft = 86;
     const int editWidth = 300;
-    RzLabel1 = NewLabel(this, QStringLiteral("RzLabel1"), QStringLiteral("User ID"), 16, 17);
+    RzLabel1 = PlacedLabel(this, QStringLiteral("RzLabel1"), QStringLiteral("User ID"), 16, 17);
     IDEdit = NewEdit(this, QStringLiteral("IDEdit"), editLeft, 14, editWidth);
     IDEdit->setReadOnly(true);
     AddressLabel =
-        NewLabel(this, QStringLiteral("AddressLabel"), QStringLiteral("User Name"), 16, 45);
+        PlacedLabel(this, QStringLiteral("AddressLabel"), QStringLiteral("User Name"), 16, 45);
     UserNameEdit = NewEdit(this, QStringLiteral("UserNameEdit"), editLeft, 42, editWidth);
-    RzLabel2 = NewLabel(this, QStringLiteral("RzLabel2"), QStringLiteral("Subject"), 16, 73);
+    RzLabel2 = PlacedLabel(this, QStringLiteral("RzLabel2"), QStringLiteral("Subject"), 16, 73);
     SubjectEdit = NewEdit(this, QStringLiteral("SubjectEdit"), editLeft, 70, editWidth);
 
     Image1 = new QLabel(this);
@@ -58,11 +57,11 @@ TContactForm::TContactForm(QWidget *parent) : QDialog(parent) {
     Image1->setPixmap(ArtworkPicture(QStringLiteral("Product.png")));
     Image1->setGeometry(width() - 16 - 92, 10, 92, 84);
 
-    Label5 = NewLabel(this, QStringLiteral("Label5"), QStringLiteral("Message:"), 16, 104);
+    Label5 = PlacedLabel(this, QStringLiteral("Label5"), QStringLiteral("Message:"), 16, 104);
     MessageMemo = new QPlainTextEdit(this);
     MessageMemo->setObjectName(QStringLiteral("MessageMemo"));
     MessageMemo->setFrameShape(QFrame::NoFrame);
-    MessageMemo->setFont(QFont(QStringLiteral("Arial"), 11));
+    MessageMemo->setFont(MessageFont());
     MessageMemo->setGeometry(16, 122, width() - 32, 188);
 
     // The button bar: "Send a message" and "Cancel", each caption beside its picture button.

@@ -20,6 +20,7 @@
 
 #include "common/CommandGuard.h"
 #include "common/Errors.h"
+#include "common/WindowLook.h"
 #include "geo/MapPage.h"
 #include "geo/MapScheme.h"
 #include "lookup/DataUnit.h"
@@ -32,11 +33,7 @@ TGeolocationForm::TGeolocationForm(QWidget *parent, TMapWindowState *shared)
     setWindowTitle(QStringLiteral("Address Geolocation"));
     resize(684, 441);
     setMinimumSize(520, 320);
-    setAutoFillBackground(true);
-    QPalette background = palette();
-    background.setColor(QPalette::Window, QColor(62, 62, 62));
-    background.setColor(QPalette::WindowText, QColor(Qt::lightGray));
-    setPalette(background);
+    PaintDark(this);
 
     AddressPanel = new QWidget(this);
     AddressPanel->setObjectName(QStringLiteral("AddressPanel"));

@@ -17,9 +17,7 @@ THelpForm::THelpForm(QWidget *parent) : QDialog(parent) {
                    Qt::WindowMaximizeButtonHint);
     resize(659, 409);
     setSizeGripEnabled(true);
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(WindowPixelFont());
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

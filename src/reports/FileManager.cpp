@@ -27,14 +27,13 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "common/WindowLook.h"
 #include "reports/ResultFiles.h"
 
 TLocalFile *LocalFile = nullptr;
 
 namespace {
 
-const QColor kBackground(62, 62, 62);
-const QColor kPaneBackground(46, 46, 46);
 const QColor kText(200, 200, 200);
 const QColor kHighlight(90, 110, 140);
 
@@ -119,22 +118,15 @@ TLocalFile::TLocalFile(QWidget *parent) : QDialog(parent) {
 }
 
 void TLocalFile::BuildWindow() {
+    PaintDarkControls(this, kText);
+    // The lists' rows: a muted selection, and the alternate rows in the window's colour.
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, kBackground);
-    pal.setColor(QPalette::WindowText, kText);
-    pal.setColor(QPalette::Base, kPaneBackground);
-    pal.setColor(QPalette::AlternateBase, kBackground);
-    pal.setColor(QPalette::Text, kText);
-    pal.setColor(QPalette::Button, kBackground);
-    pal.setColor(QPalette::ButtonText, kText);
+    pal.setColor(QPalette::AlternateBase, LookWindowColor());
     pal.setColor(QPalette::Highlight, kHighlight);
     pal.setColor(QPalette::HighlightedText, Qt::white);
     pal.setColor(QPalette::Disabled, QPalette::Text, QColor(130, 130, 130));
     setPalette(pal);
-    setAutoFillBackground(true);
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(WindowPixelFont());
     resize(720, 397);
 
     auto *outer = new QVBoxLayout(this);

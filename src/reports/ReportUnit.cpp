@@ -23,6 +23,7 @@
 #include "common/CommandGuard.h"
 #include "common/DesktopOpen.h"
 #include "common/Errors.h"
+#include "common/WindowLook.h"
 #include "common/WindowOpening.h"
 #include "reports/FileManager.h"
 #include "reports/ReportBody.h"
@@ -34,7 +35,6 @@ TReportForm *ReportForm = nullptr;
 
 namespace {
 
-const QColor kBackground(62, 62, 62);
 const QColor kText(200, 200, 200);
 // The header lines of a saved body take the face and colour of the hidden scratch editor.
 const QColor kHeaderColor(128, 128, 128);
@@ -123,11 +123,7 @@ QToolButton *Button(QWidget *parent, const QString &name, QAction *action, const
 }
 
 QLabel *Label(QWidget *parent, const QString &text, const QString &name = QString()) {
-    auto *label = new QLabel(text, parent);
-    if (!name.isEmpty()) {
-        label->setObjectName(name);
-    }
-    return label;
+    return NewLabel(parent, name, text);
 }
 
 }  // namespace
@@ -194,18 +190,8 @@ void TReportForm::BuildActions() {
 }
 
 void TReportForm::BuildWindow() {
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, kBackground);
-    pal.setColor(QPalette::WindowText, kText);
-    pal.setColor(QPalette::Base, QColor(46, 46, 46));
-    pal.setColor(QPalette::Text, kText);
-    pal.setColor(QPalette::Button, kBackground);
-    pal.setColor(QPalette::ButtonText, kText);
-    setPalette(pal);
-    setAutoFillBackground(true);
-    QFont tahoma(QStringLiteral("Tahoma"));
-    tahoma.setPixelSize(11);
-    setFont(tahoma);
+    PaintDarkControls(this, kText);
+    setFont(WindowPixelFont());
     setMinimumSize(580, 440);
     resize(684, 521);
 
@@ -540,7 +526,8 @@ void TReportForm::ExportData(TFileMode ConvertSwich) {
                     return !progress->wasCanceled();
                 };
             }
-            const bool written = ExportReport(*prepared_, static_cast<int>(ConvertSwich), path, onStep);
+            const bool written =
+                ExportReport(*prepared_, static_cast<int>(ConvertSwich), path, onStep);
             progress.reset();
             if (written) {
                 OpenInDesktop(QUrl::fromLocalFile(path));

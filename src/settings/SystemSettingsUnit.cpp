@@ -33,13 +33,14 @@
 #include "common/CommandGuard.h"
 #include "common/DataPaths.h"
 #include "common/TX_File.h"
+#include "common/WindowLook.h"
 #include "settings/Services.h"
 
 TSystemSettings *SystemSettings = nullptr;
 
 namespace {
 
-const QColor kBackground(0x3E, 0x3E, 0x3E);
+const QColor kBackground = LookWindowColor();
 const QColor kPanelBorder(0x55, 0x55, 0x55);
 const QColor kText(0x9A, 0x9A, 0x9A);
 const QString kCategory = QStringLiteral("[ SYSTEM SETTINGS ]");
@@ -155,9 +156,7 @@ class TPreviewChartView final : public QChartView {
 };
 
 QLabel *NamedLabel(const char *name, const QString &text, QWidget *parent) {
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    return label;
+    return NewLabel(parent, QString::fromLatin1(name), text);
 }
 
 QToolButton *PictureButton(const char *name, const QString &hint, Picture picture,
@@ -200,23 +199,8 @@ void TSystemSettings::BuildWindow() {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(602, 309);
-    // Tahoma where it exists; otherwise a face of Arial's metrics rather than the wider default
-    // sans face, so that the captions fit their rows.
-    QFont tahoma(QStringLiteral("Tahoma"), 8);
-    tahoma.setFamilies(
-        {QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
-    setFont(tahoma);
-    QPalette pal = palette();
-    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
-        pal.setColor(group, QPalette::Window, kBackground);
-        pal.setColor(group, QPalette::Base, kBackground.darker(125));
-        pal.setColor(group, QPalette::Button, kBackground);
-        pal.setColor(group, QPalette::WindowText, kText);
-        pal.setColor(group, QPalette::Text, kText);
-        pal.setColor(group, QPalette::ButtonText, kText);
-    }
-    setPalette(pal);
-    setAutoFillBackground(true);
+    setFont(FittingWindowFont());
+    PaintDarkControls(this, kText, kBackground.darker(125));
 
     auto *root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
@@ -374,12 +358,7 @@ void TSystemSettings::BuildWindow() {
     TextColorMemo->setFocusPolicy(Qt::NoFocus);
     TextColorMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     TextColorMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    QPalette memoPalette = TextColorMemo->palette();
-    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
-        memoPalette.setColor(group, QPalette::Base, kBackground);
-        memoPalette.setColor(group, QPalette::Text, kText);
-    }
-    TextColorMemo->setPalette(memoPalette);
+    PaintPane(TextColorMemo, kBackground, kText);
     right->addSpacing(6);
     right->addWidget(TextColorMemo, 1);
     middle->addWidget(RzPanel2, 1);

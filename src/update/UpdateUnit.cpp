@@ -34,7 +34,7 @@ TUpgradeForm::TUpgradeForm(QWidget *parent) : QDialog(parent) {
     // The texts stand where the owl's wing points, right-aligned under the product name. They
     // are as wide as the free space, since the server's lines can be longer than the defaults.
     const auto newText = [this](const QString &name, const QString &text, int top) {
-        QLabel *label = NewPictureLabel(this, name, text, 13, BoxMediumGreyText(), 384, top);
+        QLabel *label = NewPictureLabel(this, name, text, 13, LookMediumGreyText(), 384, top);
         label->setGeometry(384 - 236, top, 236, label->height());
         return label;
     };
