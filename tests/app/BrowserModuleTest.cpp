@@ -21,7 +21,7 @@
 #include "common/BrowserWindows.h"
 #include "common/CommandGuard.h"
 #include "common/DataPaths.h"
-#include "support/TestSupport.h"
+#include "support/ProgramWindows.h"
 
 namespace {
 
@@ -32,33 +32,19 @@ bool EngineLoaded() {
     return maps.readAll().contains("libQt6WebEngine");
 }
 
-class BrowserModule : public ::testing::Test {
+class BrowserModule : public ProgramWindowsTest {
   protected:
-    void SetUp() override {
-        previousDirectory_ = QDir::currentPath();
-        QDir::setCurrent(SourcePath(QStringLiteral("resources/images")));
-        SetErrorReporter([this](const QString &text) { errors_ << text; });
-        // The pages the windows open point at a closed port on this machine.
-        ASSERT_TRUE(QDir().mkpath(SystemFolder()));
-        QFile settings(SettingsFilePath());
-        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
-        settings.write(
+    // The pages the windows open point at a closed port on this machine.
+    void PrepareHome() override {
+        WriteSettingsFile(
             "[GOOGLE MAPS ID]\nGoogle Maps Key=KEY-FROM-FILE\n"
             "[SERVICES]\nHelp URL=http://127.0.0.1:1\nPublic Map URL=http://127.0.0.1:1/\n"
             "Geolocation URL=http://127.0.0.1:1\nMaps Script URL=http://127.0.0.1:1\n");
-        settings.close();
-        CreateSingleInstances();
-        form_ = MainMenuForm;
-        form_->show();
-        form_->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form_));
     }
 
     void TearDown() override {
-        DestroySingleInstances();
+        ProgramWindowsTest::TearDown();
         SetBrowserModulePath({});
-        SetErrorReporter({});
-        QDir::setCurrent(previousDirectory_);
     }
 
     // Runs the action; the window it opens, if any, is closed again once shown. Returns the
@@ -79,11 +65,6 @@ class BrowserModule : public ::testing::Test {
         action->trigger();
         return shown;
     }
-
-    ScopedHome home_;
-    QString previousDirectory_;
-    QStringList errors_;
-    TMainMenuForm *form_ = nullptr;
 };
 
 TEST_F(BrowserModule, TheProgramStartsWithoutTheBrowserEngine) {

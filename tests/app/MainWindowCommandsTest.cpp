@@ -33,7 +33,7 @@
 #include "reports/FileManager.h"
 #include "reports/ReportUnit.h"
 #include "settings/SystemSettingsUnit.h"
-#include "support/TestSupport.h"
+#include "support/ProgramWindows.h"
 #include "update/UpdateUnit.h"
 
 namespace {
@@ -72,40 +72,16 @@ class WindowCloser final : public QObject {
     QStringList opened_;
 };
 
-class MainWindowCommands : public ::testing::Test {
+class MainWindowCommands : public ProgramWindowsTest {
   protected:
-    void SetUp() override {
-        previousDirectory_ = QDir::currentPath();
-        QDir::setCurrent(SourcePath(QStringLiteral("resources/images")));
-        SetErrorReporter([this](const QString &text) { errors_ << text; });
-        // Every service the opened windows reach points at a closed port on this machine.
-        ASSERT_TRUE(QDir().mkpath(SystemFolder()));
-        QFile settings(SettingsFilePath());
-        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
-        settings.write(
+    // Every service the opened windows reach points at a closed port on this machine.
+    void PrepareHome() override {
+        WriteSettingsFile(
             "[SERVICES]\nHelp URL=http://127.0.0.1:1\nPublic Map URL=http://127.0.0.1:1/\n"
             "Download URL=http://127.0.0.1:1\nWhois Server=127.0.0.1:1\n"
             "Geolocation URL=http://127.0.0.1:1\nMaps Script URL=http://127.0.0.1:1\n"
             "Mail Server=127.0.0.1:1\n");
-        settings.close();
-        CreateSingleInstances();
-        form_ = MainMenuForm;
-        form_->show();
-        form_->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form_));
-        QApplication::clipboard()->clear();
     }
-
-    void TearDown() override {
-        DestroySingleInstances();
-        SetErrorReporter({});
-        QDir::setCurrent(previousDirectory_);
-    }
-
-    ScopedHome home_;
-    QString previousDirectory_;
-    QStringList errors_;
-    TMainMenuForm *form_ = nullptr;
 };
 
 TEST_F(MainWindowCommands, EveryToolBarButtonRunsItsCommand) {

@@ -50,7 +50,7 @@
 #include "settings/ColorValues.h"
 #include "settings/SystemSettingsUnit.h"
 #include "support/EchoNamespace.h"
-#include "support/TestSupport.h"
+#include "support/ProgramWindows.h"
 #include "update/UpdateUnit.h"
 
 namespace {
@@ -112,51 +112,17 @@ T *Named(const QString &name) {
 
 // Every window of the program, created in start-up order like the program does, with the main
 // window shown and active; a fresh home folder for each test.
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public ProgramWindowsTest {
   protected:
-    void SetUp() override {
-        previousDirectory_ = QDir::currentPath();
-        // The marker pictures are copied from the working folder at the first showing.
-        QDir::setCurrent(SourcePath(QStringLiteral("resources/images")));
-        SetErrorReporter([this](const QString &text) { errors_ << text; });
-        QApplication::clipboard()->clear();
-        PrepareHome();
-
-        CreateSingleInstances();
-        form_ = MainMenuForm;
-        form_->show();
-        form_->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form_));
-    }
-
-    void TearDown() override {
-        SetEchoServiceFactory({});
-        DestroySingleInstances();
-        SetErrorReporter({});
-        QDir::setCurrent(previousDirectory_);
-    }
-
-    // Runs before the windows are made; the fresh home folder is empty unless a test fills it.
-    virtual void PrepareHome() {}
-
     std::shared_ptr<EchoScript> UseScriptedEcho() {
         auto script = std::make_shared<EchoScript>();
         SetEchoServiceFactory([script] { return std::make_unique<ScriptedEcho>(script); });
         return script;
     }
 
-    // Types into whatever has the focus, as a user would.
-    static void Press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QWidget *target = QApplication::focusWidget();
-        ASSERT_NE(target, nullptr);
-        QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
-    }
-
     static void ClickInto(QTextEdit *pane) {
         QTest::mouseClick(pane->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 5));
     }
-
-    static QStringList Lines(QTextEdit *pane) { return PaneLines(pane->document()); }
 
     // What a list run leaves in the window.
     struct ListRunOutcome {
@@ -217,11 +183,6 @@ class MainWindowTest : public ::testing::Test {
         cursor.setPosition(1);
         return cursor.charFormat().foreground().color();
     }
-
-    ScopedHome home_;
-    QString previousDirectory_;
-    QStringList errors_;
-    TMainMenuForm *form_ = nullptr;
 };
 
 TEST_F(MainWindowTest, FirstShowingCompletesTheDataTreeAndLeavesAReadyWindow) {

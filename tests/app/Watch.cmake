@@ -2,4 +2,4 @@ find_package(Qt6 REQUIRED COMPONENTS Test)
 
 tarvex_add_test(watch_window SOURCES ${CMAKE_CURRENT_LIST_DIR}/WatchWindowTest.cpp
                 ${PROJECT_SOURCE_DIR}/tests/support/EchoNamespace.cpp
-                LIBS tarvex_ui Qt6::Test)
+                LIBS tarvex_ui tarvex_test_windows Qt6::Test)

@@ -30,7 +30,7 @@
 #include "ping/EchoService.h"
 #include "settings/SystemSettingsUnit.h"
 #include "support/EchoNamespace.h"
-#include "support/TestSupport.h"
+#include "support/ProgramWindows.h"
 
 namespace {
 
@@ -59,41 +59,14 @@ const QString kLoopbackTimeOut = QStringLiteral("Reply from 127.0.0.1: Request T
 
 // The main window with every other window, shown and active, on a fresh home folder whose
 // settings file asks for a request every 100 ms with a time-out of 300 ms.
-class WatchWindowTest : public ::testing::Test {
+class WatchWindowTest : public ProgramWindowsTest {
   protected:
-    void SetUp() override {
-        previousDirectory_ = QDir::currentPath();
-        QDir::setCurrent(SourcePath(QStringLiteral("resources/images")));
-        SetErrorReporter([this](const QString &text) { errors_ << text; });
-        ASSERT_TRUE(QDir().mkpath(SystemFolder()));
-        QFile settings(SettingsFilePath());
-        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
-        settings.write("[PING SYSTEM SETTINGS]\nTime Out=300\nInterval=100\n");
-        settings.close();
-
-        CreateSingleInstances();
-        form_ = MainMenuForm;
-        form_->show();
-        form_->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form_));
-    }
-
-    void TearDown() override {
-        SetEchoServiceFactory({});
-        DestroySingleInstances();
-        SetErrorReporter({});
-        QDir::setCurrent(previousDirectory_);
+    void PrepareHome() override {
+        WriteSettingsFile("[PING SYSTEM SETTINGS]\nTime Out=300\nInterval=100\n");
     }
 
     void UseCycledEcho(QList<quint32> tripTimes) {
         SetEchoServiceFactory([tripTimes] { return std::make_unique<CycledEcho>(tripTimes); });
-    }
-
-    // Types into whatever has the focus, as a user would.
-    static void Press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QWidget *target = QApplication::focusWidget();
-        ASSERT_NE(target, nullptr);
-        QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
     }
 
     // Starts watching what the address field holds with `start` and, while the watch goes,
@@ -124,13 +97,8 @@ class WatchWindowTest : public ::testing::Test {
         EXPECT_FALSE(form_->IsRunning());
     }
 
-    static QStringList Lines(QTextEdit *pane) { return PaneLines(pane->document()); }
     int Count(const QString &line) const { return Lines(form_->DebugMemo).count(line); }
     int LoopbackReplies() const { return Lines(form_->DebugMemo).filter(kLoopbackReply).size(); }
-
-    QString previousDirectory_;
-    QStringList errors_;
-    TMainMenuForm *form_ = nullptr;
 };
 
 // The statistics lines of a run of `sent` requests of which `received` answered.

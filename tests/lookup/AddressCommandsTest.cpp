@@ -30,7 +30,7 @@
 #include "settings/SystemSettingsUnit.h"
 #include "support/LoopbackServer.h"
 #include "support/MapServices.h"
-#include "support/TestSupport.h"
+#include "support/ProgramWindows.h"
 #include "update/UpdateUnit.h"
 
 namespace {
@@ -56,27 +56,8 @@ QByteArray RipeReply() {
 }
 
 // Every window of the program, created in start-up order, the main window shown.
-class AddressCommands : public ::testing::Test {
+class AddressCommands : public ProgramWindowsTest {
   protected:
-    void SetUp() override {
-        previousDirectory_ = QDir::currentPath();
-        // The marker pictures are copied from the working folder at the first showing.
-        QDir::setCurrent(SourcePath(QStringLiteral("resources/images")));
-        SetErrorReporter([this](const QString &text) { errors_ << text; });
-        CreateSingleInstances();
-        form_ = MainMenuForm;
-        form_->show();
-        form_->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form_));
-    }
-
-    void TearDown() override {
-        DestroySingleInstances();
-        SetServiceSettings({});
-        SetErrorReporter({});
-        QDir::setCurrent(previousDirectory_);
-    }
-
     // Points services at the test's servers the way a user does: a [SERVICES] section in the
     // settings file, which the map window reads again each time it opens.
     static void UseServices(const QList<QPair<QString, QString>> &services) {
@@ -94,11 +75,6 @@ class AddressCommands : public ::testing::Test {
         form_->AddressEdit->setText(address);
         QTest::keyClick(form_->AddressEdit, key);
     }
-
-    ScopedHome home_;
-    QString previousDirectory_;
-    QStringList errors_;
-    TMainMenuForm *form_ = nullptr;
 };
 
 TEST_F(AddressCommands, F2ShowsTheHeaderAndTheLaidOutReply) {

@@ -32,7 +32,7 @@
 #include "reports/ReportUnit.h"
 #include "reports/Rtf.h"
 #include "settings/SystemSettingsUnit.h"
-#include "support/TestSupport.h"
+#include "support/ProgramWindows.h"
 #include "update/UpdateUnit.h"
 
 namespace {
@@ -51,26 +51,12 @@ QString UnrtfText(const QString &path) {
     return QString::fromLatin1(unrtf.readAllStandardOutput());
 }
 
-class FileCommands : public ::testing::Test {
+class FileCommands : public ProgramWindowsTest {
   protected:
     void SetUp() override {
-        previousDirectory_ = QDir::currentPath();
-        QDir::setCurrent(SourcePath(QStringLiteral("resources/images")));
-        SetErrorReporter([this](const QString &text) { errors_ << text; });
+        ProgramWindowsTest::SetUp();
         QApplication::clipboard()->setText(QStringLiteral("the user's clipboard"));
-
-        CreateSingleInstances();
-        form_ = MainMenuForm;
-        form_->show();
-        form_->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form_));
         folder_ = QDir(dir_.path()).canonicalPath();
-    }
-
-    void TearDown() override {
-        DestroySingleInstances();
-        SetErrorReporter({});
-        QDir::setCurrent(previousDirectory_);
     }
 
     QAction *Action(const char *name) const {
@@ -139,9 +125,6 @@ class FileCommands : public ::testing::Test {
 
     QTemporaryDir dir_;
     QString folder_;
-    QString previousDirectory_;
-    QStringList errors_;
-    TMainMenuForm *form_ = nullptr;
 };
 
 }  // namespace

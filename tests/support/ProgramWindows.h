@@ -1,0 +1,41 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <Qt>
+
+#include "support/TestSupport.h"
+
+class QTextEdit;
+class TMainMenuForm;
+
+// Every window of the program, created in start-up order as the program creates them, with the
+// main window shown and active, on a fresh home folder. The working folder is the one that holds
+// the shipped pictures (the first showing copies the marker pictures from it), errors the program
+// would show in a message box are collected, and the clipboard starts empty. Whatever a test
+// switches for the program (echo service, service addresses) is switched back afterwards.
+class ProgramWindowsTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Runs before the windows are made; the fresh home folder is empty unless a test fills it.
+    virtual void PrepareHome() {}
+
+    // Writes `text` as the whole settings file, making its folder first.
+    static void WriteSettingsFile(const QByteArray &text);
+
+    // Types into whatever has the focus, as a user would.
+    static void Press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+
+    // The lines of a pane.
+    static QStringList Lines(QTextEdit *pane);
+
+    ScopedHome home_;
+    QString previousDirectory_;
+    QStringList errors_;
+    TMainMenuForm *form_ = nullptr;
+};
