@@ -14,17 +14,22 @@ set(TARVEX_BROWSER_MODULE_DIR ${CMAKE_INSTALL_LIBDIR}/tarvex)
 set(TARVEX_BROWSER_MODULE_BUILT
     ${PROJECT_BINARY_DIR}/src/${TARVEX_BROWSER_MODULE_NAME}${CMAKE_SHARED_MODULE_SUFFIX})
 
-# tarvex_core_library(<folder> SOURCES ... [DEPENDS <other core libs>])
+# A library's DEPENDS name what its own sources use, no more and no less: the other libraries
+# whose headers they include, the Qt modules beyond the base one (Qt Core for the core, Qt
+# Widgets for the windows), Threads and libcurl. What a dependency happens to bring with it is
+# not counted on.
+
+# tarvex_core_library(<folder> SOURCES ... [DEPENDS <libs>])
 function(tarvex_core_library folder)
     cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
     set(target tarvex_core_${folder})
     add_library(${target} STATIC ${ARG_SOURCES})
     target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${target} PUBLIC Qt6::Core Qt6::Gui ${ARG_DEPENDS})
+    target_link_libraries(${target} PUBLIC Qt6::Core ${ARG_DEPENDS})
     set_property(GLOBAL APPEND PROPERTY TARVEX_CORE_LIBS ${target})
 endfunction()
 
-# tarvex_ui_library(<folder> [BROWSER] SOURCES ... [DEPENDS <other libs>])
+# tarvex_ui_library(<folder> [BROWSER] SOURCES ... [DEPENDS <libs>])
 # BROWSER: windows that hold the embedded browser. They link the browser engine and go into the
 # browser module (src/CMakeLists.txt), which the program loads when one of them first opens; the
 # program itself never links the engine, so that its libraries stay off the start.
@@ -33,8 +38,7 @@ function(tarvex_ui_library folder)
     set(target tarvex_ui_${folder})
     add_library(${target} STATIC ${ARG_SOURCES})
     target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${target} PUBLIC Qt6::Widgets Qt6::Charts Qt6::PrintSupport Qt6::Svg
-                                            ${ARG_DEPENDS})
+    target_link_libraries(${target} PUBLIC Qt6::Widgets ${ARG_DEPENDS})
     if(ARG_BROWSER)
         target_link_libraries(${target} PUBLIC Qt6::WebEngineWidgets)
         set_property(GLOBAL APPEND PROPERTY TARVEX_BROWSER_LIBS ${target})
