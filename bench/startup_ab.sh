@@ -49,7 +49,7 @@ cd "$work/start"
 launch() {
     local t0 t1 pid shown=""
     t0=$(date +%s%N)
-    bash -c "$2" >/dev/null 2>&1 &
+    bash -c "$2" >"$work/launch.log" 2>&1 &
     pid=$!
     for _ in $(seq 1 3000); do
         if xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; then
@@ -69,6 +69,7 @@ launch() {
     sleep 0.5
     if [ -z "$shown" ]; then
         echo "startup_ab.sh: no window '$1' from: $2" >&2
+        cat "$work/launch.log" >&2
         exit 1
     fi
     echo $(((t1 - t0) / 1000000))
