@@ -10,6 +10,7 @@
 #include <QCommandLineParser>
 #include <QEvent>
 #include <QFileInfo>
+#include <QTimer>
 
 #include "app/MainMenuUnit.h"
 #include "app/SingleInstances.h"
@@ -17,6 +18,7 @@
 #include "common/StartupTrace.h"
 #include "common/WindowLook.h"
 #include "common/WindowPlacement.h"
+#include "reports/FileManager.h"
 
 namespace {
 
@@ -161,8 +163,10 @@ void DisplayFailureHandler(QtMsgType type, const QMessageLogContext &context,
     PassOn(type, context, message);
 }
 
-// Notes the main window's first paint in the start-up trace: the moment the user sees it.
-class FirstPaintTrace final : public QObject {
+// Work the main window does not need in order to be shown waits until it is on screen: after
+// its first paint, the file window reads the folder tree, so that it is ready when the user
+// opens it. The first paint is also the moment the start-up trace ends with.
+class AfterFirstPaint final : public QObject {
   public:
     using QObject::QObject;
 
@@ -171,7 +175,14 @@ class FirstPaintTrace final : public QObject {
         if (event->type() == QEvent::Paint) {
             StartupPhase("main window painted");
             watched->removeEventFilter(this);
-            deleteLater();
+            // Queued, so that the rest of the window is painted and on screen first.
+            QTimer::singleShot(0, this, [this] {
+                if (LocalFile != nullptr) {
+                    LocalFile->FillFolderTree();
+                }
+                StartupPhase("file window's folder tree filled");
+                deleteLater();
+            });
         }
         return false;
     }
@@ -226,9 +237,7 @@ int main(int argc, char *argv[]) {
     StartupPhase("splash removed");
 
     InstallKeyboardHandOver();
-    if (StartupTraceEnabled()) {
-        MainMenuForm->installEventFilter(new FirstPaintTrace(MainMenuForm));
-    }
+    MainMenuForm->installEventFilter(new AfterFirstPaint(MainMenuForm));
     MainMenuForm->show();
     StartupPhase("main window shown");
     const int result = QApplication::exec();

@@ -17,6 +17,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMap>
+#include <QMutex>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
@@ -78,20 +80,39 @@ QFrame *Separator(QWidget *parent) {
 
 // Folder and file pictures from the window's style: the desktop's icon theme may be missing
 // (it is on a bare X server), and then folders and files would look alike.
+//
+// Each picture is made once: the style decodes its picture files afresh on every call, and the
+// models ask for one per file they list, which made listing a folder of a few hundred entries
+// take a noticeable fraction of a second. The models' gatherer thread asks too, hence the lock.
 class StyleIconProvider final : public QAbstractFileIconProvider {
   public:
     QIcon icon(IconType type) const override {
-        QStyle *style = QApplication::style();
+        QStyle::StandardPixmap picture = QStyle::SP_FileIcon;
         switch (type) {
             case Folder:
-                return style->standardIcon(QStyle::SP_DirIcon);
+                picture = QStyle::SP_DirIcon;
+                break;
             case Drive:
-                return style->standardIcon(QStyle::SP_DriveHDIcon);
+                picture = QStyle::SP_DriveHDIcon;
+                break;
             case Computer:
-                return style->standardIcon(QStyle::SP_ComputerIcon);
+                picture = QStyle::SP_ComputerIcon;
+                break;
             default:
-                return style->standardIcon(QStyle::SP_FileIcon);
+                break;
         }
+        QStyle *style = QApplication::style();
+        const QMutexLocker lock(&mutex_);
+        if (style != style_) {
+            // Another style draws other pictures.
+            made_.clear();
+            style_ = style;
+        }
+        auto found = made_.find(picture);
+        if (found == made_.end()) {
+            found = made_.insert(picture, style->standardIcon(picture));
+        }
+        return *found;
     }
 
     QIcon icon(const QFileInfo &info) const override {
@@ -100,6 +121,11 @@ class StyleIconProvider final : public QAbstractFileIconProvider {
         }
         return icon(info.isDir() ? Folder : File);
     }
+
+  private:
+    mutable QMutex mutex_;
+    mutable const QStyle *style_ = nullptr;
+    mutable QMap<QStyle::StandardPixmap, QIcon> made_;
 };
 
 // Shared by every model and never destroyed before them: the models' gatherer thread may still
@@ -152,26 +178,14 @@ void TLocalFile::BuildWindow() {
     RzLabel3 = Heading(QStringLiteral("Select folder"), QStringLiteral("RzLabel3"), treePanel);
     treeLayout->addWidget(RzLabel3);
 
-    treeModel_ = new QFileSystemModel(this);
-    treeModel_->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot | QDir::Hidden);
-    treeModel_->setIconProvider(IconProvider());
-    treeModel_->setRootPath(QStringLiteral("/"));
+    // The tree gets its model in FillFolderTree.
     ShellTree = new QTreeView(treePanel);
     ShellTree->setObjectName(QStringLiteral("ShellTree"));
-    ShellTree->setModel(treeModel_);
     ShellTree->setHeaderHidden(true);
-    for (int column = 1; column < treeModel_->columnCount(); ++column) {
-        ShellTree->hideColumn(column);
-    }
     ShellTree->setSelectionMode(QAbstractItemView::SingleSelection);
     ShellTree->setDragEnabled(true);
     ShellTree->setAnimated(false);
     ShellTree->setIconSize(QSize(16, 16));
-    // Long folder names scroll sideways instead of being cut short.
-    ShellTree->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    ShellTree->header()->setStretchLastSection(false);
-    ShellTree->setSortingEnabled(true);
-    ShellTree->sortByColumn(0, Qt::AscendingOrder);
     treeLayout->addWidget(ShellTree);
 
     CentralPanel = new QWidget(splitter_);
@@ -260,10 +274,6 @@ void TLocalFile::BuildWindow() {
     bottomLayout->addWidget(RzBmpButton3);
     outer->addWidget(bottom);
 
-    // Selection, not the current item: the view makes its first row current when it gets the
-    // focus, and that must not choose a folder for the user.
-    connect(ShellTree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { ShellTreeGetSelectedIndex(); });
     connect(LocalFileList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TLocalFile::ListSelectionChanged);
     connect(LocalFileList, &QListView::activated, this, &TLocalFile::ListActivated);
@@ -271,6 +281,30 @@ void TLocalFile::BuildWindow() {
     connect(CancelAction, &QAction::triggered, this, [this] { CancelActionExecute(); });
     connect(FileNameEdit, &QLineEdit::returnPressed, this, [this] { FileNameEditKeyPress(); });
     BuildShellParts();
+}
+
+void TLocalFile::FillFolderTree() {
+    if (treeFilled_) {
+        return;
+    }
+    treeFilled_ = true;
+    treeModel_ = new QFileSystemModel(this);
+    treeModel_->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot | QDir::Hidden);
+    treeModel_->setIconProvider(IconProvider());
+    treeModel_->setRootPath(QStringLiteral("/"));
+    ShellTree->setModel(treeModel_);
+    for (int column = 1; column < treeModel_->columnCount(); ++column) {
+        ShellTree->hideColumn(column);
+    }
+    // Long folder names scroll sideways instead of being cut short.
+    ShellTree->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    ShellTree->header()->setStretchLastSection(false);
+    ShellTree->setSortingEnabled(true);
+    ShellTree->sortByColumn(0, Qt::AscendingOrder);
+    // Selection, not the current item: the view makes its first row current when it gets the
+    // focus, and that must not choose a folder for the user.
+    connect(ShellTree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { ShellTreeGetSelectedIndex(); });
 
     // Open the tree down to the home folder so that the user starts near their files; nothing is
     // selected, so no folder is chosen until the user picks one.
@@ -308,6 +342,7 @@ TFileChoice TLocalFile::Choose(TFileMode mode, const QString &caption) {
 }
 
 bool TLocalFile::Execute() {
+    FillFolderTree();
     // A caller busy with a wait cursor must not leave it over the window.
     const bool overridden = QApplication::overrideCursor() != nullptr;
     if (overridden) {
@@ -325,6 +360,7 @@ bool TLocalFile::SelectFolder(const QString &path) {
     if (!info.isDir()) {
         return false;
     }
+    FillFolderTree();
     const QModelIndex index = treeModel_->index(info.absoluteFilePath());
     if (!index.isValid()) {
         return false;
@@ -349,6 +385,7 @@ void TLocalFile::showEvent(QShowEvent *event) {
         QDialog::showEvent(event);
         return;
     }
+    FillFolderTree();
     FormShow();
     if (!placed_) {
         // Centred on the screen the first time; later the window opens where the user left it.

@@ -93,6 +93,12 @@ class TLocalFile final : public QDialog {
     // the user had clicked it. Returns false when it is not an existing folder.
     bool SelectFolder(const QString &path);
 
+    // Reads the file system into the folder tree and opens the tree down to the home folder.
+    // The window does it on its first opening at the latest; the program asks for it once the
+    // main window is on screen, so that the window is ready when the user opens it and the
+    // start does not wait for the folders and their pictures to be read. Later calls do nothing.
+    void FillFolderTree();
+
     // The wildcard pattern the file list currently shows ("*.txt" until a mode sets one).
     QString FileFilter() const;
 
@@ -150,10 +156,12 @@ class TLocalFile final : public QDialog {
     void ListSelectionChanged(const QItemSelection &selected, const QItemSelection &deselected);
     void ListActivated(const QModelIndex &item);
     void BuildShellParts();
+
     void AddChoiceActions(QMenu *menu);
     QString FolderDroppedOn(const QPoint &pos) const;
 
     bool placed_ = false;
+    bool treeFilled_ = false;
     QFileSystemModel *treeModel_ = nullptr;
     QFileSystemModel *listModel_ = nullptr;
     QSplitter *splitter_ = nullptr;

@@ -7,11 +7,13 @@
 #include <QDragEnterEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
 #include <QMimeData>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -397,6 +399,64 @@ TEST_F(FileWindow, DroppedFilesAreCopiedIntoTheFolderShown) {
     QFile kept(folder_ + "/a.txt");
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), QByteArray("kept"));
+}
+
+TEST_F(FileWindow, FirstOpeningShowsTheTreeOpenDownToTheHomeFolder) {
+    const ScopedHome home;
+    const QString homePath = QDir::homePath();
+    window_.FunctionIndex = 1;
+    RunOpen(window_, [&] {
+        const auto *model = qobject_cast<const QFileSystemModel *>(window_.ShellTree->model());
+        ASSERT_NE(model, nullptr);
+        const QModelIndex homeNode = model->index(homePath);
+        ASSERT_TRUE(homeNode.isValid());
+        for (QModelIndex level = homeNode.parent(); level.isValid(); level = level.parent()) {
+            EXPECT_TRUE(window_.ShellTree->isExpanded(level))
+                << model->filePath(level).toStdString();
+        }
+        EXPECT_FALSE(window_.ShellTree->isExpanded(homeNode));
+        // Opened, not chosen: no folder until the user picks one.
+        EXPECT_TRUE(window_.ShellTree->selectionModel()->selectedRows().isEmpty());
+        EXPECT_EQ(window_.DirectoryLabel->text(), QString());
+        window_.CancelAction->trigger();
+    });
+    // A later opening keeps the tree as the user left it.
+    const QAbstractItemModel *first = window_.ShellTree->model();
+    window_.SelectFolder(folder_);
+    RunOpen(window_, [&] { window_.CancelAction->trigger(); });
+    EXPECT_EQ(window_.ShellTree->model(), first);
+    EXPECT_EQ(window_.DirectoryLabel->text(), folder_);
+}
+
+TEST_F(FileWindow, FoldersFilesAndTheRootHaveTheStylesPictures) {
+    window_.SelectFolder(folder_);
+    window_.FunctionIndex = 1;
+    RunOpen(window_, [&] {
+        ASSERT_TRUE(WaitUntil([&] { return ListedNames(window_).size() == 2; }));
+        const auto picture = [](const QModelIndex &index) {
+            return qvariant_cast<QIcon>(index.data(Qt::DecorationRole)).pixmap(16).toImage();
+        };
+        const auto stylePicture = [](QStyle::StandardPixmap which) {
+            return QApplication::style()->standardIcon(which).pixmap(16).toImage();
+        };
+        const QAbstractItemModel *tree = window_.ShellTree->model();
+        const struct {
+            const char *what;
+            QModelIndex index;
+            QStyle::StandardPixmap expected;
+        } cases[] = {
+            {"folder in the list", Listed(window_, QStringLiteral("sub")), QStyle::SP_DirIcon},
+            {"file in the list", Listed(window_, QStringLiteral("a.txt")), QStyle::SP_FileIcon},
+            {"root of the tree", tree->index(0, 0), QStyle::SP_DriveHDIcon},
+            {"folder in the tree", window_.ShellTree->currentIndex(), QStyle::SP_DirIcon},
+        };
+        for (const auto &c : cases) {
+            SCOPED_TRACE(c.what);
+            ASSERT_TRUE(c.index.isValid());
+            EXPECT_TRUE(WaitUntil([&] { return picture(c.index) == stylePicture(c.expected); }));
+        }
+        window_.CancelAction->trigger();
+    });
 }
 
 TEST_F(FileWindow, OkWithoutAFolderGivesNoPath) {
