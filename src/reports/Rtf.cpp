@@ -399,7 +399,9 @@ class Reader {
     void FlushRun();
     void Paragraph();
     void ApplyParagraphFormat();
+    void TextWord(Word word, const QByteArray &name, bool hasNumber, long long number);
     void ParagraphWord(Word word, int n);
+    void PageWord(Word word, int n);
     int EffectiveCodePage() const;
     QStringDecoder *Decoder(int codePage);
     QTextCharFormat FormatOf(const CharState &state) const;
@@ -703,6 +705,12 @@ void Reader::ControlWord(const QByteArray &name, bool hasNumber, long long numbe
         ColorTableWord(word, number);
         return;
     }
+    TextWord(word, name, hasNumber, number);
+}
+
+// A control word of the document body: character formats, special characters, code pages, and
+// the paragraph and page layout words handed on.
+void Reader::TextWord(Word word, const QByteArray &name, bool hasNumber, long long number) {
     const int n = static_cast<int>(number);
     const bool on = !hasNumber || n != 0;
     CharState &chars = state_.chars;
@@ -813,6 +821,26 @@ void Reader::ControlWord(const QByteArray &name, bool hasNumber, long long numbe
             ParagraphWord(word, n);
             break;
         case Word::PaperWidth:
+        case Word::PaperHeight:
+        case Word::MarginLeft:
+        case Word::MarginRight:
+        case Word::MarginTop:
+        case Word::MarginBottom:
+        case Word::Landscape:
+            PageWord(word, n);
+            break;
+        default:
+            // Every other control word (paragraph layout, page setup, revision marks, ...) has no
+            // bearing on the text and its character formats.
+            break;
+    }
+}
+
+// Paper size and margins in twips (a side of the paper up to 44 inches, a margin up to 22), and
+// the orientation.
+void Reader::PageWord(Word word, int n) {
+    switch (word) {
+        case Word::PaperWidth:
             paperWidth_ = std::clamp(n, 0, 2 * 31680);
             break;
         case Word::PaperHeight:
@@ -834,8 +862,6 @@ void Reader::ControlWord(const QByteArray &name, bool hasNumber, long long numbe
             landscape_ = true;
             break;
         default:
-            // Every other control word (paragraph layout, page setup, revision marks, ...) has no
-            // bearing on the text and its character formats.
             break;
     }
 }
