@@ -128,8 +128,7 @@ QLabel *Label(QWidget *parent, const QString &text, const QString &name = QStrin
 
 }  // namespace
 
-TReportForm::TReportForm(QWidget *parent)
-    : QDialog(parent), PingReport(PingReportTemplate()), printer_(QPrinter::HighResolution) {
+TReportForm::TReportForm(QWidget *parent) : QDialog(parent), PingReport(PingReportTemplate()) {
     setObjectName(QStringLiteral("ReportForm"));
     setWindowTitle(QStringLiteral("Tarvex Report"));
     BuildActions();
@@ -540,17 +539,25 @@ void TReportForm::ExportData(TFileMode ConvertSwich) {
     ShowReport();
 }
 
+QPrinter &TReportForm::Printer() {
+    if (!printer_) {
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    }
+    return *printer_;
+}
+
 void TReportForm::PrintReportActionExecute() {
     if (!prepared_) {
         PrepareReport();
     }
-    printer_.setPageLayout(PingReport.page);
-    printer_.setFromTo(1, prepared_->PageCount());
-    QPrintDialog dialog(&printer_, this);
+    QPrinter &printer = Printer();
+    printer.setPageLayout(PingReport.page);
+    printer.setFromTo(1, prepared_->PageCount());
+    QPrintDialog dialog(&printer, this);
     dialog.setMinMax(1, prepared_->PageCount());
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
     if (dialog.exec() == QDialog::Accepted) {
-        PrintReport(printer_);
+        PrintReport(printer);
     }
     if (PrepareReport()) {
         ShowPreparedReport();
@@ -574,10 +581,11 @@ void TReportForm::PrintReport(QPrinter &printer) {
 }
 
 void TReportForm::PageSetupActionExecute() {
-    printer_.setPageLayout(PingReport.page);
-    QPageSetupDialog dialog(&printer_, this);
+    QPrinter &printer = Printer();
+    printer.setPageLayout(PingReport.page);
+    QPageSetupDialog dialog(&printer, this);
     if (dialog.exec() == QDialog::Accepted) {
-        SetPageLayout(printer_.pageLayout());
+        SetPageLayout(printer.pageLayout());
     }
 }
 

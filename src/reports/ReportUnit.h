@@ -142,9 +142,13 @@ class TReportForm final : public QDialog {
     void BuildMenu();
     void ApplyZoom();
     void UpdatePageLabel(int pageNo);
+    // The printer of the print and page set-up commands, made on the first of them: making one
+    // asks the system's print service for its printers, which the program's start need not wait
+    // for. It then keeps the user's choices from one command to the next.
+    QPrinter &Printer();
 
     std::shared_ptr<const TPreparedReport> prepared_;
-    QPrinter printer_;
+    std::unique_ptr<QPrinter> printer_;
 };
 
 extern TReportForm *ReportForm;
