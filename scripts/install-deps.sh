@@ -8,7 +8,7 @@ packages=(
     # build
     g++ make cmake ninja-build pkg-config
     qt6-base-dev qt6-charts-dev qt6-webengine-dev qt6-svg-dev libqt6svg6 qt6-image-formats-plugins
-    libgl-dev libglx-dev libcurl4-openssl-dev
+    libgl-dev libglx-dev libcurl4-openssl-dev libxcb1-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth iproute2 nftables unrtf poppler-utils
