@@ -6,6 +6,7 @@
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <utility>
 
 QTextDocument *SelectedResultMemo = nullptr;
 QColor ResultsFontColor = QColor(128, 128, 128);
@@ -29,20 +30,10 @@ QHash<QTextDocument *, OpenBatch> &OpenBatches() {
     return batches;
 }
 
-}  // namespace
-
-void WriteReport(const QString &ReportText) {
-    WriteReport(TResultTarget{SelectedResultMemo, ResultsFontColor}, ReportText);
-}
-
-void WriteReport(const TResultTarget &target, const QString &ReportText) {
-    QTextDocument *const document = target.Document;
-    if (document == nullptr) {
-        return;
-    }
-
+// Appends text as a new last line of document in color (the text of WriteReport).
+void AppendLine(QTextDocument *document, const QString &ReportText, const QColor &color) {
     QTextCharFormat format;
-    format.setForeground(target.Color);
+    format.setForeground(color);
 
     // insertText would turn these into line breaks of their own; a line stays one line.
     QString text;
@@ -78,6 +69,47 @@ void WriteReport(const TResultTarget &target, const QString &ReportText) {
     }
     cursor.insertText(text, format);
     cursor.endEditBlock();
+}
+
+// The program's own lines are no step of a pane's undo history: Undo takes back what the user
+// changed in a pane, not the output of a run. Kept in the history, every line of a watch would
+// also stay there, beside the line itself, for as long as the pane lives. This step writes its
+// line when it is undone and does nothing when redone (see WriteReport).
+class TLineWriter final : public QAbstractUndoItem {
+  public:
+    TLineWriter(QTextDocument *document, QString text, QColor color)
+        : document_(document), text_(std::move(text)), color_(std::move(color)) {}
+    void undo() override { AppendLine(document_, text_, color_); }
+    void redo() override {}
+
+  private:
+    QTextDocument *document_;
+    QString text_;
+    QColor color_;
+};
+
+}  // namespace
+
+void WriteReport(const QString &ReportText) {
+    WriteReport(TResultTarget{SelectedResultMemo, ResultsFontColor}, ReportText);
+}
+
+void WriteReport(const TResultTarget &target, const QString &ReportText) {
+    QTextDocument *const document = target.Document;
+    if (document == nullptr) {
+        return;
+    }
+
+    if (document->isUndoRedoEnabled()) {
+        // A document records no change made while it replays an undo step, so the line is
+        // written by a step of its own that is undone at once and then dropped: the pane's undo
+        // history keeps only what the user changed, and a long watch adds nothing to it.
+        document->appendUndoItem(new TLineWriter(document, ReportText, target.Color));
+        document->undo();
+        document->clearUndoRedoStacks(QTextDocument::RedoStack);
+    } else {
+        AppendLine(document, ReportText, target.Color);
+    }
 
     const auto batch = OpenBatches().find(document);
     if (batch != OpenBatches().end()) {

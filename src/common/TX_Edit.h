@@ -35,7 +35,9 @@ struct TResultTarget {
 // Appends ReportText, unchanged, as a new last line of target.Document in target.Color, then
 // asks the view of that pane to scroll to its end (see SetResultScroller). An empty text adds an
 // empty line. When the pane's last line is not terminated (text typed or loaded into it), a
-// paragraph break is put first, so the new text never joins an existing line.
+// paragraph break is put first, so the new text never joins an existing line. The line is no
+// step of the pane's undo history: Undo and Redo act on the user's own edits before and after
+// it, and the redo history ends where a line is written, as after any new change.
 void WriteReport(const TResultTarget &target, const QString &ReportText);
 
 // Writes ReportText as above to SelectedResultMemo in ResultsFontColor.
@@ -52,9 +54,9 @@ void SetResultScroller(ResultScroller scroller);
 
 // Groups the lines written to one pane while it lives into a single change of that pane: a
 // visible pane is laid out and scrolled once, when the group ends, instead of once per line
-// (on a long pane each layout pass costs far more than the line itself). The lines of a group
-// are one undo step. Use it only around lines written without waiting in between: nothing is
-// painted inside a group anyway. Groups on the same pane may nest.
+// (on a long pane each layout pass costs far more than the line itself). Use it only around lines
+// written without waiting in between: nothing is painted inside a group anyway. Groups on the same
+// pane may nest.
 class TResultBatch final {
   public:
     explicit TResultBatch(QTextDocument *document);

@@ -384,3 +384,38 @@ TEST_F(WatchWindowTest, TheGraphKeepsOnlyTheLatestPointsOverALongWatch) {
     form_->ClearAllActionExecute();
     EXPECT_EQ(form_->Charts()->PointCount(), 0);
 }
+
+TEST_F(WatchWindowTest, UndoAfterAWatchTakesBackTheUsersEditAndKeepsTheWatchsLines) {
+    UseCycledEcho({7});
+    // The user writes a note into the results pane, then watches an address.
+    QTextEdit *pane = form_->DebugMemo;
+    QTest::mouseClick(pane->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 5));
+    QTest::keyClicks(pane, QStringLiteral("note"));
+    ASSERT_EQ(pane->toPlainText(), QStringLiteral("note"));
+    form_->AddressEdit->setText(QStringLiteral("alpha"));
+    Watch([] { MainMenuForm->WatchPingAction->trigger(); },
+          [&] {
+              if (Count(QStringLiteral("Reply from 10.0.0.1;  Bytes=32  Time=7 ms  TTL=57")) < 3) {
+                  return false;
+              }
+              MainMenuForm->WatchPingAction->trigger();
+              return true;
+          });
+    const QStringList watched = Lines(pane);
+    ASSERT_EQ(watched.value(0), QStringLiteral("note"));
+    ASSERT_GT(watched.size(), 10);
+
+    // Undo, from the menu and by its key in the pane, takes back the note, and only the note:
+    // the watch's lines are no undo step.
+    QMenu *edit = form_->findChild<QMenu *>(QStringLiteral("Edit1"));
+    ASSERT_NE(edit, nullptr);
+    edit->actions().at(0)->trigger();
+    EXPECT_EQ(Lines(pane), QStringList(QString()) + watched.mid(1));
+    pane->setFocus();
+    Press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Lines(pane), QStringList(QString()) + watched.mid(1));
+    // Redo brings it back.
+    form_->TextRedoAction->trigger();
+    EXPECT_EQ(Lines(pane), watched);
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
+}
