@@ -9,9 +9,11 @@
 //   needs it.
 // BM_StandardPingRunInTextEdit/<lines>: the same run into a shown QTextEdit without word wrap
 //   (offscreen), scrolled to its end after each change, painting while each request waits.
-// BM_WatchRequestInTextEdit/<lines>: one request of a watched address (its reply line, the paint,
-//   its live figures) into such a pane.
-// BM_WatchDayMemory: the memory a day's watch at 300 ms adds (counters MB, bytes_per_request).
+// BM_WatchRequestInTextEdit/<lines>/<scroll bars>: one request of a watched address (its reply
+//   line, the scroll to the end, the paint, its live figures) into a pane shown as the main
+//   window shows it, with its scroll bars hidden (as at start) or shown.
+// BM_WatchDayMemory: the memory a day's watch at 300 ms adds (counters MB, bytes_per_request,
+//   and the undo steps the pane holds afterwards).
 // Each iteration removes what it added, untimed, so the pane keeps its size. Times are CPU time
 // of the writing thread: the machine is shared, and wall time would count other processes.
 #include <benchmark/benchmark.h>
@@ -204,11 +206,17 @@ BENCHMARK(BM_StandardPingRunInTextEdit)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);
 
-// A pane as the main window shows it: no word wrap, scrolled to its end after each line.
+// A pane as the main window shows it: no frame, no word wrap, scroll bars hidden unless asked
+// for, scrolled to its end after each line.
 struct ShownPanes {
-    ShownPanes() {
+    explicit ShownPanes(bool scrollBars = false) {
+        const Qt::ScrollBarPolicy policy =
+            scrollBars ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
         for (QTextEdit *pane : {&debugMemo, &addressMemo}) {
+            pane->setFrameShape(QFrame::NoFrame);
             pane->setLineWrapMode(QTextEdit::NoWrap);
+            pane->setHorizontalScrollBarPolicy(policy);
+            pane->setVerticalScrollBarPolicy(policy);
             pane->resize(550, 200);
             pane->show();
         }
@@ -237,12 +245,19 @@ TPingReply InstantReply() {
     return InstantEcho().ExecQuery(TEchoQuery{}).value();
 }
 
-// BM_WatchRequestInTextEdit/<lines>: what one request of a watched address costs the window: its
-// reply line into a shown results pane of <lines> lines (layout, scroll to the end, paint) and
-// its live figures text. A watch of hours appends to an ever longer pane, so the cost of a line
-// must not grow with it.
+// BM_WatchRequestInTextEdit/<lines>/<scroll bars>: what one request of a watched address costs
+// the window: its reply line into a shown results pane of <lines> lines (layout, scroll to the
+// end, paint) and its live figures text. A watch of hours appends to an ever longer pane, so the
+// cost of a line must not grow with it.
+//
+// Where it is measured: an empty pane (the first lines of a watch: nothing scrolls, and the
+// paint is one line), a pane just past its first screen (from there on every line scrolls the
+// view and repaints its bottom lines), and panes of 1,000 and 100,000 lines. Past the first
+// screen the cost stays the same whatever the length: the text layout goes back at most to its
+// last checkpoint (one every 2,000 pixels of height) and the paint covers only the bottom of
+// the view. Shown scroll bars add their own repaint to every line.
 void BM_WatchRequestInTextEdit(benchmark::State &state) {
-    ShownPanes panes;
+    ShownPanes panes(state.range(1) != 0);
     Fill(*panes.debugMemo.document(), static_cast<int>(state.range(0)));
     QCoreApplication::processEvents();
     const std::optional<TPingReply> reply = InstantReply();
@@ -259,8 +274,13 @@ void BM_WatchRequestInTextEdit(benchmark::State &state) {
     }
 }
 BENCHMARK(BM_WatchRequestInTextEdit)
-    ->Arg(0)
-    ->Arg(100000)
+    ->Args({0, 0})
+    ->Args({50, 0})
+    ->Args({1000, 0})
+    ->Args({100000, 0})
+    ->Args({0, 1})
+    ->Args({50, 1})
+    ->Args({100000, 1})
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);
 
@@ -277,9 +297,10 @@ long ResidentBytes() {
 }
 
 // BM_WatchDayMemory: what the window holds after a day's watch at 300 ms: 288,000 reply lines
-// written one by one into a shown results pane (undo included, as in a pane), and the live
-// figures, which are a few counters whatever the length. Reported as counters: the growth of
-// the resident memory in MB and per request in bytes. One iteration; the time is incidental.
+// written one by one into a shown results pane (with undo on, as in a pane, though the written
+// lines are no undo step), and the live figures, which are a few counters whatever the length.
+// Reported as counters: the growth of the resident memory in MB and per request in bytes, and
+// the undo steps the pane holds. One iteration; the time is incidental.
 void BM_WatchDayMemory(benchmark::State &state) {
     constexpr int kRequests = 24 * 60 * 60 * 1000 / 300;
     for (auto _ : state) {
@@ -299,6 +320,7 @@ void BM_WatchDayMemory(benchmark::State &state) {
         const double grown = static_cast<double>(ResidentBytes() - before);
         state.counters["MB"] = grown / (1024.0 * 1024.0);
         state.counters["bytes_per_request"] = grown / kRequests;
+        state.counters["undo_steps"] = panes.debugMemo.document()->availableUndoSteps();
     }
 }
 BENCHMARK(BM_WatchDayMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
