@@ -20,11 +20,8 @@ TAboutUsForm::TAboutUsForm(QWidget *parent) : QDialog(parent) {
     AddressPanel->setObjectName(QStringLiteral("AddressPanel"));
     AddressPanel->setGeometry(0, 0, width(), height() - barHeight);
 
-    Image1 = new QLabel(AddressPanel);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setAlignment(Qt::AlignCenter);
-    Image1->setPixmap(ArtworkPicture(QStringLiteral("Owl.jpg")));
-    Image1->setGeometry(AddressPanel->rect());
+    Image1 = NewArtworkLabel(AddressPanel, QStringLiteral("Image1"), QStringLiteral("Owl.jpg"),
+                             AddressPanel->rect());
 
     const QPoint pictureOrigin((AddressPanel->width() - 420) / 2,
                                (AddressPanel->height() - 250) / 2);

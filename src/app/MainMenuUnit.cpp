@@ -88,13 +88,9 @@ QFrame *MakePanel(const char *name, QWidget *parent) {
     return panel;
 }
 
-QLabel *MakeLabel(const char *name, const QString &caption, QWidget *parent) {
-    return NewLabel(parent, QString::fromLatin1(name), caption);
-}
-
 // A heading above a pane or chart, as the panels of the window carry them.
 QLabel *MakeHeading(const char *name, const QString &caption, QWidget *parent) {
-    QLabel *label = MakeLabel(name, caption, parent);
+    QLabel *label = NewLabel(parent, QString::fromLatin1(name), caption);
     label->setFixedHeight(18);
     label->setIndent(4);
     PaintDark(label, kTextColor, kHeadingColor);
@@ -347,7 +343,8 @@ void TMainMenuForm::BuildPanels() {
     auto *addressRow = new QHBoxLayout(AddressPanel);
     addressRow->setContentsMargins(8, 2, 6, 2);
     addressRow->setSpacing(6);
-    AddressLabel = MakeLabel("AddressLabel", QStringLiteral("URL or IP Address"), AddressPanel);
+    AddressLabel =
+        NewLabel(AddressPanel, QStringLiteral("AddressLabel"), QStringLiteral("URL or IP Address"));
     AddressEdit = new QLineEdit(AddressPanel);
     AddressEdit->setObjectName(QStringLiteral("AddressEdit"));
     AddressEdit->setFixedWidth(320);
@@ -372,7 +369,8 @@ void TMainMenuForm::BuildPanels() {
     StartPingBtn->setPopupMode(QToolButton::MenuButtonPopup);
     connect(StartPingBtn, &QToolButton::clicked, this,
             [this] { (watching_ ? WatchPingAction : SinglePingAction)->trigger(); });
-    ProcessLabel = MakeLabel("ProcessLabel", QStringLiteral("Process"), AddressPanel);
+    ProcessLabel =
+        NewLabel(AddressPanel, QStringLiteral("ProcessLabel"), QStringLiteral("Process"));
     ProcessIndicator = new QToolButton(AddressPanel);
     ProcessIndicator->setObjectName(QStringLiteral("ProcessIndicator"));
     QIcon light;
@@ -409,9 +407,10 @@ void TMainMenuForm::BuildPanels() {
     GraphInfoPanel->setFixedHeight(18);
     auto *infoRow = new QHBoxLayout(GraphInfoPanel);
     infoRow->setContentsMargins(6, 0, 6, 0);
-    TimeoutLabel =
-        MakeLabel("TimeoutLabel", QStringLiteral("Receive Timeout:  1000 ms"), GraphInfoPanel);
-    RetriesLabel = MakeLabel("RetriesLabel", QStringLiteral("Retries No: 3 "), GraphInfoPanel);
+    TimeoutLabel = NewLabel(GraphInfoPanel, QStringLiteral("TimeoutLabel"),
+                            QStringLiteral("Receive Timeout:  1000 ms"));
+    RetriesLabel =
+        NewLabel(GraphInfoPanel, QStringLiteral("RetriesLabel"), QStringLiteral("Retries No: 3 "));
     infoRow->addWidget(TimeoutLabel);
     infoRow->addStretch(1);
     infoRow->addWidget(RetriesLabel);
@@ -485,11 +484,11 @@ void TMainMenuForm::BuildPanels() {
     auto *statusRow = new QHBoxLayout(StatusBar);
     statusRow->setContentsMargins(8, 0, 8, 0);
     statusRow->setSpacing(12);
-    Label5 = MakeLabel("Label5", QStringLiteral("Ping results"), StatusBar);
-    RemaningLabel = MakeLabel("RemaningLabel", QStringLiteral("0 of 0"), StatusBar);
-    WatchLabel = MakeLabel("WatchLabel", QString(), StatusBar);
+    Label5 = NewLabel(StatusBar, QStringLiteral("Label5"), QStringLiteral("Ping results"));
+    RemaningLabel = NewLabel(StatusBar, QStringLiteral("RemaningLabel"), QStringLiteral("0 of 0"));
+    WatchLabel = NewLabel(StatusBar, QStringLiteral("WatchLabel"), QString());
     WatchLabel->hide();
-    Label2 = MakeLabel("Label2", QStringLiteral("Tarvex ST"), StatusBar);
+    Label2 = NewLabel(StatusBar, QStringLiteral("Label2"), QStringLiteral("Tarvex ST"));
     statusRow->addWidget(Label5);
     statusRow->addWidget(RemaningLabel);
     statusRow->addWidget(WatchLabel);

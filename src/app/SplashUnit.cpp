@@ -16,11 +16,8 @@ TSplashForm::TSplashForm(QWidget *parent) : QDialog(parent) {
     setFixedSize(427, 251);
     PaintDark(this);
 
-    LogoImage = new QLabel(this);
-    LogoImage->setObjectName(QStringLiteral("LogoImage"));
-    LogoImage->setAlignment(Qt::AlignCenter);
-    LogoImage->setPixmap(ArtworkPicture(QStringLiteral("Owl.jpg")));
-    LogoImage->setGeometry(rect());
+    LogoImage =
+        NewArtworkLabel(this, QStringLiteral("LogoImage"), QStringLiteral("Owl.jpg"), rect());
 
     const QPoint pictureOrigin((width() - 420) / 2, (height() - 250) / 2);
     const QList<QLabel *> texts = AddProductTexts(this, pictureOrigin, LookGreyText());

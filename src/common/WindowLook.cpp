@@ -109,6 +109,15 @@ QLabel *NewLabel(QWidget *parent, const QString &objectName, const QString &text
     return label;
 }
 
+QLabel *NewArtworkLabel(QWidget *parent, const QString &objectName, const QString &picture,
+                        const QRect &geometry) {
+    QLabel *label = NewLabel(parent, objectName, QString());
+    label->setAlignment(Qt::AlignCenter);
+    label->setPixmap(ArtworkPicture(picture));
+    label->setGeometry(geometry);
+    return label;
+}
+
 QToolButton *NewPictureButton(QWidget *parent, const QString &objectName, const QString &picture,
                               int size, const QString &hint) {
     auto *button = new QToolButton(parent);

@@ -69,6 +69,10 @@ QIcon ArtworkIcon(const QString &fileName);
 // A label named `objectName` showing `text`.
 QLabel *NewLabel(QWidget *parent, const QString &objectName, const QString &text);
 
+// A label named `objectName` showing the artwork `picture`, centred, at `geometry`.
+QLabel *NewArtworkLabel(QWidget *parent, const QString &objectName, const QString &picture,
+                        const QRect &geometry);
+
 // A flat picture button of `size` x `size` pixels showing the artwork `picture`.
 QToolButton *NewPictureButton(QWidget *parent, const QString &objectName, const QString &picture,
                               int size, const QString &hint = QString());

@@ -52,10 +52,8 @@ TContactForm::TContactForm(QWidget *parent) : QDialog(parent) {
     RzLabel2 = PlacedLabel(this, QStringLiteral("RzLabel2"), QStringLiteral("Subject"), 16, 73);
     SubjectEdit = NewEdit(this, QStringLiteral("SubjectEdit"), editLeft, 70, editWidth);
 
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setPixmap(ArtworkPicture(QStringLiteral("Product.png")));
-    Image1->setGeometry(width() - 16 - 92, 10, 92, 84);
+    Image1 = NewArtworkLabel(this, QStringLiteral("Image1"), QStringLiteral("Product.png"),
+                             QRect(width() - 16 - 92, 10, 92, 84));
 
     Label5 = PlacedLabel(this, QStringLiteral("Label5"), QStringLiteral("Message:"), 16, 104);
     MessageMemo = new QPlainTextEdit(this);

@@ -39,8 +39,8 @@ TGeolocationForm::TGeolocationForm(QWidget *parent, TMapWindowState *shared)
     AddressPanel->setObjectName(QStringLiteral("AddressPanel"));
     auto *top = new QHBoxLayout(AddressPanel);
     top->setContentsMargins(6, 4, 6, 4);
-    AddressLabel = new QLabel(QStringLiteral("Google API key"), AddressPanel);
-    AddressLabel->setObjectName(QStringLiteral("AddressLabel"));
+    AddressLabel =
+        NewLabel(AddressPanel, QStringLiteral("AddressLabel"), QStringLiteral("Google API key"));
     GoogleKeyEdit = new QLineEdit(AddressPanel);
     GoogleKeyEdit->setObjectName(QStringLiteral("GoogleKeyEdit"));
     GoogleKeyEdit->setFixedWidth(265);

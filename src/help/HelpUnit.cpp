@@ -66,8 +66,8 @@ THelpForm::THelpForm(QWidget *parent) : QDialog(parent) {
     auto *status = new QHBoxLayout(StatusPanel);
     status->setContentsMargins(6, 0, 16, 0);
     status->addStretch(1);
-    Label2 = new QLabel(QStringLiteral("TX Help for Ping module"), StatusPanel);
-    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2 =
+        NewLabel(StatusPanel, QStringLiteral("Label2"), QStringLiteral("TX Help for Ping module"));
     status->addWidget(Label2);
     layout->addWidget(StatusPanel);
 

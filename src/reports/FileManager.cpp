@@ -19,8 +19,6 @@
 #include <QListView>
 #include <QMap>
 #include <QMutex>
-#include <QPainter>
-#include <QPainterPath>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QSplitter>
@@ -39,31 +37,8 @@ namespace {
 const QColor kText(200, 200, 200);
 const QColor kHighlight(90, 110, 140);
 
-// The two bitmap buttons: a tick for OK and a cross for Cancel, drawn here so that the window
-// needs no picture files.
-QIcon ButtonIcon(bool ok) {
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(ok ? QColor(120, 200, 120) : QColor(220, 110, 100), 2.4, Qt::SolidLine,
-                        Qt::RoundCap, Qt::RoundJoin));
-    if (ok) {
-        QPainterPath tick;
-        tick.moveTo(3, 8.5);
-        tick.lineTo(6.5, 12);
-        tick.lineTo(13, 4);
-        painter.drawPath(tick);
-    } else {
-        painter.drawLine(QPointF(4, 4), QPointF(12, 12));
-        painter.drawLine(QPointF(12, 4), QPointF(4, 12));
-    }
-    return QIcon(pixmap);
-}
-
 QLabel *Heading(const QString &text, const QString &name, QWidget *parent) {
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(name);
+    QLabel *label = NewLabel(parent, name, text);
     label->setContentsMargins(4, 3, 4, 3);
     return label;
 }
@@ -226,8 +201,7 @@ void TLocalFile::BuildWindow() {
     auto *bottomLayout = new QHBoxLayout(bottom);
     bottomLayout->setContentsMargins(8, 5, 8, 6);
     bottomLayout->setSpacing(6);
-    AddressLabel = new QLabel(QStringLiteral("File Name"), bottom);
-    AddressLabel->setObjectName(QStringLiteral("AddressLabel"));
+    AddressLabel = NewLabel(bottom, QStringLiteral("AddressLabel"), QStringLiteral("File Name"));
     FileNameEdit = new QLineEdit(bottom);
     FileNameEdit->setObjectName(QStringLiteral("FileNameEdit"));
     AddressLabel->setBuddy(FileNameEdit);
@@ -238,12 +212,12 @@ void TLocalFile::BuildWindow() {
     LocalFileActionList = new QActionGroup(this);
     LocalFileActionList->setObjectName(QStringLiteral("LocalFileActionList"));
     LocalFileActionList->setExclusive(false);
-    OKAction = new QAction(ButtonIcon(true), QString(), this);
+    OKAction = new QAction(ArtworkIcon(QStringLiteral("ButtonOK.png")), QString(), this);
     OKAction->setObjectName(QStringLiteral("OKAction"));
     OKAction->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
     OKAction->setShortcutContext(Qt::WindowShortcut);
     OKAction->setProperty("category", QStringLiteral("[ LOCAL FILE ]"));
-    CancelAction = new QAction(ButtonIcon(false), QString(), this);
+    CancelAction = new QAction(ArtworkIcon(QStringLiteral("ButtonClose.png")), QString(), this);
     CancelAction->setObjectName(QStringLiteral("CancelAction"));
     CancelAction->setShortcut(QKeySequence(Qt::Key_Escape));
     CancelAction->setShortcutContext(Qt::WindowShortcut);
@@ -253,20 +227,14 @@ void TLocalFile::BuildWindow() {
     addAction(OKAction);
     addAction(CancelAction);
 
-    ProcessLabel = new QLabel(QStringLiteral("Save file"), bottom);
-    ProcessLabel->setObjectName(QStringLiteral("ProcessLabel"));
-    RzBmpButton2 = new QToolButton(bottom);
-    RzBmpButton2->setObjectName(QStringLiteral("RzBmpButton2"));
+    ProcessLabel = NewLabel(bottom, QStringLiteral("ProcessLabel"), QStringLiteral("Save file"));
+    RzBmpButton2 = NewPictureButton(bottom, QStringLiteral("RzBmpButton2"),
+                                    QStringLiteral("ButtonOK.png"), 20);
     RzBmpButton2->setDefaultAction(OKAction);
-    RzBmpButton2->setFixedSize(20, 20);
-    RzBmpButton2->setAutoRaise(true);
-    RzLabel4 = new QLabel(QStringLiteral("Cancel"), bottom);
-    RzLabel4->setObjectName(QStringLiteral("RzLabel4"));
-    RzBmpButton3 = new QToolButton(bottom);
-    RzBmpButton3->setObjectName(QStringLiteral("RzBmpButton3"));
+    RzLabel4 = NewLabel(bottom, QStringLiteral("RzLabel4"), QStringLiteral("Cancel"));
+    RzBmpButton3 = NewPictureButton(bottom, QStringLiteral("RzBmpButton3"),
+                                    QStringLiteral("ButtonClose.png"), 20);
     RzBmpButton3->setDefaultAction(CancelAction);
-    RzBmpButton3->setFixedSize(20, 20);
-    RzBmpButton3->setAutoRaise(true);
     bottomLayout->addWidget(ProcessLabel);
     bottomLayout->addWidget(RzBmpButton2);
     bottomLayout->addSpacing(10);

@@ -122,10 +122,6 @@ QToolButton *Button(QWidget *parent, const QString &name, QAction *action, const
     return button;
 }
 
-QLabel *Label(QWidget *parent, const QString &text, const QString &name = QString()) {
-    return NewLabel(parent, name, text);
-}
-
 }  // namespace
 
 TReportForm::TReportForm(QWidget *parent) : QDialog(parent), PingReport(PingReportTemplate()) {
@@ -241,7 +237,7 @@ void TReportForm::BuildWindow() {
     FindPanel->setObjectName(QStringLiteral("FindPanel"));
     auto *find = new QHBoxLayout(FindPanel);
     find->setContentsMargins(8, 3, 8, 3);
-    find->addWidget(Label(FindPanel, QStringLiteral("Text to find:")));
+    find->addWidget(NewLabel(FindPanel, QString(), QStringLiteral("Text to find:")));
     FindTextEdit = new QLineEdit(FindPanel);
     FindTextEdit->setObjectName(QStringLiteral("FindTextEdit"));
     FindTextEdit->setMinimumWidth(220);
@@ -250,10 +246,10 @@ void TReportForm::BuildWindow() {
                           QStringLiteral("Find"), MagnifierIcon(kText), 24);
     find->addWidget(StartPingBtn);
     find->addSpacing(12);
-    find->addWidget(Label(FindPanel, QStringLiteral("Cancel")));
+    find->addWidget(NewLabel(FindPanel, QString(), QStringLiteral("Cancel")));
     RzBmpButton4 =
         Button(FindPanel, QStringLiteral("RzBmpButton4"), StopFindAction, QStringLiteral("Cancel"),
-               GlyphIcon(QStringLiteral("\u2715"), QColor(220, 110, 100)), 24);
+               ArtworkIcon(QStringLiteral("ButtonClose.png")), 24);
     find->addWidget(RzBmpButton4);
     find->addStretch(1);
     connect(FindTextEdit, &QLineEdit::returnPressed, FindInReportAction, &QAction::trigger);
@@ -264,7 +260,7 @@ void TReportForm::BuildWindow() {
     ZoomPanel->setObjectName(QStringLiteral("ZoomPanel"));
     auto *zoom = new QHBoxLayout(ZoomPanel);
     zoom->setContentsMargins(8, 3, 8, 3);
-    zoom->addWidget(Label(ZoomPanel, QStringLiteral("Zoom [%]:")));
+    zoom->addWidget(NewLabel(ZoomPanel, QString(), QStringLiteral("Zoom [%]:")));
     ZoomDown = Button(ZoomPanel, QStringLiteral("ZoomDown"), ZoomDownAction,
                       QStringLiteral("Zoom out"), GlyphIcon(QStringLiteral("\u2212"), kText), 24);
     zoom->addWidget(ZoomDown);
@@ -277,10 +273,10 @@ void TReportForm::BuildWindow() {
                     GlyphIcon(QStringLiteral("+"), kText), 24);
     zoom->addWidget(ZoomUp);
     zoom->addSpacing(12);
-    zoom->addWidget(Label(ZoomPanel, QStringLiteral("Close")));
+    zoom->addWidget(NewLabel(ZoomPanel, QString(), QStringLiteral("Close")));
     RzBmpButton7 =
         Button(ZoomPanel, QStringLiteral("RzBmpButton7"), ChangeZoomAction, QStringLiteral("Close"),
-               GlyphIcon(QStringLiteral("\u2715"), QColor(220, 110, 100)), 24);
+               ArtworkIcon(QStringLiteral("ButtonClose.png")), 24);
     zoom->addWidget(RzBmpButton7);
     zoom->addStretch(1);
     ZoomPanel->hide();
@@ -297,9 +293,9 @@ void TReportForm::BuildWindow() {
     StatusPanel->setFixedHeight(20);
     auto *status = new QHBoxLayout(StatusPanel);
     status->setContentsMargins(8, 0, 8, 0);
-    Label2 = Label(StatusPanel, QStringLiteral("Tarvex ST"), QStringLiteral("Label2"));
+    Label2 = NewLabel(StatusPanel, QStringLiteral("Label2"), QStringLiteral("Tarvex ST"));
     TotalPagesNoLabel =
-        Label(StatusPanel, QStringLiteral("Page 0 of 0"), QStringLiteral("TotalPagesNoLabel"));
+        NewLabel(StatusPanel, QStringLiteral("TotalPagesNoLabel"), QStringLiteral("Page 0 of 0"));
     status->addWidget(Label2);
     status->addStretch(1);
     status->addWidget(TotalPagesNoLabel);

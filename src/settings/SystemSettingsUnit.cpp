@@ -9,14 +9,11 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QIcon>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
-#include <QPixmap>
 #include <QRandomGenerator>
 #include <QScreen>
 #include <QShowEvent>
@@ -50,53 +47,12 @@ constexpr int kSeriesAlpha = 161;
 // Value marks on every tenth point of the preview curve.
 constexpr int kLabelEvery = 10;
 
-// Pictures of the picture buttons, drawn here so that no image file has to ship with them.
-enum class Picture { Minus, Plus, Apply, Cancel, Defaults };
-
-QIcon PictureIcon(Picture picture) {
-    QPixmap pixmap(kPictureSize, kPictureSize);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(QColor(0x2A, 0x2A, 0x2A), 1));
-    painter.setBrush(QColor(0x4C, 0x4C, 0x4C));
-    painter.drawRoundedRect(QRectF(0.5, 0.5, kPictureSize - 1, kPictureSize - 1), 3, 3);
-    QPen pen(QColor(0xC8, 0xC8, 0xC8), 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-    switch (picture) {
-        case Picture::Minus:
-            painter.setPen(pen);
-            painter.drawLine(QPointF(6, 10), QPointF(14, 10));
-            break;
-        case Picture::Plus:
-            painter.setPen(pen);
-            painter.drawLine(QPointF(6, 10), QPointF(14, 10));
-            painter.drawLine(QPointF(10, 6), QPointF(10, 14));
-            break;
-        case Picture::Apply:
-            pen.setColor(QColor(0x6C, 0xC0, 0x4A));
-            painter.setPen(pen);
-            painter.drawPolyline(QPolygonF({QPointF(5, 10.5), QPointF(8.5, 14), QPointF(15, 6)}));
-            break;
-        case Picture::Cancel:
-            pen.setColor(QColor(0xE0, 0x5A, 0x4A));
-            painter.setPen(pen);
-            painter.drawLine(QPointF(6, 6), QPointF(14, 14));
-            painter.drawLine(QPointF(14, 6), QPointF(6, 14));
-            break;
-        case Picture::Defaults: {
-            pen.setColor(QColor(0xE8, 0xA8, 0x3A));
-            painter.setPen(pen);
-            painter.setBrush(Qt::NoBrush);
-            painter.drawArc(QRectF(5, 5, 10, 10), 100 * 16, 290 * 16);
-            painter.setBrush(pen.color());
-            painter.setPen(Qt::NoPen);
-            painter.drawPolygon(
-                QPolygonF({QPointF(8.5, 2.5), QPointF(12.5, 5.5), QPointF(8.5, 8)}));
-            break;
-        }
-    }
-    return QIcon(pixmap);
-}
+// The artwork of the picture buttons.
+const QString kMinusPicture = QStringLiteral("ButtonMinus.png");
+const QString kPlusPicture = QStringLiteral("ButtonPlus.png");
+const QString kApplyPicture = QStringLiteral("ButtonOK.png");
+const QString kCancelPicture = QStringLiteral("ButtonClose.png");
+const QString kDefaultsPicture = QStringLiteral("ButtonDefaults.png");
 
 QImage DiamondMarker(const QColor &color) {
     QImage image(9, 9, QImage::Format_ARGB32_Premultiplied);
@@ -155,19 +111,12 @@ class TPreviewChartView final : public QChartView {
     qreal lastX_ = 0;
 };
 
-QLabel *NamedLabel(const char *name, const QString &text, QWidget *parent) {
-    return NewLabel(parent, QString::fromLatin1(name), text);
-}
-
-QToolButton *PictureButton(const char *name, const QString &hint, Picture picture,
+// The spin and command buttons take no focus: the window is driven by the mouse and by its
+// Return and Esc keys.
+QToolButton *PictureButton(const char *name, const QString &hint, const QString &picture,
                            QWidget *parent) {
-    auto *button = new QToolButton(parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setToolTip(hint);
-    button->setIcon(PictureIcon(picture));
-    button->setIconSize(QSize(kPictureSize, kPictureSize));
-    button->setFixedSize(kPictureSize + 2, kPictureSize + 2);
-    button->setAutoRaise(true);
+    QToolButton *button =
+        NewPictureButton(parent, QString::fromLatin1(name), picture, kPictureSize + 2, hint);
     button->setFocusPolicy(Qt::NoFocus);
     return button;
 }
@@ -211,16 +160,18 @@ void TSystemSettings::BuildWindow() {
     RzPanel1->setFixedHeight(32);
     auto *top = new QHBoxLayout(RzPanel1);
     top->setContentsMargins(10, 4, 8, 4);
-    QLabel *RzLabel3 = NamedLabel("RzLabel3", QStringLiteral("Ping Settings"), RzPanel1);
+    QLabel *RzLabel3 =
+        NewLabel(RzPanel1, QStringLiteral("RzLabel3"), QStringLiteral("Ping Settings"));
     QFont titleFont = font();
     titleFont.setBold(true);
     titleFont.setPointSize(10);
     RzLabel3->setFont(titleFont);
     top->addWidget(RzLabel3);
     top->addStretch(1);
-    top->addWidget(NamedLabel("RzLabel5", QStringLiteral("Default settings"), RzPanel1));
+    top->addWidget(
+        NewLabel(RzPanel1, QStringLiteral("RzLabel5"), QStringLiteral("Default settings")));
     RzBmpButton5 = PictureButton("RzBmpButton5", QStringLiteral("Default settings"),
-                                 Picture::Defaults, RzPanel1);
+                                 kDefaultsPicture, RzPanel1);
     top->addWidget(RzBmpButton5);
     root->addWidget(RzPanel1);
 
@@ -243,15 +194,15 @@ void TSystemSettings::BuildWindow() {
                        const QString &downHint, const char *editName, const char *editText,
                        const char *upName, const QString &upHint, QToolButton **down,
                        QLineEdit **edit, QToolButton **up) {
-        spinGrid->addWidget(NamedLabel(labelName, caption, RzPanel12), row, 0);
-        *down = PictureButton(downName, downHint, Picture::Minus, RzPanel12);
+        spinGrid->addWidget(NewLabel(RzPanel12, QString::fromLatin1(labelName), caption), row, 0);
+        *down = PictureButton(downName, downHint, kMinusPicture, RzPanel12);
         *edit = new QLineEdit(QString::fromLatin1(editText), RzPanel12);
         (*edit)->setObjectName(QString::fromLatin1(editName));
         (*edit)->setReadOnly(true);
         (*edit)->setAlignment(Qt::AlignCenter);
         (*edit)->setFixedSize(50, 20);
         (*edit)->setFocusPolicy(Qt::NoFocus);
-        *up = PictureButton(upName, upHint, Picture::Plus, RzPanel12);
+        *up = PictureButton(upName, upHint, kPlusPicture, RzPanel12);
         spinGrid->addWidget(*down, row, 1);
         spinGrid->addWidget(*edit, row, 2);
         spinGrid->addWidget(*up, row, 3);
@@ -338,7 +289,7 @@ void TSystemSettings::BuildWindow() {
     right->addLayout(colorGrid);
     row = 0;
     auto colorRow = [&](const char *labelName, const QString &caption, const char *selectorName) {
-        colorGrid->addWidget(NamedLabel(labelName, caption, RzPanel2), row, 0);
+        colorGrid->addWidget(NewLabel(RzPanel2, QString::fromLatin1(labelName), caption), row, 0);
         auto *selector = new TColorSelector(QString::fromLatin1(selectorName), RzPanel2);
         selector->setFixedSize(112, 20);
         colorGrid->addWidget(selector, row, 1);
@@ -369,13 +320,13 @@ void TSystemSettings::BuildWindow() {
     auto *bottom = new QHBoxLayout(RzPanel5);
     bottom->setContentsMargins(8, 4, 8, 4);
     bottom->addStretch(1);
-    bottom->addWidget(NamedLabel("RzLabel4", QStringLiteral("Cancel"), RzPanel5));
+    bottom->addWidget(NewLabel(RzPanel5, QStringLiteral("RzLabel4"), QStringLiteral("Cancel")));
     RzBmpButton3 =
-        PictureButton("RzBmpButton3", QStringLiteral("Cancel"), Picture::Cancel, RzPanel5);
+        PictureButton("RzBmpButton3", QStringLiteral("Cancel"), kCancelPicture, RzPanel5);
     bottom->addWidget(RzBmpButton3);
     bottom->addSpacing(16);
-    bottom->addWidget(NamedLabel("ProcessLabel", QStringLiteral("Apply"), RzPanel5));
-    RzBmpButton2 = PictureButton("RzBmpButton2", QStringLiteral("Apply"), Picture::Apply, RzPanel5);
+    bottom->addWidget(NewLabel(RzPanel5, QStringLiteral("ProcessLabel"), QStringLiteral("Apply")));
+    RzBmpButton2 = PictureButton("RzBmpButton2", QStringLiteral("Apply"), kApplyPicture, RzPanel5);
     bottom->addWidget(RzBmpButton2);
     root->addWidget(RzPanel5);
 
@@ -405,9 +356,9 @@ void TSystemSettings::BuildWindow() {
 }
 
 void TSystemSettings::BuildActions() {
-    auto action = [this](const char *name, const QString &text, Picture picture,
+    auto action = [this](const char *name, const QString &text, const QString &picture,
                          const QList<QKeySequence> &shortcuts) {
-        auto *a = new QAction(PictureIcon(picture), text, this);
+        auto *a = new QAction(ArtworkIcon(picture), text, this);
         a->setObjectName(QString::fromLatin1(name));
         a->setProperty("category", kCategory);
         a->setShortcuts(shortcuts);
@@ -415,16 +366,16 @@ void TSystemSettings::BuildActions() {
         addAction(a);
         return a;
     };
-    OKAction = action("OKAction", QStringLiteral("Apply"), Picture::Apply,
+    OKAction = action("OKAction", QStringLiteral("Apply"), kApplyPicture,
                       {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
-    CancelAction = action("CancelAction", QStringLiteral("Cancel"), Picture::Cancel,
+    CancelAction = action("CancelAction", QStringLiteral("Cancel"), kCancelPicture,
                           {QKeySequence(Qt::Key_Escape)});
     SetStandardSettingsAction = action("SetStandardSettingsAction",
-                                       QStringLiteral("Default settings"), Picture::Defaults, {});
+                                       QStringLiteral("Default settings"), kDefaultsPicture, {});
     SavePingSettingsAction = action("SavePingSettingsAction",
-                                    QStringLiteral("SavePingSettingsAction"), Picture::Apply, {});
+                                    QStringLiteral("SavePingSettingsAction"), kApplyPicture, {});
     LoadPingSettingsAction = action("LoadPingSettingsAction",
-                                    QStringLiteral("LoadPingSettingsAction"), Picture::Apply, {});
+                                    QStringLiteral("LoadPingSettingsAction"), kApplyPicture, {});
     RzBmpButton2->setDefaultAction(OKAction);
     RzBmpButton3->setDefaultAction(CancelAction);
     RzBmpButton5->setDefaultAction(SetStandardSettingsAction);

@@ -25,11 +25,8 @@ TUpgradeForm::TUpgradeForm(QWidget *parent) : QDialog(parent) {
     PaintDark(this);
 
     const int barHeight = 24;
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setAlignment(Qt::AlignCenter);
-    Image1->setPixmap(ArtworkPicture(QStringLiteral("OwlPointing.jpg")));
-    Image1->setGeometry(0, 0, width(), height() - barHeight);
+    Image1 = NewArtworkLabel(this, QStringLiteral("Image1"), QStringLiteral("OwlPointing.jpg"),
+                             QRect(0, 0, width(), height() - barHeight));
 
     // The texts stand where the owl's wing points, right-aligned under the product name. They
     // are as wide as the free space, since the server's lines can be longer than the defaults.
