@@ -4,13 +4,12 @@
 
 #include "ping/ChartSink.h"
 
+class TTripTimeGraph;
 class QBarCategoryAxis;
 class QBarSeries;
 class QBarSet;
 class QChart;
 class QChartView;
-class QScatterSeries;
-class QSplineSeries;
 class QValueAxis;
 class QWidget;
 
@@ -23,7 +22,7 @@ class TPingCharts final : public ChartSink {
     explicit TPingCharts(QWidget *parent);
 
     QChartView *PingChart() const { return pingChart_; }
-    QChartView *ProcessGraph() const { return processGraph_; }
+    QChartView *ProcessGraph() const;
 
     void PrepareBars(int count, double height) override;
     void SetBarHeight(int index, double height) override;
@@ -48,18 +47,11 @@ class TPingCharts final : public ChartSink {
 
   private:
     void FitBarAxis();
-    void FitGraphAxis(double y);
 
     QChartView *pingChart_ = nullptr;
-    QChartView *processGraph_ = nullptr;
+    TTripTimeGraph *graph_ = nullptr;
     QBarSeries *bars_ = nullptr;
     QBarSet *barSet_ = nullptr;
     QBarCategoryAxis *barAxisX_ = nullptr;
     QValueAxis *barAxisY_ = nullptr;
-    QSplineSeries *graph_ = nullptr;
-    QScatterSeries *marks_ = nullptr;
-    QValueAxis *graphAxisX_ = nullptr;
-    QValueAxis *graphAxisY_ = nullptr;
-    double graphTop_ = 0;
-    qint64 appended_ = 0;  // points appended since the graph was last cleared
 };

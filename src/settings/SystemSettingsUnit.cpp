@@ -12,8 +12,6 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QRandomGenerator>
 #include <QScreen>
 #include <QShowEvent>
@@ -21,15 +19,13 @@
 #include <QTextEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <QtCharts/QChart>
 #include <QtCharts/QChartView>
-#include <QtCharts/QLineSeries>
 #include <QtCharts/QSplineSeries>
-#include <QtCharts/QValueAxis>
 
 #include "common/CommandGuard.h"
 #include "common/DataPaths.h"
 #include "common/TX_File.h"
+#include "common/TripTimeGraph.h"
 #include "common/WindowLook.h"
 #include "settings/Services.h"
 
@@ -41,11 +37,9 @@ const QColor kBackground = LookWindowColor();
 const QColor kPanelBorder(0x55, 0x55, 0x55);
 const QColor kText(0x9A, 0x9A, 0x9A);
 const QString kCategory = QStringLiteral("[ SYSTEM SETTINGS ]");
-constexpr int kPictureSize = 20;
+constexpr int kPictureSize = 18;
 // The preview curve is drawn 37 % transparent.
 constexpr int kSeriesAlpha = 161;
-// Value marks on every tenth point of the preview curve.
-constexpr int kLabelEvery = 10;
 
 // The artwork of the picture buttons.
 const QString kMinusPicture = QStringLiteral("ButtonMinus.png");
@@ -53,63 +47,6 @@ const QString kPlusPicture = QStringLiteral("ButtonPlus.png");
 const QString kApplyPicture = QStringLiteral("ButtonOK.png");
 const QString kCancelPicture = QStringLiteral("ButtonClose.png");
 const QString kDefaultsPicture = QStringLiteral("ButtonDefaults.png");
-
-QImage DiamondMarker(const QColor &color) {
-    QImage image(9, 9, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(color);
-    painter.drawPolygon(
-        QPolygonF({QPointF(4.5, 0), QPointF(9, 4.5), QPointF(4.5, 9), QPointF(0, 4.5)}));
-    return image;
-}
-
-// The preview chart: no zooming, and dragging with the left button pans the curve sideways only.
-class TPreviewChartView final : public QChartView {
-  public:
-    TPreviewChartView(QChart *chart, QWidget *parent) : QChartView(chart, parent) {
-        setRubberBand(QChartView::NoRubberBand);
-        setRenderHint(QPainter::Antialiasing);
-        setFrameShape(QFrame::NoFrame);
-        setBackgroundBrush(kBackground);
-    }
-
-  protected:
-    void mousePressEvent(QMouseEvent *event) override {
-        if (event->button() == Qt::LeftButton) {
-            panning_ = true;
-            lastX_ = event->position().x();
-            event->accept();
-            return;
-        }
-        QChartView::mousePressEvent(event);
-    }
-    void mouseMoveEvent(QMouseEvent *event) override {
-        if (panning_) {
-            const qreal x = event->position().x();
-            chart()->scroll(lastX_ - x, 0);
-            lastX_ = x;
-            event->accept();
-            return;
-        }
-        QChartView::mouseMoveEvent(event);
-    }
-    void mouseReleaseEvent(QMouseEvent *event) override {
-        if (event->button() == Qt::LeftButton) {
-            panning_ = false;
-            event->accept();
-            return;
-        }
-        QChartView::mouseReleaseEvent(event);
-    }
-    void wheelEvent(QWheelEvent *event) override { event->ignore(); }
-
-  private:
-    bool panning_ = false;
-    qreal lastX_ = 0;
-};
 
 // The spin and command buttons take no focus: the window is driven by the mouse and by its
 // Return and Esc keys.
@@ -180,14 +117,14 @@ void TSystemSettings::BuildWindow() {
     middle->setSpacing(0);
     root->addLayout(middle, 1);
 
-    // Left panel: the four spin rows and the preview chart.
+    // Left panel: the five spin rows and the preview chart.
     QFrame *RzPanel12 = Panel("RzPanel12", this);
     auto *left = new QVBoxLayout(RzPanel12);
-    left->setContentsMargins(8, 6, 8, 2);
-    left->setSpacing(2);
+    left->setContentsMargins(8, 4, 8, 2);
+    left->setSpacing(0);
     auto *spinGrid = new QGridLayout;
     spinGrid->setHorizontalSpacing(4);
-    spinGrid->setVerticalSpacing(3);
+    spinGrid->setVerticalSpacing(2);
     left->addLayout(spinGrid);
     int row = 0;
     auto spinRow = [&](const char *labelName, const QString &caption, const char *downName,
@@ -226,54 +163,11 @@ void TSystemSettings::BuildWindow() {
             QStringLiteral("Interval [+]"), &IntervalDown, &PingInterval, &IntervalUp);
     spinGrid->setColumnStretch(0, 1);
 
-    auto *chart = new QChart;
-    chart->legend()->hide();
-    chart->setBackgroundBrush(kBackground);
-    chart->setBackgroundRoundness(0);
-    chart->setMargins(QMargins(0, 2, 4, 0));
-    chart->setAnimationOptions(QChart::NoAnimation);
-    Series1 = new QSplineSeries(chart);
-    Series1->setObjectName(QStringLiteral("Series1"));
-    Series1->setMarkerSize(9);
-    chart->addSeries(Series1);
-    QFont labelFont = font();
-    labelFont.setPointSize(7);
-    // The value marks of every tenth point: a line series of its own that draws nothing but
-    // its point labels, since the charts library labels either all points of a series or none.
-    valueMarks_ = new QLineSeries(chart);
-    valueMarks_->setObjectName(QStringLiteral("Series1Marks"));
-    valueMarks_->setPen(Qt::NoPen);
-    valueMarks_->setPointLabelsFormat(QStringLiteral("@yPoint"));
-    valueMarks_->setPointLabelsVisible(true);
-    valueMarks_->setPointLabelsColor(kText);
-    valueMarks_->setPointLabelsClipping(false);
-    valueMarks_->setPointLabelsFont(labelFont);
-    chart->addSeries(valueMarks_);
-    auto *axisX = new QValueAxis(chart);
-    axisX->setRange(0, 60);
-    axisX->setTickType(QValueAxis::TicksDynamic);
-    axisX->setTickAnchor(0);
-    axisX->setTickInterval(10);
-    axisX->setMinorTickCount(9);
-    axisX->setLabelFormat(QStringLiteral("%d"));
-    auto *axisY = new QValueAxis(chart);
-    axisY->setLabelFormat(QStringLiteral("%d"));
-    for (QValueAxis *axis : {axisX, axisY}) {
-        axis->setLabelsColor(kText);
-        axis->setLabelsFont(labelFont);
-        axis->setGridLineColor(kPanelBorder);
-        axis->setMinorGridLineVisible(false);
-        axis->setLinePenColor(kPanelBorder);
-    }
-    chart->addAxis(axisX, Qt::AlignBottom);
-    chart->addAxis(axisY, Qt::AlignLeft);
-    const QList<QXYSeries *> drawn = {Series1, valueMarks_};
-    for (QXYSeries *series : drawn) {
-        series->attachAxis(axisX);
-        series->attachAxis(axisY);
-    }
-    ProcessGraph = new TPreviewChartView(chart, RzPanel12);
-    ProcessGraph->setObjectName(QStringLiteral("ProcessGraph"));
+    // The preview of the main window's trip-time graph, without its titles; it pans sideways.
+    preview_ = new TTripTimeGraph(QStringLiteral("ProcessGraph"), QString(), QString(), RzPanel12);
+    preview_->SetPanning(true);
+    Series1 = preview_->Curve();
+    ProcessGraph = preview_;
     left->addWidget(ProcessGraph, 1);
     RzPanel12->setFixedWidth(320);
     middle->addWidget(RzPanel12);
@@ -402,33 +296,7 @@ void TSystemSettings::showEvent(QShowEvent *event) {
 }
 
 void TSystemSettings::FormShow() {
-    Series1->replace(PreviewCurvePoints(QRandomGenerator::global()));
-    QList<QPointF> marked;
-    const QList<QPointF> curve = Series1->points();
-    for (int i = 0; i < curve.size(); i += kLabelEvery) {
-        marked.append(curve.at(i));
-    }
-    valueMarks_->replace(marked);
-    qreal low = 0;
-    qreal high = 0;
-    const QList<QPointF> points = Series1->points();
-    for (int i = 0; i < points.size(); ++i) {
-        low = i == 0 ? points[i].y() : qMin(low, points[i].y());
-        high = i == 0 ? points[i].y() : qMax(high, points[i].y());
-    }
-    const auto axesX = Series1->attachedAxes();
-    for (QAbstractAxis *axis : axesX) {
-        auto *valueAxis = qobject_cast<QValueAxis *>(axis);
-        if (valueAxis == nullptr) {
-            continue;
-        }
-        if (axis->orientation() == Qt::Horizontal) {
-            valueAxis->setRange(0, 60);  // undoes any panning of the previous opening
-        } else {
-            valueAxis->setRange(low, high);
-            valueAxis->applyNiceNumbers();
-        }
-    }
+    preview_->ShowCurve(PreviewCurvePoints(QRandomGenerator::global()));
 
     // The folder was removed while the program runs: make it again so that the next save can
     // write the file, and take the standard numbers into the fields (not into the edits).
@@ -519,10 +387,7 @@ void TSystemSettings::SetSeriesColor(TColor color) {
     seriesColor_ = color;
     QColor drawn = ToQColor(color);
     drawn.setAlpha(drawn.alpha() * kSeriesAlpha / 255);
-    QPen pen(drawn, 2);
-    Series1->setPen(pen);
-    Series1->setColor(drawn);
-    Series1->setLightMarker(DiamondMarker(drawn));
+    preview_->SetColor(drawn);
 }
 
 int TSystemSettings::SelectedValueDown(QLineEdit *SelectedEdit, int CurrentValue, int MinValue,

@@ -16,8 +16,8 @@ class QTextEdit;
 class QToolButton;
 class QWidget;
 class QChartView;
-class QLineSeries;
 class QSplineSeries;
+class TTripTimeGraph;
 
 // Where the map key is kept while the program runs: the map window holds the working copy (a
 // key typed there is saved from it), and a load hands it the key read from the file.
@@ -149,7 +149,7 @@ class TSystemSettings final : public QDialog {
     TColor seriesColor_ = kStandardGraphColor;
     QString mapKey_;
     TMapKeyHolder mapKeyHolder_;
-    QLineSeries *valueMarks_ = nullptr;
+    TTripTimeGraph *preview_ = nullptr;
 };
 
 extern TSystemSettings *SystemSettings;

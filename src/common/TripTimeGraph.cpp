@@ -1,0 +1,246 @@
+#include "common/TripTimeGraph.h"
+
+#include <QChart>
+#include <QImage>
+#include <QLineSeries>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPolygonF>
+#include <QSplineSeries>
+#include <QValueAxis>
+#include <QWheelEvent>
+#include <algorithm>
+
+#include "common/WindowLook.h"
+
+namespace {
+
+const QColor kChartBackground(48, 48, 48);
+const QColor kPlotBackground(40, 40, 40);
+const QColor kChartText = LookTextColor();
+const QColor kGridLine(70, 70, 70);
+
+// The graph's visible window is 61 positions wide and starts at 0; a run slides it.
+constexpr double kWindowMaximum = 60;
+// Marks are drawn on the first point and then on every 10th one, so the values stay legible.
+constexpr int kMarkEvery = 10;
+// Points that slid out of the window are dropped, a batch at a time, once the graph holds twice
+// this many: an address watched for hours must not make each new point dearer (the curve is
+// recomputed over all its points) nor keep memory for what is never shown again. Four windows'
+// worth stay, so the curve enters the window as it always did.
+constexpr int kKeptPoints = 4 * 61;
+// The left axis of an empty graph, and its number of ticks.
+constexpr double kEmptyTop = 10;
+constexpr int kLeftTicks = 6;
+
+// A diamond in the series colour, drawn at every point of the curve.
+QImage DiamondMarker(const QColor &color) {
+    QImage image(9, 9, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(color.darker(160), 1));
+    painter.setBrush(color);
+    painter.drawPolygon(QPolygonF({{4.5, 0.5}, {8.5, 4.5}, {4.5, 8.5}, {0.5, 4.5}}));
+    return image;
+}
+
+}  // namespace
+
+void StyleDarkChart(QChart *chart) {
+    chart->setTheme(QChart::ChartThemeDark);
+    chart->setBackgroundBrush(kChartBackground);
+    chart->setPlotAreaBackgroundBrush(kPlotBackground);
+    chart->setPlotAreaBackgroundVisible(true);
+    chart->setBackgroundRoundness(0);
+    chart->setMargins(QMargins(2, 2, 2, 2));
+    chart->setTitleBrush(kChartText);
+    chart->setTitleFont(WindowFont(8));
+    chart->legend()->hide();
+    chart->setAnimationOptions(QChart::NoAnimation);
+}
+
+void StyleDarkChartAxis(QAbstractAxis *axis) {
+    axis->setLabelsBrush(kChartText);
+    axis->setLabelsFont(WindowFont(7));
+    axis->setTitleBrush(kChartText);
+    axis->setTitleFont(WindowFont(8));
+    axis->setGridLineColor(kGridLine);
+    axis->setLinePenColor(kGridLine);
+}
+
+void StyleDarkChartView(QChartView *view, const QString &objectName) {
+    view->setObjectName(objectName);
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setFrameShape(QFrame::NoFrame);
+    view->setBackgroundBrush(kChartBackground);
+    view->setFocusPolicy(Qt::NoFocus);
+    view->setMinimumSize(40, 40);
+}
+
+TTripTimeGraph::TTripTimeGraph(const QString &objectName, const QString &title,
+                               const QString &axisTitle, QWidget *parent)
+    : QChartView(new QChart(), parent) {
+    curve_ = new QSplineSeries();
+    curve_->setObjectName(QStringLiteral("Series1"));
+    curve_->setMarkerSize(9);
+    // The marks are a series of their own that draws nothing but its point labels, since the
+    // charts library labels either all points of a series or none. Its invisible pen is 2 wide
+    // because the labels stand half a pen width above their points.
+    marks_ = new QLineSeries();
+    marks_->setObjectName(QStringLiteral("Series1Marks"));
+    QPen noLine(Qt::NoPen);
+    noLine.setWidth(2);
+    marks_->setPen(noLine);
+    marks_->setPointLabelsVisible(true);
+    marks_->setPointLabelsFormat(QStringLiteral("@yPoint"));
+    marks_->setPointLabelsColor(kChartText);
+    marks_->setPointLabelsFont(WindowFont(7));
+    marks_->setPointLabelsClipping(false);
+    QChart *graph = chart();
+    StyleDarkChart(graph);
+    graph->setTitle(title);
+    graph->addSeries(curve_);
+    graph->addSeries(marks_);
+    axisX_ = new QValueAxis();
+    axisX_->setTitleText(axisTitle);
+    axisX_->setLabelFormat(QStringLiteral("%.0f"));
+    axisX_->setRange(0, kWindowMaximum);
+    axisX_->setTickCount(7);
+    StyleDarkChartAxis(axisX_);
+    axisY_ = new QValueAxis();
+    axisY_->setLabelFormat(QStringLiteral("%.0f"));
+    axisY_->setRange(0, kEmptyTop);
+    axisY_->setTickCount(kLeftTicks);
+    StyleDarkChartAxis(axisY_);
+    graph->addAxis(axisX_, Qt::AlignBottom);
+    graph->addAxis(axisY_, Qt::AlignLeft);
+    for (QXYSeries *series : {static_cast<QXYSeries *>(curve_), static_cast<QXYSeries *>(marks_)}) {
+        series->attachAxis(axisX_);
+        series->attachAxis(axisY_);
+    }
+    StyleDarkChartView(this, objectName);
+}
+
+void TTripTimeGraph::AppendPoint(double x, double y) {
+    if (appended_ % kMarkEvery == 0) {
+        marks_->append(x, y);
+    }
+    ++appended_;
+    curve_->append(x, y);
+    if (curve_->count() > 2 * kKeptPoints) {
+        curve_->removePoints(0, curve_->count() - kKeptPoints);
+        const double firstKept = curve_->at(0).x();
+        int oldMarks = 0;
+        while (oldMarks < marks_->count() && marks_->at(oldMarks).x() < firstKept) {
+            ++oldMarks;
+        }
+        marks_->removePoints(0, oldMarks);
+    }
+    FitLeftAxis(y);
+}
+
+void TTripTimeGraph::ClearPoints() {
+    curve_->clear();
+    marks_->clear();
+    appended_ = 0;
+    top_ = 0;
+    axisY_->setRange(0, kEmptyTop);
+    axisY_->setTickCount(kLeftTicks);
+}
+
+void TTripTimeGraph::ShowCurve(const QList<QPointF> &points) {
+    curve_->replace(points);
+    QList<QPointF> marked;
+    for (int i = 0; i < points.size(); i += kMarkEvery) {
+        marked.append(points.at(i));
+    }
+    marks_->replace(marked);
+    appended_ = points.size();
+    axisX_->setRange(0, kWindowMaximum);  // undoes any panning
+    if (points.isEmpty()) {
+        return;
+    }
+    const auto [low, high] =
+        std::minmax_element(points.cbegin(), points.cend(),
+                            [](const QPointF &a, const QPointF &b) { return a.y() < b.y(); });
+    top_ = high->y();
+    axisY_->setTickCount(kLeftTicks);
+    axisY_->setRange(low->y(), high->y());
+    axisY_->applyNiceNumbers();
+}
+
+double TTripTimeGraph::AxisMinimum() const {
+    return axisX_->min();
+}
+
+double TTripTimeGraph::AxisMaximum() const {
+    return axisX_->max();
+}
+
+void TTripTimeGraph::SetAxisRange(double minimum, double maximum) {
+    axisX_->setRange(minimum, maximum);
+}
+
+void TTripTimeGraph::SetColor(const QColor &color) {
+    QPen pen(color);
+    pen.setWidth(2);
+    curve_->setPen(pen);
+    curve_->setLightMarker(DiamondMarker(color));
+}
+
+QColor TTripTimeGraph::Color() const {
+    return curve_->pen().color();
+}
+
+int TTripTimeGraph::PointCount() const {
+    return curve_->count();
+}
+
+void TTripTimeGraph::FitLeftAxis(double y) {
+    if (y <= top_) {
+        return;
+    }
+    top_ = y;
+    axisY_->setRange(0, std::max(kEmptyTop, top_ * 1.2));
+    // Whole-number steps, so that the "0" label format never rounds a tick.
+    axisY_->applyNiceNumbers();
+}
+
+void TTripTimeGraph::mousePressEvent(QMouseEvent *event) {
+    if (panning_ && event->button() == Qt::LeftButton) {
+        dragging_ = true;
+        lastX_ = event->position().x();
+        event->accept();
+        return;
+    }
+    QChartView::mousePressEvent(event);
+}
+
+void TTripTimeGraph::mouseMoveEvent(QMouseEvent *event) {
+    if (dragging_) {
+        const qreal x = event->position().x();
+        chart()->scroll(lastX_ - x, 0);
+        lastX_ = x;
+        event->accept();
+        return;
+    }
+    QChartView::mouseMoveEvent(event);
+}
+
+void TTripTimeGraph::mouseReleaseEvent(QMouseEvent *event) {
+    if (dragging_ && event->button() == Qt::LeftButton) {
+        dragging_ = false;
+        event->accept();
+        return;
+    }
+    QChartView::mouseReleaseEvent(event);
+}
+
+void TTripTimeGraph::wheelEvent(QWheelEvent *event) {
+    if (panning_) {
+        event->ignore();
+        return;
+    }
+    QChartView::wheelEvent(event);
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QChartView>
+#include <QColor>
+#include <QList>
+#include <QPointF>
+#include <QString>
+
+class QAbstractAxis;
+class QChart;
+class QLineSeries;
+class QMouseEvent;
+class QSplineSeries;
+class QValueAxis;
+class QWheelEvent;
+class QWidget;
+
+// The look of the program's charts: the dark chart theme with its own backgrounds, grey texts in
+// the window face, no legend and no animation; and of their axes.
+void StyleDarkChart(QChart *chart);
+void StyleDarkChartAxis(QAbstractAxis *axis);
+// A frameless, antialiased view of `chart` named `objectName`, in the charts' background.
+void StyleDarkChartView(QChartView *view, const QString &objectName);
+
+// The sliding trip-time graph: a curve (series "Series1") with a diamond at every point, a value
+// mark on the first point and on every 10th after it (series "Series1Marks"), and a bottom axis
+// window 61 positions wide. The main window's graph and the settings window's preview of it.
+class TTripTimeGraph final : public QChartView {
+  public:
+    // `title` above the plot and `axisTitle` under the bottom axis; empty for none.
+    TTripTimeGraph(const QString &objectName, const QString &title, const QString &axisTitle,
+                   QWidget *parent);
+
+    QSplineSeries *Curve() const { return curve_; }
+
+    // Appends a point and lifts the left axis when it is higher than any so far.
+    void AppendPoint(double x, double y);
+    // Empties the graph and puts the left axis back to 0..10.
+    void ClearPoints();
+    // Shows `points` as the whole curve with the bottom axis window at 0..60 and the left axis
+    // fitted to their lowest and highest values.
+    void ShowCurve(const QList<QPointF> &points);
+
+    double AxisMinimum() const;
+    double AxisMaximum() const;
+    void SetAxisRange(double minimum, double maximum);
+
+    // Draws the curve and its diamonds in `color` (its alpha included).
+    void SetColor(const QColor &color);
+    QColor Color() const;
+    int PointCount() const;
+
+    // Dragging with the left button pans the curve sideways; the wheel does nothing.
+    void SetPanning(bool panning) { panning_ = panning; }
+
+  protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+
+  private:
+    void FitLeftAxis(double y);
+
+    QSplineSeries *curve_ = nullptr;
+    QLineSeries *marks_ = nullptr;
+    QValueAxis *axisX_ = nullptr;
+    QValueAxis *axisY_ = nullptr;
+    double top_ = 0;
+    qint64 appended_ = 0;  // points appended since the graph was last cleared
+    bool panning_ = false;
+    bool dragging_ = false;
+    qreal lastX_ = 0;
+};
