@@ -309,8 +309,32 @@ void TMainMenuForm::BuildPanels() {
     auto *central = new QWidget(this);
     central->setObjectName(QStringLiteral("ClientArea"));
     QVBoxLayout *column = TightColumn(central);
+    BuildToolBar(central);
+    column->addWidget(ControlPanel);
+    BuildAddressBar(central);
+    column->addWidget(AddressPanel);
 
-    // Tool bar.
+    // Charts above, panes below; the panes' panel is resizable.
+    MainSplitter = new TSizeSplitter(Qt::Vertical, central);
+    MainSplitter->setObjectName(QStringLiteral("MainSplitter"));
+    BuildChartPanels(MainSplitter);
+    BuildPanePanels(MainSplitter);
+    MainSplitter->addWidget(ResultPanel);
+    MainSplitter->addWidget(ResultsPanel);
+    MainSplitter->setStretchFactor(0, 1);
+    MainSplitter->setStretchFactor(1, 0);
+    MainSplitter->setCollapsible(0, false);
+    const int chartsHeight = kClientHeight - kControlPanelHeight - kAddressPanelHeight -
+                             kStatusBarHeight - kResultsPanelHeight - MainSplitter->handleWidth();
+    MainSplitter->setSizes({chartsHeight, kResultsPanelHeight});
+    column->addWidget(MainSplitter, 1);
+
+    BuildStatusBar(central);
+    column->addWidget(StatusBar);
+    setCentralWidget(central);
+}
+
+void TMainMenuForm::BuildToolBar(QWidget *central) {
     ControlPanel = MakePanel("ControlPanel", central);
     ControlPanel->setFixedHeight(kControlPanelHeight);
     auto *tools = new QHBoxLayout(ControlPanel);
@@ -335,9 +359,9 @@ void TMainMenuForm::BuildPanels() {
         AddToolButton("RzGroupBox19", "CheckAddressURLButton", SystemSettingsAction,
                       QStringLiteral("System settings ..."));
     tools->addStretch(1);
-    column->addWidget(ControlPanel);
+}
 
-    // Address bar.
+void TMainMenuForm::BuildAddressBar(QWidget *central) {
     AddressPanel = MakePanel("AddressPanel", central);
     AddressPanel->setFixedHeight(kAddressPanelHeight);
     auto *addressRow = new QHBoxLayout(AddressPanel);
@@ -389,13 +413,10 @@ void TMainMenuForm::BuildPanels() {
     addressRow->addStretch(1);
     addressRow->addWidget(ProcessLabel);
     addressRow->addWidget(ProcessIndicator);
-    column->addWidget(AddressPanel);
+}
 
-    // Charts above, panes below; the panes' panel is resizable.
-    MainSplitter = new TSizeSplitter(Qt::Vertical, central);
-    MainSplitter->setObjectName(QStringLiteral("MainSplitter"));
-
-    ResultPanel = new TSizeSplitter(Qt::Horizontal, MainSplitter);
+void TMainMenuForm::BuildChartPanels(QWidget *splitter) {
+    ResultPanel = new TSizeSplitter(Qt::Horizontal, splitter);
     ResultPanel->setObjectName(QStringLiteral("ResultPanel"));
     charts_ = std::make_unique<TPingCharts>(ResultPanel);
     ProcessGraph = charts_->ProcessGraph();
@@ -432,8 +453,10 @@ void TMainMenuForm::BuildPanels() {
     ResultPanel->setCollapsible(0, false);
     ResultPanel->setSizes(
         {kClientWidth - kSidePanelWidth - ResultPanel->handleWidth(), kSidePanelWidth});
+}
 
-    ResultsPanel = new TSizeSplitter(Qt::Horizontal, MainSplitter);
+void TMainMenuForm::BuildPanePanels(QWidget *splitter) {
+    ResultsPanel = new TSizeSplitter(Qt::Horizontal, splitter);
     ResultsPanel->setObjectName(QStringLiteral("ResultsPanel"));
     DebugPanel = MakePanel("DebugPanel", ResultsPanel);
     QVBoxLayout *debugColumn = TightColumn(DebugPanel);
@@ -467,18 +490,9 @@ void TMainMenuForm::BuildPanels() {
     ResultsPanel->setCollapsible(0, false);
     ResultsPanel->setSizes(
         {kClientWidth - kSidePanelWidth - ResultsPanel->handleWidth(), kSidePanelWidth});
+}
 
-    MainSplitter->addWidget(ResultPanel);
-    MainSplitter->addWidget(ResultsPanel);
-    MainSplitter->setStretchFactor(0, 1);
-    MainSplitter->setStretchFactor(1, 0);
-    MainSplitter->setCollapsible(0, false);
-    const int chartsHeight = kClientHeight - kControlPanelHeight - kAddressPanelHeight -
-                             kStatusBarHeight - kResultsPanelHeight - MainSplitter->handleWidth();
-    MainSplitter->setSizes({chartsHeight, kResultsPanelHeight});
-    column->addWidget(MainSplitter, 1);
-
-    // Status bar.
+void TMainMenuForm::BuildStatusBar(QWidget *central) {
     StatusBar = MakePanel("StatusBar", central);
     StatusBar->setFixedHeight(kStatusBarHeight);
     auto *statusRow = new QHBoxLayout(StatusBar);
@@ -494,9 +508,34 @@ void TMainMenuForm::BuildPanels() {
     statusRow->addWidget(WatchLabel);
     statusRow->addStretch(1);
     statusRow->addWidget(Label2);
-    column->addWidget(StatusBar);
+}
 
-    setCentralWidget(central);
+QMenu *TMainMenuForm::AddMenu(const char *name, const QString &caption) {
+    QMenu *menu = PingMenu->addMenu(caption);
+    menu->setObjectName(QString::fromLatin1(name));
+    menu->setFont(WindowFont());
+    return menu;
+}
+
+QAction *TMainMenuForm::AddMenuItem(QMenu *menu, QAction *&field, const char *name,
+                                    const QString &caption, const QString &icon) {
+    field = new QAction(caption, this);
+    field->setObjectName(QString::fromLatin1(name));
+    if (!icon.isEmpty()) {
+        field->setIcon(Icon(icon));
+    }
+    menu->addAction(field);
+    return field;
+}
+
+void TMainMenuForm::AddViewSwitch(QMenu *menu, QAction *&field, const char *name,
+                                  const QString &caption, bool on,
+                                  void (TMainMenuForm::*handler)()) {
+    AddMenuItem(menu, field, name, caption, QString());
+    field->setCheckable(true);
+    field->setChecked(on);
+    ConnectCommand(field, this,
+                   [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
 }
 
 void TMainMenuForm::BuildMenus() {
@@ -504,33 +543,7 @@ void TMainMenuForm::BuildMenus() {
     PingMenu->setObjectName(QStringLiteral("PingMenu"));
     setMenuBar(PingMenu);
 
-    auto addMenu = [this](const char *name, const QString &caption) {
-        QMenu *menu = PingMenu->addMenu(caption);
-        menu->setObjectName(QString::fromLatin1(name));
-        menu->setFont(WindowFont());
-        return menu;
-    };
-    auto addItem = [this](QMenu *menu, QAction *&field, const char *name, const QString &caption,
-                          const QString &icon) {
-        field = new QAction(caption, this);
-        field->setObjectName(QString::fromLatin1(name));
-        if (!icon.isEmpty()) {
-            field->setIcon(Icon(icon));
-        }
-        menu->addAction(field);
-        return field;
-    };
-    auto addSwitch = [this, &addItem](QMenu *menu, QAction *&field, const char *name,
-                                      const QString &caption, bool on,
-                                      void (TMainMenuForm::*handler)()) {
-        addItem(menu, field, name, caption, QString());
-        field->setCheckable(true);
-        field->setChecked(on);
-        ConnectCommand(field, this,
-                       [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
-    };
-
-    QMenu *file = addMenu("File1", QStringLiteral("&File"));
+    QMenu *file = AddMenu("File1", QStringLiteral("&File"));
     file->addAction(ClearAllAction);
     file->addSeparator();
     file->addAction(LoadAddressListAction);
@@ -538,16 +551,16 @@ void TMainMenuForm::BuildMenus() {
     file->addSeparator();
     file->addAction(CreateReportAction);
     // This entry has no command; it is shown disabled so that it does not promise one.
-    addItem(file, PrintReport1, "PrintReport1", QStringLiteral("&Print report . . . "),
-            QStringLiteral("print"));
+    AddMenuItem(file, PrintReport1, "PrintReport1", QStringLiteral("&Print report . . . "),
+                QStringLiteral("print"));
     PrintReport1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     PrintReport1->setShortcutContext(Qt::WindowShortcut);
     PrintReport1->setEnabled(false);
     file->addSeparator();
-    addItem(file, Exit1, "Exit1", QStringLiteral("E&xit"), QStringLiteral("exit"));
+    AddMenuItem(file, Exit1, "Exit1", QStringLiteral("E&xit"), QStringLiteral("exit"));
     ConnectCommand(Exit1, this, [this] { Guarded([this] { Exit1Click(); }); });
 
-    QMenu *edit = addMenu("Edit1", QStringLiteral("Edit"));
+    QMenu *edit = AddMenu("Edit1", QStringLiteral("Edit"));
     edit->addAction(TextUndoAction);
     edit->addAction(TextRedoAction);
     edit->addSeparator();
@@ -558,19 +571,20 @@ void TMainMenuForm::BuildMenus() {
     edit->addSeparator();
     edit->addAction(TextSelectAllAction);
 
-    QMenu *view = addMenu("View1", QStringLiteral("View"));
-    addSwitch(view, ControlPanelView, "ControlPanelView", QStringLiteral("Control panel"), true,
-              &TMainMenuForm::ControlPanelViewClick);
-    addSwitch(view, StatusBarView, "StatusBarView", QStringLiteral("Status bar"), true,
-              &TMainMenuForm::StatusBarViewClick);
+    QMenu *view = AddMenu("View1", QStringLiteral("View"));
+    AddViewSwitch(view, ControlPanelView, "ControlPanelView", QStringLiteral("Control panel"), true,
+                  &TMainMenuForm::ControlPanelViewClick);
+    AddViewSwitch(view, StatusBarView, "StatusBarView", QStringLiteral("Status bar"), true,
+                  &TMainMenuForm::StatusBarViewClick);
     view->addSeparator();
-    addSwitch(view, AddressPanelView, "AddressPanelView", QStringLiteral("Address panel"), true,
-              &TMainMenuForm::AddressPanelViewClick);
+    AddViewSwitch(view, AddressPanelView, "AddressPanelView", QStringLiteral("Address panel"), true,
+                  &TMainMenuForm::AddressPanelViewClick);
     view->addSeparator();
-    addSwitch(view, ScrollBarsVisible, "ScrollBarsVisible", QStringLiteral("Scroll bars visible"),
-              false, &TMainMenuForm::ScrollBarsVisibleClick);
+    AddViewSwitch(view, ScrollBarsVisible, "ScrollBarsVisible",
+                  QStringLiteral("Scroll bars visible"), false,
+                  &TMainMenuForm::ScrollBarsVisibleClick);
 
-    QMenu *tools = addMenu("Tools1", QStringLiteral("Tools"));
+    QMenu *tools = AddMenu("Tools1", QStringLiteral("Tools"));
     tools->addAction(SinglePingAction);
     tools->addAction(WatchPingAction);
     tools->addAction(GetAddressInformationAction);
@@ -580,7 +594,7 @@ void TMainMenuForm::BuildMenus() {
     tools->addSeparator();
     tools->addAction(SystemSettingsAction);
 
-    QMenu *help = addMenu("Help1", QStringLiteral("&Help"));
+    QMenu *help = AddMenu("Help1", QStringLiteral("&Help"));
     help->addAction(OnLineHelpAction);
     help->addSeparator();
     help->addAction(ContsctUsAction);
@@ -589,7 +603,8 @@ void TMainMenuForm::BuildMenus() {
     // The entry's caption differs from the command's ("About Tarvex"), so it is an entry of its
     // own that runs the command.
     QAction *about = nullptr;
-    addItem(help, about, "AboutTarvex1", QStringLiteral("About Tarvex "), QStringLiteral("about"));
+    AddMenuItem(help, about, "AboutTarvex1", QStringLiteral("About Tarvex "),
+                QStringLiteral("about"));
     connect(about, &QAction::triggered, AboutTarvexAction, &QAction::trigger);
 }
 

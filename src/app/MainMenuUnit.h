@@ -225,8 +225,22 @@ class TMainMenuForm final : public QMainWindow {
     void PingAddressOf(const TPingRecord *record);
 
     void BuildPanels();
+    // The parts of the client area, top to bottom: the tool bar, the address bar, the charts
+    // with the graph's information row, the results and address-list panes, the status bar.
+    void BuildToolBar(QWidget *central);
+    void BuildAddressBar(QWidget *central);
+    void BuildChartPanels(QWidget *splitter);
+    void BuildPanePanels(QWidget *splitter);
+    void BuildStatusBar(QWidget *central);
     void BuildActions();
     void BuildMenus();
+    // A menu of the menu bar; an entry of its own (not a command of the list) in `menu`; and a
+    // checkable entry of the View menu that runs `handler`.
+    QMenu *AddMenu(const char *name, const QString &caption);
+    QAction *AddMenuItem(QMenu *menu, QAction *&field, const char *name, const QString &caption,
+                         const QString &icon);
+    void AddViewSwitch(QMenu *menu, QAction *&field, const char *name, const QString &caption,
+                       bool on, void (TMainMenuForm::*handler)());
     void BuildPopupMenu();
     QAction *MakeAction(QAction *&field, const char *name, const char *category,
                         const QString &caption, const QString &icon,

@@ -146,6 +146,27 @@ void TLocalFile::BuildWindow() {
     splitter_->setHandleWidth(7);
     splitter_->setChildrenCollapsible(false);
 
+    splitter_->addWidget(BuildFolderTree());
+    splitter_->addWidget(BuildFileList());
+    splitter_->setStretchFactor(0, 1);
+    splitter_->setStretchFactor(1, 1);
+    splitter_->setSizes({720 - 413 - 7, 413});
+    outer->addWidget(splitter_, 1);
+
+    outer->addWidget(Separator(this));
+    BuildActions();
+    outer->addWidget(BuildNameBar());
+
+    connect(LocalFileList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TLocalFile::ListSelectionChanged);
+    connect(LocalFileList, &QListView::activated, this, &TLocalFile::ListActivated);
+    connect(OKAction, &QAction::triggered, this, [this] { OKActionExecute(); });
+    connect(CancelAction, &QAction::triggered, this, [this] { CancelActionExecute(); });
+    connect(FileNameEdit, &QLineEdit::returnPressed, this, [this] { FileNameEditKeyPress(); });
+    BuildShellParts();
+}
+
+QWidget *TLocalFile::BuildFolderTree() {
     auto *treePanel = new QWidget(splitter_);
     auto *treeLayout = new QVBoxLayout(treePanel);
     treeLayout->setContentsMargins(4, 4, 0, 4);
@@ -162,7 +183,10 @@ void TLocalFile::BuildWindow() {
     ShellTree->setAnimated(false);
     ShellTree->setIconSize(QSize(16, 16));
     treeLayout->addWidget(ShellTree);
+    return treePanel;
+}
 
+QWidget *TLocalFile::BuildFileList() {
     CentralPanel = new QWidget(splitter_);
     CentralPanel->setObjectName(QStringLiteral("CentralPanel"));
     auto *listLayout = new QVBoxLayout(CentralPanel);
@@ -188,27 +212,10 @@ void TLocalFile::BuildWindow() {
     // Nothing is shown until a folder is chosen in the tree.
     LocalFileList->setRootIndex(listModel_->index(QString()));
     listLayout->addWidget(LocalFileList);
+    return CentralPanel;
+}
 
-    splitter_->addWidget(treePanel);
-    splitter_->addWidget(CentralPanel);
-    splitter_->setStretchFactor(0, 1);
-    splitter_->setStretchFactor(1, 1);
-    splitter_->setSizes({720 - 413 - 7, 413});
-    outer->addWidget(splitter_, 1);
-
-    auto *bottom = new QWidget(this);
-    outer->addWidget(Separator(this));
-    auto *bottomLayout = new QHBoxLayout(bottom);
-    bottomLayout->setContentsMargins(8, 5, 8, 6);
-    bottomLayout->setSpacing(6);
-    AddressLabel = NewLabel(bottom, QStringLiteral("AddressLabel"), QStringLiteral("File Name"));
-    FileNameEdit = new QLineEdit(bottom);
-    FileNameEdit->setObjectName(QStringLiteral("FileNameEdit"));
-    AddressLabel->setBuddy(FileNameEdit);
-    bottomLayout->addWidget(AddressLabel);
-    bottomLayout->addWidget(FileNameEdit, 1);
-    bottomLayout->addSpacing(12);
-
+void TLocalFile::BuildActions() {
     LocalFileActionList = new QActionGroup(this);
     LocalFileActionList->setObjectName(QStringLiteral("LocalFileActionList"));
     LocalFileActionList->setExclusive(false);
@@ -226,6 +233,20 @@ void TLocalFile::BuildWindow() {
     LocalFileActionList->addAction(CancelAction);
     addAction(OKAction);
     addAction(CancelAction);
+}
+
+QWidget *TLocalFile::BuildNameBar() {
+    auto *bottom = new QWidget(this);
+    auto *bottomLayout = new QHBoxLayout(bottom);
+    bottomLayout->setContentsMargins(8, 5, 8, 6);
+    bottomLayout->setSpacing(6);
+    AddressLabel = NewLabel(bottom, QStringLiteral("AddressLabel"), QStringLiteral("File Name"));
+    FileNameEdit = new QLineEdit(bottom);
+    FileNameEdit->setObjectName(QStringLiteral("FileNameEdit"));
+    AddressLabel->setBuddy(FileNameEdit);
+    bottomLayout->addWidget(AddressLabel);
+    bottomLayout->addWidget(FileNameEdit, 1);
+    bottomLayout->addSpacing(12);
 
     ProcessLabel = NewLabel(bottom, QStringLiteral("ProcessLabel"), QStringLiteral("Save file"));
     RzBmpButton2 = NewPictureButton(bottom, QStringLiteral("RzBmpButton2"),
@@ -240,15 +261,7 @@ void TLocalFile::BuildWindow() {
     bottomLayout->addSpacing(10);
     bottomLayout->addWidget(RzLabel4);
     bottomLayout->addWidget(RzBmpButton3);
-    outer->addWidget(bottom);
-
-    connect(LocalFileList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &TLocalFile::ListSelectionChanged);
-    connect(LocalFileList, &QListView::activated, this, &TLocalFile::ListActivated);
-    connect(OKAction, &QAction::triggered, this, [this] { OKActionExecute(); });
-    connect(CancelAction, &QAction::triggered, this, [this] { CancelActionExecute(); });
-    connect(FileNameEdit, &QLineEdit::returnPressed, this, [this] { FileNameEditKeyPress(); });
-    BuildShellParts();
+    return bottom;
 }
 
 void TLocalFile::FillFolderTree() {

@@ -153,6 +153,12 @@ class TLocalFile final : public QDialog {
 
   private:
     void BuildWindow();
+    // The folder tree with its heading, the file list with its heading (both in the splitter),
+    // the OK and Cancel commands, and the bar of the file name with the two buttons.
+    QWidget *BuildFolderTree();
+    QWidget *BuildFileList();
+    void BuildActions();
+    QWidget *BuildNameBar();
     void ListSelectionChanged(const QItemSelection &selected, const QItemSelection &deselected);
     void ListActivated(const QModelIndex &item);
     void BuildShellParts();

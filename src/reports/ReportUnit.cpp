@@ -194,6 +194,26 @@ void TReportForm::BuildWindow() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
+    BuildToolPanel();
+    layout->addWidget(ToolPanel);
+
+    BuildFindPanel();
+    layout->addWidget(FindPanel);
+
+    BuildZoomPanel();
+    layout->addWidget(ZoomPanel);
+
+    PreviewResults = new TReportPreview(this);
+    PreviewResults->setObjectName(QStringLiteral("PreviewResults"));
+    connect(PreviewResults, &TReportPreview::PageChanged, this,
+            [this](int pageNo) { PreviewResultsPageChanged(pageNo); });
+    layout->addWidget(PreviewResults, 1);
+
+    BuildStatusPanel();
+    layout->addWidget(StatusPanel);
+}
+
+void TReportForm::BuildToolPanel() {
     ToolPanel = new QWidget(this);
     ToolPanel->setObjectName(QStringLiteral("ToolPanel"));
     ToolPanel->setFixedHeight(50);
@@ -231,8 +251,9 @@ void TReportForm::BuildWindow() {
         tools->addWidget(button);
     }
     tools->addStretch(1);
-    layout->addWidget(ToolPanel);
+}
 
+void TReportForm::BuildFindPanel() {
     FindPanel = new QWidget(this);
     FindPanel->setObjectName(QStringLiteral("FindPanel"));
     auto *find = new QHBoxLayout(FindPanel);
@@ -254,8 +275,9 @@ void TReportForm::BuildWindow() {
     find->addStretch(1);
     connect(FindTextEdit, &QLineEdit::returnPressed, FindInReportAction, &QAction::trigger);
     FindPanel->hide();
-    layout->addWidget(FindPanel);
+}
 
+void TReportForm::BuildZoomPanel() {
     ZoomPanel = new QWidget(this);
     ZoomPanel->setObjectName(QStringLiteral("ZoomPanel"));
     auto *zoom = new QHBoxLayout(ZoomPanel);
@@ -280,14 +302,9 @@ void TReportForm::BuildWindow() {
     zoom->addWidget(RzBmpButton7);
     zoom->addStretch(1);
     ZoomPanel->hide();
-    layout->addWidget(ZoomPanel);
+}
 
-    PreviewResults = new TReportPreview(this);
-    PreviewResults->setObjectName(QStringLiteral("PreviewResults"));
-    connect(PreviewResults, &TReportPreview::PageChanged, this,
-            [this](int pageNo) { PreviewResultsPageChanged(pageNo); });
-    layout->addWidget(PreviewResults, 1);
-
+void TReportForm::BuildStatusPanel() {
     StatusPanel = new QWidget(this);
     StatusPanel->setObjectName(QStringLiteral("StatusPanel"));
     StatusPanel->setFixedHeight(20);
@@ -299,7 +316,6 @@ void TReportForm::BuildWindow() {
     status->addWidget(Label2);
     status->addStretch(1);
     status->addWidget(TotalPagesNoLabel);
-    layout->addWidget(StatusPanel);
 }
 
 void TReportForm::BuildMenu() {

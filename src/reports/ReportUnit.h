@@ -138,6 +138,12 @@ class TReportForm final : public QDialog {
 
   private:
     void BuildWindow();
+    // The tool bar of the report commands, the find bar and the zoom bar (both hidden until
+    // asked for), and the status line with the page count.
+    void BuildToolPanel();
+    void BuildFindPanel();
+    void BuildZoomPanel();
+    void BuildStatusPanel();
     void BuildActions();
     void BuildMenu();
     void ApplyZoom();

@@ -92,6 +92,18 @@ void TSystemSettings::BuildWindow() {
     root->setContentsMargins(0, 0, 0, 0);
     root->setSpacing(0);
 
+    root->addWidget(BuildTitleStrip());
+    auto *middle = new QHBoxLayout;
+    middle->setContentsMargins(0, 0, 0, 0);
+    middle->setSpacing(0);
+    root->addLayout(middle, 1);
+    middle->addWidget(BuildSpinPanel());
+    middle->addWidget(BuildColorPanel(), 1);
+    root->addWidget(BuildButtonStrip());
+    ConnectControls();
+}
+
+QFrame *TSystemSettings::BuildTitleStrip() {
     // Top strip: title at the left, the default-settings button at the right.
     QFrame *RzPanel1 = Panel("RzPanel1", this);
     RzPanel1->setFixedHeight(32);
@@ -110,13 +122,10 @@ void TSystemSettings::BuildWindow() {
     RzBmpButton5 = PictureButton("RzBmpButton5", QStringLiteral("Default settings"),
                                  kDefaultsPicture, RzPanel1);
     top->addWidget(RzBmpButton5);
-    root->addWidget(RzPanel1);
+    return RzPanel1;
+}
 
-    auto *middle = new QHBoxLayout;
-    middle->setContentsMargins(0, 0, 0, 0);
-    middle->setSpacing(0);
-    root->addLayout(middle, 1);
-
+QFrame *TSystemSettings::BuildSpinPanel() {
     // Left panel: the five spin rows and the preview chart.
     QFrame *RzPanel12 = Panel("RzPanel12", this);
     auto *left = new QVBoxLayout(RzPanel12);
@@ -170,8 +179,10 @@ void TSystemSettings::BuildWindow() {
     ProcessGraph = preview_;
     left->addWidget(ProcessGraph, 1);
     RzPanel12->setFixedWidth(320);
-    middle->addWidget(RzPanel12);
+    return RzPanel12;
+}
 
+QFrame *TSystemSettings::BuildColorPanel() {
     // Right panel: the four colour rows and the colour sample.
     QFrame *RzPanel2 = Panel("RzPanel2", this);
     auto *right = new QVBoxLayout(RzPanel2);
@@ -181,7 +192,7 @@ void TSystemSettings::BuildWindow() {
     colorGrid->setHorizontalSpacing(6);
     colorGrid->setVerticalSpacing(3);
     right->addLayout(colorGrid);
-    row = 0;
+    int row = 0;
     auto colorRow = [&](const char *labelName, const QString &caption, const char *selectorName) {
         colorGrid->addWidget(NewLabel(RzPanel2, QString::fromLatin1(labelName), caption), row, 0);
         auto *selector = new TColorSelector(QString::fromLatin1(selectorName), RzPanel2);
@@ -206,8 +217,10 @@ void TSystemSettings::BuildWindow() {
     PaintPane(TextColorMemo, kBackground, kText);
     right->addSpacing(6);
     right->addWidget(TextColorMemo, 1);
-    middle->addWidget(RzPanel2, 1);
+    return RzPanel2;
+}
 
+QFrame *TSystemSettings::BuildButtonStrip() {
     // Bottom strip: Cancel and Apply, each a label beside its picture button.
     QFrame *RzPanel5 = Panel("RzPanel5", this);
     RzPanel5->setFixedHeight(32);
@@ -222,8 +235,10 @@ void TSystemSettings::BuildWindow() {
     bottom->addWidget(NewLabel(RzPanel5, QStringLiteral("ProcessLabel"), QStringLiteral("Apply")));
     RzBmpButton2 = PictureButton("RzBmpButton2", QStringLiteral("Apply"), kApplyPicture, RzPanel5);
     bottom->addWidget(RzBmpButton2);
-    root->addWidget(RzPanel5);
+    return RzPanel5;
+}
 
+void TSystemSettings::ConnectControls() {
     const std::pair<QToolButton *, void (TSystemSettings::*)()> spins[] = {
         {PingTimeOutButtonDown, &TSystemSettings::PingTimeOutButtonDownClick},
         {PingTimeOutButtonUp, &TSystemSettings::PingTimeOutButtonUpClick},

@@ -10,6 +10,7 @@
 #include "settings/SettingsFile.h"
 
 class QAction;
+class QFrame;
 class QLabel;
 class QLineEdit;
 class QTextEdit;
@@ -140,6 +141,14 @@ class TSystemSettings final : public QDialog {
 
   private:
     void BuildWindow();
+    // The title strip with the default-settings button, the spin rows with the preview, the
+    // colour rows with their sample, and the Cancel and Apply strip.
+    QFrame *BuildTitleStrip();
+    QFrame *BuildSpinPanel();
+    QFrame *BuildColorPanel();
+    QFrame *BuildButtonStrip();
+    // The spin buttons and the colour selectors to their handlers.
+    void ConnectControls();
     void BuildActions();
     void FormShow();
     TSettingsValues CurrentValues() const;
