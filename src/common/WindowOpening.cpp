@@ -68,3 +68,16 @@ int ExecBlockingOtherWindows(QDialog *window) {
     const OtherWindowsBlock block(window);
     return window->exec();
 }
+
+int ExecWithArrowCursor(QDialog *window) {
+    // A caller busy with a wait cursor must not leave it over the window.
+    const bool overridden = QApplication::overrideCursor() != nullptr;
+    if (overridden) {
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+    }
+    const int result = window->exec();
+    if (overridden) {
+        QApplication::restoreOverrideCursor();
+    }
+    return result;
+}

@@ -16,3 +16,7 @@ class QDialog;
 // the window out of the toolkit's list of modal windows, and the main window would take clicks
 // and keys while such a window is open. Returns exec()'s result.
 int ExecBlockingOtherWindows(QDialog *window);
+
+// Runs `window` modally (exec()) with the arrow cursor over it when a caller busy with a wait
+// cursor has set one, and puts that cursor back afterwards. Returns exec()'s result.
+int ExecWithArrowCursor(QDialog *window);

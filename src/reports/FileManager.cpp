@@ -324,15 +324,7 @@ TFileChoice TLocalFile::Choose(TFileMode mode, const QString &caption) {
 
 bool TLocalFile::Execute() {
     FillFolderTree();
-    // A caller busy with a wait cursor must not leave it over the window.
-    const bool overridden = QApplication::overrideCursor() != nullptr;
-    if (overridden) {
-        QApplication::setOverrideCursor(Qt::ArrowCursor);
-    }
-    const int result = exec();
-    if (overridden) {
-        QApplication::restoreOverrideCursor();
-    }
+    const int result = ExecWithArrowCursor(this);
     return result == mrOk;
 }
 

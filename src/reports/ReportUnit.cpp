@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QActionGroup>
-#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -386,15 +385,7 @@ void TReportForm::SetHelpActions(QAction *onLineHelp, QAction *contactUs, QActio
 }
 
 bool TReportForm::Execute() {
-    // A caller busy with a wait cursor must not leave it over the window.
-    const bool overridden = QApplication::overrideCursor() != nullptr;
-    if (overridden) {
-        QApplication::setOverrideCursor(Qt::ArrowCursor);
-    }
-    const int result = exec();
-    if (overridden) {
-        QApplication::restoreOverrideCursor();
-    }
+    const int result = ExecWithArrowCursor(this);
     return result == 1;
 }
 
