@@ -59,6 +59,12 @@ void PaintDarkControls(QWidget *widget, const QColor &text, const QColor &pane) 
     widget->setPalette(palette);
 }
 
+void SetTextColor(QWidget *widget, const QColor &color) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, color);
+    widget->setPalette(palette);
+}
+
 void PaintPane(QWidget *widget, const QColor &pane, const QColor &text) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Base, pane);
@@ -146,9 +152,7 @@ QLabel *NewPictureLabel(QWidget *parent, const QString &objectName, const QStrin
     QLabel *label = NewLabel(parent, objectName, text);
     const QFont font = PictureTextFont(pixelSize);
     label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
+    SetTextColor(label, color);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label->setAttribute(Qt::WA_TranslucentBackground);
     const int width = QFontMetrics(font).horizontalAdvance(text) + 4;

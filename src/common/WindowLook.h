@@ -44,6 +44,9 @@ void PaintDark(QWidget *widget, const QColor &text = LookTextColor(),
 // PaintDark, and the panes, fields and buttons of `widget` in `pane` with texts in `text`.
 void PaintDarkControls(QWidget *widget, const QColor &text, const QColor &pane = LookPaneColor());
 
+// Texts of `widget` (a label's) in `color`.
+void SetTextColor(QWidget *widget, const QColor &color);
+
 // A text pane of `pane` colour with texts in `text`.
 void PaintPane(QWidget *widget, const QColor &pane, const QColor &text);
 

@@ -65,8 +65,8 @@ TGeolocationForm::TGeolocationForm(QWidget *parent, TMapWindowState *shared)
     auto *bottom = new QWidget(this);
     auto *bottomLayout = new QHBoxLayout(bottom);
     bottomLayout->setContentsMargins(6, 2, 6, 2);
-    auto *brand = new QLabel(QStringLiteral("TX Geolocation"), bottom);
-    brand->setStyleSheet(QStringLiteral("color: gray;"));
+    QLabel *brand = NewLabel(bottom, QString(), QStringLiteral("TX Geolocation"));
+    SetTextColor(brand, LookMediumGreyText());
     LookupProgress = new QProgressBar(bottom);
     LookupProgress->setObjectName(QStringLiteral("LookupProgress"));
     LookupProgress->setFixedHeight(14);

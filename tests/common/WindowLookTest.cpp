@@ -1,0 +1,138 @@
+// The shared window parts: the artwork every picture button names, and the trip-time graph that
+// the main window and the settings preview draw.
+#include <gtest/gtest.h>
+
+#include <QLineSeries>
+#include <QSplineSeries>
+#include <QToolButton>
+#include <QValueAxis>
+#include <QWidget>
+
+#include "common/TripTimeGraph.h"
+#include "common/WindowLook.h"
+
+namespace {
+
+TEST(WindowLook, EveryButtonPictureIsShippedInOneSize) {
+    for (const char *name :
+         {"ButtonBack.png", "ButtonClose.png", "ButtonDefaults.png", "ButtonForward.png",
+          "ButtonMinus.png", "ButtonOK.png", "ButtonPlus.png", "ButtonRefresh.png",
+          "ButtonSend.png", "ButtonStop.png"}) {
+        const QPixmap picture = ArtworkPicture(QString::fromLatin1(name));
+        EXPECT_FALSE(picture.isNull()) << name;
+        EXPECT_EQ(picture.size(), QSize(22, 22)) << name;
+    }
+    EXPECT_TRUE(ArtworkPicture(QStringLiteral("NoSuchPicture.png")).isNull());
+}
+
+TEST(WindowLook, PictureButtonShowsItsArtworkAtItsSize) {
+    QWidget parent;
+    QToolButton *button =
+        NewPictureButton(&parent, QStringLiteral("RzBmpButton2"), QStringLiteral("ButtonOK.png"),
+                         20, QStringLiteral("Apply"));
+    EXPECT_EQ(button->objectName(), QStringLiteral("RzBmpButton2"));
+    EXPECT_EQ(button->size(), QSize(20, 20));
+    EXPECT_EQ(button->iconSize(), QSize(18, 18));
+    EXPECT_FALSE(button->icon().isNull());
+    EXPECT_EQ(button->toolTip(), QStringLiteral("Apply"));
+}
+
+QLineSeries *Marks(TTripTimeGraph &graph) {
+    for (QAbstractSeries *series : graph.chart()->series()) {
+        if (series->objectName() == QStringLiteral("Series1Marks")) {
+            return qobject_cast<QLineSeries *>(series);
+        }
+    }
+    return nullptr;
+}
+
+QValueAxis *Axis(TTripTimeGraph &graph, Qt::Orientation orientation) {
+    for (QAbstractAxis *axis : graph.Curve()->attachedAxes()) {
+        if (axis->orientation() == orientation) {
+            return qobject_cast<QValueAxis *>(axis);
+        }
+    }
+    return nullptr;
+}
+
+TEST(TripTimeGraph, MarksTheFirstAndEveryTenthPoint) {
+    const struct {
+        int points;
+        QList<int> marked;
+    } cases[] = {
+        {0, {}}, {1, {0}}, {10, {0}}, {11, {0, 10}}, {31, {0, 10, 20, 30}},
+    };
+    for (const auto &c : cases) {
+        QList<QPointF> points;
+        for (int i = 0; i < c.points; ++i) {
+            points.append(QPointF(i, 5 + i % 7));
+        }
+        QList<QPointF> expected;
+        for (int i : c.marked) {
+            expected.append(points.at(i));
+        }
+        TTripTimeGraph shown(QStringLiteral("ProcessGraph"), QString(), QString(), nullptr);
+        shown.ShowCurve(points);
+        EXPECT_EQ(Marks(shown)->points(), expected) << c.points << " shown";
+        TTripTimeGraph appended(QStringLiteral("ProcessGraph"), QString(), QString(), nullptr);
+        for (const QPointF &point : points) {
+            appended.AppendPoint(point.x(), point.y());
+        }
+        EXPECT_EQ(Marks(appended)->points(), expected) << c.points << " appended";
+        EXPECT_EQ(appended.PointCount(), c.points);
+    }
+}
+
+TEST(TripTimeGraph, ShownCurveResetsTheWindowAndFitsTheLeftAxis) {
+    TTripTimeGraph graph(QStringLiteral("ProcessGraph"), QString(), QString(), nullptr);
+    graph.SetAxisRange(40, 100);
+    graph.ShowCurve({{0, 12}, {2, 31}, {4, 8}});
+    EXPECT_EQ(graph.AxisMinimum(), 0);
+    EXPECT_EQ(graph.AxisMaximum(), 60);
+    QValueAxis *left = Axis(graph, Qt::Vertical);
+    ASSERT_NE(left, nullptr);
+    EXPECT_LE(left->min(), 8);
+    EXPECT_GE(left->max(), 31);
+}
+
+TEST(TripTimeGraph, LeftAxisRisesWithTheValuesAndClearingPutsItBack) {
+    TTripTimeGraph graph(QStringLiteral("ProcessGraph"), QString(), QString(), nullptr);
+    QValueAxis *left = Axis(graph, Qt::Vertical);
+    ASSERT_NE(left, nullptr);
+    graph.AppendPoint(0, 4);
+    EXPECT_EQ(left->max(), 10);
+    graph.AppendPoint(1, 250);
+    EXPECT_GE(left->max(), 250);
+    graph.AppendPoint(2, 3);
+    EXPECT_GE(left->max(), 250);  // a lower value does not shrink it
+    graph.ClearPoints();
+    EXPECT_EQ(graph.PointCount(), 0);
+    EXPECT_EQ(Marks(graph)->count(), 0);
+    EXPECT_EQ(left->min(), 0);
+    EXPECT_EQ(left->max(), 10);
+}
+
+TEST(TripTimeGraph, KeepsOnlyTheLatestPointsAndTheirMarks) {
+    TTripTimeGraph graph(QStringLiteral("ProcessGraph"), QString(), QString(), nullptr);
+    for (int i = 0; i < 5000; ++i) {
+        graph.AppendPoint(i, 1 + i % 9);
+    }
+    EXPECT_LE(graph.PointCount(), 2 * 4 * 61);
+    EXPECT_GE(graph.PointCount(), 4 * 61);
+    EXPECT_EQ(graph.Curve()->points().last(), QPointF(4999, 1 + 4999 % 9));
+    const double firstKept = graph.Curve()->at(0).x();
+    for (const QPointF &mark : Marks(graph)->points()) {
+        EXPECT_GE(mark.x(), firstKept);
+        EXPECT_EQ(static_cast<int>(mark.x()) % 10, 0);
+    }
+}
+
+TEST(TripTimeGraph, ColourTakesItsAlpha) {
+    TTripTimeGraph graph(QStringLiteral("ProcessGraph"), QString(), QString(), nullptr);
+    const QColor translucent(16, 138, 190, 161);
+    graph.SetColor(translucent);
+    EXPECT_EQ(graph.Color(), translucent);
+    EXPECT_EQ(graph.Curve()->pen().width(), 2);
+}
+
+}  // namespace
