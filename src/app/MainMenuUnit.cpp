@@ -271,15 +271,9 @@ QToolButton *TMainMenuForm::AddToolButton(const char *frameName, const char *but
     frame->setFixedSize(kToolButtonSize + 10, kToolButtonSize + 10);
     auto *layout = new QHBoxLayout(frame);
     layout->setContentsMargins(4, 4, 4, 4);
-    auto *button = new QToolButton(frame);
-    button->setObjectName(QString::fromLatin1(buttonName));
-    button->setFixedSize(kToolButtonSize, kToolButtonSize);
-    button->setIconSize(QSize(24, 24));
-    button->setIcon(action->icon());
-    button->setToolTip(hint);
-    button->setAutoRaise(true);
+    QToolButton *button = NewCommandButton(frame, QString::fromLatin1(buttonName), action,
+                                           action->icon(), kToolButtonSize, 24, hint);
     button->setFocusPolicy(Qt::NoFocus);
-    connect(button, &QToolButton::clicked, action, &QAction::trigger);
     connect(action, &QAction::enabledChanged, button, &QWidget::setEnabled);
     layout->addWidget(button);
     ControlPanel->layout()->addWidget(frame);

@@ -1,5 +1,6 @@
 #include "common/WindowLook.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFontMetrics>
 #include <QLabel>
@@ -138,6 +139,19 @@ QToolButton *NewPictureButton(QWidget *parent, const QString &objectName, const 
     if (!hint.isEmpty()) {
         button->setToolTip(hint);
     }
+    return button;
+}
+
+QToolButton *NewCommandButton(QWidget *parent, const QString &objectName, QAction *action,
+                              const QIcon &icon, int size, int iconSize, const QString &hint) {
+    auto *button = new QToolButton(parent);
+    button->setObjectName(objectName);
+    button->setIcon(icon);
+    button->setIconSize(QSize(iconSize, iconSize));
+    button->setFixedSize(size, size);
+    button->setAutoRaise(true);
+    button->setToolTip(hint);
+    QObject::connect(button, &QToolButton::clicked, action, &QAction::trigger);
     return button;
 }
 

@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QString>
 
+class QAction;
 class QApplication;
 class QLabel;
 class QToolButton;
@@ -79,6 +80,11 @@ QLabel *NewArtworkLabel(QWidget *parent, const QString &objectName, const QStrin
 // A flat picture button of `size` x `size` pixels showing the artwork `picture`.
 QToolButton *NewPictureButton(QWidget *parent, const QString &objectName, const QString &picture,
                               int size, const QString &hint = QString());
+
+// A flat button of `size` x `size` pixels showing `icon` at `iconSize` x `iconSize`, with the
+// tip `hint`, that runs `action` when clicked.
+QToolButton *NewCommandButton(QWidget *parent, const QString &objectName, QAction *action,
+                              const QIcon &icon, int size, int iconSize, const QString &hint);
 
 // The caption beside a picture button: shows a hand cursor and does nothing when clicked.
 QLabel *NewButtonLabel(QWidget *parent, const QString &objectName, const QString &text);

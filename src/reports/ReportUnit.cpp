@@ -110,15 +110,7 @@ QIcon MagnifierIcon(const QColor &color) {
 
 QToolButton *Button(QWidget *parent, const QString &name, QAction *action, const QString &hint,
                     const QIcon &icon, int size = 40) {
-    auto *button = new QToolButton(parent);
-    button->setObjectName(name);
-    button->setIcon(icon);
-    button->setIconSize(QSize(size - 10, size - 10));
-    button->setFixedSize(size, size);
-    button->setAutoRaise(true);
-    button->setToolTip(hint);
-    QObject::connect(button, &QToolButton::clicked, action, &QAction::trigger);
-    return button;
+    return NewCommandButton(parent, name, action, icon, size, size - 10, hint);
 }
 
 }  // namespace
