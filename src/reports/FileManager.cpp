@@ -47,9 +47,7 @@ QFrame *Separator(QWidget *parent) {
     auto *line = new QFrame(parent);
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Plain);
-    QPalette pal = line->palette();
-    pal.setColor(QPalette::WindowText, QColor(80, 80, 80));
-    line->setPalette(pal);
+    SetTextColor(line, QColor(80, 80, 80));
     return line;
 }
 
