@@ -8,7 +8,7 @@ for owl in Owl OwlPointing; do
     rm -f "/tmp/$owl.png"
 done
 rsvg-convert Product.svg -o Product.png
-for button in Button*.svg; do
+for button in Button*.svg Report*.svg; do
     rsvg-convert "$button" -o "${button%.svg}.png"
 done
 # The program's icon (its window icon) in the sizes the desktop's hicolor theme asks for.

@@ -8,8 +8,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPageSetupDialog>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPrintDialog>
 #include <QProgressDialog>
 #include <QShowEvent>
@@ -40,73 +38,6 @@ const QColor kHeaderColor(128, 128, 128);
 const QString kHeaderFamily = QStringLiteral("Tahoma");
 // Exports of more pages than this show their progress, with Cancel.
 constexpr int kProgressPages = 5;
-
-// Small drawn button pictures, so the window needs no picture files: a label on a coloured
-// page, or a simple glyph.
-QIcon BadgeIcon(const QString &text, const QColor &color) {
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath page;
-    page.moveTo(6, 2);
-    page.lineTo(21, 2);
-    page.lineTo(27, 8);
-    page.lineTo(27, 30);
-    page.lineTo(6, 30);
-    page.closeSubpath();
-    painter.fillPath(page, QColor(235, 235, 235));
-    painter.setPen(QPen(QColor(150, 150, 150), 1));
-    painter.drawPath(page);
-    painter.fillRect(QRectF(2, 14, 26, 11), color);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(text.size() > 3 ? 7 : 8);
-    font.setBold(true);
-    painter.setFont(font);
-    painter.setPen(Qt::white);
-    painter.drawText(QRectF(2, 14, 26, 11), Qt::AlignCenter, text);
-    return QIcon(pixmap);
-}
-
-QIcon GlyphIcon(const QString &glyph, const QColor &color) {
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(22);
-    font.setBold(true);
-    painter.setFont(font);
-    painter.setPen(color);
-    painter.drawText(QRectF(0, 0, 32, 32), Qt::AlignCenter, glyph);
-    return QIcon(pixmap);
-}
-
-// A printer, and a magnifying glass: drawn, because the fonts at hand lack good glyphs for them.
-QIcon PrinterIcon(const QColor &color) {
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(color, 2));
-    painter.drawRect(QRectF(9, 4, 14, 8));
-    painter.drawRoundedRect(QRectF(4, 12, 24, 11), 2, 2);
-    painter.fillRect(QRectF(9, 19, 14, 9), QColor(235, 235, 235));
-    painter.drawRect(QRectF(9, 19, 14, 9));
-    return QIcon(pixmap);
-}
-
-QIcon MagnifierIcon(const QColor &color) {
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(color, 2.5));
-    painter.drawEllipse(QRectF(5, 5, 15, 15));
-    painter.setPen(QPen(color, 4, Qt::SolidLine, Qt::RoundCap));
-    painter.drawLine(QPointF(18.5, 18.5), QPointF(27, 27));
-    return QIcon(pixmap);
-}
 
 QToolButton *Button(QWidget *parent, const QString &name, QAction *action, const QString &hint,
                     const QIcon &icon, int size = 40) {
@@ -211,32 +142,33 @@ void TReportForm::BuildToolPanel() {
     auto *tools = new QHBoxLayout(ToolPanel);
     tools->setContentsMargins(6, 5, 6, 5);
     tools->setSpacing(2);
-    const QColor blue(0, 128, 192);
     RzBmpButton35 =
         Button(ToolPanel, QStringLiteral("RzBmpButton35"), LoadRTFFileAction,
-               QStringLiteral("Load file ..."), GlyphIcon(QStringLiteral("\u21E9"), blue));
+               QStringLiteral("Load file ..."), ArtworkIcon(QStringLiteral("ReportLoad.png")));
     RzBmpButton36 =
         Button(ToolPanel, QStringLiteral("RzBmpButton36"), SaveRTFAction,
-               QStringLiteral("Save report ..."), GlyphIcon(QStringLiteral("\u21E7"), blue));
-    PDFButton = Button(ToolPanel, QStringLiteral("PDFButton"), ExportToPDFAction,
-                       QStringLiteral("Convert to PDF ..."),
-                       BadgeIcon(QStringLiteral("PDF"), QColor(200, 40, 40)));
-    RTFButton = Button(ToolPanel, QStringLiteral("RTFButton"), ExportToRTFAction,
-                       QStringLiteral("Convert to RTF ..."),
-                       BadgeIcon(QStringLiteral("RTF"), QColor(40, 90, 190)));
+               QStringLiteral("Save report ..."), ArtworkIcon(QStringLiteral("ReportSave.png")));
+    PDFButton =
+        Button(ToolPanel, QStringLiteral("PDFButton"), ExportToPDFAction,
+               QStringLiteral("Convert to PDF ..."), ArtworkIcon(QStringLiteral("ReportPdf.png")));
+    RTFButton =
+        Button(ToolPanel, QStringLiteral("RTFButton"), ExportToRTFAction,
+               QStringLiteral("Convert to RTF ..."), ArtworkIcon(QStringLiteral("ReportRtf.png")));
     HTMLButton = Button(ToolPanel, QStringLiteral("HTMLButton"), ExportToHTMLAction,
                         QStringLiteral("Convert to HTML ..."),
-                        BadgeIcon(QStringLiteral("HTML"), QColor(220, 120, 20)));
-    SettingsButton =
-        Button(ToolPanel, QStringLiteral("SettingsButton"), PageSetupAction,
-               QStringLiteral("Page setup ..."), GlyphIcon(QStringLiteral("\u2699"), kText));
-    PrintButton = Button(ToolPanel, QStringLiteral("PrintButton"), PrintReportAction,
-                         QStringLiteral("Print report ... "), PrinterIcon(kText));
-    SearchButton = Button(ToolPanel, QStringLiteral("SearchButton"), StartFindAction,
-                          QStringLiteral("Search text ..."), MagnifierIcon(kText));
+                        ArtworkIcon(QStringLiteral("ReportHtml.png")));
+    SettingsButton = Button(ToolPanel, QStringLiteral("SettingsButton"), PageSetupAction,
+                            QStringLiteral("Page setup ..."),
+                            ArtworkIcon(QStringLiteral("ReportPageSetup.png")));
+    PrintButton =
+        Button(ToolPanel, QStringLiteral("PrintButton"), PrintReportAction,
+               QStringLiteral("Print report ... "), ArtworkIcon(QStringLiteral("ReportPrint.png")));
+    SearchButton =
+        Button(ToolPanel, QStringLiteral("SearchButton"), StartFindAction,
+               QStringLiteral("Search text ..."), ArtworkIcon(QStringLiteral("ReportSearch.png")));
     ZoomButton =
         Button(ToolPanel, QStringLiteral("ZoomButton"), ChangeZoomAction,
-               QStringLiteral("Zoom page ..."), GlyphIcon(QStringLiteral("\u00B1"), kText));
+               QStringLiteral("Zoom page ..."), ArtworkIcon(QStringLiteral("ReportZoom.png")));
     for (QToolButton *button : {RzBmpButton35, RzBmpButton36, PDFButton, RTFButton, HTMLButton,
                                 SettingsButton, PrintButton, SearchButton, ZoomButton}) {
         tools->addWidget(button);
@@ -254,8 +186,9 @@ void TReportForm::BuildFindPanel() {
     FindTextEdit->setObjectName(QStringLiteral("FindTextEdit"));
     FindTextEdit->setMinimumWidth(220);
     find->addWidget(FindTextEdit);
-    StartPingBtn = Button(FindPanel, QStringLiteral("StartPingBtn"), FindInReportAction,
-                          QStringLiteral("Find"), MagnifierIcon(kText), 24);
+    StartPingBtn =
+        Button(FindPanel, QStringLiteral("StartPingBtn"), FindInReportAction,
+               QStringLiteral("Find"), ArtworkIcon(QStringLiteral("ReportSearch.png")), 24);
     find->addWidget(StartPingBtn);
     find->addSpacing(12);
     find->addWidget(NewLabel(FindPanel, QString(), QStringLiteral("Cancel")));
@@ -274,8 +207,9 @@ void TReportForm::BuildZoomPanel() {
     auto *zoom = new QHBoxLayout(ZoomPanel);
     zoom->setContentsMargins(8, 3, 8, 3);
     zoom->addWidget(NewLabel(ZoomPanel, QString(), QStringLiteral("Zoom [%]:")));
-    ZoomDown = Button(ZoomPanel, QStringLiteral("ZoomDown"), ZoomDownAction,
-                      QStringLiteral("Zoom out"), GlyphIcon(QStringLiteral("\u2212"), kText), 24);
+    ZoomDown =
+        Button(ZoomPanel, QStringLiteral("ZoomDown"), ZoomDownAction, QStringLiteral("Zoom out"),
+               ArtworkIcon(QStringLiteral("ReportZoomOut.png")), 24);
     zoom->addWidget(ZoomDown);
     ZoomPercent = new QLineEdit(QStringLiteral("100"), ZoomPanel);
     ZoomPercent->setObjectName(QStringLiteral("ZoomPercent"));
@@ -283,7 +217,7 @@ void TReportForm::BuildZoomPanel() {
     ZoomPercent->setFixedWidth(48);
     zoom->addWidget(ZoomPercent);
     ZoomUp = Button(ZoomPanel, QStringLiteral("ZoomUp"), ZoomUpAction, QStringLiteral("Zoom in"),
-                    GlyphIcon(QStringLiteral("+"), kText), 24);
+                    ArtworkIcon(QStringLiteral("ReportZoomIn.png")), 24);
     zoom->addWidget(ZoomUp);
     zoom->addSpacing(12);
     zoom->addWidget(NewLabel(ZoomPanel, QString(), QStringLiteral("Close")));

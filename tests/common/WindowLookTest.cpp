@@ -13,7 +13,7 @@
 
 namespace {
 
-TEST(WindowLook, EveryButtonPictureIsShippedInOneSize) {
+TEST(WindowLook, EveryButtonPictureIsShippedInItsSize) {
     for (const char *name :
          {"ButtonBack.png", "ButtonClose.png", "ButtonDefaults.png", "ButtonForward.png",
           "ButtonMinus.png", "ButtonOK.png", "ButtonPlus.png", "ButtonRefresh.png",
@@ -21,6 +21,14 @@ TEST(WindowLook, EveryButtonPictureIsShippedInOneSize) {
         const QPixmap picture = ArtworkPicture(QString::fromLatin1(name));
         EXPECT_FALSE(picture.isNull()) << name;
         EXPECT_EQ(picture.size(), QSize(22, 22)) << name;
+    }
+    for (const char *name :
+         {"ReportHtml.png", "ReportLoad.png", "ReportPageSetup.png", "ReportPdf.png",
+          "ReportPrint.png", "ReportRtf.png", "ReportSave.png", "ReportSearch.png",
+          "ReportZoom.png", "ReportZoomIn.png", "ReportZoomOut.png"}) {
+        const QPixmap picture = ArtworkPicture(QString::fromLatin1(name));
+        EXPECT_FALSE(picture.isNull()) << name;
+        EXPECT_EQ(picture.size(), QSize(32, 32)) << name;
     }
     EXPECT_TRUE(ArtworkPicture(QStringLiteral("NoSuchPicture.png")).isNull());
 }
