@@ -45,12 +45,6 @@
 #include "settings/SystemSettingsUnit.h"
 #include "update/UpdateUnit.h"
 
-// Outside any namespace: the icons live in a static library, whose resource initialiser the
-// linker would otherwise drop.
-static void InitTarvexIcons() {
-    Q_INIT_RESOURCE(TarvexIcons);
-}
-
 TMainMenuForm *MainMenuForm = nullptr;
 
 namespace {
@@ -75,10 +69,6 @@ constexpr int kToolButtonSize = 32;
 // and the oldest browsers' address bars), so a pasted URL is kept whole, host and all, while
 // a text of many kilobytes pasted by mistake is cut short instead of filling the header lines.
 constexpr int kAddressFieldMaxLength = 2048;
-
-QIcon Icon(const QString &name) {
-    return QIcon(QStringLiteral(":/icons/%1.svg").arg(name));
-}
 
 QFrame *MakePanel(const char *name, QWidget *parent) {
     auto *panel = new QFrame(parent);
@@ -107,10 +97,9 @@ QVBoxLayout *TightColumn(QWidget *owner) {
 }  // namespace
 
 TMainMenuForm::TMainMenuForm(QWidget *parent) : QMainWindow(parent) {
-    InitTarvexIcons();
     setObjectName(QStringLiteral("MainMenuForm"));
     setWindowTitle(QStringLiteral("Tarvex"));
-    setWindowIcon(Icon(QStringLiteral("about")));
+    setWindowIcon(CommandIcon(QStringLiteral("about")));
     setFont(WindowFont());
     PaintDark(this, kTextColor);
 
@@ -162,7 +151,7 @@ QAction *TMainMenuForm::MakeAction(QAction *&field, const char *name, const char
     action->setProperty("category", QString::fromLatin1(category));
     action->setData(QString::fromLatin1(category));
     if (!icon.isEmpty()) {
-        action->setIcon(Icon(icon));
+        action->setIcon(CommandIcon(icon));
     }
     // Shortcuts belong to the whole window: whichever control has the focus, the key runs the
     // command (see eventFilter for the controls that would keep such keys for themselves).
@@ -370,7 +359,7 @@ void TMainMenuForm::BuildAddressBar(QWidget *central) {
     AddressEdit->installEventFilter(this);
     StartPingBtn = new QToolButton(AddressPanel);
     StartPingBtn->setObjectName(QStringLiteral("StartPingBtn"));
-    StartPingBtn->setIcon(Icon(QStringLiteral("ping")));
+    StartPingBtn->setIcon(CommandIcon(QStringLiteral("ping")));
     StartPingBtn->setIconSize(QSize(18, 18));
     StartPingBtn->setFixedSize(34, 22);
     StartPingBtn->setAutoRaise(true);
@@ -392,8 +381,8 @@ void TMainMenuForm::BuildAddressBar(QWidget *central) {
     ProcessIndicator = new QToolButton(AddressPanel);
     ProcessIndicator->setObjectName(QStringLiteral("ProcessIndicator"));
     QIcon light;
-    light.addFile(QStringLiteral(":/icons/busy-on.svg"), QSize(), QIcon::Normal);
-    light.addFile(QStringLiteral(":/icons/busy-off.svg"), QSize(), QIcon::Disabled);
+    light.addFile(CommandIconPath(QStringLiteral("busy-on")), QSize(), QIcon::Normal);
+    light.addFile(CommandIconPath(QStringLiteral("busy-off")), QSize(), QIcon::Disabled);
     ProcessIndicator->setIcon(light);
     ProcessIndicator->setIconSize(QSize(16, 16));
     ProcessIndicator->setFixedSize(22, 22);
@@ -516,7 +505,7 @@ QAction *TMainMenuForm::AddMenuItem(QMenu *menu, QAction *&field, const char *na
     field = new QAction(caption, this);
     field->setObjectName(QString::fromLatin1(name));
     if (!icon.isEmpty()) {
-        field->setIcon(Icon(icon));
+        field->setIcon(CommandIcon(icon));
     }
     menu->addAction(field);
     return field;
@@ -856,7 +845,8 @@ class TMainMenuForm::WatchMode final {
         form_->AddressEdit->setReadOnly(on);
         form_->DebugMemo->setReadOnly(on);
         form_->AddressMemo->setReadOnly(on);
-        form_->StartPingBtn->setIcon(Icon(on ? QStringLiteral("stop") : QStringLiteral("ping")));
+        form_->StartPingBtn->setIcon(
+            CommandIcon(on ? QStringLiteral("stop") : QStringLiteral("ping")));
         form_->StartPingBtn->setToolTip(on ? QStringLiteral("Stop pinging ...")
                                            : QStringLiteral("Ping address ..."));
     }

@@ -8,6 +8,12 @@
 #include <QStyleFactory>
 #include <QToolButton>
 
+// Outside any namespace: the icons live in a static library, whose resource initialiser the
+// linker would otherwise drop.
+static void InitCommandIcons() {
+    Q_INIT_RESOURCE(TarvexIcons);
+}
+
 void ApplyDarkStyle(QApplication &app) {
     QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion"));
     if (fusion != nullptr) {
@@ -108,6 +114,19 @@ QPixmap ArtworkPicture(const QString &fileName) {
 
 QIcon ArtworkIcon(const QString &fileName) {
     return QIcon(ArtworkPicture(fileName));
+}
+
+QString CommandIconPath(const QString &name) {
+    static const bool initialised = [] {
+        InitCommandIcons();
+        return true;
+    }();
+    Q_UNUSED(initialised);
+    return QStringLiteral(":/icons/%1.svg").arg(name);
+}
+
+QIcon CommandIcon(const QString &name) {
+    return QIcon(CommandIconPath(name));
 }
 
 QLabel *NewLabel(QWidget *parent, const QString &objectName, const QString &text) {

@@ -70,6 +70,11 @@ QPixmap ArtworkPicture(const QString &fileName);
 // The artwork picture as an icon.
 QIcon ArtworkIcon(const QString &fileName);
 
+// The program's icon set, by name ("ping", "save", "busy-on", ...): the pictures of the commands
+// in menus and tool bars, and the window icon. CommandIconPath is the picture's resource path.
+QIcon CommandIcon(const QString &name);
+QString CommandIconPath(const QString &name);
+
 // A label named `objectName` showing `text`.
 QLabel *NewLabel(QWidget *parent, const QString &objectName, const QString &text);
 

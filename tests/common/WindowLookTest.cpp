@@ -2,6 +2,7 @@
 // the main window and the settings preview draw.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QLineSeries>
 #include <QSplineSeries>
 #include <QToolButton>
@@ -31,6 +32,18 @@ TEST(WindowLook, EveryButtonPictureIsShippedInItsSize) {
         EXPECT_EQ(picture.size(), QSize(32, 32)) << name;
     }
     EXPECT_TRUE(ArtworkPicture(QStringLiteral("NoSuchPicture.png")).isNull());
+}
+
+TEST(WindowLook, EveryCommandIconIsInTheIconSet) {
+    for (const char *name :
+         {"about",    "address-info", "busy-off", "busy-on", "check-list",  "clear", "contact",
+          "copy",     "cut",          "delete",   "exit",    "geolocation", "help",  "load-list",
+          "paste",    "ping",         "print",    "redo",    "report",      "save",  "select-all",
+          "settings", "stop",         "undo",     "update",  "watch"}) {
+        const QString path = CommandIconPath(QString::fromLatin1(name));
+        EXPECT_TRUE(QFile::exists(path)) << name;
+        EXPECT_FALSE(CommandIcon(QString::fromLatin1(name)).pixmap(24, 24).isNull()) << name;
+    }
 }
 
 TEST(WindowLook, PictureButtonShowsItsArtworkAtItsSize) {
