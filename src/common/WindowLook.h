@@ -13,8 +13,8 @@ class QToolButton;
 class QWidget;
 
 // One source for the look of every window: the colours of the dark style, the faces, the artwork
-// of the picture buttons, and the factory of the named labels and picture buttons the windows
-// are built from.
+// of the picture buttons, the icons of the commands, and the factory of the named labels and
+// buttons the windows are built from.
 
 // Colours of the dark look.
 inline QColor LookWindowColor() {  // window surfaces and buttons

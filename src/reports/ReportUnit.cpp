@@ -142,36 +142,29 @@ void TReportForm::BuildToolPanel() {
     auto *tools = new QHBoxLayout(ToolPanel);
     tools->setContentsMargins(6, 5, 6, 5);
     tools->setSpacing(2);
-    RzBmpButton35 =
-        Button(ToolPanel, QStringLiteral("RzBmpButton35"), LoadRTFFileAction,
-               QStringLiteral("Load file ..."), ArtworkIcon(QStringLiteral("ReportLoad.png")));
-    RzBmpButton36 =
-        Button(ToolPanel, QStringLiteral("RzBmpButton36"), SaveRTFAction,
-               QStringLiteral("Save report ..."), ArtworkIcon(QStringLiteral("ReportSave.png")));
-    PDFButton =
-        Button(ToolPanel, QStringLiteral("PDFButton"), ExportToPDFAction,
-               QStringLiteral("Convert to PDF ..."), ArtworkIcon(QStringLiteral("ReportPdf.png")));
-    RTFButton =
-        Button(ToolPanel, QStringLiteral("RTFButton"), ExportToRTFAction,
-               QStringLiteral("Convert to RTF ..."), ArtworkIcon(QStringLiteral("ReportRtf.png")));
-    HTMLButton = Button(ToolPanel, QStringLiteral("HTMLButton"), ExportToHTMLAction,
-                        QStringLiteral("Convert to HTML ..."),
-                        ArtworkIcon(QStringLiteral("ReportHtml.png")));
-    SettingsButton = Button(ToolPanel, QStringLiteral("SettingsButton"), PageSetupAction,
-                            QStringLiteral("Page setup ..."),
-                            ArtworkIcon(QStringLiteral("ReportPageSetup.png")));
-    PrintButton =
-        Button(ToolPanel, QStringLiteral("PrintButton"), PrintReportAction,
-               QStringLiteral("Print report ... "), ArtworkIcon(QStringLiteral("ReportPrint.png")));
-    SearchButton =
-        Button(ToolPanel, QStringLiteral("SearchButton"), StartFindAction,
-               QStringLiteral("Search text ..."), ArtworkIcon(QStringLiteral("ReportSearch.png")));
-    ZoomButton =
-        Button(ToolPanel, QStringLiteral("ZoomButton"), ChangeZoomAction,
-               QStringLiteral("Zoom page ..."), ArtworkIcon(QStringLiteral("ReportZoom.png")));
-    for (QToolButton *button : {RzBmpButton35, RzBmpButton36, PDFButton, RTFButton, HTMLButton,
-                                SettingsButton, PrintButton, SearchButton, ZoomButton}) {
-        tools->addWidget(button);
+    const struct {
+        QToolButton *&button;
+        const char *name;
+        QAction *action;
+        const char *hint;
+        const char *picture;
+    } toolButtons[] = {
+        {RzBmpButton35, "RzBmpButton35", LoadRTFFileAction, "Load file ...", "ReportLoad.png"},
+        {RzBmpButton36, "RzBmpButton36", SaveRTFAction, "Save report ...", "ReportSave.png"},
+        {PDFButton, "PDFButton", ExportToPDFAction, "Convert to PDF ...", "ReportPdf.png"},
+        {RTFButton, "RTFButton", ExportToRTFAction, "Convert to RTF ...", "ReportRtf.png"},
+        {HTMLButton, "HTMLButton", ExportToHTMLAction, "Convert to HTML ...", "ReportHtml.png"},
+        {SettingsButton, "SettingsButton", PageSetupAction, "Page setup ...",
+         "ReportPageSetup.png"},
+        {PrintButton, "PrintButton", PrintReportAction, "Print report ... ", "ReportPrint.png"},
+        {SearchButton, "SearchButton", StartFindAction, "Search text ...", "ReportSearch.png"},
+        {ZoomButton, "ZoomButton", ChangeZoomAction, "Zoom page ...", "ReportZoom.png"},
+    };
+    for (const auto &tool : toolButtons) {
+        tool.button =
+            Button(ToolPanel, QString::fromLatin1(tool.name), tool.action,
+                   QString::fromLatin1(tool.hint), ArtworkIcon(QString::fromLatin1(tool.picture)));
+        tools->addWidget(tool.button);
     }
     tools->addStretch(1);
 }
