@@ -82,4 +82,9 @@ function(tarvex_add_test name)
         list(APPEND env "QT_QPA_PLATFORM=offscreen")
     endif()
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 600)
+    if(ARG_DISPLAY)
+        # The tests on the X server share one keyboard focus: a window that one of them shows
+        # takes the focus from another's, whose keys then reach no window. One at a time.
+        set_tests_properties(${name} PROPERTIES RESOURCE_LOCK x_display)
+    endif()
 endfunction()

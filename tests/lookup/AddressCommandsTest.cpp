@@ -70,10 +70,43 @@ class AddressCommands : public ProgramWindowsTest {
         file.write(section);
     }
 
-    void Type(const QString &address, Qt::Key key) {
+    // The window's keys act only while it is the active window, and a window of another
+    // program (another test on the same display) may take that at any moment: as a user clicks
+    // the window first, the test makes it active before each key. False when it cannot.
+    bool Activate() {
+        form_->activateWindow();
+        return QTest::qWaitForWindowActive(form_);
+    }
+
+    bool Type(const QString &address, Qt::Key key) {
+        if (!Activate()) {
+            return false;
+        }
         form_->AddressEdit->setFocus();
         form_->AddressEdit->setText(address);
         QTest::keyClick(form_->AddressEdit, key);
+        return true;
+    }
+
+    // Presses F3 in the main window and runs `whileOpen` inside the map window's modal run;
+    // `whileOpen` closes the window. False when the window did not open: then `whileOpen` never
+    // runs, not even later, after the test's own variables are gone.
+    bool WithMapOpen(const std::function<void()> &whileOpen) {
+        if (!Activate()) {
+            return false;
+        }
+        bool ran = false;
+        // The queued call goes with this object when the key opened nothing.
+        QObject scope;
+        QTimer::singleShot(0, &scope, [&] {
+            if (MapWindow() == nullptr || MapBrowser() == nullptr) {
+                return;
+            }
+            ran = true;
+            whileOpen();
+        });
+        QTest::keyClick(form_->AddressEdit, Qt::Key_F3);
+        return ran;
     }
 };
 
@@ -88,7 +121,7 @@ TEST_F(AddressCommands, F2ShowsTheHeaderAndTheLaidOutReply) {
 
     // "127.1" is 127.0.0.1 to the resolver, without any name server; its zone "1" occurs in the
     // table (in "g12.br"), so the query goes out.
-    Type(QStringLiteral("127.1"), Qt::Key_F2);
+    ASSERT_TRUE(Type(QStringLiteral("127.1"), Qt::Key_F2));
 
     EXPECT_EQ(whois.Recorded(), QList<QByteArray>{"127.0.0.1\r\n"});
     const QStringList lines = PaneLines(form_->DebugMemo->document());
@@ -119,7 +152,7 @@ TEST_F(AddressCommands, F2ShowsTheHeaderAndTheLaidOutReply) {
 TEST_F(AddressCommands, F2ForAZoneOutsideTheTableShowsNoResults) {
     LoopbackServer whois([](LoopbackConnection &, LoopbackServer &) {});
     SetServiceSettings({{QStringLiteral("Whois Server"), whois.HostPort()}});
-    Type(QStringLiteral("www.example.com"), Qt::Key_F2);
+    ASSERT_TRUE(Type(QStringLiteral("www.example.com"), Qt::Key_F2));
     const QStringList lines = PaneLines(form_->DebugMemo->document());
     ASSERT_EQ(lines.size(), 6);
     EXPECT_EQ(lines.last(), QStringLiteral("\t\t\tNo results."));
@@ -130,7 +163,7 @@ TEST_F(AddressCommands, F2WithoutAWhoisServerKeepsThePaneAndSaysWhy) {
     SetServiceSettings({{QStringLiteral("Whois Server"),
                          QStringLiteral("127.0.0.1:%1").arg(ClosedLoopbackPort())}});
     form_->DebugMemo->setPlainText(QStringLiteral("results of an earlier ping"));
-    Type(QStringLiteral("127.1"), Qt::Key_F2);
+    ASSERT_TRUE(Type(QStringLiteral("127.1"), Qt::Key_F2));
     EXPECT_EQ(form_->DebugMemo->toPlainText(), QStringLiteral("results of an earlier ping"));
     ASSERT_EQ(errors_.size(), 1);
     EXPECT_TRUE(errors_.first().contains(QStringLiteral("Connection refused")))
@@ -147,13 +180,13 @@ TEST_F(AddressCommands, F3AfterTwoPingsShowsTheirMarkers) {
                  {QStringLiteral("Maps Script URL"), services.Url()},
                  {QStringLiteral("Public Map URL"), services.Url() + QStringLiteral("/public")}});
 
-    Type(QStringLiteral("127.0.0.1"), Qt::Key_Return);
-    Type(QStringLiteral("127.0.0.2"), Qt::Key_Return);
+    ASSERT_TRUE(Type(QStringLiteral("127.0.0.1"), Qt::Key_Return));
+    ASSERT_TRUE(Type(QStringLiteral("127.0.0.2"), Qt::Key_Return));
     ASSERT_EQ(PaneLines(form_->AddressMemo->document()).size(), 2);
     ASSERT_TRUE(GeolocationForm->StartGeolocation);
 
     int markers = -1;
-    QTimer::singleShot(0, GeolocationForm, [&] {
+    ASSERT_TRUE(WithMapOpen([&] {
         WaitUntil(
             [&] {
                 return MapBrowser() != nullptr &&
@@ -168,8 +201,7 @@ TEST_F(AddressCommands, F3AfterTwoPingsShowsTheirMarkers) {
             MapWindow()->grab().save(shot);
         }
         MapWindow()->reject();
-    });
-    QTest::keyClick(form_->AddressEdit, Qt::Key_F3);
+    }));
 
     EXPECT_EQ(markers, 2);
     EXPECT_EQ(MapKeyEdit()->text(), QStringLiteral("USER-KEY"));
@@ -187,15 +219,32 @@ TEST_F(AddressCommands, F3WithoutKeyShowsThePublicMapAndLooksNothingUp) {
     form_->AddressMemo->setPlainText(QStringLiteral("IPv4 - 127.0.0.1\t\tAddress - 127.0.0.1"));
     GeolocationForm->StartGeolocation = true;
 
-    QTimer::singleShot(0, GeolocationForm, [&] {
+    ASSERT_TRUE(WithMapOpen([&] {
         WaitUntil([&] { return services.Recorded().contains("/public"); }, 30000);
         MapWindow()->reject();
-    });
-    QTest::keyClick(form_->AddressEdit, Qt::Key_F3);
+    }));
 
     EXPECT_TRUE(services.Recorded().contains("/public"));
     EXPECT_TRUE(PageBuildRequests(services).isEmpty());
     EXPECT_EQ(MapBrowser()->url(), QUrl(services.Url() + QStringLiteral("/public")));
+}
+
+TEST_F(AddressCommands, F3OpensTheMapAfterAnotherWindowHadTheFocus) {
+    LoopbackServer services(ServeMapServices);
+    UseServices({{QStringLiteral("Public Map URL"), services.Url() + QStringLiteral("/public")}});
+    // A window of the test's own takes the focus, as another program's window can.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+
+    bool visible = false;
+    ASSERT_TRUE(WithMapOpen([&] {
+        visible = MapWindow()->isVisible();
+        MapWindow()->reject();
+    }));
+    EXPECT_TRUE(visible);
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join(QLatin1Char('\n')).toStdString();
 }
 
 }  // namespace
@@ -209,14 +258,13 @@ TEST_F(AddressCommands, EnterInTheKeyEditWritesTheSettingsFileWithoutRebuilding)
     form_->AddressMemo->setPlainText(QStringLiteral("IPv4 - 127.0.0.1\t\tAddress - 127.0.0.1"));
     GeolocationForm->StartGeolocation = true;
 
-    QTimer::singleShot(0, GeolocationForm, [&] {
+    ASSERT_TRUE(WithMapOpen([&] {
         WaitUntil([&] { return services.Recorded().contains("/public"); }, 30000);
         MapKeyEdit()->setFocus();
         QTest::keyClicks(MapKeyEdit(), QStringLiteral("MY-KEY"));
         QTest::keyClick(MapKeyEdit(), Qt::Key_Return);
         MapWindow()->reject();
-    });
-    QTest::keyClick(form_->AddressEdit, Qt::Key_F3);
+    }));
 
     EXPECT_EQ(GeolocationForm->GoogleKey, QStringLiteral("MY-KEY"));
     QFile settings(SettingsFilePath());

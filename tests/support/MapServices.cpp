@@ -4,6 +4,7 @@
 
 #include <QWebEnginePage>
 #include <QWebEngineView>
+#include <memory>
 
 #include "support/TestSupport.h"
 
@@ -99,12 +100,17 @@ QList<QByteArray> PageBuildRequests(const LoopbackServer &server) {
 }
 
 QVariant Evaluate(QWebEngineView *view, const QString &script) {
-    QVariant result;
-    bool done = false;
-    view->page()->runJavaScript(script, [&](const QVariant &value) {
-        result = value;
-        done = true;
+    // On a busy machine the answer can come after the wait has given up, or when the page goes
+    // away: it must land in an object of its own, not in the frame of a call that has returned.
+    struct Answer {
+        QVariant value;
+        bool done = false;
+    };
+    const auto answer = std::make_shared<Answer>();
+    view->page()->runJavaScript(script, [answer](const QVariant &value) {
+        answer->value = value;
+        answer->done = true;
     });
-    EXPECT_TRUE(WaitUntil([&] { return done; }, 20000)) << script.toStdString();
-    return result;
+    EXPECT_TRUE(WaitUntil([&] { return answer->done; }, 20000)) << script.toStdString();
+    return answer->value;
 }
