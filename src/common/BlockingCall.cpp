@@ -32,8 +32,15 @@ void RunBlockingVoid(const std::function<void()> &work, TUserInput input) {
     if (!done) {
         loop.exec(input == TUserInput::Held ? QEventLoop::ExcludeUserInputEvents
                                             : QEventLoop::AllEvents);
+        worker.join();
+    } else {
+        // Over before the wait began (a loopback echo often is). The loop would have delivered
+        // what the work posted to this thread ahead of its quit, progress reports among them;
+        // delivered later, a report would reopen what the caller closes once the call returns.
+        worker.join();
+        QCoreApplication::removePostedEvents(&loop);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
     }
-    worker.join();
     if (failure) {
         std::rethrow_exception(failure);
     }

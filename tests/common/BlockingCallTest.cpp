@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QMetaObject>
+#include <QObject>
 #include <QThread>
 #include <QTimer>
 
@@ -34,5 +36,20 @@ TEST(BlockingCall, RethrowsTheWorkersErrorOnTheCallingThread) {
     } catch (const TxError &error) {
         EXPECT_EQ(error.Message(), QStringLiteral("socket closed"));
         EXPECT_EQ(error.ClassName(), QStringLiteral("ESocket"));
+    }
+}
+
+// What the work posts back to the calling thread (a progress report, say) has been delivered
+// when the call returns, also when the work is over before the wait begins: a report that came
+// later would redo what the caller has already closed.
+TEST(BlockingCall, DeliversWhatTheWorkPostedBeforeReturning) {
+    QObject receiver;
+    for (int round = 0; round < 20000; ++round) {
+        int reports = 0;
+        RunBlocking([&] {
+            QMetaObject::invokeMethod(
+                &receiver, [&reports] { ++reports; }, Qt::QueuedConnection);
+        });
+        ASSERT_EQ(reports, 1) << "round " << round;
     }
 }
