@@ -20,9 +20,9 @@ packages=(
     fonts-liberation2 fonts-dejavu-core
 )
 # `install-deps.sh bench`: also what the benchmarks compare against (fping and ping for list runs,
-# GNOME Nettool and xdotool for the launch time).
+# GNOME Nettool for the launch time).
 if [ "${1:-}" = bench ]; then
-    packages+=(fping iputils-ping gnome-nettool xdotool)
+    packages+=(fping iputils-ping gnome-nettool)
 fi
 
 missing=()
