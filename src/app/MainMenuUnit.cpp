@@ -49,7 +49,7 @@ TMainMenuForm *MainMenuForm = nullptr;
 
 namespace {
 
-const QColor kPaneColor(48, 48, 48);
+const QColor kPaneColor = LookMainPaneColor();
 const QColor kHeadingColor(54, 54, 54);
 const QColor kTextColor = LookTextColor();
 // The colour of the result writer between runs; each run sets its own colours.

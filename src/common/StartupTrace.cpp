@@ -67,10 +67,6 @@ Trace &TheTrace() {
 
 }  // namespace
 
-bool StartupTraceEnabled() {
-    return TheTrace().enabled;
-}
-
 void StartupPhase(const char *step) {
     Trace &trace = TheTrace();
     if (!trace.enabled) {

@@ -7,6 +7,3 @@
 // from the kernel's start time of the process, so it is coarse (one clock tick, 10 ms).
 // Without the variable a call costs one test of a flag.
 void StartupPhase(const char *step);
-
-// True when the trace is on.
-bool StartupTraceEnabled();

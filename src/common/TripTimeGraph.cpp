@@ -15,7 +15,7 @@
 
 namespace {
 
-const QColor kChartBackground(48, 48, 48);
+const QColor kChartBackground = LookMainPaneColor();
 const QColor kPlotBackground(40, 40, 40);
 const QColor kChartText = LookTextColor();
 const QColor kGridLine(70, 70, 70);

@@ -23,6 +23,9 @@ inline QColor LookWindowColor() {  // window surfaces and buttons
 inline QColor LookPaneColor() {  // panes, lists and edit fields
     return QColor(46, 46, 46);
 }
+inline QColor LookMainPaneColor() {  // the main window's panes and graphs
+    return QColor(48, 48, 48);
+}
 inline QColor LookTextColor() {  // texts on every surface
     return QColor(192, 192, 192);
 }

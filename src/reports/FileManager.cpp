@@ -263,10 +263,9 @@ QWidget *TLocalFile::BuildNameBar() {
 }
 
 void TLocalFile::FillFolderTree() {
-    if (treeFilled_) {
+    if (treeModel_ != nullptr) {
         return;
     }
-    treeFilled_ = true;
     treeModel_ = new QFileSystemModel(this);
     treeModel_->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot | QDir::Hidden);
     treeModel_->setIconProvider(IconProvider());

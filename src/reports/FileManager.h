@@ -167,7 +167,6 @@ class TLocalFile final : public QDialog {
     QString FolderDroppedOn(const QPoint &pos) const;
 
     bool placed_ = false;
-    bool treeFilled_ = false;
     QFileSystemModel *treeModel_ = nullptr;
     QFileSystemModel *listModel_ = nullptr;
     QSplitter *splitter_ = nullptr;

@@ -100,6 +100,19 @@ void ExpectSameOutcome(RunOutcome &together, RunOutcome &oneByOne) {
     EXPECT_EQ(together.errors, oneByOne.errors);
 }
 
+// The results pane's coloured lines with the measured trip times and figures replaced by
+// placeholders: loopback answers within the first millisecond, but a busy machine may take
+// longer, so the measured times are the one part compared by form only.
+QStringList MeasuredPaneLines(RunOutcome &out) {
+    static const QRegularExpression time(QStringLiteral("[;:]  Bytes=32  Time=(<1|\\d+) ms"));
+    static const QRegularExpression figures(
+        QStringLiteral("Minimum = \\d+ ms, Maximum = \\d+ ms, Average = \\d+ ms"));
+    QStringList lines = ColouredPaneLines(out.debugMemo);
+    lines.replaceInStrings(time, QStringLiteral(": Bytes=32 Time=(measured)"));
+    lines.replaceInStrings(figures, QStringLiteral("(measured figures)"));
+    return lines;
+}
+
 int OpenDescriptors() {
     int count = 0;
     if (DIR *folder = opendir("/proc/self/fd")) {
@@ -250,17 +263,6 @@ TEST(ListRun, RealRequestsWriteWhatOneAddressAfterAnotherWrites) {
                                    QStringLiteral("127.0.0.2"), QStringLiteral("no-such.invalid"),
                                    QStringLiteral("127.0.0.4"), QString(),
                                    QStringLiteral("127.0.0.3"), QStringLiteral("127.0.0.6")};
-    // Loopback answers within the first millisecond; a busy machine may take longer, so the
-    // measured trip times are the one part compared by form only.
-    const auto measured = [](RunOutcome &out) {
-        static const QRegularExpression time(QStringLiteral("[;:]  Bytes=32  Time=(<1|\\d+) ms"));
-        static const QRegularExpression figures(
-            QStringLiteral("Minimum = \\d+ ms, Maximum = \\d+ ms, Average = \\d+ ms"));
-        QStringList lines = ColouredPaneLines(out.debugMemo);
-        lines.replaceInStrings(time, QStringLiteral(": Bytes=32 Time=(measured)"));
-        lines.replaceInStrings(figures, QStringLiteral("(measured figures)"));
-        return lines;
-    };
     for (TIcmpSocketKind kind : {TIcmpSocketKind::Datagram, TIcmpSocketKind::Raw}) {
         SCOPED_TRACE(kind == TIcmpSocketKind::Datagram ? "datagram sockets" : "raw sockets");
         const TEchoServiceFactory connect = [&ns, kind] { return ns.OpenService(kind); };
@@ -269,7 +271,7 @@ TEST(ListRun, RealRequestsWriteWhatOneAddressAfterAnotherWrites) {
         OneByOne(addresses, connect, oneByOne, 300);
         RunOutcome together;
         Together(addresses, connect, together, 300);
-        EXPECT_EQ(measured(together), measured(oneByOne));
+        EXPECT_EQ(MeasuredPaneLines(together), MeasuredPaneLines(oneByOne));
         EXPECT_EQ(ColouredPaneLines(together.addressMemo), ColouredPaneLines(oneByOne.addressMemo));
         EXPECT_EQ(together.progress, oneByOne.progress);
         EXPECT_TRUE(together.errors.isEmpty()) << together.errors.join('\n').toStdString();
@@ -298,15 +300,6 @@ TEST(ListRun, Ipv6EntriesRunTogetherWithIpv4Ones) {
                                    QStringLiteral("[fd7a:5ee::1]:8080/"),
                                    QStringLiteral("127.0.0.3"),
                                    QStringLiteral("fd7a:5ee::10")};
-    const auto measured = [](RunOutcome &out) {
-        static const QRegularExpression time(QStringLiteral("[;:]  Bytes=32  Time=(<1|\\d+) ms"));
-        static const QRegularExpression figures(
-            QStringLiteral("Minimum = \\d+ ms, Maximum = \\d+ ms, Average = \\d+ ms"));
-        QStringList lines = ColouredPaneLines(out.debugMemo);
-        lines.replaceInStrings(time, QStringLiteral(": Bytes=32 Time=(measured)"));
-        lines.replaceInStrings(figures, QStringLiteral("(measured figures)"));
-        return lines;
-    };
     for (TIcmpSocketKind kind : {TIcmpSocketKind::Datagram, TIcmpSocketKind::Raw}) {
         SCOPED_TRACE(kind == TIcmpSocketKind::Datagram ? "datagram sockets" : "raw sockets");
         const TEchoServiceFactory connect = [&ns, kind] { return ns.OpenService(kind); };
@@ -314,7 +307,7 @@ TEST(ListRun, Ipv6EntriesRunTogetherWithIpv4Ones) {
         OneByOne(addresses, connect, oneByOne, 300);
         RunOutcome together;
         Together(addresses, connect, together, 300);
-        EXPECT_EQ(measured(together), measured(oneByOne));
+        EXPECT_EQ(MeasuredPaneLines(together), MeasuredPaneLines(oneByOne));
         EXPECT_TRUE(together.errors.isEmpty()) << together.errors.join('\n').toStdString();
         EXPECT_EQ(PaneLines(&together.addressMemo),
                   QStringList(
