@@ -6,7 +6,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
-#include "reports/Rtf.h"
+#include "files/Rtf.h"
 
 namespace {
 

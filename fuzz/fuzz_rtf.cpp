@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "FuzzSupport.h"
-#include "reports/Rtf.h"
+#include "files/Rtf.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const QByteArray input(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));

@@ -10,8 +10,8 @@
 #include "app/MainMenuUnit.h"
 #include "common/Errors.h"
 #include "common/TX_EditOps.h"
-#include "reports/FileManager.h"
-#include "reports/ResultFiles.h"
+#include "files/FileManager.h"
+#include "files/ResultFiles.h"
 
 namespace {
 

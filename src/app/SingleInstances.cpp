@@ -11,7 +11,7 @@
 #include "common/TX_Edit.h"
 #include "contact/ContactUnit.h"
 #include "lookup/DataUnit.h"
-#include "reports/FileManager.h"
+#include "files/FileManager.h"
 #include "reports/ReportUnit.h"
 #include "settings/SystemSettingsUnit.h"
 #include "update/UpdateUnit.h"

@@ -18,7 +18,7 @@
 #include "common/StartupTrace.h"
 #include "common/WindowLook.h"
 #include "common/WindowPlacement.h"
-#include "reports/FileManager.h"
+#include "files/FileManager.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 
 #include "common/Errors.h"
 #include "reports/ReportEngine.h"
-#include "reports/Rtf.h"
+#include "files/Rtf.h"
 
 namespace {
 

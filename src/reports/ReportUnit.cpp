@@ -22,11 +22,11 @@
 #include "common/Errors.h"
 #include "common/WindowLook.h"
 #include "common/WindowOpening.h"
-#include "reports/FileManager.h"
+#include "files/FileManager.h"
 #include "reports/ReportBody.h"
 #include "reports/ReportExport.h"
 #include "reports/ReportPreview.h"
-#include "reports/ResultFiles.h"
+#include "files/ResultFiles.h"
 
 TReportForm *ReportForm = nullptr;
 

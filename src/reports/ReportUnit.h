@@ -5,7 +5,7 @@
 #include <QPrinter>
 #include <memory>
 
-#include "reports/FileManager.h"
+#include "files/FileManager.h"
 #include "reports/ReportEngine.h"
 
 class QAction;

@@ -30,7 +30,7 @@
 #include "common/CommandGuard.h"
 #include "common/DataPaths.h"
 #include "contact/ContactUnit.h"
-#include "reports/FileManager.h"
+#include "files/FileManager.h"
 #include "reports/ReportUnit.h"
 #include "settings/SystemSettingsUnit.h"
 #include "support/ProgramWindows.h"

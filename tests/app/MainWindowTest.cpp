@@ -45,7 +45,7 @@
 #include "ping/EchoService.h"
 #include "ping/ListRun.h"
 #include "ping/PingTestDoubles.h"
-#include "reports/FileManager.h"
+#include "files/FileManager.h"
 #include "reports/ReportUnit.h"
 #include "settings/ColorValues.h"
 #include "settings/SystemSettingsUnit.h"

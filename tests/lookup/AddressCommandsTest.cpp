@@ -24,7 +24,7 @@
 #include "common/TX_Edit.h"
 #include "contact/ContactUnit.h"
 #include "lookup/DataUnit.h"
-#include "reports/FileManager.h"
+#include "files/FileManager.h"
 #include "reports/ReportUnit.h"
 #include "settings/Services.h"
 #include "settings/SystemSettingsUnit.h"

@@ -14,7 +14,7 @@
 #include "reports/ReportEngine.h"
 #include "reports/ReportExport.h"
 #include "reports/ReportSamples.h"
-#include "reports/Rtf.h"
+#include "files/Rtf.h"
 
 namespace {
 

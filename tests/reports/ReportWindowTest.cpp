@@ -21,7 +21,7 @@
 
 #include "common/CommandGuard.h"
 #include "common/DesktopOpen.h"
-#include "reports/FileManager.h"
+#include "files/FileManager.h"
 #include "reports/ReportBody.h"
 #include "reports/ReportExport.h"
 #include "reports/ReportPreview.h"

@@ -1,5 +1,5 @@
 // Address lists and result files.
-#include "reports/ResultFiles.h"
+#include "files/ResultFiles.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -11,7 +11,7 @@
 #include <QTextFragment>
 
 #include "common/Errors.h"
-#include "reports/Rtf.h"
+#include "files/Rtf.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <QTextDocument>
 
 #include "common/Errors.h"
-#include "reports/ResultFiles.h"
-#include "reports/Rtf.h"
+#include "files/ResultFiles.h"
+#include "files/Rtf.h"
 #include "support/TestSupport.h"
 
 namespace {

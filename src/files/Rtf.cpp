@@ -1,4 +1,4 @@
-#include "reports/Rtf.h"
+#include "files/Rtf.h"
 
 #include <QHash>
 #include <QMap>

@@ -21,7 +21,7 @@
 #include <QUrl>
 #include <memory>
 
-#include "reports/FileManager.h"
+#include "files/FileManager.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "reports/FileManager.h"
+#include "files/FileManager.h"
 
 #include "common/WindowOpening.h"
 #include "common/WindowPlacement.h"
@@ -28,7 +28,7 @@
 #include <QVBoxLayout>
 
 #include "common/WindowLook.h"
-#include "reports/ResultFiles.h"
+#include "files/ResultFiles.h"
 
 TLocalFile *LocalFile = nullptr;
 

@@ -13,13 +13,13 @@
 #include <QTextDocument>
 #include <QTextFragment>
 
-#include "reports/Rtf.h"
+#include "files/Rtf.h"
 #include "support/TestSupport.h"
 
 namespace {
 
 QByteArray Fixture(const QString &name) {
-    QFile file(SourcePath(QStringLiteral("tests/reports/fixtures/rtf/") + name));
+    QFile file(SourcePath(QStringLiteral("tests/files/fixtures/rtf/") + name));
     if (!file.open(QIODevice::ReadOnly)) {
         ADD_FAILURE() << "missing fixture " << name.toStdString();
         return QByteArray();

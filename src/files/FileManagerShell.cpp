@@ -16,7 +16,7 @@
 #include <QTreeView>
 #include <QUrl>
 
-#include "reports/FileManager.h"
+#include "files/FileManager.h"
 
 namespace {
 

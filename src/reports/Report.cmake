@@ -1,7 +1,0 @@
-list(APPEND REPORTS_CORE_SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/ReportBody.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/ReportEngine.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/ReportExport.cpp)
-list(APPEND REPORTS_UI_SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/ReportPreview.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/ReportUnit.cpp)
