@@ -29,6 +29,7 @@
 #include "common/BrowserWindows.h"
 #include "common/CommandGuard.h"
 #include "common/DataPaths.h"
+#include "common/Errors.h"
 #include "common/PictureSources.h"
 #include "common/TX_Edit.h"
 #include "common/TX_EditOps.h"
@@ -39,6 +40,7 @@
 #include "lookup/WhoisZones.h"
 #include "ping/ListRun.h"
 #include "ping/PingRun.h"
+#include "ping/RunSession.h"
 #include "ping/WatchRun.h"
 #include "settings/ColorValues.h"
 #include "settings/EngineParameters.h"
@@ -103,6 +105,8 @@ TMainMenuForm::TMainMenuForm(QWidget *parent) : QMainWindow(parent) {
     setFont(WindowFont());
     PaintDark(this, kTextColor);
 
+    session_ = new TRunSession(this);
+    ConnectSession();
     BuildActions();
     BuildPanels();
     BuildMenus();
@@ -161,14 +165,14 @@ QAction *TMainMenuForm::MakeAction(QAction *&field, const char *name, const char
     ConnectCommand(action, this, [this, handler, action] {
         // While an address is watched, its command (which stops it) and Esc (which stops it,
         // then clears) still act; every other command waits as it waits for any run.
-        if (watching_ && (action == WatchPingAction || action == ClearAllAction)) {
+        if (IsWatching() && (action == WatchPingAction || action == ClearAllAction)) {
             (this->*handler)();
         } else {
             Guarded([this, handler] { (this->*handler)(); });
         }
         // A check mark shows whether an address is watched, not how often it was clicked.
         if (action->isCheckable()) {
-            action->setChecked(watching_);
+            action->setChecked(IsWatching());
         }
     });
     field = action;
@@ -375,7 +379,7 @@ void TMainMenuForm::BuildAddressBar(QWidget *central) {
     StartPingBtn->setMenu(pingModes);
     StartPingBtn->setPopupMode(QToolButton::MenuButtonPopup);
     connect(StartPingBtn, &QToolButton::clicked, this,
-            [this] { (watching_ ? WatchPingAction : SinglePingAction)->trigger(); });
+            [this] { (IsWatching() ? WatchPingAction : SinglePingAction)->trigger(); });
     ProcessLabel =
         NewLabel(AddressPanel, QStringLiteral("ProcessLabel"), QStringLiteral("Process"));
     ProcessIndicator = new QToolButton(AddressPanel);
@@ -630,13 +634,13 @@ void TMainMenuForm::showEvent(QShowEvent *event) {
 }
 
 void TMainMenuForm::closeEvent(QCloseEvent *event) {
-    if (running_) {
+    if (IsRunning()) {
         // A run cannot be stopped; the window closes as soon as it ends. A watch is told to
         // stop, and ends after its current request.
-        if (watching_) {
-            watchStopRequested_ = true;
+        if (IsWatching()) {
+            session_->Stop();
         }
-        closePending_ = true;
+        AfterRun([this] { close(); });
         event->ignore();
         return;
     }
@@ -696,10 +700,16 @@ bool TMainMenuForm::eventFilter(QObject *watched, QEvent *event) {
 }
 
 void TMainMenuForm::Guarded(const std::function<void()> &command) {
-    if (running_) {
+    if (IsRunning()) {
         return;
     }
     command();
+}
+
+void TMainMenuForm::AfterRun(const std::function<void()> &step) {
+    connect(
+        session_, &TRunSession::Finished, this, [this, step] { RunCommand(this, step); },
+        Qt::SingleShotConnection);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -753,10 +763,6 @@ void TMainMenuForm::InitPingActionExecute() {
     SelectedResultMemo = DebugMemo->document();
 }
 
-void TMainMenuForm::StandardPing() {
-    ::StandardPing(RunInput(), RunTargets());
-}
-
 TPingRunInput TMainMenuForm::RunInput() const {
     TPingRunInput input;
     input.PingAddress = PingAddress;
@@ -769,165 +775,155 @@ TPingRunInput TMainMenuForm::RunInput() const {
     return input;
 }
 
-TPingRunTargets TMainMenuForm::RunTargets() {
+TPingRunTargets TMainMenuForm::RunTargets(const QString &address) {
     TPingRunTargets targets;
     targets.DebugMemo = DebugMemo->document();
     targets.AddressMemo = AddressMemo->document();
     targets.Charts = charts_.get();
     targets.PositionX = &PositionX;
     targets.SetProgress = [this](const QString &progress) { RemaningLabel->setText(progress); };
-    targets.AddressEditText = [this] { return AddressEdit->text(); };
+    targets.AddressEditText = [address] { return address; };
     return targets;
 }
 
-// Holds the commands off for the whole of a run (a list run included): the run keeps the window
-// painting, but no other command may start until it ends. A close request that came in the
-// meantime is carried out afterwards.
-class TMainMenuForm::RunHold final {
-  public:
-    explicit RunHold(TMainMenuForm *form) : form_(form), outermost_(!form->running_) {
-        form_->running_ = true;
-    }
-    ~RunHold() {
-        if (!outermost_) {
-            return;
+void TMainMenuForm::ConnectSession() {
+    connect(session_, &TRunSession::Sending, this, [this](int) {
+        // The live figures count a request once it has gone out.
+    });
+    connect(session_, &TRunSession::Replied, this,
+            [this](int request, const std::optional<TPingReply> &reply) {
+                RunCommand(this, [&] {
+                    if (watchWriter_) {
+                        watchWriter_->Reply(reply);
+                        WatchLabel->setText(LiveFiguresText(watchWriter_->Figures()));
+                    } else {
+                        WritePingReply(request, reply, runInput_, RunTargets(runAddress_),
+                                       figures_);
+                    }
+                });
+            });
+    connect(session_, &TRunSession::Ended, this, [this](bool) {
+        RunCommand(this, [this] {
+            if (watchWriter_) {
+                watchWriter_->End();
+            } else {
+                WritePingStatistics(runInput_, RunTargets(runAddress_), figures_);
+            }
+            AddressRunCompleted();
+        });
+    });
+    connect(session_, &TRunSession::Recorded, this,
+            [this](int index, const QString &address, const TPingRecord &record) {
+                WriteListRecord(index, address, record);
+            });
+    connect(session_, &TRunSession::Failed, this, [this](const QString &message) {
+        RunCommand(this, [&message] { throw TxError(message); });
+    });
+    connect(session_, &TRunSession::Finished, this, [this] {
+        if (watchWriter_) {
+            watchWriter_.reset();
+            SetWatchMode(false);
         }
-        form_->running_ = false;
-        if (form_->closePending_) {
-            form_->closePending_ = false;
-            QMetaObject::invokeMethod(form_, &QWidget::close, Qt::QueuedConnection);
-        }
-    }
-    RunHold(const RunHold &) = delete;
-    RunHold &operator=(const RunHold &) = delete;
-
-  private:
-    TMainMenuForm *form_;
-    bool outermost_;
-};
-
-void TMainMenuForm::SinglePingActionExecute() {
-    PingAddressOf(nullptr);
+    });
 }
 
-void TMainMenuForm::PingAddressOf(const TPingRecord *record) {
-    const RunHold hold(this);
+void TMainMenuForm::BeginAddressRun(const QString &address) {
     InitPingActionExecute();
     ProcessIndicator->setEnabled(true);
-    if (record != nullptr) {
-        WritePingRecord(RunInput(), RunTargets(), *record);
-    } else {
-        StandardPing();
-    }
+    runAddress_ = address;
+    runInput_ = RunInput();
+    runInput_.PingAddress = address;
+    figures_ = TPingFigures();
+    WritePingRunStart(runInput_, RunTargets(address));
+}
+
+void TMainMenuForm::AddressRunCompleted() {
     ProcessIndicator->setEnabled(false);
     PingProcess = true;
     if (GeolocationForm != nullptr) {
         GeolocationForm->StartGeolocation = true;
     }
+}
+
+void TMainMenuForm::SinglePingActionExecute() {
+    if (IsRunning()) {
+        return;
+    }
+    BeginAddressRun(AddressEdit->text());
+    session_->StartSingle(runInput_);
 }
 
 // The window while an address is watched: the ping commands that may not run meanwhile are shown
 // disabled, the address field and the panes cannot be changed (the run's block stays whole), and
 // the ping button stops the watch. All comes back when the watch ends, however it ends.
-class TMainMenuForm::WatchMode final {
-  public:
-    explicit WatchMode(TMainMenuForm *form) : form_(form) { Set(true); }
-    ~WatchMode() { Set(false); }
-    WatchMode(const WatchMode &) = delete;
-    WatchMode &operator=(const WatchMode &) = delete;
-
-  private:
-    void Set(bool on) {
-        form_->watching_ = on;
-        form_->SinglePingAction->setEnabled(!on);
-        form_->PingListOfAddressesAction->setEnabled(!on);
-        form_->WatchPingAction->setChecked(on);
-        form_->AddressEdit->setReadOnly(on);
-        form_->DebugMemo->setReadOnly(on);
-        form_->AddressMemo->setReadOnly(on);
-        form_->StartPingBtn->setIcon(
-            CommandIcon(on ? QStringLiteral("stop") : QStringLiteral("ping")));
-        form_->StartPingBtn->setToolTip(on ? QStringLiteral("Stop pinging ...")
-                                           : QStringLiteral("Ping address ..."));
-    }
-
-    TMainMenuForm *form_;
-};
+void TMainMenuForm::SetWatchMode(bool on) {
+    SinglePingAction->setEnabled(!on);
+    PingListOfAddressesAction->setEnabled(!on);
+    WatchPingAction->setChecked(on);
+    AddressEdit->setReadOnly(on);
+    DebugMemo->setReadOnly(on);
+    AddressMemo->setReadOnly(on);
+    StartPingBtn->setIcon(CommandIcon(on ? QStringLiteral("stop") : QStringLiteral("ping")));
+    StartPingBtn->setToolTip(on ? QStringLiteral("Stop pinging ...")
+                                : QStringLiteral("Ping address ..."));
+}
 
 void TMainMenuForm::WatchPingActionExecute() {
-    if (watching_) {
+    if (IsWatching()) {
         // The watch ends after its current request, with its statistics.
-        watchStopRequested_ = true;
+        session_->Stop();
         return;
     }
-    const RunHold hold(this);
-    watchStopRequested_ = false;
-    clearAfterWatch_ = false;
-    InitPingActionExecute();
-    ProcessIndicator->setEnabled(true);
-    {
-        const WatchMode mode(this);
-        WatchLabel->setText(LiveFiguresText(TPingFigures()));
-        WatchLabel->show();
-        TWatchControl control;
-        control.Interval = PingInterval;
-        control.StopRequested = [this] { return watchStopRequested_; };
-        control.Counted = [this](const TPingFigures &figures) {
-            WatchLabel->setText(LiveFiguresText(figures));
-        };
-        WatchPing(RunInput(), RunTargets(), control);
+    if (IsRunning()) {
+        return;
     }
-    ProcessIndicator->setEnabled(false);
-    PingProcess = true;
-    if (GeolocationForm != nullptr) {
-        GeolocationForm->StartGeolocation = true;
+    BeginAddressRun(AddressEdit->text());
+    watchWriter_ = std::make_unique<TWatchWriter>(runInput_, RunTargets(runAddress_));
+    WatchLabel->setText(LiveFiguresText(TPingFigures()));
+    WatchLabel->show();
+    if (!session_->StartWatch(runInput_, PingInterval)) {
+        watchWriter_.reset();
+        return;
     }
-    if (clearAfterWatch_) {
-        clearAfterWatch_ = false;
-        ClearAllActionExecute();
-    }
+    SetWatchMode(true);
 }
 
 void TMainMenuForm::PingListOfAddressesActionExecute() {
-    const RunHold hold(this);
-    AddressMemo->clear();
-    if (ListRunInFlight > 1) {
-        // The addresses are pinged together; each block is written, as the ping command writes
-        // it, once its address and every address before it are complete.
-        TListRunInput list;
-        // Each address is pinged as the field holds it, which is how the ping command is given
-        // it when the addresses go one after another.
-        for (const QString &address : AddressList) {
-            list.Addresses << address.left(AddressEdit->maxLength());
-        }
-        list.BufferSize = PingBufferSize;
-        list.TimeOut = PingTimeOut;
-        list.Retries = PingRetries;
-        list.TimeToLive = PingTTL;
-        list.InFlight = ListRunInFlight;
-        // The light is on while any address is under way, as it is from one address's run to
-        // the next.
-        ProcessIndicator->setEnabled(!list.Addresses.isEmpty());
-        RunAddressList(list, [this, &list](int index, const TPingRecord &record) {
-            AddressEdit->setText(list.Addresses.at(index));
-            PingProcess = false;
-            PingAddressOf(&record);
-            if (index + 1 < list.Addresses.size()) {
-                ProcessIndicator->setEnabled(true);
-            }
-        });
+    if (IsRunning()) {
         return;
     }
-    const int count = AddressList.size();
-    for (int i = 0; i < count; ++i) {
-        AddressEdit->setText(AddressList.at(i));
-        PingProcess = false;
-        SinglePingActionExecute();
-        // The ping command sets the flag before it returns, so this wait ends at once.
-        while (!PingProcess) {
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        }
+    AddressMemo->clear();
+    // Each address is pinged as the field holds it, which is how the ping command is given it.
+    QStringList addresses;
+    for (const QString &address : AddressList) {
+        addresses << address.left(AddressEdit->maxLength());
     }
+    if (addresses.isEmpty()) {
+        ProcessIndicator->setEnabled(false);
+        return;
+    }
+    // The light is on while any address is under way, as it is from one address's run to the
+    // next.
+    ProcessIndicator->setEnabled(true);
+    listLength_ = addresses.size();
+    session_->StartList(RunInput(), addresses, ListRunInFlight);
+}
+
+void TMainMenuForm::WriteListRecord(int index, const QString &address, const TPingRecord &record) {
+    // The field shows the address whose block is written, as if it had been typed and pinged.
+    AddressEdit->setText(address);
+    PingProcess = false;
+    RunCommand(this, [&] {
+        InitPingActionExecute();
+        ProcessIndicator->setEnabled(true);
+        TPingRunInput input = RunInput();
+        input.PingAddress = address;
+        WritePingRecord(input, RunTargets(address), record);
+        AddressRunCompleted();
+        if (index + 1 < listLength_) {
+            ProcessIndicator->setEnabled(true);
+        }
+    });
 }
 
 void TMainMenuForm::ChangeSystemSettings() {
@@ -964,10 +960,10 @@ void TMainMenuForm::SystemSettingsActionExecute() {
 }
 
 void TMainMenuForm::ClearAllActionExecute() {
-    if (watching_) {
+    if (IsWatching()) {
         // The watch ends first (its statistics are written), then everything is cleared.
-        watchStopRequested_ = true;
-        clearAfterWatch_ = true;
+        session_->Stop();
+        AfterRun([this] { ClearAllActionExecute(); });
         return;
     }
     WatchLabel->hide();

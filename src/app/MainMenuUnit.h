@@ -8,6 +8,9 @@
 #include <memory>
 
 #include "ping/ListRun.h"
+#include "ping/PingRun.h"
+#include "ping/RunSession.h"
+#include "ping/WatchRun.h"
 
 class QAction;
 class QChartView;
@@ -21,9 +24,6 @@ class QTextEdit;
 class QToolButton;
 class TPingCharts;
 class TSizeSplitter;
-struct TPingRecord;
-struct TPingRunInput;
-struct TPingRunTargets;
 
 // The main window: address field, charts, results and address panes, and every command of the
 // program as an action of PingActionList.
@@ -45,9 +45,6 @@ class TMainMenuForm final : public QMainWindow {
     void SystemSettingsActionExecute();
     void ClearAllActionExecute();
     void ClearMemoActionExecute();
-
-    // One ping run for PingAddress with the engine parameters below.
-    void StandardPing();
 
     // Address information (WHOIS) and geolocation map.
     void GetAddressInformationActionExecute();
@@ -95,10 +92,13 @@ class TMainMenuForm final : public QMainWindow {
     void FormCloseQuery();
 
     // True while a ping run or list run is under way; no other command starts then.
-    bool IsRunning() const { return running_; }
+    bool IsRunning() const { return !session_->IsIdle(); }
     // True while an address is pinged until stopped (IsRunning() too); only the watch command,
     // which stops it, and Esc, which stops it and then clears, act meanwhile.
-    bool IsWatching() const { return watching_; }
+    bool IsWatching() const { return session_->Kind() == TRunSession::TKind::Watch; }
+
+    // The runs of the window; tests hand it a scripted echo service.
+    TRunSession *Session() const { return session_; }
 
     // Panes and fields that the commands share.
     QLineEdit *AddressEdit = nullptr;
@@ -214,15 +214,22 @@ class TMainMenuForm final : public QMainWindow {
     bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
-    class RunHold;
-    class WatchMode;
-
-    // The engine parameters and the window's panes, charts and labels as a run takes them.
+    // The engine parameters and the window's panes, charts and labels as a run of `address`
+    // takes them.
     TPingRunInput RunInput() const;
-    TPingRunTargets RunTargets();
-    // The ping command's steps for the address in AddressEdit: the run itself, or, in a list
-    // run, the writing of the requests `record` holds.
-    void PingAddressOf(const TPingRecord *record);
+    TPingRunTargets RunTargets(const QString &address);
+    // The window's side of the runs: it writes what the session's signals bring.
+    void ConnectSession();
+    // The start of a single run or watch of `address`: the header, the light on.
+    void BeginAddressRun(const QString &address);
+    // The end of one address's run: the light off, the completion flag set.
+    void AddressRunCompleted();
+    // Writes one address's block of a list run, as the ping command writes it.
+    void WriteListRecord(int index, const QString &address, const TPingRecord &record);
+    // Shows (on) or ends the window's look while an address is watched.
+    void SetWatchMode(bool on);
+    // Runs `step` once, when the run under way has ended.
+    void AfterRun(const std::function<void()> &step);
 
     void BuildPanels();
     // The parts of the client area, top to bottom: the tool bar, the address bar, the charts
@@ -260,11 +267,14 @@ class TMainMenuForm final : public QMainWindow {
 
     std::unique_ptr<TPingCharts> charts_;
     bool shown_ = false;
-    bool running_ = false;
-    bool closePending_ = false;
-    bool watching_ = false;
-    bool watchStopRequested_ = false;
-    bool clearAfterWatch_ = false;
+    TRunSession *session_ = nullptr;
+    // The single run or watch under way: its input, address and figures so far.
+    TPingRunInput runInput_;
+    QString runAddress_;
+    TPingFigures figures_;
+    std::unique_ptr<TWatchWriter> watchWriter_;
+    // Addresses of the list run under way.
+    int listLength_ = 0;
 };
 
 extern TMainMenuForm *MainMenuForm;

@@ -8,6 +8,7 @@
 #include "common/TX_Edit.h"
 #include "ping/ChartSink.h"
 #include "ping/PingStatus.h"
+#include "ping/RequestLoops.h"
 
 QString PingHeaderLine(const QDateTime &when) {
     return QStringLiteral("Date: ") + when.toString(QStringLiteral("dd.MM.yyyy")) +
@@ -43,14 +44,6 @@ void CheckTargets(const TPingRunTargets &targets) {
     }
 }
 
-// The start of every run: the writer on the results pane in the run's colour, then the header.
-void BeginRun(const TPingRunInput &input, const TPingRunTargets &targets) {
-    CheckTargets(targets);
-    SelectedResultMemo = targets.DebugMemo;
-    ResultsFontColor = input.DebugColor;
-    WritePingHeader(input, targets);
-}
-
 // Plots a reply with a trip time above 0 ms: bar `index` and the next graph point.
 void Plot(int index, double trip, const TPingRunTargets &targets) {
     if (targets.Charts != nullptr) {
@@ -67,6 +60,13 @@ void Plot(int index, double trip, const TPingRunTargets &targets) {
 }
 
 }  // namespace
+
+void WritePingRunStart(const TPingRunInput &input, const TPingRunTargets &targets) {
+    CheckTargets(targets);
+    SelectedResultMemo = targets.DebugMemo;
+    ResultsFontColor = input.DebugColor;
+    WritePingHeader(input, targets);
+}
 
 void WritePingHeader(const TPingRunInput &input, const TPingRunTargets &targets) {
     const TResultTarget pane = ResultsPane(input, targets);
@@ -137,7 +137,7 @@ void WritePingStatistics(const TPingRunInput &input, const TPingRunTargets &targ
 
 std::unique_ptr<TEchoService> BeginPingRun(const TPingRunInput &input,
                                            const TPingRunTargets &targets) {
-    BeginRun(input, targets);
+    WritePingRunStart(input, targets);
 
     std::unique_ptr<TEchoService> service =
         targets.Connect ? targets.Connect() : ConnectEchoService();
@@ -156,17 +156,19 @@ void StandardPing(const TPingRunInput &input, const TPingRunTargets &targets) {
     const TEchoQuery query = PingQuery(input);
 
     TPingFigures figures;
-    for (int i = 0; i < input.PingRetries; ++i) {
-        const std::optional<TPingReply> reply =
-            RunBlocking([&service, &query] { return service->ExecQuery(query); });
-        WritePingReply(i, reply, input, targets, figures);
-    }
+    MakeRequests(
+        input.PingRetries,
+        [&service, &query] { return RunBlocking([&] { return service->ExecQuery(query); }); },
+        [] { return false; },
+        [&](int index, const std::optional<TPingReply> &reply) {
+            WritePingReply(index, reply, input, targets, figures);
+        });
     WritePingStatistics(input, targets, figures);
 }
 
 void WritePingRecord(const TPingRunInput &input, const TPingRunTargets &targets,
                      const TPingRecord &record) {
-    BeginRun(input, targets);
+    WritePingRunStart(input, targets);
     TPingFigures figures;
     for (std::size_t i = 0; i < record.Replies.size(); ++i) {
         WritePingReply(static_cast<int>(i), record.Replies[i], input, targets, figures);

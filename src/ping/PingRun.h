@@ -61,6 +61,10 @@ QString AddressLine(const QString &replyAddress, const QString &addressEditText)
 // The three parts of a run's output. Every line goes to targets.DebugMemo in input.DebugColor;
 // the address line to targets.AddressMemo in input.ResultsColor.
 
+// The start of a run's output: checks the targets (TxError when a pane is missing), puts the
+// writer on the results pane in the run's colour and writes the header.
+void WritePingRunStart(const TPingRunInput &input, const TPingRunTargets &targets);
+
 // Writes the header: the date and time line, "Pinging <address> with <n> bytes of data:" and an
 // empty line.
 void WritePingHeader(const TPingRunInput &input, const TPingRunTargets &targets);

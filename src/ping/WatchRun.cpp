@@ -11,14 +11,13 @@
 #include "common/BlockingCall.h"
 #include "common/Errors.h"
 #include "ping/ChartSink.h"
-
-namespace {
+#include "ping/RequestLoops.h"
 
 // The bar chart of a watch: every bar a run would set goes to the right end instead, so that the
 // bars hold the latest trip times, oldest at the left. The graph calls pass through unchanged.
-class RecentTripBars final : public ChartSink {
+class TRecentTripBars final : public ChartSink {
   public:
-    RecentTripBars(ChartSink &charts, int bars) : charts_(charts), bars_(bars) {}
+    TRecentTripBars(ChartSink &charts, int bars) : charts_(charts), bars_(bars) {}
 
     void PrepareBars(int count, double height) override { charts_.PrepareBars(count, height); }
     void SetBarHeight(int /*index*/, double height) override {
@@ -57,6 +56,8 @@ class RecentTripBars final : public ChartSink {
     bool shown_ = false;
 };
 
+namespace {
+
 // Waits `milliseconds` while the thread's events (user input included) are processed, until the
 // time is up or a stop has been asked for.
 void ProcessEventsFor(int milliseconds, const std::function<bool()> &stopRequested) {
@@ -82,6 +83,31 @@ void ProcessEventsFor(int milliseconds, const std::function<bool()> &stopRequest
 
 }  // namespace
 
+TWatchWriter::TWatchWriter(const TPingRunInput &input, const TPingRunTargets &targets)
+    : input_(input), targets_(targets), watchTargets_(targets) {
+    if (targets.Charts != nullptr) {
+        targets.Charts->PrepareBars(input.PingRetries, 0.1);
+        bars_ = std::make_unique<TRecentTripBars>(*targets.Charts, input.PingRetries);
+        watchTargets_.Charts = bars_.get();
+    }
+    // The progress of a run counts up to its fixed number of requests; a watch has none, so it
+    // reports its own after each request.
+    watchTargets_.SetProgress = {};
+}
+
+TWatchWriter::~TWatchWriter() = default;
+
+void TWatchWriter::Reply(const std::optional<TPingReply> &reply) {
+    WritePingReply(figures_.Sent, reply, input_, watchTargets_, figures_);
+    if (targets_.SetProgress) {
+        targets_.SetProgress(QStringLiteral("%1 of %1").arg(figures_.Sent));
+    }
+}
+
+void TWatchWriter::End() {
+    WritePingStatistics(input_, targets_, figures_);
+}
+
 void WatchPing(const TPingRunInput &input, const TPingRunTargets &targets,
                const TWatchControl &control) {
     if (!control.StopRequested) {
@@ -90,38 +116,26 @@ void WatchPing(const TPingRunInput &input, const TPingRunTargets &targets,
     std::unique_ptr<TEchoService> service = BeginPingRun(input, targets);
     const TEchoQuery query = PingQuery(input);
 
-    TPingRunTargets watchTargets = targets;
-    std::unique_ptr<RecentTripBars> bars;
-    if (targets.Charts != nullptr) {
-        targets.Charts->PrepareBars(input.PingRetries, 0.1);
-        bars = std::make_unique<RecentTripBars>(*targets.Charts, input.PingRetries);
-        watchTargets.Charts = bars.get();
-    }
-    // The progress of a run counts up to its fixed number of requests; a watch has none, so it
-    // reports its own after each request.
-    watchTargets.SetProgress = {};
-
-    TPingFigures figures;
-    QElapsedTimer sinceStart;
-    while (!control.StopRequested()) {
-        sinceStart.start();
-        const std::optional<TPingReply> reply = RunBlocking(
-            [&service, &query] { return service->ExecQuery(query); }, TUserInput::Processed);
-        WritePingReply(figures.Sent, reply, input, watchTargets, figures);
-        if (targets.SetProgress) {
-            targets.SetProgress(QStringLiteral("%1 of %1").arg(figures.Sent));
-        }
-        if (control.Counted) {
-            control.Counted(figures);
-        }
-        const qint64 rest = control.Interval - sinceStart.elapsed();
-        if (rest > 0 && !control.StopRequested()) {
+    TWatchWriter writer(input, targets);
+    PaceRequests(
+        control.Interval,
+        [&service, &query] {
+            return RunBlocking([&service, &query] { return service->ExecQuery(query); },
+                               TUserInput::Processed);
+        },
+        control.StopRequested,
+        [&control](int milliseconds) {
             if (control.Pause) {
-                control.Pause(static_cast<int>(rest));
+                control.Pause(milliseconds);
             } else {
-                ProcessEventsFor(static_cast<int>(rest), control.StopRequested);
+                ProcessEventsFor(milliseconds, control.StopRequested);
             }
-        }
-    }
-    WritePingStatistics(input, targets, figures);
+        },
+        [&writer, &control](int, const std::optional<TPingReply> &reply) {
+            writer.Reply(reply);
+            if (control.Counted) {
+                control.Counted(writer.Figures());
+            }
+        });
+    writer.End();
 }

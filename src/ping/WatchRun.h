@@ -1,8 +1,11 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "ping/PingRun.h"
+
+class TRecentTripBars;
 
 // How a watch is driven from outside: its pace, when it ends, and who hears of each request.
 struct TWatchControl {
@@ -17,6 +20,31 @@ struct TWatchControl {
     // first. Unset: the calling thread's events are processed meanwhile, user input included,
     // so that the stop can be asked for.
     std::function<void(int milliseconds)> Pause;
+};
+
+// What a watch writes as its requests come, after the header: each outcome's line, its graph
+// point and its bar among the latest trip times, and the progress "N of N"; once stopped, the
+// statistics block and the address pane's line. The watch of the window and WatchPing share it.
+class TWatchWriter final {
+  public:
+    // Prepares the bar chart afresh for the latest input.PingRetries trip times.
+    TWatchWriter(const TPingRunInput &input, const TPingRunTargets &targets);
+    ~TWatchWriter();
+    TWatchWriter(const TWatchWriter &) = delete;
+    TWatchWriter &operator=(const TWatchWriter &) = delete;
+
+    void Reply(const std::optional<TPingReply> &reply);
+    void End();
+
+    // The figures of the requests so far.
+    const TPingFigures &Figures() const { return figures_; }
+
+  private:
+    TPingRunInput input_;
+    TPingRunTargets targets_;
+    TPingRunTargets watchTargets_;
+    std::unique_ptr<TRecentTripBars> bars_;
+    TPingFigures figures_;
 };
 
 // Pings input.PingAddress until control.StopRequested(), one request every control.Interval

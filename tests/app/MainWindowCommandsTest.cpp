@@ -150,6 +150,7 @@ TEST_F(MainWindowCommands, EveryToolBarButtonRunsItsCommand) {
         }
         QTest::mouseClick(row.button, Qt::LeftButton);
         EXPECT_TRUE(WaitUntil([] { return QApplication::activeModalWidget() == nullptr; }));
+        FinishRun();
         EXPECT_EQ(closer.Take(), row.opens);
         if (row.check) {
             row.check();

@@ -148,6 +148,7 @@ class MainWindowTest : public ProgramWindowsTest {
         form_->ListRunInFlight = inFlight;
         form_->AddressList = list;
         form_->PingListOfAddressesAction->trigger();
+        FinishRun();
         ListRunOutcome outcome;
         outcome.results = ColouredPaneLines(*form_->DebugMemo->document());
         outcome.addresses = ColouredPaneLines(*form_->AddressMemo->document());
@@ -474,6 +475,7 @@ TEST_F(MainWindowTest, EscapeClearsEverythingButKeepsTheAddressList) {
     auto script = UseScriptedEcho();
     form_->AddressList = QStringList{QStringLiteral("alpha"), QStringLiteral("beta")};
     form_->PingListOfAddressesAction->trigger();
+    FinishRun();
     ASSERT_EQ(Lines(form_->AddressMemo).size(), 2);
     ASSERT_GT(form_->Charts()->PointCount(), 0);
     ASSERT_TRUE(form_->Charts()->BarsActive());
@@ -495,6 +497,7 @@ TEST_F(MainWindowTest, EscapeClearsEverythingButKeepsTheAddressList) {
 
     // The list survives: F10 pings it again.
     Press(Qt::Key_F10);
+    FinishRun();
     EXPECT_EQ(Lines(form_->AddressMemo).size(), 2);
     EXPECT_EQ(script->Queries().size(), 16);
 }
@@ -576,8 +579,11 @@ TEST_F(MainWindowTest, EnterF9AndTheButtonRunTheSamePing) {
     form_->AddressEdit->setFocus();
     QTest::keyClicks(form_->AddressEdit, QStringLiteral("  alpha"));
     Press(Qt::Key_Return);
+    FinishRun();
     Press(Qt::Key_F9);
+    FinishRun();
     form_->StartPingBtn->click();
+    FinishRun();
     // Leading blanks reach the query unchanged.
     EXPECT_EQ(QueriedAddresses(script->Queries()), QStringList(12, QStringLiteral("  alpha")));
     const QStringList lines = Lines(form_->DebugMemo);
@@ -596,6 +602,7 @@ TEST_F(MainWindowTest, ListRunWithAnEmptyMiddleEntryMakesThreeRuns) {
     form_->DebugMemo->setPlainText(QStringLiteral("an earlier block"));
 
     form_->PingListOfAddressesAction->trigger();
+    FinishRun();
 
     QStringList expected;
     for (const char *address : {"alpha", "", "gamma"}) {
@@ -623,6 +630,7 @@ TEST_F(MainWindowTest, ListRunWithAnEmptyMiddleEntryMakesThreeRuns) {
     // An empty list only clears the address list pane.
     form_->AddressList.clear();
     form_->PingListOfAddressesAction->trigger();
+    FinishRun();
     EXPECT_EQ(form_->AddressMemo->toPlainText(), QString());
     EXPECT_EQ(script->Queries().size(), 12);
 }
@@ -657,6 +665,7 @@ TEST_F(MainWindowTest, DuringARunTheLightIsOnAndNoOtherCommandStarts) {
     probe.start(1);
     form_->AddressEdit->setText(QStringLiteral("alpha"));
     form_->SinglePingAction->trigger();
+    FinishRun();
     probe.stop();
 
     ASSERT_TRUE(observed);
@@ -680,6 +689,7 @@ TEST_F(MainWindowTest, AFailingServiceEndsTheRunWithItsOwnText) {
     form_->AddressList = QStringList{QStringLiteral("alpha"), QStringLiteral("beta")};
     form_->PingProcess = true;
     form_->PingListOfAddressesAction->trigger();
+    FinishRun();
     EXPECT_EQ(errors_, QStringList{QStringLiteral("No ICMP socket.")});
     // The list stops at the first address; the light stays on until a run completes.
     EXPECT_EQ(form_->AddressEdit->text(), QStringLiteral("alpha"));
@@ -689,6 +699,7 @@ TEST_F(MainWindowTest, AFailingServiceEndsTheRunWithItsOwnText) {
 
     auto script = UseScriptedEcho();
     form_->SinglePingAction->trigger();
+    FinishRun();
     EXPECT_FALSE(form_->ProcessIndicator->isEnabled());
     EXPECT_EQ(script->Queries().size(), 4);
 }
@@ -717,6 +728,7 @@ TEST_F(MainWindowTest, SettingsConfirmedWithOkReachTheEngine) {
 
     form_->AddressEdit->setText(QStringLiteral("alpha"));
     form_->SinglePingAction->trigger();
+    FinishRun();
     EXPECT_EQ(script->Queries().size(), 6);
     EXPECT_EQ(form_->RemaningLabel->text(), QStringLiteral("6 of 6"));
     EXPECT_EQ(FirstColor(form_->DebugMemo), QColor(255, 0, 0));
@@ -758,6 +770,7 @@ TEST_F(MainWindowTest, RealRunAgainstLoopback) {
     form_->AddressEdit->setFocus();
     QTest::keyClicks(form_->AddressEdit, QStringLiteral("127.0.0.1"));
     Press(Qt::Key_Return);
+    FinishRun();
     ASSERT_TRUE(errors_.isEmpty()) << errors_.join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(form_->RemaningLabel->text(), QStringLiteral("4 of 4"));
     const QStringList lines = Lines(form_->DebugMemo);
@@ -857,6 +870,7 @@ TEST_F(MainWindowTest, TheAddressFieldTakesAPastedUrlWholeAndCutsAHugeText) {
     const QString kept = huge.left(2048);
     EXPECT_EQ(form_->AddressEdit->text(), kept);
     form_->SinglePingAction->trigger();
+    FinishRun();
     EXPECT_TRUE(errors_.isEmpty()) << errors_.join('\n').left(200).toStdString();
     EXPECT_EQ(QueriedAddresses(script->Queries()), QStringList(4, kept));
     const QStringList lines = Lines(form_->DebugMemo);

@@ -92,6 +92,7 @@ class WatchWindowTest : public ProgramWindowsTest {
         });
         probe.start(20);
         start();
+        FinishRun();
         probe.stop();
         EXPECT_FALSE(form_->IsWatching());
         EXPECT_FALSE(form_->IsRunning());
@@ -205,6 +206,7 @@ TEST_F(WatchWindowTest, WatchingLoopbackUntilStoppedWritesTheRepliesThenTheStati
 
     // A run afterwards is an ordinary one, and hides the watch's figures.
     Press(Qt::Key_Return);
+    FinishRun();
     EXPECT_EQ(Count(QStringLiteral("Packets: Sent = 4, Received = 4, Lost = 0 [ 0% loss ]")), 1);
     EXPECT_FALSE(form_->WatchLabel->isVisible());
 }

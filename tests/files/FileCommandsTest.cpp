@@ -144,6 +144,7 @@ TEST_F(FileCommands, LoadedListIsPingedAndSavedAsResultFile) {
         GTEST_SKIP() << "no ICMP socket here: " << error.Message().toStdString();
     }
     Action("PingListOfAddressesAction")->trigger();
+    FinishRun();
     ASSERT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
     const QString results = form_->DebugMemo->toPlainText();
     for (const char *address : {"127.0.0.1", "127.0.0.2"}) {

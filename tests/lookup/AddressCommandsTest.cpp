@@ -85,6 +85,7 @@ class AddressCommands : public ProgramWindowsTest {
         form_->AddressEdit->setFocus();
         form_->AddressEdit->setText(address);
         QTest::keyClick(form_->AddressEdit, key);
+        FinishRun();
         return true;
     }
 

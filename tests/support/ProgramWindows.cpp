@@ -30,6 +30,7 @@ void ProgramWindowsTest::SetUp() {
 }
 
 void ProgramWindowsTest::TearDown() {
+    FinishRun();
     SetEchoServiceFactory({});
     DestroySingleInstances();
     SetServiceSettings({});
@@ -46,6 +47,14 @@ void ProgramWindowsTest::Press(int key, Qt::KeyboardModifiers modifiers) {
     QWidget *target = QApplication::focusWidget();
     ASSERT_NE(target, nullptr);
     QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
+}
+
+void ProgramWindowsTest::FinishRun() {
+    if (MainMenuForm != nullptr) {
+        EXPECT_TRUE(
+            WaitUntil([] { return MainMenuForm == nullptr || !MainMenuForm->IsRunning(); }, 120000))
+            << "the run did not end";
+    }
 }
 
 QStringList ProgramWindowsTest::Lines(QTextEdit *pane) {

@@ -31,6 +31,9 @@ class ProgramWindowsTest : public ::testing::Test {
     // Types into whatever has the focus, as a user would.
     static void Press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
+    // Waits until the run under way (if any) has ended and its lines are written.
+    static void FinishRun();
+
     // The lines of a pane.
     static QStringList Lines(QTextEdit *pane);
 

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "ping/EchoService.h"
+#include "ping/ListRun.h"
+#include "ping/PingRun.h"
+#include "ping/RequestLoops.h"
+
+// The runs of a window, one at a time. A run works on a worker thread of its own, which makes the
+// requests and hands each outcome to the session's thread as a queued signal; that thread never
+// waits for a request and only writes what the signals bring.
+//
+// States: Idle -> Running (a Start call) -> Stopping (Stop: the request under way is finished,
+// then the run ends with the statistics of what was sent) -> Idle (Finished). A run also ends by
+// itself once its requests are made, or when it fails.
+class TRunSession final : public QObject {
+    Q_OBJECT
+
+  public:
+    enum class TState { Idle, Running, Stopping };
+    enum class TKind { None, Single, Watch, List };
+
+    explicit TRunSession(QObject *parent = nullptr);
+    // Asks a run under way to stop and waits for its worker (at most the request under way).
+    ~TRunSession() override;
+    TRunSession(const TRunSession &) = delete;
+    TRunSession &operator=(const TRunSession &) = delete;
+
+    // The echo service of the runs started from now on; unset: ConnectEchoService().
+    void SetConnect(TEchoServiceFactory connect) { connect_ = std::move(connect); }
+
+    // Each Start returns false, and starts nothing, while a run is under way.
+    // input.PingRetries requests to input.PingAddress: Replied for each, then Ended.
+    bool StartSingle(const TPingRunInput &input);
+    // Requests to input.PingAddress every `interval` ms until stopped: Sending and Replied for
+    // each, then Ended once stopped.
+    bool StartWatch(const TPingRunInput &input, int interval);
+    // input.PingRetries requests to each address, up to `inFlight` addresses at once (1: one
+    // after another): Recorded for each address in list order. A failed address ends the list
+    // run after its record (Failed follows). Stopped, the addresses under way finish their
+    // request and are recorded with what they sent; those not begun get no record.
+    bool StartList(const TPingRunInput &input, const QStringList &addresses, int inFlight);
+
+    // Asks the run under way to end after its current request(s).
+    void Stop();
+
+    TState State() const { return state_; }
+    TKind Kind() const { return kind_; }
+    bool IsIdle() const { return state_ == TState::Idle; }
+
+  signals:
+    // A request of a single run or watch goes out (the live figures count it as sent).
+    void Sending(int request);
+    // The outcome of a request of a single run or watch.
+    void Replied(int request, const std::optional<TPingReply> &reply);
+    // A single run or watch has made its requests (stopped: it was asked to stop before the
+    // last); the statistics follow.
+    void Ended(bool stopped);
+    // One address of a list run with the outcomes of its requests.
+    void Recorded(int index, const QString &address, const TPingRecord &record);
+    // The run ended with an error: what was written stays, no statistics follow.
+    void Failed(const QString &message);
+    // The run is over and the session idle again; always the last signal of a run.
+    void Finished();
+
+  private:
+    bool Begin(TKind kind, std::function<void()> work);
+    void Finish();
+    bool StopRequested() const { return stop_; }
+    // Waits `milliseconds`, or until a stop is asked for.
+    void Pause(int milliseconds);
+    std::unique_ptr<TEchoService> Connect() const;
+
+    void RunSingle(const TPingRunInput &input);
+    void RunWatch(const TPingRunInput &input, int interval);
+    void RunList(const TPingRunInput &input, const QStringList &addresses, int inFlight);
+
+    TEchoServiceFactory connect_;
+    TState state_ = TState::Idle;
+    TKind kind_ = TKind::None;
+    std::thread worker_;
+    std::atomic<bool> stop_{false};
+    std::mutex pauseMutex_;
+    std::condition_variable pauseWake_;
+};
