@@ -43,7 +43,7 @@
 #include "ping/RunSession.h"
 #include "ping/WatchRun.h"
 #include "settings/ColorValues.h"
-#include "settings/EngineParameters.h"
+#include "settings/SettingsModel.h"
 #include "settings/SystemSettingsUnit.h"
 #include "update/UpdateUnit.h"
 
@@ -727,18 +727,13 @@ void TMainMenuForm::FormShow() {
     }
     SelectedResultMemo = DebugMemo->document();
     // A settings file that cannot be written or read is reported; the window still comes up
-    // ready, with the values the settings window holds.
-    RunCommand(this, [] {
-        if (!QFileInfo::exists(SettingsFilePath())) {
-            if (!QFileInfo(SystemFolder()).isDir()) {
-                CreateNewFolder(SystemFolder());
-            }
-            SystemSettings->SetStandardSettingsActionExecute();
-            SystemSettings->SavePingSettingsActionExecute();
-        }
-    });
-    RunCommand(this, [] { SystemSettings->LoadPingSettingsActionExecute(); });
+    // ready, with the values the model holds.
+    RunCommand(this, [this] { settings_->CreateFileWhenMissing(); });
+    RunCommand(this, [this] { settings_->Load(); });
     ChangeSystemSettings();
+    // From here on the window follows the model: a confirmed settings window, or a reload that
+    // brings other values.
+    connect(settings_, &TSettingsModel::Changed, this, &TMainMenuForm::ChangeSystemSettings);
     InitPingActionExecute();
     ClearAllActionExecute();
     RunCommand(this, [this] {
@@ -927,36 +922,36 @@ void TMainMenuForm::WriteListRecord(int index, const QString &address, const TPi
 }
 
 void TMainMenuForm::ChangeSystemSettings() {
-    ResultsColor = ToQColor(SystemSettings->PingResultsColor->SelectedColor());
-    DebugColor = ToQColor(SystemSettings->PingDebugColor->SelectedColor());
-    InfoColor = ToQColor(SystemSettings->PingInfoColor->SelectedColor());
+    const TSettingsValues &values = settings_->Values();
+    ResultsColor = ToQColor(values.ResultsColor);
+    DebugColor = ToQColor(values.DebugColor);
+    InfoColor = ToQColor(values.InfoColor);
 
-    const QString timeOutText = SystemSettings->PingTimeOut->text();
-    const QString retriesText = SystemSettings->PingRetries->text();
-    const TEngineParameters engine =
-        EngineParameters({timeOutText, SystemSettings->PingBufferSize->text(), retriesText,
-                          SystemSettings->PingInterval->text(), SystemSettings->PingTTL->text()});
+    const TEngineParameters engine = EngineParameters(values);
     PingTimeOut = engine.TimeOut;
     PingBufferSize = engine.BufferSize;
     PingRetries = engine.Retries;
     PingInterval = engine.Interval;
     PingTTL = engine.TTL;
 
-    TimeoutLabel->setText(QStringLiteral("Receive Timeout: ") + timeOutText +
-                          QStringLiteral(" ms"));
-    RetriesLabel->setText(QStringLiteral("Retries No: ") + retriesText);
+    // The labels show the settings as the settings window shows them, before any wrapping.
+    TimeoutLabel->setText(QStringLiteral("Receive Timeout: %1 ms").arg(values.PingTimeOutValue));
+    RetriesLabel->setText(QStringLiteral("Retries No: %1").arg(values.PingRetriesNoValue));
 
     charts_->SetBarsActive(false);
     charts_->PrepareBars(PingRetries, 0.1);
-    const QColor chartColor = SystemSettings->ProcessGraphSeriesColor();
+    const QColor chartColor = ToQColor(values.GraphColor);
     charts_->SetGraphColor(chartColor);
     charts_->SetBarColor(chartColor);
 }
 
+void TMainMenuForm::SetSettingsModel(TSettingsModel *model) {
+    settings_ = model;
+}
+
 void TMainMenuForm::SystemSettingsActionExecute() {
-    if (SystemSettings->Execute() == 1) {
-        ChangeSystemSettings();
-    }
+    // A confirmed window hands its values to the model, whose notice applies them here.
+    SystemSettings->Execute();
 }
 
 void TMainMenuForm::ClearAllActionExecute() {

@@ -23,6 +23,7 @@ class QMenuBar;
 class QTextEdit;
 class QToolButton;
 class TPingCharts;
+class TSettingsModel;
 class TSizeSplitter;
 
 // The main window: address field, charts, results and address panes, and every command of the
@@ -41,7 +42,12 @@ class TMainMenuForm final : public QMainWindow {
     void WatchPingActionExecute();
     void PingListOfAddressesActionExecute();
     void InitPingActionExecute();
+    // Takes the engine parameters, colours and labels from the settings model; runs at the
+    // first showing and on every change notice of the model after it.
     void ChangeSystemSettings();
+    // The settings the window runs with; handed in before the first showing and outliving the
+    // window.
+    void SetSettingsModel(TSettingsModel *model);
     void SystemSettingsActionExecute();
     void ClearAllActionExecute();
     void ClearMemoActionExecute();
@@ -266,6 +272,7 @@ class TMainMenuForm final : public QMainWindow {
     void FormShow();
 
     std::unique_ptr<TPingCharts> charts_;
+    TSettingsModel *settings_ = nullptr;
     bool shown_ = false;
     TRunSession *session_ = nullptr;
     // The single run or watch under way: its input, address and figures so far.

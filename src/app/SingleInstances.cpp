@@ -10,24 +10,30 @@
 #include "common/StartupTrace.h"
 #include "common/TX_Edit.h"
 #include "contact/ContactUnit.h"
-#include "lookup/DataUnit.h"
 #include "files/FileManager.h"
+#include "lookup/DataUnit.h"
 #include "reports/ReportUnit.h"
+#include "settings/SettingsModel.h"
 #include "settings/SystemSettingsUnit.h"
 #include "update/UpdateUnit.h"
 
 namespace {
 
 // The windows never reach into each other: what one needs from another is handed to it here.
-void WireSingleInstances() {
+void WireSingleInstances(TSettingsModel *settings) {
     TMainMenuForm *main = MainMenuForm;
-    TSystemSettings *settings = SystemSettings;
     TGeolocationStandIn *map = GeolocationForm;
-    // The map window holds the working copy of the map key; the settings file stores it.
-    settings->SetMapKeyHolder(
-        {[map] { return map->GoogleKey; }, [map](const QString &key) { map->GoogleKey = key; }});
-    map->SetSettingsStore([settings] { settings->LoadPingSettingsActionExecute(); },
-                          [settings] { settings->SavePingSettingsActionExecute(); });
+    main->SetSettingsModel(settings);
+    // The map window shows the key the model read last, and reads the file again each time it
+    // opens; a key typed there goes into the model and the file with the values the program runs
+    // with.
+    QObject::connect(settings, &TSettingsModel::Loaded, map,
+                     [settings, map] { map->GoogleKey = settings->MapKey(); });
+    map->SetSettingsStore([settings] { settings->Load(); },
+                          [settings, map] {
+                              settings->SetMapKey(map->GoogleKey);
+                              settings->Save();
+                          });
     map->SetAddressSource([main] { return PaneLines(main->AddressMemo->document()); });
     ReportForm->SetHelpActions(main->OnLineHelpAction, main->ContsctUsAction,
                                main->CheckForUpdatesAction, main->AboutTarvexAction);
@@ -38,6 +44,7 @@ void WireSingleInstances() {
 void CreateSingleInstances() {
     MainMenuForm = new TMainMenuForm();
     StartupPhase("MainMenuForm");
+    auto *settings = new TSettingsModel(MainMenuForm);
     LocalFile = new TLocalFile(MainMenuForm);
     StartupPhase("LocalFile");
     PingDataModule = new TPingDataModule(MainMenuForm);
@@ -48,7 +55,7 @@ void CreateSingleInstances() {
     StartupPhase("AboutUsForm");
     SplashForm = new TSplashForm(MainMenuForm);
     StartupPhase("SplashForm");
-    SystemSettings = new TSystemSettings(MainMenuForm);
+    SystemSettings = new TSystemSettings(settings, MainMenuForm);
     StartupPhase("SystemSettings");
     GeolocationForm = new TGeolocationStandIn(MainMenuForm);
     StartupPhase("GeolocationForm");
@@ -58,7 +65,7 @@ void CreateSingleInstances() {
     StartupPhase("ContactForm");
     UpgradeForm = new TUpgradeForm(MainMenuForm);
     StartupPhase("UpgradeForm");
-    WireSingleInstances();
+    WireSingleInstances(settings);
     StartupPhase("single instances wired");
 }
 

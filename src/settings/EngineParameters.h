@@ -1,16 +1,8 @@
 #pragma once
 
-#include <QString>
 #include <QtGlobal>
 
-// The texts of the settings window's value fields, as they stand when the window is applied.
-struct TEngineTexts {
-    QString TimeOut;
-    QString BufferSize;
-    QString Retries;
-    QString Interval;
-    QString TTL;
-};
+struct TSettingsValues;
 
 // The parameters the ping engine runs with.
 struct TEngineParameters {
@@ -24,8 +16,6 @@ struct TEngineParameters {
     bool operator==(const TEngineParameters &other) const;
 };
 
-// Returns the engine's parameters for the settings window's texts. Each text is converted as
-// ParseIntegerText converts it; a text that does not convert gives time-out 1000, buffer size
-// 32, retries 4, interval 300 and TTL 128. The 16-bit fields keep the low 16 bits of a value
-// that does not fit them; the interval is moved into kIntervalRange.
-TEngineParameters EngineParameters(const TEngineTexts &texts);
+// Returns the engine's parameters for the setting values. The 16-bit fields keep the low 16 bits
+// of a value that does not fit them; the interval is moved into kIntervalRange.
+TEngineParameters EngineParameters(const TSettingsValues &values);

@@ -27,7 +27,7 @@
 #include "common/TX_File.h"
 #include "common/TripTimeGraph.h"
 #include "common/WindowLook.h"
-#include "settings/Services.h"
+#include "settings/SettingsModel.h"
 
 TSystemSettings *SystemSettings = nullptr;
 
@@ -71,14 +71,24 @@ QFrame *Panel(const char *name, QWidget *parent) {
 // ---------------------------------------------------------------------------------------------
 // TSystemSettings
 
-TSystemSettings::TSystemSettings(QWidget *parent) : QDialog(parent) {
+TSystemSettings::TSystemSettings(TSettingsModel *model, QWidget *parent)
+    : QDialog(parent), model_(model) {
     setObjectName(QStringLiteral("SystemSettings"));
     setWindowTitle(QString());
     BuildWindow();
     BuildActions();
+    // Until the first load the controls show their design values.
     PingGraphColor->SetSelectedColor(kStandardGraphColor);
+    edited_.GraphColor = kStandardGraphColor;
+    edited_.ResultsColor = PingResultsColor->SelectedColor();
+    edited_.DebugColor = PingDebugColor->SelectedColor();
+    edited_.InfoColor = PingInfoColor->SelectedColor();
     SetSeriesColor(kStandardGraphColor);
     ColoredText();
+    // What the model takes in replaces the copy, edits left by a Cancel included.
+    const auto showModel = [this] { ShowValues(model_->Values()); };
+    connect(model_, &TSettingsModel::Changed, this, showModel);
+    connect(model_, &TSettingsModel::Loaded, this, showModel);
 }
 
 void TSystemSettings::BuildWindow() {
@@ -317,89 +327,52 @@ void TSystemSettings::FormShow() {
     // write the file, and take the standard numbers into the fields (not into the edits).
     if (!QFileInfo(SystemFolder()).isDir()) {
         CreateNewFolder(SystemFolder());
-        const TSettingsValues standard = StandardSettings(CurrentValues());
-        PingTimeOutValue = standard.PingTimeOutValue;
-        PingIntervalValue = standard.PingIntervalValue;
-        PingBufferSizeValue = standard.PingBufferSizeValue;
-        PingTTLValue = standard.PingTTLValue;
-        PingNBSautValue = standard.PingNBSautValue;
-        PingRetriesNoValue = standard.PingRetriesNoValue;
+        const TSettingsValues standard = StandardSettings(edited_);
+        edited_.PingTimeOutValue = standard.PingTimeOutValue;
+        edited_.PingIntervalValue = standard.PingIntervalValue;
+        edited_.PingBufferSizeValue = standard.PingBufferSizeValue;
+        edited_.PingTTLValue = standard.PingTTLValue;
+        edited_.PingNBSautValue = standard.PingNBSautValue;
+        edited_.PingRetriesNoValue = standard.PingRetriesNoValue;
     }
 }
 
-TSettingsValues TSystemSettings::CurrentValues() const {
-    TSettingsValues values;
-    values.PingTimeOutValue = PingTimeOutValue;
-    values.PingBufferSizeValue = PingBufferSizeValue;
-    values.PingTTLValue = PingTTLValue;
-    values.PingRetriesNoValue = PingRetriesNoValue;
-    values.PingNBSautValue = PingNBSautValue;
-    values.PingIntervalValue = PingIntervalValue;
-    values.PingNoValue = PingNoValue;
-    values.GraphColor = PingGraphColor->SelectedColor();
-    values.ResultsColor = PingResultsColor->SelectedColor();
-    values.DebugColor = PingDebugColor->SelectedColor();
-    values.InfoColor = PingInfoColor->SelectedColor();
-    // The key holder has the working copy of the key (a key typed there is saved from it).
-    values.GoogleKey = mapKeyHolder_.Read ? mapKeyHolder_.Read() : mapKey_;
-    return values;
-}
-
 void TSystemSettings::ShowValues(const TSettingsValues &values) {
-    PingTimeOutValue = values.PingTimeOutValue;
-    PingBufferSizeValue = values.PingBufferSizeValue;
-    PingTTLValue = values.PingTTLValue;
-    PingRetriesNoValue = values.PingRetriesNoValue;
-    PingNBSautValue = values.PingNBSautValue;
-    PingIntervalValue = values.PingIntervalValue;
-    PingNoValue = values.PingNoValue;
-    PingTimeOut->setText(QString::number(PingTimeOutValue));
-    PingBufferSize->setText(QString::number(PingBufferSizeValue));
-    PingTTL->setText(QString::number(PingTTLValue));
-    PingRetries->setText(QString::number(PingRetriesNoValue));
-    PingInterval->setText(QString::number(PingIntervalValue));
+    edited_ = values;
+    PingTimeOut->setText(QString::number(values.PingTimeOutValue));
+    PingBufferSize->setText(QString::number(values.PingBufferSizeValue));
+    PingTTL->setText(QString::number(values.PingTTLValue));
+    PingRetries->setText(QString::number(values.PingRetriesNoValue));
+    PingInterval->setText(QString::number(values.PingIntervalValue));
     PingGraphColor->SetSelectedColor(values.GraphColor);
     PingResultsColor->SetSelectedColor(values.ResultsColor);
     PingDebugColor->SetSelectedColor(values.DebugColor);
     PingInfoColor->SetSelectedColor(values.InfoColor);
     ColoredText();
-    SetSeriesColor(PingGraphColor->SelectedColor());
+    SetSeriesColor(values.GraphColor);
 }
 
 void TSystemSettings::LoadPingSettingsActionExecute() {
-    TSettingsValues values = CurrentValues();
-    QHash<QString, QString> services;
-    if (!LoadSettingsFile(SettingsFilePath(), &values, &services)) {
-        return;
-    }
-    SetServiceSettings(services);
-    mapKey_ = values.GoogleKey;
-    if (mapKeyHolder_.Write) {
-        mapKeyHolder_.Write(values.GoogleKey);
-    }
-    ShowValues(values);
-}
-
-void TSystemSettings::SetMapKeyHolder(TMapKeyHolder holder) {
-    mapKeyHolder_ = std::move(holder);
+    model_->Load();
 }
 
 void TSystemSettings::SavePingSettingsActionExecute() {
-    const TSettingsValues values = CurrentValues();
-    SaveSettingsFile(SettingsFilePath(), values);
-    mapKey_ = values.GoogleKey;
+    model_->Apply(edited_);
+}
+
+QString TSystemSettings::StoredMapKey() const {
+    return model_->MapKey();
 }
 
 void TSystemSettings::SetStandardSettingsActionExecute() {
-    ShowValues(StandardSettings(CurrentValues()));
+    ShowValues(StandardSettings(edited_));
 }
 
 QColor TSystemSettings::ProcessGraphSeriesColor() const {
-    return ToQColor(seriesColor_);
+    return ToQColor(edited_.GraphColor);
 }
 
 void TSystemSettings::SetSeriesColor(TColor color) {
-    seriesColor_ = color;
     QColor drawn = ToQColor(color);
     drawn.setAlpha(drawn.alpha() * kSeriesAlpha / 255);
     preview_->SetColor(drawn);
@@ -419,52 +392,50 @@ int TSystemSettings::SelectedValueUp(QLineEdit *SelectedEdit, int CurrentValue, 
     return result;
 }
 
+void TSystemSettings::Spin(QLineEdit *edit, qint32 TSettingsValues::*field, const TSpinRange &range,
+                           bool up) {
+    edited_.*field = up ? SelectedValueUp(edit, edited_.*field, range.Max, range.Step)
+                        : SelectedValueDown(edit, edited_.*field, range.Min, range.Step);
+}
+
 void TSystemSettings::PingTimeOutButtonDownClick() {
-    PingTimeOutValue =
-        SelectedValueDown(PingTimeOut, PingTimeOutValue, kTimeOutRange.Min, kTimeOutRange.Step);
+    Spin(PingTimeOut, &TSettingsValues::PingTimeOutValue, kTimeOutRange, false);
 }
 
 void TSystemSettings::PingTimeOutButtonUpClick() {
-    PingTimeOutValue =
-        SelectedValueUp(PingTimeOut, PingTimeOutValue, kTimeOutRange.Max, kTimeOutRange.Step);
+    Spin(PingTimeOut, &TSettingsValues::PingTimeOutValue, kTimeOutRange, true);
 }
 
 void TSystemSettings::BufferSizeDownClick() {
-    PingBufferSizeValue = SelectedValueDown(PingBufferSize, PingBufferSizeValue,
-                                            kBufferSizeRange.Min, kBufferSizeRange.Step);
+    Spin(PingBufferSize, &TSettingsValues::PingBufferSizeValue, kBufferSizeRange, false);
 }
 
 void TSystemSettings::BufferSizeUpClick() {
-    PingBufferSizeValue = SelectedValueUp(PingBufferSize, PingBufferSizeValue, kBufferSizeRange.Max,
-                                          kBufferSizeRange.Step);
+    Spin(PingBufferSize, &TSettingsValues::PingBufferSizeValue, kBufferSizeRange, true);
 }
 
 void TSystemSettings::TTLDownClick() {
-    PingTTLValue = SelectedValueDown(PingTTL, PingTTLValue, kTTLRange.Min, kTTLRange.Step);
+    Spin(PingTTL, &TSettingsValues::PingTTLValue, kTTLRange, false);
 }
 
 void TSystemSettings::TTLUpClick() {
-    PingTTLValue = SelectedValueUp(PingTTL, PingTTLValue, kTTLRange.Max, kTTLRange.Step);
+    Spin(PingTTL, &TSettingsValues::PingTTLValue, kTTLRange, true);
 }
 
 void TSystemSettings::RetriesNoDownClick() {
-    PingRetriesNoValue =
-        SelectedValueDown(PingRetries, PingRetriesNoValue, kRetriesRange.Min, kRetriesRange.Step);
+    Spin(PingRetries, &TSettingsValues::PingRetriesNoValue, kRetriesRange, false);
 }
 
 void TSystemSettings::RetriesNoUpClick() {
-    PingRetriesNoValue =
-        SelectedValueUp(PingRetries, PingRetriesNoValue, kRetriesRange.Max, kRetriesRange.Step);
+    Spin(PingRetries, &TSettingsValues::PingRetriesNoValue, kRetriesRange, true);
 }
 
 void TSystemSettings::IntervalDownClick() {
-    PingIntervalValue =
-        SelectedValueDown(PingInterval, PingIntervalValue, kIntervalRange.Min, kIntervalRange.Step);
+    Spin(PingInterval, &TSettingsValues::PingIntervalValue, kIntervalRange, false);
 }
 
 void TSystemSettings::IntervalUpClick() {
-    PingIntervalValue =
-        SelectedValueUp(PingInterval, PingIntervalValue, kIntervalRange.Max, kIntervalRange.Step);
+    Spin(PingInterval, &TSettingsValues::PingIntervalValue, kIntervalRange, true);
 }
 
 void TSystemSettings::ColoredText() {
@@ -488,15 +459,19 @@ void TSystemSettings::ColoredText() {
 }
 
 void TSystemSettings::PingGraphColorSelect() {
-    SetSeriesColor(PingGraphColor->SelectedColor());
+    edited_.GraphColor = PingGraphColor->SelectedColor();
+    SetSeriesColor(edited_.GraphColor);
 }
 void TSystemSettings::PingResultsColorSelect() {
+    edited_.ResultsColor = PingResultsColor->SelectedColor();
     ColoredText();
 }
 void TSystemSettings::PingDebugColorSelect() {
+    edited_.DebugColor = PingDebugColor->SelectedColor();
     ColoredText();
 }
 void TSystemSettings::PingInfoColorSelect() {
+    edited_.InfoColor = PingInfoColor->SelectedColor();
     ColoredText();
 }
 

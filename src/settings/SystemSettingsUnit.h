@@ -3,7 +3,6 @@
 #include <QColor>
 #include <QDialog>
 #include <QString>
-#include <functional>
 
 #include "settings/ColorSelector.h"
 #include "settings/ColorValues.h"
@@ -18,33 +17,30 @@ class QToolButton;
 class QWidget;
 class QChartView;
 class QSplineSeries;
+class TSettingsModel;
 class TTripTimeGraph;
 
-// Where the map key is kept while the program runs: the map window holds the working copy (a
-// key typed there is saved from it), and a load hands it the key read from the file.
-struct TMapKeyHolder {
-    std::function<QString()> Read;
-    std::function<void(const QString &)> Write;
-};
-
-// The settings window and holder of the setting values: the seven integer fields, the four edits
-// the main window reads, the four colour selectors and the preview chart whose series colour the
-// main window's charts take.
+// The settings window. It edits a copy of the setting values (the seven integer fields, the
+// edits, the four colour selectors and the preview chart) and hands it back to the settings model
+// when the user confirms it. The copy outlives a Cancel: the next opening shows it again, until
+// the model is read from the file again.
 class TSystemSettings final : public QDialog {
     Q_OBJECT
 
   public:
-    explicit TSystemSettings(QWidget *parent = nullptr);
+    // `model` outlives the window.
+    explicit TSystemSettings(TSettingsModel *model, QWidget *parent = nullptr);
 
     // Shows the window modally, centred on the screen; returns 1 (OK) or 2 (Cancel).
     int Execute();
 
-    // Reads the settings file into the fields, edits, colour selectors, preview chart, the map
-    // key and the service addresses; does nothing when there is no file. Throws TxError when the
-    // file exists but cannot be read.
+    // Reads the settings file into the model, and so into the fields, edits, colour selectors
+    // and preview chart; does nothing when there is no file. Throws TxError when the file exists
+    // but cannot be read.
     void LoadPingSettingsActionExecute();
-    // Writes the twelve entries from the fields, the colour selectors and the map key. Throws
-    // TxError("Unable to write to <path>: <cause>") when the file cannot be written.
+    // Hands the fields and the colour selectors to the model, which writes them with its map key
+    // and applies them. Throws TxError("Unable to write to <path>: <cause>") when the file cannot
+    // be written; the model keeps its values then.
     void SavePingSettingsActionExecute();
     // Puts the standard values into the fields, edits, colour selectors and preview chart;
     // writes nothing.
@@ -54,12 +50,8 @@ class TSystemSettings final : public QDialog {
     // from it.
     QColor ProcessGraphSeriesColor() const;
 
-    // The map key as last loaded or saved (the key holder has the working copy).
-    QString StoredMapKey() const { return mapKey_; }
-
-    // Sets the holder of the map key's working copy. Without one, the key saved is the one last
-    // loaded or saved.
-    void SetMapKeyHolder(TMapKeyHolder holder);
+    // The map key the model holds.
+    QString StoredMapKey() const;
 
     // One spin press: writes the new value into SelectedEdit and returns it.
     int SelectedValueDown(QLineEdit *SelectedEdit, int CurrentValue, int MinValue, int Step);
@@ -89,13 +81,9 @@ class TSystemSettings final : public QDialog {
     // Closes with result 2; nothing is saved or restored.
     void CancelActionExecute();
 
-    int PingTimeOutValue = 0;
-    int PingBufferSizeValue = 0;
-    int PingTTLValue = 0;
-    int PingRetriesNoValue = 0;
-    int PingNBSautValue = 0;
-    int PingIntervalValue = 0;
-    int PingNoValue = 0;
+    // The copy the window edits: the seven integer fields and the four colours as the controls
+    // show them (the map key is the model's alone).
+    const TSettingsValues &EditedValues() const { return edited_; }
 
     QLineEdit *PingTimeOut = nullptr;
     QLineEdit *PingBufferSize = nullptr;
@@ -151,13 +139,13 @@ class TSystemSettings final : public QDialog {
     void ConnectControls();
     void BuildActions();
     void FormShow();
-    TSettingsValues CurrentValues() const;
     void ShowValues(const TSettingsValues &values);
+    // One press of a spin button of `edit`, which shows `field`.
+    void Spin(QLineEdit *edit, qint32 TSettingsValues::*field, const TSpinRange &range, bool up);
     void SetSeriesColor(TColor color);
 
-    TColor seriesColor_ = kStandardGraphColor;
-    QString mapKey_;
-    TMapKeyHolder mapKeyHolder_;
+    TSettingsModel *model_;
+    TSettingsValues edited_;
     TTripTimeGraph *preview_ = nullptr;
 };
 

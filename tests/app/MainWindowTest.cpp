@@ -40,15 +40,15 @@
 #include "common/TX_Edit.h"
 #include "common/TX_EditOps.h"
 #include "contact/ContactUnit.h"
+#include "files/FileManager.h"
 #include "lookup/DataUnit.h"
 #include "lookup/WhoisZones.h"
 #include "ping/EchoService.h"
 #include "ping/ListRun.h"
 #include "ping/PingTestDoubles.h"
-#include "files/FileManager.h"
 #include "reports/ReportUnit.h"
 #include "settings/ColorValues.h"
-#include "settings/SystemSettingsUnit.h"
+#include "settings/SettingsModel.h"
 #include "support/EchoNamespace.h"
 #include "support/ProgramWindows.h"
 #include "update/UpdateUnit.h"
@@ -706,17 +706,13 @@ TEST_F(MainWindowTest, AFailingServiceEndsTheRunWithItsOwnText) {
 
 TEST_F(MainWindowTest, SettingsConfirmedWithOkReachTheEngine) {
     auto script = UseScriptedEcho();
-    auto confirm = [](const QString &retries, bool ok) {
-        QTimer::singleShot(0, [retries, ok] {
-            SystemSettings->PingRetries->setText(retries);
-            SystemSettings->PingDebugColor->SetSelectedColor(0x0000FF);    // red
-            SystemSettings->PingResultsColor->SetSelectedColor(0x00FF00);  // lime
-            (ok ? SystemSettings->OKAction : SystemSettings->CancelAction)->trigger();
-        });
-        MainMenuForm->SystemSettingsAction->trigger();
-    };
+    // What the settings window hands to the model when the user confirms it.
+    TSettingsValues confirmed = Settings()->Values();
+    confirmed.PingRetriesNoValue = 6;
+    confirmed.DebugColor = 0x0000FF;    // red
+    confirmed.ResultsColor = 0x00FF00;  // lime
+    Settings()->Apply(confirmed);
 
-    confirm(QStringLiteral("6"), true);
     EXPECT_EQ(form_->RetriesLabel->text(), QStringLiteral("Retries No: 6"));
     EXPECT_EQ(form_->PingRetries, 6);
     ASSERT_EQ(form_->Charts()->BarCount(), 6);
@@ -724,7 +720,7 @@ TEST_F(MainWindowTest, SettingsConfirmedWithOkReachTheEngine) {
         EXPECT_DOUBLE_EQ(form_->Charts()->BarHeight(i), 0.1);
     }
     EXPECT_FALSE(form_->Charts()->BarsActive());
-    EXPECT_EQ(form_->Charts()->GraphColor(), SystemSettings->ProcessGraphSeriesColor());
+    EXPECT_EQ(form_->Charts()->GraphColor(), ToQColor(Settings()->Values().GraphColor));
 
     form_->AddressEdit->setText(QStringLiteral("alpha"));
     form_->SinglePingAction->trigger();
@@ -734,8 +730,9 @@ TEST_F(MainWindowTest, SettingsConfirmedWithOkReachTheEngine) {
     EXPECT_EQ(FirstColor(form_->DebugMemo), QColor(255, 0, 0));
     EXPECT_EQ(FirstColor(form_->AddressMemo), QColor(0, 255, 0));
 
-    // Cancel leaves labels and charts as they were.
-    confirm(QStringLiteral("8"), false);
+    // A reading of the file that brings nothing new (the map window reads it at each opening)
+    // leaves labels and charts as they were.
+    ASSERT_TRUE(Settings()->Load());
     EXPECT_EQ(form_->RetriesLabel->text(), QStringLiteral("Retries No: 6"));
     EXPECT_EQ(form_->PingRetries, 6);
     EXPECT_EQ(form_->Charts()->BarCount(), 6);
@@ -743,18 +740,17 @@ TEST_F(MainWindowTest, SettingsConfirmedWithOkReachTheEngine) {
 }
 
 TEST_F(MainWindowTest, SettingTextsThatAreNotNumbersGiveTheDefaults) {
-    SystemSettings->PingTimeOut->setText(QStringLiteral("soon"));
-    SystemSettings->PingBufferSize->setText(QStringLiteral("70000"));
-    SystemSettings->PingRetries->setText(QString());
-    SystemSettings->PingTTL->setText(QStringLiteral("many"));
-    form_->ChangeSystemSettings();
-    EXPECT_EQ(form_->PingTimeOut, 1000);
+    WriteSettingsFile(
+        "[PING SYSTEM SETTINGS]\nTime Out=soon\nBuffer Size=70000\nRetries No=\n"
+        "TTL=many\n");
+    ASSERT_TRUE(Settings()->Load());
+    EXPECT_EQ(form_->PingTimeOut, 4000);
     EXPECT_EQ(form_->PingBufferSize, 70000 % 65536);
     EXPECT_EQ(form_->PingRetries, 4);
     EXPECT_EQ(form_->PingTTL, 128);
-    // The labels show the texts as they are.
-    EXPECT_EQ(form_->TimeoutLabel->text(), QStringLiteral("Receive Timeout: soon ms"));
-    EXPECT_EQ(form_->RetriesLabel->text(), QStringLiteral("Retries No: "));
+    // The labels show the values as the settings window shows them.
+    EXPECT_EQ(form_->TimeoutLabel->text(), QStringLiteral("Receive Timeout: 4000 ms"));
+    EXPECT_EQ(form_->RetriesLabel->text(), QStringLiteral("Retries No: 4"));
 }
 
 TEST_F(MainWindowTest, ClosingFreesTheListsAndExitCloses) {

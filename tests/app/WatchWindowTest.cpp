@@ -28,7 +28,7 @@
 #include "common/DataPaths.h"
 #include "common/TX_Edit.h"
 #include "ping/EchoService.h"
-#include "settings/SystemSettingsUnit.h"
+#include "settings/SettingsModel.h"
 #include "support/EchoNamespace.h"
 #include "support/ProgramWindows.h"
 
@@ -369,8 +369,9 @@ TEST_F(WatchWindowTest, TheIntervalFromTheSettingsIsHeldToItsRange) {
     } rows[] = {{"100", 100},     {"2500", 2500}, {"50", 100},  {"60000", 60000},
                 {"70000", 60000}, {"-5", 100},    {"abc", 300}, {"", 300}};
     for (const auto &row : rows) {
-        SystemSettings->PingInterval->setText(QString::fromLatin1(row.text));
-        form_->ChangeSystemSettings();
+        WriteSettingsFile(QByteArray("[PING SYSTEM SETTINGS]\nTime Out=300\nInterval=") + row.text +
+                          "\n");
+        ASSERT_TRUE(Settings()->Load()) << row.text;
         EXPECT_EQ(form_->PingInterval, row.interval) << row.text;
     }
 }

@@ -23,11 +23,11 @@
 #include "common/DataPaths.h"
 #include "common/TX_Edit.h"
 #include "contact/ContactUnit.h"
-#include "lookup/DataUnit.h"
 #include "files/FileManager.h"
+#include "lookup/DataUnit.h"
 #include "reports/ReportUnit.h"
 #include "settings/Services.h"
-#include "settings/SystemSettingsUnit.h"
+#include "settings/SettingsModel.h"
 #include "support/LoopbackServer.h"
 #include "support/MapServices.h"
 #include "support/ProgramWindows.h"
@@ -174,9 +174,8 @@ TEST_F(AddressCommands, F2WithoutAWhoisServerKeepsThePaneAndSaysWhy) {
 TEST_F(AddressCommands, F3AfterTwoPingsShowsTheirMarkers) {
     LoopbackServer services(ServeMapServices);
     // The key as the user stores it in the map window: it goes into the settings file.
-    GeolocationForm->GoogleKey = QStringLiteral("USER-KEY");
-    SystemSettings->SavePingSettingsActionExecute();
-    GeolocationForm->GoogleKey.clear();
+    Settings()->SetMapKey(QStringLiteral("USER-KEY"));
+    Settings()->Save();
     UseServices({{QStringLiteral("Geolocation URL"), services.Url()},
                  {QStringLiteral("Maps Script URL"), services.Url()},
                  {QStringLiteral("Public Map URL"), services.Url() + QStringLiteral("/public")}});

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+
+#include "common/DataPaths.h"
 #include "settings/EngineParameters.h"
+#include "settings/SettingsModel.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -11,10 +16,20 @@ std::string Show(const TEngineParameters &p) {
            ", TTL " + std::to_string(p.TTL);
 }
 
-TEST(EngineParameters, FromTheSettingsWindowTexts) {
+// The five texts of the settings file that the engine takes, in the order time-out, buffer
+// size, retries, interval, TTL.
+struct EngineTexts {
+    const char *TimeOut;
+    const char *BufferSize;
+    const char *Retries;
+    const char *Interval;
+    const char *TTL;
+};
+
+TEST(EngineParameters, FromTheSettingsFileTexts) {
     const struct {
         const char *name;
-        TEngineTexts texts;
+        EngineTexts texts;
         TEngineParameters expected;
     } cases[] = {
         {"standard values", {"4000", "32", "4", "300", "128"}, {4000, 32, 4, 300, 128}},
@@ -25,14 +40,15 @@ TEST(EngineParameters, FromTheSettingsWindowTexts) {
         {"signs and hexadecimal",
          {"+1500", "$20", "0x5", "+$12C", "0X80"},
          {1500, 32, 5, 300, 128}},
-        // error rows: each field falls back on its own, independent of the others
-        {"all empty", {"", "", "", "", ""}, {1000, 32, 4, 300, 128}},
-        {"only blanks", {"  ", " ", "\t", "   ", " "}, {1000, 32, 4, 300, 128}},
-        {"words", {"abc", "big", "many", "soon", "hops"}, {1000, 32, 4, 300, 128}},
-        {"numbers with rest", {"12abc", "1.5", "1 2", "300ms", "$"}, {1000, 32, 4, 300, 128}},
+        // error rows: each field falls back on its own, independent of the others, to the
+        // file's read default
+        {"all empty", {"", "", "", "", ""}, {4000, 32, 4, 300, 128}},
+        {"only blanks", {"  ", " ", "\t", "   ", " "}, {4000, 32, 4, 300, 128}},
+        {"words", {"abc", "big", "many", "soon", "hops"}, {4000, 32, 4, 300, 128}},
+        {"numbers with rest", {"12abc", "1.5", "1 2", "300ms", "$"}, {4000, 32, 4, 300, 128}},
         {"past 32 bits",
          {"2147483648", "-2147483649", "$100000000", "99999999999", "0x"},
-         {1000, 32, 4, 300, 128}},
+         {4000, 32, 4, 300, 128}},
         {"one bad field among good ones", {"2000", "x", "6", "500", "64"}, {2000, 32, 6, 500, 64}},
         // the 16-bit fields keep the low 16 bits; the interval is held in its range
         {"past 16 bits", {"70000", "65536", "65537", "70000", "131200"}, {4464, 0, 1, 60000, 128}},
@@ -45,8 +61,17 @@ TEST(EngineParameters, FromTheSettingsWindowTexts) {
          {4000, 32, 4, 60000, 128}},
         {"zero everywhere", {"0", "0", "0", "0", "0"}, {0, 0, 0, 100, 0}},
     };
+    ScopedHome home;
+    ASSERT_TRUE(QDir().mkpath(SystemFolder()));
+    TSettingsModel model;
     for (const auto &c : cases) {
-        const TEngineParameters got = EngineParameters(c.texts);
+        const EngineTexts &t = c.texts;
+        WriteBytes(SettingsFilePath(), QByteArray("[PING SYSTEM SETTINGS]\nTime Out=") + t.TimeOut +
+                                           "\nBuffer Size=" + t.BufferSize +
+                                           "\nRetries No=" + t.Retries +
+                                           "\nInterval=" + t.Interval + "\nTTL=" + t.TTL + "\n");
+        ASSERT_TRUE(model.Load()) << c.name;
+        const TEngineParameters got = model.Engine();
         EXPECT_EQ(got, c.expected)
             << c.name << ": got " << Show(got) << ", expected " << Show(c.expected);
     }

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -24,6 +25,7 @@
 #include "common/DataPaths.h"
 #include "common/TX_File.h"
 #include "settings/Services.h"
+#include "settings/SettingsModel.h"
 #include "settings/SystemSettingsUnit.h"
 #include "support/TestSupport.h"
 
@@ -54,7 +56,7 @@ class SettingsWindow : public ::testing::Test {
   protected:
     void SetUp() override {
         SetErrorReporter([this](const QString &text) { errors_ << text; });
-        window_ = std::make_unique<TSystemSettings>();
+        window_ = std::make_unique<TSystemSettings>(&model_);
     }
     void TearDown() override {
         window_.reset();
@@ -64,9 +66,7 @@ class SettingsWindow : public ::testing::Test {
 
     // What the main window does on its first showing without a settings file.
     void FirstStart() {
-        ASSERT_TRUE(CreateNewFolder(SystemFolder()));
-        window_->SetStandardSettingsActionExecute();
-        window_->SavePingSettingsActionExecute();
+        model_.CreateFileWhenMissing();
         window_->LoadPingSettingsActionExecute();
     }
 
@@ -102,10 +102,9 @@ class SettingsWindow : public ::testing::Test {
     }
 
     QVector<int> Fields() const {
-        return {window_->PingTimeOutValue, window_->PingBufferSizeValue,
-                window_->PingTTLValue,     window_->PingRetriesNoValue,
-                window_->PingNBSautValue,  window_->PingIntervalValue,
-                window_->PingNoValue};
+        const TSettingsValues &v = window_->EditedValues();
+        return {v.PingTimeOutValue, v.PingBufferSizeValue, v.PingTTLValue, v.PingRetriesNoValue,
+                v.PingNBSautValue,  v.PingIntervalValue,   v.PingNoValue};
     }
 
     QVector<TColor> Colors() const {
@@ -120,6 +119,7 @@ class SettingsWindow : public ::testing::Test {
     }
 
     ScopedHome home_;
+    TSettingsModel model_;
     std::unique_ptr<TSystemSettings> window_;
     QStringList errors_;
 };
@@ -133,7 +133,8 @@ TEST_F(SettingsWindow, FirstStartWritesTheStandardFileAndLoadsIt) {
     EXPECT_EQ(window_->ProcessGraphSeriesColor(), ToQColor(0x108ABE));
 
     // A second start only loads: the file is neither rewritten nor reset.
-    auto second = std::make_unique<TSystemSettings>();
+    TSettingsModel secondModel;
+    auto second = std::make_unique<TSystemSettings>(&secondModel);
     second->LoadPingSettingsActionExecute();
     EXPECT_EQ(ReadBytes(SettingsFilePath()), kFirstStartFile);
     EXPECT_TRUE(errors_.isEmpty()) << errors_.join(QLatin1Char('\n')).toStdString();
@@ -252,10 +253,11 @@ TEST_F(SettingsWindow, TheIntervalSpinIsStoredUnderIntervalBesideTheOthers) {
     expected.replace("Interval=300", "Interval=500");
     EXPECT_EQ(ReadBytes(SettingsFilePath()), expected);
     // The next start shows it again; the standard set puts 300 back without writing.
-    auto next = std::make_unique<TSystemSettings>();
+    TSettingsModel nextModel;
+    auto next = std::make_unique<TSystemSettings>(&nextModel);
     next->LoadPingSettingsActionExecute();
     EXPECT_EQ(next->PingInterval->text(), QStringLiteral("500"));
-    EXPECT_EQ(next->PingIntervalValue, 500);
+    EXPECT_EQ(next->EditedValues().PingIntervalValue, 500);
     next->SetStandardSettingsActionExecute();
     EXPECT_EQ(next->PingInterval->text(), QStringLiteral("300"));
     EXPECT_EQ(ReadBytes(SettingsFilePath()), expected);
@@ -344,10 +346,9 @@ TEST_F(SettingsWindow, FailedSaveReportsAndKeepsTheWindowOpen) {
 }
 
 TEST_F(SettingsWindow, SystemFolderDeletedWhileRunningIsMadeAgainOnOpening) {
-    FirstStart();
+    LoadFile(QByteArray(kFirstStartFile).replace("Ping No=0", "Ping No=12"));
     window_->TTLDownClick();
     window_->PingTimeOutButtonDownClick();
-    window_->PingNoValue = 12;
     ASSERT_TRUE(QDir(SystemFolder()).removeRecursively());
 
     QVector<int> fields;
@@ -418,28 +419,58 @@ TEST_F(SettingsWindow, ColourChoicesRedrawAtOnceAndSaveOnlyOnOk) {
 }
 
 TEST_F(SettingsWindow, MapKeyAndServiceAddressesTravelWithTheFile) {
-    // The holder of the key's working copy, as the map window is in the program.
-    QString mapKey = QStringLiteral("stale");
-    window_->SetMapKeyHolder({[&] { return mapKey; }, [&](const QString &key) { mapKey = key; }});
+    // The key the map window showed before.
+    model_.SetMapKey(QStringLiteral("stale"));
     LoadFile(
         "[GOOGLE MAPS ID]\nGoogle Maps Key=from-file\n[SERVICES]\n"
         "Whois Server=127.0.0.1:4343\n");
-    EXPECT_EQ(mapKey, QStringLiteral("from-file"));
+    EXPECT_EQ(model_.MapKey(), QStringLiteral("from-file"));
     EXPECT_EQ(ServiceSetting(QStringLiteral("Whois Server"), QStringLiteral("none")),
               QStringLiteral("127.0.0.1:4343"));
 
-    // A key typed in the map window is saved from there, with the window's current values.
-    mapKey = QStringLiteral("typed");
+    // A key typed in the map window is saved with the window's current values.
+    model_.SetMapKey(QStringLiteral("typed"));
     window_->SetStandardSettingsActionExecute();
-    EXPECT_EQ(mapKey, QStringLiteral("typed"));
+    EXPECT_EQ(model_.MapKey(), QStringLiteral("typed"));
     window_->SavePingSettingsActionExecute();
-    window_->SetMapKeyHolder({});
 
     const QByteArray saved = ReadBytes(SettingsFilePath());
     EXPECT_TRUE(saved.contains("Google Maps Key=typed\n"));
     EXPECT_TRUE(saved.contains("[SERVICES]\nWhois Server=127.0.0.1:4343\n"));
     EXPECT_TRUE(saved.contains("Time Out=4000\n"));
     EXPECT_EQ(window_->StoredMapKey(), QStringLiteral("typed"));
+}
+
+TEST_F(SettingsWindow, OkHandsTheCopyToTheModelAndCancelKeepsItBack) {
+    FirstStart();
+    QSignalSpy changed(&model_, &TSettingsModel::Changed);
+    EXPECT_EQ(ExecuteWith([this] {
+                  Press("RetriesNoUp");
+                  Press("PingTimeOutButtonDown");
+                  QTest::keyClick(window_.get(), Qt::Key_Escape);
+              }),
+              2);
+    EXPECT_EQ(changed.count(), 0);
+    EXPECT_EQ(model_.Values().PingRetriesNoValue, 4);
+    EXPECT_EQ(model_.Values().PingTimeOutValue, 4000);
+
+    EXPECT_EQ(ExecuteWith([this] {
+                  Press("TTLDown");
+                  QTest::keyClick(window_.get(), Qt::Key_Return);
+              }),
+              1);
+    EXPECT_EQ(changed.count(), 1);
+    // The copy as it stood, edits of the cancelled opening included.
+    EXPECT_EQ(model_.Values().PingRetriesNoValue, 5);
+    EXPECT_EQ(model_.Values().PingTimeOutValue, 3900);
+    EXPECT_EQ(model_.Values().PingTTLValue, 64);
+
+    // A reading of the file gives the window's copy back the stored values: edits left by a
+    // Cancel go.
+    window_->RetriesNoUpClick();
+    ASSERT_TRUE(model_.Load());
+    EXPECT_EQ(Edits(), QStringList({"3900", "32", "64", "5"}));
+    EXPECT_EQ(Fields(), QVector<int>({3900, 32, 64, 5, 30, 300, 0}));
 }
 
 TEST_F(SettingsWindow, PreviewCurveIsDrawnAfreshOnEveryOpening) {

@@ -13,6 +13,7 @@
 #include "common/TX_Edit.h"
 #include "ping/EchoService.h"
 #include "settings/Services.h"
+#include "settings/SettingsModel.h"
 
 void ProgramWindowsTest::SetUp() {
     previousDirectory_ = QDir::currentPath();
@@ -41,6 +42,12 @@ void ProgramWindowsTest::TearDown() {
 void ProgramWindowsTest::WriteSettingsFile(const QByteArray &text) {
     ASSERT_TRUE(QDir().mkpath(SystemFolder()));
     WriteBytes(SettingsFilePath(), text);
+}
+
+TSettingsModel *ProgramWindowsTest::Settings() {
+    auto *settings = MainMenuForm->findChild<TSettingsModel *>(QStringLiteral("SettingsModel"));
+    EXPECT_NE(settings, nullptr);
+    return settings;
 }
 
 void ProgramWindowsTest::Press(int key, Qt::KeyboardModifiers modifiers) {

@@ -11,6 +11,7 @@
 
 class QTextEdit;
 class TMainMenuForm;
+class TSettingsModel;
 
 // Every window of the program, created in start-up order as the program creates them, with the
 // main window shown and active, on a fresh home folder. The working folder is the one that holds
@@ -27,6 +28,9 @@ class ProgramWindowsTest : public ::testing::Test {
 
     // Writes `text` as the whole settings file, making its folder first.
     static void WriteSettingsFile(const QByteArray &text);
+
+    // The settings the program runs with.
+    static TSettingsModel *Settings();
 
     // Types into whatever has the focus, as a user would.
     static void Press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
