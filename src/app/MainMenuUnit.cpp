@@ -460,7 +460,6 @@ void TMainMenuForm::BuildPanePanels(QWidget *splitter) {
     TempMemo = MakePane("TempMemo", RzSizePanel1);
     TempMemo->setContextMenuPolicy(Qt::NoContextMenu);
     TempMemo->hide();
-    TempMemo->setPlainText(WhoisZoneTable());
     // Holds the report body; never shown.
     DBRichEdit = MakePane("DBRichEdit", RzSizePanel1);
     DBRichEdit->setContextMenuPolicy(Qt::NoContextMenu);
@@ -738,7 +737,7 @@ void TMainMenuForm::FormShow() {
     ClearAllActionExecute();
     RunCommand(this, [this] {
         if (PingDataModule != nullptr) {
-            PingDataModule->CreateWhoIsServerList(TempMemo->toPlainText());
+            PingDataModule->CreateWhoIsServerList(WhoisZoneTable());
         }
     });
     AddressList = QStringList();

@@ -35,6 +35,13 @@ void WireSingleInstances(TSettingsModel *settings) {
                               settings->Save();
                           });
     map->SetAddressSource([main] { return PaneLines(main->AddressMemo->document()); });
+    TPingDataModule *data = PingDataModule;
+    map->SetPlaceLookup(
+        [data](const QStringList &addresses, const std::function<void(int, int)> &progress) {
+            return data->LocatePlaces(addresses, progress);
+        });
+    TLocalFile *files = LocalFile;
+    ReportForm->SetFileChooser([files](TFileMode mode) { return files->Choose(mode); });
     ReportForm->SetHelpActions(main->OnLineHelpAction, main->ContsctUsAction,
                                main->CheckForUpdatesAction, main->AboutTarvexAction);
 }

@@ -155,11 +155,19 @@ void TGeolocationStandIn::SetAddressSource(std::function<QStringList()> addressL
     }
 }
 
+void TGeolocationStandIn::SetPlaceLookup(TPlaceLookup lookup) {
+    placeLookup_ = std::move(lookup);
+    if (!dialog_.isNull()) {
+        window_->SetPlaceLookup(placeLookup_);
+    }
+}
+
 int TGeolocationStandIn::Execute() {
     if (dialog_.isNull()) {
         TMapWindow *window = BrowserWindows()->NewMapWindow(parent_, this);
         window->SetSettingsStore(loadSettings_, saveSettings_);
         window->SetAddressSource(addressLines_);
+        window->SetPlaceLookup(placeLookup_);
         window_ = window;
         dialog_ = window->Dialog();
     }

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <functional>
 
+#include "common/MapPlaces.h"
+
 class QWidget;
 
 // The map window and the on-line help hold the embedded browser. Its engine is large: loading
@@ -34,6 +36,7 @@ class TMapWindow {
     // See TGeolocationStandIn.
     virtual void SetSettingsStore(std::function<void()> load, std::function<void()> save) = 0;
     virtual void SetAddressSource(std::function<QStringList()> addressLines) = 0;
+    virtual void SetPlaceLookup(TPlaceLookup lookup) = 0;
     virtual int Execute() = 0;
 };
 
@@ -86,6 +89,10 @@ class TGeolocationStandIn final : public QObject, public TMapWindowState {
     // Where the pinged addresses come from: the lines of the main window's address pane.
     void SetAddressSource(std::function<QStringList()> addressLines);
 
+    // Where the window learns where the pinged addresses lie: the data module's geolocation
+    // lookup.
+    void SetPlaceLookup(TPlaceLookup lookup);
+
     // Makes the window when it does not exist yet, then shows it modally and returns its modal
     // result. Throws TxError when the module cannot be loaded; nothing is changed then.
     int Execute();
@@ -101,6 +108,7 @@ class TGeolocationStandIn final : public QObject, public TMapWindowState {
     std::function<void()> loadSettings_;
     std::function<void()> saveSettings_;
     std::function<QStringList()> addressLines_;
+    TPlaceLookup placeLookup_;
 };
 
 // The single instance `HelpForm`: the on-line help window, made when it first opens.

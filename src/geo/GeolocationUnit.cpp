@@ -23,7 +23,7 @@
 #include "common/WindowLook.h"
 #include "geo/MapPage.h"
 #include "geo/MapScheme.h"
-#include "lookup/DataUnit.h"
+#include "lookup/PageTemplates.h"
 
 TGeolocationForm::TGeolocationForm(QWidget *parent, TMapWindowState *shared)
     : QDialog(parent),
@@ -145,6 +145,10 @@ void TGeolocationForm::SetAddressSource(std::function<QStringList()> addressLine
     addressLines_ = std::move(addressLines);
 }
 
+void TGeolocationForm::SetPlaceLookup(TPlaceLookup lookup) {
+    placeLookup_ = std::move(lookup);
+}
+
 void TGeolocationForm::FormShow() {
     GoogleKey.clear();
     if (loadSettings_) {
@@ -172,7 +176,7 @@ QString TGeolocationForm::GetIPAddress(const QString &S) const {
 }
 
 void TGeolocationForm::ResultsGeolocationActionExecute() {
-    if (PingDataModule == nullptr) {
+    if (!placeLookup_) {
         throw TxError(QStringLiteral("The data module is not available."));
     }
     const QStringList lines = addressLines_ ? addressLines_() : QStringList();
@@ -182,23 +186,22 @@ void TGeolocationForm::ResultsGeolocationActionExecute() {
         addresses << PaneLineIPv4(line);
     }
     // Every distinct address once, several at a time; lines of the same address share its answer.
-    PingDataModule->GetStatus = false;
-    QHash<QString, TGeolocationResult> places;
+    QHash<QString, TMapPlace> places;
     try {
-        places = PingDataModule->GetGeolocationInfos(
-            addresses, [this](int done, int total) { ShowLookupProgress(done, total); });
+        places = placeLookup_(addresses,
+                              [this](int done, int total) { ShowLookupProgress(done, total); });
     } catch (...) {
         LookupProgress->setVisible(false);
         throw;
     }
     LookupProgress->setVisible(false);
     const auto lookup = [&places](const QString &ipv4, QString *latitude, QString *longitude) {
-        const TGeolocationInfo &info = places[ipv4].Info;
-        *latitude = info.Latitude;
-        *longitude = info.Longitude;
+        const TMapPlace &place = places[ipv4];
+        *latitude = place.Latitude;
+        *longitude = place.Longitude;
     };
-    const QString page = BuildMapPage(lines, FlagCheck->isChecked(), GoogleKey,
-                                      PingDataModule->PingGeolocation, lookup);
+    const QString page =
+        BuildMapPage(lines, FlagCheck->isChecked(), GoogleKey, PingGeolocationTemplate(), lookup);
     AddressesGeolocation(page);
 }
 

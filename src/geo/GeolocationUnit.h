@@ -42,6 +42,10 @@ class TGeolocationForm final : public QDialog, public TMapWindow {
     // a source the page has no addresses.
     void SetAddressSource(std::function<QStringList()> addressLines) override;
 
+    // Where the pinged addresses lie: the data module's geolocation lookup. Without one the
+    // page cannot be built.
+    void SetPlaceLookup(TPlaceLookup lookup) override;
+
     // Sets the busy cursor (it stays until the browser has finished its page) and shows the
     // window modally; returns its modal result (1 only for OK, which no control gives).
     int Execute() override;
@@ -120,4 +124,5 @@ class TGeolocationForm final : public QDialog, public TMapWindow {
     std::function<void()> loadSettings_;
     std::function<void()> saveSettings_;
     std::function<QStringList()> addressLines_;
+    TPlaceLookup placeLookup_;
 };

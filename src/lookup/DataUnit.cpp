@@ -6,12 +6,10 @@
 #include "common/BlockingCall.h"
 #include "common/Errors.h"
 #include "lookup/Geolocation.h"
-#include "lookup/PageTemplates.h"
 
 TPingDataModule *PingDataModule = nullptr;
 
-TPingDataModule::TPingDataModule(QObject *parent)
-    : QObject(parent), PingGeolocation(PingGeolocationTemplate()), GoogleMap(GoogleMapTemplate()) {
+TPingDataModule::TPingDataModule(QObject *parent) : QObject(parent) {
     setObjectName(QStringLiteral("PingDataModule"));
 }
 
@@ -67,6 +65,18 @@ QHash<QString, TGeolocationResult> TPingDataModule::GetGeolocationInfos(
         [&] { return LookUpGeolocations(IpAddresses, kParallelLookups, limits, report); });
     StoreResult(results.value(IpAddresses.constLast()));
     return results;
+}
+
+QHash<QString, TMapPlace> TPingDataModule::LocatePlaces(
+    const QStringList &IpAddresses, const std::function<void(int, int)> &progress) {
+    // A lookup that fails as a whole leaves the status unset.
+    GetStatus = false;
+    const QHash<QString, TGeolocationResult> results = GetGeolocationInfos(IpAddresses, progress);
+    QHash<QString, TMapPlace> places;
+    for (auto result = results.cbegin(); result != results.cend(); ++result) {
+        places.insert(result.key(), {result->Info.Latitude, result->Info.Longitude});
+    }
+    return places;
 }
 
 void TPingDataModule::StoreResult(const TGeolocationResult &result) {

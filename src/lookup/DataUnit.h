@@ -6,19 +6,20 @@
 #include <functional>
 
 #include "common/ExchangeLimits.h"
+#include "common/MapPlaces.h"
 #include "lookup/Geolocation.h"
 #include "lookup/Whois.h"
 
-// The shared data module: the WHOIS zone table and lookup, the geolocation lookup with its result
-// fields, and the two map page templates.
+// The shared data module: the WHOIS zone table and lookup, and the geolocation lookup with its
+// result fields.
 class TPingDataModule final : public QObject {
     Q_OBJECT
 
   public:
     explicit TPingDataModule(QObject *parent = nullptr);
 
-    // Fills WhoIsServerList with the lines of `zoneTable` (the main window hands over the text of
-    // its hidden TempMemo, which starts as the built-in table of WhoisZoneTable()).
+    // Fills WhoIsServerList with the lines of `zoneTable` (at the first showing of the main
+    // window, the built-in table of WhoisZoneTable()).
     void CreateWhoIsServerList(const QString &zoneTable);
 
     // Returns the zone of an address text: everything after its first "."; a text without "." is
@@ -45,6 +46,11 @@ class TPingDataModule final : public QObject {
     QHash<QString, TGeolocationResult> GetGeolocationInfos(
         const QStringList &IpAddresses, const std::function<void(int, int)> &progress = {});
 
+    // The places of the map window: GetGeolocationInfos with GetStatus false until it ends, each
+    // result cut down to its coordinates.
+    QHash<QString, TMapPlace> LocatePlaces(const QStringList &IpAddresses,
+                                           const std::function<void(int, int)> &progress);
+
     // Lookups that GetGeolocationInfos runs at the same time: enough to hide the service's
     // latency, few enough not to look like a flood to it.
     static constexpr int kParallelLookups = 4;
@@ -67,11 +73,6 @@ class TPingDataModule final : public QObject {
     QString Longitude;
     QString GetError;
     bool GetStatus = false;
-
-    // The map page templates, lines joined by CR LF: the page for located addresses, and the
-    // trace page.
-    QString PingGeolocation;
-    QString GoogleMap;
 
   private:
     // Stores one lookup's outcome in the result fields and sets GetStatus.

@@ -23,10 +23,10 @@
 #include "common/WindowLook.h"
 #include "common/WindowOpening.h"
 #include "files/FileManager.h"
+#include "files/ResultFiles.h"
 #include "reports/ReportBody.h"
 #include "reports/ReportExport.h"
 #include "reports/ReportPreview.h"
-#include "files/ResultFiles.h"
 
 TReportForm *ReportForm = nullptr;
 
@@ -287,6 +287,14 @@ void TReportForm::BuildMenu() {
     HelpMenu = ReportMenu->addMenu(QStringLiteral("Help"));
 }
 
+void TReportForm::SetFileChooser(std::function<TFileChoice(TFileMode)> choose) {
+    chooseFile_ = std::move(choose);
+}
+
+TFileChoice TReportForm::ChooseFile(TFileMode mode) const {
+    return chooseFile_ ? chooseFile_(mode) : TFileChoice();
+}
+
 void TReportForm::SetHelpActions(QAction *onLineHelp, QAction *contactUs, QAction *checkForUpdates,
                                  QAction *aboutTarvex) {
     HelpMenu->clear();
@@ -424,7 +432,7 @@ void TReportForm::StatusBarClick() {
 }
 
 void TReportForm::ExportData(TFileMode ConvertSwich) {
-    const QString path = LocalFile->Choose(ConvertSwich).ExportPath();
+    const QString path = ChooseFile(ConvertSwich).ExportPath();
     PrepareReport();
     try {
         if (!path.isEmpty()) {
@@ -519,7 +527,7 @@ void TReportForm::SetPageLayout(const QPageLayout &page) {
 }
 
 void TReportForm::SaveRTFActionExecute() {
-    const QString path = LocalFile->Choose(TFileMode::SaveRtf).SavePath();
+    const QString path = ChooseFile(TFileMode::SaveRtf).SavePath();
     if (path.isEmpty()) {
         return;
     }
@@ -529,7 +537,7 @@ void TReportForm::SaveRTFActionExecute() {
 }
 
 void TReportForm::LoadRTFFileActionExecute() {
-    const QString path = LocalFile->Choose(TFileMode::LoadRtf).LoadPath();
+    const QString path = ChooseFile(TFileMode::LoadRtf).LoadPath();
     if (path.isEmpty()) {
         return;
     }

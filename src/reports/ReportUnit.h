@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QList>
 #include <QPrinter>
+#include <functional>
 #include <memory>
 
 #include "files/FileManager.h"
@@ -35,6 +36,11 @@ class TReportForm final : public QDialog {
     // check, about); null entries are left out. Called once, when the single instances are made.
     void SetHelpActions(QAction *onLineHelp, QAction *contactUs, QAction *checkForUpdates,
                         QAction *aboutTarvex);
+
+    // Where the report's file names come from: the file window, asked in one of its modes.
+    // Called once, when the single instances are made; without it nothing is saved, loaded or
+    // exported.
+    void SetFileChooser(std::function<TFileChoice(TFileMode)> choose);
 
     // Handlers.
     void FormShow();
@@ -152,9 +158,12 @@ class TReportForm final : public QDialog {
     // asks the system's print service for its printers, which the program's start need not wait
     // for. It then keeps the user's choices from one command to the next.
     QPrinter &Printer();
+    // The file window's answer in `mode`; nothing chosen without a chooser.
+    TFileChoice ChooseFile(TFileMode mode) const;
 
     std::shared_ptr<const TPreparedReport> prepared_;
     std::unique_ptr<QPrinter> printer_;
+    std::function<TFileChoice(TFileMode)> chooseFile_;
 };
 
 extern TReportForm *ReportForm;

@@ -5,9 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
-#include <QProgressBar>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QProgressBar>
 #include <QSet>
 #include <QTextEdit>
 #include <QTimer>
@@ -31,7 +31,10 @@ namespace {
 class GeolocationWindow : public ::testing::Test {
   protected:
     void SetUp() override {
-        PingDataModule = &module_;
+        form_.SetPlaceLookup(
+            [this](const QStringList &addresses, const std::function<void(int, int)> &progress) {
+                return module_.LocatePlaces(addresses, progress);
+            });
         addressMemo_ = new QTextEdit(&mainWindow_);
         form_.SetAddressSource([this] { return PaneLines(addressMemo_->document()); });
         SetServiceSettings(
@@ -47,7 +50,6 @@ class GeolocationWindow : public ::testing::Test {
         }
     }
     void TearDown() override {
-        PingDataModule = nullptr;
         SetErrorReporter({});
         SetServiceSettings({});
     }

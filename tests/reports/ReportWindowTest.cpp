@@ -34,10 +34,8 @@ namespace {
 class ReportWindow : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (LocalFile == nullptr) {
-            LocalFile = new TLocalFile();
-        }
         form_ = std::make_unique<TReportForm>();
+        form_->SetFileChooser([this](TFileMode mode) { return files_.Choose(mode); });
         SetErrorReporter([this](const QString &text) { errors_ << text; });
         SetBody(PingRunsLines(1));
     }
@@ -52,16 +50,16 @@ class ReportWindow : public ::testing::Test {
     }
 
     // Answers the next file window: chooses `folder`, types `name`, and presses OK (or Cancel).
-    static void AnswerFileWindow(const QString &folder, const QString &name, bool ok = true) {
-        QTimer::singleShot(0, LocalFile, [folder, name, ok] {
+    void AnswerFileWindow(const QString &folder, const QString &name, bool ok = true) {
+        QTimer::singleShot(0, &files_, [this, folder, name, ok] {
             if (!folder.isEmpty()) {
-                LocalFile->SelectFolder(folder);
+                files_.SelectFolder(folder);
             }
-            LocalFile->FileNameEdit->setText(name);
+            files_.FileNameEdit->setText(name);
             if (ok) {
-                LocalFile->OKActionExecute();
+                files_.OKActionExecute();
             } else {
-                LocalFile->CancelActionExecute();
+                files_.CancelActionExecute();
             }
         });
     }
@@ -70,6 +68,7 @@ class ReportWindow : public ::testing::Test {
 
     ScopedHome home_;
     QTemporaryDir dir_;
+    TLocalFile files_;
     std::unique_ptr<TReportForm> form_;
     QStringList errors_;
 };

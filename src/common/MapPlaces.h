@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+// Where addresses lie, as the map window needs them: the latitude and longitude texts of an
+// address, both empty for one that was not found.
+struct TMapPlace {
+    QString Latitude;
+    QString Longitude;
+};
+
+// Looks up each distinct text of `addresses` and returns the places by address; calls
+// `progress(done, total)` on the caller's thread while the lookups go on. Throws TxError when the
+// lookups cannot be made at all.
+using TPlaceLookup = std::function<QHash<QString, TMapPlace>(
+    const QStringList &addresses, const std::function<void(int done, int total)> &progress)>;
