@@ -157,7 +157,8 @@ QStringList PaneLines(const QTextDocument *document) {
         return lines;
     }
     for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-        lines << block.text();
+        // A soft line break (Shift+Enter) inside a paragraph starts a new visible line as well.
+        lines << block.text().split(QChar::LineSeparator);
     }
     if (!lines.isEmpty() && lines.last().isEmpty()) {
         lines.removeLast();

@@ -69,6 +69,7 @@ class TResultBatch final {
     QTextCursor cursor_;
 };
 
-// Returns the lines of a pane: its text split at paragraph breaks, without the empty block that
-// follows the last terminated line. An empty document has no lines.
+// Returns the lines of a pane as the user sees them: its text split at paragraph breaks and at
+// soft line breaks (U+2028), without the empty block that follows the last terminated line. An
+// empty document has no lines.
 QStringList PaneLines(const QTextDocument *document);

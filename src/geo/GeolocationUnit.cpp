@@ -23,7 +23,7 @@
 #include "common/WindowLook.h"
 #include "geo/MapPage.h"
 #include "geo/MapScheme.h"
-#include "lookup/PageTemplates.h"
+#include "geo/PageTemplates.h"
 
 TGeolocationForm::TGeolocationForm(QWidget *parent, TMapWindowState *shared)
     : QDialog(parent),

@@ -6,7 +6,7 @@
 #include <functional>
 
 // Building the map page: one marker per located address of the address pane, put into a page
-// template (lookup/PageTemplates.h) whose script draws a dark map.
+// template (geo/PageTemplates.h) whose script draws a dark map.
 
 // The map provider's addresses: the base of the map script (the "Maps Script URL" service
 // setting or the provider's own) and the public map page shown when there is nothing to locate

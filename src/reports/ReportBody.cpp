@@ -4,6 +4,8 @@
 #include <QTextCursor>
 #include <QTextDocumentFragment>
 
+#include "common/TX_Edit.h"
+
 QString ReportRuleLine() {
     return QString(92, QLatin1Char('_'));
 }
@@ -37,23 +39,6 @@ ReportLineStyle ClassifyReportLine(const QString &line) {
         style.ruleAfter = true;
     }
     return style;
-}
-
-QStringList PaneLines(const QTextDocument &pane) {
-    QStringList lines;
-    for (QTextBlock block = pane.begin(); block.isValid(); block = block.next()) {
-        // A soft line break inside a paragraph starts a new visible line as well.
-        const QString text = block.text();
-        if (text.contains(QChar::LineSeparator)) {
-            lines.append(text.split(QChar::LineSeparator));
-        } else {
-            lines.append(text);
-        }
-    }
-    if (!lines.isEmpty() && lines.constLast().isEmpty()) {
-        lines.removeLast();
-    }
-    return lines;
 }
 
 void BuildReportBody(const QStringList &lines, QTextDocument &body) {
@@ -109,7 +94,7 @@ TPingDataSet &PingDataSet() {
 
 void CreateReportBody(const QTextDocument &resultsPane, QTextDocument &scratch,
                       TPingDataSet &store) {
-    BuildReportBody(PaneLines(resultsPane), scratch);
+    BuildReportBody(PaneLines(&resultsPane), scratch);
     store.WriteResultData(scratch);
 }
 

@@ -22,11 +22,6 @@ QString ReportRuleLine();
 // bold and indented).
 ReportLineStyle ClassifyReportLine(const QString &line);
 
-// The lines of a pane as the user sees them: one per paragraph, as plain text. A trailing empty
-// paragraph (the line break after the last line) is not a line of its own, so an empty pane gives
-// no lines.
-QStringList PaneLines(const QTextDocument &pane);
-
 // Replaces the content of `body` by the report body built from `lines`: every line as plain text
 // in Arial 12 pt, RGB 54, 54, 54, formatted by ClassifyReportLine. No lines give an empty body.
 void BuildReportBody(const QStringList &lines, QTextDocument &body);

@@ -6,7 +6,7 @@
 
 #include "common/DataPaths.h"
 #include "geo/MapPage.h"
-#include "lookup/PageTemplates.h"
+#include "geo/PageTemplates.h"
 #include "settings/Services.h"
 
 namespace {

@@ -132,15 +132,6 @@ TEST(ReportBody, TwoRunsGiveTwoRules) {
     EXPECT_EQ(ReportRuleLine(), QString(92, QLatin1Char('_')));
 }
 
-TEST(ReportBody, PaneLinesAreParagraphsWithoutTheTrailingBreak) {
-    QTextDocument pane;
-    EXPECT_TRUE(PaneLines(pane).isEmpty());
-    pane.setPlainText(QStringLiteral("a\n\nb\n"));
-    EXPECT_EQ(PaneLines(pane), (QStringList{"a", "", "b"}));
-    pane.setPlainText(QStringLiteral("a") + QChar(QChar::LineSeparator) + QStringLiteral("b"));
-    EXPECT_EQ(PaneLines(pane), (QStringList{"a", "b"}));
-}
-
 TEST(ReportBody, EachCreateReplacesTheStoredBody) {
     QTextDocument pane;
     QTextDocument scratch;

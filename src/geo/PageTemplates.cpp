@@ -1,4 +1,4 @@
-#include "lookup/PageTemplates.h"
+#include "geo/PageTemplates.h"
 
 #include <QFile>
 #include <QStringList>

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QString>
+
+// The two map page templates, lines joined by CR LF: the page for located addresses, and the
+// trace page. Their placeholders are filled by the map page builder.
+QString PingGeolocationTemplate();
+QString GoogleMapTemplate();

@@ -1,8 +1,0 @@
-#pragma once
-
-#include <QString>
-
-// The two map page templates that the data module holds, lines joined by CR LF: the page for
-// located addresses, and the trace page. Their placeholders are filled by the map page builder.
-QString PingGeolocationTemplate();
-QString GoogleMapTemplate();
