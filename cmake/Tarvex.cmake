@@ -16,8 +16,9 @@ set(TARVEX_BROWSER_MODULE_BUILT
 
 # A library's DEPENDS name what its own sources use, no more and no less: the other libraries
 # whose headers they include, the Qt modules beyond the base one (Qt Core for the core, Qt
-# Widgets for the windows), Threads and libcurl. What a dependency happens to bring with it is
-# not counted on.
+# Widgets for the windows), Threads and libcurl. They are linked PRIVATE: a library above gets
+# nothing from them but the link, so what a dependency happens to bring with it cannot be
+# counted on, and a missing DEPENDS fails the build of the library that lacks it.
 
 # tarvex_core_library(<folder> SOURCES ... [DEPENDS <libs>])
 function(tarvex_core_library folder)
@@ -25,7 +26,7 @@ function(tarvex_core_library folder)
     set(target tarvex_core_${folder})
     add_library(${target} STATIC ${ARG_SOURCES})
     target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${target} PUBLIC Qt6::Core ${ARG_DEPENDS})
+    target_link_libraries(${target} PUBLIC Qt6::Core PRIVATE ${ARG_DEPENDS})
     set_property(GLOBAL APPEND PROPERTY TARVEX_CORE_LIBS ${target})
 endfunction()
 
@@ -38,9 +39,9 @@ function(tarvex_ui_library folder)
     set(target tarvex_ui_${folder})
     add_library(${target} STATIC ${ARG_SOURCES})
     target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${target} PUBLIC Qt6::Widgets ${ARG_DEPENDS})
+    target_link_libraries(${target} PUBLIC Qt6::Widgets PRIVATE ${ARG_DEPENDS})
     if(ARG_BROWSER)
-        target_link_libraries(${target} PUBLIC Qt6::WebEngineWidgets)
+        target_link_libraries(${target} PRIVATE Qt6::WebEngineWidgets)
         set_property(GLOBAL APPEND PROPERTY TARVEX_BROWSER_LIBS ${target})
     else()
         set_property(GLOBAL APPEND PROPERTY TARVEX_UI_LIBS ${target})
