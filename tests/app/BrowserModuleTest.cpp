@@ -46,25 +46,6 @@ class BrowserModule : public ProgramWindowsTest {
         ProgramWindowsTest::TearDown();
         SetBrowserModulePath({});
     }
-
-    // Runs the action; the window it opens, if any, is closed again once shown. Returns the
-    // window that was shown, or nullptr.
-    QDialog *Open(QAction *action) {
-        QDialog *shown = nullptr;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            for (QWidget *window : QApplication::topLevelWidgets()) {
-                auto *dialog = qobject_cast<QDialog *>(window);
-                if (dialog != nullptr && dialog->isVisible() && dialog->isModal()) {
-                    shown = dialog;
-                    dialog->reject();
-                }
-            }
-        });
-        poll.start(100);
-        action->trigger();
-        return shown;
-    }
 };
 
 TEST_F(BrowserModule, TheProgramStartsWithoutTheBrowserEngine) {
@@ -101,8 +82,8 @@ TEST_F(BrowserModule, AModuleThatCannotBeLoadedIsReportedAndTheProgramGoesOn) {
         SCOPED_TRACE(row.what);
         errors_.clear();
         SetBrowserModulePath(row.path);
-        EXPECT_EQ(Open(form_->AddressGeolocationAction), nullptr);
-        EXPECT_EQ(Open(form_->OnLineHelpAction), nullptr);
+        EXPECT_EQ(WhileOpen(form_->AddressGeolocationAction, QString(), {}), nullptr);
+        EXPECT_EQ(WhileOpen(form_->OnLineHelpAction, QString(), {}), nullptr);
         ASSERT_EQ(errors_.size(), 2);
         for (const QString &error : errors_) {
             EXPECT_TRUE(error.startsWith(row.error)) << error.toStdString();
@@ -118,7 +99,7 @@ TEST_F(BrowserModule, AModuleThatCannotBeLoadedIsReportedAndTheProgramGoesOn) {
 }
 
 TEST_F(BrowserModule, MapAndHelpOpenFromTheModuleOnFirstUse) {
-    QDialog *map = Open(form_->AddressGeolocationAction);
+    QDialog *map = WhileOpen(form_->AddressGeolocationAction, QString(), {});
     ASSERT_NE(map, nullptr);
     EXPECT_EQ(map, GeolocationForm->Window());
     EXPECT_EQ(map->objectName(), QStringLiteral("GeolocationForm"));
@@ -134,9 +115,9 @@ TEST_F(BrowserModule, MapAndHelpOpenFromTheModuleOnFirstUse) {
     EXPECT_EQ(GeolocationForm->GoogleKey, QStringLiteral("TYPED-KEY"));
 
     // Opened again, it is the same window.
-    EXPECT_EQ(Open(form_->AddressGeolocationAction), map);
+    EXPECT_EQ(WhileOpen(form_->AddressGeolocationAction, QString(), {}), map);
 
-    QDialog *help = Open(form_->OnLineHelpAction);
+    QDialog *help = WhileOpen(form_->OnLineHelpAction, QString(), {});
     ASSERT_NE(help, nullptr);
     EXPECT_EQ(help, HelpForm->Window());
     EXPECT_EQ(help->objectName(), QStringLiteral("HelpForm"));

@@ -11,6 +11,7 @@
 #include "contact/ContactUnit.h"
 #include "settings/Services.h"
 #include "support/LocalSmtpServer.h"
+#include "support/WindowTest.h"
 
 namespace {
 
@@ -37,20 +38,14 @@ QWidget *NextTabStop(QWidget *widget) {
     return next;
 }
 
-class ContactFormTest : public ::testing::Test {
+class ContactFormTest : public WindowTest {
   protected:
     ContactFormTest() : server(kFrom, kPassword) {}
 
     void SetUp() override {
         UseServerPort(server.Port());
-        SetErrorReporter([this](const QString &text) { errors << text; });
         QObject::connect(&form, &QDialog::finished, [this](int result) { closedWith << result; });
     }
-    void TearDown() override {
-        SetErrorReporter({});
-        SetServiceSettings({});
-    }
-
     void UseServerPort(quint16 port) {
         SetServiceSettings(
             {{QStringLiteral("Mail Server"), QStringLiteral("127.0.0.1:%1").arg(port)},
@@ -67,7 +62,6 @@ class ContactFormTest : public ::testing::Test {
 
     LocalSmtpServer server;
     TContactForm form;
-    QStringList errors;
     QList<int> closedWith;
 };
 
@@ -107,7 +101,7 @@ TEST_F(ContactFormTest, SendingDeliversTheMailAndCloses) {
          QStringLiteral("Line one\nLine two"));
     form.StartPingBtn->click();
 
-    EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(closedWith, QList<int>{mrOk});
     const QList<LocalSmtpServer::Mail> mails = server.Mails();
     ASSERT_EQ(mails.size(), 1);
@@ -190,13 +184,13 @@ TEST_F(ContactFormTest, UnsentMailIsReportedAndTheWindowKeepsItsTexts) {
     form.FormShow();
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        errors.clear();
+        errors_.clear();
         c.arrange();
         Type(QStringLiteral("Ann"), QStringLiteral("Subject kept"), QStringLiteral("Body\nkept"));
         form.StartPingBtn->click();
-        ASSERT_EQ(errors.size(), 1);
-        EXPECT_TRUE(errors.at(0).startsWith(QStringLiteral("The message could not be sent: ")));
-        EXPECT_GT(errors.at(0).size(), QStringLiteral("The message could not be sent: ").size());
+        ASSERT_EQ(errors_.size(), 1);
+        EXPECT_TRUE(errors_.at(0).startsWith(QStringLiteral("The message could not be sent: ")));
+        EXPECT_GT(errors_.at(0).size(), QStringLiteral("The message could not be sent: ").size());
         EXPECT_TRUE(closedWith.isEmpty());
         EXPECT_EQ(form.UserNameEdit->text(), QStringLiteral("Ann"));
         EXPECT_EQ(form.SubjectEdit->text(), QStringLiteral("Subject kept"));

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -26,11 +27,11 @@
 #include "common/Errors.h"
 #include "common/TX_EditOps.h"
 #include "contact/ContactUnit.h"
+#include "files/FileManager.h"
+#include "files/Rtf.h"
 #include "lookup/DataUnit.h"
 #include "ping/EchoService.h"
-#include "files/FileManager.h"
 #include "reports/ReportUnit.h"
-#include "files/Rtf.h"
 #include "settings/SystemSettingsUnit.h"
 #include "support/ProgramWindows.h"
 #include "update/UpdateUnit.h"
@@ -68,26 +69,13 @@ class FileCommands : public ProgramWindowsTest {
     // Triggers the command; `inWindow` acts on the file window once it is shown and must close
     // it (a window left open is cancelled).
     void Run(const char *action, const std::function<void()> &inWindow) {
-        bool opened = false;
-        auto *poll = new QTimer(form_);
-        poll->setInterval(5);
-        QObject::connect(poll, &QTimer::timeout, form_, [&, poll] {
-            if (!LocalFile->isVisible()) {
-                return;
-            }
-            poll->stop();
-            opened = true;
-            EXPECT_TRUE(QTest::qWaitForWindowActive(LocalFile));
-            inWindow();
-            if (LocalFile->isVisible()) {
-                ADD_FAILURE() << "file window left open";
-                LocalFile->done(TLocalFile::mrCancel);
-            }
-        });
-        poll->start();
-        Action(action)->trigger();
-        poll->deleteLater();
-        EXPECT_TRUE(opened) << action;
+        const QDialog *opened =
+            WhileOpen(Action(action), QStringLiteral("LocalFile"), [&](QDialog *) {
+                EXPECT_TRUE(QTest::qWaitForWindowActive(LocalFile));
+                inWindow();
+                EXPECT_FALSE(LocalFile->isVisible()) << "file window left open";
+            });
+        EXPECT_NE(opened, nullptr) << action;
         // The main window takes the keyboard again, as it does when a modal window closes.
         form_->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(form_));

@@ -23,32 +23,9 @@
 
 #include "files/FileManager.h"
 #include "support/TestSupport.h"
+#include "support/WindowTest.h"
 
 namespace {
-
-// Runs Execute while `whileOpen` acts on the shown window. `whileOpen` is expected to close
-// it; if it does not, the window is cancelled so that the test cannot hang.
-bool RunOpen(TLocalFile &window, const std::function<void()> &whileOpen) {
-    bool ran = false;
-    QTimer::singleShot(0, &window, [&] {
-        if (!QTest::qWaitForWindowExposed(&window)) {
-            ADD_FAILURE() << "file window not shown";
-        }
-        window.activateWindow();
-        if (!QTest::qWaitForWindowActive(&window)) {
-            ADD_FAILURE() << "file window not active";
-        }
-        ran = true;
-        whileOpen();
-        if (window.isVisible()) {
-            ADD_FAILURE() << "file window left open";
-            window.done(TLocalFile::mrCancel);
-        }
-    });
-    const bool ok = window.Execute();
-    EXPECT_TRUE(ran);
-    return ok;
-}
 
 void PressKey(QWidget *target, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QTest::keyClick(target, key, modifiers);
@@ -91,8 +68,14 @@ void Touch(const QString &path) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
 }
 
-class FileWindow : public ::testing::Test {
+class FileWindow : public WindowTest {
   protected:
+    // Runs Execute while `whileOpen` acts on the shown window, which it is expected to close.
+    static bool RunOpen(TLocalFile &window, const std::function<void()> &whileOpen) {
+        return RunModal(
+                   &window, [&window] { return window.Execute() ? 1 : 0; }, whileOpen) == 1;
+    }
+
     void SetUp() override {
         folder_ = QDir(dir_.path()).canonicalPath();
         Touch(folder_ + "/a.txt");

@@ -25,10 +25,11 @@
 #include "support/LoopbackServer.h"
 #include "support/MapServices.h"
 #include "support/TestSupport.h"
+#include "support/WindowTest.h"
 
 namespace {
 
-class GeolocationWindow : public ::testing::Test {
+class GeolocationWindow : public WindowTest {
   protected:
     void SetUp() override {
         form_.SetPlaceLookup(
@@ -41,17 +42,12 @@ class GeolocationWindow : public ::testing::Test {
             {{QStringLiteral("Geolocation URL"), server_.Url()},
              {QStringLiteral("Maps Script URL"), server_.Url()},
              {QStringLiteral("Public Map URL"), server_.Url() + QStringLiteral("/public")}});
-        SetErrorReporter([this](const QString &text) { errors_ << text; });
         // The pictures the start-up copies into the data folder.
         QDir().mkpath(ImagesFolder());
         for (const QString &name : {QStringLiteral("Marker.png"), QStringLiteral("Flag.png")}) {
             QFile::copy(SourcePath(QStringLiteral("resources/images/") + name),
                         ImagesFolder() + name);
         }
-    }
-    void TearDown() override {
-        SetErrorReporter({});
-        SetServiceSettings({});
     }
 
     // Whether the two marker pictures of the page have loaded.
@@ -95,7 +91,6 @@ class GeolocationWindow : public ::testing::Test {
     QMainWindow mainWindow_;
     QTextEdit *addressMemo_ = nullptr;
     TGeolocationForm form_;
-    QStringList errors_;
 };
 
 TEST_F(GeolocationWindow, WithoutKeyShowsThePublicMapAndLooksNothingUp) {

@@ -89,6 +89,16 @@ class AddressCommands : public ProgramWindowsTest {
         return true;
     }
 
+    // An address pinged, no map key stored, the map services at `services`: the map window
+    // shows the public map page.
+    void PingedWithoutKey(LoopbackServer &services) {
+        UseServices(
+            {{QStringLiteral("Geolocation URL"), services.Url()},
+             {QStringLiteral("Public Map URL"), services.Url() + QStringLiteral("/public")}});
+        form_->AddressMemo->setPlainText(QStringLiteral("IPv4 - 127.0.0.1\t\tAddress - 127.0.0.1"));
+        GeolocationForm->StartGeolocation = true;
+    }
+
     // Presses F3 in the main window and runs `whileOpen` inside the map window's modal run;
     // `whileOpen` closes the window. False when the window did not open: then `whileOpen` never
     // runs, not even later, after the test's own variables are gone.
@@ -214,10 +224,7 @@ TEST_F(AddressCommands, F3AfterTwoPingsShowsTheirMarkers) {
 
 TEST_F(AddressCommands, F3WithoutKeyShowsThePublicMapAndLooksNothingUp) {
     LoopbackServer services(ServeMapServices);
-    UseServices({{QStringLiteral("Geolocation URL"), services.Url()},
-                 {QStringLiteral("Public Map URL"), services.Url() + QStringLiteral("/public")}});
-    form_->AddressMemo->setPlainText(QStringLiteral("IPv4 - 127.0.0.1\t\tAddress - 127.0.0.1"));
-    GeolocationForm->StartGeolocation = true;
+    PingedWithoutKey(services);
 
     ASSERT_TRUE(WithMapOpen([&] {
         WaitUntil([&] { return services.Recorded().contains("/public"); }, 30000);
@@ -253,10 +260,7 @@ namespace {
 
 TEST_F(AddressCommands, EnterInTheKeyEditWritesTheSettingsFileWithoutRebuilding) {
     LoopbackServer services(ServeMapServices);
-    UseServices({{QStringLiteral("Geolocation URL"), services.Url()},
-                 {QStringLiteral("Public Map URL"), services.Url() + QStringLiteral("/public")}});
-    form_->AddressMemo->setPlainText(QStringLiteral("IPv4 - 127.0.0.1\t\tAddress - 127.0.0.1"));
-    GeolocationForm->StartGeolocation = true;
+    PingedWithoutKey(services);
 
     ASSERT_TRUE(WithMapOpen([&] {
         WaitUntil([&] { return services.Recorded().contains("/public"); }, 30000);

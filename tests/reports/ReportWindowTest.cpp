@@ -28,19 +28,17 @@
 #include "reports/ReportSamples.h"
 #include "reports/ReportUnit.h"
 #include "support/TestSupport.h"
+#include "support/WindowTest.h"
 
 namespace {
 
-class ReportWindow : public ::testing::Test {
+class ReportWindow : public WindowTest {
   protected:
     void SetUp() override {
         form_ = std::make_unique<TReportForm>();
         form_->SetFileChooser([this](TFileMode mode) { return files_.Choose(mode); });
-        SetErrorReporter([this](const QString &text) { errors_ << text; });
         SetBody(PingRunsLines(1));
     }
-
-    void TearDown() override { SetErrorReporter({}); }
 
     static void SetBody(const QStringList &paneLines) {
         QTextDocument pane;
@@ -66,11 +64,9 @@ class ReportWindow : public ::testing::Test {
 
     QString Label() const { return form_->TotalPagesNoLabel->text(); }
 
-    ScopedHome home_;
     QTemporaryDir dir_;
     TLocalFile files_;
     std::unique_ptr<TReportForm> form_;
-    QStringList errors_;
 };
 
 TEST_F(ReportWindow, ShowingPreparesTheReportAndCountsPages) {

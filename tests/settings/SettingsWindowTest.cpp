@@ -28,6 +28,7 @@
 #include "settings/SettingsModel.h"
 #include "settings/SystemSettingsUnit.h"
 #include "support/TestSupport.h"
+#include "support/WindowTest.h"
 
 namespace {
 
@@ -52,17 +53,9 @@ const QByteArray kFirstStartFile =
     "[GOOGLE MAPS ID]\n"
     "Google Maps Key=\n";
 
-class SettingsWindow : public ::testing::Test {
+class SettingsWindow : public WindowTest {
   protected:
-    void SetUp() override {
-        SetErrorReporter([this](const QString &text) { errors_ << text; });
-        window_ = std::make_unique<TSystemSettings>(&model_);
-    }
-    void TearDown() override {
-        window_.reset();
-        SetErrorReporter({});
-        SetServiceSettings({});
-    }
+    SettingsWindow() : window_(std::make_unique<TSystemSettings>(&model_)) {}
 
     // What the main window does on its first showing without a settings file.
     void FirstStart() {
@@ -78,16 +71,8 @@ class SettingsWindow : public ::testing::Test {
 
     // Runs the window modally; `inside` runs once it is shown and must close it.
     int ExecuteWith(const std::function<void()> &inside) {
-        QTimer::singleShot(0, window_.get(), [this, inside] {
-            window_->activateWindow();
-            EXPECT_TRUE(QTest::qWaitForWindowActive(window_.get()));
-            inside();
-            if (window_->isVisible()) {
-                ADD_FAILURE() << "the window was left open";
-                window_->done(0);
-            }
-        });
-        return window_->Execute();
+        return RunModal(
+            window_.get(), [this] { return window_->Execute(); }, inside);
     }
 
     void Press(const char *button) {
@@ -118,10 +103,8 @@ class SettingsWindow : public ::testing::Test {
         return block.begin().fragment().charFormat().foreground().color();
     }
 
-    ScopedHome home_;
     TSettingsModel model_;
     std::unique_ptr<TSystemSettings> window_;
-    QStringList errors_;
 };
 
 TEST_F(SettingsWindow, FirstStartWritesTheStandardFileAndLoadsIt) {

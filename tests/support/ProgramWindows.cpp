@@ -1,25 +1,25 @@
 #include "support/ProgramWindows.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
 #include <QDir>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 
 #include "app/MainMenuUnit.h"
 #include "app/SingleInstances.h"
-#include "common/CommandGuard.h"
 #include "common/DataPaths.h"
 #include "common/TX_Edit.h"
 #include "ping/EchoService.h"
-#include "settings/Services.h"
 #include "settings/SettingsModel.h"
 
 void ProgramWindowsTest::SetUp() {
     previousDirectory_ = QDir::currentPath();
     // The marker pictures are copied from the working folder at the first showing.
     QDir::setCurrent(SourcePath(QStringLiteral("resources/images")));
-    SetErrorReporter([this](const QString &text) { errors_ << text; });
     QApplication::clipboard()->clear();
     PrepareHome();
 
@@ -34,8 +34,6 @@ void ProgramWindowsTest::TearDown() {
     FinishRun();
     SetEchoServiceFactory({});
     DestroySingleInstances();
-    SetServiceSettings({});
-    SetErrorReporter({});
     QDir::setCurrent(previousDirectory_);
 }
 
@@ -62,6 +60,36 @@ void ProgramWindowsTest::FinishRun() {
             WaitUntil([] { return MainMenuForm == nullptr || !MainMenuForm->IsRunning(); }, 120000))
             << "the run did not end";
     }
+}
+
+QDialog *ProgramWindowsTest::WhileOpen(QAction *command, const QString &windowName,
+                                       const std::function<void(QDialog *)> &whileOpen) {
+    // Looked for while the command runs: the window opens inside it, or not at all.
+    QDialog *shown = nullptr;
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            auto *window = qobject_cast<QDialog *>(top);
+            // Found by name: activeModalWidget() does not see every modal window.
+            if (window == nullptr || !window->isVisible() ||
+                (windowName.isEmpty() ? !window->isModal() : window->objectName() != windowName)) {
+                continue;
+            }
+            poll.stop();
+            shown = window;
+            if (whileOpen) {
+                whileOpen(window);
+            }
+            if (window->isVisible()) {
+                window->reject();
+            }
+            return;
+        }
+    });
+    poll.start();
+    command->trigger();
+    return shown;
 }
 
 QStringList ProgramWindowsTest::Lines(QTextEdit *pane) {

@@ -8,7 +8,10 @@
 #include <Qt>
 
 #include "support/TestSupport.h"
+#include "support/WindowTest.h"
 
+class QAction;
+class QDialog;
 class QTextEdit;
 class TMainMenuForm;
 class TSettingsModel;
@@ -18,7 +21,7 @@ class TSettingsModel;
 // the shipped pictures (the first showing copies the marker pictures from it), errors the program
 // would show in a message box are collected, and the clipboard starts empty. Whatever a test
 // switches for the program (echo service, service addresses) is switched back afterwards.
-class ProgramWindowsTest : public ::testing::Test {
+class ProgramWindowsTest : public WindowTest {
   protected:
     void SetUp() override;
     void TearDown() override;
@@ -41,8 +44,12 @@ class ProgramWindowsTest : public ::testing::Test {
     // The lines of a pane.
     static QStringList Lines(QTextEdit *pane);
 
-    ScopedHome home_;
+    // Triggers `command` and, once the window named `windowName` (any modal window for an empty
+    // name) shows, runs `whileOpen` on it; a window still open afterwards is closed as Esc
+    // closes it. Returns the window, or nullptr when none opened (then `whileOpen` never runs).
+    static QDialog *WhileOpen(QAction *command, const QString &windowName,
+                              const std::function<void(QDialog *)> &whileOpen);
+
     QString previousDirectory_;
-    QStringList errors_;
     TMainMenuForm *form_ = nullptr;
 };
