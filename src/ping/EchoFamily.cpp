@@ -318,12 +318,6 @@ int ReadIpv6HopLimit(msghdr *message) {
     return ReadAncillaryInt(message, IPPROTO_IPV6, IPV6_HOPLIMIT);
 }
 
-bool SetIpv6HopLimit(int socket, int ttl) {
-    // -1 puts the system's default back; the field is 8 bits wide.
-    const int hopLimit = ttl <= 0 ? -1 : qMin(ttl, 255);
-    return setsockopt(socket, IPPROTO_IPV6, IPV6_UNICAST_HOPS, &hopLimit, sizeof hopLimit) == 0;
-}
-
 }  // namespace
 
 const TEchoFamily kEchoIPv4 = {
@@ -339,7 +333,8 @@ const TEchoFamily kEchoIPv4 = {
     StatusOfIcmpV4Error,
     ConfigureIpv4Socket,
     ReadIpv4Ttl,
-    nullptr,
+    IPPROTO_IP,
+    IP_TTL,
     IPPROTO_IP,
     IP_RECVERR,
     SO_EE_ORIGIN_ICMP,
@@ -358,7 +353,8 @@ const TEchoFamily kEchoIPv6 = {
     StatusOfIcmpV6Error,
     ConfigureIpv6Socket,
     ReadIpv6HopLimit,
-    SetIpv6HopLimit,
+    IPPROTO_IPV6,
+    IPV6_HOPLIMIT,
     IPPROTO_IPV6,
     IPV6_RECVERR,
     SO_EE_ORIGIN_ICMP6,

@@ -71,10 +71,9 @@ struct TEchoFamily {
     void (*ConfigureSocket)(int socket, bool datagram);
     // Returns the TTL (hop limit) of a received message from its ancillary data, or -1.
     int (*ReadTtl)(msghdr *message);
-    // Makes the socket's requests leave with `ttl` as their TTL (hop limit), 0 for the system's
-    // default; returns false when the socket refuses. Null: requests always carry the system's
-    // default (IPv4, whose engine never set a TTL).
-    bool (*SetTtl)(int socket, int ttl);
+    // The ancillary data that gives one request its own TTL (hop limit): level and type.
+    int TtlLevel;
+    int TtlType;
     // The level and type of the error queue's ancillary data, and the origin of ICMP errors.
     int ErrorLevel;
     int ErrorType;

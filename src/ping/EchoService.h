@@ -9,6 +9,8 @@
 
 #include "ping/EchoFamily.h"
 
+class TProbeEngine;
+
 // One echo request is one query of an echo service, which answers with the five properties of
 // the ping status object: StatusCode, ResponseTime, ProtocolAddress, ReplySize and TimeToLive.
 // The run (PingRun.h) forms the query text, asks the service once per request and classifies
@@ -30,6 +32,10 @@ struct TPingReply {
     quint32 ReplySize = 0;
     // Time-to-live of the reply (its hop limit over IPv6).
     quint32 TimeToLive = 0;
+    // The measured trip time with its fraction, in microseconds: from sending the request to the
+    // kernel's receive time stamp of the answer (a reply, or an ICMP error); 0 when there was
+    // no answer. ResponseTime is this in whole milliseconds for a reply.
+    quint32 TripMicroseconds = 0;
 };
 
 // The values of one echo request: the target exactly as typed, the payload size in bytes, the
@@ -63,6 +69,10 @@ class TEchoService {
     // worker thread, so it must not touch widgets. Throws TxError when the service itself
     // fails (a system error); that ends the run.
     virtual std::optional<TPingReply> ExecQuery(const TEchoQuery &query) = 0;
+
+    // The probe engine whose sockets this service sends its requests with, for runs that send
+    // many requests at once; null for a service that makes its requests in another way.
+    virtual std::shared_ptr<TProbeEngine> Engine() const { return nullptr; }
 };
 
 // Which kind of socket the ICMP echo service uses.
@@ -98,43 +108,19 @@ class TIcmpEchoService final : public TEchoService {
     std::optional<TPingReply> ExecQuery(const TEchoQuery &query) override;
 
     // The kind of IPv4 socket actually opened (Datagram or Raw).
-    TIcmpSocketKind Kind() const { return ipv4_.Kind; }
+    TIcmpSocketKind Kind() const;
 
     // The kind of IPv6 socket opened (Datagram or Raw); Automatic when there is none.
-    TIcmpSocketKind Ipv6Kind() const { return ipv6_.Kind; }
+    TIcmpSocketKind Ipv6Kind() const;
 
     // The echo identifier of this service's requests (on a datagram socket the kernel puts its
     // own in their place).
-    quint16 Identifier() const { return identifier_; }
+    quint16 Identifier() const;
+
+    std::shared_ptr<TProbeEngine> Engine() const override { return engine_; }
 
   private:
-    // The socket of one family.
-    struct TChannel {
-        const TEchoFamily *Family = nullptr;
-        int Socket = -1;
-        TIcmpSocketKind Kind = TIcmpSocketKind::Automatic;
-        int Ttl = 0;  // the TTL last set on the socket; 0: the system's default
-    };
-    static TChannel Open(const TEchoFamily &family, TIcmpSocketKind kind);
-    TChannel &ChannelFor(const TEchoFamily &family);
-
-    // The steps of one request, in the order ExecQuery takes them.
-    void Drain(const TChannel &channel);
-    std::optional<qint32> Send(const TChannel &channel, const TEchoTarget &target, quint16 sequence,
-                               quint16 payloadSize);
-    std::optional<TPingReply> WaitForAnswer(const TChannel &channel, const TEchoTarget &target,
-                                            quint16 sequence, qint64 started, qint64 deadline);
-    std::optional<TPingReply> ReadErrorQueue(const TChannel &channel, const TEchoTarget &target,
-                                             quint16 sequence);
-    std::optional<TPingReply> ReadReply(const TChannel &channel, const TEchoTarget &target,
-                                        quint16 sequence, qint64 started);
-
-    TChannel ipv4_;
-    TChannel ipv6_;
-    QString ipv6Error_;  // why there is no IPv6 socket
-    quint16 identifier_ = 0;
-    quint16 sequence_ = 0;
-    QByteArray buffer_;  // what one message is received into
+    std::shared_ptr<TProbeEngine> engine_;
 };
 
 // Makes the echo service of one run.
