@@ -375,6 +375,26 @@ std::optional<TEchoTarget> ResolveEchoTarget(const QString &name) {
     return kEchoIPv6.Resolve(name);
 }
 
+bool ResolvesWithoutLookup(const QString &name) {
+    if (IsUnresolvableName(name) || IsIpv6Literal(name) || !BracketedIpv6Literal(name).isEmpty()) {
+        return true;
+    }
+    const QByteArray host = name.toUtf8();
+    if (host.contains('\0')) {
+        return true;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    hints.ai_flags = AI_NUMERICHOST;
+    addrinfo *result = nullptr;
+    if (getaddrinfo(host.constData(), nullptr, &hints, &result) != 0) {
+        return false;
+    }
+    freeaddrinfo(result);
+    return true;
+}
+
 QString BracketedIpv6Literal(const QString &text) {
     qsizetype at = 0;
     // A scheme (RFC 3986): a letter, then letters, digits, "+", "-" or ".", then "://".

@@ -97,6 +97,10 @@ extern const TEchoFamily kEchoIPv6;
 // No value when the target resolves to nothing.
 std::optional<TEchoTarget> ResolveEchoTarget(const QString &name);
 
+// True when ResolveEchoTarget decides about `name` without asking a name server: an IPv4 or
+// IPv6 literal (also bracketed), or a name that never resolves (IsUnresolvableName).
+bool ResolvesWithoutLookup(const QString &name);
+
 // Returns the IPv6 literal that `text` holds as a bracketed host: "[" literal "]", optionally
 // after a scheme ("http://") and followed by a port (":8080") and a path, query or fragment.
 // Empty when the text is not of that form or the brackets hold no IPv6 literal.

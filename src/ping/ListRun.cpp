@@ -10,13 +10,14 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 #include "common/Errors.h"
+#include "ping/AddressRuns.h"
 
 TPingRecord RecordPing(const TEchoQuery &query, quint16 retries, const TEchoServiceFactory &connect,
                        const std::atomic<bool> &stop) {
     TPingRecord record;
+    record.Started = QDateTime::currentDateTime();
     try {
         const std::unique_ptr<TEchoService> service = connect ? connect() : ConnectEchoService();
         if (!service) {
@@ -36,14 +37,13 @@ namespace {
 // How long the window may go without painting while blocks are written back to back.
 constexpr qint64 kPaintIntervalMs = 40;
 
-// The state the workers and the writing thread share. Indices below nextToWrite are written;
-// from nextToWrite to nextToStart - 1 they are under way or done and waiting for their turn.
-class TListRun final {
+// The writing side of a list run: records come from the engine thread in list order and are
+// written on the calling thread.
+class TListWriter final {
   public:
-    TListRun(const TListRunInput &input, const TListRunWriter &write)
-        : input_(input), write_(write), count_(static_cast<int>(input.Addresses.size())) {
-        // The writing thread sleeps in its event loop; a worker wakes it with an event posted to
-        // this object, which lives on that thread.
+    TListWriter() {
+        // The writing thread sleeps in its event loop; the engine thread wakes it with an event
+        // posted to this object, which lives on that thread.
         if (QCoreApplication::instance() != nullptr &&
             QAbstractEventDispatcher::instance(QThread::currentThread()) != nullptr) {
             waker_ = std::make_unique<QObject>();
@@ -51,97 +51,70 @@ class TListRun final {
         sincePaint_.start();
     }
 
-    ~TListRun() { StopWorkers(); }
-
-    TListRun(const TListRun &) = delete;
-    TListRun &operator=(const TListRun &) = delete;
-
-    void Run() {
-        const int inFlight = qMax(1, input_.InFlight);
-        const int workers = qMin(inFlight, count_);
-        for (int i = 0; i < workers; ++i) {
+    TAddressRunCallbacks Callbacks() {
+        TAddressRunCallbacks callbacks;
+        callbacks.Done = [this](int index, TPingRecord &record) {
             {
                 std::lock_guard<std::mutex> lock(mutex_);
-                ++running_;
+                done_.emplace(index, std::move(record));
             }
-            try {
-                workers_.emplace_back([this] { Work(); });
-            } catch (...) {
+            Wake();
+        };
+        callbacks.Finished = [this] {
+            {
                 std::lock_guard<std::mutex> lock(mutex_);
-                --running_;
-                throw;
+                finished_ = true;
             }
-        }
-        while (nextToWrite_ < count_) {
+            Wake();
+        };
+        return callbacks;
+    }
+
+    // Writes the records in list order until every one is written or the run has finished.
+    void Write(int count, const TListRunWriter &write) {
+        for (int next = 0; next < count;) {
             std::optional<TPingRecord> record;
+            bool finished = false;
             {
                 std::lock_guard<std::mutex> lock(mutex_);
-                const auto done = done_.find(nextToWrite_);
+                const auto done = done_.find(next);
                 if (done != done_.end()) {
                     record = std::move(done->second);
                     done_.erase(done);
                 }
+                finished = finished_ && done_.empty();
             }
-            if (!record) {
-                WaitForWorkers();
-                continue;
+            if (record) {
+                write(next++, *record);
+                LetPaint();
+            } else if (finished) {
+                return;
+            } else {
+                WaitForRecords(next);
             }
-            write_(nextToWrite_, *record);
-            LetPaint();
+        }
+    }
+
+    // Waits, painting, until the run has finished.
+    void WaitForFinish() {
+        for (;;) {
             {
                 std::lock_guard<std::mutex> lock(mutex_);
-                ++nextToWrite_;
+                if (finished_) {
+                    return;
+                }
             }
-            moved_.notify_all();
+            WaitForRecords(-1);
         }
-        StopWorkers();
     }
 
   private:
-    // One worker: takes the next address while the window of addresses started and not yet
-    // written has room. There are InFlight workers, each with one address at a time.
-    void Work() {
-        const int ahead = qMax(qMax(1, input_.InFlight), input_.Ahead);
-        for (;;) {
-            int index = 0;
-            {
-                std::unique_lock<std::mutex> lock(mutex_);
-                moved_.wait(lock, [&] {
-                    return stop_ || nextToStart_ >= count_ || nextToStart_ < nextToWrite_ + ahead;
-                });
-                if (stop_ || nextToStart_ >= count_) {
-                    break;
-                }
-                index = nextToStart_++;
-            }
-            TEchoQuery query;
-            query.Address = input_.Addresses.at(index);
-            query.BufferSize = input_.BufferSize;
-            query.TimeOut = input_.TimeOut;
-            query.TimeToLive = input_.TimeToLive;
-            TPingRecord record = RecordPing(query, input_.Retries, input_.Connect, stopping_);
-            bool turn = false;
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                done_.emplace(index, std::move(record));
-                turn = index == nextToWrite_;
-            }
-            if (turn) {
-                Wake();
-            }
-        }
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            --running_;
-        }
-        Wake();
-    }
-
     void Wake() {
         if (waker_) {
             QMetaObject::invokeMethod(
                 waker_.get(), [] {}, Qt::QueuedConnection);
         } else {
+            std::lock_guard<std::mutex> lock(mutex_);
             woken_.notify_all();
         }
     }
@@ -155,66 +128,40 @@ class TListRun final {
         }
     }
 
-    // Sleeps until a worker has something for the writing thread (or has ended); the window
-    // keeps painting meanwhile.
-    void WaitForWorkers() {
+    // Sleeps until the engine thread has something for the writing thread; the window keeps
+    // painting meanwhile.
+    void WaitForRecords(int next) {
         if (waker_) {
-            // The condition is checked before each wait and the worker posts its event after
-            // changing it, so a wake-up is never missed.
+            // The condition is checked before each wait and the engine thread posts its event
+            // after changing it, so a wake-up is never missed.
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
                                             QEventLoop::WaitForMoreEvents);
         } else {
             std::unique_lock<std::mutex> lock(mutex_);
-            woken_.wait(lock, [&] { return done_.count(nextToWrite_) != 0 || running_ == 0; });
+            woken_.wait(lock, [&] { return done_.count(next) != 0 || finished_; });
         }
     }
 
-    // Ends every worker: none starts another address, those under way stop after their current
-    // request. The window keeps painting while they finish.
-    void StopWorkers() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            stop_ = true;
-        }
-        stopping_ = true;
-        moved_.notify_all();
-        for (;;) {
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                if (running_ == 0) {
-                    break;
-                }
-            }
-            WaitForWorkers();
-        }
-        for (std::thread &worker : workers_) {
-            worker.join();
-        }
-        workers_.clear();
-        done_.clear();
-    }
-
-    const TListRunInput &input_;
-    const TListRunWriter &write_;
-    const int count_;
     std::unique_ptr<QObject> waker_;
     QElapsedTimer sincePaint_;
-    std::vector<std::thread> workers_;
-
     std::mutex mutex_;
-    std::condition_variable moved_;  // the window moved, or the run stops
-    std::condition_variable woken_;  // for the writing thread without an event loop
+    std::condition_variable woken_;
     std::map<int, TPingRecord> done_;
-    int nextToStart_ = 0;
-    int nextToWrite_ = 0;
-    int running_ = 0;
-    bool stop_ = false;
-    std::atomic<bool> stopping_{false};
+    bool finished_ = false;
 };
 
 }  // namespace
 
 void RunAddressList(const TListRunInput &input, const TListRunWriter &write) {
-    TListRun run(input, write);
-    run.Run();
+    TListWriter writer;
+    // Declared after the writer: the run, which calls into the writer, ends first.
+    TAddressRuns runs(input, writer.Callbacks());
+    try {
+        writer.Write(static_cast<int>(input.Addresses.size()), write);
+    } catch (...) {
+        // The requests under way end first; the window keeps painting meanwhile.
+        runs.Stop();
+        writer.WaitForFinish();
+        throw;
+    }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QStringList>
 #include <QtGlobal>
 #include <atomic>
@@ -14,14 +15,15 @@
 // so that the caller writes exactly what a run of one address after another writes.
 
 // The most addresses a list run has under way at once, with requests out or names being
-// resolved. It bounds the sockets (one echo service per address under way) and the threads.
-constexpr int kMaxAddressesInFlight = 128;
+// resolved. All of them share the probe engine's two sockets and its one thread, so the limit
+// bounds only the probes in flight (a few hundred bytes each), and lies far above what a list
+// of a few thousand addresses needs.
+constexpr int kMaxAddressesInFlight = 10000;
 
 // The most addresses a list run has started and not yet handed back: those under way, and those
 // complete but waiting for an earlier address that still waits for its replies. It bounds the
-// outcomes held (a few hundred bytes each) for a list of any length, and leaves room for the
-// addresses behind a silent one to go ahead, so that a run takes about as many time-outs as
-// there are silent addresses per kMaxAddressesInFlight, however many answer in between.
+// records held for a list of any length, and leaves room for the addresses behind a silent one
+// to go ahead.
 constexpr int kMaxAddressesAhead = 8 * kMaxAddressesInFlight;
 
 // What the requests of one address returned, in order, and the error that ended them early
@@ -29,12 +31,15 @@ constexpr int kMaxAddressesAhead = 8 * kMaxAddressesInFlight;
 struct TPingRecord {
     std::vector<std::optional<TPingReply>> Replies;
     std::exception_ptr Failure;
+    // The moment the address's run began (its first request, or the look-up of its name).
+    QDateTime Started;
 };
 
 // Makes the `retries` requests of one address one after another, each with its own time-out,
-// and writes nothing. Opens the echo service with `connect` (unset: ConnectEchoService()) and
-// closes it before returning. A failure to open the service or of a request ends the record
-// with that error. Stops early, with what it has, once `stop` is set.
+// and writes nothing; the record's Started is the moment it began. Opens the echo service with
+// `connect` (unset: ConnectEchoService()) and closes it before returning. A failure to open the
+// service or of a request ends the record with that error. Stops early, with what it has, once
+// `stop` is set.
 TPingRecord RecordPing(const TEchoQuery &query, quint16 retries, const TEchoServiceFactory &connect,
                        const std::atomic<bool> &stop);
 
@@ -49,8 +54,14 @@ struct TListRunInput {
     int InFlight = kMaxAddressesInFlight;
     // Addresses started and not yet handed back (at least InFlight).
     int Ahead = kMaxAddressesAhead;
-    // Opens the echo service of one address, on a worker thread. Unset: ConnectEchoService().
+    // Opens the echo service of the run (TAddressRuns says when it is called). Unset:
+    // ConnectEchoService().
     TEchoServiceFactory Connect;
+    // Milliseconds from the start of one request of an address to the start of its next; a
+    // request that takes longer is followed at once. 0: back to back.
+    int Interval = 0;
+    // Requests go on until the run is stopped (a watch); Retries is then no limit.
+    bool UntilStopped = false;
 };
 
 // Called on the calling thread with each address's index and record, in list order, as soon as
@@ -58,10 +69,11 @@ struct TListRunInput {
 using TListRunWriter = std::function<void(int index, const TPingRecord &record)>;
 
 // Pings every address of `input` with up to InFlight addresses under way (name resolution
-// included) and up to Ahead started and not yet handed back, each on a worker thread, and hands the
-// records to `write` in list order. While it waits, the calling thread processes paint and timer
-// events but no user input, so a window keeps painting and no other command starts. An exception
-// thrown by `write` ends the run: no further address is started, those under way stop after their
-// current request, and the exception propagates once every worker has ended (no thread or socket
-// outlives the call).
+// included) and up to Ahead started and not yet handed back, all through one probe engine
+// (TAddressRuns), and hands the records to `write` on the calling thread, in list order. While it
+// waits, a calling thread with a Qt event dispatcher processes paint and timer events but no user
+// input, so a window keeps painting and no other command starts; a thread without one (a plain
+// std::thread) just sleeps. An exception thrown by `write` ends the run: no further address is
+// started, those under way stop after their current request, and the exception propagates once
+// they are done (no thread or socket outlives the call).
 void RunAddressList(const TListRunInput &input, const TListRunWriter &write);

@@ -31,6 +31,9 @@ constexpr int kReceiveBufferSize = 65536 + 512;
 // replies.
 constexpr int kSendBatch = 64;
 
+// Sends of one probe before its failure is taken as its own (see SendNow).
+constexpr int kSendTries = 3;
+
 // Asked for, not insisted on: the kernel caps it at net.core.rmem_max. Room for a few hundred
 // replies that arrive while the loop is busy with a batch.
 constexpr int kSocketReceiveBuffer = 1 << 20;
@@ -434,10 +437,15 @@ void TProbeEngine::SendNow(TQueued queued) {
     probe.TimeOutMs = queued.Request.TimeOutMs;
     probe.SentRealNs = ClockNs(CLOCK_REALTIME);
     probe.SentMonotonicNs = ClockNs(CLOCK_MONOTONIC);
+    // An ICMP error about an earlier probe (host unreachable, say) leaves its errno pending on
+    // the socket, and the next send reports it instead of sending: that send is tried again, as
+    // it is not this probe's failure. A failure of this probe's own comes back on every try.
     ssize_t sent = -1;
-    do {
-        sent = sendmsg(channel->Socket, &message, 0);
-    } while (sent < 0 && errno == EINTR);
+    for (int tries = 0; sent < 0 && tries < kSendTries; ++tries) {
+        do {
+            sent = sendmsg(channel->Socket, &message, 0);
+        } while (sent < 0 && errno == EINTR);
+    }
     if (sent < 0) {
         // EACCES, EPERM: a broadcast address, or a firewall rule on this host; the request never
         // left.
@@ -530,7 +538,9 @@ bool TProbeEngine::ReadMessage(TChannel &channel) {
     const TEchoFamily &family = *channel.Family;
     TReceived received(channel.Socket, buffer_, MSG_DONTWAIT);
     if (received.Length < 0) {
-        return false;
+        // A pending error about an earlier probe is reported (and cleared) by the read before
+        // the queued messages; the messages behind it are read on.
+        return errno != EAGAIN && errno != EWOULDBLOCK;
     }
     const bool datagram = channel.Kind == TIcmpSocketKind::Datagram;
     const auto *bytes = reinterpret_cast<const unsigned char *>(buffer_.constData());

@@ -1,0 +1,408 @@
+#include "ping/AddressRuns.h"
+
+#include <time.h>
+
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "common/Errors.h"
+#include "ping/ProbeEngine.h"
+
+namespace {
+
+qint64 MonotonicMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<qint64>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+}  // namespace
+
+// A bounded set of worker threads for calls that block (name look-ups, blocking echo services):
+// a thread is added only when a task waits and every thread is busy, up to the bound.
+class TAddressRuns::TWorkers final {
+  public:
+    explicit TWorkers(int most) : most_(qMax(1, most)) {}
+
+    ~TWorkers() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ending_ = true;
+        }
+        queued_.notify_all();
+        for (std::thread &thread : threads_) {
+            thread.join();
+        }
+    }
+    TWorkers(const TWorkers &) = delete;
+    TWorkers &operator=(const TWorkers &) = delete;
+
+    void Submit(std::function<void()> task) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        tasks_.push_back(std::move(task));
+        if (idle_ == 0 && static_cast<int>(threads_.size()) < most_) {
+            threads_.emplace_back([this] { Work(); });
+        } else {
+            queued_.notify_one();
+        }
+    }
+
+  private:
+    void Work() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            ++idle_;
+            queued_.wait(lock, [this] { return ending_ || !tasks_.empty(); });
+            --idle_;
+            if (tasks_.empty()) {
+                return;  // ending, and nothing left
+            }
+            std::function<void()> task = std::move(tasks_.front());
+            tasks_.pop_front();
+            lock.unlock();
+            task();
+            lock.lock();
+        }
+    }
+
+    const int most_;
+    std::mutex mutex_;
+    std::condition_variable queued_;
+    std::deque<std::function<void()>> tasks_;
+    std::vector<std::thread> threads_;
+    int idle_ = 0;
+    bool ending_ = false;
+};
+
+// Everything the run's state machines share; lives on the engine thread. Each callback the run
+// leaves with the engine or a worker holds a reference, so the state outlives every one of them.
+class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
+  public:
+    TState(const TListRunInput &input, TAddressRunCallbacks callbacks, TProbeEngine &engine,
+           bool probes, TWorkers &resolvers, TWorkers &blocking,
+           std::unique_ptr<TEchoService> firstService, std::exception_ptr firstFailure)
+        : input_(input),
+          callbacks_(std::move(callbacks)),
+          engine_(engine),
+          probes_(probes),
+          resolvers_(resolvers),
+          blocking_(blocking),
+          count_(static_cast<int>(input.Addresses.size())),
+          firstService_(std::move(firstService)),
+          firstFailure_(firstFailure) {}
+
+    // Engine thread: starts as many addresses as the limits allow.
+    void Begin() {
+        Fill();
+        CheckFinished();
+    }
+
+    void Stop() {
+        stopping_ = true;
+        // An address between two requests ends now; one with a request out ends when it is in.
+        std::vector<int> pausing;
+        for (auto &[index, address] : addresses_) {
+            if (address.Pause != 0) {
+                engine_.Cancel(address.Pause);
+                address.Pause = 0;
+                pausing.push_back(index);
+            }
+        }
+        for (int index : pausing) {
+            Complete(index);
+        }
+        CheckFinished();
+    }
+
+    void Wait() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        finishedChanged_.wait(lock, [this] { return finished_; });
+    }
+
+  private:
+    // One address started and not yet handed back.
+    struct TAddress {
+        TPingRecord Record;
+        std::optional<TEchoTarget> Target;      // probe engine: the resolved target
+        std::unique_ptr<TEchoService> Service;  // blocking service: this address's own
+        qint64 RequestStarted = 0;
+        quint64 Pause = 0;  // timer of the next request, while waiting for it
+        bool Complete = false;
+    };
+
+    // Not re-entered: an address that completes while it starts (a failure, a name that does
+    // not resolve) leaves the next start to the loop already running, not to a deeper call.
+    void Fill() {
+        if (filling_) {
+            return;
+        }
+        filling_ = true;
+        const int inFlight = qMax(1, input_.InFlight);
+        const int ahead = qMax(inFlight, input_.Ahead);
+        while (!stopping_ && nextToStart_ < count_ && underWay_ < inFlight &&
+               nextToStart_ < nextToHandBack_ + ahead) {
+            Start(nextToStart_++);
+        }
+        filling_ = false;
+    }
+
+    void Start(int index) {
+        ++underWay_;
+        TAddress &address = addresses_[index];
+        address.Record.Started = QDateTime::currentDateTime();
+        const QString name = input_.Addresses.at(index);
+        if (!probes_) {
+            if (index == 0 && (firstService_ || firstFailure_)) {
+                address.Service = std::move(firstService_);
+                if (firstFailure_) {
+                    address.Record.Failure = firstFailure_;
+                    Complete(index);
+                    return;
+                }
+            }
+            Request(index);
+            return;
+        }
+        if (ResolvesWithoutLookup(name)) {
+            Resolved(index, ResolveEchoTarget(name));
+            return;
+        }
+        resolvers_.Submit([state = shared_from_this(), index, name] {
+            std::optional<TEchoTarget> target = ResolveEchoTarget(name);
+            state->engine_.Post([state, index, target = std::move(target)] {
+                state->Resolved(index, target);
+                state->CheckFinished();
+            });
+        });
+    }
+
+    void Resolved(int index, const std::optional<TEchoTarget> &target) {
+        TAddress &address = addresses_.at(index);
+        address.Target = target;
+        if (target) {
+            try {
+                engine_.CheckFamily(*target->Family);
+            } catch (...) {
+                address.Record.Failure = std::current_exception();
+                Complete(index);
+                return;
+            }
+        }
+        Request(index);
+    }
+
+    bool IsOver(const TAddress &address) const {
+        return stopping_ || address.Record.Failure ||
+               (!input_.UntilStopped &&
+                address.Record.Replies.size() >= static_cast<std::size_t>(input_.Retries));
+    }
+
+    void Request(int index) {
+        TAddress &address = addresses_.at(index);
+        address.Pause = 0;
+        if (IsOver(address)) {
+            Complete(index);
+            return;
+        }
+        address.RequestStarted = MonotonicMs();
+        const auto state = shared_from_this();
+        if (!probes_) {
+            RequestBlocking(index, address);
+            return;
+        }
+        if (!address.Target) {
+            // A name that does not resolve: a request that could not be processed.
+            engine_.Post([state, index] {
+                state->Answered(index, TPingReply{});
+                state->CheckFinished();
+            });
+            return;
+        }
+        TProbeRequest probe;
+        probe.Target = *address.Target;
+        probe.PayloadSize = input_.BufferSize;
+        // IPv4 requests leave with the system's default TTL, as they always have.
+        probe.TimeToLive = probe.Target.Family == &kEchoIPv6 ? input_.TimeToLive : 0;
+        probe.TimeOutMs = input_.TimeOut;
+        engine_.Send(probe, [state, index](const TPingReply &reply) {
+            state->Answered(index, reply);
+            state->CheckFinished();
+        });
+    }
+
+    // A service without engine blocks in ExecQuery: on a worker, whose answer comes back to the
+    // engine thread. The address's service is opened by its first request.
+    void RequestBlocking(int index, TAddress &address) {
+        TEchoQuery query;
+        query.Address = input_.Addresses.at(index);
+        query.BufferSize = input_.BufferSize;
+        query.TimeOut = input_.TimeOut;
+        query.TimeToLive = input_.TimeToLive;
+        TEchoService *service = address.Service.get();
+        const bool open = service != nullptr;
+        blocking_.Submit([state = shared_from_this(), index, query, service, open] {
+            std::unique_ptr<TEchoService> opened;
+            std::optional<TPingReply> reply;
+            std::exception_ptr failure;
+            try {
+                TEchoService *using_ = service;
+                if (!open) {
+                    opened = state->input_.Connect ? state->input_.Connect() : ConnectEchoService();
+                    if (!opened) {
+                        throw TxError(QStringLiteral("The echo service is not available."));
+                    }
+                    using_ = opened.get();
+                }
+                reply = using_->ExecQuery(query);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            // The service is handed over to the engine thread, which keeps it for the next request.
+            auto held = std::make_shared<std::unique_ptr<TEchoService>>(std::move(opened));
+            state->engine_.Post([state, index, reply, failure, held] {
+                if (*held) {
+                    state->addresses_.at(index).Service = std::move(*held);
+                }
+                if (failure) {
+                    state->addresses_.at(index).Record.Failure = failure;
+                    state->Complete(index);
+                } else {
+                    state->Answered(index, reply);
+                }
+                state->CheckFinished();
+            });
+        });
+    }
+
+    void Answered(int index, const std::optional<TPingReply> &reply) {
+        TAddress &address = addresses_.at(index);
+        address.Record.Replies.push_back(reply);
+        if (callbacks_.Replied) {
+            callbacks_.Replied(index, static_cast<int>(address.Record.Replies.size()) - 1, reply);
+        }
+        if (IsOver(address)) {
+            Complete(index);
+            return;
+        }
+        // The next request starts Interval after this one started; one that took longer (a
+        // time-out) is followed at once, without catching up.
+        const qint64 rest = input_.Interval - (MonotonicMs() - address.RequestStarted);
+        if (rest <= 0) {
+            Request(index);
+            return;
+        }
+        address.Pause = engine_.After(rest, [state = shared_from_this(), index] {
+            state->Request(index);
+            state->CheckFinished();
+        });
+    }
+
+    void Complete(int index) {
+        TAddress &address = addresses_.at(index);
+        if (address.Complete) {
+            return;
+        }
+        address.Complete = true;
+        address.Service.reset();
+        --underWay_;
+        // Hand back in list order whatever is complete.
+        for (auto next = addresses_.find(nextToHandBack_);
+             next != addresses_.end() && next->second.Complete;
+             next = addresses_.find(nextToHandBack_)) {
+            if (callbacks_.Done) {
+                callbacks_.Done(next->first, next->second.Record);
+            }
+            addresses_.erase(next);
+            ++nextToHandBack_;
+        }
+        Fill();
+    }
+
+    // Called last in every callback of the run, so that nothing of the state is touched by the
+    // engine thread once a waiter has seen the run finished.
+    void CheckFinished() {
+        if (finishedCalled_ || underWay_ > 0 || !addresses_.empty() ||
+            (!stopping_ && nextToStart_ < count_)) {
+            return;
+        }
+        finishedCalled_ = true;
+        if (callbacks_.Finished) {
+            callbacks_.Finished();
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        finished_ = true;
+        finishedChanged_.notify_all();
+    }
+
+    const TListRunInput input_;
+    const TAddressRunCallbacks callbacks_;
+    TProbeEngine &engine_;
+    const bool probes_;  // through the probe engine; else through blocking services
+    TWorkers &resolvers_;
+    TWorkers &blocking_;
+    const int count_;
+    std::unique_ptr<TEchoService> firstService_;
+    std::exception_ptr firstFailure_;
+
+    // Engine thread only.
+    std::map<int, TAddress> addresses_;
+    int nextToStart_ = 0;
+    int nextToHandBack_ = 0;
+    int underWay_ = 0;
+    bool stopping_ = false;
+    bool finishedCalled_ = false;
+    bool filling_ = false;
+
+    std::mutex mutex_;
+    std::condition_variable finishedChanged_;
+    bool finished_ = false;
+};
+
+TAddressRuns::TAddressRuns(const TListRunInput &input, TAddressRunCallbacks callbacks) {
+    std::exception_ptr failure;
+    std::unique_ptr<TEchoService> first;
+    try {
+        first = input.Connect ? input.Connect() : ConnectEchoService();
+        if (!first) {
+            throw TxError(QStringLiteral("The echo service is not available."));
+        }
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    engine_ = first ? first->Engine() : nullptr;
+    const bool probes = engine_ != nullptr;
+    if (probes) {
+        service_ = std::move(first);
+    } else {
+        engine_ = TProbeEngine::LoopOnly();
+    }
+    resolvers_ = std::make_unique<TWorkers>(kResolverThreads);
+    blocking_ = std::make_unique<TWorkers>(qMin(qMax(1, input.InFlight), kMaxBlockingThreads));
+    state_ = std::make_shared<TState>(input, std::move(callbacks), *engine_, probes, *resolvers_,
+                                      *blocking_, std::move(first), failure);
+    engine_->Start();
+    engine_->Post([state = state_] { state->Begin(); });
+}
+
+TAddressRuns::~TAddressRuns() {
+    Stop();
+    Wait();
+    // Every worker has handed its answer over by now; they end, then the engine's thread and
+    // sockets (unless another owner of the engine keeps them).
+    blocking_.reset();
+    resolvers_.reset();
+    service_.reset();
+    engine_.reset();
+}
+
+void TAddressRuns::Stop() {
+    engine_->Post([state = state_] { state->Stop(); });
+}
+
+void TAddressRuns::Wait() {
+    state_->Wait();
+}
