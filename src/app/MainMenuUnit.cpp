@@ -163,9 +163,10 @@ QAction *TMainMenuForm::MakeAction(QAction *&field, const char *name, const char
     action->setShortcutContext(Qt::WindowShortcut);
     addAction(action);
     ConnectCommand(action, this, [this, handler, action] {
-        // While an address is watched, its command (which stops it) and Esc (which stops it,
-        // then clears) still act; every other command waits as it waits for any run.
-        if (IsWatching() && (action == WatchPingAction || action == ClearAllAction)) {
+        // While a run goes, Esc (which stops it) and the watch command of a watch (which stops
+        // it too) still act; every other command waits until the run has ended.
+        if ((IsRunning() && action == ClearAllAction) ||
+            (IsWatching() && action == WatchPingAction)) {
             (this->*handler)();
         } else {
             Guarded([this, handler] { (this->*handler)(); });
@@ -379,7 +380,7 @@ void TMainMenuForm::BuildAddressBar(QWidget *central) {
     StartPingBtn->setMenu(pingModes);
     StartPingBtn->setPopupMode(QToolButton::MenuButtonPopup);
     connect(StartPingBtn, &QToolButton::clicked, this,
-            [this] { (IsWatching() ? WatchPingAction : SinglePingAction)->trigger(); });
+            [this] { IsRunning() ? StopRun() : SinglePingAction->trigger(); });
     ProcessLabel =
         NewLabel(AddressPanel, QStringLiteral("ProcessLabel"), QStringLiteral("Process"));
     ProcessIndicator = new QToolButton(AddressPanel);
@@ -814,10 +815,8 @@ void TMainMenuForm::ConnectSession() {
         RunCommand(this, [&message] { throw TxError(message); });
     });
     connect(session_, &TRunSession::Finished, this, [this] {
-        if (watchWriter_) {
-            watchWriter_.reset();
-            SetWatchMode(false);
-        }
+        watchWriter_.reset();
+        SetRunMode(false);
     });
 }
 
@@ -844,28 +843,35 @@ void TMainMenuForm::SinglePingActionExecute() {
         return;
     }
     BeginAddressRun(AddressEdit->text());
-    session_->StartSingle(runInput_);
+    if (session_->StartSingle(runInput_)) {
+        SetRunMode(true);
+    }
 }
 
-// The window while an address is watched: the ping commands that may not run meanwhile are shown
-// disabled, the address field and the panes cannot be changed (the run's block stays whole), and
-// the ping button stops the watch. All comes back when the watch ends, however it ends.
-void TMainMenuForm::SetWatchMode(bool on) {
+// The window while a run goes: the ping commands that may not run meanwhile are shown disabled,
+// the address field and the panes cannot be changed (the run's blocks stay whole), and the ping
+// button stops the run. All comes back when the run ends, however it ends.
+void TMainMenuForm::SetRunMode(bool on) {
     SinglePingAction->setEnabled(!on);
     PingListOfAddressesAction->setEnabled(!on);
-    WatchPingAction->setChecked(on);
+    WatchPingAction->setChecked(on && IsWatching());
     AddressEdit->setReadOnly(on);
     DebugMemo->setReadOnly(on);
     AddressMemo->setReadOnly(on);
     StartPingBtn->setIcon(CommandIcon(on ? QStringLiteral("stop") : QStringLiteral("ping")));
     StartPingBtn->setToolTip(on ? QStringLiteral("Stop pinging ...")
                                 : QStringLiteral("Ping address ..."));
+    StartPingBtn->setText(on ? QStringLiteral("Stop") : QStringLiteral("Ping"));
+}
+
+void TMainMenuForm::StopRun() {
+    session_->Stop();
 }
 
 void TMainMenuForm::WatchPingActionExecute() {
     if (IsWatching()) {
         // The watch ends after its current request, with its statistics.
-        session_->Stop();
+        StopRun();
         return;
     }
     if (IsRunning()) {
@@ -879,12 +885,18 @@ void TMainMenuForm::WatchPingActionExecute() {
         watchWriter_.reset();
         return;
     }
-    SetWatchMode(true);
+    SetRunMode(true);
 }
 
 void TMainMenuForm::PingListOfAddressesActionExecute() {
     if (IsRunning()) {
         return;
+    }
+    if (AddressList.isEmpty()) {
+        // Nothing is cleared: the panes keep what they hold until a list is there to ping.
+        throw TxError(
+            QStringLiteral("No list of addresses is loaded. Load one with \"Load "
+                           "addresses list ...\" in the File menu, then press F10."));
     }
     AddressMemo->clear();
     // Each address is pinged as the field holds it, which is how the ping command is given it.
@@ -892,15 +904,13 @@ void TMainMenuForm::PingListOfAddressesActionExecute() {
     for (const QString &address : AddressList) {
         addresses << address.left(AddressEdit->maxLength());
     }
-    if (addresses.isEmpty()) {
-        ProcessIndicator->setEnabled(false);
-        return;
-    }
     // The light is on while any address is under way, as it is from one address's run to the
     // next.
     ProcessIndicator->setEnabled(true);
     listLength_ = addresses.size();
-    session_->StartList(RunInput(), addresses, ListRunInFlight);
+    if (session_->StartList(RunInput(), addresses, ListRunInFlight)) {
+        SetRunMode(true);
+    }
 }
 
 void TMainMenuForm::WriteListRecord(int index, const QString &address, const TPingRecord &record) {
@@ -954,10 +964,10 @@ void TMainMenuForm::SystemSettingsActionExecute() {
 }
 
 void TMainMenuForm::ClearAllActionExecute() {
-    if (IsWatching()) {
-        // The watch ends first (its statistics are written), then everything is cleared.
-        session_->Stop();
-        AfterRun([this] { ClearAllActionExecute(); });
+    if (IsRunning()) {
+        // Esc stops a run after the request under way, and its statistics are written; the
+        // next Esc, at rest, clears everything.
+        StopRun();
         return;
     }
     WatchLabel->hide();

@@ -99,8 +99,8 @@ class TMainMenuForm final : public QMainWindow {
 
     // True while a ping run or list run is under way; no other command starts then.
     bool IsRunning() const { return !session_->IsIdle(); }
-    // True while an address is pinged until stopped (IsRunning() too); only the watch command,
-    // which stops it, and Esc, which stops it and then clears, act meanwhile.
+    // True while an address is pinged until stopped (IsRunning() too). While any run goes, Esc
+    // and the ping button stop it, and so does the watch command while a watch goes.
     bool IsWatching() const { return session_->Kind() == TRunSession::TKind::Watch; }
 
     // The runs of the window; tests hand it a scripted echo service.
@@ -232,8 +232,10 @@ class TMainMenuForm final : public QMainWindow {
     void AddressRunCompleted();
     // Writes one address's block of a list run, as the ping command writes it.
     void WriteListRecord(int index, const QString &address, const TPingRecord &record);
-    // Shows (on) or ends the window's look while an address is watched.
-    void SetWatchMode(bool on);
+    // Shows (on) or ends the window's look while a run goes.
+    void SetRunMode(bool on);
+    // Asks the run under way to end after the request under way.
+    void StopRun();
     // Runs `step` once, when the run under way has ended.
     void AfterRun(const std::function<void()> &step);
 

@@ -628,11 +628,16 @@ TEST_F(MainWindowTest, ListRunWithAnEmptyMiddleEntryMakesThreeRuns) {
     EXPECT_FALSE(form_->ProcessIndicator->isEnabled());
     EXPECT_TRUE(GeolocationForm->StartGeolocation);
 
-    // An empty list only clears the address list pane.
+    // With no list loaded, F10 says so and how to load one, and leaves the panes as they are.
     form_->AddressList.clear();
-    form_->PingListOfAddressesAction->trigger();
-    FinishRun();
-    EXPECT_EQ(form_->AddressMemo->toPlainText(), QString());
+    const QString addressPane = form_->AddressMemo->toPlainText();
+    form_->AddressEdit->setFocus();
+    Press(Qt::Key_F10);
+    EXPECT_FALSE(form_->IsRunning());
+    EXPECT_EQ(errors_, QStringList(QStringLiteral(
+                           "No list of addresses is loaded. Load one with \"Load addresses list "
+                           "...\" in the File menu, then press F10.")));
+    EXPECT_EQ(form_->AddressMemo->toPlainText(), addressPane);
     EXPECT_EQ(script->Queries().size(), 12);
 }
 
@@ -657,8 +662,8 @@ TEST_F(MainWindowTest, DuringARunTheLightIsOnAndNoOtherCommandStarts) {
         lightDuringRun = MainMenuForm->ProcessIndicator->isEnabled();
         runningDuringRun = MainMenuForm->IsRunning();
         MainMenuForm->SinglePingAction->trigger();
-        MainMenuForm->ClearAllAction->trigger();
         MainMenuForm->PingListOfAddressesAction->trigger();
+        MainMenuForm->ClearMemoAction->trigger();
         MainMenuForm->close();
         visibleAfterClose = MainMenuForm->isVisible();
         observed = true;
@@ -675,12 +680,98 @@ TEST_F(MainWindowTest, DuringARunTheLightIsOnAndNoOtherCommandStarts) {
     EXPECT_FALSE(form_->ProcessIndicator->isEnabled());
     EXPECT_FALSE(form_->IsRunning());
     EXPECT_EQ(script->Queries().size(), 4);
-    // Clear all did not run in between: the run's lines are all there.
+    // No other run started in between: the run's lines are all there.
     EXPECT_EQ(Lines(form_->DebugMemo).filter(QStringLiteral("Reply from")).size(), 4);
     EXPECT_EQ(Lines(form_->AddressMemo).size(), 1);
     // The close request waited for the end of the run.
     EXPECT_TRUE(visibleAfterClose);
     EXPECT_TRUE(WaitUntil([] { return !MainMenuForm->isVisible(); }));
+}
+
+// Each way of stopping a run while its second request is under way: the request is finished,
+// then the run ends with the statistics of what was sent, as ping writes them on Ctrl+C.
+TEST_F(MainWindowTest, EscAndThePingButtonStopARunAfterTheRequestUnderWay) {
+    const struct {
+        const char *name;
+        std::function<void()> stop;
+    } rows[] = {
+        {"Esc",
+         [] {
+             MainMenuForm->AddressEdit->setFocus();
+             Press(Qt::Key_Escape);
+         }},
+        {"ping button", [] { MainMenuForm->StartPingBtn->click(); }},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        form_->ClearAllActionExecute();
+        auto script = UseScriptedEcho();
+        std::atomic<int> started{0};
+        std::atomic<bool> release{false};
+        script->insideRequest = [&] {
+            if (++started == 2) {
+                while (!release) {
+                    QThread::msleep(2);
+                }
+            }
+        };
+        form_->AddressEdit->setText(QStringLiteral("alpha"));
+        form_->SinglePingAction->trigger();
+        ASSERT_TRUE(WaitUntil([&] { return started == 2; }));
+        EXPECT_EQ(form_->StartPingBtn->text(), QStringLiteral("Stop"));
+        EXPECT_EQ(form_->StartPingBtn->toolTip(), QStringLiteral("Stop pinging ..."));
+        row.stop();
+        release = true;
+        FinishRun();
+
+        EXPECT_EQ(script->Queries().size(), 2);
+        const QStringList lines = Lines(form_->DebugMemo);
+        EXPECT_EQ(lines.filter(QStringLiteral("Reply from")).size(), 2);
+        EXPECT_TRUE(lines.contains(
+            QStringLiteral("Packets: Sent = 2, Received = 2, Lost = 0 [ 0% loss ]")));
+        EXPECT_EQ(Lines(form_->AddressMemo),
+                  QStringList(QStringLiteral("IPv4 - 10.0.0.1\t\tAddress - alpha")));
+        // Stopping is not clearing: the field and the panes keep what the run wrote.
+        EXPECT_EQ(form_->AddressEdit->text(), QStringLiteral("alpha"));
+        EXPECT_EQ(form_->StartPingBtn->text(), QStringLiteral("Ping"));
+        EXPECT_FALSE(form_->ProcessIndicator->isEnabled());
+        EXPECT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
+    }
+}
+
+TEST_F(MainWindowTest, AStoppedListRunWritesTheAddressesBegunAndNoneAfter) {
+    auto script = UseScriptedEcho();
+    std::atomic<int> started{0};
+    std::atomic<bool> release{false};
+    // The sixth request is beta's second: alpha is complete, gamma and delta not begun.
+    script->insideRequest = [&] {
+        if (++started == 6) {
+            while (!release) {
+                QThread::msleep(2);
+            }
+        }
+    };
+    form_->ListRunInFlight = 1;
+    form_->AddressList = QStringList{QStringLiteral("alpha"), QStringLiteral("beta"),
+                                     QStringLiteral("gamma"), QStringLiteral("delta")};
+    form_->PingListOfAddressesAction->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return started == 6; }));
+    form_->AddressEdit->setFocus();
+    Press(Qt::Key_Escape);
+    release = true;
+    FinishRun();
+
+    EXPECT_EQ(script->Queries().size(), 6);
+    EXPECT_EQ(Lines(form_->AddressMemo), (QStringList{"IPv4 - 10.0.0.1\t\tAddress - alpha",
+                                                      "IPv4 - 10.0.0.1\t\tAddress - beta"}));
+    const QStringList lines = Lines(form_->DebugMemo);
+    EXPECT_EQ(lines.filter(QStringLiteral("Pinging ")),
+              (QStringList{"Pinging alpha with 32 bytes of data:",
+                           "Pinging beta with 32 bytes of data:"}));
+    EXPECT_EQ(lines.filter(QStringLiteral("Packets: ")),
+              (QStringList{"Packets: Sent = 4, Received = 4, Lost = 0 [ 0% loss ]",
+                           "Packets: Sent = 2, Received = 2, Lost = 0 [ 0% loss ]"}));
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
 }
 
 TEST_F(MainWindowTest, AFailingServiceEndsTheRunWithItsOwnText) {

@@ -247,7 +247,7 @@ TEST_F(WatchWindowTest, TheButtonMenuStartsItTheButtonStopsItAndTheChartsFollow)
     EXPECT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
 }
 
-TEST_F(WatchWindowTest, EscStopsTheWatchAndClearsAndClosingStopsItBeforeTheWindowGoes) {
+TEST_F(WatchWindowTest, EscStopsTheWatchTheNextEscClearsAndClosingStopsItBeforeTheWindowGoes) {
     UseCycledEcho({3});
     form_->AddressEdit->setText(QStringLiteral("alpha"));
     Watch([] { MainMenuForm->WatchPingAction->trigger(); },
@@ -258,6 +258,17 @@ TEST_F(WatchWindowTest, EscStopsTheWatchAndClearsAndClosingStopsItBeforeTheWindo
               Press(Qt::Key_Escape);
               return true;
           });
+    // Esc stopped the watch and its statistics stay, as ping writes them on Ctrl+C.
+    const int n = Lines(form_->DebugMemo).filter(QStringLiteral("Reply from")).size();
+    ASSERT_GE(n, 2);
+    EXPECT_EQ(Count(PacketsLine(n, n, 0)), 1);
+    EXPECT_EQ(Lines(form_->AddressMemo),
+              QStringList(QStringLiteral("IPv4 - 10.0.0.1\t\tAddress - alpha")));
+    EXPECT_FALSE(form_->WatchPingAction->isChecked());
+
+    // At rest, Esc clears everything.
+    form_->AddressEdit->setFocus();
+    Press(Qt::Key_Escape);
     EXPECT_EQ(form_->DebugMemo->toPlainText(), QString());
     EXPECT_EQ(form_->AddressMemo->toPlainText(), QString());
     EXPECT_EQ(form_->AddressEdit->text(), QString());
