@@ -63,13 +63,11 @@ double ThreadSeconds() {
 
 // Fills the pane with `lines` lines of earlier runs.
 void Fill(QTextDocument &pane, int lines) {
-    SelectedResultMemo = &pane;
-    ResultsFontColor = QColor(128, 128, 128);
+    const TResultTarget target{&pane, QColor(128, 128, 128)};
     const TResultBatch batch(&pane);  // one layout for all, however the pane is shown
     for (int i = 0; i < lines; ++i) {
-        WriteReport(kRunLines[i % kRunLines.size()]);
+        WriteReport(target, kRunLines[i % kRunLines.size()]);
     }
-    SelectedResultMemo = nullptr;
 }
 
 // Removes everything after the first `characters` characters of the pane.
@@ -87,20 +85,16 @@ void BM_WriteRunOutput(benchmark::State &state) {
     for (auto _ : state) {
         const int before = pane.characterCount();
         const double start = ThreadSeconds();
-        SelectedResultMemo = &pane;
-        ResultsFontColor = QColor(0, 200, 0);
         for (const QString &line : kRunLines) {
-            ResultString = line;
-            WriteResult();
+            WriteReport(TResultTarget{&pane, QColor(0, 200, 0)}, line);
         }
-        SelectedResultMemo = &addresses;
-        WriteReport(QStringLiteral("IPv4 - 10.0.0.1\t\tAddress - alpha"));
+        WriteReport(TResultTarget{&addresses, QColor(0, 200, 0)},
+                    QStringLiteral("IPv4 - 10.0.0.1\t\tAddress - alpha"));
         state.SetIterationTime(ThreadSeconds() - start);
         Truncate(pane, before);
         addresses.clear();
     }
     state.SetItemsProcessed(state.iterations() * (kRunLines.size() + 1));
-    SelectedResultMemo = nullptr;
 }
 
 BENCHMARK(BM_WriteRunOutput)
@@ -154,7 +148,6 @@ void BM_StandardPingRun(benchmark::State &state) {
         addresses.clear();
     }
     SetResultScroller({});
-    SelectedResultMemo = nullptr;
 }
 BENCHMARK(BM_StandardPingRun)
     ->Args({0, 0})
@@ -198,7 +191,6 @@ void BM_StandardPingRunInTextEdit(benchmark::State &state) {
         QCoreApplication::processEvents();
     }
     SetResultScroller({});
-    SelectedResultMemo = nullptr;
 }
 BENCHMARK(BM_StandardPingRunInTextEdit)
     ->Arg(0)
@@ -229,10 +221,7 @@ struct ShownPanes {
         targets.PositionX = &positionX;
         input.PingAddress = QStringLiteral("alpha");
     }
-    ~ShownPanes() {
-        SetResultScroller({});
-        SelectedResultMemo = nullptr;
-    }
+    ~ShownPanes() { SetResultScroller({}); }
 
     QTextEdit debugMemo;
     QTextEdit addressMemo;

@@ -54,8 +54,6 @@ namespace {
 const QColor kPaneColor = LookMainPaneColor();
 const QColor kHeadingColor(54, 54, 54);
 const QColor kTextColor = LookTextColor();
-// The colour of the result writer between runs; each run sets its own colours.
-const QColor kWriterGrey(128, 128, 128);
 
 constexpr int kClientWidth = 914;
 constexpr int kClientHeight = 532;
@@ -132,11 +130,6 @@ TMainMenuForm::~TMainMenuForm() {
     if (SelectedEditingMemo == DebugMemo || SelectedEditingMemo == AddressMemo ||
         SelectedEditingMemo == TempMemo) {
         SelectedEditingMemo = nullptr;
-    }
-    if (SelectedResultMemo == DebugMemo->document() ||
-        SelectedResultMemo == AddressMemo->document() ||
-        SelectedResultMemo == TempMemo->document()) {
-        SelectedResultMemo = nullptr;
     }
     if (MainMenuForm == this) {
         MainMenuForm = nullptr;
@@ -725,7 +718,6 @@ void TMainMenuForm::FormShow() {
     if (!QFileInfo::exists(FlagImagePath())) {
         CopyLocalFile(PictureSource(QStringLiteral("Flag.png")), ImagesFolder());
     }
-    SelectedResultMemo = DebugMemo->document();
     // A settings file that cannot be written or read is reported; the window still comes up
     // ready, with the values the model holds.
     RunCommand(this, [this] { settings_->CreateFileWhenMissing(); });
@@ -754,8 +746,6 @@ void TMainMenuForm::InitPingActionExecute() {
     PingAddress = AddressEdit->text();
     // The live figures belong to the watch they came from.
     WatchLabel->hide();
-    ResultsFontColor = kWriterGrey;
-    SelectedResultMemo = DebugMemo->document();
 }
 
 TPingRunInput TMainMenuForm::RunInput() const {

@@ -8,10 +8,6 @@
 #include <QTextDocument>
 #include <utility>
 
-QTextDocument *SelectedResultMemo = nullptr;
-QColor ResultsFontColor = QColor(128, 128, 128);
-QString ResultString;
-
 namespace {
 
 ResultScroller &Scroller() {
@@ -90,10 +86,6 @@ class TLineWriter final : public QAbstractUndoItem {
 
 }  // namespace
 
-void WriteReport(const QString &ReportText) {
-    WriteReport(TResultTarget{SelectedResultMemo, ResultsFontColor}, ReportText);
-}
-
 void WriteReport(const TResultTarget &target, const QString &ReportText) {
     QTextDocument *const document = target.Document;
     if (document == nullptr) {
@@ -141,10 +133,6 @@ TResultBatch::~TResultBatch() {
     if (written && Scroller()) {
         Scroller()(document_);
     }
-}
-
-void WriteResult() {
-    WriteReport(ResultString);
 }
 
 void SetResultScroller(ResultScroller scroller) {

@@ -16,16 +16,6 @@ class QTextDocument;
 // Text is always added as plain text with a character format, never as HTML: HTML would
 // collapse the double blanks of the reply lines.
 
-// The pane that the next line goes to (the results pane, or the address list pane while a run
-// writes its address line). WriteReport does nothing while it is null.
-extern QTextDocument *SelectedResultMemo;
-
-// The colour of the next line written.
-extern QColor ResultsFontColor;
-
-// The line buffer that WriteResult writes.
-extern QString ResultString;
-
 // Where a writer's lines go: a pane and the colour of the lines.
 struct TResultTarget {
     QTextDocument *Document = nullptr;  // nothing is written while it is null
@@ -39,12 +29,6 @@ struct TResultTarget {
 // step of the pane's undo history: Undo and Redo act on the user's own edits before and after
 // it, and the redo history ends where a line is written, as after any new change.
 void WriteReport(const TResultTarget &target, const QString &ReportText);
-
-// Writes ReportText as above to SelectedResultMemo in ResultsFontColor.
-void WriteReport(const QString &ReportText);
-
-// Writes ResultString with WriteReport and leaves ResultString unchanged.
-void WriteResult();
 
 // Called by WriteReport after each line with the document that received it; the window that
 // shows that document moves its vertical scroll bar to the maximum (not the caret). An empty

@@ -63,8 +63,6 @@ void Plot(int index, double trip, const TPingRunTargets &targets) {
 
 void WritePingRunStart(const TPingRunInput &input, const TPingRunTargets &targets) {
     CheckTargets(targets);
-    SelectedResultMemo = targets.DebugMemo;
-    ResultsFontColor = input.DebugColor;
     WritePingHeader(input, targets);
 }
 
@@ -129,10 +127,6 @@ void WritePingStatistics(const TPingRunInput &input, const TPingRunTargets &targ
         }
     }
     WriteReport(TResultTarget{targets.AddressMemo, input.ResultsColor}, addressLine);
-    // The writer is left as a run has always left it: on the results pane, in the colour of
-    // the address line, until the next run sets its own.
-    SelectedResultMemo = targets.DebugMemo;
-    ResultsFontColor = input.ResultsColor;
 }
 
 std::unique_ptr<TEchoService> BeginPingRun(const TPingRunInput &input,

@@ -96,9 +96,8 @@ TEchoQuery PingQuery(const TPingRunInput &input);
 // line into targets.AddressMemo in input.ResultsColor: the address line when anything was
 // received, else the bare reply address of the last request.
 //
-// Each request runs on a worker thread through RunBlocking, so a window keeps painting. The
-// lines go to their panes directly; the writer globals of TX_Edit are left as a run always left
-// them: SelectedResultMemo on DebugMemo, ResultsFontColor on ResultsColor.
+// For callers without a window (a window runs through TRunSession instead): each request runs on a
+// worker thread through RunBlocking, and the lines go to their panes directly.
 //
 // A run of 0 requests writes "[ 0% loss ]". When the service cannot be opened or fails, the
 // TxError propagates: the lines written so far stay, and neither statistics nor address line

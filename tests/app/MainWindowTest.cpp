@@ -212,7 +212,6 @@ TEST_F(MainWindowTest, FirstShowingCompletesTheDataTreeAndLeavesAReadyWindow) {
     EXPECT_EQ(form_->RemaningLabel->text(), QStringLiteral("0 of 0"));
     EXPECT_TRUE(form_->AddressEdit->hasFocus());
     EXPECT_EQ(SelectedEditingMemo, form_->DebugMemo);
-    EXPECT_EQ(SelectedResultMemo, form_->DebugMemo->document());
     EXPECT_TRUE(form_->AddressList.isEmpty());
     EXPECT_FALSE(GeolocationForm->StartGeolocation);
     EXPECT_FALSE(form_->ProcessIndicator->isEnabled());

@@ -100,14 +100,11 @@ TEST_F(PingRun, WritesTheFourRequestExampleLineForLine) {
     EXPECT_EQ(charts.points, QList<QPointF>({{0, 21}, {1, 20}, {2, 23}}));
     EXPECT_EQ(positionX, 3);
 
-    // Every results line in the run's colour, the address line in the results colour; the
-    // writer is left on the results pane with the results colour.
+    // Every results line in the run's colour, the address line in the results colour.
     for (int line = 0; line < lines.size(); ++line) {
         EXPECT_EQ(LineColour(debugMemo, line), input.DebugColor) << line;
     }
     EXPECT_EQ(LineColour(addressMemo, 0), input.ResultsColor);
-    EXPECT_EQ(SelectedResultMemo, &debugMemo);
-    EXPECT_EQ(ResultsFontColor, input.ResultsColor);
 }
 
 TEST_F(PingRun, LeavesEachPaneScrolledToItsLastLine) {

@@ -21,24 +21,20 @@ QList<QColor> BlockColours(const QTextBlock &block) {
 
 class ResultWriter : public ::testing::Test {
   protected:
-    void SetUp() override {
-        SelectedResultMemo = &pane;
-        ResultsFontColor = Qt::red;
-    }
-    void TearDown() override {
-        SelectedResultMemo = nullptr;
-        SetResultScroller({});
-    }
+    void TearDown() override { SetResultScroller({}); }
+    // Writes one line to the pane in the colour the test set last.
+    void Write(const QString &text) { WriteReport(target, text); }
     QTextDocument pane;
+    TResultTarget target{&pane, Qt::red};
 };
 
 }  // namespace
 
 TEST_F(ResultWriter, AppendsEachLineUnchangedInTheColourCurrentWhenWritten) {
-    WriteReport(QStringLiteral("Reply from 10.0.0.1;  Bytes=32  Time=21 ms  TTL=57"));
-    ResultsFontColor = Qt::blue;
-    WriteReport(QStringLiteral("Date: 09.12.2018\tTime: 14:03:07.051 ms"));
-    WriteReport(QStringLiteral("<b>not html</b> &amp;"));
+    Write(QStringLiteral("Reply from 10.0.0.1;  Bytes=32  Time=21 ms  TTL=57"));
+    target.Color = Qt::blue;
+    Write(QStringLiteral("Date: 09.12.2018\tTime: 14:03:07.051 ms"));
+    Write(QStringLiteral("<b>not html</b> &amp;"));
 
     EXPECT_EQ(PaneLines(&pane),
               QStringList({QStringLiteral("Reply from 10.0.0.1;  Bytes=32  Time=21 ms  TTL=57"),
@@ -53,46 +49,37 @@ TEST_F(ResultWriter, KeepsEmptyLinesAtTheStartTheMiddleAndTheEnd) {
     const QStringList lines = {QString(), QStringLiteral("a"), QString(),
                                QString(), QStringLiteral("b"), QString()};
     for (const QString &line : lines) {
-        WriteReport(line);
+        Write(line);
     }
     EXPECT_EQ(PaneLines(&pane), lines);
 }
 
 TEST_F(ResultWriter, NeverJoinsALineThatIsStillOpen) {
     pane.setPlainText(QStringLiteral("typed\nby hand"));
-    WriteReport(QStringLiteral("first"));
-    WriteReport(QStringLiteral("second"));
+    Write(QStringLiteral("first"));
+    Write(QStringLiteral("second"));
     EXPECT_EQ(PaneLines(&pane), QStringList({QStringLiteral("typed"), QStringLiteral("by hand"),
                                              QStringLiteral("first"), QStringLiteral("second")}));
 }
 
 TEST_F(ResultWriter, KeepsALineBreakInsideTheTextOnOneLine) {
-    WriteReport(QStringLiteral("a\nb"));
+    Write(QStringLiteral("a\nb"));
     EXPECT_EQ(PaneLines(&pane), QStringList({QStringLiteral("a b")}));
 }
 
 TEST_F(ResultWriter, AsksThePaneToScrollAfterEveryLine) {
     QList<QTextDocument *> scrolled;
     SetResultScroller([&](QTextDocument *document) { scrolled << document; });
-    WriteReport(QStringLiteral("one"));
-    WriteReport(QString());
+    Write(QStringLiteral("one"));
+    Write(QString());
     EXPECT_EQ(scrolled, QList<QTextDocument *>({&pane, &pane}));
 }
 
-TEST_F(ResultWriter, WriteResultWritesTheLineBufferAndKeepsIt) {
-    ResultString = QStringLiteral("buffered");
-    WriteResult();
-    WriteResult();
-    EXPECT_EQ(ResultString, QStringLiteral("buffered"));
-    EXPECT_EQ(PaneLines(&pane),
-              QStringList({QStringLiteral("buffered"), QStringLiteral("buffered")}));
-}
-
 TEST_F(ResultWriter, WritesNothingWithoutAPane) {
-    SelectedResultMemo = nullptr;
+    target.Document = nullptr;
     bool scrolled = false;
     SetResultScroller([&](QTextDocument *) { scrolled = true; });
-    WriteReport(QStringLiteral("lost"));
+    Write(QStringLiteral("lost"));
     EXPECT_FALSE(scrolled);
     EXPECT_TRUE(pane.isEmpty());
     EXPECT_TRUE(PaneLines(&pane).isEmpty());
@@ -102,15 +89,15 @@ TEST_F(ResultWriter, ABatchScrollsOnceWhenItEnds) {
     QList<int> linesAtScroll;
     SetResultScroller(
         [&](QTextDocument *document) { linesAtScroll << PaneLines(document).size(); });
-    WriteReport(QStringLiteral("before"));
+    Write(QStringLiteral("before"));
     {
         const TResultBatch outer(&pane);
-        WriteReport(QStringLiteral("one"));
+        Write(QStringLiteral("one"));
         {
             const TResultBatch inner(&pane);
-            WriteReport(QStringLiteral("two"));
+            Write(QStringLiteral("two"));
         }
-        WriteReport(QStringLiteral("three"));
+        Write(QStringLiteral("three"));
         EXPECT_EQ(linesAtScroll, QList<int>({1}));
     }
     EXPECT_EQ(linesAtScroll, QList<int>({1, 4}));
@@ -125,7 +112,7 @@ TEST_F(ResultWriter, ABatchScrollsOnceWhenItEnds) {
     QTextDocument other;
     {
         const TResultBatch elsewhere(&other);
-        WriteReport(QStringLiteral("direct"));
+        Write(QStringLiteral("direct"));
     }
     { const TResultBatch empty(&pane); }
     EXPECT_EQ(linesAtScroll, QList<int>({1, 4, 5}));
