@@ -162,7 +162,13 @@ void StandardPing(const TPingRunInput &input, const TPingRunTargets &targets) {
 
 void WritePingRecord(const TPingRunInput &input, const TPingRunTargets &targets,
                      const TPingRecord &record) {
-    WritePingRunStart(input, targets);
+    // A list run writes a block once its address and those before it are complete, which may be
+    // long after the address began: the header gives the moment it began.
+    TPingRunTargets begun = targets;
+    if (record.Started.isValid()) {
+        begun.Now = [started = record.Started] { return started; };
+    }
+    WritePingRunStart(input, begun);
     TPingFigures figures;
     for (std::size_t i = 0; i < record.Replies.size(); ++i) {
         WritePingReply(static_cast<int>(i), record.Replies[i], input, targets, figures);

@@ -105,7 +105,8 @@ TEchoQuery PingQuery(const TPingRunInput &input);
 void StandardPing(const TPingRunInput &input, const TPingRunTargets &targets);
 
 // Writes a run whose requests were made before (RecordPing): exactly what StandardPing writes
-// for the same replies, with the date and time of the header taken now. When the record ends
+// for the same replies, with the date and time of the header those of the moment the record
+// began (record.Started; now when it has none). When the record ends
 // with an error, the error is raised after its replies, as StandardPing raises it.
 void WritePingRecord(const TPingRunInput &input, const TPingRunTargets &targets,
                      const TPingRecord &record);

@@ -423,3 +423,19 @@ TEST(PingRunFigures, HeaderLineAndRounding) {
         EXPECT_EQ(RoundHalfEven(row.value), row.rounded) << row.value;
     }
 }
+
+TEST_F(PingRun, ARecordedRunsHeaderGivesTheMomentItsAddressBeganNotOfWriting) {
+    TPingRecord record;
+    record.Started = QDateTime(QDate(2026, 12, 10), QTime(21, 5, 9, 7));
+    record.Replies = {Reply(3), Reply(4)};
+    input.PingRetries = 2;
+    WritePingRecord(input, targets, record);
+    EXPECT_EQ(PaneLines(&debugMemo).value(0),
+              QStringLiteral("Date: 10.12.2026\tTime: 21:05:09.007 ms"));
+
+    // A record without a start time is dated by the run's clock, as before.
+    debugMemo.clear();
+    record.Started = QDateTime();
+    WritePingRecord(input, targets, record);
+    EXPECT_EQ(PaneLines(&debugMemo).value(0), PingHeaderLine(targets.Now()));
+}
