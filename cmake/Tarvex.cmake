@@ -20,12 +20,25 @@ set(TARVEX_BROWSER_MODULE_BUILT
 # nothing from them but the link, so what a dependency happens to bring with it cannot be
 # counted on, and a missing DEPENDS fails the build of the library that lacks it.
 
+# Each folder's headers are reached as "<folder>/<name>.h" through an include folder of their own
+# that holds only that folder, so a library sees the headers of its own folder and of its
+# DEPENDS, and no others: including another folder's header without naming its library fails.
+set(TARVEX_INCLUDE_ROOT ${PROJECT_BINARY_DIR}/folder-headers)
+function(tarvex_folder_headers folder)
+    set(link ${TARVEX_INCLUDE_ROOT}/${folder}/${folder})
+    if(NOT EXISTS ${link})
+        file(MAKE_DIRECTORY ${TARVEX_INCLUDE_ROOT}/${folder})
+        file(CREATE_LINK ${PROJECT_SOURCE_DIR}/src/${folder} ${link} SYMBOLIC)
+    endif()
+endfunction()
+
 # tarvex_core_library(<folder> SOURCES ... [DEPENDS <libs>])
 function(tarvex_core_library folder)
     cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
     set(target tarvex_core_${folder})
     add_library(${target} STATIC ${ARG_SOURCES})
-    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${TARVEX_INCLUDE_ROOT}/${folder}>)
+    tarvex_folder_headers(${folder})
     target_link_libraries(${target} PUBLIC Qt6::Core PRIVATE ${ARG_DEPENDS})
     set_property(GLOBAL APPEND PROPERTY TARVEX_CORE_LIBS ${target})
 endfunction()
@@ -38,7 +51,8 @@ function(tarvex_ui_library folder)
     cmake_parse_arguments(ARG "BROWSER" "" "SOURCES;DEPENDS" ${ARGN})
     set(target tarvex_ui_${folder})
     add_library(${target} STATIC ${ARG_SOURCES})
-    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${TARVEX_INCLUDE_ROOT}/${folder}>)
+    tarvex_folder_headers(${folder})
     target_link_libraries(${target} PUBLIC Qt6::Widgets PRIVATE ${ARG_DEPENDS})
     if(ARG_BROWSER)
         target_link_libraries(${target} PRIVATE Qt6::WebEngineWidgets)
