@@ -449,13 +449,15 @@ void DetectLinks(QTextDocument *document) {
     }
 }
 
+// A zoom between two tenths (a fitted one, say 63 %) steps to the next tenth on its side (70 % up,
+// 60 % down), not a whole tenth away; the small allowance keeps 0.3 (held as 0.29999...) a tenth.
 double ReportZoomUp(double zoom) {
-    const double next = std::round((zoom + 0.1) * 10) / 10;
+    const double next = (std::floor(zoom * 10 + 1e-6) + 1) / 10;
     return next > 3.0 ? 3.0 : next;
 }
 
 double ReportZoomDown(double zoom) {
-    const double next = std::round((zoom - 0.1) * 10) / 10;
+    const double next = (std::ceil(zoom * 10 - 1e-6) - 1) / 10;
     return next < 0.1 ? 0.1 : next;
 }
 
@@ -469,18 +471,31 @@ bool TReportSearch::Start(const TPreparedReport &report, const QString &text) {
 }
 
 bool TReportSearch::Next(const TPreparedReport &report) {
+    wrapped_ = false;
     if (!Running()) {
         return false;
     }
     if (hit_.page < 0) {
         return FindFrom(report, 0, 0, 0);
     }
-    return FindFrom(report, hit_.page, hit_.item, hit_.offset + 1);
+    if (passedEnd_) {
+        // The user was told that the last hit was passed; this search goes round to the start.
+        passedEnd_ = false;
+        wrapped_ = true;
+        return FindFrom(report, 0, 0, 0);
+    }
+    if (FindFrom(report, hit_.page, hit_.item, hit_.offset + 1)) {
+        return true;
+    }
+    passedEnd_ = true;
+    return false;
 }
 
 void TReportSearch::Stop() {
     text_.clear();
     hit_ = Hit();
+    passedEnd_ = false;
+    wrapped_ = false;
 }
 
 bool TReportSearch::FindFrom(const TPreparedReport &report, int page, int item, int offset) {

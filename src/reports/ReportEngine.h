@@ -172,8 +172,8 @@ bool RenderReport(const TPreparedReport &report, QPagedPaintDevice &device, int 
 // (http:// added to a bare "www.") as the anchor's target.
 void DetectLinks(QTextDocument *document);
 
-// The zoom steps of the preview: one step up or down by 10 %, kept within 10 % and 300 %.
-// The result is snapped to whole tenths, so repeated steps do not drift.
+// The zoom steps of the preview: one step up or down to the next whole tenth (10 % steps), kept
+// within 10 % and 300 %. Results are whole tenths, so repeated steps do not drift.
 double ReportZoomUp(double zoom);
 double ReportZoomDown(double zoom);
 
@@ -192,7 +192,8 @@ class TReportSearch final {
     bool Start(const TPreparedReport &report, const QString &text);
 
     // Finds the next occurrence after the current one; returns false (and keeps the last hit)
-    // when there is none. Without a running search it finds nothing.
+    // when there is none, and PassedEnd() is then true. The call after that starts again from
+    // the first page (Wrapped() tells so). Without a running search it finds nothing.
     bool Next(const TPreparedReport &report);
 
     // Ends the search.
@@ -201,10 +202,16 @@ class TReportSearch final {
     bool Running() const { return !text_.isEmpty(); }
     QString Text() const { return text_; }
     Hit Current() const { return hit_; }
+    // The last Next found no occurrence after the current one.
+    bool PassedEnd() const { return passedEnd_; }
+    // The last Next started again from the first page.
+    bool Wrapped() const { return wrapped_; }
 
   private:
     bool FindFrom(const TPreparedReport &report, int page, int item, int offset);
 
     QString text_;
     Hit hit_;
+    bool passedEnd_ = false;
+    bool wrapped_ = false;
 };

@@ -5,12 +5,17 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-constexpr double kGap = 12.0;  // space around and between pages, in screen pixels
+constexpr double kGap = 12.0;     // space around and between pages, in screen pixels
+constexpr double kShadow = 3.0;   // the shadow drawn beside and under each page
+constexpr int kWheelNotch = 120;  // angle of one wheel notch, in eighths of a degree
+constexpr double kMinZoom = 0.1;
+constexpr double kMaxZoom = 3.0;
 constexpr double kThumbZoom = 0.16;
 constexpr int kCachedPages = 12;  // rendered pages kept for repaints while scrolling
 
@@ -62,6 +67,30 @@ QSizeF TReportPageView::ScaledPage() const {
 
 double TReportPageView::PageStride() const {
     return std::ceil(ScaledPage().height()) + kGap;
+}
+
+double TReportPageView::FitZoom(bool wholePage) const {
+    if (!report_ || report_->PageSize().isEmpty()) {
+        return zoom_;
+    }
+    const QSizeF page = report_->PageSize();
+    // The room the view has without scroll bars, less the gaps and the shadow beside a page.
+    const QSize area = maximumViewportSize();
+    const double height = area.height() - 2 * kGap - kShadow;
+    const auto fit = [&](double width) {
+        const double zoom = width / page.width();
+        return wholePage ? std::min(zoom, height / page.height()) : zoom;
+    };
+    double zoom = fit(area.width() - 2 * kGap - kShadow);
+    // Pages taller than the view bring the vertical scroll bar, which takes its width.
+    const double contentHeight =
+        kGap + report_->PageCount() * (std::ceil(page.height() * zoom) + kGap);
+    if (contentHeight > area.height()) {
+        zoom = fit(area.width() - verticalScrollBar()->sizeHint().width() - 2 * kGap - kShadow);
+    }
+    // Whole percent, as the zoom box shows it; rounded down, so the page still fits.
+    zoom = std::floor(zoom * 100 + 1e-9) / 100;
+    return std::clamp(zoom, kMinZoom, kMaxZoom);
 }
 
 QPointF TReportPageView::PageTopLeft(int index) const {
@@ -217,6 +246,23 @@ void TReportPageView::resizeEvent(QResizeEvent *event) {
     QAbstractScrollArea::resizeEvent(event);
     UpdateScrollBars();
     CheckCurrentPage();
+    emit Resized();
+}
+
+void TReportPageView::wheelEvent(QWheelEvent *event) {
+    if (!event->modifiers().testFlag(Qt::ControlModifier)) {
+        wheelAngle_ = 0;
+        QAbstractScrollArea::wheelEvent(event);
+        return;
+    }
+    // Fine-grained wheels and touchpads send parts of a notch; a step is taken per whole notch.
+    wheelAngle_ += event->angleDelta().y();
+    const int steps = wheelAngle_ / kWheelNotch;
+    wheelAngle_ -= steps * kWheelNotch;
+    if (steps != 0) {
+        emit ZoomStepped(steps);
+    }
+    event->accept();
 }
 
 void TReportPageView::mousePressEvent(QMouseEvent *event) {
@@ -254,6 +300,9 @@ TReportPreview::TReportPreview(QWidget *parent) : QWidget(parent) {
 
     connect(thumbnails_, &TReportPageView::PageClicked, this,
             [this](int index) { SetPageNo(index + 1); });
+    // A fitted zoom follows the view: the window resized, the thumbnails shown or hidden.
+    connect(pages_, &TReportPageView::Resized, this, [this] { ApplyFit(); });
+    connect(pages_, &TReportPageView::ZoomStepped, this, &TReportPreview::ZoomStepRequested);
     connect(pages_, &TReportPageView::CurrentPageChanged, this, [this](int index) {
         if (index < 0) {
             return;
@@ -274,7 +323,11 @@ void TReportPreview::SetReport(std::shared_ptr<const TPreparedReport> report) {
     thumbnails_->SetReport(report_);
     pages_->SetReport(report_);
     if (report_) {
-        pages_->SetZoom(report_->Template().previewZoom);
+        if (fit_ == TZoomFit::None) {
+            pages_->SetZoom(report_->Template().previewZoom);
+        } else {
+            ApplyFit();
+        }
         thumbnails_->setVisible(report_->Template().thumbnails);
         pageNo_ = 1;
         thumbnails_->SetMarkedPage(0);
@@ -286,11 +339,29 @@ void TReportPreview::SetReport(std::shared_ptr<const TPreparedReport> report) {
 }
 
 void TReportPreview::SetZoom(double zoom) {
+    fit_ = TZoomFit::None;
+    ApplyZoom(zoom);
+}
+
+void TReportPreview::SetZoomFit(TZoomFit fit) {
+    fit_ = fit;
+    ApplyFit();
+}
+
+void TReportPreview::ApplyFit() {
+    if (fit_ == TZoomFit::None || !report_) {
+        return;
+    }
+    ApplyZoom(pages_->FitZoom(fit_ == TZoomFit::Page));
+}
+
+void TReportPreview::ApplyZoom(double zoom) {
     pages_->SetZoom(zoom);
     // Keep the found text in view at the new size.
     if (search_.Current().page >= 0) {
         ShowHit();
     }
+    emit ZoomChanged(pages_->Zoom());
 }
 double TReportPreview::Zoom() const {
     return pages_->Zoom();

@@ -31,6 +31,12 @@ class TReportPageView final : public QAbstractScrollArea {
     // Highlights found text and scrolls to it; an empty list removes the highlight.
     void SetHighlight(int page, const QList<QRectF> &rects);
 
+    // The zoom at which a page fills the view's width (`wholePage` false) or fits into the view
+    // whole, with the gaps around it and the scroll bars the view then needs; in whole percent,
+    // rounded down so that the page does fit, and within the zoom range (10 % to 300 %). The
+    // view's zoom without a report.
+    double FitZoom(bool wholePage) const;
+
     // Page `index` drawn at `zoom` (1.0: 96 dpi) into an image.
     static QImage RenderPage(const TPreparedReport &report, int index, double zoom,
                              double devicePixelRatio = 1.0);
@@ -38,11 +44,16 @@ class TReportPageView final : public QAbstractScrollArea {
   signals:
     void PageClicked(int index);
     void CurrentPageChanged(int index);
+    // The view changed its size.
+    void Resized();
+    // The wheel turned with Ctrl held: `steps` notches, positive away from the user (zoom in).
+    void ZoomStepped(int steps);
 
   protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
 
   private:
@@ -60,7 +71,12 @@ class TReportPageView final : public QAbstractScrollArea {
     int highlightPage_ = -1;
     QList<QRectF> highlight_;
     QHash<int, QImage> cache_;
+    int wheelAngle_ = 0;  // Ctrl+wheel turn not yet a whole notch (fine-grained wheels, touchpads)
 };
+
+// How the preview chooses its zoom: as set, or fitted to the view (and fitted again whenever the
+// view changes its size).
+enum class TZoomFit { None, Width, Page };
 
 // The report preview: page thumbnails beside the pages, zoom, current page and found text.
 class TReportPreview final : public QWidget {
@@ -69,13 +85,19 @@ class TReportPreview final : public QWidget {
   public:
     explicit TReportPreview(QWidget *parent = nullptr);
 
-    // Shows a prepared report from its first page, at the template's zoom and with thumbnails as
-    // the template says.
+    // Shows a prepared report from its first page, with thumbnails as the template says, fitted
+    // to the view when a fit is chosen, else at the template's zoom.
     void SetReport(std::shared_ptr<const TPreparedReport> report);
     std::shared_ptr<const TPreparedReport> Report() const { return report_; }
 
+    // Sets the zoom (1.0: 100 %) and ends any fit.
     void SetZoom(double zoom);
     double Zoom() const;
+
+    // Fits the pages to the view's width or whole into it, now and whenever the view changes its
+    // size, until SetZoom; TZoomFit::None only ends the fit.
+    void SetZoomFit(TZoomFit fit);
+    TZoomFit ZoomFit() const { return fit_; }
 
     void SetThumbnailsVisible(bool visible);
     bool ThumbnailsVisible() const;
@@ -97,9 +119,15 @@ class TReportPreview final : public QWidget {
 
   signals:
     void PageChanged(int pageNo);
+    // The zoom in force changed, by SetZoom or by a fit.
+    void ZoomChanged(double zoom);
+    // Ctrl+wheel over the pages asks for `steps` zoom steps (positive: in).
+    void ZoomStepRequested(int steps);
 
   private:
     void ShowHit();
+    void ApplyZoom(double zoom);
+    void ApplyFit();
 
     std::shared_ptr<const TPreparedReport> report_;
     TReportSearch search_;
@@ -107,4 +135,5 @@ class TReportPreview final : public QWidget {
     TReportPageView *thumbnails_ = nullptr;
     TReportPageView *pages_ = nullptr;
     int pageNo_ = 0;
+    TZoomFit fit_ = TZoomFit::None;
 };

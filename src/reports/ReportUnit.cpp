@@ -16,6 +16,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <cmath>
+#include <cstdlib>
 
 #include "common/CommandGuard.h"
 #include "common/DesktopOpen.h"
@@ -102,6 +103,10 @@ void TReportForm::BuildActions() {
                           [this] { ZoomDownActionExecute(); });
     ChangeZoomAction = make(QStringLiteral("ChangeZoomAction"), tools, QKeySequence("Ctrl+Z"),
                             [this] { ChangeZoomActionExecute(); });
+    FitWidthAction = make(QStringLiteral("FitWidthAction"), tools, QKeySequence(),
+                          [this] { FitWidthActionExecute(); });
+    FitPageAction = make(QStringLiteral("FitPageAction"), tools, QKeySequence(),
+                         [this] { FitPageActionExecute(); });
     FindInReportAction = make(QStringLiteral("FindInReportAction"), QString(), QKeySequence(),
                               [this] { FindInReportActionExecute(); });
 }
@@ -129,6 +134,14 @@ void TReportForm::BuildWindow() {
     PreviewResults->setObjectName(QStringLiteral("PreviewResults"));
     connect(PreviewResults, &TReportPreview::PageChanged, this,
             [this](int pageNo) { PreviewResultsPageChanged(pageNo); });
+    connect(PreviewResults, &TReportPreview::ZoomChanged, this,
+            [this](double zoom) { ShowZoom(zoom); });
+    // Ctrl+wheel over the pages takes the zoom steps of the zoom bar.
+    connect(PreviewResults, &TReportPreview::ZoomStepRequested, this, [this](int steps) {
+        for (int step = 0; step < std::abs(steps); ++step) {
+            (steps > 0 ? ZoomUpAction : ZoomDownAction)->trigger();
+        }
+    });
     layout->addWidget(PreviewResults, 1);
 
     BuildStatusPanel();
@@ -189,6 +202,12 @@ void TReportForm::BuildFindPanel() {
         Button(FindPanel, QStringLiteral("RzBmpButton4"), StopFindAction, QStringLiteral("Cancel"),
                ArtworkIcon(QStringLiteral("ButtonClose.png")), 24);
     find->addWidget(RzBmpButton4);
+    find->addSpacing(12);
+    FindStatusLabel = NewLabel(FindPanel, QStringLiteral("FindStatusLabel"), QString());
+    // The search text is shown as typed, never as markup.
+    FindStatusLabel->setTextFormat(Qt::PlainText);
+    SetTextColor(FindStatusLabel, QColor(230, 170, 60));
+    find->addWidget(FindStatusLabel);
     find->addStretch(1);
     connect(FindTextEdit, &QLineEdit::returnPressed, FindInReportAction, &QAction::trigger);
     FindPanel->hide();
@@ -208,10 +227,33 @@ void TReportForm::BuildZoomPanel() {
     ZoomPercent->setObjectName(QStringLiteral("ZoomPercent"));
     ZoomPercent->setAlignment(Qt::AlignCenter);
     ZoomPercent->setFixedWidth(48);
+    connect(ZoomPercent, &QLineEdit::editingFinished, this,
+            [this] { RunCommand(this, [this] { ZoomPercentChange(); }); });
     zoom->addWidget(ZoomPercent);
     ZoomUp = Button(ZoomPanel, QStringLiteral("ZoomUp"), ZoomUpAction, QStringLiteral("Zoom in"),
                     ArtworkIcon(QStringLiteral("ReportZoomIn.png")), 24);
     zoom->addWidget(ZoomUp);
+    zoom->addSpacing(12);
+    const auto textButton = [this](const QString &name, QAction *action, const QString &caption,
+                                   const QString &hint) {
+        auto *button = new QToolButton(ZoomPanel);
+        button->setObjectName(name);
+        button->setDefaultAction(action);
+        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        button->setText(caption);
+        button->setToolTip(hint);
+        button->setAutoRaise(true);
+        button->setCursor(Qt::PointingHandCursor);
+        return button;
+    };
+    FitWidthButton =
+        textButton(QStringLiteral("FitWidthButton"), FitWidthAction, QStringLiteral("Page width"),
+                   QStringLiteral("The page fills the width of the preview"));
+    FitPageButton =
+        textButton(QStringLiteral("FitPageButton"), FitPageAction, QStringLiteral("Whole page"),
+                   QStringLiteral("The whole page fits into the preview"));
+    zoom->addWidget(FitWidthButton);
+    zoom->addWidget(FitPageButton);
     zoom->addSpacing(12);
     zoom->addWidget(NewLabel(ZoomPanel, QString(), QStringLiteral("Close")));
     RzBmpButton7 =
@@ -283,6 +325,8 @@ void TReportForm::BuildMenu() {
     item(tools, QStringLiteral("Search text ... Ctrl+F"), StartFindAction);
     tools->addSeparator();
     item(tools, QStringLiteral("Change zoom ... Ctrl+Z"), ChangeZoomAction);
+    item(tools, QStringLiteral("Fit page width"), FitWidthAction);
+    item(tools, QStringLiteral("Fit whole page"), FitPageAction);
 
     HelpMenu = ReportMenu->addMenu(QStringLiteral("Help"));
 }
@@ -327,12 +371,16 @@ void TReportForm::FormShow() {
     ZoomValue = 1.0;
     FindNextKey = false;
     PreviewResults->StopFind();
+    ShowFindStatus(QString());
     if (PingReport.HasObject(QStringLiteral("ResultMemo"))) {
         PingReport.bodyDetectLinks = true;
         PingReport.bodyFontPointSize = 12;
     }
-    // The zoom bar shows the zoom the preview starts with.
+    // Every opening shows the pages as wide as the preview: at 100 % an A4 page is wider than
+    // the window on a common screen, and its right side would be cut off. The zoom bar shows
+    // the zoom that this gives.
     ZoomPercent->setText(QString::number(qRound(ZoomValue * 100)));
+    PreviewResults->SetZoomFit(TZoomFit::Width);
     if (PrepareReport()) {
         ShowPreparedReport();
     }
@@ -348,8 +396,11 @@ bool TReportForm::PrepareReport() {
 
 void TReportForm::ShowPreparedReport() {
     PreviewResults->SetReport(prepared_);
-    // The preview stays at the zoom the window shows, so the next zoom step continues from it.
-    ApplyZoom();
+    // The preview stays at the zoom the window shows, so the next zoom step continues from it;
+    // a fitted zoom is fitted again.
+    if (PreviewResults->ZoomFit() == TZoomFit::None) {
+        ApplyZoom();
+    }
     UpdatePageLabel(PreviewResults->PageNo());
 }
 
@@ -369,9 +420,36 @@ void TReportForm::PreviewResultsPageChanged(int pageNo) {
 }
 
 void TReportForm::ApplyZoom() {
-    ZoomPercent->setText(QString::number(qRound(ZoomValue * 100)));
     PreviewResults->SetZoom(ZoomValue);
     PreviewResults->update();
+}
+
+void TReportForm::ShowZoom(double zoom) {
+    ZoomValue = zoom;
+    ZoomPercent->setText(QString::number(qRound(ZoomValue * 100)));
+}
+
+void TReportForm::ZoomPercentChange() {
+    bool ok = false;
+    QString typed = ZoomPercent->text().trimmed();
+    if (typed.endsWith(QLatin1Char('%'))) {
+        typed.chop(1);
+    }
+    const int percent = typed.trimmed().toInt(&ok);
+    if (!ok || percent < 10 || percent > 300) {
+        ShowZoom(PreviewResults->Zoom());
+        return;
+    }
+    ZoomValue = percent / 100.0;
+    ApplyZoom();
+}
+
+void TReportForm::FitWidthActionExecute() {
+    PreviewResults->SetZoomFit(TZoomFit::Width);
+}
+
+void TReportForm::FitPageActionExecute() {
+    PreviewResults->SetZoomFit(TZoomFit::Page);
 }
 
 void TReportForm::ChangeZoomActionExecute() {
@@ -396,16 +474,46 @@ void TReportForm::StartFindActionExecute() {
 }
 
 void TReportForm::FindInReportActionExecute() {
+    // The search text as the find bar shows it: a long one is cut, so the bar keeps its width.
+    const auto quoted = [](const QString &text) {
+        constexpr int kShown = 40;
+        return QLatin1Char('"') +
+               (text.size() > kShown ? text.left(kShown - 3) + QStringLiteral("...") : text) +
+               QLatin1Char('"');
+    };
     if (!FindNextKey) {
-        PreviewResults->Find(FindTextEdit->text());
+        const QString text = FindTextEdit->text();
+        // Nothing to look for starts no search, so the next text typed is searched at once.
+        if (text.isEmpty()) {
+            ShowFindStatus(QStringLiteral("Type the text to find."));
+            return;
+        }
+        const bool found = PreviewResults->Find(text);
         FindNextKey = true;
-    } else {
-        PreviewResults->FindNext();
+        ShowFindStatus(found ? QString() : quoted(text) + QStringLiteral(" was not found."));
+        return;
     }
+    const bool found = PreviewResults->FindNext();
+    const TReportSearch &search = PreviewResults->Search();
+    if (found) {
+        ShowFindStatus(search.Wrapped()
+                           ? QStringLiteral("Search started again from the first page.")
+                           : QString());
+    } else if (search.Current().page < 0) {
+        ShowFindStatus(quoted(search.Text()) + QStringLiteral(" was not found."));
+    } else {
+        ShowFindStatus(QStringLiteral("No more occurrences of ") + quoted(search.Text()) +
+                       QStringLiteral("; Find starts again from the first page."));
+    }
+}
+
+void TReportForm::ShowFindStatus(const QString &text) {
+    FindStatusLabel->setText(text);
 }
 
 void TReportForm::StopFindActionExecute() {
     FindNextKey = false;
+    ShowFindStatus(QString());
     if (!FindPanel->isHidden()) {
         FindPanel->hide();
     }

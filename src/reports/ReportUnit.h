@@ -65,6 +65,13 @@ class TReportForm final : public QDialog {
     void ZoomUpActionExecute();
     void ZoomDownActionExecute();
     void ChangeZoomActionExecute();
+    // The page fills the preview's width, or fits into it whole; the fit holds while the window
+    // changes its size, until the next zoom step.
+    void FitWidthActionExecute();
+    void FitPageActionExecute();
+    // A zoom typed into ZoomPercent (Enter, or leaving it): a whole percentage from 10 to 300
+    // takes effect; anything else gives way to the zoom in force again.
+    void ZoomPercentChange();
     void ThumbnailVisibleClick();
     void ToolBarClick();
     void StatusBarClick();
@@ -103,11 +110,15 @@ class TReportForm final : public QDialog {
     QLineEdit *FindTextEdit = nullptr;
     QToolButton *StartPingBtn = nullptr;  // find
     QToolButton *RzBmpButton4 = nullptr;  // end the search
+    // What the last find found not: no occurrence, or none after the last one.
+    QLabel *FindStatusLabel = nullptr;
 
     QWidget *ZoomPanel = nullptr;
     QToolButton *ZoomDown = nullptr;
     QLineEdit *ZoomPercent = nullptr;
     QToolButton *ZoomUp = nullptr;
+    QToolButton *FitWidthButton = nullptr;
+    QToolButton *FitPageButton = nullptr;
     QToolButton *RzBmpButton7 = nullptr;  // close the zoom bar
 
     TReportPreview *PreviewResults = nullptr;
@@ -137,6 +148,8 @@ class TReportForm final : public QDialog {
     QAction *ZoomUpAction = nullptr;
     QAction *ZoomDownAction = nullptr;
     QAction *ChangeZoomAction = nullptr;
+    QAction *FitWidthAction = nullptr;
+    QAction *FitPageAction = nullptr;
     QAction *FindInReportAction = nullptr;
 
   protected:
@@ -153,6 +166,9 @@ class TReportForm final : public QDialog {
     void BuildActions();
     void BuildMenu();
     void ApplyZoom();
+    // The zoom in force, as the preview reports it: kept in ZoomValue and shown in ZoomPercent.
+    void ShowZoom(double zoom);
+    void ShowFindStatus(const QString &text);
     void UpdatePageLabel(int pageNo);
     // The printer of the print and page set-up commands, made on the first of them: making one
     // asks the system's print service for its printers, which the program's start need not wait

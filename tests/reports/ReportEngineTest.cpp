@@ -132,6 +132,20 @@ TEST(ReportEngine, ZoomStepsByTenthsBetweenTenAndThreeHundredPercent) {
     EXPECT_EQ(zoom, 3.0);
     EXPECT_EQ(ReportZoomUp(zoom), 3.0);
     EXPECT_EQ(qRound(ReportZoomUp(0.1) * 100), 20);
+
+    // A fitted zoom between two tenths steps to the tenth on its side, then on by tenths.
+    const struct {
+        double from;
+        int up;
+        int down;
+    } rows[] = {
+        {0.63, 70, 60}, {0.69, 70, 60},   {0.3, 40, 20}, {0.7, 80, 60},
+        {0.11, 20, 10}, {2.95, 300, 290}, {0.1, 20, 10}, {3.0, 300, 290},
+    };
+    for (const auto &row : rows) {
+        EXPECT_EQ(qRound(ReportZoomUp(row.from) * 100), row.up) << row.from;
+        EXPECT_EQ(qRound(ReportZoomDown(row.from) * 100), row.down) << row.from;
+    }
 }
 
 TEST(ReportEngine, SearchFindsFirstThenNextOccurrenceIgnoringCase) {
@@ -159,6 +173,31 @@ TEST(ReportEngine, SearchFindsFirstThenNextOccurrenceIgnoringCase) {
     const TReportSearch::Hit only = search.Current();
     EXPECT_FALSE(search.Next(*report));
     EXPECT_EQ(search.Current().item, only.item);  // the last hit stays shown
+    EXPECT_TRUE(search.PassedEnd());
+    // Told that the last hit was passed, the next search goes round to the first one.
+    EXPECT_TRUE(search.Next(*report));
+    EXPECT_TRUE(search.Wrapped());
+    EXPECT_FALSE(search.PassedEnd());
+    EXPECT_EQ(search.Current().page, only.page);
+    EXPECT_EQ(search.Current().item, only.item);
+    // Going round in five runs, where "TIME=20 ms" is in runs 0 and 4 only: first, second, the
+    // end, first again, second.
+    const auto five = Prepare(PingRunsLines(5));
+    TReportSearch round;
+    ASSERT_TRUE(round.Start(*five, QStringLiteral("time=20 MS")));
+    const auto replyOf = [&five](const TReportSearch::Hit &hit) {
+        return five->PageTexts(hit.page).at(hit.item).text.mid(2, 19);
+    };
+    QStringList seen{replyOf(round.Current())};
+    QList<bool> found;
+    for (int i = 0; i < 4; ++i) {
+        found << round.Next(*five);
+        seen << replyOf(round.Current()) + (round.Wrapped() ? " (again)" : "");
+    }
+    EXPECT_EQ(found, (QList<bool>{true, false, true, true}));
+    EXPECT_EQ(seen,
+              (QStringList{"Reply from 10.0.0.1", "Reply from 10.0.0.5", "Reply from 10.0.0.5",
+                           "Reply from 10.0.0.1 (again)", "Reply from 10.0.0.5"}));
 
     // Several hits in one text are found one after another; the search runs on over pages.
     ASSERT_TRUE(search.Start(*report, QStringLiteral("  ")));

@@ -13,11 +13,14 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <QWheelEvent>
+#include <cmath>
 
 #include "common/CommandGuard.h"
 #include "common/DesktopOpen.h"
@@ -90,6 +93,10 @@ TEST_F(ReportWindow, ZoomStepsShowInTheZoomBarAndThePreview) {
     form_->FormShow();
     form_->ChangeZoomAction->trigger();
     EXPECT_FALSE(form_->ZoomPanel->isHidden());
+    // The zoom typed into the box takes effect.
+    form_->ZoomPercent->setText(QStringLiteral("100"));
+    form_->ZoomPercentChange();
+    EXPECT_DOUBLE_EQ(form_->PreviewResults->Zoom(), 1.0);
     QStringList shown;
     for (int i = 0; i < 10; ++i) {
         form_->ZoomDownAction->trigger();
@@ -98,7 +105,9 @@ TEST_F(ReportWindow, ZoomStepsShowInTheZoomBarAndThePreview) {
     EXPECT_EQ(shown, (QStringList{"90", "80", "70", "60", "50", "40", "30", "20", "10", "10"}));
     EXPECT_DOUBLE_EQ(form_->PreviewResults->Zoom(), 0.1);
 
-    form_->FormShow();  // every opening starts again from 100 %
+    form_->FormShow();
+    form_->ZoomPercent->setText(QStringLiteral("100 %"));
+    form_->ZoomPercentChange();
     EXPECT_EQ(form_->ZoomPercent->text(), "100");
     for (int i = 0; i < 20; ++i) {
         form_->ZoomUpAction->trigger();
@@ -113,6 +122,186 @@ TEST_F(ReportWindow, ZoomStepsShowInTheZoomBarAndThePreview) {
     EXPECT_DOUBLE_EQ(form_->PreviewResults->Zoom(), 3.0);
     form_->ChangeZoomAction->trigger();
     EXPECT_TRUE(form_->ZoomPanel->isHidden());
+}
+
+// The report window as the user sees it: shown at its size, its layout done.
+class ShownReportWindow : public ReportWindow {
+  protected:
+    void SetUp() override {
+        ReportWindow::SetUp();
+        SetBody(PingRunsLines(30));
+        form_->resize(684, 521);
+        form_->show();  // the opening shows the report
+        QApplication::processEvents();
+    }
+    void TearDown() override {
+        form_->hide();
+        ReportWindow::TearDown();
+    }
+
+    TReportPageView *Pages() const { return form_->PreviewResults->PagesView(); }
+    double Zoom() const { return form_->PreviewResults->Zoom(); }
+    QSizeF Page() const { return form_->Prepared()->PageSize(); }
+    // The zoom box shows the zoom in force.
+    void ExpectBoxShowsZoom() const {
+        EXPECT_EQ(form_->ZoomPercent->text(), QString::number(qRound(Zoom() * 100)));
+        EXPECT_DOUBLE_EQ(form_->ZoomValue, Zoom());
+    }
+    // The page's width fills the view: it fits, and one percent more would not.
+    void ExpectWidthFits() const {
+        EXPECT_EQ(Pages()->horizontalScrollBar()->maximum(), 0) << Zoom();
+        EXPECT_GT(Page().width() * (Zoom() + 0.01) + 2 * 12 + 3, Pages()->viewport()->width())
+            << Zoom();
+    }
+    void Resize(int width, int height) {
+        form_->resize(width, height);
+        QApplication::processEvents();
+    }
+    void CtrlWheel(int angle, Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
+        const QPointF at(Pages()->viewport()->width() / 2.0, Pages()->viewport()->height() / 2.0);
+        QWheelEvent wheel(at, Pages()->viewport()->mapToGlobal(at), QPoint(), QPoint(0, angle),
+                          Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(Pages()->viewport(), &wheel);
+    }
+};
+
+TEST_F(ShownReportWindow, OpensAtPageWidthAndFitsWidthOrPageAsTheWindowChanges) {
+    // At 100 % the A4 page is wider than the window: it opens at the view's width instead.
+    EXPECT_LT(Zoom(), 1.0);
+    ExpectWidthFits();
+    ExpectBoxShowsZoom();
+    EXPECT_EQ(form_->PreviewResults->ZoomFit(), TZoomFit::Width);
+
+    // A wider window, and the thumbnails hidden, give the page more room; it follows.
+    double before = Zoom();
+    Resize(1100, 900);
+    EXPECT_GT(Zoom(), before);
+    ExpectWidthFits();
+    ExpectBoxShowsZoom();
+    before = Zoom();
+    form_->ThumbnailVisibleItem->trigger();
+    QApplication::processEvents();
+    EXPECT_GT(Zoom(), before);
+    ExpectWidthFits();
+    ExpectBoxShowsZoom();
+    form_->ThumbnailVisibleItem->trigger();
+    QApplication::processEvents();
+    EXPECT_DOUBLE_EQ(Zoom(), before);
+
+    // The whole page: it fits the view's height as well, and follows the window too.
+    form_->FitPageAction->trigger();
+    EXPECT_LT(Zoom(), before);
+    EXPECT_LE(Page().height() * Zoom() + 2 * 12, Pages()->viewport()->height());
+    EXPECT_GT(Page().height() * (Zoom() + 0.01) + 2 * 12 + 3, Pages()->viewport()->height());
+    EXPECT_EQ(Pages()->horizontalScrollBar()->maximum(), 0);
+    ExpectBoxShowsZoom();
+    Resize(700, 600);
+    EXPECT_LE(Page().height() * Zoom() + 2 * 12, Pages()->viewport()->height());
+    ExpectBoxShowsZoom();
+
+    // A zoom step ends the fit: from the fitted zoom to the next tenth, kept on resizing.
+    form_->FitWidthButton->click();
+    const double fitted = Zoom();
+    form_->ZoomUpAction->trigger();
+    EXPECT_DOUBLE_EQ(Zoom(), std::floor(fitted * 10 + 1e-6) / 10 + 0.1);
+    ExpectBoxShowsZoom();
+    EXPECT_EQ(form_->PreviewResults->ZoomFit(), TZoomFit::None);
+    Resize(1000, 800);
+    EXPECT_DOUBLE_EQ(Zoom(), std::floor(fitted * 10 + 1e-6) / 10 + 0.1);
+
+    // A typed zoom that is not one gives way to the zoom in force.
+    for (const char *typed : {"abc", "5", "301", ""}) {
+        form_->ZoomPercent->setText(QString::fromLatin1(typed));
+        form_->ZoomPercentChange();
+        ExpectBoxShowsZoom();
+    }
+    form_->ZoomPercent->setText(QStringLiteral("250"));
+    form_->ZoomPercentChange();
+    EXPECT_DOUBLE_EQ(Zoom(), 2.5);
+
+    // The next opening is at page width again.
+    form_->hide();
+    form_->show();
+    QApplication::processEvents();
+    ExpectWidthFits();
+    ExpectBoxShowsZoom();
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join("\n").toStdString();
+}
+
+TEST_F(ShownReportWindow, CtrlWheelZoomsByNotchesAndTheWheelAloneScrolls) {
+    form_->ZoomPercent->setText(QStringLiteral("100"));
+    form_->ZoomPercentChange();
+    CtrlWheel(120);
+    EXPECT_DOUBLE_EQ(Zoom(), 1.1);
+    ExpectBoxShowsZoom();
+    CtrlWheel(-240);
+    EXPECT_DOUBLE_EQ(Zoom(), 0.9);
+    ExpectBoxShowsZoom();
+    // A fine wheel's parts of a notch add up to one step.
+    CtrlWheel(60);
+    EXPECT_DOUBLE_EQ(Zoom(), 0.9);
+    CtrlWheel(60);
+    EXPECT_DOUBLE_EQ(Zoom(), 1.0);
+    // Without Ctrl the wheel scrolls the pages and leaves the zoom.
+    const int top = Pages()->verticalScrollBar()->value();
+    CtrlWheel(-120, Qt::NoModifier);
+    EXPECT_GT(Pages()->verticalScrollBar()->value(), top);
+    EXPECT_DOUBLE_EQ(Zoom(), 1.0);
+    ExpectBoxShowsZoom();
+}
+
+TEST_F(ReportWindow, FindSaysWhenNothingOrNothingMoreIsFoundAndGoesRound) {
+    SetBody(PingRunsLines(5));
+    form_->FormShow();
+    form_->StartFindAction->trigger();
+    const auto find = [this](const QString &text) {
+        form_->FindTextEdit->setText(text);
+        form_->FindInReportAction->trigger();
+        return form_->FindStatusLabel->text();
+    };
+    const auto shownReply = [this] {
+        const TReportSearch::Hit hit = form_->PreviewResults->Search().Current();
+        return form_->Prepared()->PageTexts(hit.page).at(hit.item).text.mid(2, 19);
+    };
+    // "Time=20 ms" is in runs 0 and 4 only.
+    EXPECT_EQ(find(QStringLiteral("Time=20 ms")), "");
+    EXPECT_EQ(shownReply(), "Reply from 10.0.0.1");
+    EXPECT_EQ(find(QString()), "");
+    EXPECT_EQ(shownReply(), "Reply from 10.0.0.5");
+    EXPECT_EQ(find(QString()),
+              "No more occurrences of \"Time=20 ms\"; Find starts again from the first page.");
+    EXPECT_EQ(shownReply(), "Reply from 10.0.0.5");  // the last hit stays marked
+    EXPECT_EQ(find(QString()), "Search started again from the first page.");
+    EXPECT_EQ(shownReply(), "Reply from 10.0.0.1");
+    EXPECT_EQ(find(QString()), "");
+    EXPECT_EQ(shownReply(), "Reply from 10.0.0.5");
+
+    // No occurrence at all; it stays so on the next Find. Ending the search clears the line.
+    form_->StopFindAction->trigger();
+    form_->StartFindAction->trigger();
+    EXPECT_EQ(find(QStringLiteral("no such <b>text</b>")),
+              "\"no such <b>text</b>\" was not found.");
+    EXPECT_EQ(form_->FindStatusLabel->textFormat(), Qt::PlainText);
+    EXPECT_EQ(find(QString()), "\"no such <b>text</b>\" was not found.");
+    EXPECT_EQ(form_->PreviewResults->Search().Current().page, -1);
+    form_->StopFindAction->trigger();
+    EXPECT_EQ(form_->FindStatusLabel->text(), "");
+
+    // A long text is cut in the message, not in the search.
+    form_->StartFindAction->trigger();
+    const QString longText(200, QLatin1Char('q'));
+    EXPECT_EQ(find(longText), "\"" + QString(37, QLatin1Char('q')) + "...\" was not found.");
+    EXPECT_EQ(form_->PreviewResults->Search().Text(), longText);
+    form_->StopFindAction->trigger();
+
+    // An empty text starts no search: the text typed next is searched at once.
+    form_->StartFindAction->trigger();
+    EXPECT_EQ(find(QString()), "Type the text to find.");
+    EXPECT_FALSE(form_->FindNextKey);
+    EXPECT_EQ(find(QStringLiteral("for host2;")), "");
+    EXPECT_TRUE(form_->FindNextKey);
+    EXPECT_TRUE(form_->FindStatusLabel->isVisibleTo(form_->FindPanel));
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join("\n").toStdString();
 }
 
 TEST_F(ReportWindow, FindThenFindNextContinuesTheRunningSearch) {
