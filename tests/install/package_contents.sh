@@ -50,10 +50,37 @@ expect "browser module needs the browser engine" sh -c "readelf -d '$module' | g
 expect "program exports what the module takes from it" \
     sh -c "nm -D --defined-only '$root/usr/bin/tarvex' | grep -q ' PingDataModule$'"
 
+# ---- hardening, as Debian builds its packages: both binaries read-only after relocation with
+# every symbol bound at start (full RELRO), their functions guarded by the stack protector, the
+# program position independent and calling glibc's checked (fortified) string and memory calls.
+# What readelf shows of the stripped files is what hardening-check looks at.
+hardened() {
+    local file="$1" what="$2"
+    local headers dynamic symbols
+    headers="$(readelf -lW "$file" 2>/dev/null)"
+    dynamic="$(readelf -dW "$file" 2>/dev/null)"
+    symbols="$(readelf --dyn-syms -W "$file" 2>/dev/null)"
+    case "$what" in
+        relro) grep -q ' GNU_RELRO ' <<<"$headers" ;;
+        bindnow) grep -qE '\((FLAGS|FLAGS_1)\).*\b(BIND_NOW|NOW)\b' <<<"$dynamic" ;;
+        pie) grep -qE '\(FLAGS_1\).*\bPIE\b' <<<"$dynamic" ;;
+        stack) grep -qE ' UND +__stack_chk_fail\b' <<<"$symbols" ;;
+        fortify) grep -qE ' UND +__[a-z_]+_chk\b' <<<"$symbols" ;;
+    esac
+}
+for file in "$root/usr/bin/tarvex" "$module"; do
+    name="${file#"$root"}"
+    expect "$name has full RELRO" hardened "$file" relro
+    expect "$name binds every symbol at start (BIND_NOW)" hardened "$file" bindnow
+    expect "$name has the stack protector" hardened "$file" stack
+    expect "$name calls fortified functions" hardened "$file" fortify
+done
+expect "/usr/bin/tarvex is position independent" hardened "$root/usr/bin/tarvex" pie
+
 # ---- desktop entry
 desktop="$share/applications/$id.desktop"
 expect "desktop entry passes desktop-file-validate" desktop-file-validate "$desktop"
-for line in "Exec=tarvex" "Icon=$id" "Categories=Network;Monitor;" "Type=Application"; do
+for line in "Exec=tarvex %u" "Icon=$id" "Categories=Network;Monitor;" "Type=Application"; do
     expect "desktop entry has $line" grep -qxF "$line" "$desktop"
 done
 for word in ping whois geolocation; do
