@@ -6,10 +6,12 @@
 #include <cstdlib>
 #include <optional>
 
+#include <QAction>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QEvent>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QTimer>
 
 #include "app/MainMenuUnit.h"
@@ -57,6 +59,9 @@ void AddToolkitOptions(QCommandLineParser &parser) {
 // The platform plugin asked for on the command line or in QT_QPA_PLATFORM, empty when none.
 QString requestedPlatform;
 
+// The address given on the command line, pinged once the main window is up.
+std::optional<QString> startAddress;
+
 // Answers --help and --version and rejects what the program does not understand, all before
 // a display is needed. Returns the exit status when the program is to end here.
 std::optional<int> AnswerCommandLine(int argc, char *argv[]) {
@@ -83,6 +88,11 @@ std::optional<int> AnswerCommandLine(int argc, char *argv[]) {
     parser.addOption(help);
     parser.addOption(version);
     AddToolkitOptions(parser);
+    parser.addPositionalArgument(
+        QStringLiteral("address"),
+        QStringLiteral("Host name, URL or IP address to ping as soon as the window is up, as if "
+                       "typed into the address field and confirmed with Enter."),
+        QStringLiteral("[address]"));
 
     const QString tryHelp = QStringLiteral("Try '%1 --help' for the options.\n").arg(program);
     if (!parser.parse(arguments)) {
@@ -105,11 +115,14 @@ std::optional<int> AnswerCommandLine(int argc, char *argv[]) {
                             QCoreApplication::applicationVersion() + QLatin1Char('\n'));
         return EXIT_SUCCESS;
     }
-    if (!parser.positionalArguments().isEmpty()) {
-        WriteTo(stderr, program + QStringLiteral(": unexpected argument '") +
-                            parser.positionalArguments().first() + QStringLiteral("'.\n") +
-                            tryHelp);
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > 1) {
+        WriteTo(stderr, program + QStringLiteral(": unexpected argument '") + positional.at(1) +
+                            QStringLiteral("'.\n") + tryHelp);
         return kExitUsage;
+    }
+    if (!positional.isEmpty()) {
+        startAddress = positional.first();
     }
     return std::nullopt;
 }
@@ -163,9 +176,22 @@ void DisplayFailureHandler(QtMsgType type, const QMessageLogContext &context,
     PassOn(type, context, message);
 }
 
+// Puts the command line's address into the address field and runs the ping command, as Enter in
+// the field does. The window has loaded the settings when it was first shown, so the run uses
+// them.
+void PingStartAddress() {
+    if (!startAddress || MainMenuForm == nullptr) {
+        return;
+    }
+    MainMenuForm->AddressEdit->setText(*startAddress);
+    startAddress.reset();
+    MainMenuForm->SinglePingAction->trigger();
+}
+
 // Work the main window does not need in order to be shown waits until it is on screen: after
-// its first paint, the file window reads the folder tree, so that it is ready when the user
-// opens it. The first paint is also the moment the start-up trace ends with.
+// its first paint, the address of the command line is pinged, and the file window reads the
+// folder tree, so that it is ready when the user opens it. The first paint is also the moment
+// the start-up trace ends with.
 class AfterFirstPaint final : public QObject {
   public:
     using QObject::QObject;
@@ -177,6 +203,8 @@ class AfterFirstPaint final : public QObject {
             watched->removeEventFilter(this);
             // Queued, so that the rest of the window is painted and on screen first.
             QTimer::singleShot(0, this, [this] {
+                // The run goes on in the background while the folder tree is read.
+                PingStartAddress();
                 if (LocalFile != nullptr) {
                     LocalFile->FillFolderTree();
                 }

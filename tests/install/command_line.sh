@@ -43,16 +43,19 @@ no_display="Tarvex needs a graphical display, and none is set (DISPLAY and WAYLA
 # Every case runs without a display unless it names one.
 check "--version answers" 0 "Tarvex 1.0.0.1" "" "$program" --version
 check "-v answers" 0 "Tarvex 1.0.0.1" "" "$program" -v
-check "--help answers" 0 "Usage: tarvex \[options\]*-h, --help*-v, --version*" "" "$program" --help
-check "-h answers" 0 "Usage: tarvex \[options\]*" "" "$program" -h
+check "--help answers" 0 "Usage: tarvex \[options\] \[address\]*-h, --help*-v, --version*address*" "" \
+    "$program" --help
+check "-h answers" 0 "Usage: tarvex \[options\] \[address\]*" "" "$program" -h
 check "--help comes before an unreachable display" 0 "Usage: tarvex*" "" \
     DISPLAY=":$display" "$program" --help
 check "unknown option" 2 "" "tarvex: Unknown option 'frobnicate'."$'\n'"$usage_line" \
     "$program" --frobnicate
 check "unknown option after a good one" 2 "" "tarvex: Unknown option 'x'."$'\n'"$usage_line" \
     "$program" --version -x
-check "argument the program does not take" 2 "" \
-    "tarvex: unexpected argument 'example.org'."$'\n'"$usage_line" "$program" example.org
+check "a second address" 2 "" \
+    "tarvex: unexpected argument 'example.net'."$'\n'"$usage_line" "$program" example.org example.net
+check "an address to ping needs the display too" 1 "" "$no_display" "$program" example.org
+check "a URL to ping needs the display too" 1 "" "$no_display" "$program" "http://example.org/x?y=1"
 check "toolkit option without its value" 2 "" \
     "tarvex: Missing value after '-platform'."$'\n'"$usage_line" "$program" -platform
 check "no display set" 1 "" "$no_display" "$program"

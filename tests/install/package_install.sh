@@ -43,6 +43,8 @@ runtime="$work/runtime"
 program_pid=""
 xvfb_pid=""
 installed=""
+# shellcheck source=desktop_user.sh
+source "$(dirname "$0")/desktop_user.sh"
 
 cleanup() {
     [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null && wait "$program_pid" 2>/dev/null
@@ -91,17 +93,10 @@ if [[ "$capability" == *cap_net_raw=ep* ]]; then ok "installed program has $capa
 mkdir -p "$home" "$start" "$runtime"
 chown "$user:$group" "$home" "$start" "$runtime"
 chmod 700 "$runtime"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.1
-done
-if [ ! -s "$work/display" ]; then
+if ! start_display; then
     echo "FAIL: the virtual X server did not start"
     exit 1
 fi
-export DISPLAY=":$(head -n 1 "$work/display")"
 
 # The embedded browser's sandbox needs user namespaces; where this machine (a container, say)
 # refuses them to ordinary users, the browser runs without it, as in the other window tests.
@@ -121,21 +116,6 @@ fi
 ) >"$work/program.log" 2>&1 &
 program_pid=$!
 
-# wait_for <seconds> <command...>: polls until the command succeeds.
-wait_for() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        if [ "$SECONDS" -ge "$deadline" ] || ! kill -0 "$program_pid" 2>/dev/null; then
-            return 1
-        fi
-        sleep 0.2
-    done
-}
-main_window() {
-    window="$(xdotool search --onlyvisible --pid "$program_pid" --name '^Tarvex$' 2>/dev/null | head -n 1)"
-    [ -n "$window" ]
-}
 # The main window is the one shown once the first start has written the settings file (the
 # splash before it carries the same title).
 settings_written() { [ -f "$home/Documents/Haldrin/Tarvex/System/Tarvex.ini" ]; }
@@ -165,31 +145,9 @@ xdotool windowfocus --sync "$window"
 xdotool type --delay 40 "127.0.0.1"
 xdotool key Return
 
-# Copy the results pane and read it back until the run's statistics are there, or until the
-# program shows a window of its own (an error message), whose text is then copied instead.
-clipboard() { timeout 5 xclip -o -selection clipboard 2>/dev/null; }
-run_ended() {
-    message_box="$(xdotool search --onlyvisible --pid "$program_pid" 2>/dev/null | grep -vxF "$window" | head -n 1)"
-    if [ -n "$message_box" ]; then
-        # Where the toolkit lets a message box copy its text with Ctrl+C, it is shown too.
-        xdotool windowfocus --sync "$message_box"
-        xdotool key ctrl+c
-        results="a message box titled '$(xdotool getwindowname "$message_box")' $(clipboard)"
-        return 0
-    fi
-    xdotool key ctrl+a ctrl+c
-    results="$(clipboard)"
-    grep -q "^Packets: Sent = " <<<"$results"
-}
-results=""
-message_box=""
-if ! wait_for 120 run_ended || [ -n "$message_box" ]; then
-    cat "$work/program.log"
-    echo "${message_box:+the program shows }$results"
-    echo "FAIL: the run did not finish with its statistics"
+if ! wait_for_results; then
     exit 1
 fi
-echo "$results"
 replies="$(grep -c "^Reply from 127\.0\.0\.1[:;] " <<<"$results")"
 if [ "$replies" -eq 4 ]; then ok "four replies from 127.0.0.1"; else fail "$replies replies from 127.0.0.1, expected 4"; fi
 if grep -qxF "Packets: Sent = 4, Received = 4, Lost = 0 [ 0% loss ]" <<<"$results"; then
