@@ -204,7 +204,6 @@ void TReportForm::BuildFindPanel() {
     find->addWidget(RzBmpButton4);
     find->addSpacing(12);
     FindStatusLabel = NewLabel(FindPanel, QStringLiteral("FindStatusLabel"), QString());
-    // The search text is shown as typed, never as markup.
     FindStatusLabel->setTextFormat(Qt::PlainText);
     SetTextColor(FindStatusLabel, QColor(230, 170, 60));
     find->addWidget(FindStatusLabel);
@@ -474,36 +473,26 @@ void TReportForm::StartFindActionExecute() {
 }
 
 void TReportForm::FindInReportActionExecute() {
-    // The search text as the find bar shows it: a long one is cut, so the bar keeps its width.
-    const auto quoted = [](const QString &text) {
-        constexpr int kShown = 40;
-        return QLatin1Char('"') +
-               (text.size() > kShown ? text.left(kShown - 3) + QStringLiteral("...") : text) +
-               QLatin1Char('"');
-    };
+    // The messages are short: they share the find bar with the text and its buttons.
     if (!FindNextKey) {
-        const QString text = FindTextEdit->text();
         // Nothing to look for starts no search, so the next text typed is searched at once.
-        if (text.isEmpty()) {
+        if (FindTextEdit->text().isEmpty()) {
             ShowFindStatus(QStringLiteral("Type the text to find."));
             return;
         }
-        const bool found = PreviewResults->Find(text);
+        const bool found = PreviewResults->Find(FindTextEdit->text());
         FindNextKey = true;
-        ShowFindStatus(found ? QString() : quoted(text) + QStringLiteral(" was not found."));
+        ShowFindStatus(found ? QString() : QStringLiteral("Text not found."));
         return;
     }
     const bool found = PreviewResults->FindNext();
     const TReportSearch &search = PreviewResults->Search();
     if (found) {
-        ShowFindStatus(search.Wrapped()
-                           ? QStringLiteral("Search started again from the first page.")
-                           : QString());
+        ShowFindStatus(search.Wrapped() ? QStringLiteral("Started again at the top.") : QString());
     } else if (search.Current().page < 0) {
-        ShowFindStatus(quoted(search.Text()) + QStringLiteral(" was not found."));
+        ShowFindStatus(QStringLiteral("Text not found."));
     } else {
-        ShowFindStatus(QStringLiteral("No more occurrences of ") + quoted(search.Text()) +
-                       QStringLiteral("; Find starts again from the first page."));
+        ShowFindStatus(QStringLiteral("No more hits; Find starts at the top."));
     }
 }
 
