@@ -1,17 +1,19 @@
 #include "update/UpdateUnit.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 
 #include "common/BlockingCall.h"
 #include "common/BoxParts.h"
-#include "common/DataPaths.h"
 #include "common/DesktopOpen.h"
-#include "common/TX_File.h"
+#include "common/Errors.h"
 #include "common/WindowOpening.h"
 #include "update/VersionCheck.h"
 
@@ -122,31 +124,60 @@ void TUpgradeForm::CheckForUpdate() {
         OKButton->setVisible(true);
         CancelLabel->setVisible(true);
         CancelButton->setVisible(true);
-        installerSha256_ = info.Sha256;
+        packageSha256_ = info.Sha256;
+        package_ = info.Package;
         NewUpdateReady = true;
     } else {
         OKLabel->setVisible(false);
         OKButton->setVisible(false);
-        installerSha256_.clear();
+        packageSha256_.clear();
+        package_.clear();
         NewUpdateReady = false;
     }
 }
 
 bool TUpgradeForm::DownloadUpdate() {
-    const QString folder = DownloadFolder();
-    if (!QDir(folder).exists()) {
-        CreateNewFolder(folder);
+    if (package_.isEmpty()) {
+        // No package named: the release page tells how to get the new version.
+        OpenInDesktop(QUrl(ReleasePageUrl()));
+        return true;
     }
-    const QString target = DownloadedInstallerPath();
-    const QByteArray sha256 = installerSha256_;
+    const QString folder = PackageDownloadFolder();
+    const QString target = folder + QLatin1Char('/') + PackageFileName(package_);
+    const QString url = PackageUrl(package_);
+    const QByteArray sha256 = packageSha256_;
     try {
-        RunBlocking([target, sha256] { DownloadInstaller(InstallerUrl(), target, sha256); });
+        if (!QDir().mkpath(folder)) {
+            throw TxError(QStringLiteral("Cannot create the folder \"%1\".").arg(folder));
+        }
+        RunBlocking([url, target, sha256] { DownloadPackage(url, target, sha256); });
     } catch (const std::exception &) {
         ShowDownloadError();
         return false;
     }
-    OpenInDesktop(QUrl::fromLocalFile(target));
+    ShowInstallHint(target);
     return true;
+}
+
+void TUpgradeForm::ShowInstallHint(const QString &packagePath) {
+    const QString version = VersionLabel->text().trimmed();
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Tarvex update"),
+                    QStringLiteral("The Debian package of %1 is saved as\n%2\n\n"
+                                   "To install it, run in a terminal:\n%3")
+                        .arg(version.isEmpty() ? QStringLiteral("the new version") : version,
+                             packagePath, PackageInstallCommand(packagePath)),
+                    QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("InstallHintBox"));
+    // The user copies the command from here.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    QPushButton *openFolder = box.addButton(QStringLiteral("Open folder"), QMessageBox::ActionRole);
+    openFolder->setObjectName(QStringLiteral("OpenFolderButton"));
+    InstallHintBox = &box;
+    box.exec();
+    InstallHintBox = nullptr;
+    if (box.clickedButton() == openFolder) {
+        OpenInDesktop(QUrl::fromLocalFile(QFileInfo(packagePath).absolutePath()));
+    }
 }
 
 void TUpgradeForm::OKButtonClick() {

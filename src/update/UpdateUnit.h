@@ -4,11 +4,12 @@
 #include <QDialog>
 
 class QLabel;
+class QMessageBox;
 class QToolButton;
 class QWidget;
 
-// The update window: every opening asks the download server for the newest version and offers
-// the installer when it is newer than the running one.
+// The update window: every opening asks the download server for the newest version and, when it
+// is newer than the running one, offers its Debian package (or its release page).
 class TUpgradeForm final : public QDialog {
     Q_OBJECT
 
@@ -24,11 +25,12 @@ class TUpgradeForm final : public QDialog {
     // Fetches the version file and shows what it says; a failed fetch shows "Download error."
     // and "Please try again later." and leaves everything else as it was.
     void CheckForUpdate();
-    // Downloads the installer into the download folder and starts it. Returns false (and shows
-    // the error texts) when the download failed; nothing is started then.
+    // Downloads the new version's Debian package into the user's downloads folder and says where
+    // it is and how to install it; opens the release page instead when the version file names
+    // no package. Returns false (and shows the error texts) when the download failed.
     bool DownloadUpdate();
-    // Update: download and start the installer when a newer version was found, then close with
-    // OK. A failed download keeps the window open with its error texts.
+    // Update: fetch the package (or open the release page) when a newer version was found, then
+    // close with OK. A failed download keeps the window open with its error texts.
     void OKButtonClick();
     // Cancel: close with Cancel.
     void CancelButtonClick();
@@ -49,6 +51,8 @@ class TUpgradeForm final : public QDialog {
     QToolButton *CancelButton = nullptr;
     QLabel *OKLabel = nullptr;
     QToolButton *OKButton = nullptr;
+    // Says where the downloaded package is and how to install it (while it is shown).
+    QMessageBox *InstallHintBox = nullptr;
 
     // Every way of closing clears NewUpdateReady.
     void done(int result) override;
@@ -58,8 +62,10 @@ class TUpgradeForm final : public QDialog {
 
   private:
     void ShowDownloadError();
+    void ShowInstallHint(const QString &packagePath);
 
-    QByteArray installerSha256_;
+    QByteArray packageSha256_;
+    QString package_;
 };
 
 extern TUpgradeForm *UpgradeForm;

@@ -1,13 +1,15 @@
 #include "update/VersionCheck.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QStringList>
+#include <QUrl>
 
 #include "common/Errors.h"
-#include "common/TX_File.h"
 #include "settings/Services.h"
 
 namespace {
@@ -32,7 +34,28 @@ QByteArray FileSha256(const QString &path) {
     return hash.result();
 }
 
+// Line 6 when it names a package: a file name, or an http or https URL ending in one.
+QString ParsePackage(const QString &line) {
+    const QString trimmed = line.trimmed();
+    if (IsPackageFileName(trimmed)) {
+        return trimmed;
+    }
+    const QUrl url(trimmed, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")) ||
+        url.host().isEmpty() || !IsPackageFileName(url.fileName())) {
+        return QString();
+    }
+    return trimmed;
+}
+
 }  // namespace
+
+bool IsPackageFileName(const QString &name) {
+    static const QRegularExpression fileName(
+        QStringLiteral("^[A-Za-z0-9][A-Za-z0-9.+~_-]{0,200}\\.deb\\z"));
+    return fileName.match(name).hasMatch();
+}
 
 TVersionInfo ParseVersionFile(const QString &text, const QString &currentVersion) {
     // A string list loaded from text breaks lines at CR LF, LF and a lone CR alike.
@@ -63,6 +86,7 @@ TVersionInfo ParseVersionFile(const QString &text, const QString &currentVersion
     info.Information1 = line(3);
     info.Information2 = line(4);
     info.Sha256 = ParseSha256(line(5));
+    info.Package = ParsePackage(line(6));
     return info;
 }
 
@@ -79,26 +103,57 @@ QString VersionFileUrl() {
     return DownloadServerUrl() + QStringLiteral("/Download/Tarvex/NewVersion.txt");
 }
 
-QString InstallerUrl() {
-    return DownloadServerUrl() + QStringLiteral("/Download/Tarvex/Update.exe");
+QString PackageUrl(const QString &package) {
+    if (IsPackageFileName(package)) {
+        return DownloadServerUrl() + QStringLiteral("/Download/Tarvex/") + package;
+    }
+    return package;
+}
+
+QString PackageFileName(const QString &package) {
+    return IsPackageFileName(package) ? package : QUrl(package).fileName();
+}
+
+QString ReleasePageUrl() {
+    return ServiceSetting(QStringLiteral("Release Page URL"),
+                          DownloadServerUrl() + QStringLiteral("/Download/Tarvex/"));
+}
+
+QString PackageDownloadFolder() {
+    QString folder = qEnvironmentVariable("XDG_DOWNLOAD_DIR");
+    if (folder.isEmpty()) {
+        folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    }
+    if (folder.isEmpty()) {
+        folder = QDir::homePath() + QStringLiteral("/Downloads");
+    }
+    return QDir::cleanPath(folder);
+}
+
+QString PackageInstallCommand(const QString &path) {
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9/._+~-]+\\z"));
+    QString argument = path;
+    if (!plain.match(path).hasMatch()) {
+        // Single quotes keep every character as it is; a quote itself ends the quoting, is
+        // written escaped and the quoting starts again.
+        argument.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
+        argument = QLatin1Char('\'') + argument + QLatin1Char('\'');
+    }
+    return QStringLiteral("sudo apt install ") + argument;
 }
 
 TVersionInfo FetchVersionInfo(const QString &currentVersion, const TExchangeLimits &limits) {
     return ParseVersionFile(HttpGetText(VersionFileUrl(), limits), currentVersion);
 }
 
-void DownloadInstaller(const QString &url, const QString &targetPath, const QByteArray &sha256,
-                       const TExchangeLimits &limits) {
-    if (QFileInfo::exists(targetPath)) {
-        DeleteFilePermanently(targetPath);
-    }
+void DownloadPackage(const QString &url, const QString &targetPath, const QByteArray &sha256,
+                     const TExchangeLimits &limits) {
     // The client writes beside the target and renames only a complete transfer, so a broken
-    // download never leaves a partial installer that could be started later.
+    // download neither leaves a partial package nor touches one saved before.
     HttpGetToFile(url, targetPath, limits);
     if (!sha256.isEmpty() && FileSha256(targetPath) != sha256) {
         QFile::remove(targetPath);
-        throw TxError(
-            QStringLiteral("The downloaded installer does not match its SHA-256 checksum."),
-            QStringLiteral("EIdException"));
+        throw TxError(QStringLiteral("The downloaded package does not match its SHA-256 checksum."),
+                      QStringLiteral("EIdException"));
     }
 }

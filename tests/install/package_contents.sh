@@ -121,7 +121,7 @@ text="$(zcat "$manual" | groff -man -Tutf8 -P-cbou -rLL=1000n -rHY=0 2>/dev/null
 for needle in NAME SYNOPSIS OPTIONS FILES ENVIRONMENT "EXIT STATUS" --help --version \
     Haldrin/Tarvex/System/Tarvex.ini "PING SYSTEM SETTINGS" "PING GRAPH SETTINGS" \
     "PING FONT SETTINGS" "GOOGLE MAPS ID" "[SERVICES]" "Whois Server" "Geolocation URL" \
-    "Download URL" "Help URL" "Maps Script URL" "Public Map URL" "Mail Server" "Mail From" \
+    "Download URL" "Release Page URL" XDG_DOWNLOAD_DIR "Help URL" "Maps Script URL" "Public Map URL" "Mail Server" "Mail From" \
     "Mail To" "Mail Password" Marker.png Flag.png /usr/share/tarvex XDG_DOCUMENTS_DIR DISPLAY; do
     if grep -qF -- "$needle" <<<"$text"; then ok "manual page names $needle"; else fail "manual page names $needle"; fi
 done

@@ -5,17 +5,19 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
 
 #include "common/BoxParts.h"
-#include "common/DataPaths.h"
 #include "common/DesktopOpen.h"
 #include "settings/Services.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestSupport.h"
 #include "update/UpdateUnit.h"
+#include "update/VersionCheck.h"
 
 namespace {
 
@@ -35,7 +37,8 @@ void WhenTrue(QObject *context, const std::function<bool()> &condition,
 }
 
 const QString kVersionPath = QStringLiteral("/Download/Tarvex/NewVersion.txt");
-const QString kInstallerPath = QStringLiteral("/Download/Tarvex/Update.exe");
+const QString kPackageName = QStringLiteral("tarvex_1.0.3.0_amd64.deb");
+const QString kPackagePath = QStringLiteral("/Download/Tarvex/") + kPackageName;
 
 class UpgradeFormTest : public ::testing::Test {
   protected:
@@ -49,6 +52,12 @@ class UpgradeFormTest : public ::testing::Test {
     }
 
     QList<QUrl> NewOpens() const { return SuppressedDesktopOpens().mid(opensBefore); }
+    // Where the package is saved: the user's downloads folder.
+    QString Downloads() const { return home.Path() + QStringLiteral("/Downloads"); }
+    QString SavedPackage() const { return Downloads() + QLatin1Char('/') + kPackageName; }
+    QStringList DownloadedFiles() const {
+        return QDir(Downloads()).entryList(QDir::Files | QDir::Hidden);
+    }
 
     void ExpectTexts(const QString &version, const QString &info1, const QString &info2) {
         EXPECT_EQ(form.VersionLabel->text(), version);
@@ -61,7 +70,7 @@ class UpgradeFormTest : public ::testing::Test {
     LocalHttpServer server;
     TUpgradeForm form;
     qsizetype opensBefore = 0;
-    const QByteArray installer = QByteArray("MZ new installer ").repeated(3000);
+    const QByteArray package = QByteArray("!<arch>\ndebian-binary ").repeated(3000);
 };
 
 TEST_F(UpgradeFormTest, DesignStateBeforeAnyCheck) {
@@ -102,7 +111,7 @@ TEST_F(UpgradeFormTest, SameVersionHidesUpdate) {
     }
 }
 
-TEST_F(UpgradeFormTest, NewerVersionOffersTheInstaller) {
+TEST_F(UpgradeFormTest, NewerVersionOffersTheUpdate) {
     server.SetRoute(kVersionPath, "1030\r\nversion 1.0.3.0\r\nA new map.\r\nFaster lists.\r\n");
     form.CheckForUpdate();
     ExpectTexts(QStringLiteral("version 1.0.3.0"), QStringLiteral("A new map."),
@@ -116,51 +125,120 @@ TEST_F(UpgradeFormTest, NewerVersionOffersTheInstaller) {
     EXPECT_TRUE(UpdateShown());
 }
 
-TEST_F(UpgradeFormTest, UpdateDownloadsStartsAndCloses) {
-    const QString target = DownloadedInstallerPath();
-    ASSERT_TRUE(QDir().mkpath(DownloadFolder()));
-    {
-        QFile old(target);
-        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-        old.write("an installer from an earlier download");
-    }
-    const QByteArray hash = QCryptographicHash::hash(installer, QCryptographicHash::Sha256).toHex();
-    server.SetRoute(kVersionPath, "1030\nversion 1.0.3.0\na\nb\n" + hash + "\n");
-    server.SetRoute(kInstallerPath, installer);
+TEST_F(UpgradeFormTest, UpdateSavesThePackageSaysHowToInstallItAndCloses) {
+    // A package of the same name saved before is replaced.
+    ASSERT_TRUE(QDir().mkpath(Downloads()));
+    WriteBytes(SavedPackage(), "a package from an earlier download");
+    const QByteArray hash = QCryptographicHash::hash(package, QCryptographicHash::Sha256).toHex();
+    server.SetRoute(kVersionPath,
+                    "1030\nversion 1.0.3.0\na\nb\n" + hash + "\n" + kPackageName.toLatin1() + "\n");
+    server.SetRoute(kPackagePath, package);
     form.CheckForUpdate();
+    ASSERT_TRUE(form.NewUpdateReady);
 
     int closedWith = -1;
     QObject::connect(&form, &QDialog::finished, [&closedWith](int result) { closedWith = result; });
+    QString hint;
+    WhenTrue(
+        &form, [&] { return form.InstallHintBox != nullptr && form.InstallHintBox->isVisible(); },
+        [&] {
+            hint = form.InstallHintBox->text();
+            form.InstallHintBox->findChild<QPushButton *>(QStringLiteral("OpenFolderButton"))
+                ->click();
+        });
     form.OKButton->click();
-    EXPECT_EQ(ReadBytes(target), installer);
-    EXPECT_EQ(NewOpens(), QList<QUrl>{QUrl::fromLocalFile(target)});
+    EXPECT_EQ(ReadBytes(SavedPackage()), package);
+    EXPECT_EQ(DownloadedFiles(), QStringList{kPackageName});
+    EXPECT_EQ(hint, QStringLiteral("The Debian package of version 1.0.3.0 is saved as\n%1\n\n"
+                                   "To install it, run in a terminal:\n%2")
+                        .arg(SavedPackage(), PackageInstallCommand(SavedPackage())));
+    // Nothing is started; "Open folder" shows the folder.
+    EXPECT_EQ(NewOpens(), QList<QUrl>{QUrl::fromLocalFile(Downloads())});
     EXPECT_EQ(closedWith, mrOk);
     EXPECT_FALSE(form.NewUpdateReady);
+    EXPECT_FALSE(server.RequestedPaths().contains(QStringLiteral("/Download/Tarvex/Update.exe")));
+}
+
+TEST_F(UpgradeFormTest, PackageNamedByAFullAddressIsFetchedFromThere) {
+    LocalHttpServer mirror;
+    mirror.SetRoute(QStringLiteral("/pool/t/") + kPackageName, package);
+    server.SetRoute(kVersionPath, "1030\nversion 1.0.3.0\na\nb\n\n" +
+                                      (mirror.BaseUrl() + "/pool/t/" + kPackageName).toLatin1());
+    form.CheckForUpdate();
+    WhenTrue(
+        &form, [&] { return form.InstallHintBox != nullptr && form.InstallHintBox->isVisible(); },
+        [&] { form.InstallHintBox->accept(); });
+    form.OKButton->click();
+    EXPECT_EQ(ReadBytes(SavedPackage()), package);
+    EXPECT_TRUE(NewOpens().isEmpty());
+}
+
+TEST_F(UpgradeFormTest, WithoutAPackageUpdateOpensTheReleasePage) {
+    const QString own = QStringLiteral("https://releases.example/tarvex/1.0.3.0");
+    const struct {
+        const char *name;
+        QHash<QString, QString> services;
+        QByteArray versionFile;
+        QString opened;
+    } rows[] = {
+        {"no sixth line",
+         {},
+         "1030\nversion 1.0.3.0\na\nb\n",
+         server.BaseUrl() + QStringLiteral("/Download/Tarvex/")},
+        {"sixth line names no package",
+         {},
+         "1030\nv\na\nb\n\n../../etc/passwd\n",
+         server.BaseUrl() + QStringLiteral("/Download/Tarvex/")},
+        {"release page of the settings",
+         {{QStringLiteral("Release Page URL"), own}},
+         "1030\nv\na\nb\n",
+         own},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        QHash<QString, QString> services = row.services;
+        services.insert(QStringLiteral("Download URL"), server.BaseUrl());
+        SetServiceSettings(services);
+        opensBefore = SuppressedDesktopOpens().size();
+        server.SetRoute(kVersionPath, row.versionFile);
+        form.CheckForUpdate();
+        ASSERT_TRUE(form.NewUpdateReady);
+        int closedWith = -1;
+        const auto connection = QObject::connect(
+            &form, &QDialog::finished, [&closedWith](int result) { closedWith = result; });
+        form.OKButtonClick();
+        QObject::disconnect(connection);
+        EXPECT_EQ(NewOpens(), QList<QUrl>{QUrl(row.opened)});
+        EXPECT_EQ(closedWith, mrOk);
+        EXPECT_TRUE(DownloadedFiles().isEmpty());
+    }
+    EXPECT_EQ(server.RequestedPaths().filter(QStringLiteral(".deb")), QStringList());
 }
 
 TEST_F(UpgradeFormTest, FailedOrWrongDownloadStartsNothing) {
     LocalHttpServer::Route truncated;
-    truncated.body = installer;
+    truncated.body = package;
     truncated.kind = LocalHttpServer::Kind::Truncated;
     const QByteArray wrongHash = QByteArray(64, 'a');
     struct Case {
         const char *name;
         QByteArray versionFile;
-        LocalHttpServer::Route installer;
+        LocalHttpServer::Route package;
     };
     LocalHttpServer::Route whole;
-    whole.body = installer;
+    whole.body = package;
     LocalHttpServer::Route missing;
     missing.status = 404;
+    const QByteArray named = kPackageName.toLatin1() + "\n";
     const Case cases[] = {
-        {"connection closed early", "1030\nv\na\nb\n", truncated},
-        {"error status", "1030\nv\na\nb\n", missing},
-        {"checksum differs", "1030\nv\na\nb\n" + wrongHash + "\n", whole},
+        {"connection closed early", "1030\nv\na\nb\n\n" + named, truncated},
+        {"error status", "1030\nv\na\nb\n\n" + named, missing},
+        {"checksum differs", "1030\nv\na\nb\n" + wrongHash + "\n" + named, whole},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         server.SetRoute(kVersionPath, c.versionFile);
-        server.SetRoute(kInstallerPath, c.installer);
+        server.SetRoute(kPackagePath, c.package);
         form.CheckForUpdate();
         ASSERT_TRUE(form.NewUpdateReady);
         int closedWith = -1;
@@ -170,16 +248,15 @@ TEST_F(UpgradeFormTest, FailedOrWrongDownloadStartsNothing) {
         QObject::disconnect(connection);
         EXPECT_EQ(form.InformationLabel_1->text(), QStringLiteral("Download error."));
         EXPECT_EQ(form.InformationLabel_2->text(), QStringLiteral("Please try again later."));
-        EXPECT_FALSE(QFile::exists(DownloadedInstallerPath()));
-        EXPECT_TRUE(QDir(DownloadFolder()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+        EXPECT_TRUE(DownloadedFiles().isEmpty());
         EXPECT_TRUE(NewOpens().isEmpty());
         EXPECT_EQ(closedWith, -1) << "the window stays open to show the error";
     }
 }
 
 TEST_F(UpgradeFormTest, ExecuteChecksOnShowAndClearsTheFlagOnClose) {
-    server.SetRoute(kVersionPath, "1030\nversion 1.0.3.0\na\nb\n");
-    server.SetRoute(kInstallerPath, installer);
+    server.SetRoute(kVersionPath, "1030\nversion 1.0.3.0\na\nb\n\n" + kPackageName.toLatin1());
+    server.SetRoute(kPackagePath, package);
     WhenTrue(
         &form, [&] { return form.NewUpdateReady; }, [&] { form.CancelButton->click(); });
     EXPECT_FALSE(form.Execute());
@@ -194,9 +271,9 @@ TEST_F(UpgradeFormTest, ExecuteChecksOnShowAndClearsTheFlagOnClose) {
         [&] { form.OKButton->click(); });
     EXPECT_TRUE(form.Execute());
     EXPECT_EQ(form.VersionLabel->text(), QStringLiteral("version 1.0.3.0"));
-    EXPECT_FALSE(QFile::exists(DownloadedInstallerPath()));
+    EXPECT_TRUE(DownloadedFiles().isEmpty());
     EXPECT_TRUE(NewOpens().isEmpty());
-    EXPECT_FALSE(server.RequestedPaths().contains(kInstallerPath));
+    EXPECT_FALSE(server.RequestedPaths().contains(kPackagePath));
 }
 
 TEST_F(UpgradeFormTest, EveryPartOfTheWindowDragsIt) {

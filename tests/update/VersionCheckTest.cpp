@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include "common/Errors.h"
 #include "settings/Services.h"
@@ -59,6 +60,42 @@ TEST(ParseVersionFile, ReadsEveryKindOfFile) {
     }
 }
 
+TEST(ParseVersionFile, SixthLineNamesThePackageOrNothing) {
+    const struct {
+        const char *line;
+        const char *package;
+    } rows[] = {
+        {"tarvex_1.0.3.0_amd64.deb", "tarvex_1.0.3.0_amd64.deb"},
+        {"  tarvex_1.0.3.0+deb12u1~1_arm64.deb  ", "tarvex_1.0.3.0+deb12u1~1_arm64.deb"},
+        {"https://mirror.example/pool/tarvex_1.0.3.0_amd64.deb",
+         "https://mirror.example/pool/tarvex_1.0.3.0_amd64.deb"},
+        {"http://127.0.0.1:8080/t/tarvex.deb?from=check",
+         "http://127.0.0.1:8080/t/tarvex.deb?from=check"},
+        // Not a package: no line, other files, paths, other schemes, names that are options.
+        {"", ""},
+        {"tarvex_1.0.3.0_amd64.rpm", ""},
+        {"tarvex.deb.exe", ""},
+        {"../tarvex.deb", ""},
+        {"sub/tarvex.deb", ""},
+        {"/etc/tarvex.deb", ""},
+        {"-tarvex.deb", ""},
+        {".tarvex.deb", ""},
+        {"tar vex.deb", ""},
+        {"file:///home/u/tarvex.deb", ""},
+        {"ftp://mirror.example/tarvex.deb", ""},
+        {"https:///tarvex.deb", ""},
+        {"https://mirror.example/pool/", ""},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.line);
+        const TVersionInfo info =
+            ParseVersionFile(QStringLiteral("1030\nv\na\nb\n\n") + QString::fromLatin1(row.line));
+        EXPECT_EQ(info.Package, QString::fromLatin1(row.package));
+    }
+    // The running version offers nothing to download.
+    EXPECT_EQ(ParseVersionFile(QStringLiteral("1020\nv\na\nb\n\ntarvex.deb")).Package, QString());
+}
+
 TEST(ParseVersionFile, HashLineGivesTheRawDigest) {
     const QByteArray digest = QCryptographicHash::hash("x", QCryptographicHash::Sha256);
     const TVersionInfo info = ParseVersionFile(QStringLiteral("1030\nv\na\nb\n  ") +
@@ -83,20 +120,32 @@ class DownloadServer : public ::testing::Test {
     void SetUp() override {
         SetServiceSettings(
             {{QStringLiteral("Download URL"), server.BaseUrl() + QStringLiteral("/")}});
-        target = home.Documents() + QStringLiteral("/Update.exe");
+        target = home.Documents() + QStringLiteral("/tarvex_1.0.3.0_amd64.deb");
     }
     void TearDown() override { SetServiceSettings({}); }
 
     ScopedHome home;
     LocalHttpServer server;
     QString target;
-    const QByteArray installer = QByteArray("MZ installer ").repeated(5000);
+    const QString packagePath = QStringLiteral("/Download/Tarvex/tarvex_1.0.3.0_amd64.deb");
+    const QByteArray installer = QByteArray("!<arch>\ndebian-binary ").repeated(5000);
 };
 
 TEST_F(DownloadServer, AddressesFollowTheServiceSetting) {
     EXPECT_EQ(VersionFileUrl(),
               server.BaseUrl() + QStringLiteral("/Download/Tarvex/NewVersion.txt"));
-    EXPECT_EQ(InstallerUrl(), server.BaseUrl() + QStringLiteral("/Download/Tarvex/Update.exe"));
+    EXPECT_EQ(PackageUrl(QStringLiteral("tarvex_1.0.3.0_amd64.deb")),
+              server.BaseUrl() + packagePath);
+    const QString mirror = QStringLiteral("https://mirror.example/pool/t/tarvex_1.0.3.0_amd64.deb");
+    EXPECT_EQ(PackageUrl(mirror), mirror);
+    EXPECT_EQ(PackageFileName(mirror), QStringLiteral("tarvex_1.0.3.0_amd64.deb"));
+    EXPECT_EQ(PackageFileName(QStringLiteral("tarvex.deb")), QStringLiteral("tarvex.deb"));
+    // The saved name is a plain name in the folder, whatever the address's path holds.
+    EXPECT_EQ(PackageFileName(QStringLiteral("https://m.example/a/..%2F..%2Ftarvex.deb")),
+              QStringLiteral("tarvex.deb"));
+    EXPECT_EQ(ReleasePageUrl(), server.BaseUrl() + QStringLiteral("/Download/Tarvex/"));
+    SetServiceSettings({{QStringLiteral("Release Page URL"), mirror}});
+    EXPECT_EQ(ReleasePageUrl(), mirror);
     SetServiceSettings({});
     EXPECT_TRUE(VersionFileUrl().startsWith(QStringLiteral("http://")));
     EXPECT_TRUE(VersionFileUrl().endsWith(QStringLiteral("/Download/Tarvex/NewVersion.txt")));
@@ -136,10 +185,10 @@ TEST_F(DownloadServer, VersionFileLargerThan64KiBIsAnError) {
 }
 
 TEST_F(DownloadServer, InstallerLargerThanItsLimitLeavesNoFile) {
-    server.SetRoute(QStringLiteral("/Download/Tarvex/Update.exe"), installer);
+    server.SetRoute(packagePath, installer);
     const TExchangeLimits small{30000, 60000, installer.size() - 1};
     try {
-        DownloadInstaller(InstallerUrl(), target, {}, small);
+        DownloadPackage(server.BaseUrl() + packagePath, target, {}, small);
         ADD_FAILURE() << "no error";
     } catch (const TxError &error) {
         EXPECT_EQ(error.ClassName(), QStringLiteral("EIdReplyTooLarge"));
@@ -151,8 +200,8 @@ TEST_F(DownloadServer, InstallerLargerThanItsLimitLeavesNoFile) {
 }
 
 TEST_F(DownloadServer, DownloadWritesTheInstaller) {
-    server.SetRoute(QStringLiteral("/Download/Tarvex/Update.exe"), installer);
-    DownloadInstaller(InstallerUrl(), target, {});
+    server.SetRoute(packagePath, installer);
+    DownloadPackage(server.BaseUrl() + packagePath, target, {});
     EXPECT_EQ(ReadBytes(target), installer);
 }
 
@@ -162,8 +211,8 @@ TEST_F(DownloadServer, DownloadReplacesAnOldInstaller) {
         ASSERT_TRUE(old.open(QIODevice::WriteOnly));
         old.write(QByteArray(200000, 'o'));
     }
-    server.SetRoute(QStringLiteral("/Download/Tarvex/Update.exe"), installer);
-    DownloadInstaller(InstallerUrl(), target, {});
+    server.SetRoute(packagePath, installer);
+    DownloadPackage(server.BaseUrl() + packagePath, target, {});
     EXPECT_EQ(ReadBytes(target), installer);
 }
 
@@ -178,33 +227,72 @@ TEST_F(DownloadServer, FailedDownloadsLeaveNoFile) {
                             QStringLiteral("http://127.0.0.1:%1/x").arg(ClosedLoopbackPort())};
     for (const QString &url : urls) {
         SCOPED_TRACE(url.toStdString());
-        {
-            QFile old(target);
-            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-            old.write("old installer");
-        }
-        EXPECT_THROW(DownloadInstaller(url, target, {}), TxError);
-        EXPECT_FALSE(QFile::exists(target));
+        // A package saved before stays as it was: the user's downloads are not touched by a
+        // download that did not complete.
+        WriteBytes(target, "old package");
+        EXPECT_THROW(DownloadPackage(url, target, {}), TxError);
+        EXPECT_EQ(ReadBytes(target), QByteArray("old package"));
+        EXPECT_EQ(QDir(home.Documents()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{QFileInfo(target).fileName()});
+        QFile::remove(target);
+        EXPECT_THROW(DownloadPackage(url, target, {}), TxError);
         EXPECT_EQ(QDir(home.Documents()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 }
 
 TEST_F(DownloadServer, ChecksumDecidesWhetherTheFileStays) {
-    server.SetRoute(QStringLiteral("/Download/Tarvex/Update.exe"), installer);
+    server.SetRoute(packagePath, installer);
     const QByteArray right = QCryptographicHash::hash(installer, QCryptographicHash::Sha256);
     const QByteArray wrong = QCryptographicHash::hash("other", QCryptographicHash::Sha256);
 
     try {
-        DownloadInstaller(InstallerUrl(), target, wrong);
+        DownloadPackage(server.BaseUrl() + packagePath, target, wrong);
         ADD_FAILURE() << "no error";
     } catch (const TxError &error) {
         EXPECT_EQ(error.Message(),
-                  QStringLiteral("The downloaded installer does not match its SHA-256 checksum."));
+                  QStringLiteral("The downloaded package does not match its SHA-256 checksum."));
     }
     EXPECT_FALSE(QFile::exists(target));
 
-    DownloadInstaller(InstallerUrl(), target, right);
+    DownloadPackage(server.BaseUrl() + packagePath, target, right);
     EXPECT_EQ(ReadBytes(target), installer);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PackageInstallCommand, QuotesThePathOnlyWhenItMustBe) {
+    const struct {
+        const char *path;
+        const char *command;
+    } rows[] = {
+        {"/home/u/Downloads/tarvex_1.0.3.0_amd64.deb",
+         "sudo apt install /home/u/Downloads/tarvex_1.0.3.0_amd64.deb"},
+        {"/home/u/My Downloads/tarvex.deb", "sudo apt install '/home/u/My Downloads/tarvex.deb'"},
+        {"/home/o'neil/Downloads/tarvex.deb",
+         "sudo apt install '/home/o'\\''neil/Downloads/tarvex.deb'"},
+        {"/home/u/$(reboot)/tarvex.deb", "sudo apt install '/home/u/$(reboot)/tarvex.deb'"},
+        {"/home/u/x\n/tarvex.deb", "sudo apt install '/home/u/x\n/tarvex.deb'"},
+    };
+    for (const auto &row : rows) {
+        EXPECT_EQ(PackageInstallCommand(QString::fromUtf8(row.path)),
+                  QString::fromUtf8(row.command));
+    }
+}
+
+TEST(PackageDownloadFolder, IsTheUsersDownloadsFolder) {
+    ScopedHome home;
+    const QByteArray previous = qgetenv("XDG_DOWNLOAD_DIR");
+    qunsetenv("XDG_DOWNLOAD_DIR");
+    EXPECT_EQ(PackageDownloadFolder(), home.Path() + QStringLiteral("/Downloads"));
+    qputenv("XDG_DOWNLOAD_DIR", (home.Path() + QStringLiteral("/Fetched/")).toLocal8Bit());
+    EXPECT_EQ(PackageDownloadFolder(), home.Path() + QStringLiteral("/Fetched"));
+    if (previous.isEmpty()) {
+        qunsetenv("XDG_DOWNLOAD_DIR");
+    } else {
+        qputenv("XDG_DOWNLOAD_DIR", previous);
+    }
 }
 
 }  // namespace
