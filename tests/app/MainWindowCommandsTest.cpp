@@ -307,7 +307,13 @@ TEST_F(MainWindowCommands, RestoringAMinimisedWindowKeepsItAsItWas) {
              EXPECT_EQ(Browser(GeolocationForm->Window())->url(),
                        QUrl(QStringLiteral("about:blank#elsewhere")));
          }},
-        {"ReportForm", form_->CreateReportAction, [] { ReportForm->ZoomUpAction->trigger(); },
+        {"ReportForm", form_->CreateReportAction,
+         [] {
+             // The window opens at the page's width; from 100 % a step up gives 110 %.
+             ReportForm->ZoomPercent->setText(QStringLiteral("100"));
+             ReportForm->ZoomPercentChange();
+             ReportForm->ZoomUpAction->trigger();
+         },
          [] { EXPECT_EQ(ReportForm->ZoomPercent->text(), QStringLiteral("110")); }},
         {"SystemSettings", form_->SystemSettingsAction,
          [] { SystemSettings->PingTimeOut->setText(QStringLiteral("1234")); },
