@@ -6,10 +6,14 @@
 #include <functional>
 
 // Where addresses lie, as the map window needs them: the latitude and longitude texts of an
-// address, both empty for one that was not found.
+// address, both empty for one that was not found; and for a lookup that failed, what the window
+// shows of it: the address the service was asked and the recorded error text
+// ("Error <class> [ <message> ]").
 struct TMapPlace {
     QString Latitude;
     QString Longitude;
+    QString Request;
+    QString Error;
 };
 
 // Looks up each distinct text of `addresses` and returns the places by address; calls

@@ -9,21 +9,33 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QSet>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
+#include "common/BlockingCall.h"
 #include "common/CommandGuard.h"
 #include "common/Errors.h"
+#include "common/HttpClient.h"
 #include "common/WindowLook.h"
 #include "geo/MapPage.h"
 #include "geo/MapScheme.h"
 #include "geo/PageTemplates.h"
+
+namespace {
+
+// Asking for the map script again to learn why the browser could not load it: room for the
+// whole script (the real one is a few hundred KiB).
+constexpr TExchangeLimits kMapScriptProbeLimits{30000, 60000, 8 * kMiB};
+
+}  // namespace
 
 TGeolocationForm::TGeolocationForm(QWidget *parent, TMapWindowState *shared)
     : QDialog(parent),
@@ -57,6 +69,16 @@ TGeolocationForm::TGeolocationForm(QWidget *parent, TMapWindowState *shared)
     top->addStretch(1);
     top->addWidget(FlagCheck);
 
+    NoticeLabel = new QLabel(this);
+    NoticeLabel->setObjectName(QStringLiteral("NoticeLabel"));
+    // Error texts come from outside (servers, the network): shown as text, never as markup.
+    NoticeLabel->setTextFormat(Qt::PlainText);
+    NoticeLabel->setWordWrap(true);
+    NoticeLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    NoticeLabel->setContentsMargins(8, 4, 8, 4);
+    SetTextColor(NoticeLabel, QColor(230, 170, 60));
+    NoticeLabel->setVisible(false);
+
     auto *browserArea = new QWidget(this);
     browserArea->setObjectName(QStringLiteral("BrowserPanel"));
     browserLayout_ = new QVBoxLayout(browserArea);
@@ -79,6 +101,7 @@ TGeolocationForm::TGeolocationForm(QWidget *parent, TMapWindowState *shared)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(AddressPanel);
+    layout->addWidget(NoticeLabel);
     layout->addWidget(browserArea, 1);
     layout->addWidget(bottom);
 
@@ -134,6 +157,60 @@ void TGeolocationForm::EnsureBrowser() {
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
     browserLayout_->addWidget(WB);
     connect(WB, &QWebEngineView::loadFinished, this, [this] { WBDocumentComplete(); });
+    connect(WB->page(), &QWebEnginePage::loadingChanged, this,
+            [this](const QWebEngineLoadingInfo &info) {
+                if (publicMap_.isEmpty() || info.url() != publicMap_) {
+                    return;
+                }
+                if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus) {
+                    AddNotice(LoadFailureNotice(QStringLiteral("The public map"),
+                                                publicMap_.toString(), info.errorString()));
+                }
+                if (info.status() != QWebEngineLoadingInfo::LoadStartedStatus) {
+                    publicMap_.clear();
+                }
+            });
+    connect(WB->page(), &QWebEnginePage::titleChanged, this, [this](const QString &title) {
+        // Queued: the reason is looked up outside the engine's signal.
+        QTimer::singleShot(0, this, [this, title] {
+            RunCommand(this, [this, title] { PageTitleChanged(title); });
+        });
+    });
+}
+
+void TGeolocationForm::ClearNotices() {
+    notices_.clear();
+    NoticeLabel->clear();
+    NoticeLabel->setVisible(false);
+}
+
+void TGeolocationForm::AddNotice(const QString &text) {
+    if (notices_.contains(text)) {
+        return;
+    }
+    notices_ << text;
+    NoticeLabel->setText(notices_.join(QLatin1Char('\n')));
+    NoticeLabel->setVisible(true);
+}
+
+void TGeolocationForm::PageTitleChanged(const QString &title) {
+    if (title == QLatin1String(kMapKeyRefusedTitle)) {
+        AddNotice(KeyRefusedNotice());
+    } else if (title == QLatin1String(kMapScriptFailedTitle)) {
+        AddNotice(LoadFailureNotice(QStringLiteral("The map script"), MapScriptShownUrl(),
+                                    MapScriptError()));
+    }
+}
+
+QString TGeolocationForm::MapScriptError() {
+    // The browser does not say why; the program's own client asks the same address.
+    const QString url = MapScriptUrl(GoogleKey);
+    try {
+        RunBlocking([url] { HttpGetText(url, kMapScriptProbeLimits); });
+    } catch (const std::exception &error) {
+        return ErrorText(error);
+    }
+    return QStringLiteral("the address answers, but the browser could not load or run the script");
 }
 
 void TGeolocationForm::SetSettingsStore(std::function<void()> load, std::function<void()> save) {
@@ -150,11 +227,15 @@ void TGeolocationForm::SetPlaceLookup(TPlaceLookup lookup) {
 }
 
 void TGeolocationForm::FormShow() {
+    ClearNotices();
     GoogleKey.clear();
     if (loadSettings_) {
         loadSettings_();
     }
     GoogleKeyEdit->setText(GoogleKey);
+    if (GoogleKey.isEmpty()) {
+        AddNotice(MissingKeyNotice());
+    }
     if (GoogleKey.isEmpty() || !StartGeolocation) {
         ShowPublicMap();
         return;
@@ -164,7 +245,8 @@ void TGeolocationForm::FormShow() {
 
 void TGeolocationForm::ShowPublicMap() {
     EnsureBrowser();
-    WB->setUrl(QUrl(PublicMapUrl()));
+    publicMap_ = QUrl(PublicMapUrl());
+    WB->setUrl(publicMap_);
 }
 
 QString TGeolocationForm::GetAddress(const QString &S) const {
@@ -178,6 +260,10 @@ QString TGeolocationForm::GetIPAddress(const QString &S) const {
 void TGeolocationForm::ResultsGeolocationActionExecute() {
     if (!placeLookup_) {
         throw TxError(QStringLiteral("The data module is not available."));
+    }
+    ClearNotices();
+    if (GoogleKey.isEmpty()) {
+        AddNotice(MissingKeyNotice());
     }
     const QStringList lines = addressLines_ ? addressLines_() : QStringList();
     QStringList addresses;
@@ -195,6 +281,25 @@ void TGeolocationForm::ResultsGeolocationActionExecute() {
         throw;
     }
     LookupProgress->setVisible(false);
+    // Every address that the service did not locate, counted once; the first one's error is
+    // shown whole.
+    int failed = 0;
+    QString firstFailure;
+    QSet<QString> counted;
+    for (const QString &address : std::as_const(addresses)) {
+        if (counted.contains(address)) {
+            continue;
+        }
+        counted.insert(address);
+        const QString error = places.value(address).Error;
+        if (!error.isEmpty() && failed++ == 0) {
+            firstFailure = address;
+        }
+    }
+    if (failed > 0) {
+        const TMapPlace &first = places[firstFailure];
+        AddNotice(LookupFailureNotice(failed, counted.size(), first.Request, first.Error));
+    }
     const auto lookup = [&places](const QString &ipv4, QString *latitude, QString *longitude) {
         const TMapPlace &place = places[ipv4];
         *latitude = place.Latitude;

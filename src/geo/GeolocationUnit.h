@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 #include <functional>
 
 #include "common/BrowserWindows.h"
@@ -104,6 +105,12 @@ class TGeolocationForm final : public QDialog, public TMapWindow {
     QWebEngineView *WB = nullptr;
     // Shown under the map while the addresses are looked up.
     QProgressBar *LookupProgress = nullptr;
+    // Above the map: what failed and why (a service that could not be reached, a page or script
+    // that could not be loaded, no key), or hidden when nothing did.
+    QLabel *NoticeLabel = nullptr;
+
+    // The notices shown, one paragraph each.
+    QStringList Notices() const { return notices_; }
 
   protected:
     void showEvent(QShowEvent *event) override;
@@ -112,6 +119,13 @@ class TGeolocationForm final : public QDialog, public TMapWindow {
     void EnsureBrowser();
     void ShowPublicMap();
     void SetBusy(bool busy);
+    void ClearNotices();
+    void AddNotice(const QString &text);
+    // The page reports through its title that the map script failed or the key was refused.
+    void PageTitleChanged(const QString &title);
+    // Why the map script could not be loaded: the HTTP client's error when it cannot fetch it
+    // either.
+    QString MapScriptError();
 
     void ShowLookupProgress(int done, int total);
 
@@ -125,4 +139,6 @@ class TGeolocationForm final : public QDialog, public TMapWindow {
     std::function<void()> saveSettings_;
     std::function<QStringList()> addressLines_;
     TPlaceLookup placeLookup_;
+    QStringList notices_;
+    QUrl publicMap_;  // the public map page asked for last, until it has loaded
 };

@@ -140,15 +140,55 @@ bool AddMapPlace(TMapPieces *pieces, int number, const QString &address, const Q
     return true;
 }
 
-QString MapKeyElement(const QString &key) {
+QString MapScriptUrl(const QString &key) {
+    return MapScriptShownUrl() + QStringLiteral("?key=") +
+           QString::fromLatin1(QUrl::toPercentEncoding(key)) + QStringLiteral("&callback=initMap");
+}
+
+QString MapScriptShownUrl() {
     QString base = MapScriptBaseUrl();
     while (base.endsWith(QLatin1Char('/'))) {
         base.chop(1);
     }
-    const QString source = base.toHtmlEscaped() + QStringLiteral("/maps/api/js?key=") +
-                           QString::fromLatin1(QUrl::toPercentEncoding(key)) +
-                           QStringLiteral("&callback=initMap");
-    return QStringLiteral("<script src=\"") + source + QStringLiteral("\" async defer></script>");
+    return base + QStringLiteral("/maps/api/js");
+}
+
+QString MapKeyElement(const QString &key) {
+    // The map service calls gm_authFailure when it refuses the key; a script that cannot be
+    // loaded fires its element's error event. Either way the page would just stay empty, so it
+    // tells the window through its title.
+    return QStringLiteral("<script>function gm_authFailure() { document.title = \"") +
+           QLatin1String(kMapKeyRefusedTitle) + QStringLiteral("\"; }</script><script src=\"") +
+           MapScriptShownUrl().toHtmlEscaped() + QStringLiteral("?key=") +
+           QString::fromLatin1(QUrl::toPercentEncoding(key)) + QStringLiteral("&callback=initMap") +
+           QStringLiteral("\" async defer onerror=\"document.title = '") +
+           QLatin1String(kMapScriptFailedTitle) + QStringLiteral("'\"></script>");
+}
+
+QString MissingKeyNotice() {
+    return QStringLiteral(
+        "No Google Maps API key is set. The map service draws the map with the pinged addresses "
+        "only with a key; until then the window shows the public map. Get a key for the Maps "
+        "JavaScript API from Google, type it into \"Google API key\" above and press Enter.");
+}
+
+QString LookupFailureNotice(int failed, int total, const QString &request, const QString &error) {
+    return QStringLiteral(
+               "The geolocation service did not locate %1 of %2 addresses, so they "
+               "have no marker. First failure: %3 gave %4")
+        .arg(failed)
+        .arg(total)
+        .arg(request, error);
+}
+
+QString LoadFailureNotice(const QString &what, const QString &address, const QString &error) {
+    return QStringLiteral("%1 could not be loaded from %2: %3").arg(what, address, error);
+}
+
+QString KeyRefusedNotice() {
+    return QStringLiteral(
+        "The map service refused the Google Maps API key, so it draws no map. Check the key in "
+        "\"Google API key\" above (it must be enabled for the Maps JavaScript API).");
 }
 
 QString FillMapTemplate(const QString &pageTemplate, const TMapPieces &pieces,

@@ -68,9 +68,31 @@ QString MapImageLine(bool useFlag);
 bool AddMapPlace(TMapPieces *pieces, int number, const QString &address, const QString &ipv4,
                  const QString &latitude, const QString &longitude);
 
-// The script element that loads the map script with `key` (percent-encoded) and the callback
-// initMap, asynchronously and deferred.
+// The address of the map script with `key` (percent-encoded) and the callback initMap.
+QString MapScriptUrl(const QString &key);
+// The same address as the window shows it: without the key and the callback.
+QString MapScriptShownUrl();
+
+// Titles the page takes to tell the window what went wrong: the map script could not be loaded,
+// or the map service refused the key (it calls the page's gm_authFailure).
+inline constexpr const char *kMapScriptFailedTitle = "Tarvex: map script failed";
+inline constexpr const char *kMapKeyRefusedTitle = "Tarvex: map key refused";
+
+// The script elements that load the map script (MapScriptUrl), asynchronously and deferred:
+// a small script first that gives the page the title kMapKeyRefusedTitle when the service
+// refuses the key, then the map script, whose failure to load gives it kMapScriptFailedTitle.
 QString MapKeyElement(const QString &key);
+
+// What the map window says when something it needs failed (plain text, one paragraph each).
+// No key: what the key is for and where it goes.
+QString MissingKeyNotice();
+// `failed` of `total` distinct addresses were not located; `request` is the address asked for
+// by the first of them, `error` its recorded error text.
+QString LookupFailureNotice(int failed, int total, const QString &request, const QString &error);
+// A page or script (`what`, e.g. "The public map") could not be loaded from `address`.
+QString LoadFailureNotice(const QString &what, const QString &address, const QString &error);
+// The map service refused the key.
+QString KeyRefusedNotice();
 
 // Fills the placeholders of `pageTemplate` ("[- GOOGLE KEY -]", "[- IMAGE -]", "[- POSITION -]",
 // "[- IP INFO -]", "[- MARKER -]", "[- OPEN INFO -]", in any letter case) with the key element

@@ -74,7 +74,8 @@ QHash<QString, TMapPlace> TPingDataModule::LocatePlaces(
     const QHash<QString, TGeolocationResult> results = GetGeolocationInfos(IpAddresses, progress);
     QHash<QString, TMapPlace> places;
     for (auto result = results.cbegin(); result != results.cend(); ++result) {
-        places.insert(result.key(), {result->Info.Latitude, result->Info.Longitude});
+        places.insert(result.key(), {result->Info.Latitude, result->Info.Longitude,
+                                     GeolocationRequestUrl(result.key()), result->Error});
     }
     return places;
 }

@@ -47,7 +47,7 @@ class TPingDataModule final : public QObject {
         const QStringList &IpAddresses, const std::function<void(int, int)> &progress = {});
 
     // The places of the map window: GetGeolocationInfos with GetStatus false until it ends, each
-    // result cut down to its coordinates.
+    // result cut down to its coordinates, its request address and its error text.
     QHash<QString, TMapPlace> LocatePlaces(const QStringList &IpAddresses,
                                            const std::function<void(int, int)> &progress);
 

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QProgressBar>
@@ -20,6 +21,7 @@
 #include "common/DataPaths.h"
 #include "common/TX_Edit.h"
 #include "geo/GeolocationUnit.h"
+#include "geo/MapPage.h"
 #include "lookup/DataUnit.h"
 #include "settings/Services.h"
 #include "support/LoopbackServer.h"
@@ -239,6 +241,90 @@ TEST_F(GeolocationWindow, BusyCursorLastsUntilThePageHasLoaded) {
     EXPECT_TRUE(busyWhenShown);
     EXPECT_TRUE(idleAfterLoad);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// The window says what failed and why: no key, a public map, a geolocation service or a map
+// script that cannot be reached. What a row leaves unset is served by the test's own services.
+TEST_F(GeolocationWindow, NoticesSayWhatFailedWhereAndWhy) {
+    const QString closed = QStringLiteral("http://127.0.0.1:%1").arg(ClosedLoopbackPort());
+    addressMemo_->setPlainText(
+        QStringLiteral("IPv4 - 192.0.2.1\t\tAddress - alpha.example\n"
+                       "IPv4 - 192.0.2.2\t\tAddress - beta.example\n"
+                       "IPv4 - 192.0.2.1\t\tAddress - alpha.example"));
+    const struct {
+        const char *name;
+        QString key;
+        bool pinged;
+        QString service;     // the [SERVICES] key pointed at a closed port, if any
+        QStringList starts;  // the notices shown, each by its beginning
+    } rows[] = {
+        {"everything reachable", QStringLiteral("K"), true, QString(), {}},
+        {"no key", QString(), true, QString(), {MissingKeyNotice()}},
+        {"no key, public map unreachable",
+         QString(),
+         false,
+         QStringLiteral("Public Map URL"),
+         {MissingKeyNotice(),
+          QStringLiteral("The public map could not be loaded from %1/public: ").arg(closed)}},
+        {"geolocation service down",
+         QStringLiteral("K"),
+         true,
+         QStringLiteral("Geolocation URL"),
+         {QStringLiteral("The geolocation service did not locate 2 of 2 addresses, so they have "
+                         "no marker. First failure: %1/xml/192.0.2.1 gave Error EIdSocketError [ ")
+              .arg(closed)}},
+        {"key refused", QStringLiteral("REFUSED"), true, QString(), {KeyRefusedNotice()}},
+        {"map script unreachable",
+         QStringLiteral("K"),
+         true,
+         QStringLiteral("Maps Script URL"),
+         {QStringLiteral("The map script could not be loaded from %1/maps/api/js: Failed to "
+                         "connect to 127.0.0.1 port ")
+              .arg(closed)}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        QHash<QString, QString> services{
+            {QStringLiteral("Geolocation URL"), server_.Url()},
+            {QStringLiteral("Maps Script URL"), server_.Url()},
+            {QStringLiteral("Public Map URL"), server_.Url() + QStringLiteral("/public")}};
+        if (!row.service.isEmpty()) {
+            services[row.service] = closed + (row.service == QStringLiteral("Public Map URL")
+                                                  ? QStringLiteral("/public")
+                                                  : QString());
+        }
+        SetServiceSettings(services);
+        const QString key = row.key;
+        form_.SetSettingsStore([this, key] { form_.GoogleKey = key; }, {});
+        form_.StartGeolocation = row.pinged;
+        int loaded = 0;
+        form_.show();
+        const auto connection =
+            QObject::connect(form_.WB, &QWebEngineView::loadFinished, [&] { ++loaded; });
+        ASSERT_TRUE(WaitUntil([&] { return loaded > 0; }, 30000));
+        // What the page reports comes after it has loaded.
+        WaitUntil([&] { return form_.Notices().size() >= row.starts.size(); }, 10000);
+        WaitUntil([] { return false; }, 300);
+        QObject::disconnect(connection);
+        const QStringList notices = form_.Notices();
+        ASSERT_EQ(notices.size(), row.starts.size()) << notices.join('\n').toStdString();
+        for (int i = 0; i < notices.size(); ++i) {
+            EXPECT_TRUE(notices.at(i).startsWith(row.starts.at(i))) << notices.at(i).toStdString();
+            // A failure names its error after the beginning.
+            EXPECT_TRUE(notices.at(i) == row.starts.at(i) ||
+                        notices.at(i).size() > row.starts.at(i).size() + 2)
+                << notices.at(i).toStdString();
+        }
+        EXPECT_EQ(form_.NoticeLabel->isVisible(), !notices.isEmpty());
+        EXPECT_EQ(form_.NoticeLabel->text(), notices.join(QLatin1Char('\n')));
+        EXPECT_EQ(form_.NoticeLabel->textFormat(), Qt::PlainText);
+        form_.hide();
+    }
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join(QLatin1Char('\n')).toStdString();
 }
 
 }  // namespace

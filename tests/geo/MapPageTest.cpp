@@ -165,8 +165,10 @@ TEST(MapPage, LinesWithoutLocationAddNothingAndKeepTheNumbering) {
         QStringLiteral(
             "Marker3.addListener(\"click\", function(){InfoWindow3.open(map, Marker3)});");
     const QString keyElement = QStringLiteral(
+        "<script>function gm_authFailure() { document.title = \"Tarvex: map key refused\"; }"
+        "</script>"
         "<script src=\"https://maps.googleapis.com/maps/api/js?key=KEY123&callback=initMap\" "
-        "async defer></script>");
+        "async defer onerror=\"document.title = 'Tarvex: map script failed'\"></script>");
     EXPECT_EQ(page, QStringLiteral("<head>") + image + QStringLiteral("</head>\r\n") + positions +
                         QStringLiteral("|") + infos + QStringLiteral("|") + markers +
                         QStringLiteral("|") + listeners + kCrLf + keyElement);
@@ -248,7 +250,8 @@ TEST(MapPage, HostileAddressTextStaysInsideItsString) {
     EXPECT_EQ(service.asked, QStringList{QString()});
     EXPECT_FALSE(page.contains(QStringLiteral("alert('owned')")));
     EXPECT_FALSE(page.contains(QStringLiteral("<img")));
-    EXPECT_EQ(page.count(QStringLiteral("</script>")), 2);  // the template's own and the key's
+    // The template's own, the key's refusal hook and the map script.
+    EXPECT_EQ(page.count(QStringLiteral("</script>")), 3);
     EXPECT_TRUE(page.contains(QStringLiteral(
         "content: \"URL: x&quot;});&lt;/script&gt;&lt;script&gt;alert(&#39;owned&#39;)"
         "&lt;/script&gt;&lt;img src=x onerror=y&gt;<br>IPv4: \"});")));
@@ -272,19 +275,57 @@ TEST(MapPage, CoordinatesThatAreNoNumbersGiveNoMarker) {
 }
 
 TEST(MapKeyElement, EncodesTheKeyAndTakesTheScriptOverride) {
+    // The page tells the window through its title when the service refuses the key or the
+    // script cannot be loaded.
+    const QString hooks = QStringLiteral(
+        "<script>function gm_authFailure() { document.title = \"Tarvex: map key refused\"; }"
+        "</script>");
+    const QString failed =
+        QStringLiteral(" onerror=\"document.title = 'Tarvex: map script failed'\"");
     EXPECT_EQ(MapKeyElement(QStringLiteral("a b&c\"<")),
-              QStringLiteral("<script src=\"https://maps.googleapis.com/maps/api/js?key="
-                             "a%20b%26c%22%3C&callback=initMap\" async defer></script>"));
+              hooks +
+                  QStringLiteral("<script src=\"https://maps.googleapis.com/maps/api/js?key="
+                                 "a%20b%26c%22%3C&callback=initMap\" async defer") +
+                  failed + QStringLiteral("></script>"));
+    EXPECT_EQ(MapScriptUrl(QStringLiteral("a b")),
+              QStringLiteral("https://maps.googleapis.com/maps/api/js?key=a%20b&callback=initMap"));
+    EXPECT_EQ(MapScriptShownUrl(), QStringLiteral("https://maps.googleapis.com/maps/api/js"));
     SetServiceSettings(
         {{QStringLiteral("Maps Script URL"), QStringLiteral("http://127.0.0.1:9/")},
          {QStringLiteral("Public Map URL"), QStringLiteral("http://127.0.0.1:9/map")}});
     EXPECT_EQ(
         MapKeyElement(QStringLiteral("K")),
-        QStringLiteral("<script src=\"http://127.0.0.1:9/maps/api/js?key=K&callback=initMap\" "
-                       "async defer></script>"));
+        hooks +
+            QStringLiteral("<script src=\"http://127.0.0.1:9/maps/api/js?key=K&callback=initMap\" "
+                           "async defer") +
+            failed + QStringLiteral("></script>"));
     EXPECT_EQ(PublicMapUrl(), QStringLiteral("http://127.0.0.1:9/map"));
     SetServiceSettings({});
     EXPECT_EQ(PublicMapUrl(), QStringLiteral("https://www.google.com/maps"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MapNotices, SayWhatFailedWhereAndWhy) {
+    EXPECT_TRUE(MissingKeyNotice().startsWith(QStringLiteral("No Google Maps API key is set.")));
+    EXPECT_TRUE(MissingKeyNotice().contains(QStringLiteral("\"Google API key\" above")));
+    EXPECT_EQ(LookupFailureNotice(2, 3, QStringLiteral("http://127.0.0.1:9/xml/192.0.2.1"),
+                                  QStringLiteral("Error EIdSocketError [ refused ]")),
+              QStringLiteral("The geolocation service did not locate 2 of 3 addresses, so they "
+                             "have no marker. First failure: http://127.0.0.1:9/xml/192.0.2.1 "
+                             "gave Error EIdSocketError [ refused ]"));
+    EXPECT_EQ(LoadFailureNotice(QStringLiteral("The map script"),
+                                QStringLiteral("http://127.0.0.1:9/maps/api/js"),
+                                QStringLiteral("Error EIdSocketError [ refused ]")),
+              QStringLiteral("The map script could not be loaded from "
+                             "http://127.0.0.1:9/maps/api/js: Error EIdSocketError [ refused ]"));
+    // Texts of a server ("%1" in an error text) are taken as they are, not as placeholders.
+    EXPECT_EQ(
+        LoadFailureNotice(QStringLiteral("The public map"), QStringLiteral("http://h/%1"),
+                          QStringLiteral("HTTP/1.1 500 %2 %1")),
+        QStringLiteral("The public map could not be loaded from http://h/%1: HTTP/1.1 500 %2 %1"));
 }
 
 }  // namespace

@@ -78,6 +78,10 @@ void ServeMapServices(LoopbackConnection &connection, LoopbackServer &server) {
         connection.Write(HttpReply(200, "OK",
                                    PlaceReply(QByteArray::number(a.toInt() / 10.0),
                                               QByteArray::number(b.toInt() / 10.0))));
+    } else if (path.startsWith("/maps/api/js?key=REFUSED&")) {
+        // What the map provider's script does with a key it refuses.
+        connection.Write(HttpReply(200, "OK", "window.gm_authFailure && gm_authFailure();",
+                                   {"Content-Type: application/javascript"}));
     } else if (path.startsWith("/maps/api/js")) {
         connection.Write(
             HttpReply(200, "OK", kFakeMapsScript, {"Content-Type: application/javascript"}));

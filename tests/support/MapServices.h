@@ -15,6 +15,8 @@ class QWebEngineView;
 //   (window.localFile ends as "blocked" or "read: " and the text), defines the objects the page
 //   uses, records what the page creates (window.markerCount, markerIcons, infoContents,
 //   listenerCount, mapZoom), shows the pictures of the first ten markers, and calls initMap;
+//   with the key "REFUSED" it only calls the page's gm_authFailure, as the provider does with a
+//   key it refuses;
 // - "/public" is a small public map page.
 // Every request path is recorded.
 void ServeMapServices(LoopbackConnection &connection, LoopbackServer &server);
