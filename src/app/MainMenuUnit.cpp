@@ -772,9 +772,6 @@ TPingRunTargets TMainMenuForm::RunTargets(const QString &address) {
 }
 
 void TMainMenuForm::ConnectSession() {
-    connect(session_, &TRunSession::Sending, this, [this](int) {
-        // The live figures count a request once it has gone out.
-    });
     connect(session_, &TRunSession::Replied, this,
             [this](int request, const std::optional<TPingReply> &reply) {
                 RunCommand(this, [&] {

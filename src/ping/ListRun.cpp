@@ -1,13 +1,8 @@
 #include "ping/ListRun.h"
 
-#include <QAbstractEventDispatcher>
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QObject>
-#include <QThread>
+#include <chrono>
 #include <condition_variable>
-#include <map>
+#include <deque>
 #include <memory>
 #include <mutex>
 
@@ -34,134 +29,107 @@ TPingRecord RecordPing(const TEchoQuery &query, quint16 retries, const TEchoServ
 
 namespace {
 
-// How long the window may go without painting while blocks are written back to back.
-constexpr qint64 kPaintIntervalMs = 40;
-
-// The writing side of a list run: records come from the engine thread in list order and are
-// written on the calling thread.
-class TListWriter final {
+// Callers without a window hear of a run on their own thread: the engine thread queues each
+// outcome here and the calling thread takes them in the order they came, sleeping in between.
+// No event loop runs meanwhile, so the calling thread may be any thread.
+class TOutcomeQueue final {
   public:
-    TListWriter() {
-        // The writing thread sleeps in its event loop; the engine thread wakes it with an event
-        // posted to this object, which lives on that thread.
-        if (QCoreApplication::instance() != nullptr &&
-            QAbstractEventDispatcher::instance(QThread::currentThread()) != nullptr) {
-            waker_ = std::make_unique<QObject>();
-        }
-        sincePaint_.start();
-    }
+    struct TOutcome {
+        int Index = 0;
+        int Request = -1;  // -1: the address is done and Record holds what it made
+        std::optional<TPingReply> Reply;
+        TPingRecord Record;
+    };
 
     TAddressRunCallbacks Callbacks() {
         TAddressRunCallbacks callbacks;
+        callbacks.Replied = [this](int index, int request, const std::optional<TPingReply> &reply) {
+            Push(TOutcome{index, request, reply, {}});
+        };
         callbacks.Done = [this](int index, TPingRecord &record) {
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                done_.emplace(index, std::move(record));
-            }
-            Wake();
+            Push(TOutcome{index, -1, std::nullopt, std::move(record)});
         };
         callbacks.Finished = [this] {
             {
-                std::lock_guard<std::mutex> lock(mutex_);
+                const std::lock_guard<std::mutex> lock(mutex_);
                 finished_ = true;
             }
-            Wake();
+            woken_.notify_all();
         };
         return callbacks;
     }
 
-    // Writes the records in list order until every one is written or the run has finished.
-    void Write(int count, const TListRunWriter &write) {
-        for (int next = 0; next < count;) {
-            std::optional<TPingRecord> record;
-            bool finished = false;
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                const auto done = done_.find(next);
-                if (done != done_.end()) {
-                    record = std::move(done->second);
-                    done_.erase(done);
-                }
-                finished = finished_ && done_.empty();
-            }
-            if (record) {
-                write(next++, *record);
-                LetPaint();
-            } else if (finished) {
-                return;
-            } else {
-                WaitForRecords(next);
-            }
+    // Takes the next outcome, waiting for it at most `wait` (forever when negative). No value
+    // when none came in that time, or when the run has finished and every outcome was taken.
+    std::optional<TOutcome> Next(std::chrono::milliseconds wait) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        const auto ready = [this] { return !outcomes_.empty() || finished_; };
+        if (wait.count() < 0) {
+            woken_.wait(lock, ready);
+        } else {
+            woken_.wait_for(lock, wait, ready);
         }
+        if (outcomes_.empty()) {
+            return std::nullopt;
+        }
+        TOutcome outcome = std::move(outcomes_.front());
+        outcomes_.pop_front();
+        return outcome;
     }
 
-    // Waits, painting, until the run has finished.
-    void WaitForFinish() {
-        for (;;) {
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                if (finished_) {
-                    return;
-                }
-            }
-            WaitForRecords(-1);
-        }
+    bool Drained() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return finished_ && outcomes_.empty();
     }
 
   private:
-    void Wake() {
-        if (waker_) {
-            QMetaObject::invokeMethod(
-                waker_.get(), [] {}, Qt::QueuedConnection);
-        } else {
-            std::lock_guard<std::mutex> lock(mutex_);
-            woken_.notify_all();
+    void Push(TOutcome outcome) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            outcomes_.push_back(std::move(outcome));
         }
+        woken_.notify_all();
     }
 
-    // Many addresses often complete together (those that waited for the same time-out); the
-    // window paints between their blocks at a steady pace rather than once after all of them.
-    void LetPaint() {
-        if (waker_ && sincePaint_.elapsed() >= kPaintIntervalMs) {
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            sincePaint_.restart();
-        }
-    }
-
-    // Sleeps until the engine thread has something for the writing thread; the window keeps
-    // painting meanwhile.
-    void WaitForRecords(int next) {
-        if (waker_) {
-            // The condition is checked before each wait and the engine thread posts its event
-            // after changing it, so a wake-up is never missed.
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
-                                            QEventLoop::WaitForMoreEvents);
-        } else {
-            std::unique_lock<std::mutex> lock(mutex_);
-            woken_.wait(lock, [&] { return done_.count(next) != 0 || finished_; });
-        }
-    }
-
-    std::unique_ptr<QObject> waker_;
-    QElapsedTimer sincePaint_;
     std::mutex mutex_;
     std::condition_variable woken_;
-    std::map<int, TPingRecord> done_;
+    std::deque<TOutcome> outcomes_;
     bool finished_ = false;
 };
 
+// How often a run with a stop condition asks it while nothing comes.
+constexpr std::chrono::milliseconds kStopPoll{10};
+
 }  // namespace
 
-void RunAddressList(const TListRunInput &input, const TListRunWriter &write) {
-    TListWriter writer;
-    // Declared after the writer: the run, which calls into the writer, ends first.
-    TAddressRuns runs(input, writer.Callbacks());
-    try {
-        writer.Write(static_cast<int>(input.Addresses.size()), write);
-    } catch (...) {
-        // The requests under way end first; the window keeps painting meanwhile.
-        runs.Stop();
-        writer.WaitForFinish();
-        throw;
+void DriveAddressRuns(const TListRunInput &input, const TRunListener &listener) {
+    if (listener.StopRequested && listener.StopRequested()) {
+        return;
     }
+    TOutcomeQueue queue;
+    // Declared after the queue: the run, which calls into the queue, ends first, also when a
+    // listener throws (its destructor stops it and waits for the requests under way).
+    TAddressRuns runs(input, queue.Callbacks());
+    const std::chrono::milliseconds wait =
+        listener.StopRequested ? kStopPoll : std::chrono::milliseconds(-1);
+    bool stopped = false;
+    while (!queue.Drained()) {
+        if (std::optional<TOutcomeQueue::TOutcome> outcome = queue.Next(wait)) {
+            if (outcome->Request >= 0) {
+                if (listener.Replied) {
+                    listener.Replied(outcome->Index, outcome->Request, outcome->Reply);
+                }
+            } else if (listener.Done) {
+                listener.Done(outcome->Index, outcome->Record);
+            }
+        }
+        if (!stopped && listener.StopRequested && listener.StopRequested()) {
+            runs.Stop();
+            stopped = true;
+        }
+    }
+}
+
+void RunAddressList(const TListRunInput &input, const TListRunWriter &write) {
+    DriveAddressRuns(input, TRunListener{{}, write, {}});
 }

@@ -68,12 +68,26 @@ struct TListRunInput {
 // that address and every address before it are complete.
 using TListRunWriter = std::function<void(int index, const TPingRecord &record)>;
 
-// Pings every address of `input` with up to InFlight addresses under way (name resolution
-// included) and up to Ahead started and not yet handed back, all through one probe engine
-// (TAddressRuns), and hands the records to `write` on the calling thread, in list order. While it
-// waits, a calling thread with a Qt event dispatcher processes paint and timer events but no user
-// input, so a window keeps painting and no other command starts; a thread without one (a plain
-// std::thread) just sleeps. An exception thrown by `write` ends the run: no further address is
-// started, those under way stop after their current request, and the exception propagates once
-// they are done (no thread or socket outlives the call).
+// What a run driven from the calling thread hears, in the order the run made it.
+struct TRunListener {
+    // The outcome of request `request` of address `index`, as soon as it is in.
+    std::function<void(int index, int request, const std::optional<TPingReply> &reply)> Replied;
+    // The record of address `index`, in list order (TAddressRunCallbacks::Done).
+    TListRunWriter Done;
+    // Asked before the run starts, after each outcome and every few milliseconds in between;
+    // true stops the run (the requests under way are finished and still heard of). Unset: the
+    // run ends only by itself.
+    std::function<bool()> StopRequested;
+};
+
+// Runs `input` through one TAddressRuns (all addresses through one probe engine, up to InFlight
+// under way, up to Ahead started and not yet handed back) for a caller without a window: the
+// calling thread sleeps until an outcome comes and hands it to `listener` there. No event loop
+// runs meanwhile, so any thread may call it. An exception thrown by the listener ends the run: no
+// further address starts, those under way stop after their current request, and the exception
+// propagates once they are done (no thread or socket outlives the call).
+void DriveAddressRuns(const TListRunInput &input, const TRunListener &listener);
+
+// Pings every address of `input` as DriveAddressRuns does and hands the records to `write` on
+// the calling thread, in list order.
 void RunAddressList(const TListRunInput &input, const TListRunWriter &write);

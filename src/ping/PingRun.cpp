@@ -3,12 +3,10 @@
 #include <QTextDocument>
 #include <optional>
 
-#include "common/BlockingCall.h"
 #include "common/Errors.h"
 #include "common/TX_Edit.h"
 #include "ping/ChartSink.h"
 #include "ping/PingStatus.h"
-#include "ping/RequestLoops.h"
 
 QString PingHeaderLine(const QDateTime &when) {
     return QStringLiteral("Date: ") + when.toString(QStringLiteral("dd.MM.yyyy")) +
@@ -129,34 +127,43 @@ void WritePingStatistics(const TPingRunInput &input, const TPingRunTargets &targ
     WriteReport(TResultTarget{targets.AddressMemo, input.ResultsColor}, addressLine);
 }
 
-std::unique_ptr<TEchoService> BeginPingRun(const TPingRunInput &input,
-                                           const TPingRunTargets &targets) {
-    WritePingRunStart(input, targets);
-
-    std::unique_ptr<TEchoService> service =
-        targets.Connect ? targets.Connect() : ConnectEchoService();
-    if (!service) {
-        throw TxError(QStringLiteral("The echo service is not available."));
-    }
-    return service;
+TListRunInput AddressRunInput(const TPingRunInput &input) {
+    TListRunInput run;
+    run.Addresses = QStringList(input.PingAddress);
+    run.BufferSize = input.PingBufferSize;
+    run.TimeOut = input.PingTimeOut;
+    run.Retries = input.PingRetries;
+    run.TimeToLive = input.PingTTL;
+    return run;
 }
 
-TEchoQuery PingQuery(const TPingRunInput &input) {
-    return TEchoQuery{input.PingAddress, input.PingBufferSize, input.PingTimeOut, input.PingTTL};
+TPingRecord PingAddress(const TListRunInput &run, const TPingRunTargets &targets,
+                        const std::function<void(int, const std::optional<TPingReply> &)> &replied,
+                        const std::function<bool()> &stopRequested) {
+    TListRunInput withService = run;
+    withService.Connect = targets.Connect;
+    TPingRecord record;
+    DriveAddressRuns(
+        withService,
+        TRunListener{[&replied](int, int request, const std::optional<TPingReply> &reply) {
+                         replied(request, reply);
+                     },
+                     [&record](int, const TPingRecord &done) { record = done; }, stopRequested});
+    return record;
 }
 
 void StandardPing(const TPingRunInput &input, const TPingRunTargets &targets) {
-    std::unique_ptr<TEchoService> service = BeginPingRun(input, targets);
-    const TEchoQuery query = PingQuery(input);
-
+    WritePingRunStart(input, targets);
     TPingFigures figures;
-    MakeRequests(
-        input.PingRetries,
-        [&service, &query] { return RunBlocking([&] { return service->ExecQuery(query); }); },
-        [] { return false; },
-        [&](int index, const std::optional<TPingReply> &reply) {
-            WritePingReply(index, reply, input, targets, figures);
-        });
+    const TPingRecord record =
+        PingAddress(AddressRunInput(input), targets,
+                    [&](int request, const std::optional<TPingReply> &reply) {
+                        WritePingReply(request, reply, input, targets, figures);
+                    },
+                    {});
+    if (record.Failure) {
+        std::rethrow_exception(record.Failure);
+    }
     WritePingStatistics(input, targets, figures);
 }
 

@@ -80,14 +80,17 @@ void WritePingReply(int index, const std::optional<TPingReply> &reply, const TPi
 void WritePingStatistics(const TPingRunInput &input, const TPingRunTargets &targets,
                          const TPingFigures &figures);
 
-// The start of every run: checks the targets (TxError when a pane is missing), puts the writer on
-// the results pane in the run's colour, writes the header and returns the run's echo service
-// (targets.Connect, else ConnectEchoService(); TxError when there is none).
-std::unique_ptr<TEchoService> BeginPingRun(const TPingRunInput &input,
-                                           const TPingRunTargets &targets);
+// Returns the run of the one address of `input`: its requests, payload, time-out and TTL.
+TListRunInput AddressRunInput(const TPingRunInput &input);
 
-// Returns the query of every request of a run: the address as typed, buffer size and time-out.
-TEchoQuery PingQuery(const TPingRunInput &input);
+// Pings the one address of `run` through the echo service of targets.Connect (unset: the real
+// one) for a caller without a window: `replied` hears each request's outcome on the calling
+// thread as it comes; `stopRequested`, when set, is asked meanwhile and ends the run after the
+// request under way. Returns the address's record; its Failure is the error that ended it, if
+// any.
+TPingRecord PingAddress(const TListRunInput &run, const TPingRunTargets &targets,
+                        const std::function<void(int, const std::optional<TPingReply> &)> &replied,
+                        const std::function<bool()> &stopRequested);
 
 // One ping run (StandardPing): writes the header, one reply line per request and the
 // statistics block into targets.DebugMemo in input.DebugColor, plots each reply with a trip time
@@ -96,8 +99,9 @@ TEchoQuery PingQuery(const TPingRunInput &input);
 // line into targets.AddressMemo in input.ResultsColor: the address line when anything was
 // received, else the bare reply address of the last request.
 //
-// For callers without a window (a window runs through TRunSession instead): each request runs on a
-// worker thread through RunBlocking, and the lines go to their panes directly.
+// For callers without a window (a window runs through TRunSession instead): the requests go
+// through the probe engine while the calling thread waits, and the lines go to their panes
+// directly.
 //
 // A run of 0 requests writes "[ 0% loss ]". When the service cannot be opened or fails, the
 // TxError propagates: the lines written so far stay, and neither statistics nor address line

@@ -4,20 +4,19 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
-#include <condition_variable>
-#include <functional>
-#include <mutex>
+#include <memory>
 #include <optional>
-#include <thread>
 
 #include "ping/EchoService.h"
 #include "ping/ListRun.h"
 #include "ping/PingRun.h"
-#include "ping/RequestLoops.h"
 
-// The runs of a window, one at a time. A run works on a worker thread of its own, which makes the
-// requests and hands each outcome to the session's thread as a queued signal; that thread never
-// waits for a request and only writes what the signals bring.
+class TAddressRuns;
+struct TAddressRunCallbacks;
+
+// The runs of a window, one at a time. A run goes through the probe engine (TAddressRuns), whose
+// thread hands each outcome to the session's thread as a queued signal; that thread never waits
+// for a request and only writes what the signals bring.
 //
 // States: Idle -> Running (a Start call) -> Stopping (Stop: the request under way is finished,
 // then the run ends with the statistics of what was sent) -> Idle (Finished). A run also ends by
@@ -30,7 +29,7 @@ class TRunSession final : public QObject {
     enum class TKind { None, Single, Watch, List };
 
     explicit TRunSession(QObject *parent = nullptr);
-    // Asks a run under way to stop and waits for its worker (at most the request under way).
+    // Stops a run under way and waits for it (at most the request under way).
     ~TRunSession() override;
     TRunSession(const TRunSession &) = delete;
     TRunSession &operator=(const TRunSession &) = delete;
@@ -41,13 +40,13 @@ class TRunSession final : public QObject {
     // Each Start returns false, and starts nothing, while a run is under way.
     // input.PingRetries requests to input.PingAddress: Replied for each, then Ended.
     bool StartSingle(const TPingRunInput &input);
-    // Requests to input.PingAddress every `interval` ms until stopped: Sending and Replied for
-    // each, then Ended once stopped.
+    // Requests to input.PingAddress every `interval` ms until stopped: Replied for each, then
+    // Ended once stopped.
     bool StartWatch(const TPingRunInput &input, int interval);
     // input.PingRetries requests to each address, up to `inFlight` addresses at once (1: one
     // after another): Recorded for each address in list order. A failed address ends the list
-    // run after its record (Failed follows). Stopped, the addresses under way finish their
-    // request and are recorded with what they sent; those not begun get no record.
+    // run after its record, which carries the error. Stopped, the addresses under way finish
+    // their request and are recorded with what they sent; those not begun get no record.
     bool StartList(const TPingRunInput &input, const QStringList &addresses, int inFlight);
 
     // Asks the run under way to end after its current request(s).
@@ -58,8 +57,6 @@ class TRunSession final : public QObject {
     bool IsIdle() const { return state_ == TState::Idle; }
 
   signals:
-    // A request of a single run or watch goes out (the live figures count it as sent).
-    void Sending(int request);
     // The outcome of a request of a single run or watch.
     void Replied(int request, const std::optional<TPingReply> &reply);
     // A single run or watch has made its requests (stopped: it was asked to stop before the
@@ -73,22 +70,14 @@ class TRunSession final : public QObject {
     void Finished();
 
   private:
-    bool Begin(TKind kind, std::function<void()> work);
+    bool Begin(TKind kind, TListRunInput run);
+    TAddressRunCallbacks Callbacks(TKind kind, const QStringList &addresses);
     void Finish();
-    bool StopRequested() const { return stop_; }
-    // Waits `milliseconds`, or until a stop is asked for.
-    void Pause(int milliseconds);
-    std::unique_ptr<TEchoService> Connect() const;
-
-    void RunSingle(const TPingRunInput &input);
-    void RunWatch(const TPingRunInput &input, int interval);
-    void RunList(const TPingRunInput &input, const QStringList &addresses, int inFlight);
 
     TEchoServiceFactory connect_;
     TState state_ = TState::Idle;
     TKind kind_ = TKind::None;
-    std::thread worker_;
-    std::atomic<bool> stop_{false};
-    std::mutex pauseMutex_;
-    std::condition_variable pauseWake_;
+    // Set on the owner's thread, read on the engine thread.
+    std::atomic<bool> stopped_{false};
+    std::unique_ptr<TAddressRuns> runs_;
 };

@@ -1,17 +1,9 @@
 #include "ping/WatchRun.h"
 
-#include <QAbstractEventDispatcher>
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QThread>
-#include <QTimer>
 #include <deque>
 
-#include "common/BlockingCall.h"
 #include "common/Errors.h"
 #include "ping/ChartSink.h"
-#include "ping/RequestLoops.h"
 
 // The bar chart of a watch: every bar a run would set goes to the right end instead, so that the
 // bars hold the latest trip times, oldest at the left. The graph calls pass through unchanged.
@@ -56,33 +48,6 @@ class TRecentTripBars final : public ChartSink {
     bool shown_ = false;
 };
 
-namespace {
-
-// Waits `milliseconds` while the thread's events (user input included) are processed, until the
-// time is up or a stop has been asked for.
-void ProcessEventsFor(int milliseconds, const std::function<bool()> &stopRequested) {
-    if (QCoreApplication::instance() == nullptr ||
-        QAbstractEventDispatcher::instance(QThread::currentThread()) == nullptr) {
-        QElapsedTimer clock;
-        clock.start();
-        while (!stopRequested() && clock.elapsed() < milliseconds) {
-            QThread::msleep(qMin<qint64>(10, milliseconds - clock.elapsed()));
-        }
-        return;
-    }
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    deadline.start(milliseconds);
-    QEventLoop loop;
-    // Each pass blocks until some event came and was handled: the deadline's own, or the one
-    // that asked for the stop.
-    while (deadline.isActive() && !stopRequested()) {
-        loop.processEvents(QEventLoop::WaitForMoreEvents);
-    }
-}
-
-}  // namespace
-
 TWatchWriter::TWatchWriter(const TPingRunInput &input, const TPingRunTargets &targets)
     : input_(input), targets_(targets), watchTargets_(targets) {
     if (targets.Charts != nullptr) {
@@ -113,29 +78,22 @@ void WatchPing(const TPingRunInput &input, const TPingRunTargets &targets,
     if (!control.StopRequested) {
         throw TxError(QStringLiteral("The watch has no way to stop."));
     }
-    std::unique_ptr<TEchoService> service = BeginPingRun(input, targets);
-    const TEchoQuery query = PingQuery(input);
-
+    WritePingRunStart(input, targets);
     TWatchWriter writer(input, targets);
-    PaceRequests(
-        control.Interval,
-        [&service, &query] {
-            return RunBlocking([&service, &query] { return service->ExecQuery(query); },
-                               TUserInput::Processed);
-        },
-        control.StopRequested,
-        [&control](int milliseconds) {
-            if (control.Pause) {
-                control.Pause(milliseconds);
-            } else {
-                ProcessEventsFor(milliseconds, control.StopRequested);
-            }
-        },
+    TListRunInput run = AddressRunInput(input);
+    run.UntilStopped = true;
+    run.Interval = control.Interval;
+    const TPingRecord record = PingAddress(
+        run, targets,
         [&writer, &control](int, const std::optional<TPingReply> &reply) {
             writer.Reply(reply);
             if (control.Counted) {
                 control.Counted(writer.Figures());
             }
-        });
+        },
+        control.StopRequested);
+    if (record.Failure) {
+        std::rethrow_exception(record.Failure);
+    }
     writer.End();
 }

@@ -12,14 +12,11 @@ struct TWatchControl {
     // Milliseconds from the start of one request to the start of the next. A request that
     // takes longer (a time-out) is followed at once by the next, without catching up.
     int Interval = 300;
-    // True once the watch is to end; asked before every request and while pausing. Required.
+    // True once the watch is to end; asked before the first request, after each and every few
+    // milliseconds in between, from the calling thread. Required.
     std::function<bool()> StopRequested;
     // Called after each request with the figures so far (the live figures).
     std::function<void(const TPingFigures &)> Counted;
-    // Pauses for the given milliseconds or until StopRequested() turns true, whichever comes
-    // first. Unset: the calling thread's events are processed meanwhile, user input included,
-    // so that the stop can be asked for.
-    std::function<void(int milliseconds)> Pause;
 };
 
 // What a watch writes as its requests come, after the header: each outcome's line, its graph
@@ -55,9 +52,10 @@ class TWatchWriter final {
 // afresh at the start and then shows the trip times of the latest input.PingRetries replies,
 // oldest at the left, and is shown from the first of them on.
 //
-// A request under way when the stop comes is finished (its time-out at the longest) and counts.
-// While a request waits, the calling thread processes events, user input included (the window
-// holds off every command that may not run in between). Failures end the watch as they end a
-// run: the TxError propagates, the lines written so far stay, and no statistics are written.
+// For callers without a window (the window's watch goes through TRunSession with the same
+// writer). A stop while the watch waits for its next request ends it at once; a request under
+// way when the stop comes is finished (its time-out at the longest) and counts. The calling
+// thread sleeps in between and processes no events. Failures end the watch as they end a run:
+// the TxError propagates, the lines written so far stay, and no statistics are written.
 void WatchPing(const TPingRunInput &input, const TPingRunTargets &targets,
                const TWatchControl &control);

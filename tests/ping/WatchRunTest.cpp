@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QTextDocument>
-#include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "PingTestDoubles.h"
 #include "common/Errors.h"
@@ -49,11 +51,11 @@ class WatchRun : public ::testing::Test {
         input.PingRetries = 4;
         input.DebugColor = QColor(0, 200, 0);
         input.ResultsColor = QColor(200, 0, 200);
+        // Long enough for the stop, asked once a reply is counted, to come before the next.
         control.Interval = 100;
-        // Stops once `stopAfter` requests have been counted; no real pauses.
+        // Stops once `stopAfter` requests have been counted.
         control.StopRequested = [this] { return counted.size() >= stopAfter; };
         control.Counted = [this](const TPingFigures &figures) { counted.push_back(figures); };
-        control.Pause = [this](int milliseconds) { pauses << milliseconds; };
     }
 
     // Watches until `stopAfter` requests, answered from `script`.
@@ -68,7 +70,6 @@ class WatchRun : public ::testing::Test {
     Panes panes;
     std::size_t stopAfter = 0;
     std::vector<TPingFigures> counted;
-    QList<int> pauses;
 };
 
 const TPingReply kLost = Failure(11010, QStringLiteral("10.0.0.1"));
@@ -157,24 +158,40 @@ TEST_F(WatchRun, TheBarsHoldTheLatestTripTimesOldestAtTheLeft) {
     EXPECT_EQ(panes.charts.points, QList<QPointF>({{0, 10}, {1, 11}, {2, 12}, {3, 13}, {4, 14}}));
 }
 
-TEST_F(WatchRun, PausesForWhatIsLeftOfTheIntervalAndNotAfterTheStop) {
-    control.Interval = 60000;
-    Watch({Reply(1), Reply(2), Reply(3)});
-    // Three requests, a pause after each but the last; each at most the interval.
-    ASSERT_EQ(pauses.size(), 2);
-    for (int pause : pauses) {
-        EXPECT_GT(pause, 0);
-        EXPECT_LE(pause, 60000);
+TEST_F(WatchRun, WaitsTheIntervalFromOneRequestToTheNext) {
+    // A lower bound only: the next request never goes out before the interval is over.
+    control.Interval = 150;
+    std::vector<std::chrono::steady_clock::time_point> starts;
+    class Timed final : public TEchoService {
+      public:
+        explicit Timed(std::vector<std::chrono::steady_clock::time_point> *starts)
+            : starts_(starts) {}
+        std::optional<TPingReply> ExecQuery(const TEchoQuery &) override {
+            starts_->push_back(std::chrono::steady_clock::now());
+            return Reply(2);
+        }
+
+      private:
+        std::vector<std::chrono::steady_clock::time_point> *starts_;
+    };
+    panes.targets.Connect = [&starts]() -> std::unique_ptr<TEchoService> {
+        return std::make_unique<Timed>(&starts);
+    };
+    stopAfter = 3;
+    WatchPing(input, panes.targets, control);
+    ASSERT_EQ(starts.size(), 3u);
+    for (std::size_t i = 1; i < starts.size(); ++i) {
+        EXPECT_GE(starts[i] - starts[i - 1], std::chrono::milliseconds(150)) << i;
     }
 }
 
 TEST_F(WatchRun, ARequestUnderWayWhenTheStopComesIsFinishedAndCounted) {
-    bool stop = false;
-    control.StopRequested = [&stop] { return stop; };
+    std::atomic<bool> stop{false};
+    control.StopRequested = [&stop] { return stop.load(); };
     int requests = 0;
     class StopsInside final : public TEchoService {
       public:
-        StopsInside(bool *stop, int *requests) : stop_(stop), requests_(requests) {}
+        StopsInside(std::atomic<bool> *stop, int *requests) : stop_(stop), requests_(requests) {}
         std::optional<TPingReply> ExecQuery(const TEchoQuery &) override {
             // The third request is under way when the stop comes.
             if (++*requests_ == 3) {
@@ -184,7 +201,7 @@ TEST_F(WatchRun, ARequestUnderWayWhenTheStopComesIsFinishedAndCounted) {
         }
 
       private:
-        bool *stop_;
+        std::atomic<bool> *stop_;
         int *requests_;
     };
     panes.targets.Connect = [&]() -> std::unique_ptr<TEchoService> {
@@ -199,15 +216,18 @@ TEST_F(WatchRun, ARequestUnderWayWhenTheStopComesIsFinishedAndCounted) {
 }
 
 TEST_F(WatchRun, AStopAskedForWhileItPausesEndsThePauseAndTheWatch) {
-    // The real pause, which processes events: a timer asks for the stop during the first
-    // pause of a watch whose interval is a minute.
-    control.Pause = {};
+    // Another thread asks for the stop during the first wait of a watch whose interval is a
+    // minute.
     control.Interval = 60000;
-    bool stop = false;
-    control.StopRequested = [&stop] { return stop; };
-    QTimer::singleShot(50, [&stop] { stop = true; });
+    std::atomic<bool> stop{false};
+    control.StopRequested = [&stop] { return stop.load(); };
+    std::thread asker([&stop] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        stop = true;
+    });
     panes.Answer({Reply(3), Reply(4)});
     WatchPing(input, panes.targets, control);
+    asker.join();
     EXPECT_EQ(counted.size(), 1u);
     EXPECT_TRUE(
         PaneLines(&panes.debugMemo)
