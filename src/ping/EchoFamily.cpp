@@ -318,6 +318,20 @@ int ReadIpv6HopLimit(msghdr *message) {
     return ReadAncillaryInt(message, IPPROTO_IPV6, IPV6_HOPLIMIT);
 }
 
+// True when `host` is an address of `family` written as numbers, which takes no look-up.
+bool IsNumericHost(const QByteArray &host, int family) {
+    addrinfo hints{};
+    hints.ai_family = family;
+    hints.ai_socktype = SOCK_DGRAM;
+    hints.ai_flags = AI_NUMERICHOST;
+    addrinfo *result = nullptr;
+    if (getaddrinfo(host.constData(), nullptr, &hints, &result) != 0) {
+        return false;
+    }
+    freeaddrinfo(result);
+    return true;
+}
+
 }  // namespace
 
 const TEchoFamily kEchoIPv4 = {
@@ -380,19 +394,7 @@ bool ResolvesWithoutLookup(const QString &name) {
         return true;
     }
     const QByteArray host = name.toUtf8();
-    if (host.contains('\0')) {
-        return true;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
-    hints.ai_flags = AI_NUMERICHOST;
-    addrinfo *result = nullptr;
-    if (getaddrinfo(host.constData(), nullptr, &hints, &result) != 0) {
-        return false;
-    }
-    freeaddrinfo(result);
-    return true;
+    return host.contains('\0') || IsNumericHost(host, AF_INET);
 }
 
 QString BracketedIpv6Literal(const QString &text) {
@@ -436,19 +438,7 @@ bool IsIpv6Literal(const QString &text) {
         return false;
     }
     const QByteArray bytes = text.toUtf8();
-    if (bytes.contains('\0')) {
-        return false;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET6;
-    hints.ai_socktype = SOCK_DGRAM;
-    hints.ai_flags = AI_NUMERICHOST;
-    addrinfo *result = nullptr;
-    if (getaddrinfo(bytes.constData(), nullptr, &hints, &result) != 0) {
-        return false;
-    }
-    freeaddrinfo(result);
-    return true;
+    return !bytes.contains('\0') && IsNumericHost(bytes, AF_INET6);
 }
 
 QString Ipv6AddressText(const QByteArray &raw) {

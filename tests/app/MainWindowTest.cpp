@@ -68,6 +68,23 @@ struct EchoScript {
         std::lock_guard<std::mutex> lock(mutex);
         return queries;
     }
+
+    // Holds request number `held` (from 1) until Release(); Started() counts the requests begun.
+    void HoldRequest(int held) {
+        insideRequest = [this, held] {
+            if (++started == held) {
+                while (!released) {
+                    QThread::msleep(2);
+                }
+            }
+        };
+    }
+    void Release() { released = true; }
+    int Started() const { return started; }
+
+  private:
+    std::atomic<int> started{0};
+    std::atomic<bool> released{false};
 };
 
 class ScriptedEcho final : public TEchoService {
@@ -705,22 +722,14 @@ TEST_F(MainWindowTest, EscAndThePingButtonStopARunAfterTheRequestUnderWay) {
         SCOPED_TRACE(row.name);
         form_->ClearAllActionExecute();
         auto script = UseScriptedEcho();
-        std::atomic<int> started{0};
-        std::atomic<bool> release{false};
-        script->insideRequest = [&] {
-            if (++started == 2) {
-                while (!release) {
-                    QThread::msleep(2);
-                }
-            }
-        };
+        script->HoldRequest(2);
         form_->AddressEdit->setText(QStringLiteral("alpha"));
         form_->SinglePingAction->trigger();
-        ASSERT_TRUE(WaitUntil([&] { return started == 2; }));
+        ASSERT_TRUE(WaitUntil([&] { return script->Started() == 2; }));
         EXPECT_EQ(form_->StartPingBtn->text(), QStringLiteral("Stop"));
         EXPECT_EQ(form_->StartPingBtn->toolTip(), QStringLiteral("Stop pinging ..."));
         row.stop();
-        release = true;
+        script->Release();
         FinishRun();
 
         EXPECT_EQ(script->Queries().size(), 2);
@@ -740,24 +749,16 @@ TEST_F(MainWindowTest, EscAndThePingButtonStopARunAfterTheRequestUnderWay) {
 
 TEST_F(MainWindowTest, AStoppedListRunWritesTheAddressesBegunAndNoneAfter) {
     auto script = UseScriptedEcho();
-    std::atomic<int> started{0};
-    std::atomic<bool> release{false};
     // The sixth request is beta's second: alpha is complete, gamma and delta not begun.
-    script->insideRequest = [&] {
-        if (++started == 6) {
-            while (!release) {
-                QThread::msleep(2);
-            }
-        }
-    };
+    script->HoldRequest(6);
     form_->ListRunInFlight = 1;
     form_->AddressList = QStringList{QStringLiteral("alpha"), QStringLiteral("beta"),
                                      QStringLiteral("gamma"), QStringLiteral("delta")};
     form_->PingListOfAddressesAction->trigger();
-    ASSERT_TRUE(WaitUntil([&] { return started == 6; }));
+    ASSERT_TRUE(WaitUntil([&] { return script->Started() == 6; }));
     form_->AddressEdit->setFocus();
     Press(Qt::Key_Escape);
-    release = true;
+    script->Release();
     FinishRun();
 
     EXPECT_EQ(script->Queries().size(), 6);

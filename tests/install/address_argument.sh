@@ -58,15 +58,7 @@ address="127.0.0.1"
 ) >"$work/program.log" 2>&1 &
 program_pid=$!
 
-# The main window is the one shown once the first showing has copied the marker pictures (the
-# splash before it carries the same title).
-pictures_copied() { [ -f "$home/Documents/Haldrin/Tarvex/Images/Flag.png" ]; }
-window=""
-if ! wait_for 120 pictures_copied || ! wait_for 60 main_window; then
-    cat "$work/program.log"
-    echo "FAIL: the main window did not appear"
-    exit 1
-fi
+wait_for_main_window "$home/Documents/Haldrin/Tarvex/Images/Flag.png" || exit 1
 xdotool windowfocus --sync "$window"
 if ! wait_for_results; then
     exit 1

@@ -37,6 +37,18 @@ main_window() {
     [ -n "$window" ]
 }
 
+# wait_for_main_window <file>: waits for the file that the first showing writes, then for the
+# main window (the splash before it carries the same title); sets `window`. Prints the program's
+# output and fails when the window does not appear.
+wait_for_main_window() {
+    window=""
+    if ! wait_for 120 test -f "$1" || ! wait_for 60 main_window; then
+        cat "$work/program.log"
+        echo "FAIL: the main window did not appear"
+        return 1
+    fi
+}
+
 clipboard() { timeout 5 xclip -o -selection clipboard 2>/dev/null; }
 
 # Copies the results pane into `results` and succeeds once a run's statistics are there, or once

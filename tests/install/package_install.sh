@@ -116,15 +116,7 @@ fi
 ) >"$work/program.log" 2>&1 &
 program_pid=$!
 
-# The main window is the one shown once the first start has written the settings file (the
-# splash before it carries the same title).
-settings_written() { [ -f "$home/Documents/Haldrin/Tarvex/System/Tarvex.ini" ]; }
-window=""
-if ! wait_for 120 settings_written || ! wait_for 60 main_window; then
-    cat "$work/program.log"
-    echo "FAIL: the main window did not appear"
-    exit 1
-fi
+wait_for_main_window "$home/Documents/Haldrin/Tarvex/System/Tarvex.ini" || exit 1
 ok "main window shown"
 
 # The first start has copied the pictures from the installed ones (the start folder has none).

@@ -65,6 +65,15 @@ class UpgradeFormTest : public ::testing::Test {
         EXPECT_EQ(form.InformationLabel_2->text(), info2);
     }
     bool UpdateShown() const { return !form.OKButton->isHidden() && !form.OKLabel->isHidden(); }
+    // Confirms the update offered and returns how the window closed (-1: it stayed open).
+    int ConfirmUpdate() {
+        int closedWith = -1;
+        const auto connection = QObject::connect(
+            &form, &QDialog::finished, [&closedWith](int result) { closedWith = result; });
+        form.OKButtonClick();
+        QObject::disconnect(connection);
+        return closedWith;
+    }
 
     ScopedHome home;
     LocalHttpServer server;
@@ -203,11 +212,7 @@ TEST_F(UpgradeFormTest, WithoutAPackageUpdateOpensTheReleasePage) {
         server.SetRoute(kVersionPath, row.versionFile);
         form.CheckForUpdate();
         ASSERT_TRUE(form.NewUpdateReady);
-        int closedWith = -1;
-        const auto connection = QObject::connect(
-            &form, &QDialog::finished, [&closedWith](int result) { closedWith = result; });
-        form.OKButtonClick();
-        QObject::disconnect(connection);
+        const int closedWith = ConfirmUpdate();
         EXPECT_EQ(NewOpens(), QList<QUrl>{QUrl(row.opened)});
         EXPECT_EQ(closedWith, mrOk);
         EXPECT_TRUE(DownloadedFiles().isEmpty());
@@ -241,11 +246,7 @@ TEST_F(UpgradeFormTest, FailedOrWrongDownloadStartsNothing) {
         server.SetRoute(kPackagePath, c.package);
         form.CheckForUpdate();
         ASSERT_TRUE(form.NewUpdateReady);
-        int closedWith = -1;
-        const auto connection = QObject::connect(
-            &form, &QDialog::finished, [&closedWith](int result) { closedWith = result; });
-        form.OKButtonClick();
-        QObject::disconnect(connection);
+        const int closedWith = ConfirmUpdate();
         EXPECT_EQ(form.InformationLabel_1->text(), QStringLiteral("Download error."));
         EXPECT_EQ(form.InformationLabel_2->text(), QStringLiteral("Please try again later."));
         EXPECT_TRUE(DownloadedFiles().isEmpty());
