@@ -367,8 +367,10 @@ struct FontEntry {
     int codePage = 0;
 };
 
-// Nesting deeper than this gets no state of its own: such groups share their parent's state,
-// which bounds memory on hostile input while the braces still balance.
+// Nesting deeper than this is damage: no real document comes near it. Such groups are read only
+// for their braces (and \bin data), and nothing in them reaches the document, so that hostile
+// input can neither grow the state stack nor build a document of one fragment per group, which
+// took seconds to insert and kept a focused pane busy redrawing the line.
 constexpr int kMaxDepth = 512;
 // RTF numbers are 16- or 32-bit; larger ones are clamped rather than overflowed.
 constexpr long long kMaxNumber = 1LL << 30;
@@ -515,8 +517,8 @@ void Reader::Run() {
             ++p_;
         } else {
             groupStart_ = false;
-            if (state_.destination == Destination::Text && pendingBytes_.isEmpty() &&
-                skipFallback_ == 0 && IsPlainText(c)) {
+            if (state_.destination == Destination::Text && overflowDepth_ == 0 &&
+                pendingBytes_.isEmpty() && skipFallback_ == 0 && IsPlainText(c)) {
                 // Most of a document is plain 7-bit text: take it in one piece.
                 const char *start = p_;
                 while (p_ < end_ && IsPlainText(*p_)) {
@@ -622,6 +624,9 @@ void Reader::CloseGroup() {
 void Reader::ControlSymbol(char symbol) {
     const bool atGroupStart = groupStart_;
     groupStart_ = false;
+    if (overflowDepth_ > 0) {
+        return;
+    }
     switch (symbol) {
         case '*':
             if (atGroupStart) {
@@ -676,6 +681,9 @@ void Reader::ControlWord(const QByteArray &name, bool hasNumber, long long numbe
         DecodePendingBytes();
         const long long left = end_ - p_;
         p_ += (number < 0 ? 0 : (number > left ? left : number));
+        return;
+    }
+    if (overflowDepth_ > 0) {
         return;
     }
     if (state_.destination == Destination::Skip) {
@@ -937,6 +945,9 @@ void Reader::ColorTableText(unsigned char byte) {
 }
 
 void Reader::TextByte(unsigned char byte) {
+    if (overflowDepth_ > 0) {
+        return;
+    }
     switch (state_.destination) {
         case Destination::Skip:
             return;

@@ -253,13 +253,41 @@ TEST(RtfRead, DamagedDocumentsGiveWhatCouldBeRead) {
 
 TEST(RtfRead, DeepNestingAndLongInputStayBounded) {
     const int depth = 200000;
+    // Beyond the nesting limit nothing reaches the document; the text after it still does.
     QByteArray nested =
         "{\\rtf1 " + QByteArray(depth, '{') + "\\b deep" + QByteArray(depth, '}') + " out}";
-    EXPECT_EQ(ReadText(nested).toStdString(), "deep out");
+    EXPECT_EQ(ReadText(nested).toStdString(), " out");
     QByteArray closers = "{\\rtf1 a" + QByteArray(depth, '}') + "b}";
     EXPECT_EQ(ReadText(closers).toStdString(), "ab");
     QByteArray longWord = "{\\rtf1 \\" + QByteArray(100000, 'x') + QByteArray(100000, '9') + " ok}";
     EXPECT_EQ(ReadText(longWord).toStdString(), "ok");
+}
+
+// A million nested groups, each changing the format and adding text: what lies within the
+// nesting limit is read in its formats, the rest adds no fragment and leaves the format alone.
+TEST(RtfRead, NestingLimitAppliesBeforeTheDocumentIsBuilt) {
+    QByteArray rtf = "{\\rtf1{\\colortbl;\\red255\\green0\\blue0;}";
+    const int depth = 1000000;
+    for (int i = 0; i < depth; ++i) {
+        rtf += i % 2 == 0 ? "{\\b\\cf1 x" : "{\\b0\\cf0 y";
+    }
+    rtf += QByteArray(depth, '}') + "{\\i end}}";
+    QTextDocument document;
+    ReadRtf(rtf, &document);
+    const QString text = document.toPlainText();
+    // 511 levels below the document's own group.
+    QString readable;
+    for (int i = 0; i < 511; ++i) {
+        readable += i % 2 == 0 ? 'x' : 'y';
+    }
+    EXPECT_EQ(text, readable + "end");
+    int fragments = 0;
+    for (auto it = document.begin().begin(); !it.atEnd(); ++it) {
+        ++fragments;
+    }
+    EXPECT_EQ(fragments, 512);
+    EXPECT_TRUE(FormatAt(document, QStringLiteral("end")).fontItalic());
+    EXPECT_FALSE(FormatAt(document, QStringLiteral("end")).font().bold());
 }
 
 TEST(RtfRead, EveryTruncatedPrefixOfEveryFixtureReads) {
