@@ -30,7 +30,8 @@ QColor TextColorOf(const QTextEdit *pane) {
 }  // namespace
 
 void TMainMenuForm::LoadAddressListActionExecute() {
-    const QString path = Choose(TFileMode::LoadText).LoadPath();
+    const QString path =
+        Choose(TFileMode::LoadText, QStringLiteral("Load addresses list")).LoadPath();
     if (path.isEmpty()) {
         return;
     }
@@ -43,7 +44,7 @@ void TMainMenuForm::LoadAddressListActionExecute() {
 }
 
 void TMainMenuForm::SaveResultsActionExecute() {
-    const QString path = Choose(TFileMode::SaveRtf).SavePath();
+    const QString path = Choose(TFileMode::SaveRtf, QStringLiteral("Save results")).SavePath();
     if (path.isEmpty()) {
         return;
     }

@@ -26,3 +26,15 @@ QString DownloadFolder() {
 QString DownloadedInstallerPath() {
     return DownloadFolder() + QStringLiteral("Update.exe");
 }
+QString DataFolder() {
+    return DataRoot() + QStringLiteral("/Haldrin/Tarvex/");
+}
+QString ListsFolder() {
+    return DataFolder() + QStringLiteral("Lists/");
+}
+QString ResultsFolder() {
+    return DataFolder() + QStringLiteral("Results/");
+}
+QString ReportsFolder() {
+    return DataFolder() + QStringLiteral("Reports/");
+}

@@ -12,3 +12,10 @@ QString MarkerImagePath();          // .../Haldrin/Tarvex/Images/Marker.png
 QString FlagImagePath();            // .../Haldrin/Tarvex/Images/Flag.png
 QString DownloadFolder();           // .../Haldrin/Tarvex/Download/
 QString DownloadedInstallerPath();  // .../Haldrin/Tarvex/Download/Update.exe
+
+// Where the file window opens before the user has chosen a folder: address lists and texts are
+// loaded from Lists/, results saved to Results/, reports exported to and loaded from Reports/.
+QString DataFolder();     // .../Haldrin/Tarvex/
+QString ListsFolder();    // .../Haldrin/Tarvex/Lists/
+QString ResultsFolder();  // .../Haldrin/Tarvex/Results/
+QString ReportsFolder();  // .../Haldrin/Tarvex/Reports/

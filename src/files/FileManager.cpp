@@ -27,6 +27,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "common/DataPaths.h"
+#include "common/TX_File.h"
 #include "common/WindowLook.h"
 #include "files/ResultFiles.h"
 
@@ -154,6 +156,12 @@ void TLocalFile::BuildWindow() {
     outer->addWidget(Separator(this));
     BuildActions();
     outer->addWidget(BuildNameBar());
+    NoticeLabel = NewLabel(this, QStringLiteral("NoticeLabel"), QString());
+    NoticeLabel->setContentsMargins(8, 0, 8, 5);
+    SetTextColor(NoticeLabel, QColor(255, 170, 0));
+    NoticeLabel->hide();
+    outer->addWidget(NoticeLabel);
+    connect(FileNameEdit, &QLineEdit::textEdited, this, [this] { Notice(QString()); });
 
     connect(LocalFileList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TLocalFile::ListSelectionChanged);
@@ -306,10 +314,35 @@ QString TFileChoice::ExportPath() const {
     return Chosen && !Folder.isEmpty() ? FileName : QString();
 }
 
-TFileChoice TLocalFile::Choose(TFileMode mode, const QString &caption) {
-    if (!caption.isEmpty()) {
-        setWindowTitle(caption);
+QString TLocalFile::ModeCaption(TFileMode mode) {
+    switch (mode) {
+        case TFileMode::LoadText:
+            return QStringLiteral("Load text file");
+        case TFileMode::SaveRtf:
+            return QStringLiteral("Save RTF file");
+        case TFileMode::ExportPdf:
+            return QStringLiteral("Export to PDF");
+        case TFileMode::ExportRtf:
+            return QStringLiteral("Export to RTF");
+        case TFileMode::ExportHtml:
+            return QStringLiteral("Export to HTML");
+        case TFileMode::LoadRtf:
+            return QStringLiteral("Load RTF file");
     }
+    return QStringLiteral("File Manager");
+}
+
+QString TLocalFile::StartFolder(quint16 mode) {
+    QString folder = mode == 1 ? ListsFolder() : mode == 2 ? ResultsFolder() : ReportsFolder();
+    if (CreateNewFolder(folder)) {
+        return folder;
+    }
+    folder = DataRoot();
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QDir::homePath();
+}
+
+TFileChoice TLocalFile::Choose(TFileMode mode, const QString &caption) {
+    setWindowTitle(caption.isEmpty() ? ModeCaption(mode) : caption);
     FunctionIndex = static_cast<quint16>(mode);
     TFileChoice choice;
     choice.Chosen = Execute();
@@ -357,6 +390,12 @@ void TLocalFile::showEvent(QShowEvent *event) {
     }
     FillFolderTree();
     FormShow();
+    // Never open at nothing: without a chosen folder (the first time) or when the chosen one has
+    // gone, the window opens at the data folder's place for this kind of file.
+    const QString chosen = DirectoryLabel->text();
+    if (chosen.isEmpty() || !QFileInfo(chosen).isDir()) {
+        SelectFolder(StartFolder(FunctionIndex));
+    }
     if (!placed_) {
         // Centred on the screen the first time; later the window opens where the user left it.
         placed_ = true;
@@ -367,18 +406,20 @@ void TLocalFile::showEvent(QShowEvent *event) {
 
 void TLocalFile::FormShow() {
     FileNameEdit->clear();
+    Notice(QString());
     struct Mode {
         const char *filter;
         bool load;
-        const char *fileType;  // load modes only
+        const char *fileType;
         bool clearFileName;
     };
+    // Every mode names its own file type, so no heading of an earlier call is left standing.
     static const Mode modes[] = {
         {"*.txt", true, "Select text [*.txt] file", false},
-        {"*.rtf", false, nullptr, false},
-        {"*.pdf", false, nullptr, true},
-        {"*.rtf", false, nullptr, true},
-        {"*.html", false, nullptr, false},
+        {"*.rtf", false, "Save as RTF [*.rtf] file", false},
+        {"*.pdf", false, "Export to PDF [*.pdf] file", true},
+        {"*.rtf", false, "Export to RTF [*.rtf] file", true},
+        {"*.html", false, "Export to HTML [*.html] file", false},
         {"*.rtf", true, "Select RTF [*.rtf] file", false},
     };
     if (FunctionIndex < 1 || FunctionIndex > 6) {
@@ -387,9 +428,7 @@ void TLocalFile::FormShow() {
     const Mode &mode = modes[FunctionIndex - 1];
     listModel_->setNameFilters({QString::fromLatin1(mode.filter)});
     ProcessLabel->setText(mode.load ? QStringLiteral("Load file") : QStringLiteral("Save file"));
-    if (mode.load) {
-        FileTypeLabel->setText(QString::fromLatin1(mode.fileType));
-    }
+    FileTypeLabel->setText(QString::fromLatin1(mode.fileType));
     FileNameEdit->setReadOnly(mode.load);
     if (mode.clearFileName) {
         FileName = FileNameEdit->text();
@@ -432,6 +471,7 @@ void TLocalFile::LocalFileListSelectItem(const QModelIndex &item) {
         DirectoryLabel->setText(listModel_->filePath(item));
     } else {
         FileNameEdit->setText(listModel_->fileName(item));
+        Notice(QString());
     }
 }
 
@@ -447,23 +487,47 @@ void TLocalFile::ListActivated(const QModelIndex &item) {
     }
 }
 
+void TLocalFile::Notice(const QString &text) {
+    NoticeLabel->setText(text);
+    NoticeLabel->setVisible(!text.isEmpty());
+}
+
+QString TLocalFile::ShownFolder() const {
+    return DirectoryLabel->text().isEmpty() ? QString()
+                                            : listModel_->filePath(LocalFileList->rootIndex());
+}
+
 void TLocalFile::OKActionExecute() {
+    // OK ends the window only with a file to read or write; otherwise it says what is missing
+    // and the window stays.
+    const QString chosen = DirectoryLabel->text();
+    if (chosen.isEmpty()) {
+        Notice(QStringLiteral("Choose a folder."));
+        ShellTree->setFocus();
+        return;
+    }
+    if (FileNameEdit->text().isEmpty()) {
+        if (QDir(chosen) != QDir(ShownFolder())) {
+            // A folder selected in the list with no file named: open it.
+            SelectFolder(chosen);
+            return;
+        }
+        if (FileNameEdit->isReadOnly()) {
+            Notice(QStringLiteral("Choose a file from the list."));
+            LocalFileList->setFocus();
+        } else {
+            Notice(QStringLiteral("Type a name for the file."));
+            FileNameEdit->setFocus();
+        }
+        return;
+    }
     QString extension = FileFilter();
     extension.remove(QLatin1Char('*'));
     QString name = FileNameEdit->text();
     if (!name.endsWith(extension, Qt::CaseInsensitive)) {
         name += extension;
     }
-    // Without a chosen folder there is no path: a leading "/" alone would point into the root
-    // folder, which nobody picked.
-    const QString folder = DirectoryLabel->text();
-    if (folder.isEmpty()) {
-        FileName.clear();
-    } else if (folder.endsWith(QLatin1Char('/'))) {
-        FileName = folder + name;
-    } else {
-        FileName = folder + QLatin1Char('/') + name;
-    }
+    FileName = chosen.endsWith(QLatin1Char('/')) ? chosen + name : chosen + QLatin1Char('/') + name;
     done(mrOk);
 }
 

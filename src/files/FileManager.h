@@ -68,8 +68,8 @@ class TLocalFile final : public QDialog {
 
     explicit TLocalFile(QWidget *parent = nullptr);
 
-    // Runs the window in `mode`, under `caption` when one is given (the window keeps its last
-    // caption otherwise), and returns what the user chose.
+    // Runs the window in `mode` under `caption`, or under the mode's own caption when none is
+    // given (so no caption of an earlier call is left standing), and returns what the user chose.
     TFileChoice Choose(TFileMode mode, const QString &caption = QString());
 
     // Shows the window modally with the mode in FunctionIndex; returns true exactly when it was
@@ -83,10 +83,20 @@ class TLocalFile final : public QDialog {
     // The mode of the next Execute (see the class comment); keeps its value between calls.
     quint16 FunctionIndex = 0;
 
+    // The window's caption for a mode when the caller gives none: "Load text file",
+    // "Save RTF file", "Export to PDF", "Export to RTF", "Export to HTML", "Load RTF file".
+    static QString ModeCaption(TFileMode mode);
+
+    // The folder the window opens at when none is chosen yet or the chosen one is gone: the data
+    // folder's Lists/ (mode 1), Results/ (mode 2) or Reports/ (modes 3 to 6), made when missing;
+    // the documents folder, then the home folder, when it cannot be made.
+    static QString StartFolder(quint16 mode);
+
     // Set by OK: DirectoryLabel text + "/" (unless the folder already ends with one) +
     // FileNameEdit text + the mode's extension (only when the name does not already end with
-    // it, in any letter case). Empty when no folder was chosen: there is no path then. Emptied
-    // on showing in modes 3 and 4; otherwise kept from the last OK.
+    // it, in any letter case). OK closes the window only with a folder and a name; without a
+    // name it opens a folder selected in the list, or says what is missing in NoticeLabel.
+    // Emptied on showing in modes 3 and 4; otherwise kept from the last OK.
     QString FileName;
 
     // Selects `path` in the folder tree (and so shows it in DirectoryLabel and the list), as if
@@ -137,6 +147,8 @@ class TLocalFile final : public QDialog {
     QLabel *AddressLabel = nullptr;  // "File Name"
     QLineEdit *FileNameEdit = nullptr;
     QLabel *ProcessLabel = nullptr;
+    // Says what OK misses (a folder, a file name); empty and hidden otherwise.
+    QLabel *NoticeLabel = nullptr;
     QToolButton *RzBmpButton2 = nullptr;  // OK
     QLabel *RzLabel4 = nullptr;           // "Cancel"
     QToolButton *RzBmpButton3 = nullptr;  // Cancel
@@ -164,6 +176,9 @@ class TLocalFile final : public QDialog {
     void BuildShellParts();
 
     void AddChoiceActions(QMenu *menu);
+    void Notice(const QString &text);
+    // The folder whose content the list shows; empty before any folder was shown.
+    QString ShownFolder() const;
     QString FolderDroppedOn(const QPoint &pos) const;
 
     bool placed_ = false;

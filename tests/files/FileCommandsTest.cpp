@@ -173,16 +173,19 @@ TEST_F(FileCommands, CancelAndUnreadableFilesKeepListAndPanes) {
 
     Run("LoadAddressListAction", [&] { Cancel(); });
     Run("LoadAddressListAction", [&] { Choose(folder_, QStringLiteral("missing.txt")); });
-    // OK without a file picked from the list names the folder itself.
-    Run("LoadAddressListAction", [&] { QTest::keyClick(LocalFile->FileNameEdit, Qt::Key_Return); });
+    // OK without a file picked from the list says so and keeps the window open.
+    Run("LoadAddressListAction", [&] {
+        LocalFile->SelectFolder(folder_);
+        QTest::keyClick(LocalFile->FileNameEdit, Qt::Key_Return);
+        EXPECT_TRUE(LocalFile->isVisible());
+        EXPECT_EQ(LocalFile->NoticeLabel->text(), QStringLiteral("Choose a file from the list."));
+        Cancel();
+    });
     Run("LoadTextAction", [&] { Cancel(); });
     Run("LoadTextAction", [&] { Choose(folder_, QStringLiteral("missing.txt")); });
     const QString missing = QStringLiteral("Cannot open file \"%1\". No such file or directory")
                                 .arg(Path("missing.txt"));
-    EXPECT_EQ(errors_,
-              (QStringList{missing,
-                           QStringLiteral("Cannot open file \"%1/\". It is a folder.").arg(folder_),
-                           missing}));
+    EXPECT_EQ(errors_, (QStringList{missing, missing}));
     EXPECT_EQ(form_->AddressList, QStringList{QStringLiteral("kept.example")});
     EXPECT_EQ(form_->AddressMemo->toPlainText(), QStringLiteral("kept.example"));
     EXPECT_EQ(form_->TempMemo->toPlainText(), QStringLiteral("scratch"));
@@ -200,11 +203,21 @@ TEST_F(FileCommands, SavePathsFollowTheNameRules) {
         const char *name;
         QString file;
     } cases[] = {
-        {"SaveResultsAction", folder_, "", Path("Result.rtf")},
+        {"SaveResultsAction", folder_, "Result", Path("Result.rtf")},
         {"SaveResultsAction", folder_, "upper.RTF", Path("upper.RTF.rtf")},
         {"SaveTextAction", folder_, "pane.rtf", Path("pane.rtf")},
         {"SaveTextAction", Path("old.rtf"), "inside", Path("old.rtf/inside")},
     };
+    // An empty name writes nothing: the window asks for one.
+    for (const char *action : {"SaveResultsAction", "SaveTextAction"}) {
+        Run(action, [&] {
+            Choose(folder_, QString());
+            EXPECT_TRUE(LocalFile->isVisible());
+            EXPECT_EQ(LocalFile->NoticeLabel->text(), QStringLiteral("Type a name for the file."));
+            Cancel();
+        });
+    }
+    EXPECT_EQ(QDir(folder_).entryList(QDir::Files | QDir::Hidden), QStringList());
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         Run(c.action, [&] { Choose(c.folder, QString::fromLatin1(c.name)); });
@@ -277,6 +290,7 @@ TEST_F(FileCommands, UnwritableFileShowsTheErrorAndChangesNothing) {
     Run("SaveResultsAction", [&] {
         LocalFile->SelectFolder(Path("gone"));
         QDir(Path("gone")).removeRecursively();
+        QTest::keyClicks(LocalFile->FileNameEdit, QStringLiteral("Result"));
         QTest::keyClick(LocalFile->FileNameEdit, Qt::Key_Return);
     });
     ASSERT_EQ(errors_.size(), 1);

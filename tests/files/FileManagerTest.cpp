@@ -84,6 +84,8 @@ class FileWindow : public WindowTest {
         QDir(folder_).mkdir(QStringLiteral("sub"));
     }
 
+    // The window makes its start folders below the documents folder: a fresh one per test.
+    const ScopedHome home_;
     QTemporaryDir dir_;
     QString folder_;
     TLocalFile window_;
@@ -120,13 +122,13 @@ TEST_F(FileWindow, EachModeSetsItsRowAndKeepsTheRest) {
     } rows[] = {
         // Order matters: what a mode does not set stays from the row before.
         {1, "*.txt", "Load file", "Select text [*.txt] file", true, false},
-        {2, "*.rtf", "Save file", "Select text [*.txt] file", false, false},
-        {0, "*.rtf", "Save file", "Select text [*.txt] file", false, false},
+        {2, "*.rtf", "Save file", "Save as RTF [*.rtf] file", false, false},
+        {0, "*.rtf", "Save file", "Save as RTF [*.rtf] file", false, false},
         {6, "*.rtf", "Load file", "Select RTF [*.rtf] file", true, false},
         {7, "*.rtf", "Load file", "Select RTF [*.rtf] file", true, false},
-        {3, "*.pdf", "Save file", "Select RTF [*.rtf] file", false, true},
-        {5, "*.html", "Save file", "Select RTF [*.rtf] file", false, false},
-        {4, "*.rtf", "Save file", "Select RTF [*.rtf] file", false, true},
+        {3, "*.pdf", "Save file", "Export to PDF [*.pdf] file", false, true},
+        {5, "*.html", "Save file", "Export to HTML [*.html] file", false, false},
+        {4, "*.rtf", "Save file", "Export to RTF [*.rtf] file", false, true},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.mode);
@@ -155,13 +157,9 @@ TEST_F(FileWindow, OkComposesFolderNameAndExtension) {
         const char *typed;
         const char *name;
     } cases[] = {
-        {3, "report", "report.pdf"},
-        {3, "report.pdf", "report.pdf"},
-        {3, "report.PDF", "report.PDF"},
-        {2, "results", "results.rtf"},
-        {4, "x.rtf.txt", "x.rtf.txt.rtf"},
-        {5, "page", "page.html"},
-        {5, "", ".html"},
+        {3, "report", "report.pdf"},       {3, "report.pdf", "report.pdf"},
+        {3, "report.PDF", "report.PDF"},   {2, "results", "results.rtf"},
+        {4, "x.rtf.txt", "x.rtf.txt.rtf"}, {5, "page", "page.html"},
     };
     window_.SelectFolder(folder_);
     for (const Case &c : cases) {
@@ -183,10 +181,11 @@ TEST_F(FileWindow, EnterAnywhereIsOkAndEscIsCancel) {
     window_.FunctionIndex = 2;
     EXPECT_TRUE(RunOpen(window_, [&] {
         window_.SelectFolder(folder_);
+        QTest::keyClicks(window_.FileNameEdit, QStringLiteral("x"));
         window_.ShellTree->setFocus();
         PressKey(window_.ShellTree, Qt::Key_Enter);
     }));
-    EXPECT_EQ(window_.FileName, folder_ + "/.rtf");
+    EXPECT_EQ(window_.FileName, folder_ + "/x.rtf");
 
     window_.FileName = QStringLiteral("unchanged");
     EXPECT_FALSE(RunOpen(window_, [&] {
@@ -228,13 +227,13 @@ TEST_F(FileWindow, ListFiltersByModeAndFillsNameAndFolder) {
 
     window_.SelectFolder(folder_);
     window_.FunctionIndex = 6;
-    EXPECT_TRUE(RunOpen(window_, [&] {
+    EXPECT_FALSE(RunOpen(window_, [&] {
         ASSERT_TRUE(WaitUntil([&] { return ListedNames(window_).contains("b.rtf"); }));
         EXPECT_EQ(ListedNames(window_), (QStringList{"b.rtf", "sub"}));
         // A read-only edit: typing changes nothing, the list is the only way to fill it.
         QTest::keyClicks(window_.FileNameEdit, QStringLiteral("typed"));
         EXPECT_EQ(window_.FileNameEdit->text(), QString());
-        window_.OKAction->trigger();
+        window_.CancelAction->trigger();
     }));
     EXPECT_EQ(window_.DirectoryLabel->text(), folder_);
     EXPECT_EQ(window_.FileNameEdit->text(), QString());
@@ -384,31 +383,45 @@ TEST_F(FileWindow, DroppedFilesAreCopiedIntoTheFolderShown) {
     EXPECT_EQ(kept.readAll(), QByteArray("kept"));
 }
 
-TEST_F(FileWindow, FirstOpeningShowsTheTreeOpenDownToTheHomeFolder) {
-    const ScopedHome home;
-    const QString homePath = QDir::homePath();
-    window_.FunctionIndex = 1;
-    RunOpen(window_, [&] {
-        const auto *model = qobject_cast<const QFileSystemModel *>(window_.ShellTree->model());
-        ASSERT_NE(model, nullptr);
-        const QModelIndex homeNode = model->index(homePath);
-        ASSERT_TRUE(homeNode.isValid());
-        for (QModelIndex level = homeNode.parent(); level.isValid(); level = level.parent()) {
-            EXPECT_TRUE(window_.ShellTree->isExpanded(level))
-                << model->filePath(level).toStdString();
+TEST_F(FileWindow, FirstOpeningIsAtTheDataFolderOfTheMode) {
+    const QString data = QDir(home_.Documents()).filePath(QStringLiteral("Haldrin/Tarvex"));
+    // The first opening makes and shows the mode's folder; a later one keeps the last folder
+    // used, unless it has gone.
+    const struct {
+        quint16 mode;
+        QString before;  // chosen before opening; empty for none
+        QString shown;
+    } cases[] = {
+        {1, QString(), data + "/Lists"},
+        {3, QString(), data + "/Lists"},
+        {3, folder_, folder_},
+        {2, folder_ + "/gone", data + "/Results"},
+        {5, folder_ + "/gone", data + "/Reports"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.mode);
+        if (!c.before.isEmpty()) {
+            QDir().mkpath(c.before);
+            ASSERT_TRUE(window_.SelectFolder(c.before));
+            if (c.before.endsWith("gone")) {
+                QDir(c.before).removeRecursively();
+            }
         }
-        EXPECT_FALSE(window_.ShellTree->isExpanded(homeNode));
-        // Opened, not chosen: no folder until the user picks one.
-        EXPECT_TRUE(window_.ShellTree->selectionModel()->selectedRows().isEmpty());
-        EXPECT_EQ(window_.DirectoryLabel->text(), QString());
-        window_.CancelAction->trigger();
-    });
-    // A later opening keeps the tree as the user left it.
-    const QAbstractItemModel *first = window_.ShellTree->model();
-    window_.SelectFolder(folder_);
-    RunOpen(window_, [&] { window_.CancelAction->trigger(); });
-    EXPECT_EQ(window_.ShellTree->model(), first);
-    EXPECT_EQ(window_.DirectoryLabel->text(), folder_);
+        window_.FunctionIndex = c.mode;
+        RunOpen(window_, [&] {
+            EXPECT_EQ(window_.DirectoryLabel->text(), c.shown);
+            EXPECT_TRUE(QFileInfo(c.shown).isDir());
+            const auto *model = qobject_cast<const QFileSystemModel *>(window_.ShellTree->model());
+            ASSERT_NE(model, nullptr);
+            const QModelIndex node = model->index(c.shown);
+            EXPECT_EQ(window_.ShellTree->selectionModel()->selectedRows(), QModelIndexList{node});
+            for (QModelIndex level = node.parent(); level.isValid(); level = level.parent()) {
+                EXPECT_TRUE(window_.ShellTree->isExpanded(level))
+                    << model->filePath(level).toStdString();
+            }
+            window_.CancelAction->trigger();
+        });
+    }
 }
 
 TEST_F(FileWindow, FoldersFilesAndTheRootHaveTheStylesPictures) {
@@ -442,14 +455,83 @@ TEST_F(FileWindow, FoldersFilesAndTheRootHaveTheStylesPictures) {
     });
 }
 
-TEST_F(FileWindow, OkWithoutAFolderGivesNoPath) {
-    window_.FunctionIndex = 3;
-    EXPECT_TRUE(RunOpen(window_, [&] {
-        QTest::keyClicks(window_.FileNameEdit, QStringLiteral("report"));
+TEST_F(FileWindow, OkWithoutANameOrFolderSaysWhatIsMissingAndStays) {
+    const auto notice = [&] {
+        return window_.NoticeLabel->isVisible() ? window_.NoticeLabel->text() : QString();
+    };
+    window_.SelectFolder(folder_);
+    for (quint16 mode : {2, 3, 4, 5}) {
+        SCOPED_TRACE(mode);
+        window_.FunctionIndex = mode;
+        EXPECT_TRUE(RunOpen(window_, [&] {
+            EXPECT_EQ(notice(), QString());
+            PressKey(window_.FileNameEdit, Qt::Key_Return);
+            EXPECT_TRUE(window_.isVisible());
+            EXPECT_EQ(notice(), QStringLiteral("Type a name for the file."));
+            EXPECT_TRUE(window_.FileNameEdit->hasFocus());
+            // Typing takes the notice away; then OK ends the window.
+            QTest::keyClicks(window_.FileNameEdit, QStringLiteral("named"));
+            EXPECT_EQ(notice(), QString());
+            PressKey(window_.FileNameEdit, Qt::Key_Return);
+        }));
+        EXPECT_TRUE(window_.FileName.startsWith(folder_ + "/named."));
+    }
+
+    // A load mode: no file picked from the list, then a folder picked in the list (OK opens it),
+    // then no folder at all.
+    window_.FunctionIndex = 1;
+    EXPECT_FALSE(RunOpen(window_, [&] {
+        ASSERT_TRUE(WaitUntil([&] { return ListedNames(window_).size() == 2; }));
         window_.OKAction->trigger();
+        EXPECT_EQ(notice(), QStringLiteral("Choose a file from the list."));
+        ClickItem(window_, QStringLiteral("sub"));
+        EXPECT_EQ(notice(), QStringLiteral("Choose a file from the list."));
+        window_.OKAction->trigger();
+        EXPECT_TRUE(window_.isVisible());
+        EXPECT_TRUE(WaitUntil([&] { return ListedNames(window_).isEmpty(); }));
+        EXPECT_EQ(window_.DirectoryLabel->text(), folder_ + "/sub");
+        EXPECT_EQ(window_.ShellTree->selectionModel()->selectedRows().value(0).data().toString(),
+                  QStringLiteral("sub"));
+        window_.DirectoryLabel->clear();
+        window_.OKAction->trigger();
+        EXPECT_TRUE(window_.isVisible());
+        EXPECT_EQ(notice(), QStringLiteral("Choose a folder."));
+        window_.CancelAction->trigger();
     }));
-    EXPECT_EQ(window_.DirectoryLabel->text(), QString());
-    EXPECT_EQ(window_.FileName, QString());
+    // The notice belongs to one opening.
+    EXPECT_FALSE(RunOpen(window_, [&] {
+        EXPECT_EQ(notice(), QString());
+        window_.CancelAction->trigger();
+    }));
+}
+
+TEST_F(FileWindow, ChooseShowsTheCaptionOfTheCallOrOfTheMode) {
+    window_.SelectFolder(folder_);
+    const struct {
+        TFileMode mode;
+        const char *caption;
+        const char *shown;
+    } cases[] = {
+        {TFileMode::LoadText, "Load list of addresses", "Load list of addresses"},
+        {TFileMode::ExportPdf, "", "Export to PDF"},
+        {TFileMode::SaveRtf, "Save results", "Save results"},
+        {TFileMode::ExportHtml, "", "Export to HTML"},
+        {TFileMode::SaveRtf, "", "Save RTF file"},
+        {TFileMode::ExportRtf, "", "Export to RTF"},
+        {TFileMode::LoadRtf, "", "Load RTF file"},
+        {TFileMode::LoadText, "", "Load text file"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.shown);
+        QString seen;
+        QTimer::singleShot(0, &window_, [&] {
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(&window_));
+            seen = window_.windowTitle();
+            window_.CancelAction->trigger();
+        });
+        EXPECT_FALSE(window_.Choose(c.mode, QString::fromLatin1(c.caption)).Chosen);
+        EXPECT_EQ(seen.toStdString(), c.shown);
+    }
 }
 
 TEST_F(FileWindow, LooksLikeTheDesign) {
