@@ -59,7 +59,10 @@ class ReportWindow : public WindowTest {
             files_.FileNameEdit->setText(name);
             if (ok) {
                 files_.OKActionExecute();
-            } else {
+            }
+            // A window that OK did not end (it says what is missing) is cancelled.
+            if (files_.isVisible()) {
+                notice_ = files_.NoticeLabel->text();
                 files_.CancelActionExecute();
             }
         });
@@ -69,6 +72,7 @@ class ReportWindow : public WindowTest {
 
     QTemporaryDir dir_;
     TLocalFile files_;
+    QString notice_;  // what the file window said when OK did not end it
     std::unique_ptr<TReportForm> form_;
 };
 
@@ -404,7 +408,6 @@ TEST_F(ReportWindow, SaveComposesThePathLikeResultFiles) {
         QString name;
         QString written;
     } rows[] = {
-        {folder, "", folder + "/Result.rtf"},
         {folder, "plain", folder + "/plain.rtf"},
         {folder, "kept.rtf", folder + "/kept.rtf"},
         {folder, "upper.RTF", folder + "/upper.RTF.rtf"},
@@ -419,6 +422,12 @@ TEST_F(ReportWindow, SaveComposesThePathLikeResultFiles) {
     AnswerFileWindow(folder, QStringLiteral("cancelled"), false);
     form_->SaveRTFAction->trigger();
     EXPECT_FALSE(QFile::exists(folder + "/cancelled.rtf"));
+    // OK without a name writes nothing (no hidden ".rtf") and the window says what is missing.
+    AnswerFileWindow(folder, QString());
+    form_->SaveRTFAction->trigger();
+    EXPECT_EQ(notice_, QStringLiteral("Type a name for the file."));
+    EXPECT_FALSE(QFile::exists(folder + "/.rtf"));
+    EXPECT_FALSE(QFile::exists(folder + "/Result.rtf"));
     EXPECT_TRUE(errors_.isEmpty()) << errors_.join("\n").toStdString();
 }
 
@@ -445,7 +454,7 @@ TEST_F(ReportWindow, SavedReportLoadsBackAsABodyUnderTheResultsHeader) {
 TEST_F(ReportWindow, LoadFailureReportsAndKeepsTheBody) {
     form_->FormShow();
     const QString before = PingDataSet().ResultData()->toPlainText();
-    AnswerFileWindow(dir_.path(), QString());  // no file: the path is the folder itself
+    AnswerFileWindow(dir_.path(), QStringLiteral("missing.rtf"));  // a file that is not there
     form_->LoadRTFFileAction->trigger();
     ASSERT_EQ(errors_.size(), 1);
     EXPECT_TRUE(errors_.first().startsWith("Cannot open file")) << errors_.first().toStdString();
