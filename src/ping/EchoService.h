@@ -13,8 +13,8 @@ class TProbeEngine;
 
 // One echo request is one query of an echo service, which answers with the five properties of
 // the ping status object: StatusCode, ResponseTime, ProtocolAddress, ReplySize and TimeToLive.
-// The run (PingRun.h) forms the query text, asks the service once per request and classifies
-// the reply (PingStatus.h).
+// The run (PingRun.h) asks the service once per request and classifies the reply
+// (PingStatus.h).
 
 // The outcome of one echo request.
 struct TPingReply {
@@ -48,16 +48,6 @@ struct TEchoQuery {
     // IPv4 requests carry the system's default TTL whatever this holds, as they always have.
     quint16 TimeToLive = 0;
 };
-
-// Returns the query text that shows one request:
-// SELECT * FROM Win32_PingStatus where Address='<address>' AND BufferSize=<n> AND TimeOut=<n>
-// with every single quote inside the address doubled (o'host gives 'o''host').
-QString EchoQueryText(const QString &PingAddress, quint16 PingBufferSize, quint16 PingTimeOut);
-
-// Reads address, buffer size and time-out back from a query text of the form EchoQueryText
-// writes (the keywords in any letter case), in one pass over the text whatever its length.
-// Throws TxError ("Invalid query: " and the text) when the text is not of that form.
-TEchoQuery ParseEchoQuery(const QString &query);
 
 // An echo service: one connection per run, one ExecQuery per request.
 class TEchoService {
@@ -123,13 +113,9 @@ class TIcmpEchoService final : public TEchoService {
     std::shared_ptr<TProbeEngine> engine_;
 };
 
-// Makes the echo service of one run.
+// Makes the echo service of one run; a run handed none uses ConnectEchoService.
 using TEchoServiceFactory = std::function<std::unique_ptr<TEchoService>()>;
 
-// Replaces the service that ConnectEchoService makes (tests install a scripted one); an empty
-// function puts the real ICMP service back.
-void SetEchoServiceFactory(TEchoServiceFactory factory);
-
-// Returns the echo service for one run: the installed factory's, else a TIcmpEchoService.
+// Returns the real echo service for one run, a TIcmpEchoService.
 // Throws TxError when the service cannot be opened.
 std::unique_ptr<TEchoService> ConnectEchoService();

@@ -33,3 +33,7 @@ std::optional<TPingReply> TIcmpEchoService::ExecQuery(const TEchoQuery &query) {
     request.TimeOutMs = query.TimeOut;
     return engine_->Exchange(request);
 }
+
+std::unique_ptr<TEchoService> ConnectEchoService() {
+    return std::make_unique<TIcmpEchoService>();
+}

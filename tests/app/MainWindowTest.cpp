@@ -133,7 +133,7 @@ class MainWindowTest : public ProgramWindowsTest {
   protected:
     std::shared_ptr<EchoScript> UseScriptedEcho() {
         auto script = std::make_shared<EchoScript>();
-        SetEchoServiceFactory([script] { return std::make_unique<ScriptedEcho>(script); });
+        UseEchoService([script] { return std::make_unique<ScriptedEcho>(script); });
         return script;
     }
 
@@ -775,7 +775,7 @@ TEST_F(MainWindowTest, AStoppedListRunWritesTheAddressesBegunAndNoneAfter) {
 }
 
 TEST_F(MainWindowTest, AFailingServiceEndsTheRunWithItsOwnText) {
-    SetEchoServiceFactory([]() -> std::unique_ptr<TEchoService> {
+    UseEchoService([]() -> std::unique_ptr<TEchoService> {
         throw TxError(QStringLiteral("No ICMP socket."));
     });
     form_->AddressList = QStringList{QStringLiteral("alpha"), QStringLiteral("beta")};
@@ -879,7 +879,7 @@ TEST_F(MainWindowTest, RealRunAgainstLoopback) {
 }  // namespace
 
 TEST_F(MainWindowTest, AListRunTogetherEndsLikeOneAddressAfterAnother) {
-    SetEchoServiceFactory([] { return std::make_unique<AddressEcho>(); });
+    UseEchoService([] { return std::make_unique<AddressEcho>(); });
     QStringList list;
     for (int i = 0; i < 40; ++i) {
         const char *kinds[] = {"host", "silent", "unknown", "host"};
@@ -913,7 +913,7 @@ TEST_F(MainWindowTest, AListRunOfRealRequestsTogetherEndsLikeOneAddressAfterAnot
     if (!ns.Problem().isEmpty()) {
         GTEST_SKIP() << ns.Problem().toStdString();
     }
-    SetEchoServiceFactory([&ns] { return ns.OpenService(TIcmpSocketKind::Automatic); });
+    UseEchoService([&ns] { return ns.OpenService(TIcmpSocketKind::Automatic); });
     form_->PingTimeOut = 300;
     const QStringList list = {QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.3"),
                               QStringLiteral("127.0.0.2"), QStringLiteral("no-such.invalid"),

@@ -66,7 +66,7 @@ class WatchWindowTest : public ProgramWindowsTest {
     }
 
     void UseCycledEcho(QList<quint32> tripTimes) {
-        SetEchoServiceFactory([tripTimes] { return std::make_unique<CycledEcho>(tripTimes); });
+        UseEchoService([tripTimes] { return std::make_unique<CycledEcho>(tripTimes); });
     }
 
     // Starts watching what the address field holds with `start` and, while the watch goes,
@@ -300,7 +300,7 @@ TEST_F(WatchWindowTest, AnAddressThatStopsAnsweringAndComesBackShowsTimeOutsBetw
     if (!ns.Problem().isEmpty()) {
         GTEST_SKIP() << ns.Problem().toStdString();
     }
-    SetEchoServiceFactory([&ns] { return ns.OpenService(TIcmpSocketKind::Automatic); });
+    UseEchoService([&ns] { return ns.OpenService(TIcmpSocketKind::Automatic); });
     form_->AddressEdit->setText(QStringLiteral("127.0.0.1"));
 
     // The echo requests are dropped once three replies came, and let through again once three

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "PingTestDoubles.h"
-#include "common/Errors.h"
 #include "ping/EchoService.h"
 #include "ping/PingStatus.h"
 
@@ -69,45 +68,6 @@ TEST(EchoQuery, QuotesTheAddressAsTypedAndDoublesSingleQuotes) {
     for (const auto &row : rows) {
         EXPECT_EQ(EchoQueryText(QString::fromUtf8(row.address), 32, 4000),
                   QString::fromUtf8(row.query));
-    }
-}
-
-TEST(EchoQuery, ParsesBackWhatItWrote) {
-    const QString addresses[] = {QStringLiteral("o'host"),
-                                 QStringLiteral("''"),
-                                 QStringLiteral("'"),
-                                 QStringLiteral("x' AND BufferSize=1 AND TimeOut=1"),
-                                 QStringLiteral("  spaced  "),
-                                 QStringLiteral("http://example.test/a?b=c"),
-                                 QString(40000, QLatin1Char('a')),
-                                 QString(20000, QLatin1Char('\'')),
-                                 QString()};
-    for (const QString &address : addresses) {
-        const TEchoQuery parsed = ParseEchoQuery(EchoQueryText(address, 65535, 0));
-        EXPECT_EQ(parsed.Address, address);
-        EXPECT_EQ(parsed.BufferSize, 65535);
-        EXPECT_EQ(parsed.TimeOut, 0);
-    }
-}
-
-TEST(EchoQuery, RejectsTextsOfAnotherForm) {
-    const char *rows[] = {
-        "",
-        "SELECT * FROM Win32_PingStatus",
-        "SELECT * FROM Win32_PingStatus where Address='a'b' AND BufferSize=32 AND TimeOut=1",
-        "SELECT * FROM Win32_PingStatus where Address='a' AND BufferSize=65536 AND TimeOut=1",
-        "SELECT * FROM Win32_PingStatus where Address='a' AND BufferSize=-1 AND TimeOut=1",
-        "SELECT * FROM Win32_PingStatus where Address=a AND BufferSize=32 AND TimeOut=1",
-        "SELECT * FROM Win32_PingStatus where Address='a' AND BufferSize=32 AND TimeOut=1 x",
-    };
-    for (const char *row : rows) {
-        const QString query = QString::fromLatin1(row);
-        try {
-            ParseEchoQuery(query);
-            ADD_FAILURE() << row;
-        } catch (const TxError &error) {
-            EXPECT_EQ(error.Message(), QStringLiteral("Invalid query: ") + query);
-        }
     }
 }
 

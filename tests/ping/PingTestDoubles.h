@@ -21,6 +21,19 @@
 #include "ping/ChartSink.h"
 #include "ping/EchoService.h"
 
+// The text that shows one request as the WMI ping status query of the original program writes
+// it, so that a test states the address, payload and time-out a request went with in one line:
+// SELECT * FROM Win32_PingStatus where Address='<address>' AND BufferSize=<n> AND TimeOut=<n>
+// with every single quote inside the address doubled (o'host gives 'o''host').
+inline QString EchoQueryText(const QString &address, quint16 bufferSize, quint16 timeOut) {
+    QString quoted = address;
+    quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QStringLiteral(
+               "SELECT * FROM Win32_PingStatus where Address='%1' AND BufferSize=%2 AND "
+               "TimeOut=%3")
+        .arg(quoted, QString::number(bufferSize), QString::number(timeOut));
+}
+
 // An echo service that answers from a script, one entry per request, and records the queries
 // as their query texts (and, when asked, as they came).
 // When the script runs out it answers with a time-out.

@@ -13,7 +13,7 @@
 #include "app/SingleInstances.h"
 #include "common/DataPaths.h"
 #include "common/TX_Edit.h"
-#include "ping/EchoService.h"
+#include "ping/RunSession.h"
 #include "settings/SettingsModel.h"
 
 void ProgramWindowsTest::SetUp() {
@@ -32,9 +32,12 @@ void ProgramWindowsTest::SetUp() {
 
 void ProgramWindowsTest::TearDown() {
     FinishRun();
-    SetEchoServiceFactory({});
     DestroySingleInstances();
     QDir::setCurrent(previousDirectory_);
+}
+
+void ProgramWindowsTest::UseEchoService(TEchoServiceFactory factory) {
+    form_->Session()->SetConnect(std::move(factory));
 }
 
 void ProgramWindowsTest::WriteSettingsFile(const QByteArray &text) {

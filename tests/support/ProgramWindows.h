@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <Qt>
 
+#include "ping/EchoService.h"
 #include "support/TestSupport.h"
 #include "support/WindowTest.h"
 
@@ -20,7 +21,7 @@ class TSettingsModel;
 // main window shown and active, on a fresh home folder. The working folder is the one that holds
 // the shipped pictures (the first showing copies the marker pictures from it), errors the program
 // would show in a message box are collected, and the clipboard starts empty. Whatever a test
-// switches for the program (echo service, service addresses) is switched back afterwards.
+// switches for the program (service addresses) is switched back afterwards.
 class ProgramWindowsTest : public WindowTest {
   protected:
     void SetUp() override;
@@ -34,6 +35,10 @@ class ProgramWindowsTest : public WindowTest {
 
     // The settings the program runs with.
     static TSettingsModel *Settings();
+
+    // The echo service of the main window's runs from now on (the real one until a test hands
+    // another); it goes with the window.
+    void UseEchoService(TEchoServiceFactory factory);
 
     // Types into whatever has the focus, as a user would.
     static void Press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
