@@ -36,9 +36,8 @@ void TMainMenuForm::LoadAddressListActionExecute() {
         return;
     }
     // Reading fails before anything is touched, so the old list stays on any error.
-    LoadDocumentFile(path, TempMemo->document());
+    const QStringList lines = ReadAddressList(path, TempMemo->document());
     SelectedEditingMemo = TempMemo;
-    const QStringList lines = TextLines(NormaliseAddresses(TempMemo->toPlainText()));
     AddressList = lines;
     AddressMemo->setPlainText(lines.join(QLatin1Char('\n')));
 }

@@ -34,6 +34,7 @@
 #include "common/TX_Edit.h"
 #include "common/TX_EditOps.h"
 #include "common/TX_File.h"
+#include "common/TX_Net.h"
 #include "common/WindowLook.h"
 #include "contact/ContactUnit.h"
 #include "lookup/DataUnit.h"
@@ -63,12 +64,6 @@ constexpr int kResultsPanelHeight = 230;
 constexpr int kStatusBarHeight = 20;
 constexpr int kSidePanelWidth = 364;
 constexpr int kToolButtonSize = 32;
-// The longest text the address field takes. A host name has at most 253 characters, but the
-// field also takes URLs as people paste them from a browser, and those may be longer; 2,048 is
-// the length up to which URLs are expected to work everywhere (the sitemaps protocol's limit,
-// and the oldest browsers' address bars), so a pasted URL is kept whole, host and all, while
-// a text of many kilobytes pasted by mistake is cut short instead of filling the header lines.
-constexpr int kAddressFieldMaxLength = 2048;
 
 QFrame *MakePanel(const char *name, QWidget *parent) {
     auto *panel = new QFrame(parent);
@@ -353,7 +348,7 @@ void TMainMenuForm::BuildAddressBar(QWidget *central) {
     AddressEdit = new QLineEdit(AddressPanel);
     AddressEdit->setObjectName(QStringLiteral("AddressEdit"));
     AddressEdit->setFixedWidth(320);
-    AddressEdit->setMaxLength(kAddressFieldMaxLength);
+    AddressEdit->setMaxLength(kAddressMaxLength);
     AddressEdit->installEventFilter(this);
     StartPingBtn = new QToolButton(AddressPanel);
     StartPingBtn->setObjectName(QStringLiteral("StartPingBtn"));

@@ -2,6 +2,14 @@
 
 #include <QString>
 
+// The longest address text the program takes, typed or read from a list. A host name has at
+// most 253 characters, but the address field also takes URLs as people paste them from a
+// browser, and those may be longer; 2,048 is the length up to which URLs are expected to work
+// everywhere (the sitemaps protocol's limit, and the oldest browsers' address bars), so a pasted
+// URL is kept whole, host and all, while a text of many kilobytes pasted by mistake is cut short
+// instead of filling the header lines.
+inline constexpr int kAddressMaxLength = 2048;
+
 // Resolves `Host` to one IPv4 address with the system resolver (IPv4 answers only) and returns
 // it in dotted-decimal form. When the resolver gives several addresses, the last one of its
 // answer is returned. The text is used exactly as given: a scheme, path or port makes it a name

@@ -11,12 +11,64 @@
 #include <QTextFragment>
 
 #include "common/Errors.h"
+#include "common/TX_Net.h"
 #include "files/Rtf.h"
 
 namespace {
 
 QString WithSeparator(const QString &folder) {
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+[[noreturn]] void CannotOpen(const QString &path, const QString &reason) {
+    throw TxError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason));
+}
+
+void OpenForReading(QFile &file) {
+    if (QFileInfo(file.fileName()).isDir()) {
+        CannotOpen(file.fileName(), QStringLiteral("It is a folder."));
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        CannotOpen(file.fileName(), file.errorString());
+    }
+}
+
+[[noreturn]] void CannotLoadList(const QString &path, const QString &reason) {
+    throw TxError(QStringLiteral("Cannot load the address list \"%1\". %2").arg(path, reason));
+}
+
+// Reads at most `maxBytes` bytes of the list. The size is looked at before anything is read, and
+// the reading stops one byte past the limit all the same: a device or a file that grows as it is
+// read tells no size in advance.
+QByteArray ReadListBytes(const QString &path, qint64 maxBytes) {
+    QFile file(path);
+    OpenForReading(file);
+    const QString tooLarge =
+        QStringLiteral("The file is larger than %1.").arg(ByteSizeText(maxBytes));
+    if (file.size() > maxBytes) {
+        CannotLoadList(path, tooLarge);
+    }
+    const QByteArray data = file.read(maxBytes + 1);
+    if (file.error() != QFileDevice::NoError) {
+        CannotOpen(path, file.errorString());
+    }
+    if (data.size() > maxBytes) {
+        CannotLoadList(path, tooLarge);
+    }
+    return data;
+}
+
+// Lines are counted as the file shows them; the rule that the addresses are normalised after
+// this never joins or splits a line, so the number points at the line as it is in the file.
+void CheckLineLengths(const QString &path, const QString &text) {
+    const QStringList lines = TextLines(text);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (lines.at(i).size() > kAddressMaxLength) {
+            CannotLoadList(path, QStringLiteral("Line %1 is longer than %2 characters.")
+                                     .arg(i + 1)
+                                     .arg(kAddressMaxLength));
+        }
+    }
 }
 
 }  // namespace
@@ -84,17 +136,36 @@ QString DecodePlainText(const QByteArray &bytes) {
 
 QByteArray ReadWholeFile(const QString &path) {
     QFile file(path);
-    if (QFileInfo(path).isDir()) {
-        throw TxError(QStringLiteral("Cannot open file \"%1\". It is a folder.").arg(path));
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw TxError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
-    }
+    OpenForReading(file);
     QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        throw TxError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
+        CannotOpen(path, file.errorString());
     }
     return data;
+}
+
+QStringList ReadAddressList(const QString &path, QTextDocument *asRead) {
+    const QByteArray data = ReadListBytes(path, kAddressListMaxBytes);
+    const bool rich = IsRtf(data);
+    QString text;
+    if (rich) {
+        QTextDocument read;
+        ReadRtf(data, &read);
+        text = read.toPlainText();
+    } else {
+        text = DecodePlainText(data);
+    }
+    CheckLineLengths(path, text);
+    if (asRead != nullptr) {
+        // Read again into the caller's document rather than copied from this one, so that it
+        // holds what LoadDocumentFile would give; the bytes are few.
+        if (rich) {
+            ReadRtf(data, asRead);
+        } else {
+            asRead->setPlainText(text);
+        }
+    }
+    return TextLines(NormaliseAddresses(text));
 }
 
 void LoadDocumentFile(const QString &path, QTextDocument *document) {

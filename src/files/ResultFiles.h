@@ -4,6 +4,9 @@
 #include <QFont>
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
+
+#include "common/ExchangeLimits.h"
 
 class QTextDocument;
 
@@ -34,6 +37,23 @@ QString DecodePlainText(const QByteArray &bytes);
 // Reads the whole file. Throws TxError `Cannot open file "<path>". <system text>` when it cannot
 // be opened or read (a folder included).
 QByteArray ReadWholeFile(const QString &path);
+
+// The largest address list file that is read. A list is typed or exported by people, one
+// address per line: 1 MiB holds some 50,000 host names, far more than anyone pings from one
+// window, while the address pane still takes the largest list in a moment. A larger file is
+// refused before it is read, so a huge or endless file costs neither memory nor time.
+inline constexpr qint64 kAddressListMaxBytes = 1 * kMiB;
+
+// Reads the address list in the file at `path`: an RTF document as rich text, any other file as
+// plain text (see DecodePlainText). Returns its lines (see TextLines) after NormaliseAddresses,
+// empty lines included. When `asRead` is given it is replaced by the file's content as read,
+// and only once the whole list has been accepted. Throws TxError, touching nothing:
+//   `Cannot open file "<path>". <system text>` when it cannot be opened or read;
+//   `Cannot load the address list "<path>". The file is larger than 1 MiB.` when it holds
+//     more than kAddressListMaxBytes bytes;
+//   `Cannot load the address list "<path>". Line <n> is longer than 2048 characters.` for
+//     the first line, as read, longer than an address can be (kAddressMaxLength).
+QStringList ReadAddressList(const QString &path, QTextDocument *asRead = nullptr);
 
 // Replaces `document` by the file's content: as rich text when the file is an RTF document,
 // as plain text otherwise. Throws TxError (see ReadWholeFile) and leaves `document` untouched

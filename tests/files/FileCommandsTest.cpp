@@ -25,7 +25,9 @@
 #include "common/BrowserWindows.h"
 #include "common/CommandGuard.h"
 #include "common/Errors.h"
+#include "common/ExchangeLimits.h"
 #include "common/TX_EditOps.h"
+#include "common/TX_Net.h"
 #include "contact/ContactUnit.h"
 #include "files/FileManager.h"
 #include "files/Rtf.h"
@@ -190,6 +192,28 @@ TEST_F(FileCommands, CancelAndUnreadableFilesKeepListAndPanes) {
     EXPECT_EQ(form_->AddressMemo->toPlainText(), QStringLiteral("kept.example"));
     EXPECT_EQ(form_->TempMemo->toPlainText(), QStringLiteral("scratch"));
     EXPECT_EQ(form_->DebugMemo->toPlainText(), QStringLiteral("results"));
+    EXPECT_EQ(SelectedEditingMemo, form_->DebugMemo);
+}
+
+TEST_F(FileCommands, HostileListsAreRefusedAndLeaveListAndPanes) {
+    form_->AddressList = QStringList{QStringLiteral("kept.example")};
+    form_->AddressMemo->setPlainText(QStringLiteral("kept.example"));
+    form_->TempMemo->setPlainText(QStringLiteral("scratch"));
+    Enter(form_->DebugMemo);
+    // One line longer than an address can be, after a good one; and one line of 50 MB, which
+    // the address pane would take a minute and gigabytes to lay out.
+    WriteBytes(Path("long.txt"), "alpha.example\n" + QByteArray(kAddressMaxLength + 1, 'x'));
+    WriteBytes(Path("huge.txt"), QByteArray(50 * kMiB, '1') + '\n');
+    for (const char *name : {"long.txt", "huge.txt"}) {
+        Run("LoadAddressListAction", [&] { Choose(folder_, QString::fromLatin1(name)); });
+    }
+    const QString refused = QStringLiteral("Cannot load the address list \"%1\". %2");
+    EXPECT_EQ(errors_,
+              (QStringList{refused.arg(Path("long.txt"), "Line 2 is longer than 2048 characters."),
+                           refused.arg(Path("huge.txt"), "The file is larger than 1 MiB.")}));
+    EXPECT_EQ(form_->AddressList, QStringList{QStringLiteral("kept.example")});
+    EXPECT_EQ(form_->AddressMemo->toPlainText(), QStringLiteral("kept.example"));
+    EXPECT_EQ(form_->TempMemo->toPlainText(), QStringLiteral("scratch"));
     EXPECT_EQ(SelectedEditingMemo, form_->DebugMemo);
 }
 

@@ -11,6 +11,7 @@
 #include <QTextDocument>
 
 #include "common/Errors.h"
+#include "common/TX_Net.h"
 #include "files/ResultFiles.h"
 #include "files/Rtf.h"
 #include "support/TestSupport.h"
@@ -183,6 +184,109 @@ TEST_F(ResultFileIo, SavingReplacesTheFileAndReportsFailures) {
                     SaveRtfFile(Path("taken.rtf"), document);
                 }).startsWith(QStringLiteral("Cannot create file")));
     EXPECT_TRUE(QFileInfo(Path("taken.rtf")).isDir());
+}
+
+TEST_F(ResultFileIo, AddressListsAreReadWithinTheirLimits) {
+    const QByteArray longest(kAddressMaxLength, 'a');
+    const QByteArray tooLong(kAddressMaxLength + 1, 'b');
+    // Characters are counted, not bytes: "é" takes two bytes in UTF-8.
+    const QByteArray longestAccented = QString(kAddressMaxLength, QChar(0xE9)).toUtf8();
+    // Exactly the largest file read.
+    const QByteArray largest = (QByteArray(1023, 'z') + '\n').repeated(kAddressListMaxBytes / 1024);
+    const QString listError = QStringLiteral("Cannot load the address list \"%1\". %2");
+    const struct Case {
+        const char *name;
+        QByteArray bytes;
+        QStringList lines;  // expected when `error` is empty
+        QString error;      // %1 stands for the file's path
+        QString asRead;     // the text the document takes; the lines joined when empty
+    } cases[] = {
+        {"normal.txt",
+         "https://www.alpha.example\r\nHTTP://beta.example:8080/x\r\n127.0.0.1\r\n",
+         {"alpha.example", "beta.example:8080/x", "127.0.0.1"},
+         {},
+         "https://www.alpha.example\nHTTP://beta.example:8080/x\n127.0.0.1\n"},
+        {"blank.txt", "a\r\n\r\n\r\nb\n\nc\rd", {"a", "", "", "b", "", "c", "d"}, {}, {}},
+        {"empty.txt", "", {}, {}, {}},
+        {"list.rtf",
+         "{\\rtf1\\ansi https://alpha.example\\par www.beta.example}",
+         {"alpha.example", "beta.example"},
+         {},
+         "https://alpha.example\nwww.beta.example"},
+        {"longest.txt", "x\n" + longest, {"x", longest}, {}, {}},
+        {"accented.txt", longestAccented, {QString::fromUtf8(longestAccented)}, {}, {}},
+        {"too-long.txt",
+         "a\r\n\r\n" + tooLong + "\r\nb\r\n",
+         {},
+         listError.arg("%1", "Line 3 is longer than 2048 characters."),
+         {}},
+        {"too-long-last.txt",
+         "a\r" + longest + "\r" + tooLong,
+         {},
+         listError.arg("%1", "Line 3 is longer than 2048 characters."),
+         {}},
+        {"too-long.rtf",
+         "{\\rtf1 host\\par " + tooLong + "}",
+         {},
+         listError.arg("%1", "Line 2 is longer than 2048 characters."),
+         {}},
+        {"largest.txt", largest, QStringList(1024, QString(1023, 'z')), {}, largest},
+        {"too-large.txt",
+         QByteArray(kAddressListMaxBytes + 1, '\n'),
+         {},
+         listError.arg("%1", "The file is larger than 1 MiB."),
+         {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = Path(QString::fromLatin1(c.name));
+        WriteBytes(path, c.bytes);
+        QTextDocument document;
+        document.setPlainText(QStringLiteral("kept"));
+        if (!c.error.isEmpty()) {
+            EXPECT_EQ(ErrorOf([&] { ReadAddressList(path, &document); }).toStdString(),
+                      c.error.arg(path).toStdString());
+            EXPECT_EQ(document.toPlainText(), QStringLiteral("kept"));
+            continue;
+        }
+        const QStringList lines = ReadAddressList(path, &document);
+        EXPECT_EQ(lines, c.lines);
+        EXPECT_EQ(document.toPlainText(), c.asRead.isEmpty() ? c.lines.join('\n') : c.asRead);
+        EXPECT_EQ(ReadAddressList(path), c.lines);  // the same without a document
+    }
+}
+
+TEST_F(ResultFileIo, AddressListsTooLargeOrMissingAreRefusedUnread) {
+    // A 50 MB file, sparse so that the test writes nothing: refused by its size, before it is
+    // read. A device without end: refused once it has given more than the limit.
+    const QString huge = Path("huge.txt");
+    {
+        QFile file(huge);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(50 * kMiB));
+    }
+    const QString missing = Path("missing.txt");
+    const struct {
+        QString path;
+        QString error;
+    } cases[] = {
+        {huge, QStringLiteral("Cannot load the address list \"%1\". The file is larger than 1 MiB.")
+                   .arg(huge)},
+        {QStringLiteral("/dev/zero"),
+         QStringLiteral(
+             "Cannot load the address list \"/dev/zero\". The file is larger than 1 MiB.")},
+        {missing,
+         QStringLiteral("Cannot open file \"%1\". No such file or directory").arg(missing)},
+        {dir_.path(), QStringLiteral("Cannot open file \"%1\". It is a folder.").arg(dir_.path())},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        QTextDocument document;
+        document.setPlainText(QStringLiteral("kept"));
+        EXPECT_EQ(ErrorOf([&] { ReadAddressList(c.path, &document); }).toStdString(),
+                  c.error.toStdString());
+        EXPECT_EQ(document.toPlainText(), QStringLiteral("kept"));
+    }
 }
 
 class ResultDocument : public ::testing::Test {
