@@ -14,10 +14,10 @@
 
 namespace {
 
-qint64 MonotonicMs() {
+qint64 MonotonicNs() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<qint64>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+    return static_cast<qint64>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
 }  // namespace
@@ -129,8 +129,8 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
         TPingRecord Record;
         std::optional<TEchoTarget> Target;      // probe engine: the resolved target
         std::unique_ptr<TEchoService> Service;  // blocking service: this address's own
-        qint64 RequestStarted = 0;
-        quint64 Pause = 0;  // timer of the next request, while waiting for it
+        qint64 RequestStarted = 0;              // nanoseconds, monotonic
+        quint64 Pause = 0;                      // timer of the next request, while waiting for it
         bool Complete = false;
     };
 
@@ -208,7 +208,7 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
             Complete(index);
             return;
         }
-        address.RequestStarted = MonotonicMs();
+        address.RequestStarted = MonotonicNs();
         const auto state = shared_from_this();
         if (!probes_) {
             RequestBlocking(index, address);
@@ -248,6 +248,9 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
             std::unique_ptr<TEchoService> opened;
             std::optional<TPingReply> reply;
             std::exception_ptr failure;
+            // The request starts when the worker takes it up, which may be well after it was
+            // handed over on a busy machine.
+            qint64 started = 0;
             try {
                 TEchoService *using_ = service;
                 if (!open) {
@@ -257,13 +260,17 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
                     }
                     using_ = opened.get();
                 }
+                started = MonotonicNs();
                 reply = using_->ExecQuery(query);
             } catch (...) {
                 failure = std::current_exception();
             }
             // The service is handed over to the engine thread, which keeps it for the next request.
             auto held = std::make_shared<std::unique_ptr<TEchoService>>(std::move(opened));
-            state->engine_.Post([state, index, reply, failure, held] {
+            state->engine_.Post([state, index, reply, failure, held, started] {
+                if (started != 0) {
+                    state->addresses_.at(index).RequestStarted = started;
+                }
                 if (*held) {
                     state->addresses_.at(index).Service = std::move(*held);
                 }
@@ -290,15 +297,19 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
         }
         // The next request starts Interval after this one started; one that took longer (a
         // time-out) is followed at once, without catching up.
-        const qint64 rest = input_.Interval - (MonotonicMs() - address.RequestStarted);
+        // Counted in nanoseconds and rounded up, so that the pause is never short of the interval
+        // by what whole milliseconds would cut off.
+        const qint64 rest = static_cast<qint64>(input_.Interval) * 1000000 -
+                            (MonotonicNs() - address.RequestStarted);
         if (rest <= 0) {
             Request(index);
             return;
         }
-        address.Pause = engine_.After(rest, [state = shared_from_this(), index] {
-            state->Request(index);
-            state->CheckFinished();
-        });
+        address.Pause =
+            engine_.After((rest + 999999) / 1000000, [state = shared_from_this(), index] {
+                state->Request(index);
+                state->CheckFinished();
+            });
     }
 
     void Complete(int index) {
