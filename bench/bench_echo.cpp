@@ -17,8 +17,8 @@
 namespace {
 
 // ping's default payload, so the figures compare with iputils.
-const TEchoQuery kQuery{QStringLiteral("127.0.0.1"), 56, 1000};
-const TEchoQuery kQuery6{QStringLiteral("::1"), 56, 1000};
+const TEchoQuery kQuery{QStringLiteral("127.0.0.1"), {56, 1000}};
+const TEchoQuery kQuery6{QStringLiteral("::1"), {56, 1000}};
 
 std::unique_ptr<TIcmpEchoService> Open(benchmark::State &state, TIcmpSocketKind kind) {
     try {

@@ -103,8 +103,8 @@ void BM_ListRun(benchmark::State &state) {
     }
     TListRunInput list;
     list.Addresses = Addresses(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    list.TimeOut = kTimeOut;
-    list.Retries = kRequests;
+    list.Echo.TimeOut = kTimeOut;
+    list.Echo.Retries = kRequests;
     for (auto _ : state) {
         QTextDocument debugMemo;
         QTextDocument addressMemo;
@@ -117,8 +117,8 @@ void BM_ListRun(benchmark::State &state) {
         RunAddressList(list, [&](int index, const TPingRecord &record) {
             TPingRunInput input;
             input.PingAddress = list.Addresses.at(index);
-            input.PingTimeOut = kTimeOut;
-            input.PingRetries = kRequests;
+            input.Echo.TimeOut = kTimeOut;
+            input.Echo.Retries = kRequests;
             WritePingRecord(input, targets, record);
             for (const std::optional<TPingReply> &reply : record.Replies) {
                 lost += reply && reply->StatusCode == std::optional<qint32>(0) ? 0 : 1;

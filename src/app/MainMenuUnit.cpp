@@ -746,10 +746,10 @@ void TMainMenuForm::InitPingActionExecute() {
 TPingRunInput TMainMenuForm::RunInput() const {
     TPingRunInput input;
     input.PingAddress = PingAddress;
-    input.PingBufferSize = PingBufferSize;
-    input.PingTimeOut = PingTimeOut;
-    input.PingRetries = PingRetries;
-    input.PingTTL = PingTTL;
+    input.Echo.BufferSize = PingBufferSize;
+    input.Echo.TimeOut = PingTimeOut;
+    input.Echo.Retries = PingRetries;
+    input.Echo.TimeToLive = PingTTL;
     input.DebugColor = DebugColor;
     input.ResultsColor = ResultsColor;
     return input;

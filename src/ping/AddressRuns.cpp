@@ -9,7 +9,6 @@
 #include <thread>
 #include <vector>
 
-#include "common/Errors.h"
 #include "ping/ProbeEngine.h"
 
 namespace {
@@ -198,7 +197,7 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
     bool IsOver(const TAddress &address) const {
         return stopping_ || address.Record.Failure ||
                (!input_.UntilStopped &&
-                address.Record.Replies.size() >= static_cast<std::size_t>(input_.Retries));
+                address.Record.Replies.size() >= static_cast<std::size_t>(input_.Echo.Retries));
     }
 
     void Request(int index) {
@@ -222,16 +221,11 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
             });
             return;
         }
-        TProbeRequest probe;
-        probe.Target = *address.Target;
-        probe.PayloadSize = input_.BufferSize;
-        // IPv4 requests leave with the system's default TTL, as they always have.
-        probe.TimeToLive = probe.Target.Family == &kEchoIPv6 ? input_.TimeToLive : 0;
-        probe.TimeOutMs = input_.TimeOut;
-        engine_.Send(probe, [state, index](const TPingReply &reply) {
-            state->Answered(index, reply);
-            state->CheckFinished();
-        });
+        engine_.Send(EchoProbe(*address.Target, input_.Echo),
+                     [state, index](const TPingReply &reply) {
+                         state->Answered(index, reply);
+                         state->CheckFinished();
+                     });
     }
 
     // A service without engine blocks in ExecQuery: on a worker, whose answer comes back to the
@@ -239,9 +233,7 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
     void RequestBlocking(int index, TAddress &address) {
         TEchoQuery query;
         query.Address = input_.Addresses.at(index);
-        query.BufferSize = input_.BufferSize;
-        query.TimeOut = input_.TimeOut;
-        query.TimeToLive = input_.TimeToLive;
+        query.Echo = input_.Echo;
         TEchoService *service = address.Service.get();
         const bool open = service != nullptr;
         blocking_.Submit([state = shared_from_this(), index, query, service, open] {
@@ -254,10 +246,7 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
             try {
                 TEchoService *using_ = service;
                 if (!open) {
-                    opened = state->input_.Connect ? state->input_.Connect() : ConnectEchoService();
-                    if (!opened) {
-                        throw TxError(QStringLiteral("The echo service is not available."));
-                    }
+                    opened = OpenEchoService(state->input_.Connect);
                     using_ = opened.get();
                 }
                 started = MonotonicNs();
@@ -377,10 +366,7 @@ TAddressRuns::TAddressRuns(const TListRunInput &input, TAddressRunCallbacks call
     std::exception_ptr failure;
     std::unique_ptr<TEchoService> first;
     try {
-        first = input.Connect ? input.Connect() : ConnectEchoService();
-        if (!first) {
-            throw TxError(QStringLiteral("The echo service is not available."));
-        }
+        first = OpenEchoService(input.Connect);
     } catch (...) {
         failure = std::current_exception();
     }

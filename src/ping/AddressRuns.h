@@ -56,9 +56,9 @@ class TAddressRuns final {
     // block a worker thread each. A service that cannot be opened ends its address with that
     // error in the record's Failure, as does a request that fails; the other addresses go on.
     //
-    // Of input: Addresses, BufferSize, TimeOut, Retries (requests per address), TimeToLive,
-    // InFlight (addresses under way at once), Ahead (addresses started and not yet handed to
-    // Done), Interval and UntilStopped (then Retries is no limit).
+    // Of input: Addresses, Echo (Echo.Retries: requests per address), InFlight (addresses under
+    // way at once), Ahead (addresses started and not yet handed to Done), Interval and
+    // UntilStopped (then Echo.Retries is no limit).
     TAddressRuns(const TListRunInput &input, TAddressRunCallbacks callbacks);
     ~TAddressRuns();
     TAddressRuns(const TAddressRuns &) = delete;

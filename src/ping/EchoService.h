@@ -8,8 +8,10 @@
 #include <optional>
 
 #include "ping/EchoFamily.h"
+#include "ping/EchoParameters.h"
 
 class TProbeEngine;
+struct TProbeRequest;
 
 // One echo request is one query of an echo service, which answers with the five properties of
 // the ping status object: StatusCode, ResponseTime, ProtocolAddress, ReplySize and TimeToLive.
@@ -38,15 +40,11 @@ struct TPingReply {
     quint32 TripMicroseconds = 0;
 };
 
-// The values of one echo request: the target exactly as typed, the payload size in bytes, the
-// time to wait for the answer in milliseconds, and the TTL setting.
+// One echo request: the target exactly as typed, with the payload size, time-out and TTL of its
+// run (the run's Retries say how many requests it makes, not how this one goes).
 struct TEchoQuery {
     QString Address;
-    quint16 BufferSize = 0;
-    quint16 TimeOut = 0;
-    // The hop limit an IPv6 request leaves with (at most 255); 0 for the system's default.
-    // IPv4 requests carry the system's default TTL whatever this holds, as they always have.
-    quint16 TimeToLive = 0;
+    TEchoParameters Echo;
 };
 
 // An echo service: one connection per run, one ExecQuery per request.
@@ -119,3 +117,10 @@ using TEchoServiceFactory = std::function<std::unique_ptr<TEchoService>()>;
 // Returns the real echo service for one run, a TIcmpEchoService.
 // Throws TxError when the service cannot be opened.
 std::unique_ptr<TEchoService> ConnectEchoService();
+
+// Returns the echo service `connect` makes (unset: ConnectEchoService()). Throws TxError when it
+// cannot be opened, or when `connect` makes none.
+std::unique_ptr<TEchoService> OpenEchoService(const TEchoServiceFactory &connect);
+
+// Returns the probe of one echo request to `target` with the payload, time-out and TTL of `echo`.
+TProbeRequest EchoProbe(const TEchoTarget &target, const TEchoParameters &echo);

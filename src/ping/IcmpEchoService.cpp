@@ -25,15 +25,27 @@ std::optional<TPingReply> TIcmpEchoService::ExecQuery(const TEchoQuery &query) {
         return TPingReply{};  // null status: the request could not be processed
     }
     engine_->CheckFamily(*target->Family);
+    return engine_->Exchange(EchoProbe(*target, query.Echo));
+}
+
+TProbeRequest EchoProbe(const TEchoTarget &target, const TEchoParameters &echo) {
     TProbeRequest request;
-    request.Target = *target;
-    request.PayloadSize = query.BufferSize;
+    request.Target = target;
+    request.PayloadSize = echo.BufferSize;
     // IPv4 requests leave with the system's default TTL, as they always have.
-    request.TimeToLive = target->Family == &kEchoIPv6 ? query.TimeToLive : 0;
-    request.TimeOutMs = query.TimeOut;
-    return engine_->Exchange(request);
+    request.TimeToLive = target.Family == &kEchoIPv6 ? echo.TimeToLive : 0;
+    request.TimeOutMs = echo.TimeOut;
+    return request;
 }
 
 std::unique_ptr<TEchoService> ConnectEchoService() {
     return std::make_unique<TIcmpEchoService>();
+}
+
+std::unique_ptr<TEchoService> OpenEchoService(const TEchoServiceFactory &connect) {
+    std::unique_ptr<TEchoService> service = connect ? connect() : ConnectEchoService();
+    if (!service) {
+        throw TxError(QStringLiteral("The echo service is not available."));
+    }
+    return service;
 }

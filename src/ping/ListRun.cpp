@@ -6,26 +6,7 @@
 #include <memory>
 #include <mutex>
 
-#include "common/Errors.h"
 #include "ping/AddressRuns.h"
-
-TPingRecord RecordPing(const TEchoQuery &query, quint16 retries, const TEchoServiceFactory &connect,
-                       const std::atomic<bool> &stop) {
-    TPingRecord record;
-    record.Started = QDateTime::currentDateTime();
-    try {
-        const std::unique_ptr<TEchoService> service = connect ? connect() : ConnectEchoService();
-        if (!service) {
-            throw TxError(QStringLiteral("The echo service is not available."));
-        }
-        for (int i = 0; i < retries && !stop; ++i) {
-            record.Replies.push_back(service->ExecQuery(query));
-        }
-    } catch (...) {
-        record.Failure = std::current_exception();
-    }
-    return record;
-}
 
 namespace {
 

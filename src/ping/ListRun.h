@@ -3,7 +3,6 @@
 #include <QDateTime>
 #include <QStringList>
 #include <QtGlobal>
-#include <atomic>
 #include <exception>
 #include <functional>
 #include <optional>
@@ -35,21 +34,10 @@ struct TPingRecord {
     QDateTime Started;
 };
 
-// Makes the `retries` requests of one address one after another, each with its own time-out,
-// and writes nothing; the record's Started is the moment it began. Opens the echo service with
-// `connect` (unset: ConnectEchoService()) and closes it before returning. A failure to open the
-// service or of a request ends the record with that error. Stops early, with what it has, once
-// `stop` is set.
-TPingRecord RecordPing(const TEchoQuery &query, quint16 retries, const TEchoServiceFactory &connect,
-                       const std::atomic<bool> &stop);
-
 // The parameters of one list run.
 struct TListRunInput {
     QStringList Addresses;  // the targets, each exactly as typed
-    quint16 BufferSize = 32;
-    quint16 TimeOut = 4000;
-    quint16 Retries = 4;
-    quint16 TimeToLive = 0;  // hop limit of IPv6 requests; 0: the system's default
+    TEchoParameters Echo;
     // Addresses under way at once; 1 pings one address after another.
     int InFlight = kMaxAddressesInFlight;
     // Addresses started and not yet handed back (at least InFlight).
@@ -60,7 +48,7 @@ struct TListRunInput {
     // Milliseconds from the start of one request of an address to the start of its next; a
     // request that takes longer is followed at once. 0: back to back.
     int Interval = 0;
-    // Requests go on until the run is stopped (a watch); Retries is then no limit.
+    // Requests go on until the run is stopped (a watch); Echo.Retries is then no limit.
     bool UntilStopped = false;
 };
 

@@ -71,7 +71,7 @@ void WritePingHeader(const TPingRunInput &input, const TPingRunTargets &targets)
     const QDateTime now = targets.Now ? targets.Now() : QDateTime::currentDateTime();
     WriteReport(pane, PingHeaderLine(now));
     WriteReport(pane, QStringLiteral("Pinging %1 with %2 bytes of data:")
-                          .arg(input.PingAddress, QString::number(input.PingBufferSize)));
+                          .arg(input.PingAddress, QString::number(input.Echo.BufferSize)));
     WriteReport(pane, QString());
 }
 
@@ -87,7 +87,7 @@ void WritePingReply(int index, const std::optional<TPingReply> &reply, const TPi
     figures.Add(reply);
 
     if (targets.SetProgress) {
-        targets.SetProgress(QStringLiteral("%1 of %2").arg(index + 1).arg(input.PingRetries));
+        targets.SetProgress(QStringLiteral("%1 of %2").arg(index + 1).arg(input.Echo.Retries));
     }
 }
 
@@ -130,10 +130,7 @@ void WritePingStatistics(const TPingRunInput &input, const TPingRunTargets &targ
 TListRunInput AddressRunInput(const TPingRunInput &input) {
     TListRunInput run;
     run.Addresses = QStringList(input.PingAddress);
-    run.BufferSize = input.PingBufferSize;
-    run.TimeOut = input.PingTimeOut;
-    run.Retries = input.PingRetries;
-    run.TimeToLive = input.PingTTL;
+    run.Echo = input.Echo;
     return run;
 }
 

@@ -14,15 +14,12 @@
 class ChartSink;
 class QTextDocument;
 
-// The engine parameters of one run (fields of the main window, set before the run).
+// What one run pings and how it writes (fields of the main window, set before the run).
 struct TPingRunInput {
-    QString PingAddress;          // the target exactly as typed
-    quint16 PingBufferSize = 32;  // payload bytes of each request
-    quint16 PingTimeOut = 4000;   // milliseconds to wait for each reply
-    quint16 PingRetries = 4;      // number of requests
-    quint16 PingTTL = 0;          // hop limit of IPv6 requests; 0: the system's default
-    QColor DebugColor;            // colour of every line in the results pane
-    QColor ResultsColor;          // colour of the address line in the address list pane
+    QString PingAddress;   // the target exactly as typed
+    TEchoParameters Echo;  // Echo.Retries: the number of requests
+    QColor DebugColor;     // colour of every line in the results pane
+    QColor ResultsColor;   // colour of the address line in the address list pane
 };
 
 // What a run writes to, and the state that outlives it.
@@ -108,8 +105,8 @@ TPingRecord PingAddress(const TListRunInput &run, const TPingRunTargets &targets
 // are written.
 void StandardPing(const TPingRunInput &input, const TPingRunTargets &targets);
 
-// Writes a run whose requests were made before (RecordPing): exactly what StandardPing writes
-// for the same replies, with the date and time of the header those of the moment the record
+// Writes a run whose requests were made before (a list run's record): exactly what StandardPing
+// writes for the same replies, with the date and time of the header those of the moment the record
 // began (record.Started; now when it has none). When the record ends
 // with an error, the error is raised after its replies, as StandardPing raises it.
 void WritePingRecord(const TPingRunInput &input, const TPingRunTargets &targets,

@@ -38,12 +38,12 @@ class TRunSession final : public QObject {
     void SetConnect(TEchoServiceFactory connect) { connect_ = std::move(connect); }
 
     // Each Start returns false, and starts nothing, while a run is under way.
-    // input.PingRetries requests to input.PingAddress: Replied for each, then Ended.
+    // input.Echo.Retries requests to input.PingAddress: Replied for each, then Ended.
     bool StartSingle(const TPingRunInput &input);
     // Requests to input.PingAddress every `interval` ms until stopped: Replied for each, then
     // Ended once stopped.
     bool StartWatch(const TPingRunInput &input, int interval);
-    // input.PingRetries requests to each address, up to `inFlight` addresses at once (1: one
+    // input.Echo.Retries requests to each address, up to `inFlight` addresses at once (1: one
     // after another): Recorded for each address in list order. A failed address ends the list
     // run after its record, which carries the error. Stopped, the addresses under way finish
     // their request and are recorded with what they sent; those not begun get no record.

@@ -51,8 +51,8 @@ class TRecentTripBars final : public ChartSink {
 TWatchWriter::TWatchWriter(const TPingRunInput &input, const TPingRunTargets &targets)
     : input_(input), targets_(targets), watchTargets_(targets) {
     if (targets.Charts != nullptr) {
-        targets.Charts->PrepareBars(input.PingRetries, 0.1);
-        bars_ = std::make_unique<TRecentTripBars>(*targets.Charts, input.PingRetries);
+        targets.Charts->PrepareBars(input.Echo.Retries, 0.1);
+        bars_ = std::make_unique<TRecentTripBars>(*targets.Charts, input.Echo.Retries);
         watchTargets_.Charts = bars_.get();
     }
     // The progress of a run counts up to its fixed number of requests; a watch has none, so it

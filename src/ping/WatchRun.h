@@ -24,7 +24,7 @@ struct TWatchControl {
 // statistics block and the address pane's line. The watch of the window and WatchPing share it.
 class TWatchWriter final {
   public:
-    // Prepares the bar chart afresh for the latest input.PingRetries trip times.
+    // Prepares the bar chart afresh for the latest input.Echo.Retries trip times.
     TWatchWriter(const TPingRunInput &input, const TPingRunTargets &targets);
     ~TWatchWriter();
     TWatchWriter(const TWatchWriter &) = delete;
@@ -49,7 +49,7 @@ class TWatchWriter final {
 // per request as it comes (each reply with a trip time above 0 ms also a point of the sliding
 // graph), and once stopped the statistics block with Sent = the requests made, and the line of
 // the address list pane. The progress "N of N" follows every request; the bar chart is prepared
-// afresh at the start and then shows the trip times of the latest input.PingRetries replies,
+// afresh at the start and then shows the trip times of the latest input.Echo.Retries replies,
 // oldest at the left, and is shown from the first of them on.
 //
 // For callers without a window (the window's watch goes through TRunSession with the same

@@ -55,8 +55,9 @@ const QByteArray kHosts =
 
 TPingReply Ask(TEchoService &service, const QString &address, quint16 size = 32,
                quint16 timeOut = 2000, quint16 ttl = 0) {
-    const std::optional<TPingReply> reply =
-        service.ExecQuery(TEchoQuery{address, size, timeOut, ttl});
+    TEchoQuery query{address, {size, timeOut}};
+    query.Echo.TimeToLive = ttl;
+    const std::optional<TPingReply> reply = service.ExecQuery(query);
     EXPECT_TRUE(reply.has_value());
     return reply.value_or(TPingReply{});
 }
@@ -84,9 +85,9 @@ RealRun RunPing(const QString &typed, quint16 retries = 4, quint16 timeOut = 200
     double positionX = 0;
     TPingRunInput input;
     input.PingAddress = typed;
-    input.PingTimeOut = timeOut;
-    input.PingRetries = retries;
-    input.PingTTL = ttl;
+    input.Echo.TimeOut = timeOut;
+    input.Echo.Retries = retries;
+    input.Echo.TimeToLive = ttl;
     TPingRunTargets targets;
     targets.DebugMemo = &debugMemo;
     targets.AddressMemo = &addressMemo;
@@ -222,7 +223,7 @@ TEST(IcmpEcho6, WithoutIpv6SocketsIpv4GoesOnAndEachIpv6RequestSaysWhy) {
             EXPECT_EQ(Ask(*service, QStringLiteral("127.0.0.1")).StatusCode,
                       std::optional<qint32>(0));
             try {
-                service->ExecQuery(TEchoQuery{QStringLiteral("::1"), 32, 1000});
+                service->ExecQuery(TEchoQuery{QStringLiteral("::1"), {32, 1000}});
                 ADD_FAILURE() << "an IPv6 request went out";
             } catch (const TxError &error) {
                 EXPECT_EQ(error.Message(), QLatin1String(row.text));

@@ -19,7 +19,7 @@ namespace {
 
 TPingReply Ask(TEchoService &service, const QString &address, quint16 size = 32,
                quint16 timeOut = 2000) {
-    const std::optional<TPingReply> reply = service.ExecQuery(TEchoQuery{address, size, timeOut});
+    const std::optional<TPingReply> reply = service.ExecQuery(TEchoQuery{address, {size, timeOut}});
     EXPECT_TRUE(reply.has_value());
     return reply.value_or(TPingReply{});
 }
@@ -57,7 +57,7 @@ TEST(IcmpEcho, ANameThatCannotResolveGivesANullStatus) {
     for (const QString &name :
          {QStringLiteral("no-such-host.invalid"), QStringLiteral("NO.SUCH.INVALID."), QString(),
           QString(40000, QLatin1Char('x'))}) {
-        const std::optional<TPingReply> reply = service->ExecQuery(TEchoQuery{name, 32, 500});
+        const std::optional<TPingReply> reply = service->ExecQuery(TEchoQuery{name, {32, 500}});
         ASSERT_TRUE(reply.has_value());
         EXPECT_FALSE(reply->StatusCode.has_value()) << name.toStdString();
         EXPECT_EQ(ReplyLine(reply, name),
@@ -141,7 +141,7 @@ TEST(IcmpEcho, ARealRunAgainstLoopback) {
     double positionX = 0;
     TPingRunInput input;
     input.PingAddress = QStringLiteral("127.0.0.1");
-    input.PingTimeOut = 2000;
+    input.Echo.TimeOut = 2000;
     TPingRunTargets targets;
     targets.DebugMemo = &debugMemo;
     targets.AddressMemo = &addressMemo;
@@ -172,7 +172,7 @@ TEST(IcmpEcho, ARunForAFortyThousandCharacterAddressEndsWithItsStatistics) {
     double positionX = 0;
     TPingRunInput input;
     input.PingAddress = QString(40000, QLatin1Char('a'));
-    input.PingTimeOut = 500;
+    input.Echo.TimeOut = 500;
     TPingRunTargets targets;
     targets.DebugMemo = &debugMemo;
     targets.AddressMemo = &addressMemo;

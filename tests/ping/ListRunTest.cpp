@@ -50,7 +50,7 @@ struct RunOutcome {
 TPingRunInput InputFor(const QString &address, quint16 timeOut = 4000) {
     TPingRunInput input;
     input.PingAddress = address;
-    input.PingTimeOut = timeOut;
+    input.Echo.TimeOut = timeOut;
     input.DebugColor = QColor(0, 200, 0);
     input.ResultsColor = QColor(200, 0, 200);
     return input;
@@ -75,7 +75,7 @@ void Together(const QStringList &addresses, const TEchoServiceFactory &connect, 
               quint16 timeOut = 4000, int inFlight = kMaxAddressesInFlight) {
     TListRunInput list;
     list.Addresses = addresses;
-    list.TimeOut = timeOut;
+    list.Echo.TimeOut = timeOut;
     list.InFlight = inFlight;
     list.Connect = connect;
     const TPingRunTargets targets = out.Targets();
@@ -206,7 +206,7 @@ TEST(ListRun, HoldsNoMoreAddressesThanTheLimits) {
     addresses[0] = QStringLiteral("first");
     TListRunInput list;
     list.Addresses = addresses;
-    list.Retries = 2;
+    list.Echo.Retries = 2;
     list.InFlight = kInFlight;
     list.Ahead = kAhead;
     list.Connect = [&]() -> std::unique_ptr<TEchoService> {
@@ -236,7 +236,7 @@ TEST(ListRun, ASilentAddressNeverTakesItsNeighboursReplies) {
         SCOPED_TRACE(kind == TIcmpSocketKind::Datagram ? "datagram sockets" : "raw sockets");
         TListRunInput list;
         list.Addresses = addresses;
-        list.TimeOut = 300;
+        list.Echo.TimeOut = 300;
         list.Connect = [&ns, kind] { return ns.OpenService(kind); };
         int written = 0;
         RunAddressList(list, [&](int index, const TPingRecord &record) {
@@ -334,9 +334,9 @@ TEST(ListRun, Ipv6EntriesRunTogetherWithIpv4Ones) {
     // The TTL setting reaches every request as its hop limit.
     TListRunInput list;
     list.Addresses = {QStringLiteral("fd7a:5ee::4"), QStringLiteral("fd7a:5ee::4")};
-    list.TimeOut = 300;
-    list.Retries = 2;
-    list.TimeToLive = 77;
+    list.Echo.TimeOut = 300;
+    list.Echo.Retries = 2;
+    list.Echo.TimeToLive = 77;
     list.Connect = [&ns] { return ns.OpenService(TIcmpSocketKind::Datagram); };
     int written = 0;
     RunAddressList(list, [&](int, const TPingRecord &record) {
@@ -363,7 +363,7 @@ TEST(ListRun, AnAbandonedRunLeavesNoSocketOpen) {
     const int descriptors = OpenDescriptors();
     TListRunInput list;
     list.Addresses = addresses;
-    list.TimeOut = 200;
+    list.Echo.TimeOut = 200;
     list.Connect = [&ns] { return ns.OpenService(TIcmpSocketKind::Datagram); };
     int written = 0;
     try {

@@ -25,9 +25,9 @@ class PingRun : public ::testing::Test {
   protected:
     PingRun() {
         input.PingAddress = QStringLiteral("alpha");
-        input.PingBufferSize = 32;
-        input.PingTimeOut = 4000;
-        input.PingRetries = 4;
+        input.Echo.BufferSize = 32;
+        input.Echo.TimeOut = 4000;
+        input.Echo.Retries = 4;
         input.DebugColor = QColor(0, 200, 0);
         input.ResultsColor = QColor(200, 0, 200);
         targets.DebugMemo = &debugMemo;
@@ -160,7 +160,7 @@ TEST_F(PingRun, DerivesLossAndTripTimesRoundingHalvesToEven) {
     };
     for (const auto &row : rows) {
         debugMemo.clear();
-        input.PingRetries = static_cast<quint16>(row.script.size());
+        input.Echo.Retries = static_cast<quint16>(row.script.size());
         const QStringList lines = Run(row.script);
         ASSERT_GE(lines.size(), 5) << row.name;
         const int packets = lines.indexOf(QStringLiteral("Packets: ") + QLatin1String(row.packets));
@@ -172,7 +172,7 @@ TEST_F(PingRun, DerivesLossAndTripTimesRoundingHalvesToEven) {
 
 TEST_F(PingRun, WithNothingReceivedEndsAtThePacketsLineAndWritesTheBareAddress) {
     input.PingAddress = QStringLiteral("beta");
-    input.PingRetries = 3;
+    input.Echo.Retries = 3;
     const QStringList lines = Run({Failure(11010), Failure(11003), Failure(11010)});
 
     EXPECT_EQ(lines, QStringList({
@@ -194,7 +194,7 @@ TEST_F(PingRun, WithNothingReceivedEndsAtThePacketsLineAndWritesTheBareAddress) 
 
 TEST_F(PingRun, ANameThatDoesNotResolveLeavesAnEmptyAddressLine) {
     input.PingAddress = QStringLiteral("nowhere.invalid");
-    input.PingRetries = 2;
+    input.Echo.Retries = 2;
     const QStringList lines =
         Run({Failure(std::nullopt, QString()), Failure(std::nullopt, QString())});
     EXPECT_EQ(
@@ -207,7 +207,7 @@ TEST_F(PingRun, ANameThatDoesNotResolveLeavesAnEmptyAddressLine) {
 }
 
 TEST_F(PingRun, OfZeroRequestsWritesZeroLoss) {
-    input.PingRetries = 0;
+    input.Echo.Retries = 0;
     const QStringList lines = Run({});
     EXPECT_EQ(lines, QStringList({
                          kHeader,
@@ -222,7 +222,7 @@ TEST_F(PingRun, OfZeroRequestsWritesZeroLoss) {
 }
 
 TEST_F(PingRun, AServiceReturningNoObjectCountsTheRequestAsLostWithoutALine) {
-    input.PingRetries = 2;
+    input.Echo.Retries = 2;
     const QStringList lines = Run({Reply(5), std::nullopt});
     EXPECT_EQ(lines.mid(3, 3),
               QStringList({QStringLiteral("Reply from 10.0.0.1;  Bytes=32  Time=5 ms  TTL=57"),
@@ -286,7 +286,7 @@ TEST_F(PingRun, AnIpv6RunWritesTheIpv4LinesWithTheIpv6Address) {
 
     // Without a reply the address pane gets the bare address, as for IPv4.
     addressMemo.clear();
-    input.PingRetries = 1;
+    input.Echo.Retries = 1;
     Run({Failure(11010, QStringLiteral("fd7a:5ee::3"))});
     EXPECT_EQ(PaneLines(&addressMemo), QStringList({QStringLiteral("fd7a:5ee::3")}));
     EXPECT_EQ(PaneLines(&debugMemo).constLast(),
@@ -298,19 +298,19 @@ TEST_F(PingRun, HandsTheTtlSettingToEveryRequest) {
     targets.Connect = [&received]() -> std::unique_ptr<TEchoService> {
         return std::make_unique<ScriptedEchoService>(Script{}, nullptr, &received);
     };
-    input.PingRetries = 2;
-    input.PingTTL = 77;
+    input.Echo.Retries = 2;
+    input.Echo.TimeToLive = 77;
     StandardPing(input, targets);
     ASSERT_EQ(received.size(), 2u);
     for (const TEchoQuery &query : received) {
-        EXPECT_EQ(query.TimeToLive, 77);
+        EXPECT_EQ(query.Echo.TimeToLive, 77);
         EXPECT_EQ(query.Address, QStringLiteral("alpha"));
     }
 }
 
 TEST_F(PingRun, TakesTheAddressLineFromTheAddressFieldAtTheEnd) {
     targets.AddressEditText = [] { return QString(); };
-    input.PingRetries = 1;
+    input.Echo.Retries = 1;
     Run({Reply(3, QStringLiteral("192.168.100.10"))});
     EXPECT_EQ(PaneLines(&addressMemo),
               QStringList({QStringLiteral("IPv4 - 192.168.100.10\tAddress - \t")}));
@@ -325,7 +325,7 @@ TEST_F(PingRun, LeavesBarsOfRequestsWithoutATripTimeAsTheyWere) {
 }
 
 TEST_F(PingRun, SlidesTheGraphWindowOneStepPerPointPastSixty) {
-    input.PingRetries = 61;
+    input.Echo.Retries = 61;
     charts.PrepareBars(61, 0.1);
     Run(Script(61, Reply(3)));
     EXPECT_EQ(positionX, 61);
@@ -335,7 +335,7 @@ TEST_F(PingRun, SlidesTheGraphWindowOneStepPerPointPastSixty) {
     EXPECT_EQ(charts.axisMaximum, 61);
 
     // Points and position carry on over the next run.
-    input.PingRetries = 2;
+    input.Echo.Retries = 2;
     Run({Reply(4), Reply(0)});
     EXPECT_EQ(charts.points.last(), QPointF(61, 4));
     EXPECT_EQ(positionX, 62);
@@ -428,7 +428,7 @@ TEST_F(PingRun, ARecordedRunsHeaderGivesTheMomentItsAddressBeganNotOfWriting) {
     TPingRecord record;
     record.Started = QDateTime(QDate(2026, 12, 10), QTime(21, 5, 9, 7));
     record.Replies = {Reply(3), Reply(4)};
-    input.PingRetries = 2;
+    input.Echo.Retries = 2;
     WritePingRecord(input, targets, record);
     EXPECT_EQ(PaneLines(&debugMemo).value(0),
               QStringLiteral("Date: 10.12.2026\tTime: 21:05:09.007 ms"));

@@ -46,7 +46,8 @@ class ScriptedEchoService final : public TEchoService {
 
     std::optional<TPingReply> ExecQuery(const TEchoQuery &query) override {
         if (queries_ != nullptr) {
-            queries_->append(EchoQueryText(query.Address, query.BufferSize, query.TimeOut));
+            queries_->append(
+                EchoQueryText(query.Address, query.Echo.BufferSize, query.Echo.TimeOut));
         }
         if (received_ != nullptr) {
             received_->push_back(query);

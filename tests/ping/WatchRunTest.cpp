@@ -46,9 +46,9 @@ class WatchRun : public ::testing::Test {
   protected:
     WatchRun() {
         input.PingAddress = QStringLiteral("alpha");
-        input.PingBufferSize = 32;
-        input.PingTimeOut = 4000;
-        input.PingRetries = 4;
+        input.Echo.BufferSize = 32;
+        input.Echo.TimeOut = 4000;
+        input.Echo.Retries = 4;
         input.DebugColor = QColor(0, 200, 0);
         input.ResultsColor = QColor(200, 0, 200);
         // Long enough for the stop, asked once a reply is counted, to come before the next.
@@ -93,7 +93,7 @@ TEST_F(WatchRun, WritesExactlyWhatARunOfAsManyRequestsWrites) {
         Panes run;
         run.Answer(row.script);
         TPingRunInput runInput = input;
-        runInput.PingRetries = static_cast<quint16>(row.script.size());
+        runInput.Echo.Retries = static_cast<quint16>(row.script.size());
         StandardPing(runInput, run.targets);
 
         counted.clear();
