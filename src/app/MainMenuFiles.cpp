@@ -15,12 +15,12 @@
 
 namespace {
 
-// Runs the file window in `mode`, under `caption` when one is given. Returns what the user chose.
-TFileChoice Choose(TFileMode mode, const QString &caption = QString()) {
-    if (LocalFile == nullptr) {
+// Runs the file window `files` in `mode`, under `caption`. Returns what the user chose.
+TFileChoice Choose(TLocalFile *files, TFileMode mode, const QString &caption) {
+    if (files == nullptr) {
         throw TxError(QStringLiteral("The file window is not available."));
     }
-    return LocalFile->Choose(mode, caption);
+    return files->Choose(mode, caption);
 }
 
 QColor TextColorOf(const QTextEdit *pane) {
@@ -31,7 +31,7 @@ QColor TextColorOf(const QTextEdit *pane) {
 
 void TMainMenuForm::LoadAddressListActionExecute() {
     const QString path =
-        Choose(TFileMode::LoadText, QStringLiteral("Load addresses list")).LoadPath();
+        Choose(files_, TFileMode::LoadText, QStringLiteral("Load addresses list")).LoadPath();
     if (path.isEmpty()) {
         return;
     }
@@ -43,7 +43,8 @@ void TMainMenuForm::LoadAddressListActionExecute() {
 }
 
 void TMainMenuForm::SaveResultsActionExecute() {
-    const QString path = Choose(TFileMode::SaveRtf, QStringLiteral("Save results")).SavePath();
+    const QString path =
+        Choose(files_, TFileMode::SaveRtf, QStringLiteral("Save results")).SavePath();
     if (path.isEmpty()) {
         return;
     }
@@ -66,7 +67,7 @@ void TMainMenuForm::SaveResultsActionExecute() {
 
 void TMainMenuForm::LoadTextActionExecute() {
     const QString path =
-        Choose(TFileMode::LoadText, QStringLiteral("Load list of addresses")).LoadPath();
+        Choose(files_, TFileMode::LoadText, QStringLiteral("Load list of addresses")).LoadPath();
     if (path.isEmpty() || SelectedEditingMemo == nullptr) {
         return;
     }
@@ -74,7 +75,8 @@ void TMainMenuForm::LoadTextActionExecute() {
 }
 
 void TMainMenuForm::SaveTextActionExecute() {
-    const QString path = Choose(TFileMode::SaveRtf, QStringLiteral("Save results")).SavePath();
+    const QString path =
+        Choose(files_, TFileMode::SaveRtf, QStringLiteral("Save results")).SavePath();
     if (path.isEmpty() || SelectedEditingMemo == nullptr) {
         return;
     }

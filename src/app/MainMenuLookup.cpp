@@ -9,11 +9,11 @@
 #include "lookup/Whois.h"
 
 void TMainMenuForm::GetAddressInformationActionExecute() {
-    if (PingDataModule == nullptr) {
+    if (data_ == nullptr) {
         throw TxError(QStringLiteral("The data module is not available."));
     }
     // The address goes as typed; a failed query raises before any pane changes.
-    const QString reply = PingDataModule->GetRIPE(AddressEdit->text());
+    const QString reply = data_->GetRIPE(AddressEdit->text());
     WriteWhoisResult(DebugMemo->document(), reply, InfoColor);
     // The scratch pane is left empty after a lookup, whatever it held before.
     TempMemo->clear();

@@ -724,8 +724,8 @@ void TMainMenuForm::FormShow() {
     InitPingActionExecute();
     ClearAllActionExecute();
     RunCommand(this, [this] {
-        if (PingDataModule != nullptr) {
-            PingDataModule->CreateWhoIsServerList(WhoisZoneTable());
+        if (data_ != nullptr) {
+            data_->CreateWhoIsServerList(WhoisZoneTable());
         }
     });
     AddressList = QStringList();
@@ -940,6 +940,14 @@ void TMainMenuForm::SetSettingsModel(TSettingsModel *model) {
     settings_ = model;
 }
 
+void TMainMenuForm::SetDataModule(TPingDataModule *data) {
+    data_ = data;
+}
+
+void TMainMenuForm::SetFileWindow(TLocalFile *files) {
+    files_ = files;
+}
+
 void TMainMenuForm::SystemSettingsActionExecute() {
     // A confirmed window hands its values to the model, whose notice applies them here.
     SystemSettings->Execute();
@@ -1052,8 +1060,8 @@ void TMainMenuForm::AddressMemoEnter() {
 }
 
 void TMainMenuForm::FormCloseQuery() {
-    if (PingDataModule != nullptr) {
-        PingDataModule->WhoIsServerList.clear();
+    if (data_ != nullptr) {
+        data_->WhoIsServerList.clear();
     }
     AddressList.clear();
 }

@@ -22,7 +22,9 @@ class QMenu;
 class QMenuBar;
 class QTextEdit;
 class QToolButton;
+class TLocalFile;
 class TPingCharts;
+class TPingDataModule;
 class TSettingsModel;
 class TSizeSplitter;
 
@@ -48,6 +50,10 @@ class TMainMenuForm final : public QMainWindow {
     // The settings the window runs with; handed in before the first showing and outliving the
     // window.
     void SetSettingsModel(TSettingsModel *model);
+    // The data module of the WHOIS lookup and the file window of the file commands; handed in
+    // before the first showing, and owned by the window.
+    void SetDataModule(TPingDataModule *data);
+    void SetFileWindow(TLocalFile *files);
     void SystemSettingsActionExecute();
     void ClearAllActionExecute();
     void ClearMemoActionExecute();
@@ -275,6 +281,8 @@ class TMainMenuForm final : public QMainWindow {
 
     std::unique_ptr<TPingCharts> charts_;
     TSettingsModel *settings_ = nullptr;
+    TPingDataModule *data_ = nullptr;
+    TLocalFile *files_ = nullptr;
     bool shown_ = false;
     TRunSession *session_ = nullptr;
     // The single run or watch under way: its input, address and figures so far.

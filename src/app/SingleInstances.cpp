@@ -20,10 +20,12 @@
 namespace {
 
 // The windows never reach into each other: what one needs from another is handed to it here.
-void WireSingleInstances(TSettingsModel *settings) {
+void WireSingleInstances(TSettingsModel *settings, const TSingleInstances &own) {
     TMainMenuForm *main = MainMenuForm;
     TGeolocationStandIn *map = GeolocationForm;
     main->SetSettingsModel(settings);
+    main->SetDataModule(own.Data);
+    main->SetFileWindow(own.Files);
     // The map window shows the key the model read last, and reads the file again each time it
     // opens; a key typed there goes into the model and the file with the values the program runs
     // with.
@@ -35,12 +37,12 @@ void WireSingleInstances(TSettingsModel *settings) {
                               settings->Save();
                           });
     map->SetAddressSource([main] { return PaneLines(main->AddressMemo->document()); });
-    TPingDataModule *data = PingDataModule;
+    TPingDataModule *data = own.Data;
     map->SetPlaceLookup(
         [data](const QStringList &addresses, const std::function<void(int, int)> &progress) {
             return data->LocatePlaces(addresses, progress);
         });
-    TLocalFile *files = LocalFile;
+    TLocalFile *files = own.Files;
     ReportForm->SetFileChooser([files](TFileMode mode) { return files->Choose(mode); });
     ReportForm->SetHelpActions(main->OnLineHelpAction, main->ContsctUsAction,
                                main->CheckForUpdatesAction, main->AboutTarvexAction);
@@ -48,13 +50,14 @@ void WireSingleInstances(TSettingsModel *settings) {
 
 }  // namespace
 
-void CreateSingleInstances() {
+TSingleInstances CreateSingleInstances() {
     MainMenuForm = new TMainMenuForm();
     StartupPhase("MainMenuForm");
     auto *settings = new TSettingsModel(MainMenuForm);
-    LocalFile = new TLocalFile(MainMenuForm);
+    TSingleInstances own;
+    own.Files = new TLocalFile(MainMenuForm);
     StartupPhase("LocalFile");
-    PingDataModule = new TPingDataModule(MainMenuForm);
+    own.Data = new TPingDataModule(MainMenuForm);
     StartupPhase("PingDataModule");
     ReportForm = new TReportForm(MainMenuForm);
     StartupPhase("ReportForm");
@@ -72,15 +75,14 @@ void CreateSingleInstances() {
     StartupPhase("ContactForm");
     UpgradeForm = new TUpgradeForm(MainMenuForm);
     StartupPhase("UpgradeForm");
-    WireSingleInstances(settings);
+    WireSingleInstances(settings, own);
     StartupPhase("single instances wired");
+    return own;
 }
 
 void DestroySingleInstances() {
     delete MainMenuForm;
     MainMenuForm = nullptr;
-    LocalFile = nullptr;
-    PingDataModule = nullptr;
     ReportForm = nullptr;
     AboutUsForm = nullptr;
     SplashForm = nullptr;

@@ -194,7 +194,9 @@ void PingStartAddress() {
 // the start-up trace ends with.
 class AfterFirstPaint final : public QObject {
   public:
-    using QObject::QObject;
+    // `files`: the file window whose folder tree is read; it outlives the filter, as both
+    // belong to the main window.
+    AfterFirstPaint(QObject *parent, TLocalFile *files) : QObject(parent), files_(files) {}
 
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override {
@@ -205,15 +207,16 @@ class AfterFirstPaint final : public QObject {
             QTimer::singleShot(0, this, [this] {
                 // The run goes on in the background while the folder tree is read.
                 PingStartAddress();
-                if (LocalFile != nullptr) {
-                    LocalFile->FillFolderTree();
-                }
+                files_->FillFolderTree();
                 StartupPhase("file window's folder tree filled");
                 deleteLater();
             });
         }
         return false;
     }
+
+  private:
+    TLocalFile *files_;
 };
 
 }  // namespace
@@ -258,14 +261,14 @@ int main(int argc, char *argv[]) {
     ApplyDarkStyle(app);
     StartupPhase("dark style");
 
-    CreateSingleInstances();
+    const TSingleInstances instances = CreateSingleInstances();
 
     temporarySplash->hide();
     delete temporarySplash;
     StartupPhase("splash removed");
 
     InstallKeyboardHandOver();
-    MainMenuForm->installEventFilter(new AfterFirstPaint(MainMenuForm));
+    MainMenuForm->installEventFilter(new AfterFirstPaint(MainMenuForm, instances.Files));
     MainMenuForm->show();
     StartupPhase("main window shown");
     const int result = QApplication::exec();

@@ -32,8 +32,6 @@
 #include "common/WindowLook.h"
 #include "files/ResultFiles.h"
 
-TLocalFile *LocalFile = nullptr;
-
 namespace {
 
 const QColor kText(200, 200, 200);

@@ -186,5 +186,3 @@ class TLocalFile final : public QDialog {
     QFileSystemModel *listModel_ = nullptr;
     QSplitter *splitter_ = nullptr;
 };
-
-extern TLocalFile *LocalFile;

@@ -7,8 +7,6 @@
 #include "common/Errors.h"
 #include "lookup/Geolocation.h"
 
-TPingDataModule *PingDataModule = nullptr;
-
 TPingDataModule::TPingDataModule(QObject *parent) : QObject(parent) {
     setObjectName(QStringLiteral("PingDataModule"));
 }

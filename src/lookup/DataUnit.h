@@ -78,5 +78,3 @@ class TPingDataModule final : public QObject {
     // Stores one lookup's outcome in the result fields and sets GetStatus.
     void StoreResult(const TGeolocationResult &result);
 };
-
-extern TPingDataModule *PingDataModule;

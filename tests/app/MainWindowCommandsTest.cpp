@@ -106,11 +106,11 @@ TEST_F(MainWindowCommands, EveryToolBarButtonRunsItsCommand) {
         {form_->findChild<QToolButton *>(QStringLiteral("LoadAddressListButton")),
          {QStringLiteral("LocalFile")},
          {},
-         [] { EXPECT_EQ(LocalFile->FunctionIndex, 1); }},
+         [] { EXPECT_EQ(LocalFile()->FunctionIndex, 1); }},
         {form_->findChild<QToolButton *>(QStringLiteral("SaveResultsButton")),
          {QStringLiteral("LocalFile")},
          {},
-         [] { EXPECT_EQ(LocalFile->FunctionIndex, 2); }},
+         [] { EXPECT_EQ(LocalFile()->FunctionIndex, 2); }},
         {form_->findChild<QToolButton *>(QStringLiteral("ReportButton")),
          {QStringLiteral("ReportForm")},
          {},
@@ -144,7 +144,7 @@ TEST_F(MainWindowCommands, EveryToolBarButtonRunsItsCommand) {
     for (const auto &row : rows) {
         ASSERT_NE(row.button, nullptr);
         SCOPED_TRACE(row.button->objectName().toStdString());
-        LocalFile->FunctionIndex = 99;
+        LocalFile()->FunctionIndex = 99;
         if (row.before) {
             row.before();
         }
@@ -205,10 +205,10 @@ TEST_F(MainWindowCommands, PopupEntriesActOnTheSelectedPane) {
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("alpha beta"));
     EXPECT_TRUE(closer.Take().isEmpty());
 
-    LocalFile->FunctionIndex = 99;
+    LocalFile()->FunctionIndex = 99;
     entry("PopupSave")->trigger();
     EXPECT_EQ(closer.Take(), QStringList{QStringLiteral("LocalFile")});
-    EXPECT_EQ(LocalFile->FunctionIndex, 2);
+    EXPECT_EQ(LocalFile()->FunctionIndex, 2);
 
     pane->setPlainText(QStringLiteral("to be cleared"));
     form_->AddressMemo->setPlainText(QStringLiteral("kept"));
@@ -282,10 +282,10 @@ TEST_F(MainWindowCommands, RestoringAMinimisedWindowKeepsItAsItWas) {
         std::function<void()> check;
     } rows[] = {
         {"LocalFile", form_->SaveResultsAction,
-         [] { LocalFile->FileNameEdit->setText(QStringLiteral("typed")); },
+         [] { LocalFile()->FileNameEdit->setText(QStringLiteral("typed")); },
          [] {
-             EXPECT_EQ(LocalFile->FileNameEdit->text(), QStringLiteral("typed"));
-             EXPECT_EQ(LocalFile->FunctionIndex, 2);
+             EXPECT_EQ(LocalFile()->FileNameEdit->text(), QStringLiteral("typed"));
+             EXPECT_EQ(LocalFile()->FunctionIndex, 2);
          }},
         {"HelpForm", form_->OnLineHelpAction,
          [] { Browser(HelpForm->Window())->setUrl(QUrl(QStringLiteral("about:blank#elsewhere"))); },

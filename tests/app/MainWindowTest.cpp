@@ -232,7 +232,7 @@ TEST_F(MainWindowTest, FirstShowingCompletesTheDataTreeAndLeavesAReadyWindow) {
     EXPECT_TRUE(form_->AddressList.isEmpty());
     EXPECT_FALSE(GeolocationForm->StartGeolocation);
     EXPECT_FALSE(form_->ProcessIndicator->isEnabled());
-    EXPECT_EQ(PingDataModule->WhoIsServerList, WhoisReplyLines(WhoisZoneTable()));
+    EXPECT_EQ(PingDataModule()->WhoIsServerList, WhoisReplyLines(WhoisZoneTable()));
     EXPECT_TRUE(form_->TempMemo->toPlainText().isEmpty());
     EXPECT_FALSE(form_->TempMemo->isVisible());
     EXPECT_FALSE(form_->DBRichEdit->isVisible());
@@ -847,11 +847,11 @@ TEST_F(MainWindowTest, SettingTextsThatAreNotNumbersGiveTheDefaults) {
 
 TEST_F(MainWindowTest, ClosingFreesTheListsAndExitCloses) {
     form_->AddressList = QStringList{QStringLiteral("alpha")};
-    PingDataModule->WhoIsServerList = QStringList{QStringLiteral("zone")};
+    PingDataModule()->WhoIsServerList = QStringList{QStringLiteral("zone")};
     form_->Exit1->trigger();
     EXPECT_FALSE(form_->isVisible());
     EXPECT_TRUE(form_->AddressList.isEmpty());
-    EXPECT_TRUE(PingDataModule->WhoIsServerList.isEmpty());
+    EXPECT_TRUE(PingDataModule()->WhoIsServerList.isEmpty());
 }
 
 TEST_F(MainWindowTest, RealRunAgainstLoopback) {

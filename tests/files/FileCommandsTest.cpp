@@ -73,9 +73,9 @@ class FileCommands : public ProgramWindowsTest {
     void Run(const char *action, const std::function<void()> &inWindow) {
         const QDialog *opened =
             WhileOpen(Action(action), QStringLiteral("LocalFile"), [&](QDialog *) {
-                EXPECT_TRUE(QTest::qWaitForWindowActive(LocalFile));
+                EXPECT_TRUE(QTest::qWaitForWindowActive(LocalFile()));
                 inWindow();
-                EXPECT_FALSE(LocalFile->isVisible()) << "file window left open";
+                EXPECT_FALSE(LocalFile()->isVisible()) << "file window left open";
             });
         EXPECT_NE(opened, nullptr) << action;
         // The main window takes the keyboard again, as it does when a modal window closes.
@@ -86,16 +86,16 @@ class FileCommands : public ProgramWindowsTest {
     // In the shown file window: choose the folder, type the name (save modes) or set it as a
     // pick from the list would (load modes), and press Enter.
     void Choose(const QString &folder, const QString &name) {
-        LocalFile->SelectFolder(folder);
-        if (LocalFile->FileNameEdit->isReadOnly()) {
-            LocalFile->FileNameEdit->setText(name);
+        LocalFile()->SelectFolder(folder);
+        if (LocalFile()->FileNameEdit->isReadOnly()) {
+            LocalFile()->FileNameEdit->setText(name);
         } else {
-            QTest::keyClicks(LocalFile->FileNameEdit, name);
+            QTest::keyClicks(LocalFile()->FileNameEdit, name);
         }
-        QTest::keyClick(LocalFile->FileNameEdit, Qt::Key_Return);
+        QTest::keyClick(LocalFile()->FileNameEdit, Qt::Key_Return);
     }
 
-    void Cancel() { QTest::keyClick(LocalFile->FileNameEdit, Qt::Key_Escape); }
+    void Cancel() { QTest::keyClick(LocalFile()->FileNameEdit, Qt::Key_Escape); }
 
     // A click into the pane. The window must hold the keyboard for the pane to take the focus;
     // after a modal window closes, the window manager may hand the activation back a moment
@@ -177,10 +177,10 @@ TEST_F(FileCommands, CancelAndUnreadableFilesKeepListAndPanes) {
     Run("LoadAddressListAction", [&] { Choose(folder_, QStringLiteral("missing.txt")); });
     // OK without a file picked from the list says so and keeps the window open.
     Run("LoadAddressListAction", [&] {
-        LocalFile->SelectFolder(folder_);
-        QTest::keyClick(LocalFile->FileNameEdit, Qt::Key_Return);
-        EXPECT_TRUE(LocalFile->isVisible());
-        EXPECT_EQ(LocalFile->NoticeLabel->text(), QStringLiteral("Choose a file from the list."));
+        LocalFile()->SelectFolder(folder_);
+        QTest::keyClick(LocalFile()->FileNameEdit, Qt::Key_Return);
+        EXPECT_TRUE(LocalFile()->isVisible());
+        EXPECT_EQ(LocalFile()->NoticeLabel->text(), QStringLiteral("Choose a file from the list."));
         Cancel();
     });
     Run("LoadTextAction", [&] { Cancel(); });
@@ -236,8 +236,9 @@ TEST_F(FileCommands, SavePathsFollowTheNameRules) {
     for (const char *action : {"SaveResultsAction", "SaveTextAction"}) {
         Run(action, [&] {
             Choose(folder_, QString());
-            EXPECT_TRUE(LocalFile->isVisible());
-            EXPECT_EQ(LocalFile->NoticeLabel->text(), QStringLiteral("Type a name for the file."));
+            EXPECT_TRUE(LocalFile()->isVisible());
+            EXPECT_EQ(LocalFile()->NoticeLabel->text(),
+                      QStringLiteral("Type a name for the file."));
             Cancel();
         });
     }
@@ -247,7 +248,7 @@ TEST_F(FileCommands, SavePathsFollowTheNameRules) {
         Run(c.action, [&] { Choose(c.folder, QString::fromLatin1(c.name)); });
         EXPECT_TRUE(QFile::exists(c.file)) << c.file.toStdString();
     }
-    EXPECT_EQ(LocalFile->windowTitle(), QStringLiteral("Save results"));
+    EXPECT_EQ(LocalFile()->windowTitle(), QStringLiteral("Save results"));
     EXPECT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
     QTextDocument document;
     // "Save results" puts the title block before the pane, "Save ..." writes the pane alone.
@@ -277,7 +278,7 @@ TEST_F(FileCommands, PaneTextGoesToAFileAndBackWithItsFormats) {
     Run("SaveTextAction", [&] { Choose(folder_, QStringLiteral("pane")); });
     Enter(form_->AddressMemo);
     Run("LoadTextAction", [&] { Choose(folder_, QStringLiteral("pane.rtf")); });
-    EXPECT_EQ(LocalFile->windowTitle(), QStringLiteral("Load list of addresses"));
+    EXPECT_EQ(LocalFile()->windowTitle(), QStringLiteral("Load list of addresses"));
     ASSERT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
     EXPECT_EQ(form_->AddressMemo->toPlainText(), original);
     QTextDocument *loaded = form_->AddressMemo->document();
@@ -312,10 +313,10 @@ TEST_F(FileCommands, UnwritableFileShowsTheErrorAndChangesNothing) {
     form_->TempMemo->setPlainText(QStringLiteral("scratch"));
     QDir(folder_).mkdir(QStringLiteral("gone"));
     Run("SaveResultsAction", [&] {
-        LocalFile->SelectFolder(Path("gone"));
+        LocalFile()->SelectFolder(Path("gone"));
         QDir(Path("gone")).removeRecursively();
-        QTest::keyClicks(LocalFile->FileNameEdit, QStringLiteral("Result"));
-        QTest::keyClick(LocalFile->FileNameEdit, Qt::Key_Return);
+        QTest::keyClicks(LocalFile()->FileNameEdit, QStringLiteral("Result"));
+        QTest::keyClick(LocalFile()->FileNameEdit, Qt::Key_Return);
     });
     ASSERT_EQ(errors_.size(), 1);
     EXPECT_TRUE(errors_[0].startsWith(

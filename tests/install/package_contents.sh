@@ -48,7 +48,7 @@ expect "program needs no browser engine library${engine_in_program:+: $engine_in
     test -z "$engine_in_program"
 expect "browser module needs the browser engine" sh -c "readelf -d '$module' | grep -q 'libQt6WebEngineWidgets'"
 expect "program exports what the module takes from it" \
-    sh -c "nm -D --defined-only '$root/usr/bin/tarvex' | grep -q ' PingDataModule$'"
+    sh -c "nm -DC --defined-only '$root/usr/bin/tarvex' | grep -q ' MapPageUrl()$'"
 
 # ---- hardening, as Debian builds its packages: both binaries read-only after relocation with
 # every symbol bound at start (full RELRO), their functions guarded by the stack protector, the

@@ -128,7 +128,7 @@ TEST_F(AddressCommands, F2ShowsTheHeaderAndTheLaidOutReply) {
     });
     SetServiceSettings({{QStringLiteral("Whois Server"), whois.HostPort()}});
     form_->DebugMemo->setPlainText(QStringLiteral("results of an earlier ping"));
-    ASSERT_EQ(PingDataModule->WhoIsServerList.size(), 286);
+    ASSERT_EQ(PingDataModule()->WhoIsServerList.size(), 286);
 
     // "127.1" is 127.0.0.1 to the resolver, without any name server; its zone "1" occurs in the
     // table (in "g12.br"), so the query goes out.

@@ -13,6 +13,8 @@
 #include "app/SingleInstances.h"
 #include "common/DataPaths.h"
 #include "common/TX_Edit.h"
+#include "files/FileManager.h"
+#include "lookup/DataUnit.h"
 #include "ping/RunSession.h"
 #include "settings/SettingsModel.h"
 
@@ -45,10 +47,28 @@ void ProgramWindowsTest::WriteSettingsFile(const QByteArray &text) {
     WriteBytes(SettingsFilePath(), text);
 }
 
+namespace {
+
+// The main window's child named `name`, found as an end-to-end test finds it.
+template <typename T>
+T *ProgramPart(const char *name) {
+    T *part = MainMenuForm->findChild<T *>(QString::fromLatin1(name));
+    EXPECT_NE(part, nullptr) << name;
+    return part;
+}
+
+}  // namespace
+
 TSettingsModel *ProgramWindowsTest::Settings() {
-    auto *settings = MainMenuForm->findChild<TSettingsModel *>(QStringLiteral("SettingsModel"));
-    EXPECT_NE(settings, nullptr);
-    return settings;
+    return ProgramPart<TSettingsModel>("SettingsModel");
+}
+
+TLocalFile *ProgramWindowsTest::LocalFile() {
+    return ProgramPart<TLocalFile>("LocalFile");
+}
+
+TPingDataModule *ProgramWindowsTest::PingDataModule() {
+    return ProgramPart<TPingDataModule>("PingDataModule");
 }
 
 void ProgramWindowsTest::Press(int key, Qt::KeyboardModifiers modifiers) {

@@ -14,7 +14,9 @@
 class QAction;
 class QDialog;
 class QTextEdit;
+class TLocalFile;
 class TMainMenuForm;
+class TPingDataModule;
 class TSettingsModel;
 
 // Every window of the program, created in start-up order as the program creates them, with the
@@ -35,6 +37,9 @@ class ProgramWindowsTest : public WindowTest {
 
     // The settings the program runs with.
     static TSettingsModel *Settings();
+    // The program's file window and data module.
+    static TLocalFile *LocalFile();
+    static TPingDataModule *PingDataModule();
 
     // The echo service of the main window's runs from now on (the real one until a test hands
     // another); it goes with the window.
