@@ -139,6 +139,9 @@ void TLocalFile::BuildWindow() {
     DirectoryLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     outer->addWidget(DirectoryLabel);
     outer->addWidget(Separator(this));
+    BuildActions();
+    outer->addWidget(BuildPlacesBar());
+    outer->addWidget(Separator(this));
 
     splitter_ = new QSplitter(Qt::Horizontal, this);
     splitter_->setHandleWidth(7);
@@ -152,7 +155,6 @@ void TLocalFile::BuildWindow() {
     outer->addWidget(splitter_, 1);
 
     outer->addWidget(Separator(this));
-    BuildActions();
     outer->addWidget(BuildNameBar());
     NoticeLabel = NewLabel(this, QStringLiteral("NoticeLabel"), QString());
     NoticeLabel->setContentsMargins(8, 0, 8, 5);
@@ -404,6 +406,7 @@ void TLocalFile::showEvent(QShowEvent *event) {
 
 void TLocalFile::FormShow() {
     FileNameEdit->clear();
+    PathEdit->clear();
     Notice(QString());
     struct Mode {
         const char *filter;
@@ -522,7 +525,8 @@ void TLocalFile::OKActionExecute() {
     QString extension = FileFilter();
     extension.remove(QLatin1Char('*'));
     QString name = FileNameEdit->text();
-    if (!name.endsWith(extension, Qt::CaseInsensitive)) {
+    // A file to load is named as it is: one typed into the path field may be of another type.
+    if (!FileNameEdit->isReadOnly() && !name.endsWith(extension, Qt::CaseInsensitive)) {
         name += extension;
     }
     FileName = chosen.endsWith(QLatin1Char('/')) ? chosen + name : chosen + QLatin1Char('/') + name;

@@ -93,15 +93,29 @@ class TLocalFile final : public QDialog {
     static QString StartFolder(quint16 mode);
 
     // Set by OK: DirectoryLabel text + "/" (unless the folder already ends with one) +
-    // FileNameEdit text + the mode's extension (only when the name does not already end with
-    // it, in any letter case). OK closes the window only with a folder and a name; without a
-    // name it opens a folder selected in the list, or says what is missing in NoticeLabel.
-    // Emptied on showing in modes 3 and 4; otherwise kept from the last OK.
+    // FileNameEdit text, and in the save modes the mode's extension (only when the name does
+    // not already end with it, in any letter case); a file to load is named as it stands. OK
+    // closes the window only with a folder and a name; without a name it opens a folder
+    // selected in the list, or says what is missing in NoticeLabel. Emptied on showing in
+    // modes 3 and 4; otherwise kept from the last OK.
     QString FileName;
 
     // Selects `path` in the folder tree (and so shows it in DirectoryLabel and the list), as if
     // the user had clicked it. Returns false when it is not an existing folder.
     bool SelectFolder(const QString &path);
+
+    // Follows a folder or file path typed or pasted into PathEdit (see ResolveTypedPath; a
+    // relative path starts at the folder shown). A folder is shown in the tree and the list. A
+    // file is picked as a click in the list picks it, and in the load modes chosen as OK does.
+    // In the save modes a new name in an existing folder is taken as the name to save under.
+    // Anything else changes nothing and says so in NoticeLabel. Returns true when the path was
+    // followed.
+    bool GoToPath(const QString &typed);
+
+    // Shows one of the places of the bar above the tree: the home folder, the documents folder
+    // or the program's data folder (made when missing). Returns false, with a notice, when the
+    // folder is not there.
+    bool GoToPlace(const QString &folder);
 
     // Reads the file system into the folder tree and opens the tree down to the home folder.
     // The window does it on its first opening at the latest; the program asks for it once the
@@ -139,7 +153,14 @@ class TLocalFile final : public QDialog {
 
     // Components (object names as the members).
     QLabel *DirectoryLabel = nullptr;
-    QLabel *RzLabel3 = nullptr;  // "Select folder"
+    // The places bar: shortcuts to the home, documents and data folders, and the path field.
+    QToolButton *HomeButton = nullptr;
+    QToolButton *DocumentsButton = nullptr;
+    QToolButton *DataFolderButton = nullptr;
+    QLabel *PathLabel = nullptr;  // "Go to"
+    QLineEdit *PathEdit = nullptr;
+    QAction *PathAction = nullptr;  // Ctrl+L: into the path field
+    QLabel *RzLabel3 = nullptr;     // "Select folder"
     QTreeView *ShellTree = nullptr;
     QWidget *CentralPanel = nullptr;
     QLabel *FileTypeLabel = nullptr;
@@ -174,6 +195,8 @@ class TLocalFile final : public QDialog {
     void ListSelectionChanged(const QItemSelection &selected, const QItemSelection &deselected);
     void ListActivated(const QModelIndex &item);
     void BuildShellParts();
+    QWidget *BuildPlacesBar();
+    void PickListedFile(const QString &path);
 
     void AddChoiceActions(QMenu *menu);
     void Notice(const QString &text);

@@ -1,14 +1,17 @@
 // Address lists and result files.
 #include "files/ResultFiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFragment>
+#include <QUrl>
 
 #include "common/Errors.h"
 #include "common/TX_Net.h"
@@ -91,6 +94,32 @@ QString ComposeSavePath(const QString &folder, const QString &name) {
         path += QStringLiteral(".rtf");
     }
     return path;
+}
+
+QString ResolveTypedPath(const QString &typed, const QString &base) {
+    QString path = typed.trimmed();
+    // File managers and shells hand out paths in quotes when they hold blanks.
+    for (const QChar quote : {QLatin1Char('"'), QLatin1Char('\'')}) {
+        if (path.size() >= 2 && path.startsWith(quote) && path.endsWith(quote)) {
+            path = path.mid(1, path.size() - 2).trimmed();
+            break;
+        }
+    }
+    if (path.startsWith(QStringLiteral("file:"), Qt::CaseInsensitive)) {
+        path = QUrl(path).toLocalFile();
+    } else if (QRegularExpression(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"))
+                   .match(path)
+                   .hasMatch()) {
+        return QString();  // a web address is no file of this machine
+    }
+    if (path.isEmpty()) {
+        return QString();
+    }
+    if (path == QLatin1String("~") || path.startsWith(QStringLiteral("~/"))) {
+        path = QDir::homePath() + path.mid(1);
+    }
+    const QDir from(base.isEmpty() ? QDir::homePath() : base);
+    return QDir::cleanPath(from.absoluteFilePath(path));
 }
 
 QString NormaliseAddresses(const QString &text) {

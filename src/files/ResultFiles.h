@@ -22,6 +22,13 @@ QString ComposeLoadPath(const QString &folder, const QString &name);
 // the whole path already contains ".rtf" (case-sensitive, anywhere, the folder included).
 QString ComposeSavePath(const QString &folder, const QString &name);
 
+// The path a user typed or pasted into the file window, made absolute and clean: blanks around
+// it and one pair of quotes around it are dropped, a "file:" URL becomes its local path, "~"
+// at the start stands for the home folder, and a relative path is taken from `base` (the
+// folder shown; the home folder when that is empty). Returns an empty string for an empty text
+// or a URL of another scheme.
+QString ResolveTypedPath(const QString &typed, const QString &base);
+
 // Removes every "https://", then every "http://", then every "www." from `text`, ignoring letter
 // case. Nothing else changes (paths, ports, blanks and empty lines stay).
 QString NormaliseAddresses(const QString &text);

@@ -195,6 +195,18 @@ TEST_F(FileCommands, CancelAndUnreadableFilesKeepListAndPanes) {
     EXPECT_EQ(SelectedEditingMemo, form_->DebugMemo);
 }
 
+TEST_F(FileCommands, AListPastedIntoThePathFieldIsLoaded) {
+    WriteBytes(Path("my list.txt"), "www.alpha.example\r\n127.0.0.1\r\n");
+    Run("LoadAddressListAction", [&] {
+        LocalFile()->PathEdit->setFocus();
+        QTest::keyClicks(LocalFile()->PathEdit, "\"" + Path("my list.txt") + "\"");
+        QTest::keyClick(LocalFile()->PathEdit, Qt::Key_Return);
+    });
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
+    EXPECT_EQ(form_->AddressList, (QStringList{"alpha.example", "127.0.0.1"}));
+    EXPECT_EQ(form_->AddressMemo->toPlainText(), QStringLiteral("alpha.example\n127.0.0.1"));
+}
+
 TEST_F(FileCommands, HostileListsAreRefusedAndLeaveListAndPanes) {
     form_->AddressList = QStringList{QStringLiteral("kept.example")};
     form_->AddressMemo->setPlainText(QStringLiteral("kept.example"));

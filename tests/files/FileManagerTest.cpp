@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeView>
 #include <QUrl>
 #include <memory>
@@ -556,4 +557,151 @@ TEST_F(FileWindow, LooksLikeTheDesign) {
         }
         window_.CancelAction->trigger();
     });
+}
+
+// Types `text` into the path field and presses Enter there.
+void GoTo(TLocalFile &window, const QString &text) {
+    window.PathEdit->setFocus();
+    window.PathEdit->clear();
+    QTest::keyClicks(window.PathEdit, text);
+    PressKey(window.PathEdit, Qt::Key_Return);
+}
+
+TEST_F(FileWindow, ThePathFieldOpensFoldersAndPicksFiles) {
+    const auto notice = [&] {
+        return window_.NoticeLabel->isVisible() ? window_.NoticeLabel->text() : QString();
+    };
+    const QString missing = folder_ + "/sub/none/x.rtf";
+    // In a save mode the window stays open through every path; each row starts in folder_.
+    const struct {
+        const char *what;
+        QString typed;
+        QString folder;  // shown afterwards
+        QString name;    // in the file-name edit afterwards
+        QString notice;
+    } cases[] = {
+        {"folder", folder_ + "/sub", folder_ + "/sub", {}, {}},
+        {"relative folder", " sub/ ", folder_ + "/sub", {}, {}},
+        {"home", "~", home_.Path(), {}, {}},
+        {"folder as a URL",
+         QUrl::fromLocalFile(folder_ + "/sub").toString(),
+         folder_ + "/sub",
+         {},
+         {}},
+        {"file of the mode, pasted in quotes",
+         "\"" + folder_ + "/sub/../b.rtf\"",
+         folder_,
+         "b.rtf",
+         {}},
+        {"file of another type", folder_ + "/a.txt", folder_, "a.txt", {}},
+        {"new name in a folder", folder_ + "/sub/new.rtf", folder_ + "/sub", "new.rtf", {}},
+        {"missing folder",
+         missing,
+         folder_,
+         {},
+         QStringLiteral("There is no file or folder \"%1\".").arg(missing)},
+        {"new name ending as a folder",
+         folder_ + "/newfolder/",
+         folder_,
+         {},
+         QStringLiteral("There is no file or folder \"%1\".").arg(folder_ + "/newfolder")},
+        {"web address",
+         "http://127.0.0.1/x",
+         folder_,
+         {},
+         QStringLiteral("There is no file or folder \"http://127.0.0.1/x\".")},
+    };
+    window_.FunctionIndex = 2;
+    EXPECT_TRUE(RunOpen(window_, [&] {
+        for (const auto &c : cases) {
+            SCOPED_TRACE(c.what);
+            window_.SelectFolder(folder_);
+            window_.FileNameEdit->clear();
+            GoTo(window_, c.typed);
+            ASSERT_TRUE(window_.isVisible());
+            EXPECT_EQ(window_.DirectoryLabel->text(), c.folder);
+            EXPECT_EQ(window_.FileNameEdit->text(), c.name);
+            EXPECT_EQ(notice(), c.notice);
+            // A path followed leaves the field for the next; one that was not stays to be put
+            // right, until it is edited.
+            EXPECT_EQ(window_.PathEdit->text().isEmpty(), c.notice.isEmpty());
+            if (!c.notice.isEmpty()) {
+                QTest::keyClick(window_.PathEdit, Qt::Key_Backspace);
+                EXPECT_EQ(notice(), QString());
+            }
+        }
+        // A file listed in the mode is selected in the list too; OK then saves under its name.
+        GoTo(window_, folder_ + "/b.rtf");
+        EXPECT_TRUE(WaitUntil([&] {
+            return window_.LocalFileList->selectionModel()->isSelected(
+                Listed(window_, QStringLiteral("b.rtf")));
+        }));
+        EXPECT_TRUE(window_.FileNameEdit->hasFocus());
+        PressKey(window_.FileNameEdit, Qt::Key_Return);
+    }));
+    EXPECT_EQ(window_.FileName, folder_ + "/b.rtf");
+}
+
+TEST_F(FileWindow, APathToAFileInALoadModeChoosesIt) {
+    WriteBytes(folder_ + "/sub/hosts.csv", "10.0.0.1\n");
+    struct {
+        quint16 mode;
+        QString typed;
+        QString folder;
+        QString name;
+    } cases[] = {
+        {1, folder_ + "/a.txt", folder_, "a.txt"},
+        {6, "sub/hosts.csv", folder_ + "/sub", "hosts.csv"},  // named as it is, not ".rtf" added
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.typed.toStdString());
+        window_.SelectFolder(folder_);
+        window_.FunctionIndex = c.mode;
+        const bool chosen = RunOpen(window_, [&] {
+            // A missing file first: the window says so and stays.
+            GoTo(window_, folder_ + "/none.txt");
+            EXPECT_TRUE(window_.isVisible());
+            EXPECT_EQ(
+                window_.NoticeLabel->text(),
+                QStringLiteral("There is no file or folder \"%1\".").arg(folder_ + "/none.txt"));
+            GoTo(window_, c.typed);
+        });
+        EXPECT_TRUE(chosen);
+        EXPECT_EQ(window_.DirectoryLabel->text(), c.folder);
+        EXPECT_EQ(window_.FileNameEdit->text(), c.name);
+        EXPECT_EQ(window_.FileName, c.folder + "/" + c.name);
+    }
+}
+
+TEST_F(FileWindow, PlacesOpenTheHomeDocumentsAndDataFolders) {
+    const QString data = QDir(home_.Documents()).filePath(QStringLiteral("Haldrin/Tarvex"));
+    window_.FunctionIndex = 1;
+    EXPECT_FALSE(RunOpen(window_, [&] {
+        // The window has made the data folder's Lists/ to open at; the button makes the data
+        // folder again should it have gone.
+        ASSERT_TRUE(QDir(data).removeRecursively());
+        const struct {
+            QToolButton *button;
+            QString folder;
+        } cases[] = {
+            {window_.HomeButton, home_.Path()},
+            {window_.DocumentsButton, home_.Documents()},
+            {window_.DataFolderButton, data},
+        };
+        for (const auto &c : cases) {
+            SCOPED_TRACE(c.button->text().toStdString());
+            window_.SelectFolder(folder_);
+            QTest::mouseClick(c.button, Qt::LeftButton);
+            EXPECT_EQ(window_.DirectoryLabel->text(), c.folder);
+            EXPECT_TRUE(QFileInfo(c.folder).isDir());
+            EXPECT_EQ(window_.ShellTree->selectionModel()->selectedRows().value(0).data(
+                          QFileSystemModel::FilePathRole),
+                      c.folder);
+        }
+        // Ctrl+L goes to the path field, as in desktop file windows.
+        window_.LocalFileList->setFocus();
+        PressKey(window_.LocalFileList, Qt::Key_L, Qt::ControlModifier);
+        EXPECT_TRUE(window_.PathEdit->hasFocus());
+        window_.CancelAction->trigger();
+    }));
 }

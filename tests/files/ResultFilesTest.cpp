@@ -82,6 +82,40 @@ TEST(ResultPaths, LoadPathTakesTheNameAsItStands) {
     }
 }
 
+TEST(ResultPaths, TypedPathsAreMadeAbsoluteAndClean) {
+    const ScopedHome home;
+    const QString h = home.Path();
+    const struct {
+        QString typed;
+        QString base;
+        QString path;
+    } cases[] = {
+        {"/data/in/list.txt", "/elsewhere", "/data/in/list.txt"},
+        {"  /data/in/ ", "/elsewhere", "/data/in"},
+        {"/data/./in//sub/../list.txt", "", "/data/in/list.txt"},
+        {"list.txt", "/data/in", "/data/in/list.txt"},
+        {"../out", "/data/in", "/data/out"},
+        {"list.txt", "", h + "/list.txt"},
+        {"~", "/data", h},
+        {"~/lists/a.txt", "/data", h + "/lists/a.txt"},
+        {"~other/a.txt", "/data", "/data/~other/a.txt"},
+        {"\"/data/my lists/a.txt\"", "", "/data/my lists/a.txt"},
+        {"'/data/my lists'", "", "/data/my lists"},
+        {"\"/data/half", "/x", "/x/\"/data/half"},
+        {"file:///data/my%20lists/a.txt", "", "/data/my lists/a.txt"},
+        {"FILE:///data", "", "/data"},
+        {"http://127.0.0.1/list.txt", "/data", ""},
+        {"c:/data", "/x", "/x/c:/data"},
+        {"", "/data", ""},
+        {"   ", "/data", ""},
+        {"\"\"", "/data", ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.typed.toStdString());
+        EXPECT_EQ(ResolveTypedPath(c.typed, c.base).toStdString(), c.path.toStdString());
+    }
+}
+
 TEST(AddressLists, NormalisationRemovesSchemesAndWww) {
     struct Case {
         const char *in;
