@@ -22,6 +22,7 @@
 #include <functional>
 #include <thread>
 
+#include "RunPanes.h"
 #include "common/Errors.h"
 #include "common/TX_Edit.h"
 #include "ping/EchoService.h"
@@ -80,20 +81,13 @@ struct RealRun {
 
 RealRun RunPing(const QString &typed, quint16 retries = 4, quint16 timeOut = 2000,
                 quint16 ttl = 0) {
-    QTextDocument debugMemo;
-    QTextDocument addressMemo;
-    double positionX = 0;
-    TPingRunInput input;
-    input.PingAddress = typed;
+    RunPanes panes;
+    TPingRunInput input = PingInput(typed);
     input.Echo.TimeOut = timeOut;
     input.Echo.Retries = retries;
     input.Echo.TimeToLive = ttl;
-    TPingRunTargets targets;
-    targets.DebugMemo = &debugMemo;
-    targets.AddressMemo = &addressMemo;
-    targets.PositionX = &positionX;
-    StandardPing(input, targets);
-    return RealRun{PaneLines(&debugMemo), PaneLines(&addressMemo)};
+    StandardPing(input, panes.targets);
+    return RealRun{PaneLines(&panes.debugMemo), PaneLines(&panes.addressMemo)};
 }
 
 // Checks a run in which every request was answered by `address`.

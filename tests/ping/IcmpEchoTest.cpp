@@ -8,6 +8,7 @@
 #include <QTextDocument>
 #include <thread>
 
+#include "RunPanes.h"
 #include "common/Errors.h"
 #include "common/TX_Edit.h"
 #include "ping/EchoService.h"
@@ -136,19 +137,12 @@ TEST(IcmpEcho, ARealRunAgainstLoopback) {
     } catch (const TxError &error) {
         GTEST_SKIP() << "no ICMP socket here: " << error.Message().toStdString();
     }
-    QTextDocument debugMemo;
-    QTextDocument addressMemo;
-    double positionX = 0;
-    TPingRunInput input;
-    input.PingAddress = QStringLiteral("127.0.0.1");
+    RunPanes panes;
+    TPingRunInput input = PingInput(QStringLiteral("127.0.0.1"));
     input.Echo.TimeOut = 2000;
-    TPingRunTargets targets;
-    targets.DebugMemo = &debugMemo;
-    targets.AddressMemo = &addressMemo;
-    targets.PositionX = &positionX;
-    StandardPing(input, targets);
+    StandardPing(input, panes.targets);
 
-    const QStringList lines = PaneLines(&debugMemo);
+    const QStringList lines = PaneLines(&panes.debugMemo);
     ASSERT_GE(lines.size(), 10);
     for (int i = 3; i < 7; ++i) {
         EXPECT_TRUE(lines[i].startsWith(QStringLiteral("Reply from 127.0.0.1")) &&
@@ -157,7 +151,7 @@ TEST(IcmpEcho, ARealRunAgainstLoopback) {
     }
     EXPECT_EQ(lines[8], QStringLiteral("Ping statistics for 127.0.0.1; IPv4 - 127.0.0.1"));
     EXPECT_EQ(lines[9], QStringLiteral("Packets: Sent = 4, Received = 4, Lost = 0 [ 0% loss ]"));
-    EXPECT_EQ(PaneLines(&addressMemo),
+    EXPECT_EQ(PaneLines(&panes.addressMemo),
               QStringList({QStringLiteral("IPv4 - 127.0.0.1\t\tAddress - 127.0.0.1")}));
 }
 
@@ -167,19 +161,12 @@ TEST(IcmpEcho, ARunForAFortyThousandCharacterAddressEndsWithItsStatistics) {
     } catch (const TxError &error) {
         GTEST_SKIP() << "no ICMP socket here: " << error.Message().toStdString();
     }
-    QTextDocument debugMemo;
-    QTextDocument addressMemo;
-    double positionX = 0;
-    TPingRunInput input;
-    input.PingAddress = QString(40000, QLatin1Char('a'));
+    RunPanes panes;
+    TPingRunInput input = PingInput(QString(40000, QLatin1Char('a')));
     input.Echo.TimeOut = 500;
-    TPingRunTargets targets;
-    targets.DebugMemo = &debugMemo;
-    targets.AddressMemo = &addressMemo;
-    targets.PositionX = &positionX;
-    StandardPing(input, targets);
+    StandardPing(input, panes.targets);
 
-    const QStringList lines = PaneLines(&debugMemo);
+    const QStringList lines = PaneLines(&panes.debugMemo);
     ASSERT_EQ(lines.size(), 10);
     EXPECT_EQ(lines[1], QStringLiteral("Pinging %1 with 32 bytes of data:").arg(input.PingAddress));
     for (int i = 3; i < 7; ++i) {
@@ -188,5 +175,5 @@ TEST(IcmpEcho, ARunForAFortyThousandCharacterAddressEndsWithItsStatistics) {
     }
     EXPECT_EQ(lines[8], QStringLiteral("Ping statistics for %1; IPv4 - ").arg(input.PingAddress));
     EXPECT_EQ(lines[9], QStringLiteral("Packets: Sent = 4, Received = 0, Lost = 4 [ 100% loss ]"));
-    EXPECT_EQ(PaneLines(&addressMemo), QStringList(QString()));
+    EXPECT_EQ(PaneLines(&panes.addressMemo), QStringList(QString()));
 }

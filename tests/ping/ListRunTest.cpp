@@ -15,6 +15,7 @@
 #include <random>
 
 #include "PingTestDoubles.h"
+#include "RunPanes.h"
 #include "common/Errors.h"
 #include "common/TX_Edit.h"
 #include "ping/ListRun.h"
@@ -27,32 +28,15 @@ namespace {
 constexpr int kInFlight = 8;
 constexpr int kAhead = 24;
 
-// What a run leaves behind: both panes with the colour of each line, the charts, the progress.
-struct RunOutcome {
-    QTextDocument debugMemo;
-    QTextDocument addressMemo;
-    ChartRecorder charts;
-    double positionX = 0;
-    QString progress;
+// What a run leaves behind: both panes with the colour of each line, the charts, the progress,
+// and the errors that ended it.
+struct RunOutcome : RunPanes {
     QStringList errors;
-
-    TPingRunTargets Targets() {
-        TPingRunTargets targets;
-        targets.DebugMemo = &debugMemo;
-        targets.AddressMemo = &addressMemo;
-        targets.Charts = &charts;
-        targets.PositionX = &positionX;
-        targets.SetProgress = [this](const QString &text) { progress = text; };
-        return targets;
-    }
 };
 
 TPingRunInput InputFor(const QString &address, quint16 timeOut = 4000) {
-    TPingRunInput input;
-    input.PingAddress = address;
+    TPingRunInput input = PingInput(address);
     input.Echo.TimeOut = timeOut;
-    input.DebugColor = QColor(0, 200, 0);
-    input.ResultsColor = QColor(200, 0, 200);
     return input;
 }
 
@@ -60,11 +44,10 @@ TPingRunInput InputFor(const QString &address, quint16 timeOut = 4000) {
 // does.
 void OneByOne(const QStringList &addresses, const TEchoServiceFactory &connect, RunOutcome &out,
               quint16 timeOut = 4000) {
-    TPingRunTargets targets = out.Targets();
-    targets.Connect = connect;
+    out.targets.Connect = connect;
     try {
         for (const QString &address : addresses) {
-            StandardPing(InputFor(address, timeOut), targets);
+            StandardPing(InputFor(address, timeOut), out.targets);
         }
     } catch (const TxError &error) {
         out.errors << error.Message();
@@ -78,10 +61,9 @@ void Together(const QStringList &addresses, const TEchoServiceFactory &connect, 
     list.Echo.TimeOut = timeOut;
     list.InFlight = inFlight;
     list.Connect = connect;
-    const TPingRunTargets targets = out.Targets();
     try {
         RunAddressList(list, [&](int index, const TPingRecord &record) {
-            WritePingRecord(InputFor(addresses.at(index), timeOut), targets, record);
+            WritePingRecord(InputFor(addresses.at(index), timeOut), out.targets, record);
         });
     } catch (const TxError &error) {
         out.errors << error.Message();
@@ -156,7 +138,7 @@ TEST(ListRun, AFailureEndsTheListWhereOneAddressAfterAnotherEndsIt) {
     Together(addresses, Scripted(), together);
     ExpectSameOutcome(together, oneByOne);
     EXPECT_EQ(together.errors, QStringList(QStringLiteral("Echo request failed: broken")));
-    EXPECT_EQ(together.progress, QStringLiteral("1 of 4"));
+    EXPECT_EQ(together.progress.constLast(), QStringLiteral("1 of 4"));
 
     // A service that cannot be opened ends the list at the first address, after its header.
     const TEchoServiceFactory refused = []() -> std::unique_ptr<TEchoService> {

@@ -7,13 +7,12 @@
 #include <QThread>
 
 #include "PingTestDoubles.h"
+#include "RunPanes.h"
 #include "common/Errors.h"
 #include "common/TX_Edit.h"
 #include "ping/PingRun.h"
 
 namespace {
-
-using Script = std::deque<std::optional<TPingReply>>;
 
 // The colour of the text of one line of a pane.
 QColor LineColour(const QTextDocument &pane, int line) {
@@ -21,43 +20,16 @@ QColor LineColour(const QTextDocument &pane, int line) {
     return block.begin().fragment().charFormat().foreground().color();
 }
 
-class PingRun : public ::testing::Test {
+class PingRun : public ::testing::Test, protected RunPanes {
   protected:
-    PingRun() {
-        input.PingAddress = QStringLiteral("alpha");
-        input.Echo.BufferSize = 32;
-        input.Echo.TimeOut = 4000;
-        input.Echo.Retries = 4;
-        input.DebugColor = QColor(0, 200, 0);
-        input.ResultsColor = QColor(200, 0, 200);
-        targets.DebugMemo = &debugMemo;
-        targets.AddressMemo = &addressMemo;
-        targets.Charts = &charts;
-        targets.PositionX = &positionX;
-        targets.SetProgress = [this](const QString &text) { progress << text; };
-        targets.Now = [] { return QDateTime(QDate(2018, 12, 9), QTime(14, 3, 7, 51)); };
-    }
-
     // Runs StandardPing against a scripted service and returns the lines of the results pane.
     QStringList Run(Script script) {
-        auto shared = std::make_shared<Script>(std::move(script));
-        targets.Connect = [this, shared]() -> std::unique_ptr<TEchoService> {
-            ++connections;
-            return std::make_unique<ScriptedEchoService>(std::move(*shared), &queries);
-        };
+        Answer(std::move(script));
         StandardPing(input, targets);
         return PaneLines(&debugMemo);
     }
 
-    TPingRunInput input;
-    TPingRunTargets targets;
-    QTextDocument debugMemo;
-    QTextDocument addressMemo;
-    ChartRecorder charts;
-    double positionX = 0;
-    QStringList progress;
-    QStringList queries;
-    int connections = 0;
+    TPingRunInput input = PingInput(QStringLiteral("alpha"));
 };
 
 const QString kHeader = QStringLiteral("Date: 09.12.2018\tTime: 14:03:07.051 ms");

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "PingTestDoubles.h"
+#include "RunPanes.h"
 #include "common/Errors.h"
 #include "common/TX_Edit.h"
 #include "ping/PingRun.h"
@@ -15,42 +16,9 @@
 
 namespace {
 
-using Script = std::deque<std::optional<TPingReply>>;
-
-// A results pane, an address list pane and the charts, as a window hands them to a run.
-struct Panes {
-    Panes() {
-        targets.DebugMemo = &debugMemo;
-        targets.AddressMemo = &addressMemo;
-        targets.Charts = &charts;
-        targets.PositionX = &positionX;
-        targets.SetProgress = [this](const QString &text) { progress << text; };
-        targets.Now = [] { return QDateTime(QDate(2018, 12, 9), QTime(14, 3, 7, 51)); };
-    }
-    void Answer(Script script) {
-        auto shared = std::make_shared<Script>(std::move(script));
-        targets.Connect = [shared]() -> std::unique_ptr<TEchoService> {
-            return std::make_unique<ScriptedEchoService>(std::move(*shared));
-        };
-    }
-
-    TPingRunTargets targets;
-    QTextDocument debugMemo;
-    QTextDocument addressMemo;
-    ChartRecorder charts;
-    double positionX = 0;
-    QStringList progress;
-};
-
 class WatchRun : public ::testing::Test {
   protected:
     WatchRun() {
-        input.PingAddress = QStringLiteral("alpha");
-        input.Echo.BufferSize = 32;
-        input.Echo.TimeOut = 4000;
-        input.Echo.Retries = 4;
-        input.DebugColor = QColor(0, 200, 0);
-        input.ResultsColor = QColor(200, 0, 200);
         // Long enough for the stop, asked once a reply is counted, to come before the next.
         control.Interval = 100;
         // Stops once `stopAfter` requests have been counted.
@@ -65,9 +33,9 @@ class WatchRun : public ::testing::Test {
         WatchPing(input, panes.targets, control);
     }
 
-    TPingRunInput input;
+    TPingRunInput input = PingInput(QStringLiteral("alpha"));
     TWatchControl control;
-    Panes panes;
+    RunPanes panes;
     std::size_t stopAfter = 0;
     std::vector<TPingFigures> counted;
 };
@@ -90,7 +58,7 @@ TEST_F(WatchRun, WritesExactlyWhatARunOfAsManyRequestsWrites) {
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        Panes run;
+        RunPanes run;
         run.Answer(row.script);
         TPingRunInput runInput = input;
         runInput.Echo.Retries = static_cast<quint16>(row.script.size());
