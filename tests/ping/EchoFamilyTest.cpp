@@ -67,170 +67,12 @@ Bytes RawError(unsigned char type, unsigned char code, quint16 id, quint16 seq,
     return Join(Ipv4Header(icmp.size(), 250, kRouter, kUs), icmp);
 }
 
-TIcmpMessage Raw(const Bytes &bytes) {
-    return kEchoIPv4.ParseRaw(bytes.data(), bytes.size());
-}
-
 // Every prefix of `bytes` that is shorter than the whole parses as no answer on a raw socket.
 void ExpectNoPrefixIsAnAnswer(const TEchoFamily &family, const Bytes &bytes) {
     for (std::size_t size = 0; size < bytes.size(); ++size) {
         EXPECT_EQ(family.ParseRaw(bytes.data(), size).Kind, TIcmpMessage::TKind::Other) << size;
     }
 }
-
-}  // namespace
-
-TEST(EchoFamilyIpv4, RawMessagesAreParsedIntoRepliesErrorsAndOthers) {
-    const Bytes reply = Join(Ipv4Header(8 + 32, 57, kTarget, kUs), Icmp(0, 0, 0x1234, 7, 32));
-    const struct {
-        const char *name;
-        Bytes bytes;
-        TIcmpMessage::TKind kind;
-        quint16 id;
-        quint16 seq;
-        qint32 status;
-        int ttl;
-        quint32 payload;
-    } rows[] = {
-        {"echo reply", reply, TIcmpMessage::TKind::EchoReply, 0x1234, 7, 0, 57, 32},
-        {"empty echo reply", Join(Ipv4Header(8, 64, kTarget, kUs), Icmp(0, 0, 1, 2, 0)),
-         TIcmpMessage::TKind::EchoReply, 1, 2, 0, 64, 0},
-        {"host unreachable", RawError(3, 1, 0x1234, 9, kTarget), TIcmpMessage::TKind::Error, 0x1234,
-         9, 11003, 250, 0},
-        {"net unreachable", RawError(3, 0, 5, 6, kTarget), TIcmpMessage::TKind::Error, 5, 6, 11002,
-         250, 0},
-        {"port unreachable", RawError(3, 3, 5, 6, kTarget), TIcmpMessage::TKind::Error, 5, 6, 11005,
-         250, 0},
-        {"fragmentation needed", RawError(3, 4, 5, 6, kTarget), TIcmpMessage::TKind::Error, 5, 6,
-         11009, 250, 0},
-        {"time exceeded in transit", RawError(11, 0, 5, 6, kTarget), TIcmpMessage::TKind::Error, 5,
-         6, 11013, 250, 0},
-        {"reassembly time exceeded", RawError(11, 1, 5, 6, kTarget), TIcmpMessage::TKind::Error, 5,
-         6, 11014, 250, 0},
-        {"parameter problem", RawError(12, 0, 5, 6, kTarget), TIcmpMessage::TKind::Error, 5, 6,
-         11015, 250, 0},
-        {"source quench", RawError(4, 0, 5, 6, kTarget), TIcmpMessage::TKind::Error, 5, 6, 11016,
-         250, 0},
-        // Errors about packets that were no echo request are none of ours.
-        {"error quoting a datagram", RawError(3, 1, 5, 6, kTarget, 13), TIcmpMessage::TKind::Other,
-         0, 0, 0, -1, 0},
-        {"echo request", Join(Ipv4Header(8, 64, kUs, kTarget), Icmp(8, 0, 1, 2, 0)),
-         TIcmpMessage::TKind::Other, 0, 0, 0, -1, 0},
-        {"timestamp reply", Join(Ipv4Header(8, 64, kTarget, kUs), Icmp(14, 0, 1, 2, 0)),
-         TIcmpMessage::TKind::Other, 0, 0, 0, -1, 0},
-        {"nothing", Bytes{}, TIcmpMessage::TKind::Other, 0, 0, 0, -1, 0},
-    };
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.name);
-        const TIcmpMessage message = Raw(row.bytes);
-        EXPECT_EQ(message.Kind, row.kind);
-        EXPECT_EQ(message.Identifier, row.id);
-        EXPECT_EQ(message.Sequence, row.seq);
-        EXPECT_EQ(message.Status, row.status);
-        EXPECT_EQ(message.Ttl, row.ttl);
-        EXPECT_EQ(message.PayloadSize, row.payload);
-        if (row.kind == TIcmpMessage::TKind::Error) {
-            EXPECT_EQ(message.QuotedDestination, QByteArray("\xC0\x00\x02\x07", 4));
-        }
-    }
-}
-
-TEST(EchoFamilyIpv4, CutOffAndMalformedBytesAreNoAnswer) {
-    // Every prefix of a whole error message and of a whole reply that lacks a header byte.
-    const Bytes error = RawError(3, 1, 0x1234, 9, kTarget);
-    ExpectNoPrefixIsAnAnswer(kEchoIPv4, error);
-    const Bytes reply = Join(Ipv4Header(8, 57, kTarget, kUs), Icmp(0, 0, 1, 2, 0));
-    ExpectNoPrefixIsAnAnswer(kEchoIPv4, reply);
-
-    // A header length below the minimum, or pointing past the end; another protocol.
-    Bytes shortHeader = reply;
-    shortHeader[0] = 0x44;
-    Bytes longHeader = reply;
-    longHeader[0] = 0x4F;
-    Bytes udp = reply;
-    udp[9] = 17;
-    Bytes version6 = reply;
-    version6[0] = 0x65;
-    for (const Bytes &bytes : {shortHeader, longHeader, udp, version6}) {
-        EXPECT_EQ(Raw(bytes).Kind, TIcmpMessage::TKind::Other);
-    }
-}
-
-TEST(EchoFamily, DatagramMessagesStartWithTheIcmpHeader) {
-    const struct {
-        const TEchoFamily *family;
-        unsigned char replyType;
-        unsigned char requestType;
-        unsigned char otherFamilysReply;
-    } rows[] = {{&kEchoIPv4, 0, 8, 129}, {&kEchoIPv6, 129, 128, 0}};
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.family->Domain);
-        const Bytes reply = Icmp(row.replyType, 0, 77, 3, 100);
-        const TIcmpMessage parsed = row.family->ParseDatagram(reply.data(), reply.size());
-        EXPECT_EQ(parsed.Kind, TIcmpMessage::TKind::EchoReply);
-        EXPECT_EQ(parsed.Identifier, 77);
-        EXPECT_EQ(parsed.Sequence, 3);
-        EXPECT_EQ(parsed.PayloadSize, 100u);
-        EXPECT_EQ(parsed.Ttl, -1);  // it comes with the ancillary data
-
-        for (const Bytes &bytes :
-             {Bytes{row.replyType, 0, 0, 0, 0, 0, 0}, Icmp(row.requestType, 0, 1, 2, 0),
-              Icmp(row.otherFamilysReply, 0, 1, 2, 0), Bytes{}}) {
-            EXPECT_EQ(row.family->ParseDatagram(bytes.data(), bytes.size()).Kind,
-                      TIcmpMessage::TKind::Other);
-        }
-    }
-}
-
-TEST(EchoFamilyIpv4, RequestsCarryIdentifierSequenceAndAValidChecksum) {
-    for (quint16 size : {quint16(0), quint16(1), quint16(32), quint16(1473)}) {
-        const QByteArray request = kEchoIPv4.BuildRequest(0xBEEF, 0x0102, size);
-        ASSERT_EQ(request.size(), 8 + size);
-        const auto *bytes = reinterpret_cast<const unsigned char *>(request.constData());
-        EXPECT_EQ(bytes[0], 8);
-        EXPECT_EQ(bytes[4] << 8 | bytes[5], 0xBEEF);
-        EXPECT_EQ(bytes[6] << 8 | bytes[7], 0x0102);
-        // Summing a packet with its checksum in place gives 0.
-        EXPECT_EQ(IcmpChecksum(bytes, static_cast<std::size_t>(request.size())), 0) << size;
-        // What the error queue hands back is recognised as our request.
-        EXPECT_EQ(QueuedRequestSequence(bytes, static_cast<std::size_t>(request.size()),
-                                        kEchoIPv4.EchoRequestType),
-                  std::optional<quint16>(0x0102));
-    }
-    const unsigned char reply[8] = {0, 0, 0, 0, 0, 1, 0, 2};
-    EXPECT_EQ(QueuedRequestSequence(reply, sizeof reply, kEchoIPv4.EchoRequestType), std::nullopt);
-}
-
-TEST(EchoFamilyIpv4, NamesNoResolverIsAskedAbout) {
-    const struct {
-        QString name;
-        bool unresolvable;
-    } rows[] = {
-        {QString(), true},
-        {QStringLiteral("."), true},
-        {QStringLiteral("invalid"), true},
-        {QStringLiteral("no-such-host.invalid"), true},
-        {QStringLiteral("NO.SUCH.INVALID."), true},
-        {QString(254, QLatin1Char('a')), true},
-        {QString(40000, QLatin1Char('a')), true},
-        {QString(253, QLatin1Char('a')), false},
-        {QString(253, QLatin1Char('a')) + QLatin1Char('.'), false},
-        {QStringLiteral("localhost"), false},
-        {QStringLiteral("invalid.example"), false},
-    };
-    for (const auto &row : rows) {
-        EXPECT_EQ(IsUnresolvableName(row.name), row.unresolvable) << row.name.size();
-    }
-    EXPECT_EQ(kEchoIPv4.Resolve(QString(40000, QLatin1Char('a'))), std::nullopt);
-    const std::optional<TEchoTarget> loopback = kEchoIPv4.Resolve(QStringLiteral("127.0.0.1"));
-    ASSERT_TRUE(loopback.has_value());
-    EXPECT_EQ(kEchoIPv4.AddressText(loopback->Raw), QStringLiteral("127.0.0.1"));
-}
-
-// ---------------------------------------------------------------------------------------------
-// IPv6
-
-namespace {
 
 // The 16 bytes of an IPv6 text.
 QByteArray V6(const char *text) {
@@ -273,11 +115,222 @@ Bytes RawError6(unsigned char type, unsigned char code, quint16 id, quint16 seq,
                                                 Icmp(quotedType, 0, id, seq, 0)));
 }
 
-TIcmpMessage Raw6(const Bytes &bytes) {
-    return kEchoIPv6.ParseRaw(bytes.data(), bytes.size());
+}  // namespace
+
+// What a raw socket of either family hands over: the IPv4 one with the IP header, the ICMPv6 one
+// without (the hop limit comes with the ancillary data, so it is -1 here).
+TEST(EchoFamily, RawMessagesAreParsedIntoRepliesErrorsAndOthers) {
+    const Bytes reply = Join(Ipv4Header(8 + 32, 57, kTarget, kUs), Icmp(0, 0, 0x1234, 7, 32));
+    const QByteArray target4("\xC0\x00\x02\x07", 4);
+    const struct {
+        const TEchoFamily *family;
+        const char *name;
+        Bytes bytes;
+        TIcmpMessage::TKind kind;
+        quint16 id;
+        quint16 seq;
+        qint32 status;
+        int ttl;
+        quint32 payload;
+    } rows[] = {
+        {&kEchoIPv4, "echo reply", reply, TIcmpMessage::TKind::EchoReply, 0x1234, 7, 0, 57, 32},
+        {&kEchoIPv4, "empty echo reply", Join(Ipv4Header(8, 64, kTarget, kUs), Icmp(0, 0, 1, 2, 0)),
+         TIcmpMessage::TKind::EchoReply, 1, 2, 0, 64, 0},
+        {&kEchoIPv4, "host unreachable", RawError(3, 1, 0x1234, 9, kTarget),
+         TIcmpMessage::TKind::Error, 0x1234, 9, 11003, 250, 0},
+        {&kEchoIPv4, "net unreachable", RawError(3, 0, 5, 6, kTarget), TIcmpMessage::TKind::Error,
+         5, 6, 11002, 250, 0},
+        {&kEchoIPv4, "port unreachable", RawError(3, 3, 5, 6, kTarget), TIcmpMessage::TKind::Error,
+         5, 6, 11005, 250, 0},
+        {&kEchoIPv4, "fragmentation needed", RawError(3, 4, 5, 6, kTarget),
+         TIcmpMessage::TKind::Error, 5, 6, 11009, 250, 0},
+        {&kEchoIPv4, "time exceeded in transit", RawError(11, 0, 5, 6, kTarget),
+         TIcmpMessage::TKind::Error, 5, 6, 11013, 250, 0},
+        {&kEchoIPv4, "reassembly time exceeded", RawError(11, 1, 5, 6, kTarget),
+         TIcmpMessage::TKind::Error, 5, 6, 11014, 250, 0},
+        {&kEchoIPv4, "parameter problem", RawError(12, 0, 5, 6, kTarget),
+         TIcmpMessage::TKind::Error, 5, 6, 11015, 250, 0},
+        {&kEchoIPv4, "source quench", RawError(4, 0, 5, 6, kTarget), TIcmpMessage::TKind::Error, 5,
+         6, 11016, 250, 0},
+        // Errors about packets that were no echo request are none of ours.
+        {&kEchoIPv4, "error quoting a datagram", RawError(3, 1, 5, 6, kTarget, 13),
+         TIcmpMessage::TKind::Other, 0, 0, 0, -1, 0},
+        {&kEchoIPv4, "echo request", Join(Ipv4Header(8, 64, kUs, kTarget), Icmp(8, 0, 1, 2, 0)),
+         TIcmpMessage::TKind::Other, 0, 0, 0, -1, 0},
+        {&kEchoIPv4, "timestamp reply", Join(Ipv4Header(8, 64, kTarget, kUs), Icmp(14, 0, 1, 2, 0)),
+         TIcmpMessage::TKind::Other, 0, 0, 0, -1, 0},
+        {&kEchoIPv4, "nothing", Bytes{}, TIcmpMessage::TKind::Other, 0, 0, 0, -1, 0},
+
+        {&kEchoIPv6, "echo reply", Icmp(129, 0, 0x1234, 7, 32), TIcmpMessage::TKind::EchoReply,
+         0x1234, 7, 0, -1, 32},
+        {&kEchoIPv6, "empty echo reply", Icmp(129, 0, 1, 2, 0), TIcmpMessage::TKind::EchoReply, 1,
+         2, 0, -1, 0},
+        {&kEchoIPv6, "address unreachable", RawError6(1, 3, 0x1234, 9, kTarget6),
+         TIcmpMessage::TKind::Error, 0x1234, 9, 11003, -1, 0},
+        {&kEchoIPv6, "no route", RawError6(1, 0, 5, 6, kTarget6), TIcmpMessage::TKind::Error, 5, 6,
+         11002, -1, 0},
+        {&kEchoIPv6, "packet too big", RawError6(2, 0, 5, 6, kTarget6), TIcmpMessage::TKind::Error,
+         5, 6, 11009, -1, 0},
+        {&kEchoIPv6, "hop limit exceeded", RawError6(3, 0, 5, 6, kTarget6),
+         TIcmpMessage::TKind::Error, 5, 6, 11013, -1, 0},
+        {&kEchoIPv6, "parameter problem", RawError6(4, 0, 5, 6, kTarget6),
+         TIcmpMessage::TKind::Error, 5, 6, 11015, -1, 0},
+        // Errors about packets that were no echo request of ours are none of ours.
+        {&kEchoIPv6, "error quoting an echo reply", RawError6(1, 3, 5, 6, kTarget6, 129),
+         TIcmpMessage::TKind::Other, 0, 0, 0, -1, 0},
+        {&kEchoIPv6, "error quoting a UDP datagram", RawError6(1, 4, 5, 6, kTarget6, 128, 17),
+         TIcmpMessage::TKind::Other, 0, 0, 0, -1, 0},
+        {&kEchoIPv6, "echo request", Icmp(128, 0, 1, 2, 0), TIcmpMessage::TKind::Other, 0, 0, 0, -1,
+         0},
+        {&kEchoIPv6, "neighbour advertisement", Icmp(136, 0, 1, 2, 16), TIcmpMessage::TKind::Other,
+         0, 0, 0, -1, 0},
+        {&kEchoIPv6, "an IPv4 reply", Icmp(0, 0, 1, 2, 0), TIcmpMessage::TKind::Other, 0, 0, 0, -1,
+         0},
+        {&kEchoIPv6, "nothing", Bytes{}, TIcmpMessage::TKind::Other, 0, 0, 0, -1, 0},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(std::string(row.family == &kEchoIPv4 ? "IPv4 " : "IPv6 ") + row.name);
+        const TIcmpMessage message = row.family->ParseRaw(row.bytes.data(), row.bytes.size());
+        EXPECT_EQ(message.Kind, row.kind);
+        EXPECT_EQ(message.Identifier, row.id);
+        EXPECT_EQ(message.Sequence, row.seq);
+        EXPECT_EQ(message.Status, row.status);
+        EXPECT_EQ(message.Ttl, row.ttl);
+        EXPECT_EQ(message.PayloadSize, row.payload);
+        if (row.kind == TIcmpMessage::TKind::Error) {
+            EXPECT_EQ(message.QuotedDestination, row.family == &kEchoIPv4 ? target4 : kTarget6);
+        }
+    }
 }
 
-}  // namespace
+TEST(EchoFamily, CutOffAndMalformedBytesAreNoAnswer) {
+    // Every prefix of a whole error message and of a whole reply that lacks a header byte; for
+    // ICMPv6 every prefix of a whole error that lacks a byte of the quoted request's header.
+    const Bytes error = RawError(3, 1, 0x1234, 9, kTarget);
+    const Bytes reply = Join(Ipv4Header(8, 57, kTarget, kUs), Icmp(0, 0, 1, 2, 0));
+    const Bytes error6 = RawError6(1, 3, 0x1234, 9, kTarget6);
+    // A header length below the minimum, or pointing past the end; another protocol.
+    Bytes shortHeader = reply;
+    shortHeader[0] = 0x44;
+    Bytes longHeader = reply;
+    longHeader[0] = 0x4F;
+    Bytes udp = reply;
+    udp[9] = 17;
+    Bytes version6 = reply;
+    version6[0] = 0x65;
+    // A quoted header that is no IPv6 header.
+    Bytes version4 = error6;
+    version4[8] = 0x45;
+    const struct {
+        const TEchoFamily *family;
+        std::vector<Bytes> whole;
+        std::vector<Bytes> malformed;
+    } rows[] = {
+        {&kEchoIPv4, {error, reply}, {shortHeader, longHeader, udp, version6}},
+        {&kEchoIPv6, {error6}, {version4}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.family->Domain);
+        for (const Bytes &bytes : row.whole) {
+            ExpectNoPrefixIsAnAnswer(*row.family, bytes);
+        }
+        for (const Bytes &bytes : row.malformed) {
+            EXPECT_EQ(row.family->ParseRaw(bytes.data(), bytes.size()).Kind,
+                      TIcmpMessage::TKind::Other);
+        }
+    }
+}
+
+TEST(EchoFamily, DatagramMessagesStartWithTheIcmpHeader) {
+    const struct {
+        const TEchoFamily *family;
+        unsigned char replyType;
+        unsigned char requestType;
+        unsigned char otherFamilysReply;
+    } rows[] = {{&kEchoIPv4, 0, 8, 129}, {&kEchoIPv6, 129, 128, 0}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.family->Domain);
+        const Bytes reply = Icmp(row.replyType, 0, 77, 3, 100);
+        const TIcmpMessage parsed = row.family->ParseDatagram(reply.data(), reply.size());
+        EXPECT_EQ(parsed.Kind, TIcmpMessage::TKind::EchoReply);
+        EXPECT_EQ(parsed.Identifier, 77);
+        EXPECT_EQ(parsed.Sequence, 3);
+        EXPECT_EQ(parsed.PayloadSize, 100u);
+        EXPECT_EQ(parsed.Ttl, -1);  // it comes with the ancillary data
+
+        for (const Bytes &bytes :
+             {Bytes{row.replyType, 0, 0, 0, 0, 0, 0}, Icmp(row.requestType, 0, 1, 2, 0),
+              Icmp(row.otherFamilysReply, 0, 1, 2, 0), Bytes{}}) {
+            EXPECT_EQ(row.family->ParseDatagram(bytes.data(), bytes.size()).Kind,
+                      TIcmpMessage::TKind::Other);
+        }
+    }
+}
+
+// Requests carry identifier and sequence, and are recognised as ours when the error queue hands
+// them back. An IPv4 request carries a valid checksum; over IPv6 the kernel writes it, as it
+// covers the addresses of the IPv6 header, and the payload is the one IPv4 requests carry.
+TEST(EchoFamily, RequestsCarryIdentifierSequenceAndTheirChecksum) {
+    const struct {
+        const TEchoFamily *family;
+        unsigned char type;
+        quint16 largest;  // the largest payload of an unfragmented request over Ethernet
+    } rows[] = {{&kEchoIPv4, 8, 1473}, {&kEchoIPv6, 128, 1453}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.family->Domain);
+        for (quint16 size : {quint16(0), quint16(1), quint16(32), row.largest}) {
+            const QByteArray request = row.family->BuildRequest(0xBEEF, 0x0102, size);
+            ASSERT_EQ(request.size(), 8 + size);
+            const auto *bytes = reinterpret_cast<const unsigned char *>(request.constData());
+            EXPECT_EQ(bytes[0], row.type);
+            EXPECT_EQ(bytes[4] << 8 | bytes[5], 0xBEEF);
+            EXPECT_EQ(bytes[6] << 8 | bytes[7], 0x0102);
+            if (row.family == &kEchoIPv4) {
+                // Summing a packet with its checksum in place gives 0.
+                EXPECT_EQ(IcmpChecksum(bytes, static_cast<std::size_t>(request.size())), 0) << size;
+            } else {
+                EXPECT_EQ(bytes[1], 0);
+                EXPECT_EQ(bytes[2] << 8 | bytes[3], 0);
+                EXPECT_EQ(request.mid(8), kEchoIPv4.BuildRequest(0xBEEF, 0x0102, size).mid(8));
+            }
+            // What the error queue hands back is recognised as our request.
+            EXPECT_EQ(QueuedRequestSequence(bytes, static_cast<std::size_t>(request.size()),
+                                            row.family->EchoRequestType),
+                      std::optional<quint16>(0x0102));
+        }
+    }
+    const unsigned char reply[8] = {0, 0, 0, 0, 0, 1, 0, 2};
+    EXPECT_EQ(QueuedRequestSequence(reply, sizeof reply, kEchoIPv4.EchoRequestType), std::nullopt);
+}
+
+TEST(EchoFamilyIpv4, NamesNoResolverIsAskedAbout) {
+    const struct {
+        QString name;
+        bool unresolvable;
+    } rows[] = {
+        {QString(), true},
+        {QStringLiteral("."), true},
+        {QStringLiteral("invalid"), true},
+        {QStringLiteral("no-such-host.invalid"), true},
+        {QStringLiteral("NO.SUCH.INVALID."), true},
+        {QString(254, QLatin1Char('a')), true},
+        {QString(40000, QLatin1Char('a')), true},
+        {QString(253, QLatin1Char('a')), false},
+        {QString(253, QLatin1Char('a')) + QLatin1Char('.'), false},
+        {QStringLiteral("localhost"), false},
+        {QStringLiteral("invalid.example"), false},
+    };
+    for (const auto &row : rows) {
+        EXPECT_EQ(IsUnresolvableName(row.name), row.unresolvable) << row.name.size();
+    }
+    EXPECT_EQ(kEchoIPv4.Resolve(QString(40000, QLatin1Char('a'))), std::nullopt);
+    const std::optional<TEchoTarget> loopback = kEchoIPv4.Resolve(QStringLiteral("127.0.0.1"));
+    ASSERT_TRUE(loopback.has_value());
+    EXPECT_EQ(kEchoIPv4.AddressText(loopback->Raw), QStringLiteral("127.0.0.1"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// IPv6
 
 // Each ICMPv6 error gives the status its ICMPv4 counterpart gives, so a run over IPv6 writes the
 // same texts as one over IPv4.
@@ -317,79 +370,6 @@ TEST(EchoFamilyIpv6, ErrorsMapOntoTheStatusesOfTheirIcmpV4Counterparts) {
         EXPECT_EQ(kEchoIPv6.StatusOfError(row.type6, row.code6), row.status);
         EXPECT_EQ(kEchoIPv4.StatusOfError(row.type4, row.code4), row.status);
         EXPECT_EQ(PingStatus(row.status), QLatin1String(row.text));
-    }
-}
-
-TEST(EchoFamilyIpv6, RawMessagesAreParsedIntoRepliesErrorsAndOthers) {
-    const struct {
-        const char *name;
-        Bytes bytes;
-        TIcmpMessage::TKind kind;
-        quint16 id;
-        quint16 seq;
-        qint32 status;
-        quint32 payload;
-    } rows[] = {
-        {"echo reply", Icmp(129, 0, 0x1234, 7, 32), TIcmpMessage::TKind::EchoReply, 0x1234, 7, 0,
-         32},
-        {"empty echo reply", Icmp(129, 0, 1, 2, 0), TIcmpMessage::TKind::EchoReply, 1, 2, 0, 0},
-        {"address unreachable", RawError6(1, 3, 0x1234, 9, kTarget6), TIcmpMessage::TKind::Error,
-         0x1234, 9, 11003, 0},
-        {"no route", RawError6(1, 0, 5, 6, kTarget6), TIcmpMessage::TKind::Error, 5, 6, 11002, 0},
-        {"packet too big", RawError6(2, 0, 5, 6, kTarget6), TIcmpMessage::TKind::Error, 5, 6, 11009,
-         0},
-        {"hop limit exceeded", RawError6(3, 0, 5, 6, kTarget6), TIcmpMessage::TKind::Error, 5, 6,
-         11013, 0},
-        {"parameter problem", RawError6(4, 0, 5, 6, kTarget6), TIcmpMessage::TKind::Error, 5, 6,
-         11015, 0},
-        // Errors about packets that were no echo request of ours are none of ours.
-        {"error quoting an echo reply", RawError6(1, 3, 5, 6, kTarget6, 129),
-         TIcmpMessage::TKind::Other, 0, 0, 0, 0},
-        {"error quoting a UDP datagram", RawError6(1, 4, 5, 6, kTarget6, 128, 17),
-         TIcmpMessage::TKind::Other, 0, 0, 0, 0},
-        {"echo request", Icmp(128, 0, 1, 2, 0), TIcmpMessage::TKind::Other, 0, 0, 0, 0},
-        {"neighbour advertisement", Icmp(136, 0, 1, 2, 16), TIcmpMessage::TKind::Other, 0, 0, 0, 0},
-        {"an IPv4 reply", Icmp(0, 0, 1, 2, 0), TIcmpMessage::TKind::Other, 0, 0, 0, 0},
-        {"nothing", Bytes{}, TIcmpMessage::TKind::Other, 0, 0, 0, 0},
-    };
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.name);
-        const TIcmpMessage message = Raw6(row.bytes);
-        EXPECT_EQ(message.Kind, row.kind);
-        EXPECT_EQ(message.Identifier, row.id);
-        EXPECT_EQ(message.Sequence, row.seq);
-        EXPECT_EQ(message.Status, row.status);
-        EXPECT_EQ(message.PayloadSize, row.payload);
-        EXPECT_EQ(message.Ttl, -1);  // the hop limit comes with the ancillary data
-        if (row.kind == TIcmpMessage::TKind::Error) {
-            EXPECT_EQ(message.QuotedDestination, kTarget6);
-        }
-    }
-
-    // Every prefix of a whole error that lacks a byte of the quoted request's header.
-    const Bytes error = RawError6(1, 3, 0x1234, 9, kTarget6);
-    ExpectNoPrefixIsAnAnswer(kEchoIPv6, error);
-    // A quoted header that is no IPv6 header.
-    Bytes version4 = error;
-    version4[8] = 0x45;
-    EXPECT_EQ(Raw6(version4).Kind, TIcmpMessage::TKind::Other);
-}
-
-TEST(EchoFamilyIpv6, RequestsLeaveTheChecksumToTheKernel) {
-    for (quint16 size : {quint16(0), quint16(1), quint16(32), quint16(1453)}) {
-        const QByteArray request = kEchoIPv6.BuildRequest(0xBEEF, 0x0102, size);
-        ASSERT_EQ(request.size(), 8 + size);
-        const auto *bytes = reinterpret_cast<const unsigned char *>(request.constData());
-        EXPECT_EQ(bytes[0], 128);
-        EXPECT_EQ(bytes[1], 0);
-        // The kernel writes the checksum: it covers the addresses of the IPv6 header.
-        EXPECT_EQ(bytes[2] << 8 | bytes[3], 0);
-        EXPECT_EQ(bytes[4] << 8 | bytes[5], 0xBEEF);
-        // The payload is the one IPv4 requests carry.
-        EXPECT_EQ(request.mid(8), kEchoIPv4.BuildRequest(0xBEEF, 0x0102, size).mid(8));
-        EXPECT_EQ(QueuedRequestSequence(bytes, static_cast<std::size_t>(request.size()),
-                                        kEchoIPv6.EchoRequestType),
-                  std::optional<quint16>(0x0102));
     }
 }
 

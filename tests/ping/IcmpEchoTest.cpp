@@ -8,7 +8,7 @@
 #include <QTextDocument>
 #include <thread>
 
-#include "RunPanes.h"
+#include "RealEcho.h"
 #include "common/Errors.h"
 #include "common/TX_Edit.h"
 #include "ping/EchoService.h"
@@ -18,33 +18,69 @@
 
 namespace {
 
-TPingReply Ask(TEchoService &service, const QString &address, quint16 size = 32,
-               quint16 timeOut = 2000) {
-    const std::optional<TPingReply> reply = service.ExecQuery(TEchoQuery{address, {size, timeOut}});
-    EXPECT_TRUE(reply.has_value());
-    return reply.value_or(TPingReply{});
-}
+// Loopback of each family: the largest payload a request carries without fragments on its MTU of
+// 1500, other ways to type it, and the address line of a run.
+struct LoopbackCase {
+    const char *family;
+    QString loopback;
+    quint16 largest;
+    QStringList forms;
+    QString addressLine;
+};
+
+class IcmpEchoLoopback : public ::testing::TestWithParam<LoopbackCase> {
+  protected:
+    void SetUp() override {
+        std::string reason;
+        service_ = OpenOrSkipReason(GetParam().loopback, &reason);
+        if (!service_) {
+            GTEST_SKIP() << reason;
+        }
+    }
+
+    std::unique_ptr<TIcmpEchoService> service_;
+};
 
 }  // namespace
 
-TEST(IcmpEcho, LoopbackAnswersWithStatusZero) {
-    std::unique_ptr<TIcmpEchoService> service;
-    try {
-        service = std::make_unique<TIcmpEchoService>();
-    } catch (const TxError &error) {
-        GTEST_SKIP() << "no ICMP socket here: " << error.Message().toStdString();
-    }
-    for (quint16 size : {quint16(32), quint16(0), quint16(1472), quint16(9000)}) {
-        const TPingReply reply = Ask(*service, QStringLiteral("127.0.0.1"), size);
-        ASSERT_TRUE(reply.StatusCode.has_value());
-        EXPECT_EQ(*reply.StatusCode, 0) << size;
-        EXPECT_EQ(reply.ProtocolAddress, QStringLiteral("127.0.0.1"));
+TEST_P(IcmpEchoLoopback, AnswersWithStatusZeroInAnyOfItsForms) {
+    const LoopbackCase &row = GetParam();
+    for (quint16 size : {quint16(32), quint16(0), row.largest, quint16(9000)}) {
+        const TPingReply reply = Ask(*service_, row.loopback, size);
+        EXPECT_EQ(reply.StatusCode, std::optional<qint32>(0)) << size;
+        EXPECT_EQ(reply.ProtocolAddress, row.loopback);
         EXPECT_EQ(reply.ReplySize, size);
-        EXPECT_EQ(reply.TimeToLive, 64u);
+        EXPECT_EQ(reply.TimeToLive, 64u);  // the reply's TTL or hop limit
     }
-    // A name resolves too.
-    EXPECT_EQ(Ask(*service, QStringLiteral("localhost")).StatusCode, std::optional<qint32>(0));
+    for (const QString &typed : row.forms) {
+        const TPingReply reply = Ask(*service_, typed);
+        EXPECT_EQ(reply.StatusCode, std::optional<qint32>(0)) << typed.toStdString();
+        EXPECT_EQ(reply.ProtocolAddress, row.loopback) << typed.toStdString();
+    }
 }
+
+TEST_P(IcmpEchoLoopback, ARealRun) {
+    const LoopbackCase &row = GetParam();
+    ExpectAnsweredRun(RunPing(row.loopback), row.loopback, row.loopback, row.addressLine);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BothFamilies, IcmpEchoLoopback,
+    ::testing::Values(LoopbackCase{"IPv4",
+                                   QStringLiteral("127.0.0.1"),
+                                   1472,
+                                   {QStringLiteral("localhost")},
+                                   QStringLiteral("IPv4 - 127.0.0.1\t\tAddress - 127.0.0.1")},
+                      LoopbackCase{"IPv6",
+                                   QStringLiteral("::1"),
+                                   1452,
+                                   {QStringLiteral("[::1]"), QStringLiteral("http://[::1]:8080/"),
+                                    QStringLiteral("0:0:0:0:0:0:0:1"),
+                                    QStringLiteral("[0::1]:80/index.html")},
+                                   QStringLiteral("IPv6 - ::1\t\tAddress - ::1")}),
+    [](const ::testing::TestParamInfo<LoopbackCase> &info) {
+        return std::string(info.param.family);
+    });
 
 TEST(IcmpEcho, ANameThatCannotResolveGivesANullStatus) {
     std::unique_ptr<TIcmpEchoService> service;
@@ -129,30 +165,6 @@ TEST(IcmpEcho, NoPermittedSocketIsAClearError) {
         "Cannot send echo requests: this user may open neither an ICMP datagram socket")))
         << message.toStdString();
     EXPECT_TRUE(message.contains(QStringLiteral("CAP_NET_RAW"))) << message.toStdString();
-}
-
-TEST(IcmpEcho, ARealRunAgainstLoopback) {
-    try {
-        TIcmpEchoService probe;
-    } catch (const TxError &error) {
-        GTEST_SKIP() << "no ICMP socket here: " << error.Message().toStdString();
-    }
-    RunPanes panes;
-    TPingRunInput input = PingInput(QStringLiteral("127.0.0.1"));
-    input.Echo.TimeOut = 2000;
-    StandardPing(input, panes.targets);
-
-    const QStringList lines = PaneLines(&panes.debugMemo);
-    ASSERT_GE(lines.size(), 10);
-    for (int i = 3; i < 7; ++i) {
-        EXPECT_TRUE(lines[i].startsWith(QStringLiteral("Reply from 127.0.0.1")) &&
-                    lines[i].contains(QStringLiteral("Bytes=32")))
-            << lines[i].toStdString();
-    }
-    EXPECT_EQ(lines[8], QStringLiteral("Ping statistics for 127.0.0.1; IPv4 - 127.0.0.1"));
-    EXPECT_EQ(lines[9], QStringLiteral("Packets: Sent = 4, Received = 4, Lost = 0 [ 0% loss ]"));
-    EXPECT_EQ(PaneLines(&panes.addressMemo),
-              QStringList({QStringLiteral("IPv4 - 127.0.0.1\t\tAddress - 127.0.0.1")}));
 }
 
 TEST(IcmpEcho, ARunForAFortyThousandCharacterAddressEndsWithItsStatistics) {
