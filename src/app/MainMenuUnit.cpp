@@ -767,12 +767,20 @@ TPingRunTargets TMainMenuForm::RunTargets(const QString &address) {
 }
 
 void TMainMenuForm::ConnectSession() {
+    // A watched address that does not answer still shows each request as sent at once, not
+    // only once its time-out is over.
+    connect(session_, &TRunSession::Sending, this, [this] {
+        if (watchWriter_) {
+            watchWriter_->Sending();
+            ShowLiveFigures();
+        }
+    });
     connect(session_, &TRunSession::Replied, this,
             [this](int request, const std::optional<TPingReply> &reply) {
                 RunCommand(this, [&] {
                     if (watchWriter_) {
                         watchWriter_->Reply(reply);
-                        WatchLabel->setText(LiveFiguresText(watchWriter_->Figures()));
+                        ShowLiveFigures();
                     } else {
                         WritePingReply(request, reply, runInput_, RunTargets(runAddress_),
                                        figures_);
@@ -800,6 +808,10 @@ void TMainMenuForm::ConnectSession() {
         watchWriter_.reset();
         SetRunMode(false);
     });
+}
+
+void TMainMenuForm::ShowLiveFigures() {
+    WatchLabel->setText(LiveFiguresText(watchWriter_->Figures(), watchWriter_->InFlight()));
 }
 
 void TMainMenuForm::BeginAddressRun(const QString &address) {

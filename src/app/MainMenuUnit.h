@@ -232,6 +232,8 @@ class TMainMenuForm final : public QMainWindow {
     TPingRunTargets RunTargets(const QString &address);
     // The window's side of the runs: it writes what the session's signals bring.
     void ConnectSession();
+    // Shows the watch's live figures in the status bar.
+    void ShowLiveFigures();
     // The start of a single run or watch of `address`: the header, the light on.
     void BeginAddressRun(const QString &address);
     // The end of one address's run: the light off, the completion flag set.

@@ -49,22 +49,25 @@ QChartView *TPingCharts::ProcessGraph() const {
 void TPingCharts::PrepareBars(int count, double height) {
     barSet_->remove(0, barSet_->count());
     QStringList categories;
-    QList<qreal> heights;
+    heights_.clear();
+    answered_.clear();
     for (int i = 0; i < count; ++i) {
         categories << QString::number(i);
-        heights << height;
+        heights_ << height;
+        answered_ << false;
     }
     barAxisX_->clear();
     barAxisX_->append(categories);
-    barSet_->append(heights);
+    barSet_->append(heights_);
     FitBarAxis();
 }
 
 void TPingCharts::SetBarHeight(int index, double height) {
-    if (index < 0 || index >= barSet_->count()) {
+    if (index < 0 || index >= heights_.size()) {
         return;
     }
-    barSet_->replace(index, height);
+    heights_[index] = height;
+    answered_[index] = true;
     FitBarAxis();
 }
 
@@ -106,7 +109,11 @@ int TPingCharts::BarCount() const {
 }
 
 double TPingCharts::BarHeight(int index) const {
-    return barSet_->at(index);
+    return heights_.value(index);
+}
+
+double TPingCharts::BarAxisTop() const {
+    return barAxisY_->max();
 }
 
 bool TPingCharts::BarsActive() const {
@@ -127,9 +134,19 @@ QColor TPingCharts::BarColor() const {
 
 void TPingCharts::FitBarAxis() {
     double top = 0;
-    for (int i = 0; i < barSet_->count(); ++i) {
-        top = std::max(top, barSet_->at(i));
+    for (int i = 0; i < heights_.size(); ++i) {
+        if (answered_.at(i)) {
+            top = std::max(top, heights_.at(i));
+        }
     }
-    // Headroom above the highest bar; the prepared bars of 0.1 stay a thin line at the bottom.
-    barAxisY_->setRange(0, std::max(10.0, top * 1.15));
+    const double axisTop = TripAxisTop(top, 1.15);
+    barAxisY_->setRange(0, axisTop);
+    // A bar still waiting for its trip time is a thin line at the bottom, whatever the scale.
+    for (int i = 0; i < heights_.size(); ++i) {
+        const double shown =
+            answered_.at(i) ? heights_.at(i) : std::min(heights_.at(i), axisTop / 100);
+        if (barSet_->at(i) != shown) {
+            barSet_->replace(i, shown);
+        }
+    }
 }

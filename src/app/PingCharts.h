@@ -40,12 +40,14 @@ class TPingCharts final : public ChartSink {
     // in its window and a few windows before it.
     int BarCount() const;
     double BarHeight(int index) const;
+    double BarAxisTop() const;
     bool BarsActive() const;
     int PointCount() const;
     QColor GraphColor() const;
     QColor BarColor() const;
 
   private:
+    // Fits the axis to the bars that hold a trip time and shows the others as a thin line.
     void FitBarAxis();
 
     QChartView *pingChart_ = nullptr;
@@ -54,4 +56,8 @@ class TPingCharts final : public ChartSink {
     QBarSet *barSet_ = nullptr;
     QBarCategoryAxis *barAxisX_ = nullptr;
     QValueAxis *barAxisY_ = nullptr;
+    // The heights the run gave each bar, and which of them hold a trip time; the bar set shows
+    // the prepared ones at a height that follows the axis.
+    QList<double> heights_;
+    QList<bool> answered_;
 };

@@ -10,6 +10,7 @@
 #include <QValueAxis>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cmath>
 
 #include "common/WindowLook.h"
 
@@ -46,6 +47,25 @@ QImage DiamondMarker(const QColor &color) {
 }
 
 }  // namespace
+
+double TripAxisTop(double highest, double headroom) {
+    if (highest <= 0) {
+        return kEmptyTop;
+    }
+    const double decade = std::min(kEmptyTop, std::pow(10.0, std::ceil(std::log10(highest))));
+    return std::max(decade, highest * headroom);
+}
+
+void NiceTripAxis(QValueAxis *axis) {
+    axis->applyNiceNumbers();
+    const double step = (axis->max() - axis->min()) / std::max(1, axis->tickCount() - 1);
+    int decimals = 0;
+    while (decimals < 4 && std::fabs(step * std::pow(10.0, decimals) -
+                                     std::round(step * std::pow(10.0, decimals))) > 1e-6) {
+        ++decimals;
+    }
+    axis->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
+}
 
 void StyleDarkChart(QChart *chart) {
     chart->setTheme(QChart::ChartThemeDark);
@@ -147,6 +167,7 @@ void TTripTimeGraph::ClearPoints() {
     top_ = 0;
     axisY_->setRange(0, kEmptyTop);
     axisY_->setTickCount(kLeftTicks);
+    axisY_->setLabelFormat(QStringLiteral("%.0f"));
 }
 
 void TTripTimeGraph::ShowCurve(const QList<QPointF> &points) {
@@ -167,7 +188,7 @@ void TTripTimeGraph::ShowCurve(const QList<QPointF> &points) {
     top_ = high->y();
     axisY_->setTickCount(kLeftTicks);
     axisY_->setRange(low->y(), high->y());
-    axisY_->applyNiceNumbers();
+    NiceTripAxis(axisY_);
 }
 
 double TTripTimeGraph::AxisMinimum() const {
@@ -202,9 +223,8 @@ void TTripTimeGraph::FitLeftAxis(double y) {
         return;
     }
     top_ = y;
-    axisY_->setRange(0, std::max(kEmptyTop, top_ * 1.2));
-    // Whole-number steps, so that the "0" label format never rounds a tick.
-    axisY_->applyNiceNumbers();
+    axisY_->setRange(0, TripAxisTop(top_, 1.2));
+    NiceTripAxis(axisY_);
 }
 
 void TTripTimeGraph::mousePressEvent(QMouseEvent *event) {

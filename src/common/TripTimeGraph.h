@@ -22,6 +22,16 @@ void StyleDarkChartAxis(QAbstractAxis *axis);
 // A frameless, antialiased view of `chart` named `objectName`, in the charts' background.
 void StyleDarkChartView(QChartView *view, const QString &objectName);
 
+// Returns the top of a trip-time axis whose highest value is `highest` (ms): `headroom` times
+// that value, and at least the next power of ten above it, up to 10 ms. So times of a few
+// milliseconds sit on a 0-10 ms axis as they always have, and loopback or LAN times under a
+// millisecond get an axis of their own scale instead of a flat line at the bottom.
+double TripAxisTop(double highest, double headroom);
+
+// Gives a value axis nice ticks and labels with as many decimals as its steps need, so that an
+// axis of 0-0.1 ms does not read 0 at every tick.
+void NiceTripAxis(QValueAxis *axis);
+
 // The sliding trip-time graph: a curve (series "Series1") with a diamond at every point, a value
 // mark on the first point and on every 10th after it (series "Series1Marks"), and a bottom axis
 // window 61 positions wide. The main window's graph and the settings window's preview of it.

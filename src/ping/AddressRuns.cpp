@@ -208,6 +208,9 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
             return;
         }
         address.RequestStarted = MonotonicNs();
+        if (callbacks_.Sending) {
+            callbacks_.Sending(index, static_cast<int>(address.Record.Replies.size()));
+        }
         const auto state = shared_from_this();
         if (!probes_) {
             RequestBlocking(index, address);

@@ -36,6 +36,9 @@ constexpr int kResolverThreads = 8;
 constexpr int kMaxBlockingThreads = 128;
 
 struct TAddressRunCallbacks {
+    // Request `request` (0, 1, ...) of address `index` is about to be made; its outcome follows
+    // in Replied. A name that does not resolve counts as a request made.
+    std::function<void(int index, int request)> Sending;
     // The outcome of request `request` (0, 1, ...) of address `index`, as soon as it is in.
     std::function<void(int index, int request, const std::optional<TPingReply> &reply)> Replied;
     // The record of address `index`, in list order: once that address and every address before

@@ -25,6 +25,7 @@ void TPingFigures::Add(const std::optional<TPingReply> &reply) {
     ReplyAddress = reply ? reply->ProtocolAddress : QString();
     if (kind != TReplyKind::Received && kind != TReplyKind::ReceivedFast) {
         Last.reset();
+        Fine.Last.reset();
         return;
     }
     const auto trip = static_cast<qint32>(qMin<quint32>(reply->ResponseTime, INT32_MAX));
@@ -41,6 +42,20 @@ void TPingFigures::Add(const std::optional<TPingReply> &reply) {
     }
     PreviousTrip = trip;
     Last = trip;
+
+    const double fine = TripMilliseconds(*reply);
+    if (PacketsReceived == 1 || fine > Fine.Maximum) {
+        Fine.Maximum = fine;
+    }
+    if (PacketsReceived == 1 || fine < Fine.Minimum) {
+        Fine.Minimum = fine;
+    }
+    Fine.Sum += fine;
+    if (PacketsReceived > 1) {
+        Fine.JitterSum += std::fabs(fine - Fine.Previous);
+    }
+    Fine.Previous = fine;
+    Fine.Last = fine;
 }
 
 qint64 TPingFigures::LossPercent() const {
@@ -55,22 +70,47 @@ double TPingFigures::Jitter() const {
     return PacketsReceived > 1 ? static_cast<double>(JitterSum) / (PacketsReceived - 1) : 0.0;
 }
 
-QString LiveFiguresText(const TPingFigures &figures) {
+double TPingFigures::FineAverage() const {
+    return PacketsReceived > 0 ? Fine.Sum / PacketsReceived : 0.0;
+}
+
+double TPingFigures::FineJitter() const {
+    return PacketsReceived > 1 ? Fine.JitterSum / (PacketsReceived - 1) : 0.0;
+}
+
+double TripMilliseconds(const TPingReply &reply) {
+    return reply.TripMicroseconds > 0 ? reply.TripMicroseconds / 1000.0
+                                      : static_cast<double>(reply.ResponseTime);
+}
+
+QString TripText(double milliseconds) {
+    const int decimals = milliseconds < 1 ? 3 : milliseconds < 10 ? 2 : milliseconds < 100 ? 1 : 0;
+    QString text = QString::number(milliseconds, 'f', decimals);
+    if (decimals > 0) {
+        while (text.endsWith(QLatin1Char('0'))) {
+            text.chop(1);
+        }
+        if (text.endsWith(QLatin1Char('.'))) {
+            text.chop(1);
+        }
+    }
+    return text;
+}
+
+QString LiveFiguresText(const TPingFigures &figures, qint32 inFlight) {
     const bool anyReply = figures.PacketsReceived > 0;
-    const auto ms = [anyReply](qint64 value) {
-        return anyReply ? QStringLiteral("%1 ms").arg(value) : QStringLiteral("-");
+    const auto ms = [anyReply](double value) {
+        return anyReply ? TripText(value) + QStringLiteral(" ms") : QStringLiteral("-");
     };
-    const QString last = figures.Last
-                             ? QStringLiteral("%1 ms").arg(*figures.Last)
+    const QString last = figures.Fine.Last
+                             ? TripText(*figures.Fine.Last) + QStringLiteral(" ms")
                              : (figures.Sent > 0 ? QStringLiteral("lost") : QStringLiteral("-"));
-    const QString jitter = anyReply
-                               ? QString::number(figures.Jitter(), 'f', 1) + QStringLiteral(" ms")
-                               : QStringLiteral("-");
     return QStringLiteral(
                "Sent: %1   Lost: %2 (%3%)   Last: %4   Average: %5   Minimum: %6   "
                "Maximum: %7   Jitter: %8")
-        .arg(figures.Sent)
+        .arg(figures.Sent + qMax(0, inFlight))
         .arg(figures.Lost())
         .arg(figures.LossPercent())
-        .arg(last, ms(figures.Average()), ms(figures.Minimum), ms(figures.Maximum), jitter);
+        .arg(last, ms(figures.FineAverage()), ms(figures.Fine.Minimum), ms(figures.Fine.Maximum),
+             ms(figures.FineJitter()));
 }

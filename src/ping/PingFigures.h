@@ -27,6 +27,18 @@ struct TPingFigures {
     // Sum of the absolute differences between the trip times of consecutive replies.
     qint64 JitterSum = 0;
 
+    // The same figures from the measured trip times with their fraction, in milliseconds. The
+    // statistics block keeps whole milliseconds, as ping's lines always have; the live figures
+    // and the charts use these, so that replies under a millisecond still show what they took.
+    struct TFine {
+        double Minimum = 0;
+        double Maximum = 0;
+        double Sum = 0;
+        double Previous = 0;
+        double JitterSum = 0;
+        std::optional<double> Last;
+    } Fine;
+
     // Counts the outcome of one request: a reply (status 0) with its trip time, or a lost
     // request (an error status, a null status, or no object at all).
     void Add(const std::optional<TPingReply> &reply);
@@ -44,10 +56,24 @@ struct TPingFigures {
     // figure is the plain mean over the whole run); 0 with fewer than two replies. Lost requests
     // in between do not break a pair.
     double Jitter() const;
+    // The average and the jitter of the measured trip times, in milliseconds with fraction.
+    double FineAverage() const;
+    double FineJitter() const;
 };
 
+// Returns the trip time of a reply in milliseconds with its fraction: the measured
+// microseconds where the socket gave them, otherwise the whole milliseconds.
+double TripMilliseconds(const TPingReply &reply);
+
+// Returns a trip time for reading, with the precision ping gives it (three decimals under 1 ms,
+// two under 10 ms, one under 100 ms, none above) and without trailing zeros: "0.042", "2.5",
+// "17", "20".
+QString TripText(double milliseconds);
+
 // Returns the live figures of a watched address as the status bar shows them, e.g.
-// "Sent: 12   Lost: 1 (8%)   Last: 3 ms   Average: 2 ms   Minimum: 1 ms   Maximum: 5 ms
-// Jitter: 1.5 ms" (one line). "Last" reads "lost" when the latest request got no reply; the
-// trip-time figures read "-" until a reply came; jitter has one decimal.
-QString LiveFiguresText(const TPingFigures &figures);
+// "Sent: 12   Lost: 1 (8%)   Last: 3.1 ms   Average: 2.25 ms   Minimum: 0.95 ms   Maximum: 5 ms
+// Jitter: 1.5 ms" (one line), from the measured trip times (TripText). Sent counts the requests
+// made, `inFlight` of them still waiting for their outcome; Lost and its percentage count only
+// those whose outcome is in. "Last" reads "lost" when the latest request got no reply; the
+// trip-time figures read "-" until a reply came.
+QString LiveFiguresText(const TPingFigures &figures, qint32 inFlight = 0);

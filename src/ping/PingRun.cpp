@@ -42,7 +42,8 @@ void CheckTargets(const TPingRunTargets &targets) {
     }
 }
 
-// Plots a reply with a trip time above 0 ms: bar `index` and the next graph point.
+// Plots a reply with a measured trip time above 0: bar `index` and the next graph point. A reply
+// under a millisecond reads "<1 ms" in its line but is drawn with the time it took.
 void Plot(int index, double trip, const TPingRunTargets &targets) {
     if (targets.Charts != nullptr) {
         targets.Charts->SetBarHeight(index, trip);
@@ -78,8 +79,9 @@ void WritePingHeader(const TPingRunInput &input, const TPingRunTargets &targets)
 void WritePingReply(int index, const std::optional<TPingReply> &reply, const TPingRunInput &input,
                     const TPingRunTargets &targets, TPingFigures &figures) {
     const TReplyKind kind = ClassifyReply(reply);
-    if (kind == TReplyKind::Received) {
-        Plot(index, reply->ResponseTime, targets);
+    if ((kind == TReplyKind::Received || kind == TReplyKind::ReceivedFast) &&
+        TripMilliseconds(*reply) > 0) {
+        Plot(index, TripMilliseconds(*reply), targets);
     }
     if (kind != TReplyKind::NoObject) {
         WriteReport(ResultsPane(input, targets), ReplyLine(reply, input.PingAddress));

@@ -90,8 +90,8 @@ TPingRecord PingAddress(const TListRunInput &run, const TPingRunTargets &targets
                         const std::function<bool()> &stopRequested);
 
 // One ping run (StandardPing): writes the header, one reply line per request and the
-// statistics block into targets.DebugMemo in input.DebugColor, plots each reply with a trip time
-// above 0 ms as bar I and as a graph point at *PositionX (sliding the graph's 0-60 axis window
+// statistics block into targets.DebugMemo in input.DebugColor, plots each reply with a measured trip
+// time above 0 (with its fraction, TripMilliseconds) as bar I and as a graph point at *PositionX (sliding the graph's 0-60 axis window
 // one step per point past its maximum), reports "N of M" after each request, and writes one
 // line into targets.AddressMemo in input.ResultsColor: the address line when anything was
 // received, else the bare reply address of the last request.

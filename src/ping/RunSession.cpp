@@ -78,6 +78,7 @@ bool TRunSession::Begin(TKind kind, TListRunInput run) {
 TAddressRunCallbacks TRunSession::Callbacks(TKind kind, const QStringList &addresses) {
     TAddressRunCallbacks callbacks;
     if (kind != TKind::List) {
+        callbacks.Sending = [this](int, int request) { emit Sending(request); };
         callbacks.Replied = [this](int, int request, const std::optional<TPingReply> &reply) {
             emit Replied(request, reply);
         };

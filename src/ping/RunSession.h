@@ -57,6 +57,8 @@ class TRunSession final : public QObject {
     bool IsIdle() const { return state_ == TState::Idle; }
 
   signals:
+    // A request of a single run or watch is made; its outcome follows in Replied.
+    void Sending(int request);
     // The outcome of a request of a single run or watch.
     void Replied(int request, const std::optional<TPingReply> &reply);
     // A single run or watch has made its requests (stopped: it was asked to stop before the

@@ -63,6 +63,7 @@ TWatchWriter::TWatchWriter(const TPingRunInput &input, const TPingRunTargets &ta
 TWatchWriter::~TWatchWriter() = default;
 
 void TWatchWriter::Reply(const std::optional<TPingReply> &reply) {
+    inFlight_ = qMax(0, inFlight_ - 1);
     WritePingReply(figures_.Sent, reply, input_, watchTargets_, figures_);
     if (targets_.SetProgress) {
         targets_.SetProgress(QStringLiteral("%1 of %1").arg(figures_.Sent));

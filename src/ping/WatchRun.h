@@ -30,11 +30,15 @@ class TWatchWriter final {
     TWatchWriter(const TWatchWriter &) = delete;
     TWatchWriter &operator=(const TWatchWriter &) = delete;
 
+    // A request is made; its outcome follows in Reply.
+    void Sending() { ++inFlight_; }
     void Reply(const std::optional<TPingReply> &reply);
     void End();
 
-    // The figures of the requests so far.
+    // The figures of the requests whose outcome is in, and the requests made still waiting for
+    // theirs: what the live figures show.
     const TPingFigures &Figures() const { return figures_; }
+    int InFlight() const { return inFlight_; }
 
   private:
     TPingRunInput input_;
@@ -42,11 +46,12 @@ class TWatchWriter final {
     TPingRunTargets watchTargets_;
     std::unique_ptr<TRecentTripBars> bars_;
     TPingFigures figures_;
+    int inFlight_ = 0;
 };
 
 // Pings input.PingAddress until control.StopRequested(), one request every control.Interval
 // milliseconds ("ping until stopped"), and writes what a run writes: the header, one reply line
-// per request as it comes (each reply with a trip time above 0 ms also a point of the sliding
+// per request as it comes (each reply with a measured trip time above 0 also a point of the sliding
 // graph), and once stopped the statistics block with Sent = the requests made, and the line of
 // the address list pane. The progress "N of N" follows every request; the bar chart is prepared
 // afresh at the start and then shows the trip times of the latest input.Echo.Retries replies,

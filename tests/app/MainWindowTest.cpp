@@ -872,6 +872,15 @@ TEST_F(MainWindowTest, RealRunAgainstLoopback) {
     EXPECT_EQ(Lines(form_->AddressMemo),
               QStringList{QStringLiteral("IPv4 - 127.0.0.1\t\tAddress - 127.0.0.1")});
     EXPECT_TRUE(form_->Charts()->BarsActive());
+    // Replies under a millisecond read "<1 ms" and are still drawn, with the time they took, on
+    // an axis of their scale.
+    EXPECT_EQ(form_->Charts()->PointCount(), 4);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_GT(form_->Charts()->BarHeight(i), 0) << i;
+    }
+    if (lines.filter(QStringLiteral("Time=<1 ms")).size() == 4) {
+        EXPECT_LE(form_->Charts()->BarAxisTop(), 1.15);
+    }
     EXPECT_FALSE(form_->ProcessIndicator->isEnabled());
     EXPECT_TRUE(GeolocationForm->StartGeolocation);
 }

@@ -373,6 +373,41 @@ TEST_F(WatchWindowTest, AnAddressThatStopsAnsweringAndComesBackShowsTimeOutsBetw
               QStringList(QStringLiteral("IPv4 - 127.0.0.1\t\tAddress - 127.0.0.1")));
 }
 
+// A request counts as sent when it is made: against a silent address the live figures say so at
+// once, not only once the request has timed out.
+TEST_F(WatchWindowTest, ARequestWaitingForItsTimeOutCountsAsSent) {
+    EchoNamespace ns(EchoNamespace::StandardRules(), QStringLiteral("s"));
+    if (!ns.Problem().isEmpty()) {
+        GTEST_SKIP() << ns.Problem().toStdString();
+    }
+    SetEchoServiceFactory([&ns] { return ns.OpenService(TIcmpSocketKind::Automatic); });
+    form_->AddressEdit->setText(QStringLiteral("127.0.0.3"));  // silent
+    const QString timeOut = QStringLiteral("Reply from 127.0.0.3: Request Timed Out");
+    QString beforeFirstTimeOut;
+    Watch([] { MainMenuForm->WatchPingAction->trigger(); },
+          [&] {
+              if (Count(timeOut) == 0) {
+                  beforeFirstTimeOut = form_->WatchLabel->text();
+                  return false;
+              }
+              if (Count(timeOut) < 2) {
+                  return false;
+              }
+              form_->WatchPingAction->trigger();
+              return true;
+          });
+    ASSERT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
+    EXPECT_TRUE(beforeFirstTimeOut.startsWith(
+        QStringLiteral("Sent: 1   Lost: 0 (0%)   Last: -   Average: -")))
+        << beforeFirstTimeOut.toStdString();
+    // Once stopped, the request under way has its outcome and the figures are the statistics'.
+    const int sent = Count(timeOut);
+    EXPECT_EQ(Count(PacketsLine(sent, 0, 100)), 1);
+    EXPECT_TRUE(form_->WatchLabel->text().startsWith(
+        QStringLiteral("Sent: %1   Lost: %1 (100%)   Last: lost").arg(sent)))
+        << form_->WatchLabel->text().toStdString();
+}
+
 TEST_F(WatchWindowTest, TheIntervalFromTheSettingsIsHeldToItsRange) {
     const struct {
         const char *text;

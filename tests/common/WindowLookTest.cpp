@@ -133,6 +133,37 @@ TEST(TripTimeGraph, LeftAxisRisesWithTheValuesAndClearingPutsItBack) {
     EXPECT_EQ(left->max(), 10);
 }
 
+// Loopback and LAN times under a millisecond get an axis of their own scale, with labels that
+// tell its ticks apart; a millisecond or more keeps the 0-10 ms axis.
+TEST(TripTimeGraph, TimesUnderAMillisecondGetAnAxisOfTheirScale) {
+    const struct {
+        QList<double> points;
+        double top;
+        const char *format;
+        const char *topLabel;
+    } rows[] = {
+        {{0.042, 0.031}, 0.1, "%.2f", "0.10"},
+        {{0.35}, 1, "%.1f", "1.0"},
+        {{0.042, 0.9}, 1.5, "%.1f", "1.5"},
+        {{4}, 10, "%.0f", "10"},
+    };
+    for (const auto &row : rows) {
+        TTripTimeGraph graph(QStringLiteral("ProcessGraph"), QString(), QString(), nullptr);
+        QValueAxis *left = Axis(graph, Qt::Vertical);
+        ASSERT_NE(left, nullptr);
+        for (int i = 0; i < row.points.size(); ++i) {
+            graph.AppendPoint(i, row.points.at(i));
+        }
+        SCOPED_TRACE(row.topLabel);
+        EXPECT_DOUBLE_EQ(left->max(), row.top);
+        EXPECT_EQ(left->labelFormat(), QString::fromLatin1(row.format));
+        EXPECT_EQ(QString::asprintf(row.format, left->max()), QString::fromLatin1(row.topLabel));
+        graph.ClearPoints();
+        EXPECT_EQ(left->max(), 10);
+        EXPECT_EQ(left->labelFormat(), QStringLiteral("%.0f"));
+    }
+}
+
 TEST(TripTimeGraph, KeepsOnlyTheLatestPointsAndTheirMarks) {
     TTripTimeGraph graph(QStringLiteral("ProcessGraph"), QString(), QString(), nullptr);
     for (int i = 0; i < 5000; ++i) {

@@ -16,6 +16,12 @@ struct Request {
 Request Trip(quint32 milliseconds) {
     return {Reply(milliseconds)};
 }
+// A reply whose trip time the socket measured to the microsecond.
+Request Measured(quint32 microseconds) {
+    TPingReply reply = Reply(microseconds / 1000);
+    reply.TripMicroseconds = microseconds;
+    return {reply};
+}
 const Request kTimedOut{Failure(11010)};
 const Request kUnresolved{Failure(std::nullopt, QString())};
 const Request kNoObject{std::nullopt};
@@ -53,11 +59,11 @@ TEST(PingFigures, LiveFiguresOfTripTimeSequences) {
         {"one reply has no jitter", {Trip(7)},
          1, 0, 0, 7, 7, 7, 0.0,
          "Sent: 1   Lost: 0 (0%)   Last: 7 ms   Average: 7 ms   Minimum: 7 ms   "
-         "Maximum: 7 ms   Jitter: 0.0 ms"},
+         "Maximum: 7 ms   Jitter: 0 ms"},
         {"steady trip times have no jitter", {Trip(5), Trip(5), Trip(5), Trip(5)},
          4, 0, 0, 5, 5, 5, 0.0,
          "Sent: 4   Lost: 0 (0%)   Last: 5 ms   Average: 5 ms   Minimum: 5 ms   "
-         "Maximum: 5 ms   Jitter: 0.0 ms"},
+         "Maximum: 5 ms   Jitter: 0 ms"},
         // |20-10| + |10-20| + |30-10| + |20-30| = 50 over four differences.
         {"mean absolute difference, not smoothed",
          {Trip(10), Trip(20), Trip(10), Trip(30), Trip(20)},
@@ -67,41 +73,47 @@ TEST(PingFigures, LiveFiguresOfTripTimeSequences) {
         // A rising ramp has a jitter of its step, whatever its length.
         {"a ramp", {Trip(1), Trip(2), Trip(3), Trip(4), Trip(5), Trip(6)},
          6, 0, 0, 4, 1, 6, 1.0,
-         "Sent: 6   Lost: 0 (0%)   Last: 6 ms   Average: 4 ms   Minimum: 1 ms   "
-         "Maximum: 6 ms   Jitter: 1.0 ms"},
+         "Sent: 6   Lost: 0 (0%)   Last: 6 ms   Average: 3.5 ms   Minimum: 1 ms   "
+         "Maximum: 6 ms   Jitter: 1 ms"},
         // "<1 ms" counts as 0 in every figure.
         {"replies under a millisecond", {Trip(0), Trip(3), Trip(0)},
          3, 0, 0, 1, 0, 3, 3.0,
          "Sent: 3   Lost: 0 (0%)   Last: 0 ms   Average: 1 ms   Minimum: 0 ms   "
-         "Maximum: 3 ms   Jitter: 3.0 ms"},
+         "Maximum: 3 ms   Jitter: 3 ms"},
+        // Measured replies: the statistics keep whole milliseconds, the live text the fraction.
+        {"replies measured to the microsecond", {Measured(42), Measured(58), Measured(1500)},
+         3, 0, 0, 0, 0, 1, 0.5,
+         "Sent: 3   Lost: 0 (0%)   Last: 1.5 ms   Average: 0.533 ms   Minimum: 0.042 ms   "
+         "Maximum: 1.5 ms   Jitter: 0.729 ms"},
         // Lost requests do not break a pair: 8 then 2 is one difference of 6.
         {"loss between replies", {Trip(8), kTimedOut, kTimedOut, Trip(2)},
          4, 2, 50, 5, 2, 8, 6.0,
          "Sent: 4   Lost: 2 (50%)   Last: 2 ms   Average: 5 ms   Minimum: 2 ms   "
-         "Maximum: 8 ms   Jitter: 6.0 ms"},
+         "Maximum: 8 ms   Jitter: 6 ms"},
         {"the latest request lost", {Trip(4), Trip(6), kTimedOut},
          3, 1, 33, 5, 4, 6, 2.0,
          "Sent: 3   Lost: 1 (33%)   Last: lost   Average: 5 ms   Minimum: 4 ms   "
-         "Maximum: 6 ms   Jitter: 2.0 ms"},
+         "Maximum: 6 ms   Jitter: 2 ms"},
         {"nothing answered", {kTimedOut, kUnresolved, kNoObject},
          3, 3, 100, 0, 0, 0, 0.0,
          "Sent: 3   Lost: 3 (100%)   Last: lost   Average: -   Minimum: -   Maximum: -   "
          "Jitter: -"},
-        // Loss and average round half to even, as the statistics block does.
+        // Loss and the whole-millisecond average round half to even, as the statistics block
+        // does; the live text shows the average with its fraction.
         {"12.5 % shows as 12 %",
          {Trip(1), Trip(1), Trip(1), kTimedOut, Trip(1), Trip(1), Trip(1), Trip(2)},
          8, 1, 12, 1, 1, 2, 1.0 / 6,
-         "Sent: 8   Lost: 1 (12%)   Last: 2 ms   Average: 1 ms   Minimum: 1 ms   "
-         "Maximum: 2 ms   Jitter: 0.2 ms"},
-        {"21.5 ms shows as 22 ms", {Trip(21), Trip(20), Trip(22), Trip(23)},
+         "Sent: 8   Lost: 1 (12%)   Last: 2 ms   Average: 1.14 ms   Minimum: 1 ms   "
+         "Maximum: 2 ms   Jitter: 0.167 ms"},
+        {"21.5 ms: 22 in the statistics, 21.5 live", {Trip(21), Trip(20), Trip(22), Trip(23)},
          4, 0, 0, 22, 20, 23, 4.0 / 3,
-         "Sent: 4   Lost: 0 (0%)   Last: 23 ms   Average: 22 ms   Minimum: 20 ms   "
-         "Maximum: 23 ms   Jitter: 1.3 ms"},
+         "Sent: 4   Lost: 0 (0%)   Last: 23 ms   Average: 21.5 ms   Minimum: 20 ms   "
+         "Maximum: 23 ms   Jitter: 1.33 ms"},
         // A link that stops answering and comes back: the loss follows, the trip times go on.
         {"silent, then back", {Trip(3), Trip(3), kTimedOut, kTimedOut, kTimedOut, Trip(5)},
          6, 3, 50, 4, 3, 5, 1.0,
-         "Sent: 6   Lost: 3 (50%)   Last: 5 ms   Average: 4 ms   Minimum: 3 ms   "
-         "Maximum: 5 ms   Jitter: 1.0 ms"},
+         "Sent: 6   Lost: 3 (50%)   Last: 5 ms   Average: 3.67 ms   Minimum: 3 ms   "
+         "Maximum: 5 ms   Jitter: 1 ms"},
         // clang-format on
     };
     for (const auto &row : rows) {
@@ -143,4 +155,27 @@ TEST(PingFigures, HoursOfRequestsStayExact) {
     // Replies alternate 4000 and 2000 ms except where the lost tenth request sits between two
     // even ones (8 then 0): of the 777,599 differences, 86,399 are 0 and the rest 2000 ms.
     EXPECT_DOUBLE_EQ(figures.Jitter(), 2000.0 * (777599 - 86399) / 777599);
+}
+
+TEST(PingFigures, RequestsInFlightCountAsSentButNotAsLost) {
+    TPingFigures figures;
+    EXPECT_TRUE(LiveFiguresText(figures, 1)
+                    .startsWith(QStringLiteral("Sent: 1   Lost: 0 (0%)   Last: -   Average: -")));
+    figures.Add(Failure(11010));
+    EXPECT_TRUE(LiveFiguresText(figures, 1)
+                    .startsWith(QStringLiteral("Sent: 2   Lost: 1 (100%)   Last: lost")));
+}
+
+TEST(PingFigures, TripTimesReadWithPingsPrecision) {
+    const struct {
+        double milliseconds;
+        const char *text;
+    } rows[] = {
+        {0, "0"},       {0.0421, "0.042"}, {0.5, "0.5"},     {0.9996, "1"},
+        {2.5, "2.5"},   {9.999, "10"},     {17.04, "17"},    {17.06, "17.1"},
+        {99.96, "100"}, {123.6, "124"},    {16000, "16000"},
+    };
+    for (const auto &row : rows) {
+        EXPECT_EQ(TripText(row.milliseconds), QString::fromLatin1(row.text)) << row.milliseconds;
+    }
 }

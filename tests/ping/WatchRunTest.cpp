@@ -88,13 +88,13 @@ TEST_F(WatchRun, ReportsEachRequestAsItComes) {
     ASSERT_EQ(counted.size(), 3u);
     EXPECT_EQ(LiveFiguresText(counted[0]),
               QStringLiteral("Sent: 1   Lost: 0 (0%)   Last: 5 ms   Average: 5 ms   Minimum: 5 ms"
-                             "   Maximum: 5 ms   Jitter: 0.0 ms"));
+                             "   Maximum: 5 ms   Jitter: 0 ms"));
     EXPECT_EQ(LiveFiguresText(counted[1]),
               QStringLiteral("Sent: 2   Lost: 1 (50%)   Last: lost   Average: 5 ms   Minimum: 5 "
-                             "ms   Maximum: 5 ms   Jitter: 0.0 ms"));
+                             "ms   Maximum: 5 ms   Jitter: 0 ms"));
     EXPECT_EQ(LiveFiguresText(counted[2]),
               QStringLiteral("Sent: 3   Lost: 1 (33%)   Last: 9 ms   Average: 7 ms   Minimum: 5 ms"
-                             "   Maximum: 9 ms   Jitter: 4.0 ms"));
+                             "   Maximum: 9 ms   Jitter: 4 ms"));
     // The figures shown last are those of the statistics block.
     const QStringList lines = PaneLines(&panes.debugMemo);
     EXPECT_TRUE(
