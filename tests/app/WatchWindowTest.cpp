@@ -380,7 +380,7 @@ TEST_F(WatchWindowTest, ARequestWaitingForItsTimeOutCountsAsSent) {
     if (!ns.Problem().isEmpty()) {
         GTEST_SKIP() << ns.Problem().toStdString();
     }
-    SetEchoServiceFactory([&ns] { return ns.OpenService(TIcmpSocketKind::Automatic); });
+    UseEchoService([&ns] { return ns.OpenService(TIcmpSocketKind::Automatic); });
     form_->AddressEdit->setText(QStringLiteral("127.0.0.3"));  // silent
     const QString timeOut = QStringLiteral("Reply from 127.0.0.3: Request Timed Out");
     QString beforeFirstTimeOut;
