@@ -960,6 +960,10 @@ void TMainMenuForm::SetFileWindow(TLocalFile *files) {
     files_ = files;
 }
 
+void TMainMenuForm::SetEchoService(TEchoServiceFactory connect) {
+    session_->SetConnect(std::move(connect));
+}
+
 void TMainMenuForm::SystemSettingsActionExecute() {
     // A confirmed window hands its values to the model, whose notice applies them here.
     SystemSettings->Execute();

@@ -54,6 +54,8 @@ class TMainMenuForm final : public QMainWindow {
     // before the first showing, and owned by the window.
     void SetDataModule(TPingDataModule *data);
     void SetFileWindow(TLocalFile *files);
+    // The echo service of the window's runs from now on.
+    void SetEchoService(TEchoServiceFactory connect);
     void SystemSettingsActionExecute();
     void ClearAllActionExecute();
     void ClearMemoActionExecute();
@@ -108,9 +110,6 @@ class TMainMenuForm final : public QMainWindow {
     // True while an address is pinged until stopped (IsRunning() too). While any run goes, Esc
     // and the ping button stop it, and so does the watch command while a watch goes.
     bool IsWatching() const { return session_->Kind() == TRunSession::TKind::Watch; }
-
-    // The runs of the window; tests hand it a scripted echo service.
-    TRunSession *Session() const { return session_; }
 
     // Panes and fields that the commands share.
     QLineEdit *AddressEdit = nullptr;

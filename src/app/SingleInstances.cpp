@@ -12,6 +12,7 @@
 #include "contact/ContactUnit.h"
 #include "files/FileManager.h"
 #include "lookup/DataUnit.h"
+#include "ping/EchoService.h"
 #include "reports/ReportUnit.h"
 #include "settings/SettingsModel.h"
 #include "settings/SystemSettingsUnit.h"
@@ -26,6 +27,7 @@ void WireSingleInstances(TSettingsModel *settings, const TSingleInstances &own) 
     main->SetSettingsModel(settings);
     main->SetDataModule(own.Data);
     main->SetFileWindow(own.Files);
+    main->SetEchoService(ConnectEchoService);
     // The map window shows the key the model read last, and reads the file again each time it
     // opens; a key typed there goes into the model and the file with the values the program runs
     // with.

@@ -15,7 +15,6 @@
 #include "common/TX_Edit.h"
 #include "files/FileManager.h"
 #include "lookup/DataUnit.h"
-#include "ping/RunSession.h"
 #include "settings/SettingsModel.h"
 
 void ProgramWindowsTest::SetUp() {
@@ -39,7 +38,7 @@ void ProgramWindowsTest::TearDown() {
 }
 
 void ProgramWindowsTest::UseEchoService(TEchoServiceFactory factory) {
-    form_->Session()->SetConnect(std::move(factory));
+    form_->SetEchoService(std::move(factory));
 }
 
 void ProgramWindowsTest::WriteSettingsFile(const QByteArray &text) {
