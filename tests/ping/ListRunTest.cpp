@@ -1,7 +1,6 @@
 // List runs: many addresses at once, handed back in list order, written exactly as a run of one
 // address after another writes them. Real echo requests inside network namespaces the tests
 // create; a scripted service where exact trip times are needed.
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <QHash>
@@ -21,6 +20,7 @@
 #include "ping/ListRun.h"
 #include "ping/PingRun.h"
 #include "support/EchoNamespace.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -93,17 +93,6 @@ QStringList MeasuredPaneLines(RunOutcome &out) {
     lines.replaceInStrings(time, QStringLiteral(": Bytes=32 Time=(measured)"));
     lines.replaceInStrings(figures, QStringLiteral("(measured figures)"));
     return lines;
-}
-
-int OpenDescriptors() {
-    int count = 0;
-    if (DIR *folder = opendir("/proc/self/fd")) {
-        while (readdir(folder) != nullptr) {
-            ++count;
-        }
-        closedir(folder);
-    }
-    return count;
 }
 
 TEchoServiceFactory Scripted() {
@@ -248,7 +237,7 @@ TEST(ListRun, RealRequestsWriteWhatOneAddressAfterAnotherWrites) {
     for (TIcmpSocketKind kind : {TIcmpSocketKind::Datagram, TIcmpSocketKind::Raw}) {
         SCOPED_TRACE(kind == TIcmpSocketKind::Datagram ? "datagram sockets" : "raw sockets");
         const TEchoServiceFactory connect = [&ns, kind] { return ns.OpenService(kind); };
-        const int descriptors = OpenDescriptors();
+        const int descriptors = OpenDescriptorCount();
         RunOutcome oneByOne;
         OneByOne(addresses, connect, oneByOne, 300);
         RunOutcome together;
@@ -264,7 +253,7 @@ TEST(ListRun, RealRequestsWriteWhatOneAddressAfterAnotherWrites) {
                       .size(),
                   4);
         // Every socket of either run is closed again.
-        EXPECT_EQ(OpenDescriptors(), descriptors);
+        EXPECT_EQ(OpenDescriptorCount(), descriptors);
     }
 }
 
@@ -342,7 +331,7 @@ TEST(ListRun, AnAbandonedRunLeavesNoSocketOpen) {
     for (int i = 0; i < 30; ++i) {
         addresses << QStringLiteral("127.0.0.3");
     }
-    const int descriptors = OpenDescriptors();
+    const int descriptors = OpenDescriptorCount();
     TListRunInput list;
     list.Addresses = addresses;
     list.Echo.TimeOut = 200;
@@ -360,5 +349,5 @@ TEST(ListRun, AnAbandonedRunLeavesNoSocketOpen) {
         EXPECT_EQ(error.Message(), QStringLiteral("stop here"));
     }
     EXPECT_EQ(written, 2);
-    EXPECT_EQ(OpenDescriptors(), descriptors);
+    EXPECT_EQ(OpenDescriptorCount(), descriptors);
 }

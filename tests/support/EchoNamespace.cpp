@@ -146,27 +146,33 @@ bool EchoNamespace::Nft(const QByteArray &commands) const {
     return true;
 }
 
-std::unique_ptr<TIcmpEchoService> EchoNamespace::OpenService(TIcmpSocketKind kind) const {
+bool EchoNamespace::RunInside(const std::function<void()> &work) const {
     const int home = open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
     const QByteArray path = QStringLiteral("/run/netns/%1").arg(name_).toLocal8Bit();
     const int inside = open(path.constData(), O_RDONLY | O_CLOEXEC);
-    if (home < 0 || inside < 0 || setns(inside, CLONE_NEWNET) != 0) {
+    const bool entered = home >= 0 && inside >= 0 && setns(inside, CLONE_NEWNET) == 0;
+    if (entered) {
+        work();
+        EXPECT_EQ(setns(home, CLONE_NEWNET), 0);
+    } else {
         ADD_FAILURE() << "cannot enter the namespace";
-        for (int fd : {home, inside}) {
-            if (fd >= 0) {
-                close(fd);
-            }
+    }
+    for (int fd : {home, inside}) {
+        if (fd >= 0) {
+            close(fd);
         }
-        return nullptr;
     }
+    return entered;
+}
+
+std::unique_ptr<TIcmpEchoService> EchoNamespace::OpenService(TIcmpSocketKind kind) const {
     std::unique_ptr<TIcmpEchoService> service;
-    try {
-        service = std::make_unique<TIcmpEchoService>(kind);
-    } catch (const TxError &error) {
-        ADD_FAILURE() << error.Message().toStdString();
-    }
-    EXPECT_EQ(setns(home, CLONE_NEWNET), 0);
-    close(home);
-    close(inside);
+    RunInside([&service, kind] {
+        try {
+            service = std::make_unique<TIcmpEchoService>(kind);
+        } catch (const TxError &error) {
+            ADD_FAILURE() << error.Message().toStdString();
+        }
+    });
     return service;
 }

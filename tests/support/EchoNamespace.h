@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 #include "ping/EchoService.h"
@@ -46,6 +47,11 @@ class EchoNamespace final {
     // calling thread is inside it, and keeps its namespace when the thread goes back. Safe to
     // call from several threads at once. Reports a test failure and returns null when it cannot.
     std::unique_ptr<TIcmpEchoService> OpenService(TIcmpSocketKind kind) const;
+
+    // Runs `work` on the calling thread while the thread is inside the namespace, then brings
+    // the thread back: sockets `work` opens live in the namespace for good. Reports a test
+    // failure and returns false, without running `work`, when the thread cannot enter it.
+    bool RunInside(const std::function<void()> &work) const;
 
     // Feeds `commands` to nft inside the namespace (the table is "ip txping", its chain
     // "input"), e.g. to drop echo requests from now on; returns false, reporting a test failure,

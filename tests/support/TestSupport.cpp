@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include <dirent.h>
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -57,4 +59,15 @@ bool WaitUntil(const std::function<bool()> &done, int timeoutMs) {
         QThread::msleep(1);
     }
     return true;
+}
+
+int OpenDescriptorCount() {
+    int count = 0;
+    if (DIR *folder = opendir("/proc/self/fd")) {
+        while (readdir(folder) != nullptr) {
+            ++count;
+        }
+        closedir(folder);
+    }
+    return count;
 }

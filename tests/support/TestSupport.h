@@ -35,3 +35,6 @@ void WriteBytes(const QString &path, const QByteArray &bytes);
 
 // Processes events until `done` returns true or `timeoutMs` passes; returns done().
 bool WaitUntil(const std::function<bool()> &done, int timeoutMs = 10000);
+
+// The number of descriptors the process has open, to show that something closed all it opened.
+int OpenDescriptorCount();
