@@ -426,4 +426,139 @@ TEST(ProbeEngine, NoAnswerReachesAnotherProbe) {
     }
 }
 
+// Runs `ip` with `arguments`; a refusal is the returned reason.
+QString Ip(const QStringList &arguments) {
+    QString errors;
+    return RunCommandLine(QStringLiteral("ip"), arguments, {}, &errors) == 0
+               ? QString()
+               : QStringLiteral("ip %1: %2").arg(arguments.join(QLatin1Char(' ')), errors);
+}
+
+// The engine's namespace, where 127.1.0.0/16 answers, 127.2.0.0/16 is silent and
+// 127.3.0.0/16 answers only requests that left with TTL 77; and beyond a veth link a router
+// namespace (10.99.0.2) that forwards to 10.99.1.0/24, so that a request that leaves with TTL 1
+// expires there.
+class RoutedNamespaces final {
+  public:
+    RoutedNamespaces()
+        : near_(
+              "ip daddr 127.2.0.0/16 icmp type echo-request drop\n"
+              "ip daddr 127.3.0.0/16 icmp type echo-request ip ttl != 77 drop\n",
+              QStringLiteral("n")),
+          router_(QByteArray(), QStringLiteral("r")) {
+        problem_ = !near_.Problem().isEmpty() ? near_.Problem() : router_.Problem();
+        const QString near = near_.Name();
+        const QString router = router_.Name();
+        const QString exec = QStringLiteral("netns exec %1 sysctl -qw ").arg(router);
+        // The router's second link holds 10.99.1.0/24 and leads nowhere: a request that reaches
+        // it with TTL 1 expires before any neighbour is asked for.
+        const QStringList steps = {
+            QStringLiteral("-n %1 link add va type veth peer name vb netns %2").arg(near, router),
+            QStringLiteral("-n %1 addr add 10.99.0.1/24 dev va").arg(near),
+            QStringLiteral("-n %1 link set va up").arg(near),
+            QStringLiteral("-n %1 route add 10.99.1.0/24 via 10.99.0.2").arg(near),
+            QStringLiteral("-n %1 addr add 10.99.0.2/24 dev vb").arg(router),
+            QStringLiteral("-n %1 link set vb up").arg(router),
+            QStringLiteral("-n %1 link add vc type veth peer name vd").arg(router),
+            QStringLiteral("-n %1 addr add 10.99.1.254/24 dev vc").arg(router),
+            QStringLiteral("-n %1 link set vc up").arg(router),
+            QStringLiteral("-n %1 link set vd up").arg(router),
+            exec + QStringLiteral("net.ipv4.ip_forward=1"),
+            // Every expired request gets its error, not one a second.
+            exec + QStringLiteral("net.ipv4.icmp_ratelimit=0"),
+        };
+        for (const QString &step : steps) {
+            if (problem_.isEmpty()) {
+                problem_ = Ip(step.split(QLatin1Char(' ')));
+            }
+        }
+    }
+
+    QString Problem() const { return problem_; }
+    const EchoNamespace &Near() const { return near_; }
+
+  private:
+    EchoNamespace near_;
+    EchoNamespace router_;
+    QString problem_;
+};
+
+TEST(ProbeEngine, AThousandProbesInFlightGetOneOutcomeEach) {
+    RoutedNamespaces routed;
+    if (!routed.Problem().isEmpty()) {
+        GTEST_SKIP() << routed.Problem().toStdString();
+    }
+    // Every hundredth probe leaves with TTL 1 for the router's far side; of the others a
+    // quarter each answer whatever their TTL, are silent, answer because they left with TTL 77,
+    // and are silent because they left with TTL 76. The loopback ones cycle through every TTL.
+    struct Planned {
+        QString Target;
+        quint16 Ttl;
+        qint32 Status;
+        QString From;
+    };
+    constexpr int kProbes = 1000;
+    std::vector<Planned> plan;
+    for (int i = 0; i < kProbes; ++i) {
+        const QString host = QStringLiteral("%1.%2").arg(i / 250).arg(i % 250 + 1);
+        if (i % 100 == 99) {
+            const QString far = QStringLiteral("10.99.1.%1").arg(i / 100 + 1);
+            plan.push_back({far, 1, kTtlExpiredTransit, QStringLiteral("10.99.0.2")});
+            continue;
+        }
+        switch (i % 4) {
+            case 0:
+                plan.push_back({QStringLiteral("127.1.") + host, static_cast<quint16>(1 + i % 255),
+                                0, QStringLiteral("127.1.") + host});
+                break;
+            case 1:
+                plan.push_back({QStringLiteral("127.2.") + host, static_cast<quint16>(1 + i % 255),
+                                kTimedOut, QStringLiteral("127.2.") + host});
+                break;
+            case 2:
+                plan.push_back(
+                    {QStringLiteral("127.3.") + host, 77, 0, QStringLiteral("127.3.") + host});
+                break;
+            default:
+                plan.push_back({QStringLiteral("127.3.") + host, 76, kTimedOut,
+                                QStringLiteral("127.3.") + host});
+        }
+    }
+
+    for (TIcmpSocketKind kind : {TIcmpSocketKind::Datagram, TIcmpSocketKind::Raw}) {
+        SCOPED_TRACE(KindName(kind));
+        const int descriptors = OpenDescriptorCount();
+        {
+            std::unique_ptr<TProbeEngine> engine = OpenEngine(routed.Near(), kind);
+            ASSERT_TRUE(engine);
+            Outcomes outcomes(kProbes);
+            std::promise<std::size_t> inFlight;
+            engine->Post([&] {
+                for (int i = 0; i < kProbes; ++i) {
+                    TProbeRequest request;
+                    request.Target = *ResolveEchoTarget(plan[i].Target);
+                    request.TimeToLive = plan[i].Ttl;
+                    request.TimeOutMs = 1500;
+                    engine->Send(request, outcomes.For(i));
+                }
+                inFlight.set_value(engine->InFlight());
+            });
+            EXPECT_EQ(inFlight.get_future().get(), static_cast<std::size_t>(kProbes));
+            ASSERT_TRUE(outcomes.Wait(10000));
+            Settle(*engine);
+            const std::vector<std::vector<TPingReply>> taken = outcomes.Taken();
+            for (int i = 0; i < kProbes; ++i) {
+                ASSERT_EQ(taken[i].size(), 1u) << plan[i].Target.toStdString();
+                EXPECT_EQ(taken[i].front().StatusCode, std::optional<qint32>(plan[i].Status))
+                    << plan[i].Target.toStdString() << " TTL " << plan[i].Ttl;
+                EXPECT_EQ(taken[i].front().ProtocolAddress, plan[i].From);
+            }
+            std::promise<std::size_t> left;
+            engine->Post([&] { left.set_value(engine->InFlight()); });
+            EXPECT_EQ(left.get_future().get(), 0u);
+        }
+        EXPECT_EQ(OpenDescriptorCount(), descriptors);
+    }
+}
+
 }  // namespace
