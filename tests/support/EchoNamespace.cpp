@@ -135,9 +135,13 @@ bool EchoNamespace::WriteHosts(const QByteArray &hosts) {
 }
 
 bool EchoNamespace::Nft(const QByteArray &commands) const {
+    return NftInNamespace(name_, commands);
+}
+
+bool NftInNamespace(const QString &name, const QByteArray &commands) {
     QString errors;
     if (RunCommandLine(QStringLiteral("ip"),
-                       {QStringLiteral("netns"), QStringLiteral("exec"), name_,
+                       {QStringLiteral("netns"), QStringLiteral("exec"), name,
                         QStringLiteral("nft"), QStringLiteral("-f"), QStringLiteral("-")},
                        commands, &errors) != 0) {
         ADD_FAILURE() << "nft refused " << commands.toStdString() << ": " << errors.toStdString();
@@ -147,8 +151,12 @@ bool EchoNamespace::Nft(const QByteArray &commands) const {
 }
 
 bool EchoNamespace::RunInside(const std::function<void()> &work) const {
+    return RunInsideNamespace(name_, work);
+}
+
+bool RunInsideNamespace(const QString &name, const std::function<void()> &work) {
     const int home = open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
-    const QByteArray path = QStringLiteral("/run/netns/%1").arg(name_).toLocal8Bit();
+    const QByteArray path = QStringLiteral("/run/netns/%1").arg(name).toLocal8Bit();
     const int inside = open(path.constData(), O_RDONLY | O_CLOEXEC);
     const bool entered = home >= 0 && inside >= 0 && setns(inside, CLONE_NEWNET) == 0;
     if (entered) {
@@ -166,8 +174,13 @@ bool EchoNamespace::RunInside(const std::function<void()> &work) const {
 }
 
 std::unique_ptr<TIcmpEchoService> EchoNamespace::OpenService(TIcmpSocketKind kind) const {
+    return OpenServiceInNamespace(name_, kind);
+}
+
+std::unique_ptr<TIcmpEchoService> OpenServiceInNamespace(const QString &name,
+                                                         TIcmpSocketKind kind) {
     std::unique_ptr<TIcmpEchoService> service;
-    RunInside([&service, kind] {
+    RunInsideNamespace(name, [&service, kind] {
         try {
             service = std::make_unique<TIcmpEchoService>(kind);
         } catch (const TxError &error) {

@@ -68,3 +68,8 @@ class EchoNamespace final {
 // Runs a command; returns its exit code, and its error output in *errors.
 int RunCommandLine(const QString &program, const QStringList &arguments,
                    const QByteArray &input = {}, QString *errors = nullptr);
+
+// What EchoNamespace's RunInside, OpenService and Nft do, for the network namespace `name`.
+bool RunInsideNamespace(const QString &name, const std::function<void()> &work);
+std::unique_ptr<TIcmpEchoService> OpenServiceInNamespace(const QString &name, TIcmpSocketKind kind);
+bool NftInNamespace(const QString &name, const QByteArray &commands);
