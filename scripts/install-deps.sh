@@ -11,7 +11,7 @@ packages=(
     libgl-dev libglx-dev libcurl4-openssl-dev libxcb1-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth iproute2 nftables unrtf poppler-utils
+    xvfb xauth iproute2 nftables iputils-ping unrtf poppler-utils
     # fuzz harnesses (libFuzzer and the sanitizers' runtime)
     clang libclang-rt-14-dev
     # the Debian package: building it, checking what it installs, using it as a desktop user would
@@ -20,9 +20,9 @@ packages=(
     fonts-liberation2 fonts-dejavu-core
 )
 # `install-deps.sh bench`: also what the benchmarks compare against (fping and ping for list runs,
-# GNOME Nettool for the launch time).
+# mtr for traces, GNOME Nettool for the launch time).
 if [ "${1:-}" = bench ]; then
-    packages+=(fping iputils-ping gnome-nettool)
+    packages+=(fping mtr-tiny gnome-nettool)
 fi
 
 missing=()

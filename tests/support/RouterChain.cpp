@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <tuple>
 
+#include "ping/EchoFamily.h"
+#include "ping/ProbeEngine.h"
 #include "support/EchoNamespace.h"
 
 namespace {
@@ -154,6 +156,42 @@ bool RouterChain::Setup() {
                 !IpIn(node, {QStringLiteral("-6"), QStringLiteral("route"), QStringLiteral("add"),
                              QStringLiteral("fd7a:c4a1:%1::/64").arg(behind), QStringLiteral("via"),
                              LinkV6(node, 1)})) {
+                return false;
+            }
+        }
+    }
+    return WaitUntilRouted();
+}
+
+bool RouterChain::WaitUntilRouted() {
+    // A veth pair passes IPv4 at once, but IPv6 only once the kernel has seen its carrier come
+    // up, which it takes up to a second to notice: until every hop answers its probe, a trace
+    // would see losses that are no part of the test.
+    const std::unique_ptr<TIcmpEchoService> service = OpenService(TIcmpSocketKind::Automatic);
+    if (service == nullptr) {
+        problem_ = QStringLiteral("no echo service in the router chain's host");
+        return false;
+    }
+    constexpr int kAttempts = 25;
+    for (QString (*hopAddress)(int) : {&HopV4, &HopV6}) {
+        const std::optional<TEchoTarget> target = ResolveEchoTarget(hopAddress(kHops));
+        for (int hop = 1; target && hop <= kHops; ++hop) {
+            TProbeRequest probe;
+            probe.Target = *target;
+            probe.TimeToLive = static_cast<quint16>(hop);
+            probe.TimeOutMs = 200;
+            int attempt = 0;
+            for (; attempt < kAttempts; ++attempt) {
+                const TPingReply reply = service->Engine()->Exchange(probe);
+                if (reply.ProtocolAddress == hopAddress(hop) && reply.StatusCode &&
+                    *reply.StatusCode == (hop == kHops ? 0 : 11013)) {
+                    break;
+                }
+            }
+            if (attempt == kAttempts) {
+                problem_ = QStringLiteral("hop %1 of the router chain does not answer for %2")
+                               .arg(hop)
+                               .arg(hopAddress(kHops));
                 return false;
             }
         }

@@ -18,8 +18,9 @@
 // The routers forward both families, none of the nodes limits the rate of its ICMP errors (the
 // kernel's default of one per second would look like loss at any quicker interval), IPv6
 // addresses are usable at once (no duplicate address detection), and the host allows datagram
-// ICMP sockets for every group. The namespaces are named after the process and a tag, and all
-// go (with their links) when the object goes.
+// ICMP sockets for every group. The chain is ready (Problem() empty) once every hop has
+// answered a probe from the host over both families. The namespaces are named after the process and
+// a tag, and all go (with their links) when the object goes.
 //
 // Every router and the target has a table "inet txchain" with the chains "output" and
 // "forward" (filter hooks, policy accept) for Nft.
@@ -61,6 +62,8 @@ class RouterChain final {
 
   private:
     bool Setup();
+    // Waits until every hop answers a probe with its TTL, over both families.
+    bool WaitUntilRouted();
     bool Ip(const QStringList &arguments);
     bool IpIn(int node, const QStringList &arguments);
 
