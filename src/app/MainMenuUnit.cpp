@@ -26,6 +26,7 @@
 #include "app/AboutUsUnit.h"
 #include "app/PingCharts.h"
 #include "app/SizeSplitter.h"
+#include "app/TracePanel.h"
 #include "common/BrowserWindows.h"
 #include "common/CommandGuard.h"
 #include "common/DataPaths.h"
@@ -102,6 +103,7 @@ TMainMenuForm::TMainMenuForm(QWidget *parent) : QMainWindow(parent) {
     ConnectSession();
     BuildActions();
     BuildPanels();
+    ConnectTrace();
     BuildMenus();
     BuildPopupMenu();
 
@@ -154,14 +156,16 @@ QAction *TMainMenuForm::MakeAction(QAction *&field, const char *name, const char
         // While a run goes, Esc (which stops it) and the watch command of a watch (which stops
         // it too) still act; every other command waits until the run has ended.
         if ((IsRunning() && action == ClearAllAction) ||
-            (IsWatching() && action == WatchPingAction)) {
+            (IsWatching() && action == WatchPingAction) ||
+            (IsTracing() && action == TraceRouteAction)) {
             (this->*handler)();
         } else {
             Guarded([this, handler] { (this->*handler)(); });
         }
-        // A check mark shows whether an address is watched, not how often it was clicked.
+        // A check mark shows whether an address is watched or traced, not how often it was
+        // clicked.
         if (action->isCheckable()) {
-            action->setChecked(IsWatching());
+            action->setChecked(action == TraceRouteAction ? IsTracing() : IsWatching());
         }
     });
     field = action;
@@ -179,6 +183,10 @@ void TMainMenuForm::BuildActions() {
                QStringLiteral("watch"), {QKeySequence(Qt::SHIFT | Qt::Key_F9)},
                &TMainMenuForm::WatchPingActionExecute);
     WatchPingAction->setCheckable(true);
+    MakeAction(TraceRouteAction, "TraceRouteAction", "[ PING ]", QStringLiteral("Trace route"),
+               QStringLiteral("watch"), {QKeySequence(Qt::CTRL | Qt::Key_T)},
+               &TMainMenuForm::TraceRouteActionExecute);
+    TraceRouteAction->setCheckable(true);
     MakeAction(PingListOfAddressesAction, "PingListOfAddressesAction", "[ PING ]",
                QStringLiteral("Ping list of addresses ... "), QStringLiteral("check-list"),
                {QKeySequence(Qt::Key_F10)}, &TMainMenuForm::PingListOfAddressesActionExecute);
@@ -295,8 +303,12 @@ void TMainMenuForm::BuildPanels() {
     MainSplitter->setObjectName(QStringLiteral("MainSplitter"));
     BuildChartPanels(MainSplitter);
     BuildPanePanels(MainSplitter);
+    TracePanel = new TTracePanel(MainSplitter);
+    TracePanel->hide();
     MainSplitter->addWidget(ResultPanel);
     MainSplitter->addWidget(ResultsPanel);
+    // The route of a trace goes below the panes, shown once a trace starts.
+    MainSplitter->addWidget(TracePanel);
     MainSplitter->setStretchFactor(0, 1);
     MainSplitter->setStretchFactor(1, 0);
     MainSplitter->setCollapsible(0, false);
@@ -562,6 +574,7 @@ void TMainMenuForm::BuildMenus() {
     QMenu *tools = AddMenu("Tools1", QStringLiteral("Tools"));
     tools->addAction(SinglePingAction);
     tools->addAction(WatchPingAction);
+    tools->addAction(TraceRouteAction);
     tools->addAction(GetAddressInformationAction);
     tools->addAction(AddressGeolocationAction);
     tools->addSeparator();
@@ -789,6 +802,10 @@ void TMainMenuForm::ConnectSession() {
             });
     connect(session_, &TRunSession::Ended, this, [this](bool) {
         RunCommand(this, [this] {
+            if (IsTracing()) {
+                EndTrace();
+                return;
+            }
             if (watchWriter_) {
                 watchWriter_->End();
             } else {
@@ -849,6 +866,7 @@ void TMainMenuForm::SetRunMode(bool on) {
     SinglePingAction->setEnabled(!on);
     PingListOfAddressesAction->setEnabled(!on);
     WatchPingAction->setChecked(on && IsWatching());
+    TraceRouteAction->setChecked(on && IsTracing());
     AddressEdit->setReadOnly(on);
     DebugMemo->setReadOnly(on);
     AddressMemo->setReadOnly(on);
@@ -977,6 +995,9 @@ void TMainMenuForm::ClearAllActionExecute() {
         return;
     }
     WatchLabel->hide();
+    TracePanel->hide();
+    TracePanel->Show(nullptr);
+    traceHops_.reset();
     charts_->PrepareBars(PingRetries, 0.1);
     charts_->SetBarsActive(false);
     PositionX = 0;

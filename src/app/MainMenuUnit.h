@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QDateTime>
 #include <QList>
 #include <QMainWindow>
 #include <QStringList>
@@ -27,6 +28,7 @@ class TPingCharts;
 class TPingDataModule;
 class TSettingsModel;
 class TSizeSplitter;
+class TTracePanel;
 
 // The main window: address field, charts, results and address panes, and every command of the
 // program as an action of PingActionList.
@@ -43,6 +45,9 @@ class TMainMenuForm final : public QMainWindow {
     // milliseconds; triggered while it goes, stops it (the statistics are then written).
     void WatchPingActionExecute();
     void PingListOfAddressesActionExecute();
+    // "Trace route": traces the route to the address in the field in rounds until stopped, in
+    // the route panel; triggered while it goes, stops it (the route's block is then written).
+    void TraceRouteActionExecute();
     void InitPingActionExecute();
     // Takes the engine parameters, colours and labels from the settings model; runs at the
     // first showing and on every change notice of the model after it.
@@ -110,6 +115,8 @@ class TMainMenuForm final : public QMainWindow {
     // True while an address is pinged until stopped (IsRunning() too). While any run goes, Esc
     // and the ping button stop it, and so does the watch command while a watch goes.
     bool IsWatching() const { return session_->Kind() == TRunSession::TKind::Watch; }
+    // True while a route is traced (IsRunning() too).
+    bool IsTracing() const { return session_->Kind() == TRunSession::TKind::Trace; }
 
     // Panes and fields that the commands share.
     QLineEdit *AddressEdit = nullptr;
@@ -133,6 +140,8 @@ class TMainMenuForm final : public QMainWindow {
     QLabel *TimeoutLabel = nullptr;
     QLabel *RetriesLabel = nullptr;
     QChartView *ProcessGraph = nullptr;
+    // The hops of the latest trace; shown from its start until the next clearing.
+    TTracePanel *TracePanel = nullptr;
     QFrame *GraphPanel = nullptr;
     QLabel *RzLabel1 = nullptr;
     QChartView *PingChart = nullptr;
@@ -159,6 +168,7 @@ class TMainMenuForm final : public QMainWindow {
     QList<QAction *> PingActionList;
     QAction *SinglePingAction = nullptr;
     QAction *WatchPingAction = nullptr;
+    QAction *TraceRouteAction = nullptr;
     QAction *PingListOfAddressesAction = nullptr;
     QAction *GetAddressInformationAction = nullptr;
     QAction *AddressGeolocationAction = nullptr;
@@ -231,6 +241,14 @@ class TMainMenuForm final : public QMainWindow {
     TPingRunTargets RunTargets(const QString &address);
     // The window's side of the runs: it writes what the session's signals bring.
     void ConnectSession();
+    // The window's side of a trace: the route panel follows the session's trace signals.
+    void ConnectTrace();
+    // Writes the block of the trace that ended and the target's line in the address pane.
+    void EndTrace();
+    // The hop whose trip times the graph shows: the one chosen in the route panel, else the
+    // end of the route (or the furthest hop that answered so far).
+    int FollowedHop() const;
+    void RefreshTrace();
     // Shows the watch's live figures in the status bar.
     void ShowLiveFigures();
     // The start of a single run or watch of `address`: the header, the light on.
@@ -293,6 +311,11 @@ class TMainMenuForm final : public QMainWindow {
     std::unique_ptr<TWatchWriter> watchWriter_;
     // Addresses of the list run under way.
     int listLength_ = 0;
+    // The trace under way or last made: its hops, target, start and rounds.
+    std::unique_ptr<TTraceHops> traceHops_;
+    QString traceResolved_;
+    QDateTime traceStarted_;
+    int traceRounds_ = 0;
 };
 
 extern TMainMenuForm *MainMenuForm;

@@ -7,6 +7,7 @@
 #include "ping/ListRun.h"
 
 class TProbeEngine;
+class TWorkers;
 
 // Runs of one or many addresses that never block a thread: each address is a small state machine
 // over the outcomes of the probe engine (resolve the name, then one request after another,
@@ -77,7 +78,6 @@ class TAddressRuns final {
 
   private:
     class TState;
-    class TWorkers;
     std::unique_ptr<TWorkers> resolvers_;
     std::unique_ptr<TWorkers> blocking_;
     std::unique_ptr<TEchoService> service_;

@@ -42,9 +42,9 @@ void CheckTargets(const TPingRunTargets &targets) {
     }
 }
 
-// Plots a reply with a measured trip time above 0: bar `index` and the next graph point. A reply
-// under a millisecond reads "<1 ms" in its line but is drawn with the time it took.
-void Plot(int index, double trip, const TPingRunTargets &targets) {
+}  // namespace
+
+void PlotTrip(int index, double trip, const TPingRunTargets &targets) {
     if (targets.Charts != nullptr) {
         targets.Charts->SetBarHeight(index, trip);
         targets.Charts->AppendPoint(*targets.PositionX, trip);
@@ -57,8 +57,6 @@ void Plot(int index, double trip, const TPingRunTargets &targets) {
                                      targets.Charts->AxisMaximum() + 1);
     }
 }
-
-}  // namespace
 
 void WritePingRunStart(const TPingRunInput &input, const TPingRunTargets &targets) {
     CheckTargets(targets);
@@ -81,7 +79,7 @@ void WritePingReply(int index, const std::optional<TPingReply> &reply, const TPi
     const TReplyKind kind = ClassifyReply(reply);
     if ((kind == TReplyKind::Received || kind == TReplyKind::ReceivedFast) &&
         TripMilliseconds(*reply) > 0) {
-        Plot(index, TripMilliseconds(*reply), targets);
+        PlotTrip(index, TripMilliseconds(*reply), targets);
     }
     if (kind != TReplyKind::NoObject) {
         WriteReport(ResultsPane(input, targets), ReplyLine(reply, input.PingAddress));

@@ -45,6 +45,12 @@ struct TPingRunTargets {
 // "Date: dd.MM.yyyy" + tab + "Time: hh:mm:ss.zzz ms" (hours 00 to 23).
 QString PingHeaderLine(const QDateTime &when);
 
+// Plots a trip time (ms with fraction): bar `index` (none when there is no such bar) and the
+// next graph point at *targets.PositionX, sliding the graph's 0-60 axis window one step per
+// point past its maximum. A reply under a millisecond reads "<1 ms" in its line but is drawn
+// with the time it took.
+void PlotTrip(int index, double trip, const TPingRunTargets &targets);
+
 // Returns the family label in front of a reply address in the statistics and address lines:
 // "IPv6 - " for an IPv6 text, "IPv4 - " for anything else (the empty text included).
 QString AddressFamilyPrefix(const QString &replyAddress);
@@ -90,11 +96,11 @@ TPingRecord PingAddress(const TListRunInput &run, const TPingRunTargets &targets
                         const std::function<bool()> &stopRequested);
 
 // One ping run (StandardPing): writes the header, one reply line per request and the
-// statistics block into targets.DebugMemo in input.DebugColor, plots each reply with a measured trip
-// time above 0 (with its fraction, TripMilliseconds) as bar I and as a graph point at *PositionX (sliding the graph's 0-60 axis window
-// one step per point past its maximum), reports "N of M" after each request, and writes one
-// line into targets.AddressMemo in input.ResultsColor: the address line when anything was
-// received, else the bare reply address of the last request.
+// statistics block into targets.DebugMemo in input.DebugColor, plots each reply with a measured
+// trip time above 0 (with its fraction, TripMilliseconds) as bar I and as a graph point at
+// *PositionX (sliding the graph's 0-60 axis window one step per point past its maximum), reports "N
+// of M" after each request, and writes one line into targets.AddressMemo in input.ResultsColor: the
+// address line when anything was received, else the bare reply address of the last request.
 //
 // For callers without a window (a window runs through TRunSession instead): the requests go
 // through the probe engine while the calling thread waits, and the lines go to their panes

@@ -25,6 +25,9 @@ TRunSession::~TRunSession() {
     if (runs_) {
         runs_->Stop();
     }
+    if (trace_) {
+        trace_->Stop();
+    }
 }
 
 bool TRunSession::StartSingle(const TPingRunInput &input) {
@@ -46,13 +49,53 @@ bool TRunSession::StartList(const TPingRunInput &input, const QStringList &addre
     return Begin(TKind::List, run);
 }
 
+bool TRunSession::StartTrace(TTraceInput input) {
+    if (state_ != TState::Idle) {
+        return false;
+    }
+    input.Connect = connect_;
+    TTraceCallbacks callbacks;
+    callbacks.Resolved = [this](const QString &resolved) { emit TraceResolved(resolved); };
+    callbacks.RoundStarted = [this](int round, int ttls) { emit TraceRound(round, ttls); };
+    callbacks.Probed = [this](int round, int ttl, const TPingReply &reply) {
+        emit TraceProbed(round, ttl, reply);
+    };
+    callbacks.Named = [this](const QString &address, const QString &name) {
+        emit TraceNamed(address, name);
+    };
+    callbacks.Finished = [this](std::exception_ptr failure) {
+        if (failure) {
+            emit Failed(FailureText(failure));
+        } else {
+            emit Ended(stopped_);
+        }
+        QMetaObject::invokeMethod(this, &TRunSession::Finish, Qt::QueuedConnection);
+    };
+    stopped_ = false;
+    state_ = TState::Running;
+    kind_ = TKind::Trace;
+    try {
+        trace_ = std::make_unique<TTraceRun>(input, std::move(callbacks));
+    } catch (...) {
+        state_ = TState::Idle;
+        kind_ = TKind::None;
+        throw;
+    }
+    return true;
+}
+
 void TRunSession::Stop() {
     if (state_ != TState::Running) {
         return;
     }
     state_ = TState::Stopping;
     stopped_ = true;
-    runs_->Stop();
+    if (runs_) {
+        runs_->Stop();
+    }
+    if (trace_) {
+        trace_->Stop();
+    }
 }
 
 bool TRunSession::Begin(TKind kind, TListRunInput run) {
@@ -117,6 +160,7 @@ TAddressRunCallbacks TRunSession::Callbacks(TKind kind, const QStringList &addre
 void TRunSession::Finish() {
     // Finished has returned on the engine thread by the time this runs, so the run ends at once.
     runs_.reset();
+    trace_.reset();
     state_ = TState::Idle;
     kind_ = TKind::None;
     emit Finished();

@@ -10,6 +10,7 @@
 #include "ping/EchoService.h"
 #include "ping/ListRun.h"
 #include "ping/PingRun.h"
+#include "ping/TraceRun.h"
 
 class TAddressRuns;
 struct TAddressRunCallbacks;
@@ -26,7 +27,7 @@ class TRunSession final : public QObject {
 
   public:
     enum class TState { Idle, Running, Stopping };
-    enum class TKind { None, Single, Watch, List };
+    enum class TKind { None, Single, Watch, List, Trace };
 
     explicit TRunSession(QObject *parent = nullptr);
     // Stops a run under way and waits for it (at most the request under way).
@@ -49,6 +50,11 @@ class TRunSession final : public QObject {
     // their request and are recorded with what they sent; those not begun get no record.
     bool StartList(const TPingRunInput &input, const QStringList &addresses, int inFlight);
 
+    // Traces the route to input.Address in rounds until stopped (or input.Rounds): TraceResolved,
+    // then TraceRound, TraceProbed and TraceNamed as they come, then Ended. A stop ends it at
+    // once; probes still out are forgotten.
+    bool StartTrace(TTraceInput input);
+
     // Asks the run under way to end after its current request(s).
     void Stop();
 
@@ -66,6 +72,12 @@ class TRunSession final : public QObject {
     void Ended(bool stopped);
     // One address of a list run with the outcomes of its requests.
     void Recorded(int index, const QString &address, const TPingRecord &record);
+    // A trace's target resolved, a round of `ttls` probes left, a probe's outcome, and the name
+    // of a hop's address.
+    void TraceResolved(const QString &resolved);
+    void TraceRound(int round, int ttls);
+    void TraceProbed(int round, int ttl, const TPingReply &reply);
+    void TraceNamed(const QString &address, const QString &name);
     // The run ended with an error: what was written stays, no statistics follow.
     void Failed(const QString &message);
     // The run is over and the session idle again; always the last signal of a run.
@@ -82,4 +94,5 @@ class TRunSession final : public QObject {
     // Set on the owner's thread, read on the engine thread.
     std::atomic<bool> stopped_{false};
     std::unique_ptr<TAddressRuns> runs_;
+    std::unique_ptr<TTraceRun> trace_;
 };

@@ -321,6 +321,7 @@ TEST_F(MainWindowTest, CommandTableNamesCategoriesAndKeys) {
     const Row rows[] = {
         {"SinglePingAction", "[ PING ]", {QKeySequence(Qt::Key_F9)}},
         {"WatchPingAction", "[ PING ]", {QKeySequence(Qt::SHIFT | Qt::Key_F9)}},
+        {"TraceRouteAction", "[ PING ]", {QKeySequence(Qt::CTRL | Qt::Key_T)}},
         {"PingListOfAddressesAction", "[ PING ]", {QKeySequence(Qt::Key_F10)}},
         {"GetAddressInformationAction", "[ PING ]", {QKeySequence(Qt::Key_F2)}},
         {"AddressGeolocationAction", "[ PING ]", {QKeySequence(Qt::Key_F3)}},
@@ -384,7 +385,7 @@ TEST_F(MainWindowTest, MenusToolBarAndPopupShowTheirCaptions) {
                                        "Paste ...", "delete ...", "-", "Select all ..."}));
     EXPECT_EQ(entries[2], (QStringList{"Control panel", "Status bar", "-", "Address panel", "-",
                                        "Scroll bars visible"}));
-    EXPECT_EQ(entries[3], (QStringList{"Ping address ...", "Ping until stopped",
+    EXPECT_EQ(entries[3], (QStringList{"Ping address ...", "Ping until stopped", "Trace route",
                                        "Get address info ...", "Address geolocation ...", "-",
                                        "Ping list of addresses ... ", "-", "System settings ..."}));
     EXPECT_EQ(entries[4], (QStringList{"Online help", "-", "Contact us", "Check for updates", "-",

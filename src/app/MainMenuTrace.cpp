@@ -1,0 +1,162 @@
+// The main window's trace route: the route panel, the graph of the followed hop, and the route's
+// block in the results pane once the trace ends.
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTextEdit>
+#include <QToolButton>
+
+#include "app/MainMenuUnit.h"
+#include "app/PingCharts.h"
+#include "app/SizeSplitter.h"
+#include "app/TracePanel.h"
+#include "common/Errors.h"
+#include "common/TX_Edit.h"
+
+namespace {
+
+// A round a second, as mtr goes: routers answer "time exceeded" to a source about once a second
+// and drop what is asked faster, which would show as loss that is not there.
+constexpr int kTraceRoundInterval = 1000;
+// The route panel's height when it opens: its heading and about seven hops.
+constexpr int kRoutePanelHeight = 150;
+
+}  // namespace
+
+void TMainMenuForm::TraceRouteActionExecute() {
+    if (IsTracing()) {
+        // The trace ends at once, and its block is written.
+        StopRun();
+        return;
+    }
+    if (IsRunning()) {
+        return;
+    }
+    InitPingActionExecute();
+    const QString address = PingAddress.trimmed();
+    if (address.isEmpty()) {
+        throw TxError(
+            QStringLiteral("Type the address whose route is to be traced, then press "
+                           "Ctrl+T."));
+    }
+    TTraceInput input;
+    input.Address = address;
+    input.Echo.BufferSize = PingBufferSize;
+    input.Echo.TimeOut = PingTimeOut;
+    input.Interval = kTraceRoundInterval;
+    traceHops_ = std::make_unique<TTraceHops>(input.MaxHops);
+    traceResolved_.clear();
+    traceStarted_ = QDateTime::currentDateTime();
+    traceRounds_ = 0;
+    TracePanel->Show(traceHops_.get());
+    TracePanel->Table()->clearSelection();
+    if (TracePanel->isHidden()) {
+        TracePanel->show();
+        // The route takes its room from the charts and the panes alike, so both stay legible.
+        QList<int> sizes = MainSplitter->sizes();
+        const int total = sizes.value(0) + sizes.value(1);
+        sizes[2] = kRoutePanelHeight;
+        sizes[0] = qMax(kRoutePanelHeight, sizes.value(0) - kRoutePanelHeight / 2);
+        sizes[1] = qMax(kRoutePanelHeight, total - sizes[0] - sizes[2]);
+        MainSplitter->setSizes(sizes);
+    }
+    charts_->ClearPoints();
+    charts_->SetAxisRange(0, 60);
+    PositionX = 0;
+    RefreshTrace();
+    ProcessIndicator->setEnabled(true);
+    if (session_->StartTrace(input)) {
+        SetRunMode(true);
+    }
+}
+
+void TMainMenuForm::ConnectTrace() {
+    connect(session_, &TRunSession::TraceResolved, this, [this](const QString &resolved) {
+        traceResolved_ = resolved;
+        RefreshTrace();
+    });
+    connect(session_, &TRunSession::TraceRound, this, [this](int round, int ttls) {
+        if (!traceHops_) {
+            return;
+        }
+        traceRounds_ = round;
+        for (int ttl = 1; ttl <= ttls; ++ttl) {
+            traceHops_->Sent(ttl);
+        }
+        RefreshTrace();
+    });
+    connect(session_, &TRunSession::TraceProbed, this,
+            [this](int, int ttl, const TPingReply &reply) {
+                if (!traceHops_ || !traceHops_->Add(ttl, reply)) {
+                    return;
+                }
+                const TTraceHop &hop = traceHops_->Hop(ttl);
+                if (ttl == FollowedHop() && hop.Figures.Fine.Last) {
+                    TPingRunTargets targets;
+                    targets.Charts = charts_.get();
+                    targets.PositionX = &PositionX;
+                    PlotTrip(-1, *hop.Figures.Fine.Last, targets);
+                }
+                RefreshTrace();
+            });
+    connect(session_, &TRunSession::TraceNamed, this,
+            [this](const QString &address, const QString &name) {
+                if (traceHops_) {
+                    traceHops_->SetName(address, name);
+                    RefreshTrace();
+                }
+            });
+    // The graph follows the hop chosen in the table, from its next answer on.
+    connect(TracePanel, &TTracePanel::HopChosen, this, [this] {
+        charts_->ClearPoints();
+        charts_->SetAxisRange(0, 60);
+        PositionX = 0;
+    });
+    connect(TracePanel, &TTracePanel::AddressActivated, this, [this](const QString &address) {
+        if (!IsRunning()) {
+            AddressEdit->setText(address);
+            AddressEdit->setFocus(Qt::OtherFocusReason);
+        }
+    });
+    connect(TracePanel, &TTracePanel::WhoisRequested, this, [this](const QString &address) {
+        if (!IsRunning()) {
+            AddressEdit->setText(address);
+            GetAddressInformationAction->trigger();
+        }
+    });
+}
+
+int TMainMenuForm::FollowedHop() const {
+    const int chosen = TracePanel->ChosenHop();
+    if (chosen > 0 || !traceHops_) {
+        return chosen;
+    }
+    return traceHops_->Count();
+}
+
+void TMainMenuForm::RefreshTrace() {
+    QString heading = QStringLiteral("Route to %1").arg(PingAddress.trimmed());
+    if (!traceResolved_.isEmpty()) {
+        heading += QStringLiteral(" [%1]").arg(traceResolved_);
+    }
+    if (traceRounds_ > 0) {
+        heading += QStringLiteral("   Round %1").arg(traceRounds_);
+    }
+    TracePanel->Refresh(heading);
+    RemaningLabel->setText(QStringLiteral("%1 of %1").arg(traceRounds_));
+}
+
+void TMainMenuForm::EndTrace() {
+    if (!traceHops_) {
+        return;
+    }
+    const QString address = PingAddress.trimmed();
+    WriteTraceBlock(TResultTarget{DebugMemo->document(), DebugColor}, address, traceResolved_,
+                    traceStarted_, *traceHops_, traceRounds_);
+    // As a ping's: the address line once the target answered, else the bare address.
+    WriteReport(TResultTarget{AddressMemo->document(), ResultsColor},
+                traceHops_->Reached() ? AddressLine(traceResolved_, address) : traceResolved_);
+    RefreshTrace();
+    AddressRunCompleted();
+}

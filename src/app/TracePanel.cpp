@@ -1,0 +1,182 @@
+#include "app/TracePanel.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "common/WindowLook.h"
+
+TTraceModel::TTraceModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+void TTraceModel::Show(const TTraceHops *hops) {
+    beginResetModel();
+    hops_ = hops;
+    rows_ = hops_ != nullptr ? hops_->Count() : 0;
+    endResetModel();
+}
+
+void TTraceModel::Refresh() {
+    const int count = hops_ != nullptr ? hops_->Count() : 0;
+    if (count > rows_) {
+        beginInsertRows(QModelIndex(), rows_, count - 1);
+        rows_ = count;
+        endInsertRows();
+    } else if (count < rows_) {
+        beginRemoveRows(QModelIndex(), count, rows_ - 1);
+        rows_ = count;
+        endRemoveRows();
+    }
+    if (rows_ > 0) {
+        emit dataChanged(index(0, 0), index(rows_ - 1, columnCount() - 1));
+    }
+}
+
+QString TTraceModel::AddressOf(int ttl) const {
+    if (hops_ == nullptr || ttl < 1 || ttl > rows_) {
+        return QString();
+    }
+    return hops_->Hop(ttl).Addresses.value(0);
+}
+
+int TTraceModel::rowCount(const QModelIndex &parent) const {
+    return parent.isValid() ? 0 : rows_;
+}
+
+int TTraceModel::columnCount(const QModelIndex &parent) const {
+    return parent.isValid() ? 0 : Jitter + 1;
+}
+
+QVariant TTraceModel::data(const QModelIndex &index, int role) const {
+    if (hops_ == nullptr || !index.isValid() || index.row() >= rows_) {
+        return QVariant();
+    }
+    if (role == Qt::TextAlignmentRole) {
+        const bool text =
+            index.column() == Address || index.column() == Name || index.column() == Network;
+        return QVariant::fromValue(Qt::AlignVCenter | (text ? Qt::AlignLeft : Qt::AlignRight));
+    }
+    if (role != Qt::DisplayRole) {
+        return QVariant();
+    }
+    const TTraceHop &hop = hops_->Hop(index.row() + 1);
+    const TPingFigures &f = hop.Figures;
+    const bool any = f.PacketsReceived > 0;
+    const auto ms = [any](double value) { return any ? TripText(value) : QStringLiteral("-"); };
+    switch (index.column()) {
+        case Hop:
+            return index.row() + 1;
+        case Address:
+            return hop.Addresses.isEmpty() ? QStringLiteral("???")
+                                           : hop.Addresses.join(QStringLiteral(", "));
+        case Name: {
+            QStringList names = hop.Names;
+            names.removeAll(QString());
+            return names.join(QStringLiteral(", "));
+        }
+        case Network:
+            return QString();
+        case Sent:
+            return f.Sent + hop.InFlight;
+        case Loss:
+            return QStringLiteral("%1%").arg(f.LossPercent());
+        case Last:
+            return f.Fine.Last ? TripText(*f.Fine.Last) : QStringLiteral("-");
+        case Average:
+            return ms(f.FineAverage());
+        case Best:
+            return ms(f.Fine.Minimum);
+        case Worst:
+            return ms(f.Fine.Maximum);
+        case Jitter:
+            return ms(f.FineJitter());
+        default:
+            return QVariant();
+    }
+}
+
+QVariant TTraceModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+    static const char *const kTitles[] = {"Hop",  "Address", "Name", "Network", "Sent",  "Loss",
+                                          "Last", "Avg",     "Best", "Worst",   "Jitter"};
+    return section >= 0 && section <= Jitter ? QString::fromLatin1(kTitles[section]) : QVariant();
+}
+
+TTracePanel::TTracePanel(QWidget *parent) : QFrame(parent) {
+    setObjectName(QStringLiteral("TracePanel"));
+    setFrameShape(QFrame::NoFrame);
+    setAutoFillBackground(true);
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    heading_ = NewLabel(this, QStringLiteral("TraceHeading"), QStringLiteral("Route"));
+    heading_->setFixedHeight(18);
+    heading_->setIndent(4);
+    PaintDark(heading_, LookTextColor(), QColor(54, 54, 54));  // as the other headings
+    PaintDarkControls(this, LookTextColor(), LookMainPaneColor());
+    column->addWidget(heading_);
+
+    model_ = new TTraceModel(this);
+    table_ = new QTableView(this);
+    table_->setObjectName(QStringLiteral("TraceTable"));
+    table_->setModel(model_);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setAlternatingRowColors(true);
+    table_->setShowGrid(false);
+    table_->setWordWrap(false);
+    table_->verticalHeader()->hide();
+    table_->verticalHeader()->setDefaultSectionSize(18);
+    table_->horizontalHeader()->setHighlightSections(false);
+    table_->horizontalHeader()->setStretchLastSection(false);
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    const int widths[] = {34, 200, 160, 90, 46, 46, 56, 56, 56, 56, 56};
+    for (int i = 0; i <= TTraceModel::Jitter; ++i) {
+        table_->setColumnWidth(i, widths[i]);
+    }
+    table_->horizontalHeader()->setSectionResizeMode(TTraceModel::Address, QHeaderView::Stretch);
+    table_->setContextMenuPolicy(Qt::CustomContextMenu);
+    column->addWidget(table_, 1);
+
+    connect(table_, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
+        const QString address = model_->AddressOf(index.row() + 1);
+        if (!address.isEmpty()) {
+            emit AddressActivated(address);
+        }
+    });
+    connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                emit HopChosen(current.isValid() ? current.row() + 1 : 0);
+            });
+    connect(table_, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        const QModelIndex index = table_->indexAt(at);
+        const QString address = index.isValid() ? model_->AddressOf(index.row() + 1) : QString();
+        if (address.isEmpty()) {
+            return;
+        }
+        QMenu menu(this);
+        menu.addAction(QStringLiteral("Ping %1").arg(address), this,
+                       [this, address] { emit AddressActivated(address); });
+        menu.addAction(QStringLiteral("WHOIS of %1 ...").arg(address), this,
+                       [this, address] { emit WhoisRequested(address); });
+        menu.exec(table_->viewport()->mapToGlobal(at));
+    });
+}
+
+void TTracePanel::Show(const TTraceHops *hops) {
+    model_->Show(hops);
+}
+
+void TTracePanel::Refresh(const QString &heading) {
+    heading_->setText(heading);
+    model_->Refresh();
+}
+
+int TTracePanel::ChosenHop() const {
+    const QModelIndex current = table_->currentIndex();
+    return current.isValid() ? current.row() + 1 : 0;
+}

@@ -1,0 +1,368 @@
+#include "ping/TraceRun.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <QSet>
+#include <condition_variable>
+#include <mutex>
+
+#include "common/Errors.h"
+#include "common/TX_Edit.h"
+#include "ping/AddressRuns.h"
+#include "ping/EchoFamily.h"
+#include "ping/PingRun.h"
+#include "ping/ProbeEngine.h"
+#include "ping/Workers.h"
+
+namespace {
+
+constexpr qint32 kTimeExceeded = 11013;
+constexpr qint32 kTimedOut = 11010;
+
+// True for the answers that end a route: the target's own reply, and a router or the target
+// saying that the target cannot be reached.
+bool EndsRoute(qint32 status) {
+    return status == 0 || (status >= 11002 && status <= 11005);
+}
+
+// The name of an address from the name service (its PTR record); "" when it has none.
+QString NameOf(const QString &address) {
+    sockaddr_storage storage{};
+    socklen_t length = 0;
+    const QByteArray text = address.toLatin1();
+    if (auto *v4 = reinterpret_cast<sockaddr_in *>(&storage);
+        inet_pton(AF_INET, text.constData(), &v4->sin_addr) == 1) {
+        v4->sin_family = AF_INET;
+        length = sizeof(sockaddr_in);
+    } else if (auto *v6 = reinterpret_cast<sockaddr_in6 *>(&storage);
+               inet_pton(AF_INET6, text.constData(), &v6->sin6_addr) == 1) {
+        v6->sin6_family = AF_INET6;
+        length = sizeof(sockaddr_in6);
+    } else {
+        return QString();
+    }
+    char host[NI_MAXHOST] = {};
+    if (getnameinfo(reinterpret_cast<const sockaddr *>(&storage), length, host, sizeof host,
+                    nullptr, 0, NI_NAMEREQD) != 0) {
+        return QString();
+    }
+    return QString::fromLocal8Bit(host);
+}
+
+// Right-aligns `text` in `width` characters.
+QString Column(const QString &text, int width) {
+    return text.rightJustified(width, QLatin1Char(' '));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Hops
+
+TTraceHops::TTraceHops(int maxHops) : hops_(static_cast<std::size_t>(qBound(1, maxHops, 255))) {}
+
+void TTraceHops::Sent(int ttl) {
+    if (ttl >= 1 && ttl <= MaxHops() && (end_ == 0 || ttl <= end_)) {
+        ++hops_[static_cast<std::size_t>(ttl - 1)].InFlight;
+    }
+}
+
+bool TTraceHops::Add(int ttl, const TPingReply &reply) {
+    if (ttl < 1 || ttl > MaxHops() || (end_ != 0 && ttl > end_)) {
+        return false;
+    }
+    TTraceHop &hop = hops_[static_cast<std::size_t>(ttl - 1)];
+    hop.InFlight = qMax(0, hop.InFlight - 1);
+    const qint32 status = reply.StatusCode.value_or(-1);
+    const bool answered = status == kTimeExceeded || EndsRoute(status);
+    if (!answered) {
+        hop.Figures.Add(reply);
+        return true;
+    }
+    if (!reply.ProtocolAddress.isEmpty() && !hop.Addresses.contains(reply.ProtocolAddress)) {
+        hop.Addresses << reply.ProtocolAddress;
+        hop.Names << QString();
+    }
+    // Every answer is a reply of this hop, with the time it took.
+    TPingReply counted = reply;
+    counted.StatusCode = 0;
+    hop.Figures.Add(counted);
+    if (EndsRoute(status) && (end_ == 0 || ttl < end_)) {
+        end_ = ttl;
+        reached_ = status == 0;
+        // What was heard past the end came from probes that outran the answer; it is not part of
+        // the route.
+        for (std::size_t i = static_cast<std::size_t>(ttl); i < hops_.size(); ++i) {
+            hops_[i] = TTraceHop();
+        }
+    } else if (status == 0 && ttl == end_) {
+        reached_ = true;
+    }
+    return true;
+}
+
+void TTraceHops::SetName(const QString &address, const QString &name) {
+    for (TTraceHop &hop : hops_) {
+        const int at = static_cast<int>(hop.Addresses.indexOf(address));
+        if (at >= 0) {
+            hop.Names[at] = name;
+        }
+    }
+}
+
+int TTraceHops::Count() const {
+    if (end_ != 0) {
+        return end_;
+    }
+    int furthest = 1;
+    for (int ttl = 1; ttl <= MaxHops(); ++ttl) {
+        if (!Hop(ttl).Addresses.isEmpty()) {
+            furthest = ttl;
+        }
+    }
+    return furthest;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The run
+
+class TTraceRun::TState final : public std::enable_shared_from_this<TState> {
+  public:
+    TState(const TTraceInput &input, TTraceCallbacks callbacks, TProbeEngine &engine,
+           TWorkers &names)
+        : input_(input), callbacks_(std::move(callbacks)), engine_(engine), names_(names) {}
+
+    // Engine thread.
+    void Begin() {
+        if (ResolvesWithoutLookup(input_.Address)) {
+            Resolved(ResolveEchoTarget(input_.Address));
+            return;
+        }
+        names_.Submit([state = shared_from_this()] {
+            std::optional<TEchoTarget> target = ResolveEchoTarget(state->input_.Address);
+            state->engine_.Post([state, target] { state->Resolved(target); });
+        });
+    }
+
+    // Engine thread.
+    void Stop() {
+        if (finished_) {
+            return;
+        }
+        stopping_ = true;
+        Finish(nullptr);
+    }
+
+    void Wait() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        finishedChanged_.wait(lock, [this] { return waitOver_; });
+    }
+
+  private:
+    void Resolved(const std::optional<TEchoTarget> &target) {
+        if (finished_) {
+            return;
+        }
+        if (!target) {
+            Finish(std::make_exception_ptr(TxError(
+                QStringLiteral("Unable to resolve target system name %1.").arg(input_.Address))));
+            return;
+        }
+        try {
+            engine_.CheckFamily(*target->Family);
+        } catch (...) {
+            Finish(std::current_exception());
+            return;
+        }
+        target_ = target;
+        if (callbacks_.Resolved) {
+            callbacks_.Resolved(target->Family->AddressText(target->Raw));
+        }
+        Round();
+    }
+
+    void Round() {
+        roundTimer_ = 0;
+        if (finished_ || stopping_) {
+            return;
+        }
+        if (input_.Rounds > 0 && round_ >= input_.Rounds) {
+            return;  // the last round's probes finish the trace
+        }
+        const int round = ++round_;
+        const int ttls = end_ != 0 ? end_ : qBound(1, input_.MaxHops, 255);
+        if (callbacks_.RoundStarted) {
+            callbacks_.RoundStarted(round, ttls);
+        }
+        for (int ttl = 1; ttl <= ttls; ++ttl) {
+            TProbeRequest probe;
+            probe.Target = *target_;
+            probe.PayloadSize = input_.Echo.BufferSize;
+            probe.TimeToLive = static_cast<quint16>(ttl);
+            probe.TimeOutMs = input_.Echo.TimeOut;
+            ++inFlight_;
+            engine_.Send(probe, [state = shared_from_this(), round, ttl](const TPingReply &reply) {
+                state->Probed(round, ttl, reply);
+            });
+        }
+        roundTimer_ = engine_.After(qMax(1, input_.Interval),
+                                    [state = shared_from_this()] { state->Round(); });
+    }
+
+    void Probed(int round, int ttl, const TPingReply &reply) {
+        --inFlight_;
+        if (finished_) {
+            return;
+        }
+        const qint32 status = reply.StatusCode.value_or(-1);
+        if (EndsRoute(status) && (end_ == 0 || ttl < end_)) {
+            end_ = ttl;
+        }
+        if (callbacks_.Probed) {
+            callbacks_.Probed(round, ttl, reply);
+        }
+        const QString &from = reply.ProtocolAddress;
+        if ((status == 0 || status == kTimeExceeded || EndsRoute(status)) && !from.isEmpty() &&
+            !looked_.contains(from)) {
+            looked_.insert(from);
+            names_.Submit([state = shared_from_this(), from] {
+                const QString name = NameOf(from);
+                if (!name.isEmpty()) {
+                    state->engine_.Post([state, from, name] {
+                        if (!state->finished_ && state->callbacks_.Named) {
+                            state->callbacks_.Named(from, name);
+                        }
+                    });
+                }
+            });
+        }
+        if (input_.Rounds > 0 && round_ >= input_.Rounds && inFlight_ == 0) {
+            Finish(nullptr);
+        }
+    }
+
+    void Finish(std::exception_ptr failure) {
+        if (finished_) {
+            return;
+        }
+        finished_ = true;
+        if (roundTimer_ != 0) {
+            engine_.Cancel(roundTimer_);
+            roundTimer_ = 0;
+        }
+        if (callbacks_.Finished) {
+            callbacks_.Finished(failure);
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        waitOver_ = true;
+        finishedChanged_.notify_all();
+    }
+
+    const TTraceInput input_;
+    const TTraceCallbacks callbacks_;
+    TProbeEngine &engine_;
+    TWorkers &names_;
+
+    // Engine thread only.
+    std::optional<TEchoTarget> target_;
+    int round_ = 0;
+    int end_ = 0;
+    int inFlight_ = 0;
+    quint64 roundTimer_ = 0;
+    bool stopping_ = false;
+    bool finished_ = false;
+    QSet<QString> looked_;  // addresses whose name was asked for
+
+    std::mutex mutex_;
+    std::condition_variable finishedChanged_;
+    bool waitOver_ = false;
+};
+
+TTraceRun::TTraceRun(const TTraceInput &input, TTraceCallbacks callbacks) {
+    service_ = OpenEchoService(input.Connect);
+    engine_ = service_ ? service_->Engine() : nullptr;
+    if (!engine_) {
+        throw TxError(QStringLiteral("Tracing a route needs the system's ICMP sockets."));
+    }
+    names_ = std::make_unique<TWorkers>(kResolverThreads);
+    state_ = std::make_shared<TState>(input, std::move(callbacks), *engine_, *names_);
+    engine_->Start();
+    engine_->Post([state = state_] { state->Begin(); });
+}
+
+TTraceRun::~TTraceRun() {
+    Stop();
+    Wait();
+    // Look-ups under way end first (they hold the state, not the engine), then the engine.
+    names_->DropQueued();
+    names_.reset();
+    service_.reset();
+    engine_.reset();
+}
+
+void TTraceRun::Stop() {
+    engine_->Post([state = state_] { state->Stop(); });
+}
+
+void TTraceRun::Wait() {
+    state_->Wait();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The results block
+
+QStringList TraceHopLines(const TTraceHops &hops) {
+    constexpr int kAddressWidth = 44;
+    QStringList lines;
+    lines << QStringLiteral("Hop  ") + QStringLiteral("Address").leftJustified(kAddressWidth) +
+                 Column(QStringLiteral("Sent"), 6) + Column(QStringLiteral("Loss"), 6) +
+                 Column(QStringLiteral("Last"), 8) + Column(QStringLiteral("Avg"), 8) +
+                 Column(QStringLiteral("Best"), 8) + Column(QStringLiteral("Worst"), 8) +
+                 Column(QStringLiteral("Jitter"), 8);
+    for (int ttl = 1; ttl <= hops.Count(); ++ttl) {
+        const TTraceHop &hop = hops.Hop(ttl);
+        const TPingFigures &f = hop.Figures;
+        const bool any = f.PacketsReceived > 0;
+        const auto ms = [any](double value) { return any ? TripText(value) : QStringLiteral("-"); };
+        QString first = QStringLiteral("???");
+        if (!hop.Addresses.isEmpty()) {
+            const QString &name = hop.Names.at(0);
+            first = name.isEmpty() ? hop.Addresses.at(0)
+                                   : QStringLiteral("%1 [%2]").arg(name, hop.Addresses.at(0));
+        }
+        // A long name pushes the figures right rather than being cut.
+        QString line = Column(QString::number(ttl), 3) + QStringLiteral("  ") +
+                       first.leftJustified(kAddressWidth);
+        line += Column(QString::number(f.Sent), 6) +
+                Column(QString::number(f.LossPercent()) + QLatin1Char('%'), 6) +
+                Column(f.Fine.Last ? TripText(*f.Fine.Last) : QStringLiteral("-"), 8) +
+                Column(ms(f.FineAverage()), 8) + Column(ms(f.Fine.Minimum), 8) +
+                Column(ms(f.Fine.Maximum), 8) + Column(ms(f.FineJitter()), 8);
+        lines << line;
+        for (int i = 1; i < hop.Addresses.size(); ++i) {
+            const QString &name = hop.Names.at(i);
+            lines << QStringLiteral("     ") + (name.isEmpty() ? hop.Addresses.at(i)
+                                                               : QStringLiteral("%1 [%2]").arg(
+                                                                     name, hop.Addresses.at(i)));
+        }
+    }
+    return lines;
+}
+
+void WriteTraceBlock(const TResultTarget &pane, const QString &address, const QString &resolved,
+                     const QDateTime &started, const TTraceHops &hops, int rounds) {
+    const TResultBatch batch(pane.Document);
+    WriteReport(pane, PingHeaderLine(started));
+    WriteReport(pane, QStringLiteral("Tracing route to %1 [%2] over a maximum of %3 hops:")
+                          .arg(address, resolved)
+                          .arg(hops.MaxHops()));
+    WriteReport(pane, QString());
+    for (const QString &line : TraceHopLines(hops)) {
+        WriteReport(pane, line);
+    }
+    WriteReport(pane, QString());
+    WriteReport(pane, QStringLiteral("Rounds: %1").arg(rounds));
+}

@@ -1,0 +1,140 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "ping/EchoParameters.h"
+#include "ping/EchoService.h"
+#include "ping/PingFigures.h"
+
+class TProbeEngine;
+class TWorkers;
+struct TResultTarget;
+
+// The most hops a route is traced over.
+constexpr int kMaxTraceHops = 30;
+
+// One hop of a traced route: who answered the probes that left with its TTL, and how.
+struct TTraceHop {
+    // Every address that answered for this hop, the first seen first (more than one where the
+    // path is balanced), and their names, "" until (or unless) a name is known.
+    QStringList Addresses;
+    QStringList Names;
+    // The probes with an outcome: an answer (the target's reply, a router's "time exceeded" or
+    // an "unreachable") counts as received with its trip time; a probe without answer is lost.
+    TPingFigures Figures;
+    // Probes sent that have no outcome yet.
+    int InFlight = 0;
+};
+
+// The hops of a trace as the probes' outcomes come in. Hops past the end of the route (the
+// target's hop, or a hop that answered "unreachable") are dropped as soon as the end is known.
+class TTraceHops final {
+  public:
+    explicit TTraceHops(int maxHops = kMaxTraceHops);
+
+    // A probe with TTL `ttl` (1-based) left.
+    void Sent(int ttl);
+    // The outcome of a probe that left with TTL `ttl`. Returns false when it was ignored
+    // (a hop past the end of the route).
+    bool Add(int ttl, const TPingReply &reply);
+    // Gives `address` its name wherever it answered.
+    void SetName(const QString &address, const QString &name);
+
+    int MaxHops() const { return static_cast<int>(hops_.size()); }
+    // The hops to show: up to the end of the route once known, else up to the furthest hop that
+    // answered (at least 1).
+    int Count() const;
+    // Hop `ttl`, 1 to MaxHops().
+    const TTraceHop &Hop(int ttl) const { return hops_.at(static_cast<std::size_t>(ttl - 1)); }
+    // The hop of the target, or of the "unreachable" that ends the route; 0 while unknown.
+    int End() const { return end_; }
+    // True once the target itself answered.
+    bool Reached() const { return reached_; }
+
+  private:
+    std::vector<TTraceHop> hops_;
+    int end_ = 0;
+    bool reached_ = false;
+};
+
+// What a trace is asked to do.
+struct TTraceInput {
+    QString Address;  // the target exactly as typed
+    // Payload of each probe (BufferSize) and how long to wait for its answer (TimeOut).
+    TEchoParameters Echo;
+    // Milliseconds from the start of one round to the start of the next.
+    int Interval = 1000;
+    int MaxHops = kMaxTraceHops;
+    // Rounds to make; 0: until stopped.
+    int Rounds = 0;
+    // Opens the echo service whose probe engine the trace uses; unset: ConnectEchoService().
+    TEchoServiceFactory Connect;
+};
+
+// What a trace hears, on the engine thread (see TAddressRuns for the contract: callbacks never
+// block, one at a time, none after Finished).
+struct TTraceCallbacks {
+    // The target resolved to `resolved` (its address text); the first round follows.
+    std::function<void(const QString &resolved)> Resolved;
+    // A round began; `ttls` probes left, TTL 1 to ttls.
+    std::function<void(int round, int ttls)> RoundStarted;
+    // The outcome of the probe of round `round` that left with TTL `ttl`.
+    std::function<void(int round, int ttl, const TPingReply &reply)> Probed;
+    // A hop's address has a name (looked up in parallel, never holding up a round).
+    std::function<void(const QString &address, const QString &name)> Named;
+    // Once, last: the rounds are made, the trace was stopped, or it failed (the target does not
+    // resolve, no probe engine): `failure` holds the error then.
+    std::function<void(std::exception_ptr failure)> Finished;
+};
+
+// A route traced in rounds, as mtr does: every round sends one probe for each TTL from 1 to the
+// end of the route (30 until the end is known), all at once through the probe engine, and a
+// round starts every Interval milliseconds whatever the probes of earlier rounds still wait
+// for, so a hop that never answers slows no other. Same threading contract as TAddressRuns.
+class TTraceRun final {
+  public:
+    // Opens the echo service on the calling thread and starts; returns at once. Throws TxError
+    // when the service has no probe engine.
+    TTraceRun(const TTraceInput &input, TTraceCallbacks callbacks);
+    // Stops, and waits until Finished has returned.
+    ~TTraceRun();
+    TTraceRun(const TTraceRun &) = delete;
+    TTraceRun &operator=(const TTraceRun &) = delete;
+
+    // Any thread. No round starts any more; the trace finishes at once, and probes still in
+    // flight are forgotten (they count neither as sent nor as lost).
+    void Stop();
+    // Blocks until Finished has returned.
+    void Wait();
+
+  private:
+    class TState;
+    std::unique_ptr<TEchoService> service_;
+    std::shared_ptr<TProbeEngine> engine_;
+    std::unique_ptr<TWorkers> names_;
+    std::shared_ptr<TState> state_;
+};
+
+// Writes the block of a finished trace into the results pane, e.g.
+//   Date: 11.12.2026   Time: 02:30:00
+//   Tracing route to example.test [192.0.2.7] over a maximum of 30 hops:
+//
+//   Hop  Address                                      Sent  Loss    Last     Avg    Best   Worst
+//   Jitter
+//     1  gw.test [10.1.0.1]                             10    0%   0.052   0.061   0.045    0.09
+//     0.011 2  ???                                            10  100%       -       -       - - -
+//        10.2.0.9
+//
+//   Rounds: 10
+// one line per hop, further addresses of a balanced hop on lines of their own.
+void WriteTraceBlock(const TResultTarget &pane, const QString &address, const QString &resolved,
+                     const QDateTime &started, const TTraceHops &hops, int rounds);
+
+// The lines of the hop table of WriteTraceBlock, from its column heading on.
+QStringList TraceHopLines(const TTraceHops &hops);

@@ -1,0 +1,118 @@
+// "Trace route" as a user drives it in the main window: Ctrl+T starts it in the route panel,
+// Esc or the command again stops it and writes the route's block, a double click on a hop takes
+// its address into the field, and the next Esc clears the route away. Real probes to loopback.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTableView>
+#include <QTest>
+#include <QTextEdit>
+
+#include "app/MainMenuUnit.h"
+#include "app/PingCharts.h"
+#include "app/TracePanel.h"
+#include "support/ProgramWindows.h"
+
+namespace {
+
+class TraceWindowTest : public ProgramWindowsTest {
+  protected:
+    // Traces 127.0.0.1 until `rounds` rounds are shown, then stops with `stop`.
+    void Trace(int rounds, const std::function<void()> &stop) {
+        form_->AddressEdit->setFocus();
+        QTest::keyClicks(form_->AddressEdit, QStringLiteral("127.0.0.1"));
+        Press(Qt::Key_T, Qt::ControlModifier);
+        ASSERT_TRUE(form_->IsTracing());
+        EXPECT_TRUE(form_->TraceRouteAction->isChecked());
+        EXPECT_TRUE(form_->TracePanel->isVisible());
+        const QString shown = QStringLiteral("Round %1").arg(rounds);
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                return form_->TracePanel->findChild<QLabel *>(QStringLiteral("TraceHeading"))
+                    ->text()
+                    .endsWith(shown);
+            },
+            30000));
+        stop();
+        FinishRun();
+        EXPECT_FALSE(form_->IsRunning());
+        EXPECT_FALSE(form_->TraceRouteAction->isChecked());
+    }
+};
+
+const QRegularExpression kLoopbackHop(QStringLiteral(
+    "^  1  (localhost \\[127\\.0\\.0\\.1\\]|127\\.0\\.0\\.1) +(\\d+) +0%( +\\d+(\\.\\d+)?){5}$"));
+
+}  // namespace
+
+TEST_F(TraceWindowTest, EscStopsTheTraceAndTheRoutesBlockIsWritten) {
+    Trace(2, [] { Press(Qt::Key_Escape); });
+    ASSERT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
+
+    // The route panel held the one hop with its figures, and the graph followed it.
+    TTraceModel *model = form_->TracePanel->Model();
+    ASSERT_EQ(model->rowCount(), 1);
+    EXPECT_EQ(model->data(model->index(0, TTraceModel::Address), Qt::DisplayRole).toString(),
+              QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(model->data(model->index(0, TTraceModel::Loss), Qt::DisplayRole).toString(),
+              QStringLiteral("0%"));
+    EXPECT_GE(form_->Charts()->PointCount(), 1);
+
+    const QStringList lines = Lines(form_->DebugMemo);
+    ASSERT_EQ(lines.size(), 7) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines.at(0).startsWith(QStringLiteral("Date: ")));
+    EXPECT_EQ(lines.at(1),
+              QStringLiteral("Tracing route to 127.0.0.1 [127.0.0.1] over a maximum of 30 hops:"));
+    EXPECT_EQ(lines.at(2), QString());
+    EXPECT_TRUE(lines.at(3).startsWith(QStringLiteral("Hop  Address")));
+    const QRegularExpressionMatch hop = kLoopbackHop.match(lines.at(4));
+    ASSERT_TRUE(hop.hasMatch()) << lines.at(4).toStdString();
+    const int rounds = lines.at(6).mid(QStringLiteral("Rounds: ").size()).toInt();
+    EXPECT_GE(rounds, 2);
+    EXPECT_TRUE(lines.at(6).startsWith(QStringLiteral("Rounds: ")));
+    // Every round's probe is in: the stop forgets none that had an answer.
+    EXPECT_LE(hop.captured(2).toInt(), rounds);
+    EXPECT_EQ(Lines(form_->AddressMemo),
+              QStringList(QStringLiteral("IPv4 - 127.0.0.1\t\tAddress - 127.0.0.1")));
+
+    // A double click on the hop puts its address into the field.
+    form_->AddressEdit->clear();
+    QTableView *table = form_->TracePanel->Table();
+    const QRect cell = table->visualRect(model->index(0, TTraceModel::Address));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    EXPECT_EQ(form_->AddressEdit->text(), QStringLiteral("127.0.0.1"));
+
+    // The next Esc clears everything, the route with it.
+    Press(Qt::Key_Escape);
+    EXPECT_FALSE(form_->TracePanel->isVisible());
+    EXPECT_EQ(form_->TracePanel->Model()->rowCount(), 0);
+    EXPECT_TRUE(Lines(form_->DebugMemo).join(QString()).isEmpty());
+}
+
+TEST_F(TraceWindowTest, TheCommandAgainStopsItAndNoOtherRunStartsMeanwhile) {
+    Trace(1, [this] {
+        // A ping asked for while the route is traced does not start.
+        form_->SinglePingAction->trigger();
+        EXPECT_TRUE(form_->IsTracing());
+        Press(Qt::Key_T, Qt::ControlModifier);
+    });
+    ASSERT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
+    const QStringList lines = Lines(form_->DebugMemo);
+    EXPECT_EQ(lines.filter(QStringLiteral("Tracing route to 127.0.0.1")).size(), 1);
+    EXPECT_TRUE(lines.filter(QStringLiteral("Pinging")).isEmpty());
+}
+
+TEST_F(TraceWindowTest, AnEmptyAddressFieldSaysWhatIsMissing) {
+    form_->AddressEdit->clear();
+    form_->TraceRouteAction->trigger();
+    EXPECT_FALSE(form_->IsRunning());
+    EXPECT_FALSE(form_->TracePanel->isVisible());
+    ASSERT_EQ(errors_.size(), 1);
+    EXPECT_TRUE(
+        errors_.at(0).contains(QStringLiteral("Type the address whose route is to be traced")))
+        << errors_.at(0).toStdString();
+}

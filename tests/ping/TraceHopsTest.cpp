@@ -1,0 +1,258 @@
+// The hops of a traced route as the probes' outcomes come in, the block a finished trace writes,
+// and a real trace of the loopback address.
+#include <gtest/gtest.h>
+
+#include <QTextDocument>
+#include <condition_variable>
+#include <mutex>
+
+#include "PingTestDoubles.h"
+#include "common/TX_Edit.h"
+#include "ping/TraceRun.h"
+
+namespace {
+
+// An answer of a hop: a router's "time exceeded", the target's reply, or an "unreachable", each
+// measured to the microsecond.
+TPingReply Answer(qint32 status, const QString &from, quint32 microseconds) {
+    TPingReply reply = status == 0 ? Reply(microseconds / 1000, from) : Failure(status, from);
+    reply.TripMicroseconds = microseconds;
+    return reply;
+}
+TPingReply Exceeded(const QString &from, quint32 microseconds) {
+    return Answer(11013, from, microseconds);
+}
+const TPingReply kSilent = Failure(11010, QStringLiteral("192.0.2.7"));
+
+struct Outcome {
+    int ttl;
+    TPingReply reply;
+};
+
+TTraceHops Feed(const std::vector<Outcome> &outcomes) {
+    TTraceHops hops;
+    for (const Outcome &outcome : outcomes) {
+        hops.Sent(outcome.ttl);
+    }
+    for (const Outcome &outcome : outcomes) {
+        hops.Add(outcome.ttl, outcome.reply);
+    }
+    return hops;
+}
+
+const QString kR1 = QStringLiteral("10.1.0.1");
+const QString kR2 = QStringLiteral("10.2.0.1");
+const QString kR2b = QStringLiteral("10.2.0.9");
+const QString kTarget = QStringLiteral("192.0.2.7");
+
+}  // namespace
+
+TEST(TraceHops, TheRouteEndsAtTheTargetOrAnUnreachableAndHopsPastItAreDropped) {
+    const struct {
+        const char *name;
+        std::vector<Outcome> outcomes;
+        int count;
+        int end;
+        bool reached;
+        // Per hop shown: its addresses joined by ",", "?" for none, then sent/received.
+        QStringList hops;
+    } rows[] = {
+        {"two routers, then the target",
+         {{1, Exceeded(kR1, 500)},
+          {2, Exceeded(kR2, 900)},
+          {3, Answer(0, kTarget, 1200)},
+          {4, Answer(0, kTarget, 1300)},
+          {5, Answer(0, kTarget, 1250)}},
+         3,
+         3,
+         true,
+         {"10.1.0.1 1/1", "10.2.0.1 1/1", "192.0.2.7 1/1"}},
+        {"a silent router between answering ones",
+         {{1, Exceeded(kR1, 500)}, {2, kSilent}, {3, Answer(0, kTarget, 1200)}},
+         3,
+         3,
+         true,
+         {"10.1.0.1 1/1", "? 1/0", "192.0.2.7 1/1"}},
+        {"a balanced hop keeps both addresses, first seen first",
+         {{1, Exceeded(kR1, 500)},
+          {2, Exceeded(kR2, 900)},
+          {2, Exceeded(kR2b, 950)},
+          {2, Exceeded(kR2, 910)},
+          {3, Answer(0, kTarget, 1200)}},
+         3,
+         3,
+         true,
+         {"10.1.0.1 1/1", "10.2.0.1,10.2.0.9 3/3", "192.0.2.7 1/1"}},
+        {"an unreachable ends the route without reaching the target",
+         {{1, Exceeded(kR1, 500)}, {2, Answer(11003, kR2, 700)}, {3, kSilent}, {4, kSilent}},
+         2,
+         2,
+         false,
+         {"10.1.0.1 1/1", "10.2.0.1 1/1"}},
+        {"not there yet: up to the furthest hop that answered",
+         {{1, Exceeded(kR1, 500)},
+          {2, kSilent},
+          {3, Exceeded(kR2, 800)},
+          {4, kSilent},
+          {5, kSilent}},
+         3,
+         0,
+         false,
+         {"10.1.0.1 1/1", "? 1/0", "10.2.0.1 1/1"}},
+        {"nothing answered shows one silent hop",
+         {{1, kSilent}, {2, kSilent}},
+         1,
+         0,
+         false,
+         {"? 1/0"}},
+        {"a later round finds the target nearer: the hops past it go",
+         {{1, Exceeded(kR1, 500)},
+          {2, Exceeded(kR2, 900)},
+          {3, Answer(0, kTarget, 1200)},
+          {1, Exceeded(kR1, 510)},
+          {2, Answer(0, kTarget, 950)},
+          {3, Answer(0, kTarget, 990)}},
+         2,
+         2,
+         true,
+         {"10.1.0.1 2/2", "10.2.0.1,192.0.2.7 2/2"}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const TTraceHops hops = Feed(row.outcomes);
+        EXPECT_EQ(hops.Count(), row.count);
+        EXPECT_EQ(hops.End(), row.end);
+        EXPECT_EQ(hops.Reached(), row.reached);
+        QStringList shown;
+        for (int ttl = 1; ttl <= hops.Count(); ++ttl) {
+            const TTraceHop &hop = hops.Hop(ttl);
+            shown << QStringLiteral("%1 %2/%3")
+                         .arg(hop.Addresses.isEmpty() ? QStringLiteral("?")
+                                                      : hop.Addresses.join(QLatin1Char(',')))
+                         .arg(hop.Figures.Sent)
+                         .arg(hop.Figures.PacketsReceived);
+            EXPECT_EQ(hop.InFlight, 0);
+        }
+        EXPECT_EQ(shown, row.hops);
+        // Nothing is kept past the end.
+        for (int ttl = hops.Count() + 1; row.end != 0 && ttl <= hops.MaxHops(); ++ttl) {
+            EXPECT_EQ(hops.Hop(ttl).Figures.Sent, 0) << ttl;
+        }
+    }
+}
+
+TEST(TraceHops, ProbesOutCountInFlightUntilTheirOutcomeAndNamesReachEveryHopOfTheirAddress) {
+    TTraceHops hops;
+    hops.Sent(1);
+    hops.Sent(2);
+    EXPECT_EQ(hops.Hop(1).InFlight, 1);
+    hops.Add(1, Exceeded(kR1, 400));
+    hops.Add(2, Answer(0, kR1, 400));  // a loop back to the same router
+    EXPECT_EQ(hops.Hop(1).InFlight, 0);
+    hops.SetName(kR1, QStringLiteral("gw.test"));
+    EXPECT_EQ(hops.Hop(1).Names, QStringList{QStringLiteral("gw.test")});
+    EXPECT_EQ(hops.Hop(2).Names, QStringList{QStringLiteral("gw.test")});
+    // Outcomes for hops that do not exist change nothing.
+    EXPECT_FALSE(hops.Add(0, Exceeded(kR1, 1)));
+    EXPECT_FALSE(hops.Add(31, Exceeded(kR1, 1)));
+    EXPECT_FALSE(hops.Add(3, Exceeded(kR1, 1)));  // past the end
+}
+
+TEST(TraceHops, TheResultsBlockOfAScriptedTrace) {
+    TTraceHops hops;
+    const std::vector<Outcome> rounds = {
+        {1, Exceeded(kR1, 52)},     {2, kSilent},
+        {3, Exceeded(kR2, 12340)},  {4, Answer(0, kTarget, 123456)},
+        {1, Exceeded(kR1, 90)},     {2, kSilent},
+        {3, Exceeded(kR2b, 15000)}, {4, Answer(0, kTarget, 120000)},
+    };
+    for (const Outcome &outcome : rounds) {
+        hops.Sent(outcome.ttl);
+        hops.Add(outcome.ttl, outcome.reply);
+    }
+    hops.SetName(kR1, QStringLiteral("gw.test"));
+    QTextDocument pane;
+    WriteTraceBlock(TResultTarget{&pane, QColor(0, 200, 0)}, QStringLiteral("example.test"),
+                    kTarget, QDateTime(QDate(2026, 12, 11), QTime(2, 30, 0)), hops, 2);
+    const QStringList expected = {
+        QStringLiteral("Date: 11.12.2026\tTime: 02:30:00.000 ms"),
+        QStringLiteral("Tracing route to example.test [192.0.2.7] over a maximum of 30 hops:"),
+        QString(),
+        QStringLiteral("Hop  Address                                       Sent  Loss    Last     "
+                       "Avg    Best   Worst  Jitter"),
+        QStringLiteral("  1  gw.test [10.1.0.1]                               2    0%    0.09   "
+                       "0.071   0.052    0.09   0.038"),
+        QStringLiteral(
+            "  2  ???                                              2  100%       -       "
+            "-       -       -       -"),
+        QStringLiteral("  3  10.2.0.1                                         2    0%      15   "
+                       " 13.7    12.3      15    2.66"),
+        QStringLiteral("     10.2.0.9"),
+        QStringLiteral("  4  192.0.2.7                                        2    0%     120   "
+                       "  122     120     123    3.46"),
+        QString(),
+        QStringLiteral("Rounds: 2"),
+    };
+    EXPECT_EQ(PaneLines(&pane).join(QLatin1Char('\n')).toStdString(),
+              expected.join(QLatin1Char('\n')).toStdString());
+}
+
+// 127.0.0.1 is its own first hop: every round's one probe is answered by the target.
+TEST(TraceRun, TheLoopbackAddressIsReachedAtTheFirstHop) {
+    TTraceInput input;
+    input.Address = QStringLiteral("127.0.0.1");
+    input.Interval = 20;
+    input.Rounds = 3;
+    input.Echo.TimeOut = 1000;
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    std::exception_ptr failure;
+    QString resolved;
+    TTraceHops hops;
+    TTraceCallbacks callbacks;
+    callbacks.Resolved = [&](const QString &address) { resolved = address; };
+    callbacks.RoundStarted = [&](int, int ttls) {
+        for (int ttl = 1; ttl <= ttls; ++ttl) {
+            hops.Sent(ttl);
+        }
+    };
+    callbacks.Probed = [&](int, int ttl, const TPingReply &reply) { hops.Add(ttl, reply); };
+    callbacks.Finished = [&](std::exception_ptr error) {
+        std::lock_guard<std::mutex> lock(mutex);
+        failure = error;
+        finished = true;
+        done.notify_all();
+    };
+    {
+        TTraceRun run(input, callbacks);
+        run.Wait();
+    }
+    ASSERT_TRUE(finished);
+    ASSERT_FALSE(failure);
+    EXPECT_EQ(resolved, QStringLiteral("127.0.0.1"));
+    EXPECT_TRUE(hops.Reached());
+    EXPECT_EQ(hops.Count(), 1);
+    EXPECT_EQ(hops.Hop(1).Addresses, QStringList{QStringLiteral("127.0.0.1")});
+    EXPECT_EQ(hops.Hop(1).Figures.PacketsReceived, 3);
+    EXPECT_EQ(hops.Hop(1).Figures.Sent, 3);
+}
+
+TEST(TraceRun, ANameThatDoesNotResolveFailsWithItsName) {
+    TTraceInput input;
+    input.Address = QStringLiteral("no-such-host.invalid");
+    std::exception_ptr failure;
+    TTraceCallbacks callbacks;
+    callbacks.Finished = [&](std::exception_ptr error) { failure = error; };
+    {
+        TTraceRun run(input, callbacks);
+        run.Wait();
+    }
+    ASSERT_TRUE(failure);
+    try {
+        std::rethrow_exception(failure);
+    } catch (const TxError &error) {
+        EXPECT_EQ(error.Message(),
+                  QStringLiteral("Unable to resolve target system name no-such-host.invalid."));
+    }
+}
