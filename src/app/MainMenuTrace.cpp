@@ -53,11 +53,12 @@ void TMainMenuForm::TraceRouteActionExecute() {
     TracePanel->Table()->clearSelection();
     if (TracePanel->isHidden()) {
         TracePanel->show();
-        // The route takes its room from the charts and the panes alike, so both stay legible.
+        // The route takes its room mostly from the panes, whose lines scroll, and a little from the
+        // charts, whose axes need their height.
         QList<int> sizes = MainSplitter->sizes();
         const int total = sizes.value(0) + sizes.value(1);
         sizes[2] = kRoutePanelHeight;
-        sizes[0] = qMax(kRoutePanelHeight, sizes.value(0) - kRoutePanelHeight / 2);
+        sizes[0] = qMax(kRoutePanelHeight, sizes.value(0) - kRoutePanelHeight / 3);
         sizes[1] = qMax(kRoutePanelHeight, total - sizes[0] - sizes[2]);
         MainSplitter->setSizes(sizes);
     }
@@ -152,6 +153,8 @@ void TMainMenuForm::EndTrace() {
         return;
     }
     const QString address = PingAddress.trimmed();
+    // The route panel shows what the block says.
+    traceHops_->ForgetInFlight();
     WriteTraceBlock(TResultTarget{DebugMemo->document(), DebugColor}, address, traceResolved_,
                     traceStarted_, *traceHops_, traceRounds_);
     // As a ping's: the address line once the target answered, else the bare address.

@@ -7,7 +7,9 @@
 
 #include <QSet>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
+#include <thread>
 
 #include "common/Errors.h"
 #include "common/TX_Edit.h"
@@ -15,7 +17,6 @@
 #include "ping/EchoFamily.h"
 #include "ping/PingRun.h"
 #include "ping/ProbeEngine.h"
-#include "ping/Workers.h"
 
 namespace {
 
@@ -51,6 +52,66 @@ QString NameOf(const QString &address) {
     }
     return QString::fromLocal8Bit(host);
 }
+
+}  // namespace
+
+// Name look-ups of a trace, which may wait seconds for a name server that does not answer: each
+// runs on a thread of its own (at most kResolverThreads at once) that nothing ever waits for, so
+// neither a round nor the end of the trace is held up by one. What a look-up found is handed to
+// the engine thread, unless the trace is gone by then.
+class TTraceLookups final {
+  public:
+    // Work that runs off the engine thread and returns what is to run on it.
+    using TWork = std::function<std::function<void()>()>;
+
+    explicit TTraceLookups(TProbeEngine &engine) : shared_(std::make_shared<TShared>()) {
+        shared_->Engine = &engine;
+    }
+    // From now on nothing reaches the engine; look-ups under way end on their own.
+    ~TTraceLookups() {
+        std::lock_guard<std::mutex> lock(shared_->Mutex);
+        shared_->Engine = nullptr;
+        shared_->Queue.clear();
+    }
+    TTraceLookups(const TTraceLookups &) = delete;
+    TTraceLookups &operator=(const TTraceLookups &) = delete;
+
+    void Submit(TWork work) {
+        std::lock_guard<std::mutex> lock(shared_->Mutex);
+        shared_->Queue.push_back(std::move(work));
+        if (shared_->Threads < kResolverThreads) {
+            ++shared_->Threads;
+            std::thread([shared = shared_] { Work(*shared); }).detach();
+        }
+    }
+
+  private:
+    struct TShared {
+        std::mutex Mutex;
+        TProbeEngine *Engine = nullptr;
+        std::deque<TWork> Queue;
+        int Threads = 0;
+    };
+
+    static void Work(TShared &shared) {
+        std::unique_lock<std::mutex> lock(shared.Mutex);
+        while (!shared.Queue.empty()) {
+            TWork work = std::move(shared.Queue.front());
+            shared.Queue.pop_front();
+            lock.unlock();
+            std::function<void()> found = work();
+            lock.lock();
+            if (found && shared.Engine != nullptr) {
+                shared.Engine->Post(std::move(found));
+            }
+        }
+        --shared.Threads;
+    }
+
+    std::shared_ptr<TShared> shared_;
+};
+
+namespace {
 
 // Right-aligns `text` in `width` characters.
 QString Column(const QString &text, int width) {
@@ -104,6 +165,12 @@ bool TTraceHops::Add(int ttl, const TPingReply &reply) {
     return true;
 }
 
+void TTraceHops::ForgetInFlight() {
+    for (TTraceHop &hop : hops_) {
+        hop.InFlight = 0;
+    }
+}
+
 void TTraceHops::SetName(const QString &address, const QString &name) {
     for (TTraceHop &hop : hops_) {
         const int at = static_cast<int>(hop.Addresses.indexOf(address));
@@ -132,7 +199,7 @@ int TTraceHops::Count() const {
 class TTraceRun::TState final : public std::enable_shared_from_this<TState> {
   public:
     TState(const TTraceInput &input, TTraceCallbacks callbacks, TProbeEngine &engine,
-           TWorkers &names)
+           TTraceLookups &names)
         : input_(input), callbacks_(std::move(callbacks)), engine_(engine), names_(names) {}
 
     // Engine thread.
@@ -141,9 +208,9 @@ class TTraceRun::TState final : public std::enable_shared_from_this<TState> {
             Resolved(ResolveEchoTarget(input_.Address));
             return;
         }
-        names_.Submit([state = shared_from_this()] {
+        names_.Submit([state = shared_from_this()]() -> std::function<void()> {
             std::optional<TEchoTarget> target = ResolveEchoTarget(state->input_.Address);
-            state->engine_.Post([state, target] { state->Resolved(target); });
+            return [state, target] { state->Resolved(target); };
         });
     }
 
@@ -228,15 +295,16 @@ class TTraceRun::TState final : public std::enable_shared_from_this<TState> {
         if ((status == 0 || status == kTimeExceeded || EndsRoute(status)) && !from.isEmpty() &&
             !looked_.contains(from)) {
             looked_.insert(from);
-            names_.Submit([state = shared_from_this(), from] {
+            names_.Submit([state = shared_from_this(), from]() -> std::function<void()> {
                 const QString name = NameOf(from);
-                if (!name.isEmpty()) {
-                    state->engine_.Post([state, from, name] {
-                        if (!state->finished_ && state->callbacks_.Named) {
-                            state->callbacks_.Named(from, name);
-                        }
-                    });
+                if (name.isEmpty()) {
+                    return {};
                 }
+                return [state, from, name] {
+                    if (!state->finished_ && state->callbacks_.Named) {
+                        state->callbacks_.Named(from, name);
+                    }
+                };
             });
         }
         if (input_.Rounds > 0 && round_ >= input_.Rounds && inFlight_ == 0) {
@@ -264,7 +332,7 @@ class TTraceRun::TState final : public std::enable_shared_from_this<TState> {
     const TTraceInput input_;
     const TTraceCallbacks callbacks_;
     TProbeEngine &engine_;
-    TWorkers &names_;
+    TTraceLookups &names_;
 
     // Engine thread only.
     std::optional<TEchoTarget> target_;
@@ -287,7 +355,7 @@ TTraceRun::TTraceRun(const TTraceInput &input, TTraceCallbacks callbacks) {
     if (!engine_) {
         throw TxError(QStringLiteral("Tracing a route needs the system's ICMP sockets."));
     }
-    names_ = std::make_unique<TWorkers>(kResolverThreads);
+    names_ = std::make_unique<TTraceLookups>(*engine_);
     state_ = std::make_shared<TState>(input, std::move(callbacks), *engine_, *names_);
     engine_->Start();
     engine_->Post([state = state_] { state->Begin(); });
@@ -296,8 +364,7 @@ TTraceRun::TTraceRun(const TTraceInput &input, TTraceCallbacks callbacks) {
 TTraceRun::~TTraceRun() {
     Stop();
     Wait();
-    // Look-ups under way end first (they hold the state, not the engine), then the engine.
-    names_->DropQueued();
+    // Look-ups still under way are left to end on their own; nothing of them reaches the engine.
     names_.reset();
     service_.reset();
     engine_.reset();

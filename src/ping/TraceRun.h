@@ -13,7 +13,7 @@
 #include "ping/PingFigures.h"
 
 class TProbeEngine;
-class TWorkers;
+class TTraceLookups;
 struct TResultTarget;
 
 // The most hops a route is traced over.
@@ -43,6 +43,9 @@ class TTraceHops final {
     // The outcome of a probe that left with TTL `ttl`. Returns false when it was ignored
     // (a hop past the end of the route).
     bool Add(int ttl, const TPingReply &reply);
+    // The trace ended: probes still out will not be heard of, and count neither as sent nor as
+    // lost.
+    void ForgetInFlight();
     // Gives `address` its name wherever it answered.
     void SetName(const QString &address, const QString &name);
 
@@ -117,7 +120,7 @@ class TTraceRun final {
     class TState;
     std::unique_ptr<TEchoService> service_;
     std::shared_ptr<TProbeEngine> engine_;
-    std::unique_ptr<TWorkers> names_;
+    std::unique_ptr<TTraceLookups> names_;
     std::shared_ptr<TState> state_;
 };
 

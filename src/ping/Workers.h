@@ -27,12 +27,6 @@ class TWorkers final {
     TWorkers(const TWorkers &) = delete;
     TWorkers &operator=(const TWorkers &) = delete;
 
-    // Forgets the tasks that no thread has taken up yet.
-    void DropQueued() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        tasks_.clear();
-    }
-
     void Submit(std::function<void()> task) {
         std::lock_guard<std::mutex> lock(mutex_);
         tasks_.push_back(std::move(task));
