@@ -16,8 +16,8 @@
 
 namespace {
 
-// A round a second, as mtr goes: routers answer "time exceeded" to a source about once a second
-// and drop what is asked faster, which would show as loss that is not there.
+// At most a round a second, as mtr goes by default: routers answer "time exceeded" to a source
+// about once a second and drop what is asked faster, which would show as loss that is not there.
 constexpr int kTraceRoundInterval = 1000;
 // The route panel's height when it opens: its heading and about seven hops.
 constexpr int kRoutePanelHeight = 150;
@@ -44,7 +44,8 @@ void TMainMenuForm::TraceRouteActionExecute() {
     input.Address = address;
     input.Echo.BufferSize = PingBufferSize;
     input.Echo.TimeOut = PingTimeOut;
-    input.Interval = kTraceRoundInterval;
+    // The settings' interval paces the rounds, never faster than a round a second.
+    input.Interval = qMax(kTraceRoundInterval, PingInterval);
     traceHops_ = std::make_unique<TTraceHops>(input.MaxHops);
     traceResolved_.clear();
     traceStarted_ = QDateTime::currentDateTime();
