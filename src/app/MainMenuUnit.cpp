@@ -636,9 +636,10 @@ void TMainMenuForm::showEvent(QShowEvent *event) {
 
 void TMainMenuForm::closeEvent(QCloseEvent *event) {
     if (IsRunning()) {
-        // A run cannot be stopped; the window closes as soon as it ends. A watch is told to
-        // stop, and ends after its current request.
-        if (IsWatching()) {
+        // A run of its set number of requests ends by itself, and the window closes then. A run
+        // that goes until stopped (a watch, a trace) is told to stop: a watch ends after its
+        // current request, a trace at once, each with its block written.
+        if (IsWatching() || IsTracing()) {
             session_->Stop();
         }
         AfterRun([this] { close(); });

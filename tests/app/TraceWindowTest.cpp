@@ -106,6 +106,20 @@ TEST_F(TraceWindowTest, TheCommandAgainStopsItAndNoOtherRunStartsMeanwhile) {
     EXPECT_TRUE(lines.filter(QStringLiteral("Pinging")).isEmpty());
 }
 
+// A trace goes until stopped, so closing the window stops it; its block is written, then the
+// window goes.
+TEST_F(TraceWindowTest, ClosingTheWindowStopsTheTraceBeforeTheWindowGoes) {
+    bool visibleAfterClose = false;
+    Trace(1, [&] {
+        form_->close();
+        visibleAfterClose = form_->isVisible();
+    });
+    EXPECT_TRUE(visibleAfterClose);
+    EXPECT_EQ(Lines(form_->DebugMemo).filter(QStringLiteral("Tracing route to 127.0.0.1")).size(),
+              1);
+    EXPECT_TRUE(QTest::qWaitFor([] { return !MainMenuForm->isVisible(); }, 30000));
+}
+
 TEST_F(TraceWindowTest, AnEmptyAddressFieldSaysWhatIsMissing) {
     form_->AddressEdit->clear();
     form_->TraceRouteAction->trigger();
