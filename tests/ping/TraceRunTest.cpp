@@ -1,0 +1,279 @@
+// Real traces over a chain of network namespaces (RouterChain: host, three routers, target):
+// the hops and their addresses over IPv4 and IPv6 and both socket kinds, a router that keeps
+// its "time exceeded" to itself, a link that starts dropping during the trace, and a router
+// that answers "unreachable" for the target.
+#include "ping/TraceRun.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+
+#include "common/Errors.h"
+#include "support/RouterChain.h"
+
+namespace {
+
+// How long a test waits for something the trace is sure to do within a second or two; only a
+// bound, so that a broken trace fails instead of hanging.
+constexpr std::chrono::seconds kPatience(30);
+
+// A trace over the chain, its outcomes collected into hops as the window collects them.
+class Trace final {
+  public:
+    Trace(const RouterChain &chain, TIcmpSocketKind kind, const QString &target, int rounds) {
+        TTraceInput input;
+        input.Address = target;
+        input.Echo.TimeOut = 300;
+        input.Interval = 100;
+        input.Rounds = rounds;
+        input.Connect = [&chain, kind]() -> std::unique_ptr<TEchoService> {
+            return chain.OpenService(kind);
+        };
+        TTraceCallbacks callbacks;
+        callbacks.Resolved = [this](const QString &resolved) {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            resolved_ = resolved;
+        };
+        callbacks.RoundStarted = [this](int round, int ttls) {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            rounds_ = round;
+            pending_[round] += ttls;
+            for (int ttl = 1; ttl <= ttls; ++ttl) {
+                hops_.Sent(ttl);
+            }
+            changed_.notify_all();
+        };
+        callbacks.Probed = [this](int round, int ttl, const TPingReply &reply) {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            --pending_[round];
+            hops_.Add(ttl, reply);
+            changed_.notify_all();
+        };
+        callbacks.Finished = [this](std::exception_ptr failure) {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            finished_ = true;
+            if (failure) {
+                try {
+                    std::rethrow_exception(failure);
+                } catch (const TxError &error) {
+                    failure_ = error.Message();
+                } catch (...) {
+                    failure_ = QStringLiteral("an exception that is no TxError");
+                }
+            }
+            changed_.notify_all();
+        };
+        run_ = std::make_unique<TTraceRun>(input, std::move(callbacks));
+    }
+
+    // Waits until every probe of rounds 1 to `round` has its outcome; false when it did not come
+    // to that.
+    bool WaitForRound(int round) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, kPatience, [this, round] {
+            if (rounds_ < round) {
+                return false;
+            }
+            for (int r = 1; r <= round; ++r) {
+                if (pending_[r] != 0) {
+                    return false;
+                }
+            }
+            return true;
+        });
+    }
+
+    // Waits until the trace has finished by itself; false when it has not.
+    bool WaitUntilFinished() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, kPatience, [this] { return finished_; });
+    }
+
+    void Stop() {
+        run_->Stop();
+        run_->Wait();
+    }
+
+    int Rounds() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return rounds_;
+    }
+    TTraceHops Hops() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return hops_;
+    }
+    QString Resolved() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return resolved_;
+    }
+    QString Failure() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return failure_;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    TTraceHops hops_;
+    std::map<int, int> pending_;  // probes of each round without outcome
+    int rounds_ = 0;
+    bool finished_ = false;
+    QString resolved_;
+    QString failure_;
+    std::unique_ptr<TTraceRun> run_;
+};
+
+struct TFamily {
+    const char *Name;
+    QString (*Hop)(int);
+};
+
+const TFamily kFamilies[] = {{"IPv4", &RouterChain::HopV4}, {"IPv6", &RouterChain::HopV6}};
+
+const struct {
+    const char *Name;
+    TIcmpSocketKind Kind;
+} kKinds[] = {{"datagram", TIcmpSocketKind::Datagram}, {"raw", TIcmpSocketKind::Raw}};
+
+// Per hop shown: its addresses joined by ",", "?" for none, then "sent/received".
+QStringList Summary(const TTraceHops &hops) {
+    QStringList lines;
+    for (int ttl = 1; ttl <= hops.Count(); ++ttl) {
+        const TTraceHop &hop = hops.Hop(ttl);
+        lines << QStringLiteral("%1 %2/%3")
+                     .arg(hop.Addresses.isEmpty() ? QStringLiteral("?")
+                                                  : hop.Addresses.join(QLatin1Char(',')))
+                     .arg(hop.Figures.Sent)
+                     .arg(hop.Figures.PacketsReceived);
+    }
+    return lines;
+}
+
+std::string Text(const QStringList &lines) {
+    return lines.join(QLatin1Char('\n')).toStdString();
+}
+
+#define SKIP_WITHOUT_CHAIN(chain)                        \
+    if (!(chain).Problem().isEmpty()) {                  \
+        GTEST_SKIP() << (chain).Problem().toStdString(); \
+    }
+
+TEST(TraceRun, ListsEveryHopByItsAddressAndFinishesAfterItsRounds) {
+    RouterChain chain(QStringLiteral("hops"));
+    SKIP_WITHOUT_CHAIN(chain);
+    constexpr int kRounds = 3;
+    for (const TFamily &family : kFamilies) {
+        for (const auto &kind : kKinds) {
+            SCOPED_TRACE(std::string(family.Name) + " over a " + kind.Name + " socket");
+            Trace trace(chain, kind.Kind, family.Hop(RouterChain::kHops), kRounds);
+            ASSERT_TRUE(trace.WaitUntilFinished()) << "the trace did not end by itself";
+            EXPECT_EQ(trace.Failure(), QString());
+            EXPECT_EQ(trace.Resolved(), family.Hop(RouterChain::kHops));
+            EXPECT_EQ(trace.Rounds(), kRounds);
+            const TTraceHops hops = trace.Hops();
+            QStringList expected;
+            for (int hop = 1; hop <= RouterChain::kHops; ++hop) {
+                expected << QStringLiteral("%1 %2/%2").arg(family.Hop(hop)).arg(kRounds);
+            }
+            EXPECT_EQ(Text(Summary(hops)), Text(expected));
+            EXPECT_EQ(hops.End(), RouterChain::kHops);
+            EXPECT_TRUE(hops.Reached());
+            for (int hop = 1; hop <= hops.Count(); ++hop) {
+                EXPECT_EQ(hops.Hop(hop).InFlight, 0) << "hop " << hop;
+            }
+        }
+    }
+}
+
+TEST(TraceRun, ARouterThatKeepsItsTimeExceededIsAHopWithoutAddressAndTheRestStillAnswer) {
+    RouterChain chain(QStringLiteral("mute"));
+    SKIP_WITHOUT_CHAIN(chain);
+    ASSERT_TRUE(chain.Nft(2,
+                          "add rule inet txchain output icmp type time-exceeded drop\n"
+                          "add rule inet txchain output icmpv6 type time-exceeded drop\n"));
+    constexpr int kRounds = 4;
+    for (const TFamily &family : kFamilies) {
+        SCOPED_TRACE(family.Name);
+        Trace trace(chain, TIcmpSocketKind::Automatic, family.Hop(RouterChain::kHops), kRounds);
+        ASSERT_TRUE(trace.WaitUntilFinished());
+        const TTraceHops hops = trace.Hops();
+        const QStringList expected = {QStringLiteral("%1 4/4").arg(family.Hop(1)),
+                                      QStringLiteral("? 4/0"),
+                                      QStringLiteral("%1 4/4").arg(family.Hop(3)),
+                                      QStringLiteral("%1 4/4").arg(family.Hop(4))};
+        EXPECT_EQ(Text(Summary(hops)), Text(expected));
+        EXPECT_EQ(hops.Hop(2).Figures.LossPercent(), 100);
+        const QStringList lines = TraceHopLines(hops);
+        ASSERT_EQ(lines.size(), 1 + RouterChain::kHops) << Text(lines);
+        EXPECT_TRUE(lines.at(2).contains(QStringLiteral("???")) &&
+                    lines.at(2).contains(QStringLiteral("100%")))
+            << lines.at(2).toStdString();
+    }
+}
+
+TEST(TraceRun, ALinkThatStartsDroppingShowsAsLossFromItsHopOnAndNotBefore) {
+    RouterChain chain(QStringLiteral("drop"));
+    SKIP_WITHOUT_CHAIN(chain);
+    constexpr int kRoundsBefore = 3;
+    constexpr int kRoundsAfter = 4;
+    for (const TFamily &family : kFamilies) {
+        SCOPED_TRACE(family.Name);
+        Trace trace(chain, TIcmpSocketKind::Automatic, family.Hop(RouterChain::kHops), 0);
+        ASSERT_TRUE(trace.WaitForRound(kRoundsBefore));
+        // Router 2 stops forwarding toward router 3: the probes for hops 3 and 4 die there,
+        // while those whose TTL runs out at router 2 or before still get their answer.
+        ASSERT_TRUE(chain.Nft(2, "add rule inet txchain forward oifname \"tot\" drop\n"));
+        // Rounds that start from now on meet the rule.
+        const int firstDropped = trace.Rounds() + 1;
+        ASSERT_TRUE(trace.WaitForRound(firstDropped + kRoundsAfter - 1));
+        trace.Stop();
+        ASSERT_TRUE(chain.Nft(2, "flush chain inet txchain forward\n"));
+        const TTraceHops hops = trace.Hops();
+        ASSERT_EQ(hops.Count(), RouterChain::kHops) << Text(Summary(hops));
+        for (int hop = 1; hop <= RouterChain::kHops; ++hop) {
+            const TPingFigures &figures = hops.Hop(hop).Figures;
+            SCOPED_TRACE(Text(Summary(hops)));
+            EXPECT_EQ(hops.Hop(hop).Addresses, QStringList{family.Hop(hop)}) << "hop " << hop;
+            EXPECT_GE(figures.Sent, firstDropped + kRoundsAfter - 1) << "hop " << hop;
+            if (hop < 3) {
+                EXPECT_EQ(figures.Lost(), 0) << "hop " << hop;
+            } else {
+                EXPECT_GE(figures.PacketsReceived, kRoundsBefore) << "hop " << hop;
+                EXPECT_GE(figures.Lost(), kRoundsAfter) << "hop " << hop;
+                EXPECT_LE(figures.PacketsReceived, firstDropped - 1) << "hop " << hop;
+            }
+        }
+    }
+}
+
+TEST(TraceRun, ARouterAnsweringUnreachableEndsTheRouteThereWithoutReachingTheTarget) {
+    RouterChain chain(QStringLiteral("unreach"));
+    SKIP_WITHOUT_CHAIN(chain);
+    ASSERT_TRUE(chain.Nft(3,
+                          "add rule inet txchain forward icmp type echo-request reject with icmp "
+                          "type host-unreachable\n"
+                          "add rule inet txchain forward icmpv6 type echo-request reject with "
+                          "icmpv6 type addr-unreachable\n"));
+    constexpr int kRounds = 2;
+    for (const TFamily &family : kFamilies) {
+        SCOPED_TRACE(family.Name);
+        Trace trace(chain, TIcmpSocketKind::Automatic, family.Hop(RouterChain::kHops), kRounds);
+        ASSERT_TRUE(trace.WaitUntilFinished());
+        const TTraceHops hops = trace.Hops();
+        // The probes whose TTL runs out at router 3 get its "time exceeded"; those that would go
+        // on get its "unreachable", one hop further, and the route ends there.
+        const QStringList expected = {QStringLiteral("%1 2/2").arg(family.Hop(1)),
+                                      QStringLiteral("%1 2/2").arg(family.Hop(2)),
+                                      QStringLiteral("%1 2/2").arg(family.Hop(3)),
+                                      QStringLiteral("%1 2/2").arg(family.Hop(3))};
+        EXPECT_EQ(Text(Summary(hops)), Text(expected));
+        EXPECT_EQ(hops.End(), 4);
+        EXPECT_FALSE(hops.Reached());
+    }
+}
+
+}  // namespace
