@@ -63,8 +63,24 @@ std::vector<THop> Trace(const QString &target, quint16 timeOut) {
         }
     };
     callbacks.Probed = [&hops](int, int ttl, const TPingReply &reply) { hops.Add(ttl, reply); };
-    TTraceRun run(input, std::move(callbacks));
-    run.Wait();
+    // Made inside the host, so that the trace's threads, and the name look-ups of its hops,
+    // stay in the chain.
+    std::unique_ptr<TTraceRun> run;
+    std::exception_ptr failure;
+    Chain()->RunInside([&] {
+        try {
+            run = std::make_unique<TTraceRun>(input, std::move(callbacks));
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+    if (run == nullptr) {
+        throw TxError(QStringLiteral("cannot enter the router chain's host"));
+    }
+    run->Wait();
     std::vector<THop> route;
     for (int ttl = 1; ttl <= hops.Count(); ++ttl) {
         const TTraceHop &hop = hops.Hop(ttl);

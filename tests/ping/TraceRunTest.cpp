@@ -67,12 +67,23 @@ class Trace final {
             }
             changed_.notify_all();
         };
-        run_ = std::make_unique<TTraceRun>(input, std::move(callbacks));
+        // Made inside the host, so that the trace's threads, and the name look-ups of its hops,
+        // stay in the chain.
+        EXPECT_TRUE(chain.RunInside([&] {
+            try {
+                run_ = std::make_unique<TTraceRun>(input, std::move(callbacks));
+            } catch (const TxError &error) {
+                ADD_FAILURE() << error.Message().toStdString();
+            }
+        }));
     }
 
     // Waits until every probe of rounds 1 to `round` has its outcome; false when it did not come
     // to that.
     bool WaitForRound(int round) {
+        if (run_ == nullptr) {
+            return false;
+        }
         std::unique_lock<std::mutex> lock(mutex_);
         return changed_.wait_for(lock, kPatience, [this, round] {
             if (rounds_ < round) {
@@ -89,13 +100,18 @@ class Trace final {
 
     // Waits until the trace has finished by itself; false when it has not.
     bool WaitUntilFinished() {
+        if (run_ == nullptr) {
+            return false;
+        }
         std::unique_lock<std::mutex> lock(mutex_);
         return changed_.wait_for(lock, kPatience, [this] { return finished_; });
     }
 
     void Stop() {
-        run_->Stop();
-        run_->Wait();
+        if (run_ != nullptr) {
+            run_->Stop();
+            run_->Wait();
+        }
     }
 
     int Rounds() {

@@ -136,17 +136,21 @@ bool RouterChain::Setup() {
             }
         }
     }
-    // Routes: every node sends what is not on its own links toward the target, except that a
-    // router sends the networks of the links behind it back toward the host.
+    // Routes: every node sends the chain's networks that are not on its own links toward the
+    // target, except that a router sends those of the links behind it back toward the host.
+    // Nothing else has a route, so that what a test starts in the host and that would leave the
+    // chain (a name server's query, say) fails at once instead of circling between router 3
+    // and the target.
     for (int node = 0; node <= kHops; ++node) {
         const bool last = node == kHops;
         const int next = last ? node : node + 1;
         const int nextEnd = last ? 1 : 2;
-        if (!IpIn(node, {QStringLiteral("route"), QStringLiteral("add"), QStringLiteral("default"),
-                         QStringLiteral("via"), LinkV4(next, nextEnd)}) ||
-            !IpIn(node,
-                  {QStringLiteral("-6"), QStringLiteral("route"), QStringLiteral("add"),
-                   QStringLiteral("default"), QStringLiteral("via"), LinkV6(next, nextEnd)})) {
+        if (!IpIn(node,
+                  {QStringLiteral("route"), QStringLiteral("add"), QStringLiteral("10.77.0.0/16"),
+                   QStringLiteral("via"), LinkV4(next, nextEnd)}) ||
+            !IpIn(node, {QStringLiteral("-6"), QStringLiteral("route"), QStringLiteral("add"),
+                         QStringLiteral("fd7a:c4a1::/32"), QStringLiteral("via"),
+                         LinkV6(next, nextEnd)})) {
             return false;
         }
         for (int behind = 1; !last && behind < node; ++behind) {
@@ -197,6 +201,10 @@ bool RouterChain::WaitUntilRouted() {
         }
     }
     return true;
+}
+
+bool RouterChain::RunInside(const std::function<void()> &work) const {
+    return RunInsideNamespace(NamespaceName(0), work);
 }
 
 std::unique_ptr<TIcmpEchoService> RouterChain::OpenService(TIcmpSocketKind kind) const {

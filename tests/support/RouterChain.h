@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 #include "ping/EchoService.h"
@@ -15,12 +16,13 @@
 // pair: 10.77.k.1/24 and fd7a:c4a1:k::1/64 on the end toward the target, 10.77.k.2/24 and
 // fd7a:c4a1:k::2/64 on the end toward the host. So hop i answers from 10.77.i.2 (fd7a:c4a1:i::2):
 // a router sends its "time exceeded" out of the link toward the host, from that link's address.
-// The routers forward both families, none of the nodes limits the rate of its ICMP errors (the
-// kernel's default of one per second would look like loss at any quicker interval), IPv6
-// addresses are usable at once (no duplicate address detection), and the host allows datagram
-// ICMP sockets for every group. The chain is ready (Problem() empty) once every hop has
-// answered a probe from the host over both families. The namespaces are named after the process and
-// a tag, and all go (with their links) when the object goes.
+// Only the chain's own networks (10.77.0.0/16, fd7a:c4a1::/32) are routed. The routers forward
+// both families, none of the nodes limits the rate of its ICMP errors (the kernel's default of
+// one per second would look like loss at any quicker interval), IPv6 addresses are usable at
+// once (no duplicate address detection), and the host allows datagram ICMP sockets for every
+// group. The chain is ready (Problem() empty) once every hop has answered a probe from the host
+// over both families. The namespaces are named after the process and a tag, and all go (with
+// their links) when the object goes.
 //
 // Every router and the target has a table "inet txchain" with the chains "output" and
 // "forward" (filter hooks, policy accept) for Nft.
@@ -49,6 +51,13 @@ class RouterChain final {
     // Opens an echo service whose sockets live in the host's namespace. Safe to call from
     // several threads at once. Reports a test failure and returns null when it cannot.
     std::unique_ptr<TIcmpEchoService> OpenService(TIcmpSocketKind kind) const;
+
+    // Runs `work` on the calling thread while it is inside the host's namespace (see
+    // EchoNamespace::RunInside): threads `work` starts stay there, so a trace made there looks
+    // up its hops' names from inside the chain, where they fail at once, rather than asking
+    // the machine's name server. Reports a test failure and returns false, without running
+    // `work`, when the thread cannot enter the namespace.
+    bool RunInside(const std::function<void()> &work) const;
 
     // Feeds `commands` to nft in node `node` (1 to 3: a router, 4: the target), e.g.
     //   add rule inet txchain output icmp type time-exceeded drop
