@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <vector>
 
 #include "common/Errors.h"
 #include "support/RouterChain.h"
@@ -266,29 +267,55 @@ TEST(TraceRun, ALinkThatStartsDroppingShowsAsLossFromItsHopOnAndNotBefore) {
     }
 }
 
-TEST(TraceRun, ARouterAnsweringUnreachableEndsTheRouteThereWithoutReachingTheTarget) {
-    RouterChain chain(QStringLiteral("unreach"));
-    SKIP_WITHOUT_CHAIN(chain);
-    ASSERT_TRUE(chain.Nft(3,
-                          "add rule inet txchain forward icmp type echo-request reject with icmp "
-                          "type host-unreachable\n"
-                          "add rule inet txchain forward icmpv6 type echo-request reject with "
-                          "icmpv6 type addr-unreachable\n"));
-    constexpr int kRounds = 2;
-    for (const TFamily &family : kFamilies) {
-        SCOPED_TRACE(family.Name);
-        Trace trace(chain, TIcmpSocketKind::Automatic, family.Hop(RouterChain::kHops), kRounds);
-        ASSERT_TRUE(trace.WaitUntilFinished());
-        const TTraceHops hops = trace.Hops();
-        // The probes whose TTL runs out at router 3 get its "time exceeded"; those that would go
-        // on get its "unreachable", one hop further, and the route ends there.
-        const QStringList expected = {QStringLiteral("%1 2/2").arg(family.Hop(1)),
-                                      QStringLiteral("%1 2/2").arg(family.Hop(2)),
-                                      QStringLiteral("%1 2/2").arg(family.Hop(3)),
-                                      QStringLiteral("%1 2/2").arg(family.Hop(3))};
-        EXPECT_EQ(Text(Summary(hops)), Text(expected));
-        EXPECT_EQ(hops.End(), 4);
-        EXPECT_FALSE(hops.Reached());
+// Where the route ends without the target's reply: a router answering "unreachable" for it,
+// or a target that keeps silent.
+TEST(TraceRun, TheRouteEndsAtAnUnreachableOrAtTheLastHopThatAnswered) {
+    const struct {
+        const char *name;
+        int node;
+        QByteArray rules;
+        // For each hop shown, which hop's address answered for it; every probe answered.
+        std::vector<int> answeredBy;
+        int end;
+    } rows[] = {
+        // The probes whose TTL runs out at router 3 get its "time exceeded"; those that would
+        // go on get its "unreachable", one hop further, and the route ends there.
+        {"router 3 answers unreachable",
+         3,
+         "add rule inet txchain forward icmp type echo-request reject with icmp type "
+         "host-unreachable\n"
+         "add rule inet txchain forward icmpv6 type echo-request reject with icmpv6 type "
+         "addr-unreachable\n",
+         {1, 2, 3, 3},
+         4},
+        // Nothing answers past router 3: the end is unknown, and what is shown goes up to the
+        // last hop that answered.
+        {"the target keeps silent",
+         4,
+         "add chain inet txchain input { type filter hook input priority 0; policy accept; }\n"
+         "add rule inet txchain input icmp type echo-request drop\n"
+         "add rule inet txchain input icmpv6 type echo-request drop\n",
+         {1, 2, 3},
+         0},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        RouterChain chain(QStringLiteral("end"));
+        SKIP_WITHOUT_CHAIN(chain);
+        ASSERT_TRUE(chain.Nft(row.node, row.rules));
+        for (const TFamily &family : kFamilies) {
+            SCOPED_TRACE(family.Name);
+            Trace trace(chain, TIcmpSocketKind::Automatic, family.Hop(RouterChain::kHops), 2);
+            ASSERT_TRUE(trace.WaitUntilFinished());
+            const TTraceHops hops = trace.Hops();
+            QStringList expected;
+            for (int hop : row.answeredBy) {
+                expected << family.Hop(hop) + QStringLiteral(" 2/2");
+            }
+            EXPECT_EQ(Text(Summary(hops)), Text(expected));
+            EXPECT_EQ(hops.End(), row.end);
+            EXPECT_FALSE(hops.Reached());
+        }
     }
 }
 
