@@ -41,6 +41,7 @@ class Trace final {
         };
         callbacks.RoundStarted = [this](int round, int ttls) {
             const std::lock_guard<std::mutex> lock(mutex_);
+            EXPECT_FALSE(finished_) << "a round started after the trace finished";
             rounds_ = round;
             pending_[round] += ttls;
             for (int ttl = 1; ttl <= ttls; ++ttl) {
@@ -50,12 +51,14 @@ class Trace final {
         };
         callbacks.Probed = [this](int round, int ttl, const TPingReply &reply) {
             const std::lock_guard<std::mutex> lock(mutex_);
+            EXPECT_FALSE(finished_) << "an outcome came after the trace finished";
             --pending_[round];
             hops_.Add(ttl, reply);
             changed_.notify_all();
         };
         callbacks.Finished = [this](std::exception_ptr failure) {
             const std::lock_guard<std::mutex> lock(mutex_);
+            EXPECT_FALSE(finished_) << "the trace finished twice";
             finished_ = true;
             if (failure) {
                 try {
@@ -248,6 +251,7 @@ TEST(TraceRun, ALinkThatStartsDroppingShowsAsLossFromItsHopOnAndNotBefore) {
         const int firstDropped = trace.Rounds() + 1;
         ASSERT_TRUE(trace.WaitForRound(firstDropped + kRoundsAfter - 1));
         trace.Stop();
+        EXPECT_TRUE(trace.WaitUntilFinished());
         ASSERT_TRUE(chain.Nft(2, "flush chain inet txchain forward\n"));
         const TTraceHops hops = trace.Hops();
         ASSERT_EQ(hops.Count(), RouterChain::kHops) << Text(Summary(hops));
