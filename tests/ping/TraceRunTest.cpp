@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QStringList>
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -25,12 +26,15 @@ constexpr std::chrono::seconds kPatience(30);
 // A trace over the chain, its outcomes collected into hops as the window collects them.
 class Trace final {
   public:
-    Trace(const RouterChain &chain, TIcmpSocketKind kind, const QString &target, int rounds) {
+    Trace(const RouterChain &chain, TIcmpSocketKind kind, const QString &target, int rounds,
+          int maxHops = kMaxTraceHops)
+        : hops_(maxHops) {
         TTraceInput input;
         input.Address = target;
         input.Echo.TimeOut = 300;
         input.Interval = 100;
         input.Rounds = rounds;
+        input.MaxHops = maxHops;
         input.Connect = [&chain, kind]() -> std::unique_ptr<TEchoService> {
             return chain.OpenService(kind);
         };
@@ -43,6 +47,7 @@ class Trace final {
             const std::lock_guard<std::mutex> lock(mutex_);
             EXPECT_FALSE(finished_) << "a round started after the trace finished";
             rounds_ = round;
+            mostTtls_ = std::max(mostTtls_, ttls);
             pending_[round] += ttls;
             for (int ttl = 1; ttl <= ttls; ++ttl) {
                 hops_.Sent(ttl);
@@ -122,6 +127,11 @@ class Trace final {
         const std::lock_guard<std::mutex> lock(mutex_);
         return rounds_;
     }
+    // The most probes a round sent (TTL 1 to this).
+    int MostTtls() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return mostTtls_;
+    }
     TTraceHops Hops() {
         const std::lock_guard<std::mutex> lock(mutex_);
         return hops_;
@@ -141,6 +151,7 @@ class Trace final {
     TTraceHops hops_;
     std::map<int, int> pending_;  // probes of each round without outcome
     int rounds_ = 0;
+    int mostTtls_ = 0;
     bool finished_ = false;
     QString resolved_;
     QString failure_;
@@ -272,15 +283,16 @@ TEST(TraceRun, ALinkThatStartsDroppingShowsAsLossFromItsHopOnAndNotBefore) {
 }
 
 // Where the route ends without the target's reply: a router answering "unreachable" for it,
-// or a target that keeps silent.
+// a target that keeps silent, or a maximum of hops short of the target.
 TEST(TraceRun, TheRouteEndsAtAnUnreachableOrAtTheLastHopThatAnswered) {
     const struct {
         const char *name;
-        int node;
+        int node;  // 0: no rules
         QByteArray rules;
         // For each hop shown, which hop's address answered for it; every probe answered.
         std::vector<int> answeredBy;
         int end;
+        int maxHops = kMaxTraceHops;
     } rows[] = {
         // The probes whose TTL runs out at router 3 get its "time exceeded"; those that would
         // go on get its "unreachable", one hop further, and the route ends there.
@@ -301,15 +313,18 @@ TEST(TraceRun, TheRouteEndsAtAnUnreachableOrAtTheLastHopThatAnswered) {
          "add rule inet txchain input icmpv6 type echo-request drop\n",
          {1, 2, 3},
          0},
+        // No probe goes further than the maximum, so the target's reply never comes.
+        {"a maximum of 3 hops", 0, "", {1, 2, 3}, 0, 3},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         RouterChain chain(QStringLiteral("end"));
         SKIP_WITHOUT_CHAIN(chain);
-        ASSERT_TRUE(chain.Nft(row.node, row.rules));
+        ASSERT_TRUE(row.node == 0 || chain.Nft(row.node, row.rules));
         for (const TFamily &family : kFamilies) {
             SCOPED_TRACE(family.Name);
-            Trace trace(chain, TIcmpSocketKind::Automatic, family.Hop(RouterChain::kHops), 2);
+            Trace trace(chain, TIcmpSocketKind::Automatic, family.Hop(RouterChain::kHops), 2,
+                        row.maxHops);
             ASSERT_TRUE(trace.WaitUntilFinished());
             const TTraceHops hops = trace.Hops();
             QStringList expected;
@@ -319,6 +334,7 @@ TEST(TraceRun, TheRouteEndsAtAnUnreachableOrAtTheLastHopThatAnswered) {
             EXPECT_EQ(Text(Summary(hops)), Text(expected));
             EXPECT_EQ(hops.End(), row.end);
             EXPECT_FALSE(hops.Reached());
+            EXPECT_EQ(trace.MostTtls(), row.maxHops);
         }
     }
 }
