@@ -11,6 +11,8 @@
 #include "app/PingCharts.h"
 #include "app/SizeSplitter.h"
 #include "app/TracePanel.h"
+#include "common/BrowserWindows.h"
+#include "common/CommandGuard.h"
 #include "common/Errors.h"
 #include "common/TX_Edit.h"
 
@@ -121,12 +123,42 @@ void TMainMenuForm::ConnectTrace() {
             AddressEdit->setFocus(Qt::OtherFocusReason);
         }
     });
+    connect(TracePanel, &TTracePanel::RouteMapRequested, this,
+            [this] { RunCommand(this, [this] { ShowRouteOnMap(); }); });
     connect(TracePanel, &TTracePanel::WhoisRequested, this, [this](const QString &address) {
         if (!IsRunning()) {
             AddressEdit->setText(address);
             GetAddressInformationAction->trigger();
         }
     });
+}
+
+QStringList TMainMenuForm::RouteMapLines() const {
+    QStringList lines;
+    for (int ttl = 1; traceHops_ && ttl <= traceHops_->Count(); ++ttl) {
+        const TTraceHop &hop = traceHops_->Hop(ttl);
+        if (hop.Addresses.isEmpty()) {
+            continue;
+        }
+        const QString &name = hop.Names.at(0);
+        lines << AddressLine(
+            hop.Addresses.at(0),
+            QStringLiteral("Hop %1: %2").arg(ttl).arg(name.isEmpty() ? hop.Addresses.at(0) : name));
+    }
+    return lines;
+}
+
+void TMainMenuForm::ShowRouteOnMap() {
+    if (IsRunning() || GeolocationForm == nullptr) {
+        return;
+    }
+    const QStringList lines = RouteMapLines();
+    if (lines.isEmpty()) {
+        throw TxError(
+            QStringLiteral("No hop of the route has answered, so there is nothing to "
+                           "show on the map."));
+    }
+    GeolocationForm->ExecuteRoute(lines);
 }
 
 int TMainMenuForm::FollowedHop() const {

@@ -868,6 +868,7 @@ void TMainMenuForm::SetRunMode(bool on) {
     PingListOfAddressesAction->setEnabled(!on);
     WatchPingAction->setChecked(on && IsWatching());
     TraceRouteAction->setChecked(on && IsTracing());
+    TracePanel->SetCommandsEnabled(!on);
     AddressEdit->setReadOnly(on);
     DebugMemo->setReadOnly(on);
     AddressMemo->setReadOnly(on);

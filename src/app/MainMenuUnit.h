@@ -249,6 +249,9 @@ class TMainMenuForm final : public QMainWindow {
     // end of the route (or the furthest hop that answered so far).
     int FollowedHop() const;
     void RefreshTrace();
+    // The located hops of the latest trace as the map window takes them, and the map of them.
+    QStringList RouteMapLines() const;
+    void ShowRouteOnMap();
     // Shows the watch's live figures in the status bar.
     void ShowLiveFigures();
     // The start of a single run or watch of `address`: the header, the light on.

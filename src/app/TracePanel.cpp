@@ -1,5 +1,6 @@
 #include "app/TracePanel.h"
 
+#include <QAction>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -153,16 +154,24 @@ TTracePanel::TTracePanel(QWidget *parent) : QFrame(parent) {
                 emit HopChosen(current.isValid() ? current.row() + 1 : 0);
             });
     connect(table_, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
-        const QModelIndex index = table_->indexAt(at);
-        const QString address = index.isValid() ? model_->AddressOf(index.row() + 1) : QString();
-        if (address.isEmpty()) {
+        if (model_->rowCount() == 0) {
             return;
         }
+        const QModelIndex index = table_->indexAt(at);
+        const QString address = index.isValid() ? model_->AddressOf(index.row() + 1) : QString();
         QMenu menu(this);
-        menu.addAction(QStringLiteral("Ping %1").arg(address), this,
-                       [this, address] { emit AddressActivated(address); });
-        menu.addAction(QStringLiteral("WHOIS of %1 ...").arg(address), this,
-                       [this, address] { emit WhoisRequested(address); });
+        if (!address.isEmpty()) {
+            menu.addAction(QStringLiteral("Ping %1").arg(address), this,
+                           [this, address] { emit AddressActivated(address); });
+            menu.addAction(QStringLiteral("WHOIS of %1 ...").arg(address), this,
+                           [this, address] { emit WhoisRequested(address); });
+            menu.addSeparator();
+        }
+        menu.addAction(QStringLiteral("Show route on map ..."), this,
+                       [this] { emit RouteMapRequested(); });
+        for (QAction *action : menu.actions()) {
+            action->setEnabled(commandsEnabled_);
+        }
         menu.exec(table_->viewport()->mapToGlobal(at));
     });
 }

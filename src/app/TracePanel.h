@@ -49,15 +49,20 @@ class TTracePanel final : public QFrame {
     QTableView *Table() const { return table_; }
     // The hop chosen in the table, 0 when none.
     int ChosenHop() const;
+    // Whether the context menu offers the commands that start something (not while a run goes).
+    void SetCommandsEnabled(bool enabled) { commandsEnabled_ = enabled; }
 
   signals:
     void AddressActivated(const QString &address);
     void HopChosen(int ttl);
     // The context menu of a hop asks for a command on its address.
     void WhoisRequested(const QString &address);
+    // The context menu asks for the route on the map.
+    void RouteMapRequested();
 
   private:
     QLabel *heading_ = nullptr;
     QTableView *table_ = nullptr;
     TTraceModel *model_ = nullptr;
+    bool commandsEnabled_ = true;
 };

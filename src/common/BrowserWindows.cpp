@@ -174,6 +174,27 @@ int TGeolocationStandIn::Execute() {
     return window_->Execute();
 }
 
+int TGeolocationStandIn::ExecuteRoute(const QStringList &hopLines) {
+    const std::function<QStringList()> pinged = addressLines_;
+    const bool pingedToLocate = StartGeolocation;
+    // Puts the pinged addresses back however the window ends (a module that cannot be loaded
+    // throws).
+    struct TRestore {
+        TGeolocationStandIn *Self;
+        std::function<QStringList()> Lines;
+        bool Locate;
+        ~TRestore() {
+            Self->SetAddressSource(Lines);
+            Self->ShowRoute = false;
+            Self->StartGeolocation = Locate;
+        }
+    } restore{this, pinged, pingedToLocate};
+    SetAddressSource([hopLines] { return hopLines; });
+    ShowRoute = true;
+    StartGeolocation = true;
+    return Execute();
+}
+
 QDialog *TGeolocationStandIn::Window() const {
     return dialog_.data();
 }

@@ -24,6 +24,9 @@ struct TMapWindowState {
     // Set by a finished ping run, cleared at start-up: tells the window that there are pinged
     // addresses to locate.
     bool StartGeolocation = false;
+    // Set while the window shows a traced route: the addresses are the route's hops in order,
+    // drawn as numbered markers joined by a line.
+    bool ShowRoute = false;
     // Key of the web-map service; loaded and saved with the settings file.
     QString GoogleKey;
 };
@@ -96,6 +99,11 @@ class TGeolocationStandIn final : public QObject, public TMapWindowState {
     // Makes the window when it does not exist yet, then shows it modally and returns its modal
     // result. Throws TxError when the module cannot be loaded; nothing is changed then.
     int Execute();
+
+    // Execute for a traced route: the window locates `hopLines` (address-pane lines of the
+    // located hops, in route order) instead of the pinged addresses and draws them as numbered
+    // markers joined by a line. Afterwards the window shows the pinged addresses again.
+    int ExecuteRoute(const QStringList &hopLines);
 
     // The real window, or nullptr before its first opening.
     QDialog *Window() const;

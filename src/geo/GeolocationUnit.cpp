@@ -40,6 +40,7 @@ constexpr TExchangeLimits kMapScriptProbeLimits{30000, 60000, 8 * kMiB};
 TGeolocationForm::TGeolocationForm(QWidget *parent, TMapWindowState *shared)
     : QDialog(parent),
       StartGeolocation(shared != nullptr ? shared->StartGeolocation : ownState_.StartGeolocation),
+      ShowRoute(shared != nullptr ? shared->ShowRoute : ownState_.ShowRoute),
       GoogleKey(shared != nullptr ? shared->GoogleKey : ownState_.GoogleKey) {
     setObjectName(QStringLiteral("GeolocationForm"));
     setWindowTitle(QStringLiteral("Address Geolocation"));
@@ -305,8 +306,8 @@ void TGeolocationForm::ResultsGeolocationActionExecute() {
         *latitude = place.Latitude;
         *longitude = place.Longitude;
     };
-    const QString page =
-        BuildMapPage(lines, FlagCheck->isChecked(), GoogleKey, PingGeolocationTemplate(), lookup);
+    const QString page = BuildMapPage(lines, FlagCheck->isChecked(), GoogleKey,
+                                      PingGeolocationTemplate(), lookup, ShowRoute);
     AddressesGeolocation(page);
 }
 

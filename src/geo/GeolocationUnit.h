@@ -91,6 +91,7 @@ class TGeolocationForm final : public QDialog, public TMapWindow {
     // Set by a finished ping run, cleared at start-up: tells the window that there are pinged
     // addresses to locate.
     bool &StartGeolocation;
+    bool &ShowRoute;
 
     // Key of the web-map service; loaded and saved with the settings file.
     QString &GoogleKey;

@@ -226,19 +226,34 @@ QString FillMapTemplate(const QString &pageTemplate, const TMapPieces &pieces,
 }
 
 QString BuildMapPage(const QStringList &paneLines, bool useFlag, const QString &key,
-                     const QString &pageTemplate, const TCoordinateLookup &lookup) {
+                     const QString &pageTemplate, const TCoordinateLookup &lookup, bool route) {
     if (paneLines.isEmpty()) {
         return QString();
     }
     TMapPieces pieces;
     pieces.Image = MapImageLine(useFlag);
+    QStringList path;  // the located places of a route, in order
     for (int index = 0; index < paneLines.size(); ++index) {
         const QString &line = paneLines.at(index);
         const QString ipv4 = PaneLineIPv4(line);
         QString latitude;
         QString longitude;
         lookup(ipv4, &latitude, &longitude);
-        AddMapPlace(&pieces, index + 1, PaneLineAddress(line), ipv4, latitude, longitude);
+        if (AddMapPlace(&pieces, index + 1, PaneLineAddress(line), ipv4, latitude, longitude) &&
+            route) {
+            const QString n = QString::number(index + 1);
+            pieces.Listeners += kCrLf + QStringLiteral("Marker") + n +
+                                QStringLiteral(".setLabel({text: \"") + n +
+                                QStringLiteral("\", color: \"#ffffff\", fontWeight: \"bold\"});");
+            path << QStringLiteral("Position") + n;
+        }
+    }
+    if (route && path.size() > 1) {
+        pieces.Listeners += kCrLf + QStringLiteral("new google.maps.Polyline({map: map, path: [") +
+                            path.join(QStringLiteral(", ")) +
+                            QStringLiteral(
+                                "], geodesic: true, strokeColor: \"#00a0ff\", "
+                                "strokeOpacity: 0.9, strokeWeight: 2});");
     }
     return FillMapTemplate(pageTemplate, pieces, MapKeyElement(key));
 }

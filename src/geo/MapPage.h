@@ -107,5 +107,8 @@ using TCoordinateLookup =
 
 // The whole page for the lines of the address pane: line n (from 1) that the lookup locates
 // becomes place n; lines without a location add nothing. An empty pane gives an empty page.
+// With `route`, the lines are the hops of a traced route in order: each marker carries its
+// place's number as its label, and one line joins the located places in that order.
 QString BuildMapPage(const QStringList &paneLines, bool useFlag, const QString &key,
-                     const QString &pageTemplate, const TCoordinateLookup &lookup);
+                     const QString &pageTemplate, const TCoordinateLookup &lookup,
+                     bool route = false);

@@ -14,6 +14,7 @@
 #include "app/MainMenuUnit.h"
 #include "app/PingCharts.h"
 #include "app/TracePanel.h"
+#include "common/BrowserWindows.h"
 #include "support/ProgramWindows.h"
 
 namespace {
@@ -118,6 +119,33 @@ TEST_F(TraceWindowTest, ClosingTheWindowStopsTheTraceBeforeTheWindowGoes) {
     EXPECT_EQ(Lines(form_->DebugMemo).filter(QStringLiteral("Tracing route to 127.0.0.1")).size(),
               1);
     EXPECT_TRUE(QTest::qWaitFor([] { return !MainMenuForm->isVisible(); }, 30000));
+}
+
+// "Show route on map" in the route panel's menu opens the map window on the route's hops, drawn as
+// a route; closing it puts the pinged addresses back as the map's subject.
+TEST_F(TraceWindowTest, TheRouteOpensOnTheMapAndTheMapGoesBackToThePingedAddresses) {
+    QAction showRoute;
+    QObject::connect(&showRoute, &QAction::triggered,
+                     [this] { emit form_->TracePanel->RouteMapRequested(); });
+    // Before any hop answered there is nothing to show, and the window says so.
+    EXPECT_EQ(WhileOpen(&showRoute, QStringLiteral("GeolocationForm"), nullptr), nullptr);
+    ASSERT_EQ(errors_.size(), 1);
+    EXPECT_TRUE(errors_.at(0).contains(QStringLiteral("nothing to show on the map")));
+    errors_.clear();
+
+    Trace(1, [] { Press(Qt::Key_Escape); });
+    const bool locateBefore = GeolocationForm->StartGeolocation;
+    bool routeShown = false;
+    bool locating = false;
+    QDialog *map = WhileOpen(&showRoute, QStringLiteral("GeolocationForm"), [&](QDialog *) {
+        routeShown = GeolocationForm->ShowRoute;
+        locating = GeolocationForm->StartGeolocation;
+    });
+    ASSERT_NE(map, nullptr) << errors_.join('\n').toStdString();
+    EXPECT_TRUE(routeShown);
+    EXPECT_TRUE(locating);
+    EXPECT_FALSE(GeolocationForm->ShowRoute);
+    EXPECT_EQ(GeolocationForm->StartGeolocation, locateBefore);
 }
 
 TEST_F(TraceWindowTest, AnEmptyAddressFieldSaysWhatIsMissing) {

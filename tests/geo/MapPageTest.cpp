@@ -203,6 +203,41 @@ TEST(MapPage, Ipv6LinesAreLookedUpAndPlacedLikeIpv4Lines) {
     EXPECT_TRUE(page.contains(QStringLiteral("content: \"URL: v4.example<br>IPv4: 192.0.2.1\"")));
 }
 
+// A traced route: each located hop's marker carries its number, and one line joins the located
+// hops in route order, passing over the one without a location. A lone located hop gets no line.
+TEST(MapPage, ARouteNumbersItsMarkersAndJoinsTheLocatedHopsInOrder) {
+    FixedPlaces service;
+    service.places.insert(QStringLiteral("10.0.0.1"), {QStringLiteral("1"), QStringLiteral("2")});
+    service.places.insert(QStringLiteral("192.0.2.7"), {QStringLiteral("5"), QStringLiteral("6")});
+    const QStringList hops{
+        QStringLiteral("IPv4 - 10.0.0.1		Address - Hop 1: gw.example"),
+        QStringLiteral("IPv4 - 10.0.0.9		Address - Hop 2: 10.0.0.9"),
+        QStringLiteral("IPv4 - 192.0.2.7		Address - Hop 3: 192.0.2.7")};
+    const QString page =
+        BuildMapPage(hops, false, QString(), PingGeolocationTemplate(), service.Lookup(), true);
+    EXPECT_TRUE(page.contains(QStringLiteral(
+        "Marker1.setLabel({text: \"1\", color: \"#ffffff\", fontWeight: \"bold\"});")));
+    EXPECT_TRUE(page.contains(QStringLiteral(
+        "Marker3.setLabel({text: \"3\", color: \"#ffffff\", fontWeight: \"bold\"});")));
+    EXPECT_FALSE(page.contains(QStringLiteral("Marker2")));
+    EXPECT_TRUE(page.contains(QStringLiteral(
+        "new google.maps.Polyline({map: map, path: [Position1, Position3], geodesic: true")));
+    // The line is drawn once the markers exist, inside the page's map function.
+    EXPECT_LT(page.indexOf(QStringLiteral("Marker3 = new")),
+              page.indexOf(QStringLiteral("Polyline")));
+    EXPECT_LT(page.indexOf(QStringLiteral("Polyline")), page.indexOf(QStringLiteral("</script>")));
+
+    // Without the route flag the same lines give the plain markers page.
+    const QString plain =
+        BuildMapPage(hops, false, QString(), PingGeolocationTemplate(), service.Lookup());
+    EXPECT_FALSE(plain.contains(QStringLiteral("Polyline")));
+    EXPECT_FALSE(plain.contains(QStringLiteral("setLabel")));
+    const QString lone = BuildMapPage({hops.at(0)}, false, QString(), PingGeolocationTemplate(),
+                                      service.Lookup(), true);
+    EXPECT_FALSE(lone.contains(QStringLiteral("Polyline")));
+    EXPECT_TRUE(lone.contains(QStringLiteral("Marker1.setLabel")));
+}
+
 TEST(MapPage, EmptyPaneGivesAnEmptyPage) {
     FixedPlaces service;
     EXPECT_TRUE(BuildMapPage({}, true, QStringLiteral("k"), kTemplate, service.Lookup()).isEmpty());
