@@ -296,7 +296,8 @@ class TTraceRun::TState final : public std::enable_shared_from_this<TState> {
             !looked_.contains(from)) {
             looked_.insert(from);
             names_.Submit([state = shared_from_this(), from]() -> std::function<void()> {
-                const QString name = NameOf(from);
+                const QString name =
+                    state->input_.LookUpName ? state->input_.LookUpName(from) : NameOf(from);
                 if (name.isEmpty()) {
                     return {};
                 }

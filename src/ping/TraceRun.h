@@ -78,6 +78,9 @@ struct TTraceInput {
     int Rounds = 0;
     // Opens the echo service whose probe engine the trace uses; unset: ConnectEchoService().
     TEchoServiceFactory Connect;
+    // Returns the name of a hop's address, "" for none; called off the engine thread, and may
+    // block. Unset: the system's name service (the address's PTR record).
+    std::function<QString(const QString &address)> LookUpName;
 };
 
 // What a trace hears, on the engine thread (see TAddressRuns for the contract: callbacks never

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QTextDocument>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 
@@ -218,6 +219,7 @@ TEST(TraceRun, TheLoopbackAddressIsReachedAtTheFirstHop) {
         }
     };
     callbacks.Probed = [&](int, int ttl, const TPingReply &reply) { hops.Add(ttl, reply); };
+
     callbacks.Finished = [&](std::exception_ptr error) {
         std::lock_guard<std::mutex> lock(mutex);
         failure = error;
@@ -236,6 +238,48 @@ TEST(TraceRun, TheLoopbackAddressIsReachedAtTheFirstHop) {
     EXPECT_EQ(hops.Hop(1).Addresses, QStringList{QStringLiteral("127.0.0.1")});
     EXPECT_EQ(hops.Hop(1).Figures.PacketsReceived, 3);
     EXPECT_EQ(hops.Hop(1).Figures.Sent, 3);
+}
+
+// A hop's name is looked up once, off the engine thread, and the rounds go on while the name
+// service takes its time: here it answers only once the third round has begun.
+TEST(TraceRun, AHopsNameComesWithoutHoldingUpTheRounds) {
+    std::mutex mutex;
+    std::condition_variable changed;
+    int rounds = 0;
+    int lookUps = 0;
+    QStringList named;
+    TTraceInput input;
+    input.Address = QStringLiteral("127.0.0.1");
+    input.Interval = 20;
+    input.LookUpName = [&](const QString &address) {
+        std::unique_lock<std::mutex> lock(mutex);
+        ++lookUps;
+        changed.wait(lock, [&] { return rounds >= 3; });
+        return address == QStringLiteral("127.0.0.1") ? QStringLiteral("loop.test") : QString();
+    };
+    TTraceCallbacks callbacks;
+    callbacks.RoundStarted = [&](int round, int) {
+        std::lock_guard<std::mutex> lock(mutex);
+        rounds = round;
+        changed.notify_all();
+    };
+    callbacks.Named = [&](const QString &address, const QString &name) {
+        std::lock_guard<std::mutex> lock(mutex);
+        named << address + QLatin1Char('=') + name;
+        changed.notify_all();
+    };
+    TTraceRun run(input, callbacks);
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        ASSERT_TRUE(
+            changed.wait_for(lock, std::chrono::seconds(30), [&] { return !named.isEmpty(); }));
+        EXPECT_GE(rounds, 3);
+    }
+    run.Stop();
+    run.Wait();
+    std::lock_guard<std::mutex> lock(mutex);
+    EXPECT_EQ(named, QStringList{QStringLiteral("127.0.0.1=loop.test")});
+    EXPECT_EQ(lookUps, 1);
 }
 
 TEST(TraceRun, ANameThatDoesNotResolveFailsWithItsName) {
