@@ -28,13 +28,14 @@ ReportLineStyle ClassifyReportLine(const QString &line) {
         style.emptyLinesAfter = 1;
     }
     if (line.contains(QLatin1String("Pinging")) || line.contains(QLatin1String("statistics")) ||
-        line.contains(QLatin1String("round"))) {
+        line.contains(QLatin1String("round")) || line.startsWith(QLatin1String("Tracing route"))) {
         style.format.setFontWeight(QFont::Bold);
     }
     if (line.contains(QLatin1String("Reply"))) {
         style.text = QStringLiteral("  ") + line;
     }
-    if (line.contains(QLatin1String("Minimum"))) {
+    // A traced route's block ends with its round count, as a run's ends with its trip times.
+    if (line.contains(QLatin1String("Minimum")) || line.startsWith(QLatin1String("Rounds: "))) {
         style.emptyLinesAfter += 2;
         style.ruleAfter = true;
     }
@@ -59,8 +60,22 @@ void BuildReportBody(const QStringList &lines, QTextDocument &body) {
         }
         cursor.insertText(text, format);
     };
+    // The hop table of a traced route, from its heading to the blank line after it, keeps its
+    // columns in a fixed-pitch font.
+    bool hopTable = false;
     for (const QString &line : lines) {
-        const ReportLineStyle style = ClassifyReportLine(line);
+        ReportLineStyle style = ClassifyReportLine(line);
+        if (line.startsWith(QLatin1String("Hop  Address"))) {
+            hopTable = true;
+        } else if (line.isEmpty()) {
+            hopTable = false;
+        }
+        if (hopTable) {
+            style.format.setFontFamilies(
+                {QStringLiteral("Courier New"), QStringLiteral("monospace")});
+            style.format.setFontFixedPitch(true);
+            style.format.setFontPointSize(9);
+        }
         append(style.text, style.format);
         int emptyLines = style.emptyLinesAfter;
         for (int i = 0; i < emptyLines; ++i) {

@@ -125,6 +125,46 @@ TEST(ReportBody, OneRunBecomesFormattedParagraphsEndingInTheRule) {
     EXPECT_EQ(rule.size(), 92);
 }
 
+// A traced route's block: its heading bold like a run's, the hop table in a fixed-pitch font so
+// that its columns stay aligned, and the round count closing the block with the rule.
+TEST(ReportBody, ATracedRouteKeepsItsColumnsAndEndsInTheRule) {
+    const QStringList lines = {
+        QStringLiteral("Date: 11.12.2026\tTime: 02:30:00.000 ms"),
+        QStringLiteral("Tracing route to example.test [192.0.2.7] over a maximum of 30 hops:"),
+        QString(),
+        QStringLiteral("Hop  Address                                       Sent  Loss    Last"),
+        QStringLiteral("  1  gw.test [10.1.0.1]                               2    0%    0.09"),
+        QStringLiteral("  2  ???                                              2  100%       -"),
+        QString(),
+        QStringLiteral("Rounds: 2"),
+    };
+    QTextDocument body;
+    BuildReportBody(lines, body);
+    const QList<Paragraph> paragraphs = Paragraphs(body);
+    const QString rule(92, QLatin1Char('_'));
+    const QList<Paragraph> expected = {
+        {lines[0], 10, false}, {"", 10, false},      {lines[1], 12, true}, {"", 12, false},
+        {lines[3], 9, false},  {lines[4], 9, false}, {lines[5], 9, false}, {"", 12, false},
+        {lines[7], 12, false}, {"", 12, false},      {"", 12, false},      {rule, 12, false},
+        {"", 12, false},
+    };
+    ASSERT_EQ(paragraphs.size(), expected.size()) << Texts(body).join("|").toStdString();
+    for (int i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(paragraphs[i].text, expected[i].text);
+        EXPECT_EQ(paragraphs[i].points, expected[i].points);
+        EXPECT_EQ(paragraphs[i].bold, expected[i].bold);
+    }
+    // Only the table is fixed-pitch.
+    int fixed = 0;
+    for (QTextBlock block = body.begin(); block.isValid(); block = block.next()) {
+        if (!block.begin().atEnd() && block.begin().fragment().charFormat().fontFixedPitch()) {
+            ++fixed;
+        }
+    }
+    EXPECT_EQ(fixed, 3);
+}
+
 TEST(ReportBody, TwoRunsGiveTwoRules) {
     QTextDocument body;
     BuildReportBody(PingRunsLines(2), body);
