@@ -1,5 +1,6 @@
 #include "common/TX_Edit.h"
 
+#include <QFontDatabase>
 #include <QHash>
 #include <QTextBlock>
 #include <QTextBlockFormat>
@@ -27,9 +28,14 @@ QHash<QTextDocument *, OpenBatch> &OpenBatches() {
 }
 
 // Appends text as a new last line of document in color (the text of WriteReport).
-void AppendLine(QTextDocument *document, const QString &ReportText, const QColor &color) {
+void AppendLine(QTextDocument *document, const QString &ReportText, const QColor &color,
+                bool fixedPitch) {
     QTextCharFormat format;
     format.setForeground(color);
+    if (fixedPitch) {
+        format.setFontFamilies({QFontDatabase::systemFont(QFontDatabase::FixedFont).family()});
+        format.setFontFixedPitch(true);
+    }
 
     // insertText would turn these into line breaks of their own; a line stays one line.
     QString text;
@@ -73,15 +79,19 @@ void AppendLine(QTextDocument *document, const QString &ReportText, const QColor
 // line when it is undone and does nothing when redone (see WriteReport).
 class TLineWriter final : public QAbstractUndoItem {
   public:
-    TLineWriter(QTextDocument *document, QString text, QColor color)
-        : document_(document), text_(std::move(text)), color_(std::move(color)) {}
-    void undo() override { AppendLine(document_, text_, color_); }
+    TLineWriter(QTextDocument *document, QString text, QColor color, bool fixedPitch)
+        : document_(document),
+          text_(std::move(text)),
+          color_(std::move(color)),
+          fixedPitch_(fixedPitch) {}
+    void undo() override { AppendLine(document_, text_, color_, fixedPitch_); }
     void redo() override {}
 
   private:
     QTextDocument *document_;
     QString text_;
     QColor color_;
+    bool fixedPitch_;
 };
 
 }  // namespace
@@ -96,11 +106,12 @@ void WriteReport(const TResultTarget &target, const QString &ReportText) {
         // A document records no change made while it replays an undo step, so the line is
         // written by a step of its own that is undone at once and then dropped: the pane's undo
         // history keeps only what the user changed, and a long watch adds nothing to it.
-        document->appendUndoItem(new TLineWriter(document, ReportText, target.Color));
+        document->appendUndoItem(
+            new TLineWriter(document, ReportText, target.Color, target.FixedPitch));
         document->undo();
         document->clearUndoRedoStacks(QTextDocument::RedoStack);
     } else {
-        AppendLine(document, ReportText, target.Color);
+        AppendLine(document, ReportText, target.Color, target.FixedPitch);
     }
 
     const auto batch = OpenBatches().find(document);

@@ -20,6 +20,8 @@ class QTextDocument;
 struct TResultTarget {
     QTextDocument *Document = nullptr;  // nothing is written while it is null
     QColor Color;
+    // Lines in the system's fixed-pitch font, for tables whose columns must line up.
+    bool FixedPitch = false;
 };
 
 // Appends ReportText, unchanged, as a new last line of target.Document in target.Color, then

@@ -383,7 +383,7 @@ void TTraceRun::Wait() {
 // The results block
 
 QStringList TraceHopLines(const TTraceHops &hops) {
-    constexpr int kAddressWidth = 44;
+    constexpr int kAddressWidth = 32;
     QStringList lines;
     lines << QStringLiteral("Hop  ") + QStringLiteral("Address").leftJustified(kAddressWidth) +
                  Column(QStringLiteral("Sent"), 6) + Column(QStringLiteral("Loss"), 6) +
@@ -428,8 +428,11 @@ void WriteTraceBlock(const TResultTarget &pane, const QString &address, const QS
                           .arg(address, resolved)
                           .arg(hops.MaxHops()));
     WriteReport(pane, QString());
+    // The hop table lines its columns up in the fixed-pitch font.
+    TResultTarget table = pane;
+    table.FixedPitch = true;
     for (const QString &line : TraceHopLines(hops)) {
-        WriteReport(pane, line);
+        WriteReport(table, line);
     }
     WriteReport(pane, QString());
     WriteReport(pane, QStringLiteral("Rounds: %1").arg(rounds));

@@ -131,9 +131,9 @@ class TTraceRun final {
 //   Date: 11.12.2026   Time: 02:30:00
 //   Tracing route to example.test [192.0.2.7] over a maximum of 30 hops:
 //
-//   Hop  Address                                      Sent  Loss    Last     Avg    Best   Worst
+//   Hop  Address                          Sent  Loss    Last     Avg    Best   Worst
 //   Jitter
-//     1  gw.test [10.1.0.1]                             10    0%   0.052   0.061   0.045    0.09
+//     1  gw.test [10.1.0.1]                 10    0%   0.052   0.061   0.045    0.09
 //     0.011 2  ???                                            10  100%       -       -       - - -
 //        10.2.0.9
 //

@@ -2,6 +2,7 @@
 // and a real trace of the loopback address.
 #include <gtest/gtest.h>
 
+#include <QTextBlock>
 #include <QTextDocument>
 #include <chrono>
 #include <condition_variable>
@@ -179,23 +180,31 @@ TEST(TraceHops, TheResultsBlockOfAScriptedTrace) {
         QStringLiteral("Date: 11.12.2026\tTime: 02:30:00.000 ms"),
         QStringLiteral("Tracing route to example.test [192.0.2.7] over a maximum of 30 hops:"),
         QString(),
-        QStringLiteral("Hop  Address                                       Sent  Loss    Last     "
+        QStringLiteral("Hop  Address                           Sent  Loss    Last     "
                        "Avg    Best   Worst  Jitter"),
-        QStringLiteral("  1  gw.test [10.1.0.1]                               2    0%    0.09   "
+        QStringLiteral("  1  gw.test [10.1.0.1]                   2    0%    0.09   "
                        "0.071   0.052    0.09   0.038"),
-        QStringLiteral(
-            "  2  ???                                              2  100%       -       "
-            "-       -       -       -"),
-        QStringLiteral("  3  10.2.0.1                                         2    0%      15   "
+        QStringLiteral("  2  ???                                  2  100%       -       "
+                       "-       -       -       -"),
+        QStringLiteral("  3  10.2.0.1                             2    0%      15   "
                        " 13.7    12.3      15    2.66"),
         QStringLiteral("     10.2.0.9"),
-        QStringLiteral("  4  192.0.2.7                                        2    0%     120   "
+        QStringLiteral("  4  192.0.2.7                            2    0%     120   "
                        "  122     120     123    3.46"),
         QString(),
         QStringLiteral("Rounds: 2"),
     };
     EXPECT_EQ(PaneLines(&pane).join(QLatin1Char('\n')).toStdString(),
               expected.join(QLatin1Char('\n')).toStdString());
+    // The table's lines (heading and hops) are in the fixed-pitch font, so its columns line up in
+    // the pane; the other lines keep the pane's font.
+    QStringList fixed;
+    for (QTextBlock block = pane.begin(); block.isValid(); block = block.next()) {
+        if (!block.begin().atEnd() && block.begin().fragment().charFormat().fontFixedPitch()) {
+            fixed << block.text();
+        }
+    }
+    EXPECT_EQ(fixed, expected.mid(3, 6));
 }
 
 // 127.0.0.1 is its own first hop: every round's one probe is answered by the target.
