@@ -127,17 +127,14 @@ class TTraceRun final {
     std::shared_ptr<TState> state_;
 };
 
-// Writes the block of a finished trace into the results pane, e.g.
-//   Date: 11.12.2026   Time: 02:30:00
-//   Tracing route to example.test [192.0.2.7] over a maximum of 30 hops:
-//
-//   Hop  Address                          Sent  Loss    Last     Avg    Best   Worst
-//   Jitter
-//     1  gw.test [10.1.0.1]                 10    0%   0.052   0.061   0.045    0.09
-//     0.011 2  ???                                            10  100%       -       -       - - -
+// Writes the block of a finished trace into the results pane: the date header of a ping run,
+// "Tracing route to example.test [192.0.2.7] over a maximum of 30 hops:", an empty line, the hop
+// table of TraceHopLines in the fixed-pitch font, an empty line and "Rounds: 10". A hop table
+// reads, with its last columns (Worst, Jitter) left out here:
+//   Hop  Address                           Sent  Loss    Last     Avg    Best
+//     1  gw.test [10.1.0.1]                  10    0%   0.052   0.061   0.045
+//     2  ???                                 10  100%       -       -       -
 //        10.2.0.9
-//
-//   Rounds: 10
 // one line per hop, further addresses of a balanced hop on lines of their own.
 void WriteTraceBlock(const TResultTarget &pane, const QString &address, const QString &resolved,
                      const QDateTime &started, const TTraceHops &hops, int rounds);
