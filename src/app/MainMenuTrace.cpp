@@ -65,9 +65,7 @@ void TMainMenuForm::TraceRouteActionExecute() {
         sizes[1] = qMax(kRoutePanelHeight, total - sizes[0] - sizes[2]);
         MainSplitter->setSizes(sizes);
     }
-    charts_->ClearPoints();
-    charts_->SetAxisRange(0, 60);
-    PositionX = 0;
+    RestartGraph();
     RefreshTrace();
     ProcessIndicator->setEnabled(true);
     if (session_->StartTrace(input)) {
@@ -112,11 +110,7 @@ void TMainMenuForm::ConnectTrace() {
                 }
             });
     // The graph follows the hop chosen in the table, from its next answer on.
-    connect(TracePanel, &TTracePanel::HopChosen, this, [this] {
-        charts_->ClearPoints();
-        charts_->SetAxisRange(0, 60);
-        PositionX = 0;
-    });
+    connect(TracePanel, &TTracePanel::HopChosen, this, [this] { RestartGraph(); });
     connect(TracePanel, &TTracePanel::AddressActivated, this, [this](const QString &address) {
         if (!IsRunning()) {
             AddressEdit->setText(address);

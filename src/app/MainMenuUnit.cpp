@@ -1002,17 +1002,21 @@ void TMainMenuForm::ClearAllActionExecute() {
     traceHops_.reset();
     charts_->PrepareBars(PingRetries, 0.1);
     charts_->SetBarsActive(false);
-    PositionX = 0;
     AddressMemo->clear();
     DebugMemo->clear();
-    charts_->ClearPoints();
-    // The graph starts again at position 0, so its window goes back to 0..60 with it; a window
-    // left slid to the right would hide the new points.
-    charts_->SetAxisRange(0, 60);
+    RestartGraph();
     RemaningLabel->setText(QStringLiteral("0 of 0"));
     AddressEdit->clear();
     AddressEdit->setFocus(Qt::OtherFocusReason);
     SelectedEditingMemo = DebugMemo;
+}
+
+void TMainMenuForm::RestartGraph() {
+    PositionX = 0;
+    charts_->ClearPoints();
+    // The graph starts again at position 0, so its window goes back to 0..60 with it; a window
+    // left slid to the right would hide the new points.
+    charts_->SetAxisRange(0, 60);
 }
 
 void TMainMenuForm::ClearMemoActionExecute() {

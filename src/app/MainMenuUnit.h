@@ -249,6 +249,8 @@ class TMainMenuForm final : public QMainWindow {
     // end of the route (or the furthest hop that answered so far).
     int FollowedHop() const;
     void RefreshTrace();
+    // Empties the trip-time graph and puts its window back at 0..60.
+    void RestartGraph();
     // The located hops of the latest trace as the map window takes them, and the map of them.
     QStringList RouteMapLines() const;
     void ShowRouteOnMap();

@@ -63,8 +63,6 @@ QVariant TTraceModel::data(const QModelIndex &index, int role) const {
     }
     const TTraceHop &hop = hops_->Hop(index.row() + 1);
     const TPingFigures &f = hop.Figures;
-    const bool any = f.PacketsReceived > 0;
-    const auto ms = [any](double value) { return any ? TripText(value) : QStringLiteral("-"); };
     switch (index.column()) {
         case Hop:
             return index.row() + 1;
@@ -83,15 +81,15 @@ QVariant TTraceModel::data(const QModelIndex &index, int role) const {
         case Loss:
             return QStringLiteral("%1%").arg(f.LossPercent());
         case Last:
-            return f.Fine.Last ? TripText(*f.Fine.Last) : QStringLiteral("-");
+            return HopTripTexts(f).Last;
         case Average:
-            return ms(f.FineAverage());
+            return HopTripTexts(f).Average;
         case Best:
-            return ms(f.Fine.Minimum);
+            return HopTripTexts(f).Best;
         case Worst:
-            return ms(f.Fine.Maximum);
+            return HopTripTexts(f).Worst;
         case Jitter:
-            return ms(f.FineJitter());
+            return HopTripTexts(f).Jitter;
         default:
             return QVariant();
     }

@@ -29,6 +29,11 @@ bool EndsRoute(qint32 status) {
     return status == 0 || (status >= 11002 && status <= 11005);
 }
 
+// True for every answer of a hop: a router's "time exceeded" and whatever ends the route.
+bool Answered(qint32 status) {
+    return status == kTimeExceeded || EndsRoute(status);
+}
+
 // The name of an address from the name service (its PTR record); "" when it has none.
 QString NameOf(const QString &address) {
     sockaddr_storage storage{};
@@ -138,8 +143,7 @@ bool TTraceHops::Add(int ttl, const TPingReply &reply) {
     TTraceHop &hop = hops_[static_cast<std::size_t>(ttl - 1)];
     hop.InFlight = qMax(0, hop.InFlight - 1);
     const qint32 status = reply.StatusCode.value_or(-1);
-    const bool answered = status == kTimeExceeded || EndsRoute(status);
-    if (!answered) {
+    if (!Answered(status)) {
         hop.Figures.Add(reply);
         return true;
     }
@@ -292,8 +296,7 @@ class TTraceRun::TState final : public std::enable_shared_from_this<TState> {
             callbacks_.Probed(round, ttl, reply);
         }
         const QString &from = reply.ProtocolAddress;
-        if ((status == 0 || status == kTimeExceeded || EndsRoute(status)) && !from.isEmpty() &&
-            !looked_.contains(from)) {
+        if (Answered(status) && !from.isEmpty() && !looked_.contains(from)) {
             looked_.insert(from);
             names_.Submit([state = shared_from_this(), from]() -> std::function<void()> {
                 const QString name =
@@ -382,6 +385,19 @@ void TTraceRun::Wait() {
 // ---------------------------------------------------------------------------------------------
 // The results block
 
+TTripTexts HopTripTexts(const TPingFigures &f) {
+    const bool any = f.PacketsReceived > 0;
+    const auto ms = [any](double value) { return any ? TripText(value) : QStringLiteral("-"); };
+    return {f.Fine.Last ? TripText(*f.Fine.Last) : QStringLiteral("-"), ms(f.FineAverage()),
+            ms(f.Fine.Minimum), ms(f.Fine.Maximum), ms(f.FineJitter())};
+}
+
+QString HopAddressText(const TTraceHop &hop, int index) {
+    const QString &name = hop.Names.at(index);
+    return name.isEmpty() ? hop.Addresses.at(index)
+                          : QStringLiteral("%1 [%2]").arg(name, hop.Addresses.at(index));
+}
+
 QStringList TraceHopLines(const TTraceHops &hops) {
     constexpr int kAddressWidth = 32;
     QStringList lines;
@@ -393,28 +409,19 @@ QStringList TraceHopLines(const TTraceHops &hops) {
     for (int ttl = 1; ttl <= hops.Count(); ++ttl) {
         const TTraceHop &hop = hops.Hop(ttl);
         const TPingFigures &f = hop.Figures;
-        const bool any = f.PacketsReceived > 0;
-        const auto ms = [any](double value) { return any ? TripText(value) : QStringLiteral("-"); };
-        QString first = QStringLiteral("???");
-        if (!hop.Addresses.isEmpty()) {
-            const QString &name = hop.Names.at(0);
-            first = name.isEmpty() ? hop.Addresses.at(0)
-                                   : QStringLiteral("%1 [%2]").arg(name, hop.Addresses.at(0));
-        }
+        const TTripTexts trips = HopTripTexts(f);
+        const QString first =
+            hop.Addresses.isEmpty() ? QStringLiteral("???") : HopAddressText(hop, 0);
         // A long name pushes the figures right rather than being cut.
         QString line = Column(QString::number(ttl), 3) + QStringLiteral("  ") +
                        first.leftJustified(kAddressWidth);
         line += Column(QString::number(f.Sent), 6) +
                 Column(QString::number(f.LossPercent()) + QLatin1Char('%'), 6) +
-                Column(f.Fine.Last ? TripText(*f.Fine.Last) : QStringLiteral("-"), 8) +
-                Column(ms(f.FineAverage()), 8) + Column(ms(f.Fine.Minimum), 8) +
-                Column(ms(f.Fine.Maximum), 8) + Column(ms(f.FineJitter()), 8);
+                Column(trips.Last, 8) + Column(trips.Average, 8) + Column(trips.Best, 8) +
+                Column(trips.Worst, 8) + Column(trips.Jitter, 8);
         lines << line;
         for (int i = 1; i < hop.Addresses.size(); ++i) {
-            const QString &name = hop.Names.at(i);
-            lines << QStringLiteral("     ") + (name.isEmpty() ? hop.Addresses.at(i)
-                                                               : QStringLiteral("%1 [%2]").arg(
-                                                                     name, hop.Addresses.at(i)));
+            lines << QStringLiteral("     ") + HopAddressText(hop, i);
         }
     }
     return lines;

@@ -32,6 +32,20 @@ struct TTraceHop {
     int InFlight = 0;
 };
 
+// The trip-time figures of a hop as the route panel and the results block show them, in ms with
+// ping's precision; "-" for a figure the hop has none of yet.
+struct TTripTexts {
+    QString Last;
+    QString Average;
+    QString Best;
+    QString Worst;
+    QString Jitter;
+};
+TTripTexts HopTripTexts(const TPingFigures &figures);
+
+// A hop's address `index` as the block shows it: "name [address]", or the bare address.
+QString HopAddressText(const TTraceHop &hop, int index);
+
 // The hops of a trace as the probes' outcomes come in. Hops past the end of the route (the
 // target's hop, or a hop that answered "unreachable") are dropped as soon as the end is known.
 class TTraceHops final {
