@@ -9,6 +9,8 @@ packages=(
     g++ make cmake ninja-build pkg-config
     qt6-base-dev qt6-charts-dev qt6-webengine-dev qt6-svg-dev libqt6svg6 qt6-image-formats-plugins
     libgl-dev libglx-dev libcurl4-openssl-dev libxcb1-dev
+    # the offline location database (country and AS of an address) and its reader
+    libloc-dev libloc-database
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth iproute2 nftables iputils-ping unrtf poppler-utils

@@ -1,11 +1,17 @@
 // Address information and geolocation commands of the main window.
+#include <QAction>
 #include <QLineEdit>
+#include <QMenu>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextEdit>
 
 #include "app/MainMenuUnit.h"
 #include "common/BrowserWindows.h"
 #include "common/Errors.h"
+#include "common/TX_Edit.h"
 #include "lookup/DataUnit.h"
+#include "lookup/LocationDatabase.h"
 #include "lookup/Whois.h"
 
 void TMainMenuForm::GetAddressInformationActionExecute() {
@@ -21,4 +27,45 @@ void TMainMenuForm::GetAddressInformationActionExecute() {
 
 void TMainMenuForm::AddressGeolocationActionExecute() {
     GeolocationForm->Execute();
+}
+
+void TMainMenuForm::AddCountryNetworkEntry() {
+    // An answer from the offline database, written like the WHOIS answer: it stays with the
+    // session's results (saved and reported with them) instead of a box that is gone once read.
+    PopupCountryNetwork = new QAction(QStringLiteral("Country and network"), ResultPopupMenu);
+    PopupCountryNetwork->setObjectName(QStringLiteral("PopupCountryNetwork"));
+    PopupCountryNetwork->setVisible(false);
+    ResultPopupMenu->addSeparator()->setVisible(false);
+    ResultPopupMenu->addAction(PopupCountryNetwork);
+    connect(PopupCountryNetwork, &QAction::triggered, this, [this] {
+        const QString address = PopupCountryNetwork->data().toString();
+        Guarded([this, address] { CountryAndNetworkExecute(address); });
+    });
+}
+
+void TMainMenuForm::PreparePopupMenu(QTextEdit *pane, const QPoint &pos) {
+    const bool addressPane = pane == AddressMemo;
+    QString address;
+    if (addressPane) {
+        const QTextCursor selection = pane->textCursor();
+        address =
+            FirstAddressIn(selection.hasSelection() ? selection.selectedText()
+                                                    : pane->cursorForPosition(pos).block().text());
+    }
+    PopupCountryNetwork->setData(address);
+    PopupCountryNetwork->setVisible(addressPane);
+    PopupCountryNetwork->setEnabled(!address.isEmpty() && !IsRunning());
+    // The separator before the entry goes with it.
+    const QList<QAction *> entries = ResultPopupMenu->actions();
+    const int at = entries.indexOf(PopupCountryNetwork);
+    if (at > 0 && entries.at(at - 1)->isSeparator()) {
+        entries.at(at - 1)->setVisible(addressPane);
+    }
+}
+
+void TMainMenuForm::CountryAndNetworkExecute(const QString &address) {
+    const TResultTarget target{DebugMemo->document(), InfoColor};
+    for (const QString &line : CountryAndNetworkLines(address, LocationDatabase())) {
+        WriteReport(target, line);
+    }
 }

@@ -283,6 +283,7 @@ QTextEdit *TMainMenuForm::MakePane(const char *name, QWidget *parent) {
     PaintPane(pane, kPaneColor, kTextColor);
     pane->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(pane, &QWidget::customContextMenuRequested, this, [this, pane](const QPoint &pos) {
+        PreparePopupMenu(pane, pos);
         ResultPopupMenu->popup(pane->viewport()->mapToGlobal(pos));
     });
     pane->installEventFilter(this);
@@ -621,6 +622,7 @@ void TMainMenuForm::BuildPopupMenu() {
     entry("PopupDelete", QStringLiteral("Delete ..."), TextDeleteAction);
     ResultPopupMenu->addSeparator();
     entry("PopupSelectAll", QStringLiteral("Selecta all ..."), TextSelectAllAction);
+    AddCountryNetworkEntry();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -68,6 +68,9 @@ class TMainMenuForm final : public QMainWindow {
     // Address information (WHOIS) and geolocation map.
     void GetAddressInformationActionExecute();
     void AddressGeolocationActionExecute();
+    // "Country and network" of the address pane's context menu: writes what the offline
+    // location database knows of `address` (country, network, AS) into the results pane.
+    void CountryAndNetworkExecute(const QString &address);
 
     // Address lists, result files and pane texts.
     void LoadAddressListActionExecute();
@@ -158,6 +161,8 @@ class TMainMenuForm final : public QMainWindow {
     QLabel *WatchLabel = nullptr;
     QLabel *Label2 = nullptr;
     QMenu *ResultPopupMenu = nullptr;
+    // The context menu's "Country and network", shown for the address pane only.
+    QAction *PopupCountryNetwork = nullptr;
 
     // The tool buttons that the command table names.
     QToolButton *AddressInformationButton = nullptr;
@@ -287,6 +292,10 @@ class TMainMenuForm final : public QMainWindow {
     void AddViewSwitch(QMenu *menu, QAction *&field, const char *name, const QString &caption,
                        bool on, void (TMainMenuForm::*handler)());
     void BuildPopupMenu();
+    // Before the context menu of `pane` opens at `pos`: "Country and network" names the address
+    // of the selection or of the line clicked, or is left out.
+    void PreparePopupMenu(QTextEdit *pane, const QPoint &pos);
+    void AddCountryNetworkEntry();
     QAction *MakeAction(QAction *&field, const char *name, const char *category,
                         const QString &caption, const QString &icon,
                         const QList<QKeySequence> &keys, void (TMainMenuForm::*handler)());

@@ -8,6 +8,45 @@
 #include <QVBoxLayout>
 
 #include "common/WindowLook.h"
+#include "lookup/LocationDatabase.h"
+
+namespace {
+
+// The hop's networks from the offline location database, each once, in the order of its
+// addresses (a hop with several addresses can lie in several networks).
+QStringList HopLocations(const QStringList &addresses, QString (*text)(const TNetworkLocation &)) {
+    QStringList texts;
+    for (const QString &address : addresses) {
+        const QString shown = text(LookUpNetwork(address));
+        if (!shown.isEmpty() && !texts.contains(shown)) {
+            texts << shown;
+        }
+    }
+    return texts;
+}
+
+// "NL Netherlands, 193.0.0.0/21": where the hop's network is.
+QString LocationDetails(const TNetworkLocation &location) {
+    if (!location.Found()) {
+        return QString();
+    }
+    QStringList parts;
+    if (!location.CountryCode.isEmpty()) {
+        parts << (location.CountryCode + QLatin1Char(' ') + location.CountryName).trimmed();
+    }
+    parts << location.Network;
+    return parts.join(QStringLiteral(", "));
+}
+
+}  // namespace
+
+QString TTraceModel::NetworkText(const QStringList &addresses) {
+    return HopLocations(addresses, AsText).join(QStringLiteral(", "));
+}
+
+QString TTraceModel::NetworkDetails(const QStringList &addresses) {
+    return HopLocations(addresses, LocationDetails).join(QLatin1Char('\n'));
+}
 
 TTraceModel::TTraceModel(QObject *parent) : QAbstractTableModel(parent) {}
 
@@ -58,6 +97,9 @@ QVariant TTraceModel::data(const QModelIndex &index, int role) const {
             index.column() == Address || index.column() == Name || index.column() == Network;
         return QVariant::fromValue(Qt::AlignVCenter | (text ? Qt::AlignLeft : Qt::AlignRight));
     }
+    if (role == Qt::ToolTipRole && index.column() == Network) {
+        return NetworkDetails(hops_->Hop(index.row() + 1).Addresses);
+    }
     if (role != Qt::DisplayRole) {
         return QVariant();
     }
@@ -75,7 +117,7 @@ QVariant TTraceModel::data(const QModelIndex &index, int role) const {
             return names.join(QStringLiteral(", "));
         }
         case Network:
-            return QString();
+            return NetworkText(hop.Addresses);
         case Sent:
             return f.Sent + hop.InFlight;
         case Loss:

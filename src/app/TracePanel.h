@@ -25,6 +25,12 @@ class TTraceModel final : public QAbstractTableModel {
     // The first address of hop `ttl`, "" for a hop that did not answer.
     QString AddressOf(int ttl) const;
 
+    // The Network column of a hop with `addresses`: the AS of each from the offline location
+    // database ("AS3333 <name>"), each once; "" when the database knows none of them. Its tool
+    // tip: country and network of each.
+    static QString NetworkText(const QStringList &addresses);
+    static QString NetworkDetails(const QStringList &addresses);
+
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role) const override;

@@ -158,3 +158,66 @@ TEST_F(TraceWindowTest, AnEmptyAddressFieldSaysWhatIsMissing) {
         errors_.at(0).contains(QStringLiteral("Type the address whose route is to be traced")))
         << errors_.at(0).toStdString();
 }
+
+namespace {
+
+// The Network column names each hop's AS from the offline location database; hops in private
+// networks (the loopback traces above) and hops without an answer show nothing there.
+TEST(TraceModel, NetworkColumnNamesEachHopsAsOnce) {
+    const auto answer = [](const char *address) {
+        TPingReply reply;
+        reply.StatusCode = 11013;  // time exceeded on the way
+        reply.ProtocolAddress = QString::fromLatin1(address);
+        return reply;
+    };
+    TTraceHops hops(6);
+    const struct {
+        int ttl;
+        QStringList addresses;  // none: the hop did not answer
+        QString network;
+        QString details;
+    } rows[] = {
+        {1, {QStringLiteral("192.168.1.1")}, QString(), QString()},
+        {2, {}, QString(), QString()},
+        {3,
+         {QStringLiteral("193.0.6.139")},
+         QStringLiteral("AS3333 Reseaux IP Europeens Network Coordination Centre (RIPE NCC)"),
+         QStringLiteral("NL Netherlands, 193.0.0.0/21")},
+        // A balanced hop: two addresses of one AS name it once, each network in the tip.
+        {4,
+         {QStringLiteral("8.8.8.8"), QStringLiteral("8.8.4.4")},
+         QStringLiteral("AS15169 GOOGLE"),
+         QStringLiteral("US United States of America, 8.8.8.0/24\n"
+                        "US United States of America, 8.8.4.0/24")},
+        {5,
+         {QStringLiteral("2001:67c:2e8:22::c100:68b"), QStringLiteral("10.0.0.1"),
+          QStringLiteral("2001:4860:4860::8888")},
+         QStringLiteral("AS3333 Reseaux IP Europeens Network Coordination Centre (RIPE NCC), "
+                        "AS15169 GOOGLE"),
+         QStringLiteral("NL Netherlands, 2001:67c:2e8::/48\n"
+                        "US United States of America, 2001:4860::/32")},
+    };
+    for (const auto &row : rows) {
+        for (const QString &address : row.addresses) {
+            hops.Sent(row.ttl);
+            hops.Add(row.ttl, answer(address.toLatin1().constData()));
+        }
+        if (row.addresses.isEmpty()) {
+            hops.Sent(row.ttl);
+            hops.Add(row.ttl, TPingReply{11010, 0, QString(), 0, 0, 0});
+        }
+    }
+    TTraceModel model;
+    model.Show(&hops);
+    ASSERT_GE(model.rowCount(), 5);
+    EXPECT_EQ(model.headerData(TTraceModel::Network, Qt::Horizontal, Qt::DisplayRole).toString(),
+              QStringLiteral("Network"));
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.ttl);
+        const QModelIndex cell = model.index(row.ttl - 1, TTraceModel::Network);
+        EXPECT_EQ(model.data(cell, Qt::DisplayRole).toString(), row.network);
+        EXPECT_EQ(model.data(cell, Qt::ToolTipRole).toString(), row.details);
+    }
+}
+
+}  // namespace

@@ -145,6 +145,8 @@ expect "Depends lists the shared libraries' packages" \
 expect "Depends lists the browser engine's package" \
     grep -qE '^Depends:.*libqt6webenginewidgets6' "$control/control"
 expect "Depends lists setcap's package" grep -qE '^Depends:.*libcap2-bin' "$control/control"
+expect "Depends lists the offline location database" \
+    grep -qE '^Depends:.*libloc-database' "$control/control"
 expect "postinst is executable" test -x "$control/postinst"
 expect "postinst gives the program cap_net_raw+ep" \
     grep -qF 'setcap cap_net_raw+ep "$PROGRAM"' "$control/postinst"

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -279,6 +281,69 @@ TEST_F(AddressCommands, EnterInTheKeyEditWritesTheSettingsFileWithoutRebuilding)
     EXPECT_TRUE(text.contains("[SERVICES]"));
     EXPECT_TRUE(services.Recorded().contains("/public"));
     EXPECT_TRUE(PageBuildRequests(services).isEmpty());
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join(QLatin1Char('\n')).toStdString();
+}
+
+}  // namespace
+
+namespace {
+
+// The address pane's context menu names the address of the line clicked (or of the selection)
+// and writes its country and network into the results pane; the results pane's own menu has no
+// such entry.
+TEST_F(AddressCommands, CountryAndNetworkOfTheAddressPaneLine) {
+    form_->AddressMemo->setPlainText(
+        QStringLiteral("IPv4 - 192.168.7.7\t\tAddress - printer.lan\n"
+                       "IPv4 - 193.0.6.139\t\tAddress - www.ripe.net\n"
+                       "Address - not pinged yet"));
+    QTextEdit *pane = form_->AddressMemo;
+    const auto openMenuAt = [&](QTextEdit *on, int line) {
+        const QTextBlock block = on->document()->findBlockByNumber(line);
+        QTextCursor cursor(block);
+        cursor.movePosition(QTextCursor::EndOfBlock);
+        const QPoint at = on->cursorRect(cursor).center() - QPoint(3, 0);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, on->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(on->viewport(), &event);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return form_->ResultPopupMenu->isVisible(); }, 5000));
+    };
+    const struct {
+        QTextEdit *pane;
+        int line;
+        bool shown;
+        bool enabled;
+    } rows[] = {
+        {pane, 1, true, true},
+        {pane, 0, true, true},
+        {pane, 2, true, false},  // no address on that line
+        {form_->DebugMemo, 0, false, false},
+    };
+    form_->DebugMemo->setPlainText(QStringLiteral("Reply from 193.0.6.139"));
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.line);
+        openMenuAt(row.pane, row.line);
+        EXPECT_EQ(form_->PopupCountryNetwork->isVisible(), row.shown);
+        EXPECT_EQ(form_->PopupCountryNetwork->isEnabled(), row.enabled);
+        form_->ResultPopupMenu->hide();
+    }
+
+    form_->DebugMemo->clear();
+    openMenuAt(pane, 1);
+    form_->PopupCountryNetwork->trigger();
+    form_->ResultPopupMenu->hide();
+    openMenuAt(pane, 0);
+    form_->PopupCountryNetwork->trigger();
+    form_->ResultPopupMenu->hide();
+    const QStringList lines = PaneLines(form_->DebugMemo->document());
+    ASSERT_EQ(lines.size(), 6) << lines.join('\n').toStdString();
+    EXPECT_EQ(lines.at(0), QStringLiteral("Country and network of 193.0.6.139"));
+    EXPECT_EQ(lines.at(1), QStringLiteral("Country: NL Netherlands"));
+    EXPECT_EQ(lines.at(3), QStringLiteral("AS: AS3333 Reseaux IP Europeens Network Coordination "
+                                          "Centre (RIPE NCC)"));
+    EXPECT_TRUE(lines.at(5).startsWith(
+        QStringLiteral("Country and network of 192.168.7.7: none, it is a private")));
+    // In the colour of address information, as the WHOIS answer.
+    const QTextBlock first = form_->DebugMemo->document()->firstBlock();
+    EXPECT_EQ(first.begin().fragment().charFormat().foreground().color(), form_->InfoColor);
     EXPECT_TRUE(errors_.isEmpty()) << errors_.join(QLatin1Char('\n')).toStdString();
 }
 
