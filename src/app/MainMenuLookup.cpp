@@ -32,11 +32,10 @@ void TMainMenuForm::AddressGeolocationActionExecute() {
 void TMainMenuForm::AddCountryNetworkEntry() {
     // An answer from the offline database, written like the WHOIS answer: it stays with the
     // session's results (saved and reported with them) instead of a box that is gone once read.
+    // The entry belongs to the address pane's menu only: it joins the shared menu when that pane
+    // opens it, and leaves it otherwise.
     PopupCountryNetwork = new QAction(QStringLiteral("Country and network"), ResultPopupMenu);
     PopupCountryNetwork->setObjectName(QStringLiteral("PopupCountryNetwork"));
-    PopupCountryNetwork->setVisible(false);
-    ResultPopupMenu->addSeparator()->setVisible(false);
-    ResultPopupMenu->addAction(PopupCountryNetwork);
     connect(PopupCountryNetwork, &QAction::triggered, this, [this] {
         const QString address = PopupCountryNetwork->data().toString();
         Guarded([this, address] { CountryAndNetworkExecute(address); });
@@ -44,23 +43,28 @@ void TMainMenuForm::AddCountryNetworkEntry() {
 }
 
 void TMainMenuForm::PreparePopupMenu(QTextEdit *pane, const QPoint &pos) {
-    const bool addressPane = pane == AddressMemo;
-    QString address;
-    if (addressPane) {
-        const QTextCursor selection = pane->textCursor();
-        address =
-            FirstAddressIn(selection.hasSelection() ? selection.selectedText()
-                                                    : pane->cursorForPosition(pos).block().text());
-    }
-    PopupCountryNetwork->setData(address);
-    PopupCountryNetwork->setVisible(addressPane);
-    PopupCountryNetwork->setEnabled(!address.isEmpty() && !IsRunning());
-    // The separator before the entry goes with it.
     const QList<QAction *> entries = ResultPopupMenu->actions();
     const int at = entries.indexOf(PopupCountryNetwork);
-    if (at > 0 && entries.at(at - 1)->isSeparator()) {
-        entries.at(at - 1)->setVisible(addressPane);
+    if (pane != AddressMemo) {
+        if (at > 0) {
+            // With the separator put before it.
+            ResultPopupMenu->removeAction(PopupCountryNetwork);
+            QAction *separator = entries.at(at - 1);
+            ResultPopupMenu->removeAction(separator);
+            separator->deleteLater();
+        }
+        return;
     }
+    if (at < 0) {
+        ResultPopupMenu->addSeparator();
+        ResultPopupMenu->addAction(PopupCountryNetwork);
+    }
+    const QTextCursor selection = pane->textCursor();
+    const QString address = FirstAddressIn(selection.hasSelection()
+                                               ? selection.selectedText()
+                                               : pane->cursorForPosition(pos).block().text());
+    PopupCountryNetwork->setData(address);
+    PopupCountryNetwork->setEnabled(!address.isEmpty() && !IsRunning());
 }
 
 void TMainMenuForm::CountryAndNetworkExecute(const QString &address) {

@@ -161,7 +161,7 @@ class TMainMenuForm final : public QMainWindow {
     QLabel *WatchLabel = nullptr;
     QLabel *Label2 = nullptr;
     QMenu *ResultPopupMenu = nullptr;
-    // The context menu's "Country and network", shown for the address pane only.
+    // The context menu's "Country and network", in the menu only while the address pane shows it.
     QAction *PopupCountryNetwork = nullptr;
 
     // The tool buttons that the command table names.
