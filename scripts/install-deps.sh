@@ -9,8 +9,9 @@ packages=(
     g++ make cmake ninja-build pkg-config
     qt6-base-dev qt6-charts-dev qt6-webengine-dev qt6-svg-dev libqt6svg6 qt6-image-formats-plugins
     libgl-dev libglx-dev libcurl4-openssl-dev libxcb1-dev
-    # the offline location database (country and AS of an address) and its reader
-    libloc-dev libloc-database
+    # the offline location database (country and AS of an address) and its reader; the map
+    # library of the OpenStreetMap page with its marker clusters
+    libloc-dev libloc-database libjs-leaflet libjs-leaflet.markercluster
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth iproute2 nftables iputils-ping unrtf poppler-utils

@@ -60,9 +60,9 @@ void TMainMenuForm::PreparePopupMenu(QTextEdit *pane, const QPoint &pos) {
         ResultPopupMenu->addAction(PopupCountryNetwork);
     }
     const QTextCursor selection = pane->textCursor();
-    const QString address = FirstAddressIn(selection.hasSelection()
-                                               ? selection.selectedText()
-                                               : pane->cursorForPosition(pos).block().text());
+    const QString address =
+        FirstAddressIn(selection.hasSelection() ? selection.selectedText()
+                                                : pane->cursorForPosition(pos).block().text());
     PopupCountryNetwork->setData(address);
     PopupCountryNetwork->setEnabled(!address.isEmpty() && !IsRunning());
 }

@@ -33,6 +33,12 @@ void WireSingleInstances(TSettingsModel *settings, const TSingleInstances &own) 
     // with.
     QObject::connect(settings, &TSettingsModel::Loaded, map,
                      [settings, map] { map->GoogleKey = settings->MapKey(); });
+    // The map choice as the settings hold it, whenever they are read or confirmed.
+    const auto takeMapChoice = [settings, map] {
+        map->PreferOpenStreetMap = settings->Values().MapChoice == TMapChoice::OpenStreetMap;
+    };
+    QObject::connect(settings, &TSettingsModel::Loaded, map, takeMapChoice);
+    QObject::connect(settings, &TSettingsModel::Changed, map, takeMapChoice);
     map->SetSettingsStore([settings] { settings->Load(); },
                           [settings, map] {
                               settings->SetMapKey(map->GoogleKey);
@@ -40,10 +46,10 @@ void WireSingleInstances(TSettingsModel *settings, const TSingleInstances &own) 
                           });
     map->SetAddressSource([main] { return PaneLines(main->AddressMemo->document()); });
     TPingDataModule *data = own.Data;
-    map->SetPlaceLookup(
-        [data](const QStringList &addresses, const std::function<void(int, int)> &progress) {
-            return data->LocatePlaces(addresses, progress);
-        });
+    map->SetPlaceLookup([data, settings](const QStringList &addresses,
+                                         const std::function<void(int, int)> &progress) {
+        return data->LocatePlaces(addresses, progress, settings->Values().AskGeolocationService);
+    });
     TLocalFile *files = own.Files;
     ReportForm->SetFileChooser([files](TFileMode mode) { return files->Choose(mode); });
     ReportForm->SetHelpActions(main->OnLineHelpAction, main->ContsctUsAction,

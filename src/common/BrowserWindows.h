@@ -29,6 +29,9 @@ struct TMapWindowState {
     bool ShowRoute = false;
     // Key of the web-map service; loaded and saved with the settings file.
     QString GoogleKey;
+    // The settings' map choice: OpenStreetMap even with a key. Without a key the map is
+    // OpenStreetMap whatever the choice.
+    bool PreferOpenStreetMap = false;
 };
 
 // The map window as the module makes it.

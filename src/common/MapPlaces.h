@@ -9,11 +9,19 @@
 // address, both empty for one that was not found; and for a lookup that failed, what the window
 // shows of it: the address the service was asked and the recorded error text
 // ("Error <class> [ <message> ]").
+// An address that the service did not locate can still be placed in its country (from the
+// offline location database): then Approximate is set and the coordinates are the country's point.
 struct TMapPlace {
     QString Latitude;
     QString Longitude;
     QString Request;
     QString Error;
+    bool Approximate = false;
+    QString CountryCode;
+    QString CountryName;
+    // Something the window says about the place beyond the error (that the offline location
+    // database is missing, once).
+    QString Note;
 };
 
 // Looks up each distinct text of `addresses` and returns the places by address; calls

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,7 +42,9 @@ TGeolocationForm::TGeolocationForm(QWidget *parent, TMapWindowState *shared)
     : QDialog(parent),
       StartGeolocation(shared != nullptr ? shared->StartGeolocation : ownState_.StartGeolocation),
       ShowRoute(shared != nullptr ? shared->ShowRoute : ownState_.ShowRoute),
-      GoogleKey(shared != nullptr ? shared->GoogleKey : ownState_.GoogleKey) {
+      GoogleKey(shared != nullptr ? shared->GoogleKey : ownState_.GoogleKey),
+      PreferOpenStreetMap(shared != nullptr ? shared->PreferOpenStreetMap
+                                            : ownState_.PreferOpenStreetMap) {
     setObjectName(QStringLiteral("GeolocationForm"));
     setWindowTitle(QStringLiteral("Address Geolocation"));
     resize(684, 441);
@@ -145,6 +148,10 @@ void TGeolocationForm::EnsureBrowser() {
     // A profile of the window's own (kept in memory only), so that only its pages reach the map
     // scheme: the help window's web pages cannot load the map page with the pinged addresses.
     profile_ = new QWebEngineProfile(this);
+    // Tile servers ask that a program says who it is (OpenStreetMap's tile policy).
+    const QString version = QCoreApplication::applicationVersion();
+    profile_->setHttpUserAgent(profile_->httpUserAgent() + QStringLiteral(" Tarvex") +
+                               (version.isEmpty() ? QString() : QLatin1Char('/') + version));
     scheme_ = new TMapSchemeHandler(profile_);
     profile_->installUrlSchemeHandler(kMapScheme, scheme_);
     WB = new QWebEngineView(this);
@@ -197,6 +204,8 @@ void TGeolocationForm::AddNotice(const QString &text) {
 void TGeolocationForm::PageTitleChanged(const QString &title) {
     if (title == QLatin1String(kMapKeyRefusedTitle)) {
         AddNotice(KeyRefusedNotice());
+    } else if (title == QLatin1String(kTilesFailedTitle)) {
+        AddNotice(TilesFailedNotice(TileUrlTemplate()));
     } else if (title == QLatin1String(kMapScriptFailedTitle)) {
         AddNotice(LoadFailureNotice(QStringLiteral("The map script"), MapScriptShownUrl(),
                                     MapScriptError()));
@@ -234,14 +243,26 @@ void TGeolocationForm::FormShow() {
         loadSettings_();
     }
     GoogleKeyEdit->setText(GoogleKey);
-    if (GoogleKey.isEmpty()) {
+    if (GoogleKey.isEmpty() && !PreferOpenStreetMap) {
         AddNotice(MissingKeyNotice());
     }
-    if (GoogleKey.isEmpty() || !StartGeolocation) {
-        ShowPublicMap();
+    if (!StartGeolocation) {
+        // Nothing pinged yet: the world on OpenStreetMap when the settings choose it, else the
+        // provider's public map page; nobody is asked about any address.
+        if (PreferOpenStreetMap) {
+            AddressesGeolocation(BuildProviderPage(TMapProvider::OpenStreetMap, {},
+                                                   FlagCheck->isChecked(), GoogleKey, {}));
+        } else {
+            ShowPublicMap();
+        }
         return;
     }
     ResultsGeolocationActionExecute();
+}
+
+TMapProvider TGeolocationForm::Provider() const {
+    return GoogleKey.isEmpty() || PreferOpenStreetMap ? TMapProvider::OpenStreetMap
+                                                      : TMapProvider::Google;
 }
 
 void TGeolocationForm::ShowPublicMap() {
@@ -263,8 +284,13 @@ void TGeolocationForm::ResultsGeolocationActionExecute() {
         throw TxError(QStringLiteral("The data module is not available."));
     }
     ClearNotices();
-    if (GoogleKey.isEmpty()) {
+    if (GoogleKey.isEmpty() && !PreferOpenStreetMap) {
         AddNotice(MissingKeyNotice());
+    }
+    const TMapProvider provider = Provider();
+    if (provider == TMapProvider::OpenStreetMap &&
+        !QFileInfo::exists(LeafletFolder() + QStringLiteral("/leaflet.js"))) {
+        AddNotice(MissingLeafletNotice());
     }
     const QStringList lines = addressLines_ ? addressLines_() : QStringList();
     QStringList addresses;
@@ -282,18 +308,27 @@ void TGeolocationForm::ResultsGeolocationActionExecute() {
         throw;
     }
     LookupProgress->setVisible(false);
-    // Every address that the service did not locate, counted once; the first one's error is
-    // shown whole.
+    // Every address that the service did not locate, counted once: those left without a marker,
+    // and those placed in their country instead. The first one's error is shown whole.
     int failed = 0;
+    int approximate = 0;
     QString firstFailure;
+    QString firstApproximate;
     QSet<QString> counted;
     for (const QString &address : std::as_const(addresses)) {
         if (counted.contains(address)) {
             continue;
         }
         counted.insert(address);
-        const QString error = places.value(address).Error;
-        if (!error.isEmpty() && failed++ == 0) {
+        const TMapPlace &place = places[address];
+        if (place.Error.isEmpty()) {
+            continue;
+        }
+        if (place.Approximate) {
+            if (approximate++ == 0) {
+                firstApproximate = address;
+            }
+        } else if (failed++ == 0) {
             firstFailure = address;
         }
     }
@@ -301,13 +336,18 @@ void TGeolocationForm::ResultsGeolocationActionExecute() {
         const TMapPlace &first = places[firstFailure];
         AddNotice(LookupFailureNotice(failed, counted.size(), first.Request, first.Error));
     }
-    const auto lookup = [&places](const QString &ipv4, QString *latitude, QString *longitude) {
-        const TMapPlace &place = places[ipv4];
-        *latitude = place.Latitude;
-        *longitude = place.Longitude;
-    };
-    const QString page = BuildMapPage(lines, FlagCheck->isChecked(), GoogleKey,
-                                      PingGeolocationTemplate(), lookup, ShowRoute);
+    if (approximate > 0) {
+        const TMapPlace &first = places[firstApproximate];
+        AddNotice(CountryFallbackNotice(approximate, counted.size(), first.Request, first.Error));
+    }
+    for (const TMapPlace &place : std::as_const(places)) {
+        if (!place.Note.isEmpty()) {
+            AddNotice(place.Note);
+        }
+    }
+    const auto placeOf = [&places](const QString &ip) { return places.value(ip); };
+    const QString page =
+        BuildProviderPage(provider, lines, FlagCheck->isChecked(), GoogleKey, placeOf, ShowRoute);
     AddressesGeolocation(page);
 }
 

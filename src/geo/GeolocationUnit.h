@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "common/BrowserWindows.h"
+#include "geo/MapPage.h"
 
 class QCheckBox;
 class QLabel;
@@ -51,9 +52,9 @@ class TGeolocationForm final : public QDialog, public TMapWindow {
     // window modally; returns its modal result (1 only for OK, which no control gives).
     int Execute() override;
 
-    // On showing: reads the key from the settings store and shows it; without a key, or without
-    // a ping since start, shows the public map page; otherwise builds the map of the pinged
-    // addresses.
+    // On showing: reads the key from the settings store and shows it. Without a ping since
+    // start, shows the public map page (or, when the settings choose OpenStreetMap, its map
+    // without markers); otherwise builds the map of the pinged addresses (Provider()).
     void FormShow();
 
     // Builds the page: one geolocation lookup per distinct address of the address pane (up to
@@ -95,6 +96,12 @@ class TGeolocationForm final : public QDialog, public TMapWindow {
 
     // Key of the web-map service; loaded and saved with the settings file.
     QString &GoogleKey;
+    // The settings' choice of OpenStreetMap over Google Maps.
+    bool &PreferOpenStreetMap;
+
+    // The map the window draws: OpenStreetMap when there is no key or the settings choose it,
+    // Google Maps otherwise.
+    TMapProvider Provider() const;
 
     QWidget *AddressPanel = nullptr;
     QLabel *AddressLabel = nullptr;

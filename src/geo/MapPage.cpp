@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "common/DataPaths.h"
+#include "geo/PageTemplates.h"
 #include "settings/Services.h"
 
 namespace {
@@ -21,6 +22,31 @@ QString MapScriptBaseUrl() {
 QString PublicMapUrl() {
     return ServiceSetting(QStringLiteral("Public Map URL"),
                           QStringLiteral("https://www.google.com/maps"));
+}
+
+QString TileUrlTemplate() {
+    return ServiceSetting(QStringLiteral("Tile URL"),
+                          QStringLiteral("https://tile.openstreetmap.org/{z}/{x}/{y}.png"));
+}
+
+QString LeafletFolder() {
+    return QStringLiteral("/usr/share/javascript/leaflet");
+}
+
+const QStringList &LeafletFiles() {
+    static const QStringList files{
+        QStringLiteral("leaflet.js"),
+        QStringLiteral("leaflet.css"),
+        QStringLiteral("leaflet.markercluster.js"),
+        QStringLiteral("MarkerCluster.css"),
+        QStringLiteral("MarkerCluster.Default.css"),
+        QStringLiteral("images/layers.png"),
+        QStringLiteral("images/layers-2x.png"),
+        QStringLiteral("images/marker-icon.png"),
+        QStringLiteral("images/marker-icon-2x.png"),
+        QStringLiteral("images/marker-shadow.png"),
+    };
+    return files;
 }
 
 QString PaneLineAddress(const QString &line) {
@@ -114,22 +140,61 @@ QString MapImageLine(bool useFlag) {
     return QStringLiteral("var image = \"") + EscapeScriptString(url) + QLatin1Char('"');
 }
 
-bool AddMapPlace(TMapPieces *pieces, int number, const QString &address, const QString &ipv4,
-                 const QString &latitude, const QString &longitude) {
+namespace {
+
+// The position line of place `n`; both providers take {lat, lng} objects.
+QString PositionLine(const QString &n, const QString &latitude, const QString &longitude) {
+    return kCrLf + QStringLiteral("var Position") + n + QStringLiteral(" = {lat: ") +
+           latitude.trimmed() + QStringLiteral(", ") + QStringLiteral("lng: ") +
+           longitude.trimmed() + QStringLiteral("};");
+}
+
+// The text of an info window, for the inside of a double-quoted script string. It is shown as
+// HTML: the texts are made inert as HTML first, then as script text.
+QString InfoText(const QString &address, const QString &ip, const QString &approximateIn) {
+    QString text = QStringLiteral("URL: ") + EscapeScriptString(EscapeHtml(address)) +
+                   (ip.contains(QLatin1Char(':')) ? QStringLiteral("<br>IPv6: ")
+                                                  : QStringLiteral("<br>IPv4: ")) +
+                   EscapeScriptString(EscapeHtml(ip));
+    if (!approximateIn.isEmpty()) {
+        text +=
+            QStringLiteral("<br>Approximate: in ") + EscapeScriptString(EscapeHtml(approximateIn));
+    }
+    return text;
+}
+
+}  // namespace
+
+bool AddLeafletPlace(TMapPieces *pieces, int number, const QString &address, const QString &ip,
+                     const QString &latitude, const QString &longitude,
+                     const QString &approximateIn) {
     if (!IsMapCoordinate(latitude) || !IsMapCoordinate(longitude)) {
         return false;
     }
     const QString n = QString::number(number);
-    pieces->Positions += kCrLf + QStringLiteral("var Position") + n + QStringLiteral(" = {lat: ") +
-                         latitude.trimmed() + QStringLiteral(", ") + QStringLiteral("lng: ") +
-                         longitude.trimmed() + QStringLiteral("};");
-    // The info window shows HTML: the texts are made inert as HTML first, then as script text.
+    pieces->Positions += PositionLine(n, latitude, longitude);
+    pieces->InfoWindows += kCrLf + QStringLiteral("var InfoWindow") + n + QStringLiteral(" = \"") +
+                           InfoText(address, ip, approximateIn) + QStringLiteral("\";");
+    // No "var": the markers are globals of the page, as on the Google page.
+    pieces->Markers += kCrLf + QStringLiteral("Marker") + n +
+                       QStringLiteral(" = L.marker(Position") + n +
+                       QStringLiteral(", {icon: icon, draggable: true}); placed.push(Marker") + n +
+                       QStringLiteral(");");
+    pieces->Listeners += kCrLf + QStringLiteral("Marker") + n +
+                         QStringLiteral(".bindPopup(InfoWindow") + n + QStringLiteral(");");
+    return true;
+}
+
+bool AddMapPlace(TMapPieces *pieces, int number, const QString &address, const QString &ipv4,
+                 const QString &latitude, const QString &longitude, const QString &approximateIn) {
+    if (!IsMapCoordinate(latitude) || !IsMapCoordinate(longitude)) {
+        return false;
+    }
+    const QString n = QString::number(number);
+    pieces->Positions += PositionLine(n, latitude, longitude);
     pieces->InfoWindows += kCrLf + QStringLiteral("var InfoWindow") + n +
-                           QStringLiteral(" = new google.maps.InfoWindow({content: \"URL: ") +
-                           EscapeScriptString(EscapeHtml(address)) +
-                           (ipv4.contains(QLatin1Char(':')) ? QStringLiteral("<br>IPv6: ")
-                                                            : QStringLiteral("<br>IPv4: ")) +
-                           EscapeScriptString(EscapeHtml(ipv4)) + QStringLiteral("\"});");
+                           QStringLiteral(" = new google.maps.InfoWindow({content: \"") +
+                           InfoText(address, ipv4, approximateIn) + QStringLiteral("\"});");
     // No "var": the markers are globals of the page.
     pieces->Markers += kCrLf + QStringLiteral("Marker") + n +
                        QStringLiteral(" = new google.maps.Marker({map: map,position: Position") +
@@ -167,9 +232,9 @@ QString MapKeyElement(const QString &key) {
 
 QString MissingKeyNotice() {
     return QStringLiteral(
-        "No Google Maps API key is set. The map service draws the map with the pinged addresses "
-        "only with a key; until then the window shows the public map. Get a key for the Maps "
-        "JavaScript API from Google, type it into \"Google API key\" above and press Enter.");
+        "No Google Maps API key is set, so the pinged addresses are shown on OpenStreetMap. For "
+        "Google Maps, get a key for the Maps JavaScript API from Google, type it into \"Google "
+        "API key\" above and press Enter.");
 }
 
 QString LookupFailureNotice(int failed, int total, const QString &request, const QString &error) {
@@ -191,9 +256,35 @@ QString KeyRefusedNotice() {
         "\"Google API key\" above (it must be enabled for the Maps JavaScript API).");
 }
 
+QString CountryFallbackNotice(int placed, int total, const QString &request, const QString &error) {
+    return QStringLiteral(
+               "The geolocation service did not locate %1 of %2 addresses, so they are placed "
+               "in their country, as the offline location database knows it (marked "
+               "\"Approximate\"). First failure: %3 gave %4")
+        .arg(placed)
+        .arg(total)
+        .arg(request, error);
+}
+
+QString MissingLeafletNotice() {
+    return QStringLiteral(
+               "The map library Leaflet is missing (%1/leaflet.js), so the OpenStreetMap map "
+               "cannot be drawn. Debian installs it with the packages libjs-leaflet and "
+               "libjs-leaflet.markercluster.")
+        .arg(LeafletFolder());
+}
+
+QString TilesFailedNotice(const QString &tileUrl) {
+    return QStringLiteral(
+               "Map tiles could not be loaded from %1, so the map shows the markers without the "
+               "land beneath them. Check the network, or the \"Tile URL\" of [SERVICES] in the "
+               "settings file.")
+        .arg(tileUrl);
+}
+
 QString FillMapTemplate(const QString &pageTemplate, const TMapPieces &pieces,
-                        const QString &keyElement) {
-    const QList<QPair<QString, QString>> values{
+                        const QString &keyElement, const QList<QPair<QString, QString>> &more) {
+    QList<QPair<QString, QString>> values{
         {QStringLiteral("[- GOOGLE KEY -]"), keyElement},
         {QStringLiteral("[- IMAGE -]"), pieces.Image},
         {QStringLiteral("[- POSITION -]"), pieces.Positions},
@@ -201,6 +292,7 @@ QString FillMapTemplate(const QString &pageTemplate, const TMapPieces &pieces,
         {QStringLiteral("[- MARKER -]"), pieces.Markers},
         {QStringLiteral("[- OPEN INFO -]"), pieces.Listeners},
     };
+    values += more;
     QStringList alternatives;
     for (const auto &value : values) {
         alternatives << QRegularExpression::escape(value.first);
@@ -225,35 +317,94 @@ QString FillMapTemplate(const QString &pageTemplate, const TMapPieces &pieces,
     return page;
 }
 
-QString BuildMapPage(const QStringList &paneLines, bool useFlag, const QString &key,
-                     const QString &pageTemplate, const TCoordinateLookup &lookup, bool route) {
-    if (paneLines.isEmpty()) {
+namespace {
+
+// "Netherlands (NL)": where an approximate place lies.
+QString ApproximateIn(const TMapPlace &place) {
+    if (!place.Approximate) {
         return QString();
     }
+    if (place.CountryName.isEmpty()) {
+        return place.CountryCode;
+    }
+    return place.CountryName + QStringLiteral(" (") + place.CountryCode + QLatin1Char(')');
+}
+
+// The pieces of the page: one place per located line, numbered by its line; a route's places
+// carry their numbers as labels and are joined by a line in their order.
+TMapPieces BuildPieces(TMapProvider provider, const QStringList &paneLines, bool useFlag,
+                       const TPlaceOfAddress &placeOf, bool route) {
+    const bool google = provider == TMapProvider::Google;
     TMapPieces pieces;
     pieces.Image = MapImageLine(useFlag);
     QStringList path;  // the located places of a route, in order
     for (int index = 0; index < paneLines.size(); ++index) {
         const QString &line = paneLines.at(index);
-        const QString ipv4 = PaneLineIPv4(line);
-        QString latitude;
-        QString longitude;
-        lookup(ipv4, &latitude, &longitude);
-        if (AddMapPlace(&pieces, index + 1, PaneLineAddress(line), ipv4, latitude, longitude) &&
-            route) {
-            const QString n = QString::number(index + 1);
-            pieces.Listeners += kCrLf + QStringLiteral("Marker") + n +
-                                QStringLiteral(".setLabel({text: \"") + n +
-                                QStringLiteral("\", color: \"#ffffff\", fontWeight: \"bold\"});");
-            path << QStringLiteral("Position") + n;
+        const QString ip = PaneLineIPv4(line);
+        const TMapPlace place = placeOf(ip);
+        const QString approximate = ApproximateIn(place);
+        const bool added = google ? AddMapPlace(&pieces, index + 1, PaneLineAddress(line), ip,
+                                                place.Latitude, place.Longitude, approximate)
+                                  : AddLeafletPlace(&pieces, index + 1, PaneLineAddress(line), ip,
+                                                    place.Latitude, place.Longitude, approximate);
+        if (!added || !route) {
+            continue;
         }
+        const QString n = QString::number(index + 1);
+        pieces.Listeners +=
+            kCrLf + QStringLiteral("Marker") + n +
+            (google ? QStringLiteral(".setLabel({text: \"") + n +
+                          QStringLiteral("\", color: \"#ffffff\", fontWeight: \"bold\"});")
+                    : QStringLiteral(".bindTooltip(\"") + n +
+                          QStringLiteral("\", {permanent: true, direction: \"top\", offset: [0, "
+                                         "-36], className: \"hop\"});"));
+        path << QStringLiteral("Position") + n;
+    }
+    if (route && !google) {
+        pieces.Listeners += kCrLf + QStringLiteral("route = true;");
     }
     if (route && path.size() > 1) {
-        pieces.Listeners += kCrLf + QStringLiteral("new google.maps.Polyline({map: map, path: [") +
-                            path.join(QStringLiteral(", ")) +
-                            QStringLiteral(
-                                "], geodesic: true, strokeColor: \"#00a0ff\", "
-                                "strokeOpacity: 0.9, strokeWeight: 2});");
+        pieces.Listeners +=
+            kCrLf + (google ? QStringLiteral("new google.maps.Polyline({map: map, path: [") +
+                                  path.join(QStringLiteral(", ")) +
+                                  QStringLiteral("], geodesic: true, strokeColor: \"#00a0ff\", "
+                                                 "strokeOpacity: 0.9, strokeWeight: 2});")
+                            : QStringLiteral("L.polyline([") + path.join(QStringLiteral(", ")) +
+                                  QStringLiteral("], {color: \"#00a0ff\", opacity: 0.9, "
+                                                 "weight: 2}).addTo(map);"));
     }
-    return FillMapTemplate(pageTemplate, pieces, MapKeyElement(key));
+    return pieces;
+}
+
+}  // namespace
+
+QString BuildMapPage(const QStringList &paneLines, bool useFlag, const QString &key,
+                     const QString &pageTemplate, const TCoordinateLookup &lookup, bool route) {
+    if (paneLines.isEmpty()) {
+        return QString();
+    }
+    const auto placeOf = [&lookup](const QString &ip) {
+        TMapPlace place;
+        lookup(ip, &place.Latitude, &place.Longitude);
+        return place;
+    };
+    return FillMapTemplate(pageTemplate,
+                           BuildPieces(TMapProvider::Google, paneLines, useFlag, placeOf, route),
+                           MapKeyElement(key));
+}
+
+QString BuildProviderPage(TMapProvider provider, const QStringList &paneLines, bool useFlag,
+                          const QString &key, const TPlaceOfAddress &place, bool route) {
+    if (provider == TMapProvider::Google) {
+        if (paneLines.isEmpty()) {
+            return QString();
+        }
+        return FillMapTemplate(PingGeolocationTemplate(),
+                               BuildPieces(provider, paneLines, useFlag, place, route),
+                               MapKeyElement(key));
+    }
+    return FillMapTemplate(
+        OpenStreetMapTemplate(), BuildPieces(provider, paneLines, useFlag, place, route), QString(),
+        {{QStringLiteral("[- TILE URL -]"), EscapeScriptString(TileUrlTemplate())},
+         {QStringLiteral("[- TILE ERROR TITLE -]"), QLatin1String(kTilesFailedTitle)}});
 }

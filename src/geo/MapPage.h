@@ -5,6 +5,8 @@
 #include <QUrl>
 #include <functional>
 
+#include "common/MapPlaces.h"
+
 // Building the map page: one marker per located address of the address pane, put into a page
 // template (geo/PageTemplates.h) whose script draws a dark map.
 
@@ -13,6 +15,22 @@
 // (the "Public Map URL" service setting or the provider's own).
 QString MapScriptBaseUrl();
 QString PublicMapUrl();
+
+// The two map providers: Google Maps (its script, with the user's key) and OpenStreetMap, drawn
+// by the Leaflet library of the system (Debian's libjs-leaflet) with tiles from the "Tile URL"
+// service setting.
+enum class TMapProvider { Google, OpenStreetMap };
+
+// The tile address template of the OpenStreetMap page ("{z}/{x}/{y}" filled by the page): the
+// "Tile URL" service setting, or OpenStreetMap's own tile server.
+QString TileUrlTemplate();
+
+// The folder of the system's Leaflet files, which the program's URL scheme serves under
+// "tarvex://map/leaflet/".
+QString LeafletFolder();
+// The files of LeafletFolder that the page may load: Leaflet, its marker cluster plugin, their
+// style sheets and pictures ("leaflet.js", "images/marker-icon.png", ...).
+const QStringList &LeafletFiles();
 
 // The address part of an address pane line ("IPv4 - <ip>\t\tAddress - <address>"): the text
 // after the first "Address - ". A line without "Address - " gives the line from its tenth
@@ -65,8 +83,18 @@ QString MapImageLine(bool useFlag);
 // "URL: " address and "IPv4: " address, or "IPv6: " for an IPv6 address, both escaped), its marker
 // and its click listener. Returns false, adding nothing, when latitude or longitude is not a number
 // (IsMapCoordinate).
+// `approximateIn`, when not empty, names where the address was placed for want of its own
+// position ("Netherlands (NL)"); the info window then says so in a third line
+// ("Approximate: in Netherlands (NL)").
 bool AddMapPlace(TMapPieces *pieces, int number, const QString &address, const QString &ipv4,
-                 const QString &latitude, const QString &longitude);
+                 const QString &latitude, const QString &longitude,
+                 const QString &approximateIn = QString());
+
+// The same for the OpenStreetMap page: the position, the info window's text, a Leaflet marker
+// (collected into the page's `placed` list) and the binding of the info window to it.
+bool AddLeafletPlace(TMapPieces *pieces, int number, const QString &address, const QString &ip,
+                     const QString &latitude, const QString &longitude,
+                     const QString &approximateIn = QString());
 
 // The address of the map script with `key` (percent-encoded) and the callback initMap.
 QString MapScriptUrl(const QString &key);
@@ -84,7 +112,7 @@ inline constexpr const char *kMapKeyRefusedTitle = "Tarvex: map key refused";
 QString MapKeyElement(const QString &key);
 
 // What the map window says when something it needs failed (plain text, one paragraph each).
-// No key: what the key is for and where it goes.
+// No key: the map is OpenStreetMap; what a key is for and where it goes.
 QString MissingKeyNotice();
 // `failed` of `total` distinct addresses were not located; `request` is the address asked for
 // by the first of them, `error` its recorded error text.
@@ -93,13 +121,21 @@ QString LookupFailureNotice(int failed, int total, const QString &request, const
 QString LoadFailureNotice(const QString &what, const QString &address, const QString &error);
 // The map service refused the key.
 QString KeyRefusedNotice();
+// `placed` of `total` distinct addresses were not located by the service and are placed in their
+// country instead; `request` and `error` as for LookupFailureNotice.
+QString CountryFallbackNotice(int placed, int total, const QString &request, const QString &error);
+// The system's Leaflet is not installed.
+QString MissingLeafletNotice();
+// The tiles could not be loaded from the tile server.
+QString TilesFailedNotice(const QString &tileUrl);
 
 // Fills the placeholders of `pageTemplate` ("[- GOOGLE KEY -]", "[- IMAGE -]", "[- POSITION -]",
 // "[- IP INFO -]", "[- MARKER -]", "[- OPEN INFO -]", in any letter case) with the key element
 // and the pieces. Every occurrence is replaced in one pass over the template, so text inside an
 // inserted piece is never taken for a placeholder.
+// `more` names further placeholders and their texts.
 QString FillMapTemplate(const QString &pageTemplate, const TMapPieces &pieces,
-                        const QString &keyElement);
+                        const QString &keyElement, const QList<QPair<QString, QString>> &more = {});
 
 // Looks up the coordinates of an IPv4 text; sets latitude and longitude (empty: no location).
 using TCoordinateLookup =
@@ -112,3 +148,17 @@ using TCoordinateLookup =
 QString BuildMapPage(const QStringList &paneLines, bool useFlag, const QString &key,
                      const QString &pageTemplate, const TCoordinateLookup &lookup,
                      bool route = false);
+
+// The title the OpenStreetMap page takes when a tile could not be loaded.
+inline constexpr const char *kTilesFailedTitle = "Tarvex: map tiles failed";
+
+// Where an address lies, for BuildProviderPage: the map window's places (both coordinates empty:
+// no location; Approximate: placed in its country, named by CountryName and CountryCode).
+using TPlaceOfAddress = std::function<TMapPlace(const QString &ip)>;
+
+// The whole page of `provider` for the lines of the address pane, as BuildMapPage builds it: the
+// Google page from the located-addresses template with `key`, the OpenStreetMap page from its
+// own template with the tile address. An empty pane gives an empty Google page, and an
+// OpenStreetMap page without markers.
+QString BuildProviderPage(TMapProvider provider, const QStringList &paneLines, bool useFlag,
+                          const QString &key, const TPlaceOfAddress &place, bool route = false);

@@ -57,6 +57,20 @@ void TMapSchemeHandler::requestStarted(QWebEngineUrlRequestJob *job) {
         }
         body = picture.readAll();
         type = "image/png";
+    } else if (path.startsWith(QLatin1String("/leaflet/")) &&
+               LeafletFiles().contains(path.mid(9))) {
+        // Only the listed files of the system's Leaflet: a path of its own making ("..") never
+        // reaches the disk.
+        const QString name = path.mid(9);
+        QFile file(LeafletFolder() + QLatin1Char('/') + name);
+        if (!file.open(QIODevice::ReadOnly)) {
+            job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+            return;
+        }
+        body = file.readAll();
+        type = name.endsWith(QLatin1String(".js"))    ? "text/javascript"
+               : name.endsWith(QLatin1String(".css")) ? "text/css"
+                                                      : "image/png";
     } else {
         job->fail(QWebEngineUrlRequestJob::UrlNotFound);
         return;

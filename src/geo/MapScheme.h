@@ -12,8 +12,9 @@ class QWebEngineUrlRequestJob;
 void RegisterMapScheme();
 
 // Serves the map window's URLs from memory: "tarvex://map/page.html" is the page last handed to
-// SetPage, "tarvex://map/Marker.png" and "tarvex://map/Flag.png" the data folder's pictures.
-// Anything else is not found. Installed on the map window's own browser profile only.
+// SetPage, "tarvex://map/Marker.png" and "tarvex://map/Flag.png" the data folder's pictures,
+// "tarvex://map/leaflet/<file>" the listed files of the system's Leaflet (LeafletFiles). Anything
+// else is not found. Installed on the map window's own browser profile only.
 class TMapSchemeHandler final : public QWebEngineUrlSchemeHandler {
     Q_OBJECT
 

@@ -28,3 +28,7 @@ QString PingGeolocationTemplate() {
 QString GoogleMapTemplate() {
     return LoadTemplate(QStringLiteral(":/geo/GoogleMap.html"));
 }
+
+QString OpenStreetMapTemplate() {
+    return LoadTemplate(QStringLiteral(":/geo/OpenStreetMap.html"));
+}

@@ -6,3 +6,6 @@
 // trace page. Their placeholders are filled by the map page builder.
 QString PingGeolocationTemplate();
 QString GoogleMapTemplate();
+// The OpenStreetMap page (Leaflet): the placeholders of the located-addresses page, and
+// "[- TILE URL -]" and "[- TILE ERROR TITLE -]".
+QString OpenStreetMapTemplate();

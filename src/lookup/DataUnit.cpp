@@ -1,5 +1,7 @@
 #include "lookup/DataUnit.h"
 
+#include "lookup/LocationDatabase.h"
+
 #include <QMetaObject>
 #include <QSet>
 
@@ -66,14 +68,46 @@ QHash<QString, TGeolocationResult> TPingDataModule::GetGeolocationInfos(
 }
 
 QHash<QString, TMapPlace> TPingDataModule::LocatePlaces(
-    const QStringList &IpAddresses, const std::function<void(int, int)> &progress) {
+    const QStringList &IpAddresses, const std::function<void(int, int)> &progress,
+    bool askService) {
     // A lookup that fails as a whole leaves the status unset.
     GetStatus = false;
-    const QHash<QString, TGeolocationResult> results = GetGeolocationInfos(IpAddresses, progress);
+    QHash<QString, TGeolocationResult> results;
+    if (askService) {
+        results = GetGeolocationInfos(IpAddresses, progress);
+    } else {
+        GetStatus = true;
+    }
     QHash<QString, TMapPlace> places;
-    for (auto result = results.cbegin(); result != results.cend(); ++result) {
-        places.insert(result.key(), {result->Info.Latitude, result->Info.Longitude,
-                                     GeolocationRequestUrl(result.key()), result->Error});
+    bool noteGiven = false;
+    for (const QString &address : IpAddresses) {
+        if (places.contains(address)) {
+            continue;
+        }
+        const TGeolocationResult result = results.value(address);
+        TMapPlace place;
+        place.Latitude = result.Info.Latitude;
+        place.Longitude = result.Info.Longitude;
+        place.Request = askService ? GeolocationRequestUrl(address) : QString();
+        place.Error = result.Error;
+        if (place.Latitude.trimmed().isEmpty() || place.Longitude.trimmed().isEmpty()) {
+            const TNetworkLocation location = LookUpNetwork(address);
+            double latitude = 0;
+            double longitude = 0;
+            if (CountryCentre(location.CountryCode, &latitude, &longitude)) {
+                place.Latitude = QString::number(latitude, 'f', 2);
+                place.Longitude = QString::number(longitude, 'f', 2);
+                place.Approximate = true;
+                place.CountryCode = location.CountryCode;
+                place.CountryName = location.CountryName;
+            } else if (!noteGiven) {
+                place.Latitude.clear();
+                place.Longitude.clear();
+                place.Note = TakeLocationDatabaseNotice();
+                noteGiven = !place.Note.isEmpty();
+            }
+        }
+        places.insert(address, place);
     }
     return places;
 }

@@ -47,9 +47,14 @@ class TPingDataModule final : public QObject {
         const QStringList &IpAddresses, const std::function<void(int, int)> &progress = {});
 
     // The places of the map window: GetGeolocationInfos with GetStatus false until it ends, each
-    // result cut down to its coordinates, its request address and its error text.
+    // result cut down to its coordinates, its request address and its error text. With
+    // `askService` false nobody is asked (some users must not send addresses to a third party).
+    // An address left without coordinates is placed in its country from the offline location
+    // database (Approximate), where it knows one; the first place without any position carries
+    // the note that the database is missing, once in the program's run.
     QHash<QString, TMapPlace> LocatePlaces(const QStringList &IpAddresses,
-                                           const std::function<void(int, int)> &progress);
+                                           const std::function<void(int, int)> &progress,
+                                           bool askService = true);
 
     // Lookups that GetGeolocationInfos runs at the same time: enough to hide the service's
     // latency, few enough not to look like a flood to it.

@@ -50,6 +50,10 @@ TSettingsValues ReadDefaults() {
 }
 
 const char *const kMapKey = "Google Maps Key";
+const char *const kMapProviderKey = "Map Provider";
+const char *const kAskServiceKey = "Ask Geolocation Service";
+const QString kGoogleMapsText = QStringLiteral("Google Maps");
+const QString kOpenStreetMapText = QStringLiteral("OpenStreetMap");
 
 }  // namespace
 
@@ -61,7 +65,8 @@ bool TSettingsValues::operator==(const TSettingsValues &other) const {
            PingIntervalValue == other.PingIntervalValue && PingNoValue == other.PingNoValue &&
            GraphColor == other.GraphColor && ResultsColor == other.ResultsColor &&
            DebugColor == other.DebugColor && InfoColor == other.InfoColor &&
-           GoogleKey == other.GoogleKey;
+           GoogleKey == other.GoogleKey && MapChoice == other.MapChoice &&
+           AskGeolocationService == other.AskGeolocationService;
 }
 
 TSettingsValues StandardSettings(const TSettingsValues &current) {
@@ -105,6 +110,16 @@ bool LoadSettingsFile(const QString &path, TSettingsValues *values,
         loaded.*entry.field = color;
     }
     loaded.GoogleKey = text.ReadString(kMapSection, QLatin1String(kMapKey), QString());
+    // Any other text than the two names (a hand edit) reads as the default.
+    const QString provider =
+        text.ReadString(kMapChoiceSection, QLatin1String(kMapProviderKey), QString()).trimmed();
+    loaded.MapChoice = provider.compare(kOpenStreetMapText, Qt::CaseInsensitive) == 0
+                           ? TMapChoice::OpenStreetMap
+                           : TMapChoice::GoogleMaps;
+    QString ask;
+    loaded.AskGeolocationService =
+        !text.Find(kMapChoiceSection, QLatin1String(kAskServiceKey), &ask) ||
+        ReadIntegerText(ask, 1) != 0;
     *values = loaded;
     if (services != nullptr) {
         services->clear();
@@ -141,6 +156,21 @@ void SaveSettingsFile(const QString &path, const TSettingsValues &values) {
                              ColorToString(values.*entry.field));
         }
         text.WriteString(kMapSection, QLatin1String(kMapKey), googleKey);
+        // Written once they differ from what a file without them reads as, or once the file
+        // has them: a file of an older version keeps its exact lines until a choice is made.
+        QString held;
+        if (values.MapChoice != TMapChoice::GoogleMaps ||
+            text.Find(kMapChoiceSection, QLatin1String(kMapProviderKey), &held)) {
+            text.WriteString(kMapChoiceSection, QLatin1String(kMapProviderKey),
+                             values.MapChoice == TMapChoice::OpenStreetMap ? kOpenStreetMapText
+                                                                           : kGoogleMapsText);
+        }
+        if (!values.AskGeolocationService ||
+            text.Find(kMapChoiceSection, QLatin1String(kAskServiceKey), &held)) {
+            text.WriteString(
+                kMapChoiceSection, QLatin1String(kAskServiceKey),
+                values.AskGeolocationService ? QStringLiteral("1") : QStringLiteral("0"));
+        }
     } catch (const TxError &error) {
         throw UnableToWrite(path, error.Message());
     }

@@ -16,7 +16,12 @@ inline const QString kGraphSection = QStringLiteral("PING GRAPH SETTINGS");
 inline const QString kFontSection = QStringLiteral("PING FONT SETTINGS");
 inline const QString kMapSection = QStringLiteral("GOOGLE MAPS ID");
 inline const QString kServicesSection = QStringLiteral("SERVICES");
+inline const QString kMapChoiceSection = QStringLiteral("MAP SETTINGS");
 }  // namespace SettingsKeys
+
+// The map the map window draws when a Google Maps key is set (without one it is always
+// OpenStreetMap): in the file "Map Provider" = "Google Maps" or "OpenStreetMap".
+enum class TMapChoice { GoogleMaps, OpenStreetMap };
 
 // Every value the settings file holds. All zero before the first load.
 struct TSettingsValues {
@@ -32,6 +37,13 @@ struct TSettingsValues {
     TColor DebugColor = 0;
     TColor InfoColor = 0;
     QString GoogleKey;
+    // The map choice, and whether the online geolocation service is asked where addresses lie
+    // ("Ask Geolocation Service" 1 or 0): some users must not send addresses to a third party.
+    // Both live in [MAP SETTINGS]; a file without them reads as Google Maps and asking, and
+    // they are written only once they differ from that or the file has them, so that older
+    // files keep their exact lines. The standard set leaves both as they are.
+    TMapChoice MapChoice = TMapChoice::GoogleMaps;
+    bool AskGeolocationService = true;
 
     bool operator==(const TSettingsValues &other) const;
 };

@@ -5,6 +5,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
@@ -216,6 +218,23 @@ QFrame *TSystemSettings::BuildColorPanel() {
     PingDebugColor = colorRow("Label2", QStringLiteral("Address list color"), "PingDebugColor");
     PingInfoColor =
         colorRow("Label4", QStringLiteral("Address information color"), "PingInfoColor");
+    colorGrid->addWidget(NewLabel(RzPanel2, QStringLiteral("MapLabel"), QStringLiteral("Map")), row,
+                         0);
+    MapProviderBox = new QComboBox(RzPanel2);
+    MapProviderBox->setObjectName(QStringLiteral("MapProviderBox"));
+    MapProviderBox->addItems({QStringLiteral("Google Maps"), QStringLiteral("OpenStreetMap")});
+    MapProviderBox->setToolTip(
+        QStringLiteral("Without a Google Maps key the map is OpenStreetMap whatever is chosen"));
+    MapProviderBox->setFixedSize(112, 20);
+    colorGrid->addWidget(MapProviderBox, row++, 1);
+    GeolocationServiceCheck =
+        new QCheckBox(QStringLiteral("Ask the online geolocation service"), RzPanel2);
+    GeolocationServiceCheck->setObjectName(QStringLiteral("GeolocationServiceCheck"));
+    GeolocationServiceCheck->setChecked(true);
+    GeolocationServiceCheck->setToolTip(
+        QStringLiteral("Off: no address is sent to the geolocation service; the map places "
+                       "addresses in their country from the offline location database"));
+    colorGrid->addWidget(GeolocationServiceCheck, row++, 0, 1, 2);
     colorGrid->setColumnStretch(0, 1);
     TextColorMemo = new QTextEdit(RzPanel2);
     TextColorMemo->setObjectName(QStringLiteral("TextColorMemo"));
@@ -264,6 +283,11 @@ void TSystemSettings::ConnectControls() {
     for (const auto &spin : spins) {
         connect(spin.first, &QToolButton::clicked, this, spin.second);
     }
+    connect(MapProviderBox, QOverload<int>::of(&QComboBox::activated), this, [this](int index) {
+        edited_.MapChoice = index == 1 ? TMapChoice::OpenStreetMap : TMapChoice::GoogleMaps;
+    });
+    connect(GeolocationServiceCheck, &QCheckBox::toggled, this,
+            [this](bool on) { edited_.AskGeolocationService = on; });
     connect(PingGraphColor, &TColorSelector::ColorSelected, this,
             &TSystemSettings::PingGraphColorSelect);
     connect(PingResultsColor, &TColorSelector::ColorSelected, this,
@@ -348,6 +372,8 @@ void TSystemSettings::ShowValues(const TSettingsValues &values) {
     PingResultsColor->SetSelectedColor(values.ResultsColor);
     PingDebugColor->SetSelectedColor(values.DebugColor);
     PingInfoColor->SetSelectedColor(values.InfoColor);
+    MapProviderBox->setCurrentIndex(values.MapChoice == TMapChoice::OpenStreetMap ? 1 : 0);
+    GeolocationServiceCheck->setChecked(values.AskGeolocationService);
     ColoredText();
     SetSeriesColor(values.GraphColor);
 }

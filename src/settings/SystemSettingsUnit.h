@@ -9,6 +9,8 @@
 #include "settings/SettingsFile.h"
 
 class QAction;
+class QCheckBox;
+class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -114,6 +116,9 @@ class TSystemSettings final : public QDialog {
     QChartView *ProcessGraph = nullptr;
     QSplineSeries *Series1 = nullptr;
     QTextEdit *TextColorMemo = nullptr;
+    // "Map": Google Maps or OpenStreetMap; and whether the online geolocation service is asked.
+    QComboBox *MapProviderBox = nullptr;
+    QCheckBox *GeolocationServiceCheck = nullptr;
 
     QAction *OKAction = nullptr;
     QAction *CancelAction = nullptr;

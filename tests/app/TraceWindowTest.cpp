@@ -21,6 +21,13 @@ namespace {
 
 class TraceWindowTest : public ProgramWindowsTest {
   protected:
+    // The map of a route reaches nothing outside this machine: its services are closed ports.
+    void PrepareHome() override {
+        WriteSettingsFile(
+            "[SERVICES]\nGeolocation URL=http://127.0.0.1:1\nPublic Map URL=http://127.0.0.1:1/\n"
+            "Maps Script URL=http://127.0.0.1:1\nTile URL=http://127.0.0.1:1/{z}/{x}/{y}.png\n");
+    }
+
     // Traces 127.0.0.1 until `rounds` rounds are shown, then stops with `stop`.
     void Trace(int rounds, const std::function<void()> &stop) {
         form_->AddressEdit->setFocus();

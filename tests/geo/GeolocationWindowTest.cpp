@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
@@ -15,7 +16,10 @@
 #include <QUrl>
 #include <QVariant>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
+#include <mutex>
 
 #include "common/CommandGuard.h"
 #include "common/DataPaths.h"
@@ -36,14 +40,16 @@ class GeolocationWindow : public WindowTest {
     void SetUp() override {
         form_.SetPlaceLookup(
             [this](const QStringList &addresses, const std::function<void(int, int)> &progress) {
-                return module_.LocatePlaces(addresses, progress);
+                return module_.LocatePlaces(addresses, progress, askService_);
             });
         addressMemo_ = new QTextEdit(&mainWindow_);
         form_.SetAddressSource([this] { return PaneLines(addressMemo_->document()); });
         SetServiceSettings(
             {{QStringLiteral("Geolocation URL"), server_.Url()},
              {QStringLiteral("Maps Script URL"), server_.Url()},
-             {QStringLiteral("Public Map URL"), server_.Url() + QStringLiteral("/public")}});
+             {QStringLiteral("Public Map URL"), server_.Url() + QStringLiteral("/public")},
+             {QStringLiteral("Tile URL"),
+              server_.Url() + QStringLiteral("/tiles/{z}/{x}/{y}.png")}});
         // The pictures the start-up copies into the data folder.
         QDir().mkpath(ImagesFolder());
         for (const QString &name : {QStringLiteral("Marker.png"), QStringLiteral("Flag.png")}) {
@@ -90,15 +96,16 @@ class GeolocationWindow : public WindowTest {
 
     LoopbackServer server_{ServeMapServices};
     TPingDataModule module_;
+    bool askService_ = true;
     QMainWindow mainWindow_;
     QTextEdit *addressMemo_ = nullptr;
     TGeolocationForm form_;
 };
 
-TEST_F(GeolocationWindow, WithoutKeyShowsThePublicMapAndLooksNothingUp) {
+TEST_F(GeolocationWindow, WithoutKeyOrPingShowsThePublicMapAndLooksNothingUp) {
     EXPECT_EQ(form_.WB, nullptr);  // the browser comes with the first showing
     addressMemo_->setPlainText(QStringLiteral("IPv4 - 192.0.2.1\t\tAddress - alpha.example"));
-    form_.StartGeolocation = true;
+    form_.StartGeolocation = false;
     form_.show();
     ASSERT_NE(form_.WB, nullptr);
     ASSERT_TRUE(WaitUntil([&] { return Requested("/public"); }, 30000));
@@ -278,6 +285,11 @@ TEST_F(GeolocationWindow, NoticesSayWhatFailedWhereAndWhy) {
                          "no marker. First failure: %1/xml/192.0.2.1 gave Error EIdSocketError [ ")
               .arg(closed)}},
         {"key refused", QStringLiteral("REFUSED"), true, QString(), {KeyRefusedNotice()}},
+        {"no key, tile server unreachable",
+         QString(),
+         true,
+         QStringLiteral("Tile URL"),
+         {MissingKeyNotice(), TilesFailedNotice(closed)}},
         {"map script unreachable",
          QStringLiteral("K"),
          true,
@@ -291,7 +303,8 @@ TEST_F(GeolocationWindow, NoticesSayWhatFailedWhereAndWhy) {
         QHash<QString, QString> services{
             {QStringLiteral("Geolocation URL"), server_.Url()},
             {QStringLiteral("Maps Script URL"), server_.Url()},
-            {QStringLiteral("Public Map URL"), server_.Url() + QStringLiteral("/public")}};
+            {QStringLiteral("Public Map URL"), server_.Url() + QStringLiteral("/public")},
+            {QStringLiteral("Tile URL"), server_.Url() + QStringLiteral("/tiles/{z}/{x}/{y}.png")}};
         if (!row.service.isEmpty()) {
             services[row.service] = closed + (row.service == QStringLiteral("Public Map URL")
                                                   ? QStringLiteral("/public")
@@ -325,6 +338,241 @@ TEST_F(GeolocationWindow, NoticesSayWhatFailedWhereAndWhy) {
         form_.hide();
     }
     EXPECT_TRUE(errors_.isEmpty()) << errors_.join(QLatin1Char('\n')).toStdString();
+}
+
+}  // namespace
+
+namespace {
+
+// Every address the page's browser asks for, as the engine sends it.
+class RequestRecorder final : public QWebEngineUrlRequestInterceptor {
+  public:
+    void interceptRequest(QWebEngineUrlRequestInfo &info) override {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        urls_ << info.requestUrl();
+    }
+    QList<QUrl> Urls() const {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return urls_;
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    QList<QUrl> urls_;
+};
+
+class OpenStreetMapWindow : public GeolocationWindow {
+  protected:
+    // Shows the window without a key (so the map is OpenStreetMap), records every request of its
+    // browser, and waits until the page has placed `markers` markers.
+    void ShowAndWait(int markers) {
+        form_.StartGeolocation = true;
+        form_.show();
+        ASSERT_NE(form_.WB, nullptr);
+        // The page is built by the showing, queued after it: the recorder is in place first.
+        form_.WB->page()->profile()->setUrlRequestInterceptor(&recorder_);
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                return Evaluate(form_.WB,
+                                QStringLiteral("window.markers ? markers.getLayers().length : -1"))
+                           .toInt() == markers;
+            },
+            60000))
+            << Evaluate(form_.WB, QStringLiteral("window.markerCount")).toInt();
+    }
+
+    // The requests that left for anything but the program's own scheme and the test's server.
+    QStringList ForeignRequests() const {
+        QStringList foreign;
+        for (const QUrl &url : recorder_.Urls()) {
+            if (url.scheme() != QLatin1String("tarvex") &&
+                !url.toString().startsWith(server_.Url() + QLatin1Char('/'))) {
+                foreign << url.toString();
+            }
+        }
+        return foreign;
+    }
+
+    ~OpenStreetMapWindow() override {
+        if (form_.WB != nullptr) {
+            form_.WB->page()->profile()->setUrlRequestInterceptor(nullptr);
+        }
+    }
+
+    RequestRecorder recorder_;
+};
+
+// Without a key the pinged addresses are drawn on OpenStreetMap by the system's Leaflet, served
+// by the program's own scheme, with tiles from the "Tile URL" server. An address the service
+// does not locate is placed in its country from the offline location database, marked as
+// approximate; a private one gets no marker.
+TEST_F(OpenStreetMapWindow, WithoutKeyThePingedAddressesAreOnOpenStreetMap) {
+    addressMemo_->setPlainText(
+        QStringLiteral("IPv4 - 192.0.2.1\t\tAddress - alpha\"</script><img src=x onerror=boom()>\n"
+                       "IPv4 - 193.0.6.139\t\tAddress - www.ripe.net\n"
+                       "IPv4 - 192.168.5.5\t\tAddress - printer.lan"));
+    ShowAndWait(2);
+
+    EXPECT_EQ(Evaluate(form_.WB, QStringLiteral("window.markerCount")).toInt(), 2);
+    EXPECT_TRUE(form_.WB->url().toString().startsWith(QStringLiteral("tarvex://map/page.html")));
+    // The hostile address arrives as text, not as markup or script.
+    EXPECT_EQ(Evaluate(form_.WB, QStringLiteral("Marker1.getPopup().getContent()")).toString(),
+              QStringLiteral("URL: alpha&quot;&lt;/script&gt;&lt;img src=x onerror=boom()&gt;"
+                             "<br>IPv4: 192.0.2.1"));
+    EXPECT_EQ(Evaluate(form_.WB, QStringLiteral("Marker2.getPopup().getContent()")).toString(),
+              QStringLiteral("URL: www.ripe.net<br>IPv4: 193.0.6.139<br>Approximate: in "
+                             "Netherlands (NL)"));
+    EXPECT_EQ(
+        Evaluate(form_.WB, QStringLiteral("[Marker1.getLatLng().lat, Marker1.getLatLng().lng, "
+                                          "Marker2.getLatLng().lat, "
+                                          "Marker2.getLatLng().lng].join(' ')"))
+            .toString(),
+        QStringLiteral("52.37 4.89 52.37 4.9"));
+    EXPECT_EQ(Evaluate(form_.WB, QStringLiteral("typeof Marker3")).toString(),
+              QStringLiteral("undefined"));
+    // The marker pictures and the Leaflet files come from the program's scheme.
+    EXPECT_EQ(Evaluate(form_.WB, QStringLiteral("Marker1.getIcon().options.iconUrl")).toString(),
+              QStringLiteral("tarvex://map/Marker.png"));
+    EXPECT_EQ(Evaluate(form_.WB, QStringLiteral("typeof L.markerClusterGroup")).toString(),
+              QStringLiteral("function"));
+    // With its attribution, as OpenStreetMap's tile policy asks.
+    EXPECT_TRUE(
+        Evaluate(form_.WB, QStringLiteral("document.querySelector('.leaflet-control-attribution')"
+                                          ".textContent"))
+            .toString()
+            .contains(QStringLiteral("\u00a9 OpenStreetMap contributors")));
+    // Tiles are asked of the tile server, by a browser that says it is this program.
+    ASSERT_TRUE(WaitUntil([&] { return Requested("/tiles/2/"); }, 30000));
+    ASSERT_TRUE(Requested("agent "));
+    for (const QByteArray &item : server_.Recorded()) {
+        if (item.startsWith("agent ")) {
+            EXPECT_TRUE(item.contains(" Tarvex")) << item.toStdString();
+        }
+    }
+    // The service was asked about all three; the notices say which were placed how.
+    EXPECT_TRUE(Requested("/xml/193.0.6.139"));
+    const QStringList notices = form_.Notices();
+    ASSERT_EQ(notices.size(), 3) << notices.join('\n').toStdString();
+    EXPECT_EQ(notices.at(0), MissingKeyNotice());
+    EXPECT_TRUE(notices.at(1).startsWith(QStringLiteral(
+        "The geolocation service did not locate 1 of 3 addresses, so they have no marker.")));
+    EXPECT_TRUE(notices.at(2).startsWith(
+        QStringLiteral("The geolocation service did not locate 1 of 3 addresses, so they are "
+                       "placed in their country")));
+
+    // Nothing on the page reads local files, and nothing leaves for another host.
+    Evaluate(form_.WB,
+             QStringLiteral("window.localFile = 'pending';"
+                            "var request = new XMLHttpRequest();"
+                            "request.onload = function () { window.localFile = 'read'; };"
+                            "request.onerror = function () { window.localFile = 'blocked'; };"
+                            "try { request.open('GET', 'file:///etc/hostname'); request.send(); }"
+                            "catch (e) { window.localFile = 'blocked'; }"));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return Evaluate(form_.WB, QStringLiteral("window.localFile")).toString() !=
+                   QStringLiteral("pending");
+        },
+        30000));
+    EXPECT_EQ(Evaluate(form_.WB, QStringLiteral("window.localFile")).toString(),
+              QStringLiteral("blocked"));
+    EXPECT_TRUE(ForeignRequests().isEmpty()) << ForeignRequests().join('\n').toStdString();
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join(QLatin1Char('\n')).toStdString();
+
+    const QString shot = qEnvironmentVariable("TARVEX_OSM_SCREENSHOT");
+    if (!shot.isEmpty()) {
+        Evaluate(form_.WB, QStringLiteral("Marker2.openPopup()"));
+        WaitUntil([] { return false; }, 1500);  // let the tiles paint
+        form_.grab().save(shot);
+    }
+}
+
+// Users who must not send addresses to a third party switch the service off: nobody is asked,
+// and the offline database places what it knows.
+TEST_F(OpenStreetMapWindow, WithTheServiceOffOnlyTheOfflineDatabasePlacesAddresses) {
+    askService_ = false;
+    form_.PreferOpenStreetMap = true;
+    form_.GoogleKey = QStringLiteral("KEY");
+    addressMemo_->setPlainText(
+        QStringLiteral("IPv4 - 192.0.2.1\t\tAddress - doc.example\n"
+                       "IPv6 - 2001:4860:4860::8888\tAddress - dns.google\n"
+                       "IPv4 - 193.0.6.139\t\tAddress - www.ripe.net"));
+    form_.SetSettingsStore([this] { form_.GoogleKey = QStringLiteral("KEY"); }, {});
+    ShowAndWait(2);
+    EXPECT_FALSE(Requested("/xml/"));
+    EXPECT_FALSE(Requested("/maps/"));
+    EXPECT_EQ(Evaluate(form_.WB, QStringLiteral("Marker2.getPopup().getContent()")).toString(),
+              QStringLiteral("URL: dns.google<br>IPv6: 2001:4860:4860::8888<br>Approximate: in "
+                             "United States of America (US)"));
+    EXPECT_EQ(Evaluate(form_.WB, QStringLiteral("typeof Marker1")).toString(),
+              QStringLiteral("undefined"));
+    // No service asked, no service failed: nothing to say.
+    EXPECT_TRUE(form_.Notices().isEmpty()) << form_.Notices().join('\n').toStdString();
+    EXPECT_TRUE(ForeignRequests().isEmpty()) << ForeignRequests().join('\n').toStdString();
+}
+
+// A traced route on OpenStreetMap: its located hops numbered in order and joined by one line,
+// each shown on its own (not clustered).
+TEST_F(OpenStreetMapWindow, ARouteNumbersItsHopsAndJoinsThem) {
+    form_.ShowRoute = true;
+    addressMemo_->setPlainText(
+        QStringLiteral("IPv4 - 10.0.100.200\t\tAddress - hop1\n"
+                       "IPv4 - 192.168.1.1\t\tAddress - hop2\n"
+                       "IPv4 - 10.0.300.400\t\tAddress - hop3"));
+    ShowAndWait(2);
+    EXPECT_EQ(Evaluate(form_.WB, QStringLiteral("Array.from(document.querySelectorAll("
+                                                "'.leaflet-tooltip.hop')).map(t => "
+                                                "t.textContent).join(' ')"))
+                  .toString(),
+              QStringLiteral("1 3"));
+    EXPECT_EQ(Evaluate(form_.WB, QStringLiteral("document.querySelectorAll('.leaflet-marker-icon')"
+                                                ".length"))
+                  .toInt(),
+              2);
+    EXPECT_EQ(
+        Evaluate(form_.WB, QStringLiteral("document.querySelectorAll('path').length")).toInt(), 1);
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join(QLatin1Char('\n')).toStdString();
+}
+
+// Twenty thousand located lines stay usable: every one is a marker of the page, gathered into
+// clusters so that the map shows a few hundred things at a time.
+TEST_F(OpenStreetMapWindow, TwentyThousandMarkersAreClustered) {
+    const int lines = 20000;
+    QStringList pane;
+    for (int i = 0; i < lines; ++i) {
+        pane << QStringLiteral("IPv4 - 10.0.%1.%2\t\tAddress - host%3.example")
+                    .arg(i % 900)
+                    .arg(i / 900 * 10)
+                    .arg(i);
+    }
+    addressMemo_->setPlainText(pane.join(QLatin1Char('\n')));
+    // The places are known without the service: only the page is measured here.
+    form_.SetPlaceLookup([](const QStringList &addresses, const std::function<void(int, int)> &) {
+        QHash<QString, TMapPlace> places;
+        for (const QString &address : addresses) {
+            const QStringList parts = address.split(QLatin1Char('.'));
+            TMapPlace place;
+            place.Latitude = QString::number(parts.value(2).toInt() / 10.0 - 45);
+            place.Longitude = QString::number(parts.value(3).toInt() / 2.0 - 100);
+            places.insert(address, place);
+        }
+        return places;
+    });
+    QElapsedTimer clock;
+    clock.start();
+    ShowAndWait(lines);
+    const qint64 shown = clock.elapsed();
+    const int drawn =
+        Evaluate(form_.WB,
+                 QStringLiteral("document.querySelectorAll('.leaflet-marker-icon').length"))
+            .toInt();
+    RecordProperty("milliseconds_to_all_markers", static_cast<int>(shown));
+    RecordProperty("elements_drawn", drawn);
+    GTEST_LOG_(INFO) << lines << " markers in " << shown << " ms, " << drawn << " drawn";
+    EXPECT_GT(drawn, 0);
+    EXPECT_LT(drawn, 2000);
+    EXPECT_EQ(Evaluate(form_.WB, QStringLiteral("Marker20000.getPopup().getContent()")).toString(),
+              QStringLiteral("URL: host19999.example<br>IPv4: 10.0.199.220"));
 }
 
 }  // namespace

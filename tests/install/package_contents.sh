@@ -147,6 +147,8 @@ expect "Depends lists the browser engine's package" \
 expect "Depends lists setcap's package" grep -qE '^Depends:.*libcap2-bin' "$control/control"
 expect "Depends lists the offline location database" \
     grep -qE '^Depends:.*libloc-database' "$control/control"
+expect "Depends lists the system's Leaflet and its cluster plugin" \
+    grep -qE '^Depends:.*libjs-leaflet, libjs-leaflet\.markercluster' "$control/control"
 expect "postinst is executable" test -x "$control/postinst"
 expect "postinst gives the program cap_net_raw+ep" \
     grep -qF 'setcap cap_net_raw+ep "$PROGRAM"' "$control/postinst"

@@ -92,11 +92,12 @@ class AddressCommands : public ProgramWindowsTest {
     }
 
     // An address pinged, no map key stored, the map services at `services`: the map window
-    // shows the public map page.
+    // shows the address on OpenStreetMap.
     void PingedWithoutKey(LoopbackServer &services) {
-        UseServices(
-            {{QStringLiteral("Geolocation URL"), services.Url()},
-             {QStringLiteral("Public Map URL"), services.Url() + QStringLiteral("/public")}});
+        UseServices({{QStringLiteral("Geolocation URL"), services.Url()},
+                     {QStringLiteral("Public Map URL"), services.Url() + QStringLiteral("/public")},
+                     {QStringLiteral("Tile URL"),
+                      services.Url() + QStringLiteral("/tiles/{z}/{x}/{y}.png")}});
         form_->AddressMemo->setPlainText(QStringLiteral("IPv4 - 127.0.0.1\t\tAddress - 127.0.0.1"));
         GeolocationForm->StartGeolocation = true;
     }
@@ -224,18 +225,29 @@ TEST_F(AddressCommands, F3AfterTwoPingsShowsTheirMarkers) {
     EXPECT_TRUE(errors_.isEmpty()) << errors_.join(QLatin1Char('\n')).toStdString();
 }
 
-TEST_F(AddressCommands, F3WithoutKeyShowsThePublicMapAndLooksNothingUp) {
+TEST_F(AddressCommands, F3WithoutKeyShowsThePingedAddressOnOpenStreetMap) {
     LoopbackServer services(ServeMapServices);
     PingedWithoutKey(services);
 
+    int markers = -1;
     ASSERT_TRUE(WithMapOpen([&] {
-        WaitUntil([&] { return services.Recorded().contains("/public"); }, 30000);
+        WaitUntil(
+            [&] {
+                return MapBrowser() != nullptr &&
+                       Evaluate(MapBrowser(), QStringLiteral("window.markerCount || 0")).toInt() ==
+                           1;
+            },
+            30000);
+        markers = Evaluate(MapBrowser(), QStringLiteral("window.markerCount")).toInt();
         MapWindow()->reject();
     }));
 
-    EXPECT_TRUE(services.Recorded().contains("/public"));
-    EXPECT_TRUE(PageBuildRequests(services).isEmpty());
-    EXPECT_EQ(MapBrowser()->url(), QUrl(services.Url() + QStringLiteral("/public")));
+    EXPECT_EQ(markers, 1);
+    EXPECT_FALSE(services.Recorded().contains("/public"));
+    // The address was located; no map script of another provider was asked for.
+    EXPECT_EQ(PageBuildRequests(services), QList<QByteArray>{"/xml/127.0.0.1"});
+    EXPECT_TRUE(
+        MapBrowser()->url().toString().startsWith(QStringLiteral("tarvex://map/page.html")));
 }
 
 TEST_F(AddressCommands, F3OpensTheMapAfterAnotherWindowHadTheFocus) {

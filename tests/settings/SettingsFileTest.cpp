@@ -243,4 +243,53 @@ TEST(PreviewCurve, ThirtyOnePointsEveryTwoUnitsWithinEightToThirtyOne) {
     EXPECT_EQ(highest, 31);
 }
 
+// The map choice and the geolocation service switch: read in any letter case, a hand-edited
+// value read as the default, and written only once they differ from what a file without them
+// reads as (or once the file has them), so that an older file keeps its exact lines.
+TEST_F(SettingsFile, MapChoiceAndServiceSwitchRoundTrip) {
+    const struct {
+        const char *content;
+        TMapChoice choice;
+        bool ask;
+    } reads[] = {
+        {"", TMapChoice::GoogleMaps, true},
+        {"[MAP SETTINGS]\nMap Provider=OpenStreetMap\nAsk Geolocation Service=0\n",
+         TMapChoice::OpenStreetMap, false},
+        {"[map settings]\nmap provider = openstreetmap \n", TMapChoice::OpenStreetMap, true},
+        {"[MAP SETTINGS]\nMap Provider=Bing\nAsk Geolocation Service=abc\n", TMapChoice::GoogleMaps,
+         true},
+        {"[MAP SETTINGS]\nMap Provider=Google Maps\nAsk Geolocation Service=1\n",
+         TMapChoice::GoogleMaps, true},
+    };
+    for (const auto &read : reads) {
+        WriteBytes(Path(), read.content);
+        const TSettingsValues values = Load();
+        EXPECT_EQ(values.MapChoice, read.choice) << read.content;
+        EXPECT_EQ(values.AskGeolocationService, read.ask) << read.content;
+    }
+
+    QFile::remove(Path());
+    TSettingsValues values = ReadDefaults();
+    SaveSettingsFile(Path(), values);
+    EXPECT_FALSE(ReadBytes(Path()).contains("MAP SETTINGS"));
+
+    values.MapChoice = TMapChoice::OpenStreetMap;
+    values.AskGeolocationService = false;
+    SaveSettingsFile(Path(), values);
+    EXPECT_TRUE(ReadBytes(Path()).endsWith(
+        "[MAP SETTINGS]\nMap Provider=OpenStreetMap\nAsk Geolocation Service=0\n"));
+    EXPECT_EQ(Load(), values);
+
+    // Back to the defaults: the lines stay, with the values the user chose.
+    values.MapChoice = TMapChoice::GoogleMaps;
+    values.AskGeolocationService = true;
+    SaveSettingsFile(Path(), values);
+    EXPECT_TRUE(ReadBytes(Path()).endsWith(
+        "[MAP SETTINGS]\nMap Provider=Google Maps\nAsk Geolocation Service=1\n"));
+    EXPECT_EQ(Load(), values);
+    // The standard set leaves both as the user chose them.
+    values.AskGeolocationService = false;
+    EXPECT_FALSE(StandardSettings(values).AskGeolocationService);
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 #include <memory>
@@ -85,6 +86,18 @@ void ServeMapServices(LoopbackConnection &connection, LoopbackServer &server) {
     } else if (path.startsWith("/maps/api/js")) {
         connection.Write(
             HttpReply(200, "OK", kFakeMapsScript, {"Content-Type: application/javascript"}));
+    } else if (path.startsWith("/tiles/")) {
+        // A map tile: any picture does; who asks for it is recorded too.
+        static const QByteArray tile = [] {
+            QFile file(SourcePath(QStringLiteral("resources/images/Marker.png")));
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        }();
+        for (const QByteArray &line : head.split('\n')) {
+            if (line.toLower().startsWith("user-agent:")) {
+                server.Record("agent " + line.mid(11).trimmed());
+            }
+        }
+        connection.Write(HttpReply(200, "OK", tile, {"Content-Type: image/png"}));
     } else if (path == "/public") {
         connection.Write(HttpReply(200, "OK", "<html><body>public map</body></html>",
                                    {"Content-Type: text/html"}));

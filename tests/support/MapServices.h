@@ -17,6 +17,8 @@ class QWebEngineView;
 //   listenerCount, mapZoom), shows the pictures of the first ten markers, and calls initMap;
 //   with the key "REFUSED" it only calls the page's gm_authFailure, as the provider does with a
 //   key it refuses;
+// - "/tiles/..." answers any map tile with a small picture, and records "agent " and the
+//   request's User-Agent;
 // - "/public" is a small public map page.
 // Every request path is recorded.
 void ServeMapServices(LoopbackConnection &connection, LoopbackServer &server);
