@@ -36,6 +36,7 @@ void TMainMenuForm::AddCountryNetworkEntry() {
     // opens it, and leaves it otherwise.
     PopupCountryNetwork = new QAction(QStringLiteral("Country and network"), ResultPopupMenu);
     PopupCountryNetwork->setObjectName(QStringLiteral("PopupCountryNetwork"));
+    PopupCountryNetwork->setIcon(GetAddressInformationAction->icon());
     connect(PopupCountryNetwork, &QAction::triggered, this, [this] {
         const QString address = PopupCountryNetwork->data().toString();
         Guarded([this, address] { CountryAndNetworkExecute(address); });

@@ -23,6 +23,7 @@
 
 #include "common/BlockingCall.h"
 #include "common/CommandGuard.h"
+#include "common/DesktopOpen.h"
 #include "common/Errors.h"
 #include "common/HttpClient.h"
 #include "common/WindowLook.h"
@@ -31,6 +32,24 @@
 #include "geo/PageTemplates.h"
 
 namespace {
+
+// The map's page. A link on it (the map data's copyright in the corner of the OpenStreetMap
+// page, the terms of the Google map) opens in the desktop's browser: followed inside the window
+// it would take the map away.
+class TMapWebPage final : public QWebEnginePage {
+  public:
+    TMapWebPage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(profile, parent) {}
+
+  protected:
+    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override {
+        if (type == NavigationTypeLinkClicked &&
+            (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http"))) {
+            OpenInDesktop(url);
+            return false;
+        }
+        return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+    }
+};
 
 // Asking for the map script again to learn why the browser could not load it: room for the
 // whole script (the real one is a few hundred KiB).
@@ -156,7 +175,7 @@ void TGeolocationForm::EnsureBrowser() {
     profile_->installUrlSchemeHandler(kMapScheme, scheme_);
     WB = new QWebEngineView(this);
     WB->setObjectName(QStringLiteral("WB"));
-    WB->setPage(new QWebEnginePage(profile_, WB));
+    WB->setPage(new TMapWebPage(profile_, WB));
     QWebEngineSettings *settings = WB->settings();
     // The map script runs on the page and loads what it needs from the web; nothing on the
     // page, the script of whoever serves or alters it included, may read local files.

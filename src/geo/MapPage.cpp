@@ -232,7 +232,7 @@ QString MapKeyElement(const QString &key) {
 
 QString MissingKeyNotice() {
     return QStringLiteral(
-        "No Google Maps API key is set, so the pinged addresses are shown on OpenStreetMap. For "
+        "No Google Maps API key is set. The pinged addresses are shown on OpenStreetMap; for "
         "Google Maps, get a key for the Maps JavaScript API from Google, type it into \"Google "
         "API key\" above and press Enter.");
 }

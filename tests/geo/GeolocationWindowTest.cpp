@@ -23,6 +23,7 @@
 
 #include "common/CommandGuard.h"
 #include "common/DataPaths.h"
+#include "common/DesktopOpen.h"
 #include "common/TX_Edit.h"
 #include "geo/GeolocationUnit.h"
 #include "geo/MapPage.h"
@@ -478,6 +479,42 @@ TEST_F(OpenStreetMapWindow, WithoutKeyThePingedAddressesAreOnOpenStreetMap) {
               QStringLiteral("blocked"));
     EXPECT_TRUE(ForeignRequests().isEmpty()) << ForeignRequests().join('\n').toStdString();
     EXPECT_TRUE(errors_.isEmpty()) << errors_.join(QLatin1Char('\n')).toStdString();
+
+    // The program's scheme serves the listed Leaflet files, nothing else from that folder or
+    // beside it.
+    Evaluate(form_.WB,
+             QStringLiteral("window.probes = {};"
+                            "['leaflet.markercluster.js', 'leaflet.esm.js', "
+                            " '%2e%2e/%2e%2e/%2e%2e/%2e%2e/etc/hostname']"
+                            ".forEach(function (name) {"
+                            "  var s = document.createElement('script');"
+                            "  s.onload = function () { window.probes[name] = 'served'; };"
+                            "  s.onerror = function () { window.probes[name] = 'refused'; };"
+                            "  s.src = 'tarvex://map/leaflet/' + name;"
+                            "  document.head.appendChild(s); });"));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return Evaluate(form_.WB, QStringLiteral("Object.keys(window.probes).length"))
+                       .toInt() == 3;
+        },
+        10000));
+    EXPECT_EQ(Evaluate(form_.WB, QStringLiteral("JSON.stringify(window.probes, Object.keys("
+                                                "window.probes).sort())"))
+                  .toString(),
+              QStringLiteral("{\"%2e%2e/%2e%2e/%2e%2e/%2e%2e/etc/hostname\":\"refused\","
+                             "\"leaflet.esm.js\":\"refused\","
+                             "\"leaflet.markercluster.js\":\"served\"}"));
+
+    // The attribution's link opens in the desktop's browser; the map stays.
+    const QUrl page = form_.WB->url();
+    const int opened = SuppressedDesktopOpens().size();
+    Evaluate(form_.WB, QStringLiteral("document.querySelector('.leaflet-control-attribution "
+                                      "a[href*=copyright]').click()"));
+    ASSERT_TRUE(WaitUntil([&] { return SuppressedDesktopOpens().size() > opened; }, 10000));
+    EXPECT_EQ(SuppressedDesktopOpens().last(),
+              QUrl(QStringLiteral("https://www.openstreetmap.org/copyright")));
+    WaitUntil([] { return false; }, 300);
+    EXPECT_EQ(form_.WB->url(), page);
 
     const QString shot = qEnvironmentVariable("TARVEX_OSM_SCREENSHOT");
     if (!shot.isEmpty()) {

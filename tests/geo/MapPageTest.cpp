@@ -364,3 +364,80 @@ TEST(MapNotices, SayWhatFailedWhereAndWhy) {
 }
 
 }  // namespace
+
+namespace {
+
+// The OpenStreetMap page: the same numbering and escaping as the Google page, Leaflet markers
+// and info windows, the approximate places marked, the tile address from the service setting
+// put inertly into the script, and a route's hops labelled and joined.
+TEST(OpenStreetMapPage, MarkersNumberingApproximatePlacesAndTiles) {
+    SetServiceSettings({{QStringLiteral("Tile URL"),
+                         QStringLiteral("http://127.0.0.1:9/t/{z}/{x}/{y}.png?a=\"</script>")}});
+    QMap<QString, TMapPlace> places;
+    places[QStringLiteral("192.0.2.1")].Latitude = QStringLiteral("1.5");
+    places[QStringLiteral("192.0.2.1")].Longitude = QStringLiteral("2");
+    TMapPlace &approximate = places[QStringLiteral("193.0.6.139")];
+    approximate.Latitude = QStringLiteral("52.37");
+    approximate.Longitude = QStringLiteral("4.90");
+    approximate.Error = QStringLiteral("Error x");
+    approximate.Approximate = true;
+    approximate.CountryCode = QStringLiteral("NL");
+    approximate.CountryName = QStringLiteral("Netherlands");
+    const auto placeOf = [&places](const QString &ip) { return places.value(ip); };
+    const QStringList pane{
+        QStringLiteral("IPv4 - 192.0.2.1\t\tAddress - a\"</script><b>"),
+        QStringLiteral("IPv4 - 10.0.0.9\t\tAddress - nowhere"),
+        QStringLiteral("IPv4 - 193.0.6.139\t\tAddress - www.ripe.net"),
+    };
+    const QString page =
+        BuildProviderPage(TMapProvider::OpenStreetMap, pane, true, QStringLiteral("KEY"), placeOf);
+    EXPECT_TRUE(page.contains(QStringLiteral("var image = \"tarvex://map/Flag.png\"")));
+    EXPECT_TRUE(page.contains(QStringLiteral("var Position1 = {lat: 1.5, lng: 2};")));
+    EXPECT_TRUE(page.contains(QStringLiteral(
+        "var InfoWindow1 = \"URL: a&quot;&lt;/script&gt;&lt;b&gt;<br>IPv4: 192.0.2.1\";")));
+    EXPECT_TRUE(page.contains(QStringLiteral(
+        "Marker1 = L.marker(Position1, {icon: icon, draggable: true}); placed.push(Marker1);")));
+    EXPECT_TRUE(page.contains(QStringLiteral("Marker1.bindPopup(InfoWindow1);")));
+    EXPECT_FALSE(page.contains(QStringLiteral("Position2")));
+    EXPECT_TRUE(page.contains(QStringLiteral(
+        "var InfoWindow3 = \"URL: www.ripe.net<br>IPv4: 193.0.6.139<br>Approximate: in "
+        "Netherlands (NL)\";")));
+    // The tile address stays inside its script string; nothing of the Google page comes along.
+    EXPECT_TRUE(page.contains(QStringLiteral(
+        "L.tileLayer(\"http://127.0.0.1:9/t/{z}/{x}/{y}.png?a=\\\"\\u003c/script\\u003e\"")));
+    EXPECT_EQ(page.count(QStringLiteral("</script>")), 3);  // the page's own elements
+    EXPECT_FALSE(page.contains(QStringLiteral("google")));
+    EXPECT_FALSE(page.contains(QStringLiteral("KEY")));
+    EXPECT_TRUE(page.contains(QStringLiteral("document.title = \"Tarvex: map tiles failed\"")));
+    // Every file the page loads is one the program's scheme serves.
+    const QRegularExpression loaded(
+        QStringLiteral("(?:src|href)=\"tarvex://map/leaflet/([^\"]+)\""));
+    int files = 0;
+    for (auto match = loaded.globalMatch(page); match.hasNext(); ++files) {
+        EXPECT_TRUE(LeafletFiles().contains(match.next().captured(1)));
+    }
+    EXPECT_EQ(files, 5);
+
+    const QString route =
+        BuildProviderPage(TMapProvider::OpenStreetMap, pane, false, QString(), placeOf, true);
+    EXPECT_TRUE(route.contains(
+        QStringLiteral("Marker3.bindTooltip(\"3\", {permanent: true, direction: \"top\"")));
+    EXPECT_TRUE(route.contains(QStringLiteral("route = true;")));
+    EXPECT_TRUE(route.contains(QStringLiteral("L.polyline([Position1, Position3], {color:")));
+
+    // An empty pane: the world without markers (the Google page stays empty).
+    const QString empty =
+        BuildProviderPage(TMapProvider::OpenStreetMap, {}, false, QString(), placeOf);
+    EXPECT_TRUE(empty.contains(QStringLiteral("L.map('map'")));
+    EXPECT_FALSE(empty.contains(QStringLiteral("L.marker(")));
+    EXPECT_TRUE(
+        BuildProviderPage(TMapProvider::Google, {}, false, QStringLiteral("K"), placeOf).isEmpty());
+    // The Google page marks an approximate place the same way.
+    EXPECT_TRUE(BuildProviderPage(TMapProvider::Google, pane, false, QStringLiteral("K"), placeOf)
+                    .contains(QStringLiteral("content: \"URL: www.ripe.net<br>IPv4: "
+                                             "193.0.6.139<br>Approximate: in Netherlands (NL)\"")));
+    SetServiceSettings({});
+    EXPECT_EQ(TileUrlTemplate(), QStringLiteral("https://tile.openstreetmap.org/{z}/{x}/{y}.png"));
+}
+
+}  // namespace

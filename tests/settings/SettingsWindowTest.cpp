@@ -2,7 +2,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QColorDialog>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -615,6 +617,54 @@ TEST_F(SettingsWindow, ControlsCarryTheirNamesCaptionsAndHints) {
     EXPECT_EQ(window_->RzBmpButton5->defaultAction(), window_->SetStandardSettingsAction);
     EXPECT_EQ(window_->SavePingSettingsAction->text(), QStringLiteral("SavePingSettingsAction"));
     EXPECT_EQ(window_->LoadPingSettingsAction->text(), QStringLiteral("LoadPingSettingsAction"));
+}
+
+}  // namespace
+
+namespace {
+
+// "Map" and "Ask the online geolocation service": shown as the file holds them, changed by the
+// user, written on OK only, and kept back by Cancel like every other control.
+TEST_F(SettingsWindow, MapChoiceAndServiceSwitchSaveOnOkOnly) {
+    FirstStart();
+    EXPECT_EQ(window_->MapProviderBox->currentText(), QStringLiteral("Google Maps"));
+    EXPECT_EQ(window_->MapProviderBox->count(), 2);
+    EXPECT_TRUE(window_->GeolocationServiceCheck->isChecked());
+    EXPECT_EQ(window_->GeolocationServiceCheck->text(),
+              QStringLiteral("Ask the online geolocation service"));
+
+    const auto choose = [this] {
+        window_->MapProviderBox->setFocus();
+        QTest::keyClick(window_->MapProviderBox, Qt::Key_Down);
+        window_->GeolocationServiceCheck->click();
+    };
+    EXPECT_EQ(ExecuteWith([&] {
+                  choose();
+                  Press("RzBmpButton3");  // Cancel
+              }),
+              2);
+    EXPECT_EQ(ReadBytes(SettingsFilePath()), kFirstStartFile);
+    EXPECT_EQ(model_.Values().MapChoice, TMapChoice::GoogleMaps);
+    EXPECT_EQ(window_->EditedValues().MapChoice, TMapChoice::OpenStreetMap);
+    EXPECT_FALSE(window_->EditedValues().AskGeolocationService);
+
+    EXPECT_EQ(ExecuteWith([&] { Press("RzBmpButton2"); }), 1);  // Apply
+    EXPECT_EQ(ReadBytes(SettingsFilePath()),
+              kFirstStartFile +
+                  "\n[MAP SETTINGS]\nMap Provider=OpenStreetMap\nAsk Geolocation Service=0\n");
+    EXPECT_EQ(model_.Values().MapChoice, TMapChoice::OpenStreetMap);
+    EXPECT_FALSE(model_.Values().AskGeolocationService);
+
+    // "Default settings" leaves both as chosen: it must never start sending addresses again.
+    Press("RzBmpButton5");
+    EXPECT_EQ(window_->MapProviderBox->currentText(), QStringLiteral("OpenStreetMap"));
+    EXPECT_FALSE(window_->GeolocationServiceCheck->isChecked());
+
+    // A file changed behind the window's back shows on the next load.
+    LoadFile(kFirstStartFile + "[MAP SETTINGS]\nMap Provider=Google Maps\n");
+    EXPECT_EQ(window_->MapProviderBox->currentText(), QStringLiteral("Google Maps"));
+    EXPECT_TRUE(window_->GeolocationServiceCheck->isChecked());
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join(QLatin1Char('\n')).toStdString();
 }
 
 }  // namespace
