@@ -52,6 +52,8 @@ void TMainMenuForm::TraceRouteActionExecute() {
     traceResolved_.clear();
     traceStarted_ = QDateTime::currentDateTime();
     traceRounds_ = 0;
+    // The route takes the place of a list watch's table and graph.
+    ShowListWatch(false);
     TracePanel->Show(traceHops_.get());
     TracePanel->Table()->clearSelection();
     if (TracePanel->isHidden()) {

@@ -27,6 +27,8 @@
 #include "app/PingCharts.h"
 #include "app/SizeSplitter.h"
 #include "app/TracePanel.h"
+#include "app/WatchGraph.h"
+#include "app/WatchListPanel.h"
 #include "common/BrowserWindows.h"
 #include "common/CommandGuard.h"
 #include "common/DataPaths.h"
@@ -104,6 +106,7 @@ TMainMenuForm::TMainMenuForm(QWidget *parent) : QMainWindow(parent) {
     BuildActions();
     BuildPanels();
     ConnectTrace();
+    ConnectListWatch();
     BuildMenus();
     BuildPopupMenu();
 
@@ -155,9 +158,7 @@ QAction *TMainMenuForm::MakeAction(QAction *&field, const char *name, const char
     ConnectCommand(action, this, [this, handler, action] {
         // While a run goes, Esc (which stops it) and the watch command of a watch (which stops
         // it too) still act; every other command waits until the run has ended.
-        if ((IsRunning() && action == ClearAllAction) ||
-            (IsWatching() && action == WatchPingAction) ||
-            (IsTracing() && action == TraceRouteAction)) {
+        if ((IsRunning() && action == ClearAllAction) || StopsRun(action)) {
             (this->*handler)();
         } else {
             Guarded([this, handler] { (this->*handler)(); });
@@ -165,7 +166,7 @@ QAction *TMainMenuForm::MakeAction(QAction *&field, const char *name, const char
         // A check mark shows whether an address is watched or traced, not how often it was
         // clicked.
         if (action->isCheckable()) {
-            action->setChecked(action == TraceRouteAction ? IsTracing() : IsWatching());
+            action->setChecked(StopsRun(action));
         }
     });
     field = action;
@@ -190,6 +191,10 @@ void TMainMenuForm::BuildActions() {
     MakeAction(PingListOfAddressesAction, "PingListOfAddressesAction", "[ PING ]",
                QStringLiteral("Ping list of addresses ... "), QStringLiteral("check-list"),
                {QKeySequence(Qt::Key_F10)}, &TMainMenuForm::PingListOfAddressesActionExecute);
+    MakeAction(WatchListAction, "WatchListAction", "[ PING ]",
+               QStringLiteral("Watch list of addresses"), QStringLiteral("watch"),
+               {QKeySequence(Qt::SHIFT | Qt::Key_F10)}, &TMainMenuForm::WatchListActionExecute);
+    WatchListAction->setCheckable(true);
     MakeAction(GetAddressInformationAction, "GetAddressInformationAction", "[ PING ]",
                QStringLiteral("Get address info ..."), QStringLiteral("address-info"),
                {QKeySequence(Qt::Key_F2)}, &TMainMenuForm::GetAddressInformationActionExecute);
@@ -306,10 +311,14 @@ void TMainMenuForm::BuildPanels() {
     BuildPanePanels(MainSplitter);
     TracePanel = new TTracePanel(MainSplitter);
     TracePanel->hide();
+    WatchListPanel = new TWatchListPanel(MainSplitter);
+    WatchListPanel->hide();
     MainSplitter->addWidget(ResultPanel);
     MainSplitter->addWidget(ResultsPanel);
     // The route of a trace goes below the panes, shown once a trace starts.
     MainSplitter->addWidget(TracePanel);
+    // So does the table of a list watch.
+    MainSplitter->addWidget(WatchListPanel);
     MainSplitter->setStretchFactor(0, 1);
     MainSplitter->setStretchFactor(1, 0);
     MainSplitter->setCollapsible(0, false);
@@ -427,6 +436,9 @@ void TMainMenuForm::BuildChartPanels(QWidget *splitter) {
     processColumn->addWidget(GraphInfoPanel);
     ProcessGraph->setParent(ProcessPanel);
     processColumn->addWidget(ProcessGraph, 1);
+    WatchGraph = new TWatchGraph(ProcessPanel);
+    WatchGraph->hide();
+    processColumn->addWidget(WatchGraph, 1);
 
     GraphPanel = MakePanel("GraphPanel", ResultPanel);
     QVBoxLayout *graphColumn = TightColumn(GraphPanel);
@@ -580,6 +592,7 @@ void TMainMenuForm::BuildMenus() {
     tools->addAction(AddressGeolocationAction);
     tools->addSeparator();
     tools->addAction(PingListOfAddressesAction);
+    tools->addAction(WatchListAction);
     tools->addSeparator();
     tools->addAction(SystemSettingsAction);
 
@@ -641,7 +654,7 @@ void TMainMenuForm::closeEvent(QCloseEvent *event) {
         // A run of its set number of requests ends by itself, and the window closes then. A run
         // that goes until stopped (a watch, a trace) is told to stop: a watch ends after its
         // current request, a trace at once, each with its block written.
-        if (IsWatching() || IsTracing()) {
+        if (IsWatching() || IsTracing() || IsWatchingList()) {
             session_->Stop();
         }
         AfterRun([this] { close(); });
@@ -809,6 +822,10 @@ void TMainMenuForm::ConnectSession() {
                 EndTrace();
                 return;
             }
+            if (IsWatchingList()) {
+                EndListWatch();
+                return;
+            }
             if (watchWriter_) {
                 watchWriter_->End();
             } else {
@@ -836,6 +853,7 @@ void TMainMenuForm::ShowLiveFigures() {
 
 void TMainMenuForm::BeginAddressRun(const QString &address) {
     InitPingActionExecute();
+    ShowWatchGraph(false);
     ProcessIndicator->setEnabled(true);
     runAddress_ = address;
     runInput_ = RunInput();
@@ -870,7 +888,9 @@ void TMainMenuForm::SetRunMode(bool on) {
     PingListOfAddressesAction->setEnabled(!on);
     WatchPingAction->setChecked(on && IsWatching());
     TraceRouteAction->setChecked(on && IsTracing());
+    WatchListAction->setChecked(on && IsWatchingList());
     TracePanel->SetCommandsEnabled(!on);
+    WatchListPanel->SetCommandsEnabled(!on);
     AddressEdit->setReadOnly(on);
     DebugMemo->setReadOnly(on);
     AddressMemo->setReadOnly(on);
@@ -915,6 +935,7 @@ void TMainMenuForm::PingListOfAddressesActionExecute() {
                            "addresses list ...\" in the File menu, then press F10."));
     }
     AddressMemo->clear();
+    ShowWatchGraph(false);
     // Each address is pinged as the field holds it, which is how the ping command is given it.
     QStringList addresses;
     for (const QString &address : AddressList) {
@@ -958,6 +979,8 @@ void TMainMenuForm::ChangeSystemSettings() {
     PingRetries = engine.Retries;
     PingInterval = engine.Interval;
     PingTTL = engine.TTL;
+    WatchDownAfter = ClampToRange(values.WatchDownAfterValue, kDownAfterRange);
+    WatchNotifications = values.WatchNotificationsValue != 0;
 
     // The labels show the settings as the settings window shows them, before any wrapping.
     TimeoutLabel->setText(QStringLiteral("Receive Timeout: %1 ms").arg(values.PingTimeOutValue));
@@ -1002,6 +1025,7 @@ void TMainMenuForm::ClearAllActionExecute() {
     TracePanel->hide();
     TracePanel->Show(nullptr);
     traceHops_.reset();
+    ShowListWatch(false);
     charts_->PrepareBars(PingRetries, 0.1);
     charts_->SetBarsActive(false);
     AddressMemo->clear();

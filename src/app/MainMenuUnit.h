@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QList>
 #include <QMainWindow>
 #include <QStringList>
@@ -9,6 +10,7 @@
 #include <memory>
 
 #include "ping/ListRun.h"
+#include "ping/ListWatch.h"
 #include "ping/PingRun.h"
 #include "ping/RunSession.h"
 #include "ping/WatchRun.h"
@@ -29,6 +31,13 @@ class TPingDataModule;
 class TSettingsModel;
 class TSizeSplitter;
 class TTracePanel;
+class QSystemTrayIcon;
+class QTimer;
+class TDesktopNotifier;
+class TListWatch;
+class TWatchGraph;
+class TWatchListPanel;
+struct TWatchChange;
 
 // The main window: address field, charts, results and address panes, and every command of the
 // program as an action of PingActionList.
@@ -45,6 +54,10 @@ class TMainMenuForm final : public QMainWindow {
     // milliseconds; triggered while it goes, stops it (the statistics are then written).
     void WatchPingActionExecute();
     void PingListOfAddressesActionExecute();
+    // "Watch list of addresses": pings every address of the loaded list every PingInterval
+    // milliseconds, all at once, in the watch panel, until stopped; triggered while it goes,
+    // stops it (each address's block and the outages are then written).
+    void WatchListActionExecute();
     // "Trace route": traces the route to the address in the field in rounds until stopped, in
     // the route panel; triggered while it goes, stops it (the route's block is then written).
     void TraceRouteActionExecute();
@@ -120,6 +133,8 @@ class TMainMenuForm final : public QMainWindow {
     bool IsWatching() const { return session_->Kind() == TRunSession::TKind::Watch; }
     // True while a route is traced (IsRunning() too).
     bool IsTracing() const { return session_->Kind() == TRunSession::TKind::Trace; }
+    // True while a list is watched (IsRunning() too).
+    bool IsWatchingList() const { return session_->Kind() == TRunSession::TKind::ListWatch; }
 
     // Panes and fields that the commands share.
     QLineEdit *AddressEdit = nullptr;
@@ -145,6 +160,13 @@ class TMainMenuForm final : public QMainWindow {
     QChartView *ProcessGraph = nullptr;
     // The hops of the latest trace; shown from its start until the next clearing.
     TTracePanel *TracePanel = nullptr;
+    // The addresses of the latest list watch; shown from its start until the next clearing.
+    TWatchListPanel *WatchListPanel = nullptr;
+    // The lines of the watched addresses; in place of the trip-time graph while the watch panel
+    // is shown.
+    TWatchGraph *WatchGraph = nullptr;
+    // Whether every watched address is up, while a list is watched.
+    QSystemTrayIcon *WatchTray = nullptr;
     QFrame *GraphPanel = nullptr;
     QLabel *RzLabel1 = nullptr;
     QChartView *PingChart = nullptr;
@@ -175,6 +197,7 @@ class TMainMenuForm final : public QMainWindow {
     QAction *WatchPingAction = nullptr;
     QAction *TraceRouteAction = nullptr;
     QAction *PingListOfAddressesAction = nullptr;
+    QAction *WatchListAction = nullptr;
     QAction *GetAddressInformationAction = nullptr;
     QAction *AddressGeolocationAction = nullptr;
     QAction *SystemSettingsAction = nullptr;
@@ -225,6 +248,11 @@ class TMainMenuForm final : public QMainWindow {
     QColor DebugColor;
     QColor InfoColor;
 
+    // Unanswered requests in a row after which a watched address is down, and whether a change
+    // of state is also a desktop notification while the window is not active.
+    int WatchDownAfter = kStandardDownAfter;
+    bool WatchNotifications = true;
+
     // Addresses a list run pings at once; 1 pings them one after another, the way the ping
     // command is given them one by one.
     int ListRunInFlight = kMaxAddressesInFlight;
@@ -259,6 +287,23 @@ class TMainMenuForm final : public QMainWindow {
     // The located hops of the latest trace as the map window takes them, and the map of them.
     QStringList RouteMapLines() const;
     void ShowRouteOnMap();
+    // The window's side of a list watch: the panel, graph, lines and notices follow the session.
+    void ConnectListWatch();
+    // Shows the list watch's figures: table, heading, graph, bars, tray.
+    void RefreshListWatch();
+    void ListWatchChanged(const TWatchChange &change);
+    // Writes each address's block and the outages of the list watch that ended.
+    void EndListWatch();
+    // The watch panel and its graph (on), or neither (off).
+    void ShowListWatch(bool on);
+    // The watch's graph (on) or the trip-time graph (off) in the graph's place.
+    void ShowWatchGraph(bool on);
+    // The tray icon's colour and text for the states of the watched addresses.
+    void RefreshWatchTray();
+    // Milliseconds since the list watch began.
+    qint64 ListWatchNow() const;
+    // True when `action` is the command of the run under way, which stops it.
+    bool StopsRun(const QAction *action) const;
     // Shows the watch's live figures in the status bar.
     void ShowLiveFigures();
     // The start of a single run or watch of `address`: the header, the light on.
@@ -330,6 +375,13 @@ class TMainMenuForm final : public QMainWindow {
     QString traceResolved_;
     QDateTime traceStarted_;
     int traceRounds_ = 0;
+    // The list watch under way or last made, when it began, and its clock.
+    std::unique_ptr<TListWatch> listWatch_;
+    QDateTime listWatchStarted_;
+    QElapsedTimer listWatchClock_;
+    qint64 listWatchEndedMs_ = -1;
+    QTimer *listWatchRefresh_ = nullptr;
+    TDesktopNotifier *notifier_ = nullptr;
 };
 
 extern TMainMenuForm *MainMenuForm;

@@ -74,6 +74,7 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
         std::optional<TEchoTarget> Target;      // probe engine: the resolved target
         std::unique_ptr<TEchoService> Service;  // blocking service: this address's own
         qint64 RequestStarted = 0;              // nanoseconds, monotonic
+        int Requests = 0;                       // requests with an outcome
         quint64 Pause = 0;                      // timer of the next request, while waiting for it
         bool Complete = false;
     };
@@ -141,8 +142,7 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
 
     bool IsOver(const TAddress &address) const {
         return stopping_ || address.Record.Failure ||
-               (!input_.UntilStopped &&
-                address.Record.Replies.size() >= static_cast<std::size_t>(input_.Echo.Retries));
+               (!input_.UntilStopped && address.Requests >= input_.Echo.Retries);
     }
 
     void Request(int index) {
@@ -154,7 +154,7 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
         }
         address.RequestStarted = MonotonicNs();
         if (callbacks_.Sending) {
-            callbacks_.Sending(index, static_cast<int>(address.Record.Replies.size()));
+            callbacks_.Sending(index, address.Requests);
         }
         const auto state = shared_from_this();
         if (!probes_) {
@@ -224,10 +224,15 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
 
     void Answered(int index, const std::optional<TPingReply> &reply) {
         TAddress &address = addresses_.at(index);
-        address.Record.Replies.push_back(reply);
-        if (callbacks_.Replied) {
-            callbacks_.Replied(index, static_cast<int>(address.Record.Replies.size()) - 1, reply);
+        // A watch goes on for hours: its callers count its outcomes as they come, and its record
+        // keeps none of them.
+        if (!input_.UntilStopped) {
+            address.Record.Replies.push_back(reply);
         }
+        if (callbacks_.Replied) {
+            callbacks_.Replied(index, address.Requests, reply);
+        }
+        ++address.Requests;
         if (IsOver(address)) {
             Complete(index);
             return;

@@ -26,7 +26,8 @@ constexpr int kMaxAddressesInFlight = 10000;
 constexpr int kMaxAddressesAhead = 8 * kMaxAddressesInFlight;
 
 // What the requests of one address returned, in order, and the error that ended them early
-// (no more requests were made after it).
+// (no more requests were made after it). A watch (UntilStopped) keeps no replies here: its
+// outcomes are heard one by one as they come.
 struct TPingRecord {
     std::vector<std::optional<TPingReply>> Replies;
     std::exception_ptr Failure;

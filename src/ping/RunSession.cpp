@@ -49,6 +49,18 @@ bool TRunSession::StartList(const TPingRunInput &input, const QStringList &addre
     return Begin(TKind::List, run);
 }
 
+bool TRunSession::StartListWatch(const TPingRunInput &input, const QStringList &addresses,
+                                 int interval) {
+    TListRunInput run = AddressRunInput(input);
+    run.Addresses = addresses;
+    run.UntilStopped = true;
+    run.Interval = interval;
+    // Every address stays under way until the stop, so every one is started at once.
+    run.InFlight = qMax(1, static_cast<int>(addresses.size()));
+    run.Ahead = run.InFlight;
+    return Begin(TKind::ListWatch, run);
+}
+
 bool TRunSession::StartTrace(TTraceInput input) {
     if (state_ != TState::Idle) {
         return false;
@@ -120,7 +132,17 @@ bool TRunSession::Begin(TKind kind, TListRunInput run) {
 // queued, in the order they were emitted.
 TAddressRunCallbacks TRunSession::Callbacks(TKind kind, const QStringList &addresses) {
     TAddressRunCallbacks callbacks;
-    if (kind != TKind::List) {
+    if (kind == TKind::ListWatch) {
+        callbacks.Sending = [this](int index, int) { emit ListSending(index); };
+        callbacks.Replied = [this](int index, int, const std::optional<TPingReply> &reply) {
+            emit ListReplied(index, reply);
+        };
+        callbacks.Done = [this](int index, TPingRecord &record) {
+            if (record.Failure) {
+                emit ListFailed(index, FailureText(record.Failure));
+            }
+        };
+    } else if (kind != TKind::List) {
         callbacks.Sending = [this](int, int request) { emit Sending(request); };
         callbacks.Replied = [this](int, int request, const std::optional<TPingReply> &reply) {
             emit Replied(request, reply);
@@ -151,7 +173,10 @@ TAddressRunCallbacks TRunSession::Callbacks(TKind kind, const QStringList &addre
         };
     }
     // Queued behind every signal of the run, so that the owner hears Finished last.
-    callbacks.Finished = [this] {
+    callbacks.Finished = [this, kind] {
+        if (kind == TKind::ListWatch) {
+            emit Ended(stopped_);
+        }
         QMetaObject::invokeMethod(this, &TRunSession::Finish, Qt::QueuedConnection);
     };
     return callbacks;

@@ -27,7 +27,7 @@ class TRunSession final : public QObject {
 
   public:
     enum class TState { Idle, Running, Stopping };
-    enum class TKind { None, Single, Watch, List, Trace };
+    enum class TKind { None, Single, Watch, List, ListWatch, Trace };
 
     explicit TRunSession(QObject *parent = nullptr);
     // Stops a run under way and waits for it (at most the request under way).
@@ -49,6 +49,11 @@ class TRunSession final : public QObject {
     // run after its record, which carries the error. Stopped, the addresses under way finish
     // their request and are recorded with what they sent; those not begun get no record.
     bool StartList(const TPingRunInput &input, const QStringList &addresses, int inFlight);
+
+    // Requests to every address of `addresses` every `interval` ms, all at once, until stopped:
+    // ListSending and ListReplied for each request, ListFailed for an address whose requests
+    // ended with an error (the others go on), then Ended once stopped.
+    bool StartListWatch(const TPingRunInput &input, const QStringList &addresses, int interval);
 
     // Traces the route to input.Address in rounds until stopped (or input.Rounds): TraceResolved,
     // then TraceRound, TraceProbed and TraceNamed as they come, then Ended. A stop ends it at
@@ -72,6 +77,11 @@ class TRunSession final : public QObject {
     void Ended(bool stopped);
     // One address of a list run with the outcomes of its requests.
     void Recorded(int index, const QString &address, const TPingRecord &record);
+    // A request of address `index` of a list watch is made, its outcome, and the error that
+    // ended the requests of an address.
+    void ListSending(int index);
+    void ListReplied(int index, const std::optional<TPingReply> &reply);
+    void ListFailed(int index, const QString &message);
     // A trace's target resolved, a round of `ttls` probes left, a probe's outcome, and the name
     // of a hop's address.
     void TraceResolved(const QString &resolved);

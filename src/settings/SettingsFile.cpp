@@ -55,6 +55,12 @@ const char *const kAskServiceKey = "Ask Geolocation Service";
 const QString kGoogleMapsText = QStringLiteral("Google Maps");
 const QString kOpenStreetMapText = QStringLiteral("OpenStreetMap");
 
+// The list watch's entries, in a section of their own after the others.
+const IntegerEntry kWatchIntegers[] = {
+    {"Down After", &TSettingsValues::WatchDownAfterValue},
+    {"Notifications", &TSettingsValues::WatchNotificationsValue},
+};
+
 }  // namespace
 
 bool TSettingsValues::operator==(const TSettingsValues &other) const {
@@ -66,7 +72,9 @@ bool TSettingsValues::operator==(const TSettingsValues &other) const {
            GraphColor == other.GraphColor && ResultsColor == other.ResultsColor &&
            DebugColor == other.DebugColor && InfoColor == other.InfoColor &&
            GoogleKey == other.GoogleKey && MapChoice == other.MapChoice &&
-           AskGeolocationService == other.AskGeolocationService;
+           AskGeolocationService == other.AskGeolocationService &&
+           WatchDownAfterValue == other.WatchDownAfterValue &&
+           WatchNotificationsValue == other.WatchNotificationsValue;
 }
 
 TSettingsValues StandardSettings(const TSettingsValues &current) {
@@ -81,6 +89,8 @@ TSettingsValues StandardSettings(const TSettingsValues &current) {
     values.ResultsColor = clGray;
     values.DebugColor = clGray;
     values.InfoColor = clGray;
+    values.WatchDownAfterValue = 3;
+    values.WatchNotificationsValue = 1;
     return values;
 }
 
@@ -120,6 +130,13 @@ bool LoadSettingsFile(const QString &path, TSettingsValues *values,
     loaded.AskGeolocationService =
         !text.Find(kMapChoiceSection, QLatin1String(kAskServiceKey), &ask) ||
         ReadIntegerText(ask, 1) != 0;
+    for (const IntegerEntry &entry : kWatchIntegers) {
+        const qint32 readDefault = defaults.*entry.field;
+        QString raw;
+        loaded.*entry.field = text.Find(kWatchSection, QLatin1String(entry.key), &raw)
+                                  ? ReadIntegerText(raw, readDefault)
+                                  : readDefault;
+    }
     *values = loaded;
     if (services != nullptr) {
         services->clear();
@@ -170,6 +187,16 @@ void SaveSettingsFile(const QString &path, const TSettingsValues &values) {
             text.WriteString(
                 kMapChoiceSection, QLatin1String(kAskServiceKey),
                 values.AskGeolocationService ? QStringLiteral("1") : QStringLiteral("0"));
+        }
+        // As the map's: written once they differ from what a file without them reads as, or
+        // once the file has them.
+        const TSettingsValues defaults = ReadDefaults();
+        for (const IntegerEntry &entry : kWatchIntegers) {
+            if (values.*entry.field != defaults.*entry.field ||
+                text.Find(kWatchSection, QLatin1String(entry.key), &held)) {
+                text.WriteString(kWatchSection, QLatin1String(entry.key),
+                                 QString::number(values.*entry.field));
+            }
         }
     } catch (const TxError &error) {
         throw UnableToWrite(path, error.Message());

@@ -17,6 +17,7 @@ inline const QString kFontSection = QStringLiteral("PING FONT SETTINGS");
 inline const QString kMapSection = QStringLiteral("GOOGLE MAPS ID");
 inline const QString kServicesSection = QStringLiteral("SERVICES");
 inline const QString kMapChoiceSection = QStringLiteral("MAP SETTINGS");
+inline const QString kWatchSection = QStringLiteral("WATCH");
 }  // namespace SettingsKeys
 
 // The map the map window draws when a Google Maps key is set (without one it is always
@@ -44,6 +45,10 @@ struct TSettingsValues {
     // files keep their exact lines. The standard set leaves both as they are.
     TMapChoice MapChoice = TMapChoice::GoogleMaps;
     bool AskGeolocationService = true;
+    // A list watch: unanswered requests in a row after which an address is down, and whether
+    // its changes are desktop notifications (0: no).
+    qint32 WatchDownAfterValue = 0;
+    qint32 WatchNotificationsValue = 0;
 
     bool operator==(const TSettingsValues &other) const;
 };
@@ -69,30 +74,33 @@ constexpr TSpinRange kTimeOutRange{100, 10000, 100};
 constexpr TSpinRange kBufferSizeRange{32, 256, 8};
 constexpr TSpinRange kTTLRange{64, 128, 64};
 constexpr TSpinRange kRetriesRange{3, 10, 1};
+constexpr TSpinRange kDownAfterRange{1, 20, 1};
 
 // Returns `value` moved into the range's limits.
 qint32 ClampToRange(qint32 value, const TSpinRange &range);
 
 // Returns `current` with the standard set applied: time-out 4000, buffer size 32, TTL 128,
-// retries 4, NBSaut 30, interval 300, graph colour 0x108ABE, the three text colours clGray.
-// "Ping No" and the map key keep their values.
+// retries 4, NBSaut 30, interval 300, graph colour 0x108ABE, the three text colours clGray, a
+// watched address down after 3 unanswered requests, notifications on. "Ping No" and the map key
+// keep their values.
 TSettingsValues StandardSettings(const TSettingsValues &current);
 
 // Reads the settings file at `path`. Returns false, changing nothing, when no file exists.
 // Otherwise every value comes from the file or, for a missing key, an empty or unconvertible
 // integer, or a colour text that is neither a name nor a number, from its read default (time-out
 // 4000, buffer size 32, TTL 128, retries 4, NBSaut 30, interval 300, "Ping No" 100, graph colour
-// 0xFFD680, text colours clGray, empty map key). When `services` is given it receives the
-// entries of [SERVICES] (keys as written). Throws TxError when the file exists but cannot be
-// read.
+// 0xFFD680, text colours clGray, empty map key, down after 3, notifications on). When `services` is
+// given it receives the entries of [SERVICES] (keys as written). Throws TxError when the file
+// exists but cannot be read.
 bool LoadSettingsFile(const QString &path, TSettingsValues *values,
                       QHash<QString, QString> *services = nullptr);
 
-// Writes the twelve entries of the settings file in their fixed order, keeping every other line
-// of an existing file ([SERVICES] included), and creating the file when it is missing. The file
-// is replaced in one step, so a failure leaves it as it was. A line break in the map key is
-// written as a blank. Throws TxError("Unable to write to <path>: <cause>") when it cannot be
-// written.
+// Writes the twelve entries of the settings file in their fixed order (the watch's two only once
+// they differ from their defaults or the file has them),
+// keeping every other line of an existing file ([SERVICES] included), and creating the file when it
+// is missing. The file is replaced in one step, so a failure leaves it as it was. A line break in
+// the map key is written as a blank. Throws TxError("Unable to write to <path>: <cause>") when it
+// cannot be written.
 void SaveSettingsFile(const QString &path, const TSettingsValues &values);
 
 // One press of a spin button: the value moved by `step` and clamped to the limit. The sum is

@@ -182,6 +182,14 @@ QFrame *TSystemSettings::BuildSpinPanel() {
     spinRow("IntervalLabel", QStringLiteral("Ping until stopped, every [ ms ]"), "IntervalDown",
             QStringLiteral("Interval [-]"), "PingInterval", "300", "IntervalUp",
             QStringLiteral("Interval [+]"), &IntervalDown, &PingInterval, &IntervalUp);
+    spinRow("DownAfterLabel", QStringLiteral("Watched address down after [ lost ]"),
+            "DownAfterDown", QStringLiteral("Down after [-]"), "WatchDownAfter", "3", "DownAfterUp",
+            QStringLiteral("Down after [+]"), &DownAfterDown, &WatchDownAfter, &DownAfterUp);
+    WatchNotifications =
+        new QCheckBox(QStringLiteral("Desktop notice when a watched address changes"), RzPanel12);
+    WatchNotifications->setObjectName(QStringLiteral("WatchNotifications"));
+    WatchNotifications->setChecked(true);
+    spinGrid->addWidget(WatchNotifications, row++, 0, 1, 4);
     spinGrid->setColumnStretch(0, 1);
 
     // The preview of the main window's trip-time graph, without its titles; it pans sideways.
@@ -279,6 +287,8 @@ void TSystemSettings::ConnectControls() {
         {RetriesNoUp, &TSystemSettings::RetriesNoUpClick},
         {IntervalDown, &TSystemSettings::IntervalDownClick},
         {IntervalUp, &TSystemSettings::IntervalUpClick},
+        {DownAfterDown, &TSystemSettings::DownAfterDownClick},
+        {DownAfterUp, &TSystemSettings::DownAfterUpClick},
     };
     for (const auto &spin : spins) {
         connect(spin.first, &QToolButton::clicked, this, spin.second);
@@ -296,6 +306,8 @@ void TSystemSettings::ConnectControls() {
             &TSystemSettings::PingDebugColorSelect);
     connect(PingInfoColor, &TColorSelector::ColorSelected, this,
             &TSystemSettings::PingInfoColorSelect);
+    connect(WatchNotifications, &QCheckBox::toggled, this,
+            [this](bool on) { edited_.WatchNotificationsValue = on ? 1 : 0; });
 }
 
 void TSystemSettings::BuildActions() {
@@ -368,6 +380,8 @@ void TSystemSettings::ShowValues(const TSettingsValues &values) {
     PingTTL->setText(QString::number(values.PingTTLValue));
     PingRetries->setText(QString::number(values.PingRetriesNoValue));
     PingInterval->setText(QString::number(values.PingIntervalValue));
+    WatchDownAfter->setText(QString::number(values.WatchDownAfterValue));
+    WatchNotifications->setChecked(values.WatchNotificationsValue != 0);
     PingGraphColor->SetSelectedColor(values.GraphColor);
     PingResultsColor->SetSelectedColor(values.ResultsColor);
     PingDebugColor->SetSelectedColor(values.DebugColor);
@@ -462,6 +476,14 @@ void TSystemSettings::IntervalDownClick() {
 
 void TSystemSettings::IntervalUpClick() {
     Spin(PingInterval, &TSettingsValues::PingIntervalValue, kIntervalRange, true);
+}
+
+void TSystemSettings::DownAfterDownClick() {
+    Spin(WatchDownAfter, &TSettingsValues::WatchDownAfterValue, kDownAfterRange, false);
+}
+
+void TSystemSettings::DownAfterUpClick() {
+    Spin(WatchDownAfter, &TSettingsValues::WatchDownAfterValue, kDownAfterRange, true);
 }
 
 void TSystemSettings::ColoredText() {

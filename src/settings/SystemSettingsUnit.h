@@ -13,6 +13,7 @@ class QCheckBox;
 class QComboBox;
 class QFrame;
 class QLabel;
+class QCheckBox;
 class QLineEdit;
 class QTextEdit;
 class QToolButton;
@@ -72,6 +73,8 @@ class TSystemSettings final : public QDialog {
     void RetriesNoUpClick();
     void IntervalDownClick();
     void IntervalUpClick();
+    void DownAfterDownClick();
+    void DownAfterUpClick();
 
     void PingGraphColorSelect();
     void PingResultsColorSelect();
@@ -93,6 +96,10 @@ class TSystemSettings final : public QDialog {
     QLineEdit *PingRetries = nullptr;
     // "Ping until stopped": milliseconds between requests (the "Interval" of the file).
     QLineEdit *PingInterval = nullptr;
+    // A list watch: requests without a reply that make an address down, and whether its changes
+    // are desktop notifications.
+    QLineEdit *WatchDownAfter = nullptr;
+    QCheckBox *WatchNotifications = nullptr;
 
     TColorSelector *PingGraphColor = nullptr;
     TColorSelector *PingResultsColor = nullptr;
@@ -109,6 +116,8 @@ class TSystemSettings final : public QDialog {
     QToolButton *RetriesNoUp = nullptr;
     QToolButton *IntervalDown = nullptr;
     QToolButton *IntervalUp = nullptr;
+    QToolButton *DownAfterDown = nullptr;
+    QToolButton *DownAfterUp = nullptr;
     QToolButton *RzBmpButton2 = nullptr;  // Apply
     QToolButton *RzBmpButton3 = nullptr;  // Cancel
     QToolButton *RzBmpButton5 = nullptr;  // Default settings

@@ -1,0 +1,327 @@
+// The main window's list watch: the watch panel, the graph of the watched addresses, the lines
+// and notifications of their changes, and each address's block once the watch ends.
+#include <QAction>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPixmap>
+#include <QSystemTrayIcon>
+#include <QTableView>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolButton>
+
+#include "app/DesktopNotifier.h"
+#include "app/MainMenuUnit.h"
+#include "app/PingCharts.h"
+#include "app/SizeSplitter.h"
+#include "app/TracePanel.h"
+#include "app/WatchGraph.h"
+#include "app/WatchListPanel.h"
+#include "common/CommandGuard.h"
+#include "common/Errors.h"
+#include "common/TX_Edit.h"
+
+namespace {
+
+// How often the table, graph and bars show the latest figures: outcomes only update the
+// figures, so a thousand addresses cost one refresh, not a thousand.
+constexpr int kRefreshMs = 250;
+// The watch panel's height when it opens.
+constexpr int kWatchPanelHeight = 170;
+
+const QColor kAllUpColor(90, 200, 110);
+const QColor kSomeDownColor(235, 90, 80);
+const QColor kUnknownColor(150, 150, 150);
+
+QIcon StateIcon(const QColor &color) {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(color.darker(170), 2));
+    painter.setBrush(color);
+    painter.drawEllipse(QRectF(3, 3, 26, 26));
+    return QIcon(pixmap);
+}
+
+QString Addresses(int count) {
+    return QStringLiteral("%1 address%2").arg(count).arg(count == 1 ? "" : "es");
+}
+
+}  // namespace
+
+bool TMainMenuForm::StopsRun(const QAction *action) const {
+    return (IsWatching() && action == WatchPingAction) ||
+           (IsTracing() && action == TraceRouteAction) ||
+           (IsWatchingList() && action == WatchListAction);
+}
+
+qint64 TMainMenuForm::ListWatchNow() const {
+    return listWatchEndedMs_ >= 0 ? listWatchEndedMs_ : listWatchClock_.elapsed();
+}
+
+void TMainMenuForm::WatchListActionExecute() {
+    if (IsWatchingList()) {
+        // Every address ends after its request under way, then the blocks are written.
+        StopRun();
+        return;
+    }
+    if (IsRunning()) {
+        return;
+    }
+    if (AddressList.isEmpty()) {
+        throw TxError(
+            QStringLiteral("No list of addresses is loaded. Load one with \"Load "
+                           "addresses list ...\" in the File menu, then press Shift+F10."));
+    }
+    if (AddressList.size() > kMaxWatchedAddresses) {
+        throw TxError(QStringLiteral("A watch keeps every address under way at once, so it takes "
+                                     "at most %1 addresses; the list has %2. Load a shorter list.")
+                          .arg(kMaxWatchedAddresses)
+                          .arg(AddressList.size()));
+    }
+    InitPingActionExecute();
+    // Each address is pinged as the field holds it, which is how the ping command is given it.
+    QStringList addresses;
+    for (const QString &address : AddressList) {
+        addresses << address.left(AddressEdit->maxLength());
+    }
+    AddressMemo->clear();
+    listWatch_ = std::make_unique<TListWatch>(addresses, WatchDownAfter);
+    listWatchStarted_ = QDateTime::currentDateTime();
+    listWatchClock_.start();
+    listWatchEndedMs_ = -1;
+    WatchListPanel->Show(listWatch_.get(), listWatchStarted_);
+    WatchListPanel->Table()->clearSelection();
+    WatchListPanel->Table()->setCurrentIndex(QModelIndex());
+    ShowListWatch(true);
+    WatchGraph->Clear();
+    charts_->PrepareBars(PingRetries, 0.1);
+    charts_->SetBarsActive(false);
+    WriteReport(TResultTarget{DebugMemo->document(), DebugColor},
+                QStringLiteral("%1  Watching %2 every %3 ms; an address is down after %4 "
+                               "request%5 in a row without a reply.")
+                    .arg(listWatchStarted_.toString(QStringLiteral("HH:mm:ss")),
+                         Addresses(addresses.size()))
+                    .arg(PingInterval)
+                    .arg(listWatch_->DownAfter())
+                    .arg(listWatch_->DownAfter() == 1 ? "" : "s"));
+    ProcessIndicator->setEnabled(true);
+    if (!session_->StartListWatch(RunInput(), addresses, PingInterval)) {
+        return;
+    }
+    SetRunMode(true);
+    listWatchRefresh_->start();
+    WatchTray->show();
+    RefreshListWatch();
+}
+
+void TMainMenuForm::ConnectListWatch() {
+    listWatchRefresh_ = new QTimer(this);
+    listWatchRefresh_->setInterval(kRefreshMs);
+    connect(listWatchRefresh_, &QTimer::timeout, this, &TMainMenuForm::RefreshListWatch);
+    notifier_ = new TDesktopNotifier(this);
+    connect(notifier_, &TDesktopNotifier::Unavailable, this, [this](const QString &reason) {
+        WriteReport(TResultTarget{DebugMemo->document(), DebugColor},
+                    QStringLiteral("%1  Desktop notifications cannot be shown (%2); changes are "
+                                   "written here only.")
+                        .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")), reason));
+    });
+    WatchTray = new QSystemTrayIcon(this);
+    WatchTray->setObjectName(QStringLiteral("WatchTray"));
+    RefreshWatchTray();
+    // The tray icon brings the window back, minimised or hidden behind others.
+    connect(WatchTray, &QSystemTrayIcon::activated, this, [this] {
+        showNormal();
+        raise();
+        activateWindow();
+    });
+
+    connect(session_, &TRunSession::ListSending, this, [this](int index) {
+        if (listWatch_) {
+            listWatch_->Sending(index, ListWatchNow());
+        }
+    });
+    connect(session_, &TRunSession::ListReplied, this,
+            [this](int index, const std::optional<TPingReply> &reply) {
+                if (!listWatch_) {
+                    return;
+                }
+                if (const std::optional<TWatchChange> change =
+                        listWatch_->Replied(index, reply, ListWatchNow())) {
+                    ListWatchChanged(*change);
+                }
+            });
+    connect(session_, &TRunSession::ListFailed, this, [this](int index, const QString &message) {
+        if (listWatch_) {
+            listWatch_->Failed(index, message);
+        }
+    });
+    connect(WatchListPanel, &TWatchListPanel::RowsChosen, this, [this] {
+        // The graph is drawn afresh for the rows now chosen.
+        RefreshListWatch();
+    });
+    connect(WatchListPanel, &TWatchListPanel::CommandRequested, this,
+            [this](TWatchListPanel::TCommand command, const QString &address) {
+                if (IsRunning()) {
+                    return;
+                }
+                AddressEdit->setText(address);
+                switch (command) {
+                    case TWatchListPanel::TCommand::Ping:
+                        SinglePingAction->trigger();
+                        break;
+                    case TWatchListPanel::TCommand::Trace:
+                        TraceRouteAction->trigger();
+                        break;
+                    case TWatchListPanel::TCommand::Whois:
+                        GetAddressInformationAction->trigger();
+                        break;
+                    case TWatchListPanel::TCommand::Locate:
+                        AddressGeolocationAction->trigger();
+                        break;
+                }
+            });
+}
+
+void TMainMenuForm::ListWatchChanged(const TWatchChange &change) {
+    const TWatchedAddress &address = listWatch_->At(change.Index);
+    const std::optional<QString> line =
+        WatchChangeLine(QDateTime::currentDateTime(), address.Address, change);
+    RefreshWatchTray();
+    if (!line) {
+        return;
+    }
+    WriteReport(TResultTarget{DebugMemo->document(), DebugColor}, *line);
+    if (!WatchNotifications || isActiveWindow()) {
+        return;
+    }
+    const int count = listWatch_->Count();
+    const int down = listWatch_->DownCount();
+    const QString tally =
+        down == 0 ? QStringLiteral("All %1 watched are up.").arg(Addresses(count))
+                  : QStringLiteral("%1 of %2 watched down.").arg(down).arg(Addresses(count));
+    if (change.To == TWatchState::Down) {
+        notifier_->Notify(QStringLiteral("%1 is down").arg(address.Address),
+                          QStringLiteral("No reply to %1 requests in a row. %2")
+                              .arg(address.MissedInRow)
+                              .arg(tally),
+                          true);
+    } else {
+        notifier_->Notify(
+            QStringLiteral("%1 is up again").arg(address.Address),
+            QStringLiteral("After %1 down. %2").arg(WatchDurationText(change.Outage), tally),
+            false);
+    }
+}
+
+void TMainMenuForm::RefreshListWatch() {
+    if (!listWatch_) {
+        return;
+    }
+    const qint64 now = ListWatchNow();
+    const int count = listWatch_->Count();
+    QString heading =
+        QStringLiteral("%1 %2 every %3 ms:   %4 up,   %5 down")
+            .arg(IsWatchingList() ? QStringLiteral("Watching") : QStringLiteral("Watched"),
+                 Addresses(count))
+            .arg(PingInterval)
+            .arg(listWatch_->UpCount())
+            .arg(listWatch_->DownCount());
+    heading += QStringLiteral("   for %1").arg(WatchDurationText(now));
+    WatchListPanel->Refresh(heading, now);
+
+    // The graph: the chosen rows, or the first addresses of the list.
+    QList<int> rows = WatchListPanel->ChosenRows();
+    if (rows.isEmpty()) {
+        for (int i = 0; i < qMin(count, int(TWatchGraph::kMaxLines)); ++i) {
+            rows << i;
+        }
+    }
+    WatchGraph->Show(*listWatch_, rows, now);
+
+    // The bars and the live figures: the current row, else the first address.
+    const int followed = WatchListPanel->FollowedRow();
+    if (followed >= 0) {
+        const TWatchedAddress &address = listWatch_->At(followed);
+        charts_->PrepareBars(PingRetries, 0.1);
+        const int first = qMax(0, static_cast<int>(address.History.size()) - PingRetries);
+        for (int i = first; i < static_cast<int>(address.History.size()); ++i) {
+            charts_->SetBarHeight(i - first, address.History.at(static_cast<std::size_t>(i)).Trip);
+        }
+        charts_->SetBarsActive(!address.History.empty());
+        WatchLabel->setText(address.Address + QStringLiteral("   ") +
+                            LiveFiguresText(address.Figures, address.InFlight));
+        WatchLabel->show();
+    }
+}
+
+void TMainMenuForm::RefreshWatchTray() {
+    QColor color = kUnknownColor;
+    QString text = QStringLiteral("Tarvex: no list watched");
+    if (listWatch_) {
+        const int count = listWatch_->Count();
+        if (listWatch_->DownCount() > 0) {
+            color = kSomeDownColor;
+            text = QStringLiteral("Tarvex: %1 of %2 down")
+                       .arg(listWatch_->DownCount())
+                       .arg(Addresses(count));
+        } else if (listWatch_->UpCount() == count) {
+            color = kAllUpColor;
+            text = QStringLiteral("Tarvex: all %1 up").arg(Addresses(count));
+        } else {
+            text = QStringLiteral("Tarvex: %1 of %2 up, none down")
+                       .arg(listWatch_->UpCount())
+                       .arg(Addresses(count));
+        }
+    }
+    WatchTray->setIcon(StateIcon(color));
+    WatchTray->setToolTip(text);
+}
+
+void TMainMenuForm::EndListWatch() {
+    listWatchRefresh_->stop();
+    if (!listWatch_) {
+        return;
+    }
+    listWatchEndedMs_ = listWatchClock_.elapsed();
+    TPingRunTargets targets;
+    targets.DebugMemo = DebugMemo->document();
+    targets.AddressMemo = AddressMemo->document();
+    targets.PositionX = &PositionX;
+    WriteListWatchEnd(RunInput(), targets, *listWatch_, listWatchStarted_, listWatchEndedMs_);
+    WatchTray->hide();
+    RefreshListWatch();
+    AddressRunCompleted();
+}
+
+void TMainMenuForm::ShowListWatch(bool on) {
+    ShowWatchGraph(on);
+    if (!on) {
+        WatchListPanel->hide();
+        WatchListPanel->Show(nullptr, QDateTime());
+        listWatch_.reset();
+        WatchTray->hide();
+        RefreshWatchTray();
+        return;
+    }
+    TracePanel->hide();
+    if (WatchListPanel->isHidden()) {
+        WatchListPanel->show();
+        // As the route panel: room taken mostly from the panes, a little from the charts.
+        QList<int> sizes = MainSplitter->sizes();
+        const int total = sizes.value(0) + sizes.value(1) + sizes.value(2);
+        sizes[2] = 0;
+        sizes[3] = kWatchPanelHeight;
+        sizes[0] = qMax(kWatchPanelHeight, sizes.value(0) - kWatchPanelHeight / 3);
+        sizes[1] = qMax(kWatchPanelHeight, total - sizes[0] - sizes[3]);
+        MainSplitter->setSizes(sizes);
+    }
+}
+
+void TMainMenuForm::ShowWatchGraph(bool on) {
+    WatchGraph->setVisible(on);
+    ProcessGraph->setVisible(!on);
+}
