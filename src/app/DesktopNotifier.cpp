@@ -22,7 +22,10 @@ void TDesktopNotifier::Notify(const QString &summary, const QString &body, bool 
     if (unavailable_) {
         return;
     }
-    QDBusConnection bus = QDBusConnection::sessionBus();
+    // A connection of its own, made at the first notice: the toolkit may hold the shared one for
+    // its own use (the tray), and the bus to use is the one of the session at this moment.
+    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus,
+                                                        QStringLiteral("tarvex-notices"));
     if (!bus.isConnected()) {
         const QString error = bus.lastError().message();
         GiveUp(error.isEmpty() ? QStringLiteral("no session bus") : error);

@@ -323,6 +323,7 @@ TEST_F(MainWindowTest, CommandTableNamesCategoriesAndKeys) {
         {"WatchPingAction", "[ PING ]", {QKeySequence(Qt::SHIFT | Qt::Key_F9)}},
         {"TraceRouteAction", "[ PING ]", {QKeySequence(Qt::CTRL | Qt::Key_T)}},
         {"PingListOfAddressesAction", "[ PING ]", {QKeySequence(Qt::Key_F10)}},
+        {"WatchListAction", "[ PING ]", {QKeySequence(Qt::SHIFT | Qt::Key_F10)}},
         {"GetAddressInformationAction", "[ PING ]", {QKeySequence(Qt::Key_F2)}},
         {"AddressGeolocationAction", "[ PING ]", {QKeySequence(Qt::Key_F3)}},
         {"SystemSettingsAction", "[ PING ]", {QKeySequence(Qt::ALT | Qt::Key_S)}},
@@ -387,7 +388,7 @@ TEST_F(MainWindowTest, MenusToolBarAndPopupShowTheirCaptions) {
                                        "Scroll bars visible"}));
     EXPECT_EQ(entries[3], (QStringList{"Ping address ...", "Ping until stopped", "Trace route",
                                        "Get address info ...", "Address geolocation ...", "-",
-                                       "Ping list of addresses ... ", "-", "System settings ..."}));
+                                       "Ping list of addresses ... ", "Watch list of addresses", "-", "System settings ..."}));
     EXPECT_EQ(entries[4], (QStringList{"Online help", "-", "Contact us", "Check for updates", "-",
                                        "About Tarvex "}));
     EXPECT_EQ(Captions(form_->ResultPopupMenu),

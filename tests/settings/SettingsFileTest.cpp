@@ -35,6 +35,8 @@ TSettingsValues ReadDefaults() {
     v.ResultsColor = clGray;
     v.DebugColor = clGray;
     v.InfoColor = clGray;
+    v.WatchDownAfterValue = 3;
+    v.WatchNotificationsValue = 1;
     return v;
 }
 
@@ -91,6 +93,11 @@ TEST_F(SettingsFile, LoadCases) {
          [](TSettingsValues &v) { v.ResultsColor = 0x0000FF; }},
         {"map key", "[GOOGLE MAPS ID]\nGoogle Maps Key= AIza-key \n",
          [](TSettingsValues &v) { v.GoogleKey = QStringLiteral("AIza-key"); }},
+        {"watch", "[WATCH]\nDown After=5\nNotifications=0\n",
+         [](TSettingsValues &v) {
+             v.WatchDownAfterValue = 5;
+             v.WatchNotificationsValue = 0;
+         }},
     };
     for (const auto &c : cases) {
         WriteBytes(Path(), c.content);
@@ -122,6 +129,7 @@ TEST_F(SettingsFile, SaveRoundTripKeepsEveryOtherLine) {
     values.DebugColor = 0xFF00000F;
     values.InfoColor = clNone;
     values.GoogleKey = QStringLiteral("a=b;c [x]");
+    values.WatchDownAfterValue = 7;
     SaveSettingsFile(Path(), values);
 
     EXPECT_EQ(ReadBytes(Path()),
@@ -131,7 +139,8 @@ TEST_F(SettingsFile, SaveRoundTripKeepsEveryOtherLine) {
                          "Retries No=4\nNBSaut=30\nInterval=300\nPing No=-3\n\n"
                          "[PING GRAPH SETTINGS]\nProcess Graph Color=$00010203\n\n"
                          "[PING FONT SETTINGS]\nResult Color=clRed\nDebug Color=clBtnFace\n"
-                         "Info Color=clNone\n\n[GOOGLE MAPS ID]\nGoogle Maps Key=a=b;c [x]\n"));
+                         "Info Color=clNone\n\n[GOOGLE MAPS ID]\nGoogle Maps Key=a=b;c [x]\n"
+                         "\n[WATCH]\nDown After=7\nNotifications=1\n"));
 
     TSettingsValues back;
     QHash<QString, QString> services;

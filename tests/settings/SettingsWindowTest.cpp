@@ -53,7 +53,11 @@ const QByteArray kFirstStartFile =
     "Info Color=clGray\n"
     "\n"
     "[GOOGLE MAPS ID]\n"
-    "Google Maps Key=\n";
+    "Google Maps Key=\n"
+    "\n"
+    "[WATCH]\n"
+    "Down After=3\n"
+    "Notifications=1\n";
 
 class SettingsWindow : public WindowTest {
   protected:
@@ -255,6 +259,35 @@ TEST_F(SettingsWindow, TheIntervalSpinIsStoredUnderIntervalBesideTheOthers) {
     }
     EXPECT_TRUE(window_->PingInterval->isVisible());
     window_->hide();
+}
+
+TEST_F(SettingsWindow, TheWatchsDownAfterAndNoticesAreStoredInTheirOwnSection) {
+    FirstStart();
+    EXPECT_EQ(window_->WatchDownAfter->text(), QStringLiteral("3"));
+    EXPECT_TRUE(window_->WatchNotifications->isChecked());
+    EXPECT_EQ(ExecuteWith([this] {
+                  Press("DownAfterDown");
+                  Press("DownAfterDown");
+                  Press("DownAfterDown");
+                  window_->WatchNotifications->click();
+                  Press("RzBmpButton2");
+              }),
+              1);
+    QByteArray expected = kFirstStartFile;
+    // Held at its lowest: one unanswered request.
+    expected.replace("Down After=3\nNotifications=1", "Down After=1\nNotifications=0");
+    EXPECT_EQ(ReadBytes(SettingsFilePath()), expected);
+    EXPECT_EQ(model_.Values().WatchDownAfterValue, 1);
+    EXPECT_EQ(model_.Values().WatchNotificationsValue, 0);
+
+    TSettingsModel nextModel;
+    auto next = std::make_unique<TSystemSettings>(&nextModel);
+    next->LoadPingSettingsActionExecute();
+    EXPECT_EQ(next->WatchDownAfter->text(), QStringLiteral("1"));
+    EXPECT_FALSE(next->WatchNotifications->isChecked());
+    next->SetStandardSettingsActionExecute();
+    EXPECT_EQ(next->WatchDownAfter->text(), QStringLiteral("3"));
+    EXPECT_TRUE(next->WatchNotifications->isChecked());
 }
 
 TEST_F(SettingsWindow, CancelKeepsTheChangesInTheWindowWithoutSaving) {
