@@ -501,12 +501,15 @@ void TMainMenuForm::BuildStatusBar(QWidget *central) {
     Label5 = NewLabel(StatusBar, QStringLiteral("Label5"), QStringLiteral("Ping results"));
     RemaningLabel = NewLabel(StatusBar, QStringLiteral("RemaningLabel"), QStringLiteral("0 of 0"));
     WatchLabel = NewLabel(StatusBar, QStringLiteral("WatchLabel"), QString());
+    // Long figures are cut at the right rather than widening the window.
+    WatchLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     WatchLabel->hide();
     Label2 = NewLabel(StatusBar, QStringLiteral("Label2"), QStringLiteral("Tarvex ST"));
     statusRow->addWidget(Label5);
     statusRow->addWidget(RemaningLabel);
-    statusRow->addWidget(WatchLabel);
-    statusRow->addStretch(1);
+    statusRow->addWidget(WatchLabel, 1);
+    // Takes the room while the figures are hidden.
+    statusRow->addStretch(0);
     statusRow->addWidget(Label2);
 }
 

@@ -30,6 +30,8 @@ namespace {
 constexpr int kRefreshMs = 250;
 // The watch panel's height when it opens.
 constexpr int kWatchPanelHeight = 170;
+// The least height the panes keep beside it: a heading and four lines.
+constexpr int kLeastPanesHeight = 80;
 
 const QColor kAllUpColor(90, 200, 110);
 const QColor kSomeDownColor(235, 90, 80);
@@ -231,8 +233,6 @@ void TMainMenuForm::RefreshListWatch() {
             .arg(listWatch_->UpCount())
             .arg(listWatch_->DownCount());
     heading += QStringLiteral("   for %1").arg(WatchDurationText(now));
-    WatchListPanel->Refresh(heading, now);
-
     // The graph: the chosen rows, or the first addresses of the list.
     QList<int> rows = WatchListPanel->ChosenRows();
     if (rows.isEmpty()) {
@@ -241,17 +241,30 @@ void TMainMenuForm::RefreshListWatch() {
         }
     }
     WatchGraph->Show(*listWatch_, rows, now);
+    QHash<int, QColor> colors;
+    for (int i = 0; i < qMin(static_cast<int>(rows.size()), int(TWatchGraph::kMaxLines)); ++i) {
+        colors.insert(rows.at(i), TWatchGraph::LineColor(i));
+    }
+    WatchListPanel->SetLineColors(colors);
+    WatchListPanel->Refresh(heading, now);
 
     // The bars and the live figures: the current row, else the first address.
     const int followed = WatchListPanel->FollowedRow();
     if (followed >= 0) {
         const TWatchedAddress &address = listWatch_->At(followed);
-        charts_->PrepareBars(PingRetries, 0.1);
-        const int first = qMax(0, static_cast<int>(address.History.size()) - PingRetries);
-        for (int i = first; i < static_cast<int>(address.History.size()); ++i) {
-            charts_->SetBarHeight(i - first, address.History.at(static_cast<std::size_t>(i)).Trip);
+        // The latest trip times, oldest at the left, as a watch of one address shows them.
+        QList<double> trips;
+        for (auto point = address.History.rbegin();
+             point != address.History.rend() && trips.size() < PingRetries; ++point) {
+            if (point->Trip) {
+                trips.prepend(*point->Trip);
+            }
         }
-        charts_->SetBarsActive(!address.History.empty());
+        charts_->PrepareBars(PingRetries, 0.1);
+        for (int i = 0; i < trips.size(); ++i) {
+            charts_->SetBarHeight(i, trips.at(i));
+        }
+        charts_->SetBarsActive(!trips.isEmpty());
         WatchLabel->setText(address.Address + QStringLiteral("   ") +
                             LiveFiguresText(address.Figures, address.InFlight));
         WatchLabel->show();
@@ -310,13 +323,14 @@ void TMainMenuForm::ShowListWatch(bool on) {
     TracePanel->hide();
     if (WatchListPanel->isHidden()) {
         WatchListPanel->show();
-        // As the route panel: room taken mostly from the panes, a little from the charts.
+        // The room comes from the panes, down to a few lines: the graph keeps its height, which
+        // its axes and the addresses' legend need.
         QList<int> sizes = MainSplitter->sizes();
-        const int total = sizes.value(0) + sizes.value(1) + sizes.value(2);
+        const int total = sizes.value(0) + sizes.value(1) + sizes.value(2) + sizes.value(3);
         sizes[2] = 0;
         sizes[3] = kWatchPanelHeight;
-        sizes[0] = qMax(kWatchPanelHeight, sizes.value(0) - kWatchPanelHeight / 3);
-        sizes[1] = qMax(kWatchPanelHeight, total - sizes[0] - sizes[3]);
+        sizes[1] = qMax(kLeastPanesHeight, sizes.value(1) - kWatchPanelHeight);
+        sizes[0] = qMax(0, total - sizes[1] - sizes[3]);
         MainSplitter->setSizes(sizes);
     }
 }

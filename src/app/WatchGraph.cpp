@@ -1,7 +1,6 @@
 #include "app/WatchGraph.h"
 
 #include <QChart>
-#include <QLegend>
 #include <QLineSeries>
 #include <QValueAxis>
 #include <algorithm>
@@ -23,11 +22,8 @@ TWatchGraph::TWatchGraph(QWidget *parent) : QChartView(new QChart(), parent) {
     QChart *graph = chart();
     StyleDarkChart(graph);
     graph->setTitle(QStringLiteral("Trip Time [ms]"));
-    // Unlike the single graph, the lines need their names.
-    graph->legend()->show();
-    graph->legend()->setAlignment(Qt::AlignRight);
-    graph->legend()->setLabelColor(LookTextColor());
-    graph->legend()->setFont(WindowFont(7));
+    // No legend: the watch table marks each drawn address with its line's colour, where ten
+    // names have room that a legend beside the plot does not.
     axisX_ = new QValueAxis();
     axisX_->setTitleText(QStringLiteral("Watching [s]"));
     axisX_->setLabelFormat(QStringLiteral("%.0f"));
@@ -44,35 +40,60 @@ TWatchGraph::TWatchGraph(QWidget *parent) : QChartView(new QChart(), parent) {
     StyleDarkChartView(this, QStringLiteral("WatchGraph"));
 }
 
+QColor TWatchGraph::LineColor(int line) {
+    return kLineColors[((line % kMaxLines) + kMaxLines) % kMaxLines];
+}
+
 void TWatchGraph::Show(const TListWatch &watch, const QList<int> &rows, qint64 now) {
     const int count = std::min<int>(kMaxLines, static_cast<int>(rows.size()));
+    const auto drop = [this](QLineSeries *series) {
+        chart()->removeSeries(series);
+        delete series;
+    };
     while (lines_.size() > count) {
-        QLineSeries *line = lines_.takeLast();
-        chart()->removeSeries(line);
-        delete line;
+        for (QLineSeries *series : lines_.takeLast()) {
+            drop(series);
+        }
     }
-    while (lines_.size() < count) {
-        auto *line = new QLineSeries();
-        line->setPen(QPen(kLineColors[lines_.size()], 1.5));
-        chart()->addSeries(line);
-        line->attachAxis(axisX_);
-        line->attachAxis(axisY_);
-        lines_.append(line);
-    }
+    lines_.resize(count);
     const qint64 from = std::max<qint64>(0, now - kSpanMs);
     double top = 0;
-    QList<QPointF> points;
     for (int i = 0; i < count; ++i) {
         const TWatchedAddress &address = watch.At(rows.at(i));
-        points.clear();
+        // The line's pieces: a request without a reply ends one.
+        QList<QList<QPointF>> pieces(1);
         for (const TWatchPoint &point : address.History) {
-            if (point.At >= from) {
-                points.append(QPointF(point.At / 1000.0, point.Trip));
-                top = std::max(top, point.Trip);
+            if (point.At < from) {
+                continue;
             }
+            if (!point.Trip) {
+                if (!pieces.last().isEmpty()) {
+                    pieces.append(QList<QPointF>());
+                }
+                continue;
+            }
+            pieces.last().append(QPointF(point.At / 1000.0, *point.Trip));
+            top = std::max(top, *point.Trip);
         }
-        lines_.at(i)->setName(address.Address);
-        lines_.at(i)->replace(points);
+        if (pieces.size() > 1 && pieces.last().isEmpty()) {
+            pieces.removeLast();
+        }
+        QList<QLineSeries *> &series = lines_[i];
+        while (series.size() > pieces.size()) {
+            drop(series.takeLast());
+        }
+        while (series.size() < pieces.size()) {
+            auto *piece = new QLineSeries();
+            piece->setPen(QPen(LineColor(i), 1.5));
+            chart()->addSeries(piece);
+            piece->attachAxis(axisX_);
+            piece->attachAxis(axisY_);
+            series.append(piece);
+        }
+        for (int p = 0; p < pieces.size(); ++p) {
+            series.at(p)->setName(address.Address);
+            series.at(p)->replace(pieces.at(p));
+        }
     }
     // The axis stays 0..span until the watch is that old, then slides with it.
     axisX_->setRange(from / 1000.0, (from + kSpanMs) / 1000.0);
@@ -81,9 +102,11 @@ void TWatchGraph::Show(const TListWatch &watch, const QList<int> &rows, qint64 n
 }
 
 void TWatchGraph::Clear() {
-    for (QLineSeries *line : lines_) {
-        chart()->removeSeries(line);
-        delete line;
+    for (const QList<QLineSeries *> &line : lines_) {
+        for (QLineSeries *series : line) {
+            chart()->removeSeries(series);
+            delete series;
+        }
     }
     lines_.clear();
     axisX_->setRange(0, kSpanMs / 1000.0);
@@ -92,9 +115,17 @@ void TWatchGraph::Clear() {
 }
 
 QString TWatchGraph::LineName(int line) const {
-    return line >= 0 && line < lines_.size() ? lines_.at(line)->name() : QString();
+    return line >= 0 && line < lines_.size() ? lines_.at(line).first()->name() : QString();
 }
 
 int TWatchGraph::PointCount(int line) const {
-    return line >= 0 && line < lines_.size() ? lines_.at(line)->count() : 0;
+    int points = 0;
+    for (const QLineSeries *series : lines_.value(line)) {
+        points += series->count();
+    }
+    return points;
+}
+
+int TWatchGraph::SegmentCount(int line) const {
+    return static_cast<int>(lines_.value(line).size());
 }

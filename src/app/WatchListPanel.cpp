@@ -46,7 +46,7 @@ void TWatchListModel::Show(const TListWatch *watch, const QDateTime &started) {
 void TWatchListModel::Refresh(qint64 now) {
     now_ = now;
     if (rowCount() > 0) {
-        emit dataChanged(index(0, Resolved), index(rowCount() - 1, columnCount() - 1));
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
     }
 }
 
@@ -154,6 +154,11 @@ QVariant TWatchListModel::data(const QModelIndex &index, int role) const {
                 }
             }
             return QVariant();
+        case Qt::DecorationRole:
+            if (index.column() == Address && lineColors_.contains(index.row())) {
+                return lineColors_.value(index.row());
+            }
+            return QVariant();
         case Qt::ToolTipRole:
             return address.Failure.isEmpty() ? QVariant() : QVariant(address.Failure);
         default:
@@ -208,7 +213,7 @@ TWatchListPanel::TWatchListPanel(QWidget *parent) : QFrame(parent) {
     table_->verticalHeader()->setDefaultSectionSize(18);
     table_->horizontalHeader()->setHighlightSections(false);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    const int widths[] = {180, 130, 62, 50, 46, 56, 56, 56, 70, 60, 64};
+    const int widths[] = {150, 120, 62, 50, 46, 56, 56, 56, 70, 60, 64};
     for (int i = 0; i <= TWatchListModel::LastChange; ++i) {
         table_->setColumnWidth(i, widths[i]);
     }
@@ -262,6 +267,10 @@ void TWatchListPanel::Show(const TListWatch *watch, const QDateTime &started) {
 void TWatchListPanel::Refresh(const QString &heading, qint64 now) {
     heading_->setText(heading);
     model_->Refresh(now);
+}
+
+void TWatchListPanel::SetLineColors(const QHash<int, QColor> &colors) {
+    model_->SetLineColors(colors);
 }
 
 QList<int> TWatchListPanel::ChosenRows() const {

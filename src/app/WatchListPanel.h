@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QColor>
 #include <QFrame>
+#include <QHash>
 #include <QList>
 
 #include "ping/ListWatch.h"
@@ -40,6 +42,8 @@ class TWatchListModel final : public QAbstractTableModel {
     // The figures changed; `now` is the moment of the watch (ms since it began) they are read at.
     void Refresh(qint64 now);
     QString AddressOf(int row) const;
+    // The colours of the rows drawn on the graph, shown beside their addresses.
+    void SetLineColors(const QHash<int, QColor> &colors) { lineColors_ = colors; }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -51,6 +55,7 @@ class TWatchListModel final : public QAbstractTableModel {
     QVariant SortKey(const TWatchedAddress &address, int column) const;
 
     const TListWatch *watch_ = nullptr;
+    QHash<int, QColor> lineColors_;
     QDateTime started_;
     qint64 now_ = 0;
 };
@@ -68,6 +73,8 @@ class TWatchListPanel final : public QFrame {
 
     void Show(const TListWatch *watch, const QDateTime &started);
     void Refresh(const QString &heading, qint64 now);
+    // The colours of the rows drawn on the graph (indexes into the list).
+    void SetLineColors(const QHash<int, QColor> &colors);
     TWatchListModel *Model() const { return model_; }
     QTableView *Table() const { return table_; }
     // The chosen addresses (indexes into the list), in list order; empty when none is chosen.

@@ -22,15 +22,16 @@ std::optional<TWatchChange> TListWatch::Replied(int index, const std::optional<T
     address.InFlight = qMax(0, address.InFlight - 1);
     address.Figures.Add(reply);
     const bool answered = reply && reply->StatusCode && *reply->StatusCode == 0;
+    address.History.push_back(TWatchPoint{
+        now, answered ? std::optional<double>(TripMilliseconds(*reply)) : std::nullopt});
+    while (address.History.size() > static_cast<std::size_t>(kWatchHistoryPoints) ||
+           address.History.front().At < now - kWatchHistoryMs) {
+        address.History.pop_front();
+    }
     TWatchChange change;
     change.Index = index;
     change.From = address.State;
     if (answered) {
-        address.History.push_back(TWatchPoint{now, TripMilliseconds(*reply)});
-        while (address.History.size() > static_cast<std::size_t>(kWatchHistoryPoints) ||
-               address.History.front().At < now - kWatchHistoryMs) {
-            address.History.pop_front();
-        }
         address.MissedInRow = 0;
         if (address.State == TWatchState::Up) {
             return std::nullopt;

@@ -26,10 +26,11 @@ constexpr int kWatchHistoryPoints = 1024;
 
 enum class TWatchState { Unknown, Up, Down };
 
-// A trip time of an address at a moment of the watch (ms since it began).
+// The outcome of a request of an address at a moment of the watch (ms since it began): its trip
+// time, or none when it got no reply (the graph's line breaks there).
 struct TWatchPoint {
     qint64 At = 0;
-    double Trip = 0;
+    std::optional<double> Trip;
 };
 
 // One watched address.
@@ -53,7 +54,7 @@ struct TWatchedAddress {
     qint64 LastChange = -1;
     // The error that ended this address's requests, if any.
     QString Failure;
-    // The latest trip times, oldest first: at most kWatchHistoryPoints, none older than
+    // The latest outcomes, oldest first: at most kWatchHistoryPoints, none older than
     // kWatchHistoryMs before the latest.
     std::deque<TWatchPoint> History;
 

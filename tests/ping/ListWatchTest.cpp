@@ -125,7 +125,7 @@ TEST(ListWatch, AnHourOfRepliesKeepsOnlyTheLatestTripTimes) {
     const auto &history = watch.At(0).History;
     EXPECT_EQ(static_cast<int>(history.size()), kWatchHistoryPoints);
     EXPECT_EQ(history.back().At, (count - 1) * 100 + 1);
-    EXPECT_DOUBLE_EQ(history.back().Trip, 2 + ((count - 1) % 7) / 1000.0);
+    EXPECT_DOUBLE_EQ(*history.back().Trip, 2 + ((count - 1) % 7) / 1000.0);
     EXPECT_EQ(watch.At(0).Figures.Sent, count);
 
     // At one request a second, the age limit holds before the count does.
@@ -135,6 +135,10 @@ TEST(ListWatch, AnHourOfRepliesKeepsOnlyTheLatestTripTimes) {
         slow.Replied(0, Reply(2), i * 1000);
     }
     EXPECT_EQ(slow.At(0).History.front().At, 999000 - kWatchHistoryMs);
+
+    // A request without a reply is kept as a gap.
+    slow.Replied(0, Failure(11010), 1000000);
+    EXPECT_FALSE(slow.At(0).History.back().Trip);
 }
 
 TEST(ListWatch, DurationsAndTheLinesOfChanges) {
