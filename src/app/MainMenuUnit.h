@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QMainWindow>
+#include <QPair>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -291,7 +292,10 @@ class TMainMenuForm final : public QMainWindow {
     void ConnectListWatch();
     // Shows the list watch's figures: table, heading, graph, bars, tray.
     void RefreshListWatch();
+    // A change of a watched address's state: kept, and told with the others of its burst.
     void ListWatchChanged(const TWatchChange &change);
+    // Writes the kept changes' lines in one go, and tells them in one desktop notice.
+    void FlushWatchChanges();
     // Writes each address's block and the outages of the list watch that ended.
     void EndListWatch();
     // The watch panel and its graph (on), or neither (off).
@@ -382,6 +386,11 @@ class TMainMenuForm final : public QMainWindow {
     qint64 listWatchEndedMs_ = -1;
     QTimer *listWatchRefresh_ = nullptr;
     TDesktopNotifier *notifier_ = nullptr;
+    // The row and trip times the bar chart shows during a list watch.
+    int barsRow_ = -1;
+    QList<double> barTrips_;
+    // The changes of the latest burst of outcomes, with their time, not yet told.
+    QList<QPair<TWatchChange, QDateTime>> pendingChanges_;
 };
 
 extern TMainMenuForm *MainMenuForm;

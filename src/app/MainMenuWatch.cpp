@@ -11,6 +11,7 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
+#include <utility>
 
 #include "app/DesktopNotifier.h"
 #include "app/MainMenuUnit.h"
@@ -26,8 +27,10 @@
 namespace {
 
 // How often the table, graph and bars show the latest figures: outcomes only update the
-// figures, so a thousand addresses cost one refresh, not a thousand.
-constexpr int kRefreshMs = 250;
+// figures, so a thousand addresses cost one refresh, not a thousand. Twice per interval, within
+// these bounds: more often would draw what has not changed.
+constexpr int kFastestRefreshMs = 250;
+constexpr int kSlowestRefreshMs = 1000;
 // The watch panel's height when it opens.
 constexpr int kWatchPanelHeight = 170;
 // The least height the panes keep beside it: a heading and four lines.
@@ -100,6 +103,8 @@ void TMainMenuForm::WatchListActionExecute() {
     WatchListPanel->Table()->setCurrentIndex(QModelIndex());
     ShowListWatch(true);
     WatchGraph->Clear();
+    barsRow_ = -1;
+    barTrips_.clear();
     charts_->PrepareBars(PingRetries, 0.1);
     charts_->SetBarsActive(false);
     WriteReport(TResultTarget{DebugMemo->document(), DebugColor},
@@ -115,14 +120,13 @@ void TMainMenuForm::WatchListActionExecute() {
         return;
     }
     SetRunMode(true);
-    listWatchRefresh_->start();
+    listWatchRefresh_->start(qBound(kFastestRefreshMs, PingInterval / 2, kSlowestRefreshMs));
     WatchTray->show();
     RefreshListWatch();
 }
 
 void TMainMenuForm::ConnectListWatch() {
     listWatchRefresh_ = new QTimer(this);
-    listWatchRefresh_->setInterval(kRefreshMs);
     connect(listWatchRefresh_, &QTimer::timeout, this, &TMainMenuForm::RefreshListWatch);
     notifier_ = new TDesktopNotifier(this);
     connect(notifier_, &TDesktopNotifier::Unavailable, this, [this](const QString &reason) {
@@ -189,34 +193,79 @@ void TMainMenuForm::ConnectListWatch() {
 }
 
 void TMainMenuForm::ListWatchChanged(const TWatchChange &change) {
-    const TWatchedAddress &address = listWatch_->At(change.Index);
-    const std::optional<QString> line =
-        WatchChangeLine(QDateTime::currentDateTime(), address.Address, change);
-    RefreshWatchTray();
-    if (!line) {
+    // A switch that fails takes hundreds of addresses down in the same moment: their lines are
+    // written together and told in one notice, once the burst has been taken in.
+    if (pendingChanges_.isEmpty()) {
+        QTimer::singleShot(0, this, &TMainMenuForm::FlushWatchChanges);
+    }
+    pendingChanges_.append({change, QDateTime::currentDateTime()});
+}
+
+void TMainMenuForm::FlushWatchChanges() {
+    const QList<QPair<TWatchChange, QDateTime>> changes = std::exchange(pendingChanges_, {});
+    if (!listWatch_ || changes.isEmpty()) {
         return;
     }
-    WriteReport(TResultTarget{DebugMemo->document(), DebugColor}, *line);
-    if (!WatchNotifications || isActiveWindow()) {
+    RefreshWatchTray();
+    QStringList down;
+    QStringList up;
+    const TWatchChange *told = nullptr;
+    {
+        const TResultBatch batch(DebugMemo->document());
+        for (const auto &[change, when] : changes) {
+            const QString &address = listWatch_->At(change.Index).Address;
+            const std::optional<QString> line = WatchChangeLine(when, address, change);
+            if (!line) {
+                continue;
+            }
+            WriteReport(TResultTarget{DebugMemo->document(), DebugColor}, *line);
+            (change.To == TWatchState::Down ? down : up) << address;
+            told = &change;
+        }
+    }
+    if (told == nullptr || !WatchNotifications || isActiveWindow()) {
         return;
     }
     const int count = listWatch_->Count();
-    const int down = listWatch_->DownCount();
+    const int downNow = listWatch_->DownCount();
     const QString tally =
-        down == 0 ? QStringLiteral("All %1 watched are up.").arg(Addresses(count))
-                  : QStringLiteral("%1 of %2 watched down.").arg(down).arg(Addresses(count));
-    if (change.To == TWatchState::Down) {
-        notifier_->Notify(QStringLiteral("%1 is down").arg(address.Address),
-                          QStringLiteral("No reply to %1 requests in a row. %2")
-                              .arg(address.MissedInRow)
-                              .arg(tally),
-                          true);
-    } else {
-        notifier_->Notify(
-            QStringLiteral("%1 is up again").arg(address.Address),
-            QStringLiteral("After %1 down. %2").arg(WatchDurationText(change.Outage), tally),
-            false);
+        downNow == 0 ? QStringLiteral("All %1 watched are up.").arg(Addresses(count))
+                     : QStringLiteral("%1 of %2 watched down.").arg(downNow).arg(Addresses(count));
+    if (down.size() + up.size() == 1) {
+        const TWatchedAddress &address = listWatch_->At(told->Index);
+        if (told->To == TWatchState::Down) {
+            notifier_->Notify(QStringLiteral("%1 is down").arg(address.Address),
+                              QStringLiteral("No reply to %1 requests in a row. %2")
+                                  .arg(address.MissedInRow)
+                                  .arg(tally),
+                              true);
+        } else {
+            notifier_->Notify(
+                QStringLiteral("%1 is up again").arg(address.Address),
+                QStringLiteral("After %1 down. %2").arg(WatchDurationText(told->Outage), tally),
+                false);
+        }
+        return;
     }
+    // Several at once: one notice that names the first few.
+    const auto names = [](const QStringList &addresses) {
+        constexpr int kNamed = 3;
+        QString text = addresses.mid(0, kNamed).join(QStringLiteral(", "));
+        if (addresses.size() > kNamed) {
+            text += QStringLiteral(" and %1 more").arg(addresses.size() - kNamed);
+        }
+        return text;
+    };
+    QStringList parts;
+    if (!down.isEmpty()) {
+        parts << QStringLiteral("Down: %1.").arg(names(down));
+    }
+    if (!up.isEmpty()) {
+        parts << QStringLiteral("Up again: %1.").arg(names(up));
+    }
+    parts << tally;
+    notifier_->Notify(QStringLiteral("%1 watched addresses changed").arg(down.size() + up.size()),
+                      parts.join(QLatin1Char(' ')), !down.isEmpty());
 }
 
 void TMainMenuForm::RefreshListWatch() {
@@ -252,7 +301,8 @@ void TMainMenuForm::RefreshListWatch() {
     const int followed = WatchListPanel->FollowedRow();
     if (followed >= 0) {
         const TWatchedAddress &address = listWatch_->At(followed);
-        // The latest trip times, oldest at the left, as a watch of one address shows them.
+        // The latest trip times, oldest at the left, as a watch of one address shows them; drawn
+        // again only when they changed.
         QList<double> trips;
         for (auto point = address.History.rbegin();
              point != address.History.rend() && trips.size() < PingRetries; ++point) {
@@ -260,11 +310,15 @@ void TMainMenuForm::RefreshListWatch() {
                 trips.prepend(*point->Trip);
             }
         }
-        charts_->PrepareBars(PingRetries, 0.1);
-        for (int i = 0; i < trips.size(); ++i) {
-            charts_->SetBarHeight(i, trips.at(i));
+        if (followed != barsRow_ || trips != barTrips_) {
+            charts_->PrepareBars(PingRetries, 0.1);
+            for (int i = 0; i < trips.size(); ++i) {
+                charts_->SetBarHeight(i, trips.at(i));
+            }
+            charts_->SetBarsActive(!trips.isEmpty());
+            barsRow_ = followed;
+            barTrips_ = trips;
         }
-        charts_->SetBarsActive(!trips.isEmpty());
         WatchLabel->setText(address.Address + QStringLiteral("   ") +
                             LiveFiguresText(address.Figures, address.InFlight));
         WatchLabel->show();
@@ -300,6 +354,8 @@ void TMainMenuForm::EndListWatch() {
         return;
     }
     listWatchEndedMs_ = listWatchClock_.elapsed();
+    // Changes of the last outcomes come before the blocks.
+    FlushWatchChanges();
     TPingRunTargets targets;
     targets.DebugMemo = DebugMemo->document();
     targets.AddressMemo = AddressMemo->document();
@@ -321,6 +377,7 @@ void TMainMenuForm::ShowListWatch(bool on) {
         return;
     }
     TracePanel->hide();
+    pendingChanges_.clear();
     if (WatchListPanel->isHidden()) {
         WatchListPanel->show();
         // The room comes from the panes, down to a few lines: the graph keeps its height, which

@@ -46,6 +46,7 @@ void TWatchListModel::Show(const TListWatch *watch, const QDateTime &started) {
 void TWatchListModel::Refresh(qint64 now) {
     now_ = now;
     if (rowCount() > 0) {
+        // Every figure may have changed; views read them again, and a sorting proxy sorts anew.
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
     }
 }
@@ -266,7 +267,14 @@ void TWatchListPanel::Show(const TListWatch *watch, const QDateTime &started) {
 
 void TWatchListPanel::Refresh(const QString &heading, qint64 now) {
     heading_->setText(heading);
-    model_->Refresh(now);
+    if (sorted_->sortColumn() >= 0) {
+        model_->Refresh(now);
+        return;
+    }
+    // Unsorted, the rows stay where they are: the cells in sight are drawn again with the
+    // figures of now, without the proxy going over a thousand rows that are not.
+    model_->SetNow(now);
+    table_->viewport()->update();
 }
 
 void TWatchListPanel::SetLineColors(const QHash<int, QColor> &colors) {

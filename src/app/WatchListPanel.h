@@ -41,6 +41,8 @@ class TWatchListModel final : public QAbstractTableModel {
     void Show(const TListWatch *watch, const QDateTime &started);
     // The figures changed; `now` is the moment of the watch (ms since it began) they are read at.
     void Refresh(qint64 now);
+    // The moment the figures are read at, without telling the views.
+    void SetNow(qint64 now) { now_ = now; }
     QString AddressOf(int row) const;
     // The colours of the rows drawn on the graph, shown beside their addresses.
     void SetLineColors(const QHash<int, QColor> &colors) { lineColors_ = colors; }

@@ -1,11 +1,16 @@
 #include "ping/RunSession.h"
 
+#include <QDateTime>
+#include <QTimer>
 #include <exception>
 
 #include "common/Errors.h"
 #include "ping/AddressRuns.h"
 
 namespace {
+
+// The least time between two deliveries of a list watch's outcomes.
+constexpr qint64 kListDeliveryMs = 25;
 
 QString FailureText(const std::exception_ptr &failure) {
     try {
@@ -133,9 +138,9 @@ bool TRunSession::Begin(TKind kind, TListRunInput run) {
 TAddressRunCallbacks TRunSession::Callbacks(TKind kind, const QStringList &addresses) {
     TAddressRunCallbacks callbacks;
     if (kind == TKind::ListWatch) {
-        callbacks.Sending = [this](int index, int) { emit ListSending(index); };
+        callbacks.Sending = [this](int index, int) { QueueListOutcome({index, true, {}}); };
         callbacks.Replied = [this](int index, int, const std::optional<TPingReply> &reply) {
-            emit ListReplied(index, reply);
+            QueueListOutcome({index, false, reply});
         };
         callbacks.Done = [this](int index, TPingRecord &record) {
             if (record.Failure) {
@@ -175,11 +180,60 @@ TAddressRunCallbacks TRunSession::Callbacks(TKind kind, const QStringList &addre
     // Queued behind every signal of the run, so that the owner hears Finished last.
     callbacks.Finished = [this, kind] {
         if (kind == TKind::ListWatch) {
-            emit Ended(stopped_);
+            // The last outcomes, however long their delivery was to wait, come before the end.
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    DeliverListOutcomes(true);
+                    emit Ended(stopped_);
+                    Finish();
+                },
+                Qt::QueuedConnection);
+            return;
         }
         QMetaObject::invokeMethod(this, &TRunSession::Finish, Qt::QueuedConnection);
     };
     return callbacks;
+}
+
+void TRunSession::QueueListOutcome(TListOutcome outcome) {
+    bool first = false;
+    {
+        const std::lock_guard<std::mutex> lock(listMutex_);
+        first = !listDeliveryDue_;
+        listDeliveryDue_ = true;
+        listPending_.push_back(std::move(outcome));
+    }
+    // One delivery is under way for all outcomes kept until it runs.
+    if (first) {
+        QMetaObject::invokeMethod(
+            this, [this] { DeliverListOutcomes(false); }, Qt::QueuedConnection);
+    }
+}
+
+void TRunSession::DeliverListOutcomes(bool now) {
+    const qint64 at = QDateTime::currentMSecsSinceEpoch();
+    // Too soon after the last one: the outcomes wait a little longer, and gather meanwhile.
+    if (!now && at - lastListDelivery_ < kListDeliveryMs && at >= lastListDelivery_) {
+        QTimer::singleShot(kListDeliveryMs - (at - lastListDelivery_), this,
+                           [this] { DeliverListOutcomes(false); });
+        return;
+    }
+    lastListDelivery_ = at;
+    lastListDelivery_ = now;
+    std::vector<TListOutcome> outcomes;
+    {
+        const std::lock_guard<std::mutex> lock(listMutex_);
+        outcomes.swap(listPending_);
+        listDeliveryDue_ = false;
+    }
+    for (const TListOutcome &outcome : outcomes) {
+        if (outcome.Made) {
+            emit ListSending(outcome.Index);
+        } else {
+            emit ListReplied(outcome.Index, outcome.Reply);
+        }
+    }
 }
 
 void TRunSession::Finish() {

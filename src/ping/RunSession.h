@@ -5,7 +5,9 @@
 #include <QStringList>
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <vector>
 
 #include "ping/EchoService.h"
 #include "ping/ListRun.h"
@@ -94,7 +96,20 @@ class TRunSession final : public QObject {
     void Finished();
 
   private:
+    // An outcome of a list watch on its way to the owner's thread: a request made (no reply) or
+    // its outcome.
+    struct TListOutcome {
+        int Index = 0;
+        bool Made = false;
+        std::optional<TPingReply> Reply;
+    };
+
     bool Begin(TKind kind, TListRunInput run);
+    // Engine thread: keeps an outcome of a list watch for the owner's thread.
+    void QueueListOutcome(TListOutcome outcome);
+    // Owner's thread: tells every outcome kept so far, in the order they came; unless `now`, not
+    // sooner than kListDeliveryMs after the last time.
+    void DeliverListOutcomes(bool now);
     TAddressRunCallbacks Callbacks(TKind kind, const QStringList &addresses);
     void Finish();
 
@@ -105,4 +120,13 @@ class TRunSession final : public QObject {
     std::atomic<bool> stopped_{false};
     std::unique_ptr<TAddressRuns> runs_;
     std::unique_ptr<TTraceRun> trace_;
+    // A thousand watched addresses bring thousands of outcomes a second, mostly in bursts (they
+    // started together): they wait here and reach the owner's thread in one go per burst rather
+    // than waking it once each.
+    // They are delivered at most every kListDeliveryMs, so that a steady stream of them wakes
+    // the owner's thread a few dozen times a second rather than for every reply.
+    std::mutex listMutex_;
+    std::vector<TListOutcome> listPending_;
+    bool listDeliveryDue_ = false;  // a delivery is queued or timed; under listMutex_
+    qint64 lastListDelivery_ = 0;   // ms, monotonic; owner's thread
 };

@@ -1,0 +1,213 @@
+// A watch of 1,000 addresses, every second one silent, one request a second each for a minute, in
+// the real main window, against fping watching the same list in the same minute:
+//   fping -l -q -p 1000 -t 500 <the same addresses>
+// in a network namespace made here (127.1.0.0/16 answers, 127.2.0.0/16 drops echo requests).
+// Reports the CPU time of each over the minute (the window's process, all its threads and its
+// drawing, and of that its main thread's; fping's from the wait for it), their ratio (goal: at most 2), the longest the window's
+// event loop was held up while the watch went (goal: at most 50 ms), and how long writing the
+// blocks took once stopped. Needs root (network namespaces) and fping; skipped otherwise. Runs
+// on the offscreen platform unless a display is asked for.
+#include <benchmark/benchmark.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+
+#include "app/MainMenuUnit.h"
+#include "app/SingleInstances.h"
+#include "common/DataPaths.h"
+
+namespace {
+
+constexpr int kAddresses = 1000;
+constexpr int kWatchSeconds = 60;
+
+QString &Problem() {
+    static QString problem;
+    return problem;
+}
+
+QString NamespaceName() {
+    return QStringLiteral("txwatch%1").arg(getpid());
+}
+
+bool Run(const QString &program, const QStringList &arguments, const QByteArray &input = {}) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForStarted()) {
+        return false;
+    }
+    process.write(input);
+    process.closeWriteChannel();
+    process.waitForFinished(-1);
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+// Makes the namespace and moves this thread, and so every thread and process started from it,
+// into it.
+void EnterNamespace() {
+    const QString name = NamespaceName();
+    const QStringList exec = {QStringLiteral("netns"), QStringLiteral("exec"), name};
+    const QByteArray rules =
+        "table ip txwatch {\n"
+        "  chain input {\n"
+        "    type filter hook input priority 0; policy accept;\n"
+        "    ip daddr 127.2.0.0/16 icmp type echo-request drop\n"
+        "  }\n"
+        "}\n";
+    if (!Run(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("add"), name}) ||
+        !Run(QStringLiteral("ip"), {QStringLiteral("-n"), name, QStringLiteral("link"),
+                                    QStringLiteral("set"), QStringLiteral("lo"),
+                                    QStringLiteral("up")}) ||
+        !Run(QStringLiteral("ip"),
+             exec + QStringList{QStringLiteral("sysctl"), QStringLiteral("-qw"),
+                                QStringLiteral("net.ipv4.ping_group_range=0 2147483647")}) ||
+        !Run(QStringLiteral("ip"),
+             exec + QStringList{QStringLiteral("nft"), QStringLiteral("-f"), QStringLiteral("-")},
+             rules)) {
+        Problem() = QStringLiteral("the network namespace cannot be set up (needs root)");
+        return;
+    }
+    QFile handle(QStringLiteral("/run/netns/") + name);
+    if (!handle.open(QIODevice::ReadOnly) || setns(handle.handle(), CLONE_NEWNET) != 0) {
+        Problem() = QStringLiteral("this process cannot enter the network namespace");
+    }
+}
+
+void LeaveNamespace() {
+    Run(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("del"), NamespaceName()});
+}
+
+QStringList Addresses() {
+    QStringList addresses;
+    for (int i = 0; i < kAddresses; ++i) {
+        addresses << QStringLiteral("127.%1.%2.%3").arg(i % 2 == 1 ? 2 : 1).arg(i / 250).arg(
+            i % 250 + 1);
+    }
+    return addresses;
+}
+
+double CpuSeconds(int who) {
+    rusage usage{};
+    getrusage(who, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// The CPU seconds of this process's main thread (the window's) so far.
+double MainThreadCpuSeconds() {
+    QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(getpid()));
+    if (!stat.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    const QByteArray text = stat.readAll();
+    // After the name in parentheses: state is field 3, utime 14 and stime 15.
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    return (fields.value(11).toDouble() + fields.value(12).toDouble()) / sysconf(_SC_CLK_TCK);
+}
+
+// Runs the event loop for `ms` and returns the longest gap between two ticks of a 20 ms timer (finer would cost the window more than what it measures),
+// less the 20 ms: how long the loop was kept from its events at worst.
+double LongestHoldUpMs(int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = clock.nsecsElapsed();
+    qint64 longest = 0;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        longest = std::max(longest, now - last);
+        last = now;
+    });
+    tick.start(20);
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+    return std::max<qint64>(0, longest - 20000000) / 1e6;
+}
+
+void BM_WatchList(benchmark::State &state) {
+    const QString fping = QStandardPaths::findExecutable(QStringLiteral("fping"));
+    if (!Problem().isEmpty() || fping.isEmpty()) {
+        state.SkipWithError(fping.isEmpty() ? "fping is not installed (make bench installs it)"
+                                            : Problem().toLocal8Bit().constData());
+        return;
+    }
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toLocal8Bit());
+    QDir().mkpath(SystemFolder());
+    QFile settings(SettingsFilePath());
+    settings.open(QIODevice::WriteOnly);
+    settings.write("[PING SYSTEM SETTINGS]\nTime Out=500\nInterval=1000\n");
+    settings.close();
+    QDir::setCurrent(QStringLiteral(TARVEX_SOURCE_DIR "/resources/images"));
+    CreateSingleInstances();
+    TMainMenuForm *form = MainMenuForm;
+    form->show();
+    QApplication::processEvents();
+    form->AddressList = Addresses();
+
+    for (auto _ : state) {
+        QProcess peer;
+        peer.start(fping, QStringList{QStringLiteral("-l"), QStringLiteral("-q"),
+                                      QStringLiteral("-p"), QStringLiteral("1000"),
+                                      QStringLiteral("-t"), QStringLiteral("500")} +
+                              form->AddressList);
+        if (!peer.waitForStarted()) {
+            state.SkipWithError("fping cannot be started");
+            break;
+        }
+        const double ownBefore = CpuSeconds(RUSAGE_SELF);
+        const double windowBefore = MainThreadCpuSeconds();
+        const double peerBefore = CpuSeconds(RUSAGE_CHILDREN);
+        form->WatchListAction->trigger();
+        const double holdUp = LongestHoldUpMs(kWatchSeconds * 1000);
+        const double ownCpu = CpuSeconds(RUSAGE_SELF) - ownBefore;
+        const double windowCpu = MainThreadCpuSeconds() - windowBefore;
+        QElapsedTimer stop;
+        stop.start();
+        form->WatchListAction->trigger();
+        while (form->IsRunning()) {
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        }
+        const double stopMs = stop.nsecsElapsed() / 1e6;
+        kill(static_cast<pid_t>(peer.processId()), SIGINT);
+        peer.waitForFinished(-1);
+        const double peerCpu = CpuSeconds(RUSAGE_CHILDREN) - peerBefore;
+        state.counters["cpu_s"] = ownCpu;
+        state.counters["window_thread_cpu_s"] = windowCpu;
+        state.counters["fping_cpu_s"] = peerCpu;
+        state.counters["cpu_ratio"] = peerCpu > 0 ? ownCpu / peerCpu : 0;
+        state.counters["max_hold_up_ms"] = holdUp;
+        state.counters["stop_and_write_ms"] = stopMs;
+    }
+    DestroySingleInstances();
+}
+BENCHMARK(BM_WatchList)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    EnterNamespace();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    LeaveNamespace();
+    return 0;
+}
