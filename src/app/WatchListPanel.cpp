@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/TracePanel.h"
 #include "common/WindowLook.h"
 
 namespace {
@@ -35,9 +36,21 @@ QString StateText(const TWatchedAddress &address) {
 
 TWatchListModel::TWatchListModel(QObject *parent) : QAbstractTableModel(parent) {}
 
+QString TWatchListModel::NetworkOf(const QString &resolved) const {
+    if (resolved.isEmpty()) {
+        return QString();
+    }
+    auto known = networks_.find(resolved);
+    if (known == networks_.end()) {
+        known = networks_.insert(resolved, TTraceModel::NetworkText({resolved}));
+    }
+    return *known;
+}
+
 void TWatchListModel::Show(const TListWatch *watch, const QDateTime &started) {
     beginResetModel();
     watch_ = watch;
+    networks_.clear();
     started_ = started;
     now_ = 0;
     endResetModel();
@@ -72,6 +85,8 @@ QVariant TWatchListModel::Display(const TWatchedAddress &address, int column) co
             return address.Address;
         case Resolved:
             return f.ReplyAddress;
+        case Network:
+            return NetworkOf(f.ReplyAddress);
         case State:
             return StateText(address);
         case Sent:
@@ -142,7 +157,8 @@ QVariant TWatchListModel::data(const QModelIndex &index, int role) const {
             return SortKey(address, index.column());
         case Qt::TextAlignmentRole: {
             const int column = index.column();
-            const bool text = column == Address || column == Resolved || column == State;
+            const bool text =
+                column == Address || column == Resolved || column == Network || column == State;
             return QVariant::fromValue(Qt::AlignVCenter | (text ? Qt::AlignLeft : Qt::AlignRight));
         }
         case Qt::ForegroundRole:
@@ -161,6 +177,9 @@ QVariant TWatchListModel::data(const QModelIndex &index, int role) const {
             }
             return QVariant();
         case Qt::ToolTipRole:
+            if (index.column() == Network && !address.Figures.ReplyAddress.isEmpty()) {
+                return TTraceModel::NetworkDetails({address.Figures.ReplyAddress});
+            }
             return address.Failure.isEmpty() ? QVariant() : QVariant(address.Failure);
         default:
             return QVariant();
@@ -171,9 +190,9 @@ QVariant TWatchListModel::headerData(int section, Qt::Orientation orientation, i
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
         return QAbstractTableModel::headerData(section, orientation, role);
     }
-    static const char *const kTitles[] = {"Address", "Resolved", "State",  "Sent",
-                                          "Loss",    "Last",     "Avg",    "Jitter",
-                                          "Outage",  "Outages",  "Changed"};
+    static const char *const kTitles[] = {"Address", "Resolved", "Network", "State",
+                                          "Sent",    "Loss",     "Last",    "Avg",
+                                          "Jitter",  "Outage",   "Outages", "Changed"};
     return section >= 0 && section <= LastChange ? QString::fromLatin1(kTitles[section])
                                                  : QVariant();
 }
@@ -214,7 +233,7 @@ TWatchListPanel::TWatchListPanel(QWidget *parent) : QFrame(parent) {
     table_->verticalHeader()->setDefaultSectionSize(18);
     table_->horizontalHeader()->setHighlightSections(false);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    const int widths[] = {150, 120, 62, 50, 46, 56, 56, 56, 70, 60, 64};
+    const int widths[] = {140, 110, 110, 56, 50, 46, 56, 56, 56, 64, 56, 64};
     for (int i = 0; i <= TWatchListModel::LastChange; ++i) {
         table_->setColumnWidth(i, widths[i]);
     }

@@ -21,6 +21,7 @@ class TWatchListModel final : public QAbstractTableModel {
     enum TColumn {
         Address,
         Resolved,
+        Network,
         State,
         Sent,
         Loss,
@@ -55,9 +56,13 @@ class TWatchListModel final : public QAbstractTableModel {
   private:
     QVariant Display(const TWatchedAddress &address, int column) const;
     QVariant SortKey(const TWatchedAddress &address, int column) const;
+    // The AS of the address that answered, from the offline location database, looked up once
+    // per address.
+    QString NetworkOf(const QString &resolved) const;
 
     const TListWatch *watch_ = nullptr;
     QHash<int, QColor> lineColors_;
+    mutable QHash<QString, QString> networks_;
     QDateTime started_;
     qint64 now_ = 0;
 };

@@ -316,6 +316,29 @@ TEST_F(WatchListWindowTest, WithoutANotificationServiceItSaysSoOnceAndGoesOn) {
     EXPECT_FALSE(form_->IsRunning());
 }
 
+// The network of an answering address comes from the offline location database: a public
+// address put on the namespace's loopback answers as RIPE NCC's network.
+TEST_F(WatchListWindowTest, TheNetworkColumnNamesTheAddressesAs) {
+    ASSERT_TRUE(ns_->AddLoopbackAddress(QStringLiteral("193.0.6.139/32")))
+        << ns_->Problem().toStdString();
+    form_->AddressList = {QStringLiteral("193.0.6.139"), QStringLiteral("127.0.0.1")};
+    form_->WatchListAction->trigger();
+    QString network, loopback;
+    WhileWatching([&] {
+        if (State(0) != "up" || State(1) != "up") {
+            return false;
+        }
+        TWatchListModel *model = form_->WatchListPanel->Model();
+        network = model->index(0, TWatchListModel::Network).data().toString();
+        loopback = model->index(1, TWatchListModel::Network).data().toString();
+        form_->WatchListAction->trigger();
+        return true;
+    });
+    EXPECT_TRUE(network.startsWith(QStringLiteral("AS3333 "))) << network.toStdString();
+    // A loopback address lies in no network of the database.
+    EXPECT_EQ(loopback, QString());
+}
+
 TEST_F(WatchListWindowTest, NoListOrAListTooLongIsRefusedAndNothingIsCleared) {
     form_->DebugMemo->setPlainText(QStringLiteral("kept"));
     form_->AddressList.clear();

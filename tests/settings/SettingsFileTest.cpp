@@ -140,7 +140,7 @@ TEST_F(SettingsFile, SaveRoundTripKeepsEveryOtherLine) {
                          "[PING GRAPH SETTINGS]\nProcess Graph Color=$00010203\n\n"
                          "[PING FONT SETTINGS]\nResult Color=clRed\nDebug Color=clBtnFace\n"
                          "Info Color=clNone\n\n[GOOGLE MAPS ID]\nGoogle Maps Key=a=b;c [x]\n"
-                         "\n[WATCH]\nDown After=7\nNotifications=1\n"));
+                         "\n[WATCH]\nDown After=7\n"));
 
     TSettingsValues back;
     QHash<QString, QString> services;
