@@ -145,21 +145,17 @@ void TMainMenuForm::ConnectListWatch() {
         activateWindow();
     });
 
-    connect(session_, &TRunSession::ListSending, this, [this](int index) {
-        if (listWatch_) {
-            listWatch_->Sending(index, ListWatchNow());
-        }
-    });
-    connect(session_, &TRunSession::ListReplied, this,
-            [this](int index, const std::optional<TPingReply> &reply) {
-                if (!listWatch_) {
-                    return;
-                }
-                if (const std::optional<TWatchChange> change =
-                        listWatch_->Replied(index, reply, ListWatchNow())) {
-                    ListWatchChanged(*change);
-                }
-            });
+    connect(
+        session_, &TRunSession::ListReplied, this,
+        [this](int index, qint64 sentAt, const std::optional<TPingReply> &reply) {
+            if (!listWatch_) {
+                return;
+            }
+            if (const std::optional<TWatchChange> change = listWatch_->Replied(
+                    index, reply, ListWatchNow(), sentAt - listWatchClock_.msecsSinceReference())) {
+                ListWatchChanged(*change);
+            }
+        });
     connect(session_, &TRunSession::ListFailed, this, [this](int index, const QString &message) {
         if (listWatch_) {
             listWatch_->Failed(index, message);
@@ -274,6 +270,10 @@ void TMainMenuForm::RefreshListWatch() {
     }
     const qint64 now = ListWatchNow();
     const int count = listWatch_->Count();
+    // Requests made and still waiting for their outcome count as sent.
+    for (int i = 0; i < count; ++i) {
+        listWatch_->SetRequestsMade(i, session_->ListRequestsMade(i));
+    }
     QString heading =
         QStringLiteral("%1 %2 every %3 ms:   %4 up,   %5 down")
             .arg(IsWatchingList() ? QStringLiteral("Watching") : QStringLiteral("Watched"),

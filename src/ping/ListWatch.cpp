@@ -16,9 +16,17 @@ void TListWatch::Sending(int index, qint64 now) {
     address.LastSentAt = now;
 }
 
-std::optional<TWatchChange> TListWatch::Replied(int index, const std::optional<TPingReply> &reply,
-                                                qint64 now) {
+void TListWatch::SetRequestsMade(int index, int made) {
     TWatchedAddress &address = addresses_.at(static_cast<std::size_t>(index));
+    address.InFlight = qMax(0, made - address.Figures.Sent);
+}
+
+std::optional<TWatchChange> TListWatch::Replied(int index, const std::optional<TPingReply> &reply,
+                                                qint64 now, std::optional<qint64> sentAt) {
+    TWatchedAddress &address = addresses_.at(static_cast<std::size_t>(index));
+    if (sentAt) {
+        address.LastSentAt = *sentAt;
+    }
     address.InFlight = qMax(0, address.InFlight - 1);
     address.Figures.Add(reply);
     const bool answered = reply && reply->StatusCode && *reply->StatusCode == 0;

@@ -80,11 +80,15 @@ class TListWatch final {
 
     // A request of address `index` is made at `now` (ms since the watch began).
     void Sending(int index, qint64 now);
-    // The outcome of the latest request of address `index`, in at `now`. Returns the change of
-    // state it brings: down after downAfter unanswered requests in a row (the outage counted
-    // from the first of them), up at the first reply.
+    // The outcome of the latest request of address `index`, in at `now`, of a request made at
+    // `sentAt` (unset: when Sending said). Returns the change of state it brings: down after
+    // downAfter unanswered requests in a row (the outage counted from the first of them), up at
+    // the first reply.
     std::optional<TWatchChange> Replied(int index, const std::optional<TPingReply> &reply,
-                                        qint64 now);
+                                        qint64 now, std::optional<qint64> sentAt = std::nullopt);
+    // Address `index` has made `made` requests so far: those without an outcome yet are in
+    // flight (for a caller that counts requests made apart from their outcomes).
+    void SetRequestsMade(int index, int made);
     // Address `index` stopped with an error; it stays as it was otherwise.
     void Failed(int index, const QString &message);
 

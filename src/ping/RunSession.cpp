@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QTimer>
+#include <chrono>
 #include <exception>
 
 #include "common/Errors.h"
@@ -63,6 +64,12 @@ bool TRunSession::StartListWatch(const TPingRunInput &input, const QStringList &
     // Every address stays under way until the stop, so every one is started at once.
     run.InFlight = qMax(1, static_cast<int>(addresses.size()));
     run.Ahead = run.InFlight;
+    if (state_ != TState::Idle) {
+        return false;
+    }
+    listCount_ = static_cast<int>(addresses.size());
+    listMade_ = std::make_unique<std::atomic<int>[]>(static_cast<std::size_t>(listCount_));
+    listSentAt_.assign(static_cast<std::size_t>(listCount_), 0);
     return Begin(TKind::ListWatch, run);
 }
 
@@ -138,9 +145,17 @@ bool TRunSession::Begin(TKind kind, TListRunInput run) {
 TAddressRunCallbacks TRunSession::Callbacks(TKind kind, const QStringList &addresses) {
     TAddressRunCallbacks callbacks;
     if (kind == TKind::ListWatch) {
-        callbacks.Sending = [this](int index, int) { QueueListOutcome({index, true, {}}); };
+        // A request made is only counted: the window reads the counts when it draws, and hears
+        // of the request with its outcome.
+        callbacks.Sending = [this](int index, int) {
+            listMade_[static_cast<std::size_t>(index)].fetch_add(1, std::memory_order_relaxed);
+            listSentAt_[static_cast<std::size_t>(index)] =
+                std::chrono::duration_cast<std::chrono::milliseconds>(
+                    std::chrono::steady_clock::now().time_since_epoch())
+                    .count();
+        };
         callbacks.Replied = [this](int index, int, const std::optional<TPingReply> &reply) {
-            QueueListOutcome({index, false, reply});
+            QueueListOutcome({index, listSentAt_[static_cast<std::size_t>(index)], reply});
         };
         callbacks.Done = [this](int index, TPingRecord &record) {
             if (record.Failure) {
@@ -228,12 +243,14 @@ void TRunSession::DeliverListOutcomes(bool now) {
         listDeliveryDue_ = false;
     }
     for (const TListOutcome &outcome : outcomes) {
-        if (outcome.Made) {
-            emit ListSending(outcome.Index);
-        } else {
-            emit ListReplied(outcome.Index, outcome.Reply);
-        }
+        emit ListReplied(outcome.Index, outcome.SentAt, outcome.Reply);
     }
+}
+
+int TRunSession::ListRequestsMade(int index) const {
+    return index >= 0 && index < listCount_
+               ? listMade_[static_cast<std::size_t>(index)].load(std::memory_order_relaxed)
+               : 0;
 }
 
 void TRunSession::Finish() {

@@ -53,8 +53,9 @@ class TRunSession final : public QObject {
     bool StartList(const TPingRunInput &input, const QStringList &addresses, int inFlight);
 
     // Requests to every address of `addresses` every `interval` ms, all at once, until stopped:
-    // ListSending and ListReplied for each request, ListFailed for an address whose requests
-    // ended with an error (the others go on), then Ended once stopped.
+    // ListReplied for each request's outcome (ListRequestsMade counts those made), ListFailed
+    // for an address whose requests ended with an error (the others go on), then Ended once
+    // stopped.
     bool StartListWatch(const TPingRunInput &input, const QStringList &addresses, int interval);
 
     // Traces the route to input.Address in rounds until stopped (or input.Rounds): TraceResolved,
@@ -68,6 +69,9 @@ class TRunSession final : public QObject {
     TState State() const { return state_; }
     TKind Kind() const { return kind_; }
     bool IsIdle() const { return state_ == TState::Idle; }
+    // The requests address `index` of the list watch under way (or last made) has made so far;
+    // any thread.
+    int ListRequestsMade(int index) const;
 
   signals:
     // A request of a single run or watch is made; its outcome follows in Replied.
@@ -79,10 +83,10 @@ class TRunSession final : public QObject {
     void Ended(bool stopped);
     // One address of a list run with the outcomes of its requests.
     void Recorded(int index, const QString &address, const TPingRecord &record);
-    // A request of address `index` of a list watch is made, its outcome, and the error that
-    // ended the requests of an address.
-    void ListSending(int index);
-    void ListReplied(int index, const std::optional<TPingReply> &reply);
+    // The outcome of a request of address `index` of a list watch, made at `sentAt` (ms of the
+    // monotonic clock: std::chrono::steady_clock, QElapsedTimer's msecsSinceReference), and the
+    // error that ended the requests of an address.
+    void ListReplied(int index, qint64 sentAt, const std::optional<TPingReply> &reply);
     void ListFailed(int index, const QString &message);
     // A trace's target resolved, a round of `ttls` probes left, a probe's outcome, and the name
     // of a hop's address.
@@ -100,7 +104,7 @@ class TRunSession final : public QObject {
     // its outcome.
     struct TListOutcome {
         int Index = 0;
-        bool Made = false;
+        qint64 SentAt = 0;
         std::optional<TPingReply> Reply;
     };
 
@@ -127,6 +131,11 @@ class TRunSession final : public QObject {
     // the owner's thread a few dozen times a second rather than for every reply.
     std::mutex listMutex_;
     std::vector<TListOutcome> listPending_;
-    bool listDeliveryDue_ = false;  // a delivery is queued or timed; under listMutex_
-    qint64 lastListDelivery_ = 0;   // ms, monotonic; owner's thread
+    bool listDeliveryDue_ = false;
+    // Requests made per address (the engine thread counts, any thread reads), and when each
+    // address's latest was made (engine thread only). Made anew for each list watch.
+    std::unique_ptr<std::atomic<int>[]> listMade_;
+    int listCount_ = 0;
+    std::vector<qint64> listSentAt_;  // a delivery is queued or timed; under listMutex_
+    qint64 lastListDelivery_ = 0;     // ms, monotonic; owner's thread
 };
