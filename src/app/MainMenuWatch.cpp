@@ -27,8 +27,8 @@
 namespace {
 
 // How often the table, graph and bars show the latest figures: outcomes only update the
-// figures, so a thousand addresses cost one refresh, not a thousand. Twice per interval, within
-// these bounds: more often would draw what has not changed.
+// figures, so a thousand addresses cost one refresh, not a thousand. Once per interval, within
+// these bounds: more often would mostly draw what has not changed.
 constexpr int kFastestRefreshMs = 250;
 constexpr int kSlowestRefreshMs = 1000;
 // The watch panel's height when it opens.
@@ -120,7 +120,7 @@ void TMainMenuForm::WatchListActionExecute() {
         return;
     }
     SetRunMode(true);
-    listWatchRefresh_->start(qBound(kFastestRefreshMs, PingInterval / 2, kSlowestRefreshMs));
+    listWatchRefresh_->start(qBound(kFastestRefreshMs, PingInterval, kSlowestRefreshMs));
     WatchTray->show();
     RefreshListWatch();
 }
@@ -157,9 +157,14 @@ void TMainMenuForm::ConnectListWatch() {
             }
         });
     connect(session_, &TRunSession::ListFailed, this, [this](int index, const QString &message) {
-        if (listWatch_) {
-            listWatch_->Failed(index, message);
+        if (!listWatch_) {
+            return;
         }
+        listWatch_->Failed(index, message);
+        WriteReport(TResultTarget{DebugMemo->document(), DebugColor},
+                    QStringLiteral("%1  %2 is no longer watched: %3")
+                        .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")),
+                             listWatch_->At(index).Address, message));
     });
     connect(WatchListPanel, &TWatchListPanel::RowsChosen, this, [this] {
         // The graph is drawn afresh for the rows now chosen.

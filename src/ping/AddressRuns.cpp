@@ -262,6 +262,9 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
         address.Complete = true;
         address.Service.reset();
         --underWay_;
+        if (callbacks_.Completed) {
+            callbacks_.Completed(index, address.Record);
+        }
         // Hand back in list order whatever is complete.
         for (auto next = addresses_.find(nextToHandBack_);
              next != addresses_.end() && next->second.Complete;

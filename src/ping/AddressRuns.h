@@ -42,6 +42,9 @@ struct TAddressRunCallbacks {
     std::function<void(int index, int request)> Sending;
     // The outcome of request `request` (0, 1, ...) of address `index`, as soon as it is in.
     std::function<void(int index, int request, const std::optional<TPingReply> &reply)> Replied;
+    // Address `index` is complete (its requests made, or ended by an error or a stop), at once
+    // and in any order; its record follows in Done, in list order.
+    std::function<void(int index, const TPingRecord &record)> Completed;
     // The record of address `index`, in list order: once that address and every address before
     // it are complete. After a stop, the addresses that had started still come, each with the
     // requests it made.

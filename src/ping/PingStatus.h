@@ -12,11 +12,11 @@ QString PingStatus(qint32 PingStatusCode);
 
 // How the run counts one request.
 enum class TReplyKind {
-    NoObject,      // the service returned nothing: no line, counts as lost
-    Received,      // status 0 with a trip time of 1 ms or more: counts, and is plotted
+    NoObject,  // the service returned nothing: no line, counts as lost
+    Received,  // status 0 with a trip time of 1 ms or more: counts, and is plotted
     // status 0 under a millisecond ("<1 ms"): counts, and is plotted with its measured time
     ReceivedFast,
-    Failed,        // null status or an error status: counts as lost
+    Failed,  // null status or an error status: counts as lost
 };
 
 // Returns how the run counts a reply (no value: the service returned no object).

@@ -11,7 +11,7 @@
 namespace {
 
 // The least time between two deliveries of a list watch's outcomes.
-constexpr qint64 kListDeliveryMs = 25;
+constexpr qint64 kListDeliveryMs = 50;
 
 QString FailureText(const std::exception_ptr &failure) {
     try {
@@ -157,7 +157,9 @@ TAddressRunCallbacks TRunSession::Callbacks(TKind kind, const QStringList &addre
         callbacks.Replied = [this](int index, int, const std::optional<TPingReply> &reply) {
             QueueListOutcome({index, listSentAt_[static_cast<std::size_t>(index)], reply});
         };
-        callbacks.Done = [this](int index, TPingRecord &record) {
+        // Every other address goes on until the stop, so an error is told when it comes, not
+        // once the addresses before it are done.
+        callbacks.Completed = [this](int index, const TPingRecord &record) {
             if (record.Failure) {
                 emit ListFailed(index, FailureText(record.Failure));
             }

@@ -127,8 +127,8 @@ class TRunSession final : public QObject {
     // A thousand watched addresses bring thousands of outcomes a second, mostly in bursts (they
     // started together): they wait here and reach the owner's thread in one go per burst rather
     // than waking it once each.
-    // They are delivered at most every kListDeliveryMs, so that a steady stream of them wakes
-    // the owner's thread a few dozen times a second rather than for every reply.
+    // They are delivered at most every kListDeliveryMs (50), so that a steady stream of them
+    // wakes the owner's thread twenty times a second rather than for every reply.
     std::mutex listMutex_;
     std::vector<TListOutcome> listPending_;
     bool listDeliveryDue_ = false;

@@ -182,14 +182,9 @@ QFrame *TSystemSettings::BuildSpinPanel() {
     spinRow("IntervalLabel", QStringLiteral("Ping until stopped, every [ ms ]"), "IntervalDown",
             QStringLiteral("Interval [-]"), "PingInterval", "300", "IntervalUp",
             QStringLiteral("Interval [+]"), &IntervalDown, &PingInterval, &IntervalUp);
-    spinRow("DownAfterLabel", QStringLiteral("Watched address down after [ lost ]"),
-            "DownAfterDown", QStringLiteral("Down after [-]"), "WatchDownAfter", "3", "DownAfterUp",
+    spinRow("DownAfterLabel", QStringLiteral("Watch: down after [ lost ]"), "DownAfterDown",
+            QStringLiteral("Down after [-]"), "WatchDownAfter", "3", "DownAfterUp",
             QStringLiteral("Down after [+]"), &DownAfterDown, &WatchDownAfter, &DownAfterUp);
-    WatchNotifications =
-        new QCheckBox(QStringLiteral("Desktop notice when a watched address changes"), RzPanel12);
-    WatchNotifications->setObjectName(QStringLiteral("WatchNotifications"));
-    WatchNotifications->setChecked(true);
-    spinGrid->addWidget(WatchNotifications, row++, 0, 1, 4);
     spinGrid->setColumnStretch(0, 1);
 
     // The preview of the main window's trip-time graph, without its titles; it pans sideways.
@@ -243,6 +238,14 @@ QFrame *TSystemSettings::BuildColorPanel() {
         QStringLiteral("Off: no address is sent to the geolocation service; the map places "
                        "addresses in their country from the offline location database"));
     colorGrid->addWidget(GeolocationServiceCheck, row++, 0, 1, 2);
+    WatchNotifications =
+        new QCheckBox(QStringLiteral("Notify the desktop of watch changes"), RzPanel2);
+    WatchNotifications->setObjectName(QStringLiteral("WatchNotifications"));
+    WatchNotifications->setChecked(true);
+    WatchNotifications->setToolTip(
+        QStringLiteral("A watched address that goes down or comes back is a desktop notification "
+                       "while the main window is not the active one"));
+    colorGrid->addWidget(WatchNotifications, row++, 0, 1, 2);
     colorGrid->setColumnStretch(0, 1);
     TextColorMemo = new QTextEdit(RzPanel2);
     TextColorMemo->setObjectName(QStringLiteral("TextColorMemo"));

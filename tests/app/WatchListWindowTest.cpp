@@ -24,6 +24,7 @@
 #include "app/WatchGraph.h"
 #include "app/WatchListPanel.h"
 #include "common/CommandGuard.h"
+#include "common/Errors.h"
 #include "support/EchoNamespace.h"
 #include "support/ProgramWindows.h"
 
@@ -337,6 +338,60 @@ TEST_F(WatchListWindowTest, TheNetworkColumnNamesTheAddressesAs) {
     EXPECT_TRUE(network.startsWith(QStringLiteral("AS3333 "))) << network.toStdString();
     // A loopback address lies in no network of the database.
     EXPECT_EQ(loopback, QString());
+}
+
+// An echo service that answers every request at once, except for one address whose service
+// fails.
+class FailingForOne final : public TEchoService {
+  public:
+    std::optional<TPingReply> ExecQuery(const TEchoQuery &query) override {
+        if (query.Address == QStringLiteral("broken.test")) {
+            throw TxError(QStringLiteral("The echo service broke down."));
+        }
+        TPingReply reply;
+        reply.StatusCode = 0;
+        reply.ResponseTime = 3;
+        reply.ProtocolAddress = QStringLiteral("10.0.0.1");
+        reply.ReplySize = 32;
+        reply.TimeToLive = 57;
+        return reply;
+    }
+};
+
+// An address whose requests end with an error says so at once; the others go on.
+TEST_F(WatchListWindowTest, AnAddressThatFailsIsToldAtOnceAndTheOthersGoOn) {
+    UseEchoService([] { return std::make_unique<FailingForOne>(); });
+    form_->AddressList = {QStringLiteral("10.0.0.1"), QStringLiteral("broken.test")};
+    form_->WatchListAction->trigger();
+    int sentAtError = 0;
+    QString tip;
+    WhileWatching([&] {
+        TWatchListModel *model = form_->WatchListPanel->Model();
+        if (State(1) != "error") {
+            return false;
+        }
+        if (sentAtError == 0) {
+            sentAtError = model->index(0, TWatchListModel::Sent).data().toInt();
+            tip = model->index(1, TWatchListModel::State).data(Qt::ToolTipRole).toString();
+        }
+        // The first address goes on.
+        if (model->index(0, TWatchListModel::Sent).data().toInt() < sentAtError + 3) {
+            return false;
+        }
+        form_->WatchListAction->trigger();
+        return true;
+    });
+    ASSERT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
+    EXPECT_EQ(tip, QStringLiteral("The echo service broke down."));
+    const QStringList lines = Lines(form_->DebugMemo);
+    EXPECT_EQ(lines
+                  .filter(QRegularExpression(QStringLiteral(
+                      "^\\d\\d:\\d\\d:\\d\\d  broken\\.test is no longer watched: The "
+                      "echo service broke down\\.$")))
+                  .size(),
+              1)
+        << lines.join('\n').toStdString();
+    EXPECT_EQ(lines.filter(QStringLiteral("Ping statistics for ")).size(), 2);
 }
 
 TEST_F(WatchListWindowTest, NoListOrAListTooLongIsRefusedAndNothingIsCleared) {
