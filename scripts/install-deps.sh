@@ -15,6 +15,8 @@ packages=(
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth iproute2 nftables iputils-ping unrtf poppler-utils
+    # a session bus of the tests' own for the desktop notifications
+    dbus-daemon
     # fuzz harnesses (libFuzzer and the sanitizers' runtime)
     clang libclang-rt-14-dev
     # the Debian package: building it, checking what it installs, using it as a desktop user would
