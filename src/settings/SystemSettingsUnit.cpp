@@ -182,9 +182,6 @@ QFrame *TSystemSettings::BuildSpinPanel() {
     spinRow("IntervalLabel", QStringLiteral("Ping until stopped, every [ ms ]"), "IntervalDown",
             QStringLiteral("Interval [-]"), "PingInterval", "300", "IntervalUp",
             QStringLiteral("Interval [+]"), &IntervalDown, &PingInterval, &IntervalUp);
-    spinRow("DownAfterLabel", QStringLiteral("Watch: down after [ lost ]"), "DownAfterDown",
-            QStringLiteral("Down after [-]"), "WatchDownAfter", "3", "DownAfterUp",
-            QStringLiteral("Down after [+]"), &DownAfterDown, &WatchDownAfter, &DownAfterUp);
     spinGrid->setColumnStretch(0, 1);
 
     // The preview of the main window's trip-time graph, without its titles; it pans sideways.
@@ -246,6 +243,26 @@ QFrame *TSystemSettings::BuildColorPanel() {
         QStringLiteral("A watched address that goes down or comes back is a desktop notification "
                        "while the main window is not the active one"));
     colorGrid->addWidget(WatchNotifications, row++, 0, 1, 2);
+    // The watch's spin sits here, beside its check box, so that the preview keeps its height.
+    colorGrid->addWidget(NewLabel(RzPanel2, QStringLiteral("DownAfterLabel"),
+                                  QStringLiteral("Watch: down after [ lost ]")),
+                         row, 0);
+    auto *spin = new QHBoxLayout;
+    spin->setSpacing(4);
+    DownAfterDown =
+        PictureButton("DownAfterDown", QStringLiteral("Down after [-]"), kMinusPicture, RzPanel2);
+    WatchDownAfter = new QLineEdit(QStringLiteral("3"), RzPanel2);
+    WatchDownAfter->setObjectName(QStringLiteral("WatchDownAfter"));
+    WatchDownAfter->setReadOnly(true);
+    WatchDownAfter->setAlignment(Qt::AlignCenter);
+    WatchDownAfter->setFixedSize(50, 20);
+    WatchDownAfter->setFocusPolicy(Qt::NoFocus);
+    DownAfterUp =
+        PictureButton("DownAfterUp", QStringLiteral("Down after [+]"), kPlusPicture, RzPanel2);
+    spin->addWidget(DownAfterDown);
+    spin->addWidget(WatchDownAfter);
+    spin->addWidget(DownAfterUp);
+    colorGrid->addLayout(spin, row++, 1);
     colorGrid->setColumnStretch(0, 1);
     TextColorMemo = new QTextEdit(RzPanel2);
     TextColorMemo->setObjectName(QStringLiteral("TextColorMemo"));
