@@ -1,7 +1,9 @@
 // Program start: command line, temporary splash, application object, dark style, the single
 // instances in their fixed order, then the message loop.
+#include <signal.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -17,6 +19,7 @@
 #include "app/MainMenuUnit.h"
 #include "app/SingleInstances.h"
 #include "app/SplashUnit.h"
+#include "cli/HeadlessRun.h"
 #include "common/StartupTrace.h"
 #include "common/WindowLook.h"
 #include "common/WindowPlacement.h"
@@ -25,7 +28,8 @@
 namespace {
 
 // Exit statuses: 0 when the window is closed or a question of the command line was answered,
-// 1 when no display can be opened, 2 for a command line the program does not understand.
+// 1 when no display can be opened, 2 for a command line the program does not understand. Runs
+// without a window have their own (cli/HeadlessRun.h), 2 for a bad command line among them.
 constexpr int kExitNoDisplay = 1;
 constexpr int kExitUsage = 2;
 
@@ -54,6 +58,38 @@ void AddToolkitOptions(QCommandLineParser &parser) {
         option.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(option);
     }
+}
+
+// Ctrl+C during a run without a window: the run ends after the requests under way, and what was
+// made is written. A second Ctrl+C ends the program at once (the handler is reset by the first).
+volatile std::sig_atomic_t interrupted = 0;
+
+void Interrupt(int) {
+    interrupted = 1;
+}
+
+int RunWithoutWindow(int argc, char *argv[], const QCommandLineParser &parser,
+                     const QString &program) {
+    // No display is touched: an application object without a platform, for the parts of Qt
+    // that want one.
+    int coreArgc = argc;
+    QCoreApplication core(coreArgc, argv);
+    struct sigaction action {};
+    action.sa_handler = Interrupt;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
+    THeadlessIo io;
+    io.Program = program;
+    io.Out = [](const QByteArray &bytes) {
+        std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+        std::fflush(stdout);
+    };
+    io.Error = [](const QString &line) { WriteTo(stderr, line + QLatin1Char('\n')); };
+    io.StopRequested = [] { return interrupted != 0; };
+    return RunHeadless(parser, io);
 }
 
 // The platform plugin asked for on the command line or in QT_QPA_PLATFORM, empty when none.
@@ -87,11 +123,14 @@ std::optional<int> AnswerCommandLine(int argc, char *argv[]) {
                                      QStringLiteral("Show the program's version and exit."));
     parser.addOption(help);
     parser.addOption(version);
+    AddHeadlessOptions(parser);
     AddToolkitOptions(parser);
     parser.addPositionalArgument(
         QStringLiteral("address"),
         QStringLiteral("Host name, URL or IP address to ping as soon as the window is up, as if "
-                       "typed into the address field and confirmed with Enter."),
+                       "typed into the address field and confirmed with Enter. With --ping, "
+                       "--trace, --whois or --locate: the addresses or names to run without a "
+                       "window."),
         QStringLiteral("[address]"));
 
     const QString tryHelp = QStringLiteral("Try '%1 --help' for the options.\n").arg(program);
@@ -114,6 +153,9 @@ std::optional<int> AnswerCommandLine(int argc, char *argv[]) {
         WriteTo(stdout, QCoreApplication::applicationName() + QLatin1Char(' ') +
                             QCoreApplication::applicationVersion() + QLatin1Char('\n'));
         return EXIT_SUCCESS;
+    }
+    if (HeadlessRequested(parser)) {
+        return RunWithoutWindow(argc, argv, parser, program);
     }
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 1) {

@@ -27,6 +27,22 @@ QHash<QTextDocument *, OpenBatch> &OpenBatches() {
     return batches;
 }
 
+}  // namespace
+
+QString PaneLineText(const QString &ReportText) {
+    // insertText would turn these into line breaks of their own; a line stays one line.
+    QString text;
+    text.reserve(ReportText.size() + 1);
+    for (const QChar c : ReportText) {
+        const bool lineBreak =
+            c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar::ParagraphSeparator;
+        text += lineBreak ? QLatin1Char(' ') : c;
+    }
+    return text;
+}
+
+namespace {
+
 // Appends text as a new last line of document in color (the text of WriteReport).
 void AppendLine(QTextDocument *document, const QString &ReportText, const QColor &color,
                 bool fixedPitch) {
@@ -37,14 +53,7 @@ void AppendLine(QTextDocument *document, const QString &ReportText, const QColor
         format.setFontFixedPitch(true);
     }
 
-    // insertText would turn these into line breaks of their own; a line stays one line.
-    QString text;
-    text.reserve(ReportText.size() + 1);
-    for (const QChar c : ReportText) {
-        const bool lineBreak =
-            c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar::ParagraphSeparator;
-        text += lineBreak ? QLatin1Char(' ') : c;
-    }
+    QString text = PaneLineText(ReportText);
 
     QTextCursor cursor(document);
     // Inside the edit block the move does not ask the layout for the caret's x position, which
@@ -97,6 +106,10 @@ class TLineWriter final : public QAbstractUndoItem {
 }  // namespace
 
 void WriteReport(const TResultTarget &target, const QString &ReportText) {
+    if (target.Plain) {
+        target.Plain(PaneLineText(ReportText));
+        return;
+    }
     QTextDocument *const document = target.Document;
     if (document == nullptr) {
         return;

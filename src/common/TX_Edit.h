@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QTextCursor>
 #include <functional>
+#include <utility>
 
 class QTextDocument;
 
@@ -18,11 +19,22 @@ class QTextDocument;
 
 // Where a writer's lines go: a pane and the colour of the lines.
 struct TResultTarget {
+    TResultTarget() = default;
+    TResultTarget(QTextDocument *document, QColor color, bool fixedPitch = false)
+        : Document(document), Color(std::move(color)), FixedPitch(fixedPitch) {}
+
     QTextDocument *Document = nullptr;  // nothing is written while it is null
     QColor Color;
     // Lines in the system's fixed-pitch font, for tables whose columns must line up.
     bool FixedPitch = false;
+    // A pane without a window (the command line): when set, each line goes here as plain text,
+    // with the same line-break rule as a document's line, and Document is not written.
+    std::function<void(const QString &line)> Plain;
 };
+
+// The text of one line as a pane holds it: a line break inside it (LF, CR, U+2029) becomes a
+// blank, so that a line stays one line.
+QString PaneLineText(const QString &ReportText);
 
 // Appends ReportText, unchanged, as a new last line of target.Document in target.Color, then
 // asks the view of that pane to scroll to its end (see SetResultScroller). An empty text adds an
@@ -30,6 +42,7 @@ struct TResultTarget {
 // paragraph break is put first, so the new text never joins an existing line. The line is no
 // step of the pane's undo history: Undo and Redo act on the user's own edits before and after
 // it, and the redo history ends where a line is written, as after any new change.
+// With target.Plain set, hands it PaneLineText(ReportText) instead.
 void WriteReport(const TResultTarget &target, const QString &ReportText);
 
 // Called by WriteReport after each line with the document that received it; the window that

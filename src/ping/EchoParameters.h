@@ -14,4 +14,7 @@ struct TEchoParameters {
     // The hop limit an IPv6 request leaves with (at most 255); 0 for the system's default.
     // IPv4 requests carry the system's default TTL whatever this holds, as they always have.
     quint16 TimeToLive = 0;
+    // IPv4 requests too leave with TimeToLive (when it is not 0): a TTL asked for on the command
+    // line holds for both families.
+    bool TimeToLiveForIpv4 = false;
 };

@@ -32,8 +32,10 @@ TProbeRequest EchoProbe(const TEchoTarget &target, const TEchoParameters &echo) 
     TProbeRequest request;
     request.Target = target;
     request.PayloadSize = echo.BufferSize;
-    // IPv4 requests leave with the system's default TTL, as they always have.
-    request.TimeToLive = target.Family == &kEchoIPv6 ? echo.TimeToLive : 0;
+    // IPv4 requests leave with the system's default TTL, as they always have, unless the TTL was
+    // asked for explicitly.
+    request.TimeToLive =
+        target.Family == &kEchoIPv6 || echo.TimeToLiveForIpv4 ? echo.TimeToLive : 0;
     request.TimeOutMs = echo.TimeOut;
     return request;
 }

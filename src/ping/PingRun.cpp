@@ -32,12 +32,15 @@ QString AddressLine(const QString &replyAddress, const QString &addressEditText)
 namespace {
 
 TResultTarget ResultsPane(const TPingRunInput &input, const TPingRunTargets &targets) {
-    return TResultTarget{targets.DebugMemo, input.DebugColor};
+    TResultTarget pane(targets.DebugMemo, input.DebugColor);
+    pane.Plain = targets.DebugLines;
+    return pane;
 }
 
 void CheckTargets(const TPingRunTargets &targets) {
-    if (targets.DebugMemo == nullptr || targets.AddressMemo == nullptr ||
-        targets.PositionX == nullptr) {
+    const bool panes =
+        targets.DebugLines || (targets.DebugMemo != nullptr && targets.AddressMemo != nullptr);
+    if (!panes || targets.PositionX == nullptr) {
         throw TxError(QStringLiteral("The ping run has no results pane."));
     }
 }

@@ -24,9 +24,12 @@ struct TPingRunInput {
 
 // What a run writes to, and the state that outlives it.
 struct TPingRunTargets {
-    QTextDocument *DebugMemo = nullptr;    // results pane (required)
-    QTextDocument *AddressMemo = nullptr;  // address list pane (required)
-    ChartSink *Charts = nullptr;           // both charts; null: no charts
+    QTextDocument *DebugMemo = nullptr;    // results pane (required, unless DebugLines is set)
+    QTextDocument *AddressMemo = nullptr;  // address list pane (required with DebugMemo)
+    // A results pane without a window (the command line): each line of the results pane goes
+    // here as plain text instead, and the address list pane may be missing.
+    std::function<void(const QString &line)> DebugLines;
+    ChartSink *Charts = nullptr;  // both charts; null: no charts
     // x position of the next graph point; kept by the window across runs, reset to 0 only by
     // the clear-all command. Required.
     double *PositionX = nullptr;
