@@ -14,7 +14,7 @@ packages=(
     libloc-dev libloc-database libjs-leaflet libjs-leaflet.markercluster
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth iproute2 nftables iputils-ping unrtf poppler-utils
+    xvfb xauth iproute2 nftables iputils-ping unrtf poppler-utils python3-jsonschema
     # a session bus of the tests' own for the desktop notifications
     dbus-daemon
     # fuzz harnesses (libFuzzer and the sanitizers' runtime)

@@ -463,9 +463,6 @@ int RunLocate(const TOptions &options, const THeadlessIo &io) {
     for (const QString &target : options.Addresses) {
         QString address = GetIP(target);
         if (address == QStringLiteral("0.0.0.0") && target.trimmed() != address) {
-            Fail(io,
-                 QStringLiteral("%1: the name does not resolve to an IPv4 address.").arg(target));
-            status = kExitUsage;
             address.clear();
         }
         addresses << address;
@@ -494,6 +491,9 @@ int RunLocate(const TOptions &options, const THeadlessIo &io) {
         TGeolocationResult result;
         if (address.isEmpty()) {
             result.Error = QStringLiteral("The name does not resolve to an IPv4 address.");
+            Fail(io,
+                 QStringLiteral("%1: the name does not resolve to an IPv4 address.").arg(target));
+            status = kExitUsage;
         } else {
             result = results.value(address);
             if (!result.Error.isEmpty()) {
