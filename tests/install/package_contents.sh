@@ -127,6 +127,12 @@ for needle in NAME SYNOPSIS OPTIONS FILES ENVIRONMENT "EXIT STATUS" --help --ver
     "Mail To" "Mail Password" Marker.png Flag.png /usr/share/tarvex XDG_DOCUMENTS_DIR DISPLAY; do
     if grep -qF -- "$needle" <<<"$text"; then ok "manual page names $needle"; else fail "manual page names $needle"; fi
 done
+# The runs without a window, and the field names that scripts read.
+for needle in "RUNS WITHOUT A WINDOW" --ping --trace --whois --locate --format --settings \
+    "OUTPUT FORMATS" results.schema.json time_ms loss_percent status_text jitter_ms last_ms \
+    country_code line_no; do
+    if grep -qF -- "$needle" <<<"$text"; then ok "manual page names $needle"; else fail "manual page names $needle"; fi
+done
 
 # ---- the package's own documents
 expect "copyright file" grep -qF "Copyright: 2014-2026 Haldrin" "$share/doc/tarvex/copyright"
