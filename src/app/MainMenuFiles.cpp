@@ -12,6 +12,7 @@
 #include "common/TX_EditOps.h"
 #include "files/FileManager.h"
 #include "files/ResultFiles.h"
+#include "ping/RunResults.h"
 
 namespace {
 
@@ -72,6 +73,10 @@ void TMainMenuForm::LoadTextActionExecute() {
         return;
     }
     LoadDocumentFile(path, SelectedEditingMemo->document());
+    // A text loaded into the results pane replaces the runs it held.
+    if (SelectedEditingMemo == DebugMemo) {
+        ForgetPaneRuns();
+    }
 }
 
 void TMainMenuForm::SaveTextActionExecute() {
@@ -81,4 +86,37 @@ void TMainMenuForm::SaveTextActionExecute() {
         return;
     }
     SaveRtfFile(path, *SelectedEditingMemo->document(), TextColorOf(SelectedEditingMemo));
+}
+
+void TMainMenuForm::SaveResultsCsvActionExecute() {
+    SaveRunResults(true);
+}
+
+void TMainMenuForm::SaveResultsJsonActionExecute() {
+    SaveRunResults(false);
+}
+
+void TMainMenuForm::SaveRunResults(bool csv) {
+    if (paneRuns_.empty()) {
+        throw TxError(
+            QStringLiteral("The results pane holds no run to save. Ping an address or a list, or "
+                           "trace a route, first."));
+    }
+    // The file window's OK appends the mode's extension to a name that lacks it.
+    const QString path =
+        Choose(files_, csv ? TFileMode::SaveCsv : TFileMode::SaveJson,
+               csv ? QStringLiteral("Save results as CSV") : QStringLiteral("Save results as JSON"))
+            .ExportPath();
+    if (path.isEmpty()) {
+        return;
+    }
+    SaveBytesFile(path, csv ? RunResultsCsv(paneRuns_) : RunResultsJson(paneRuns_));
+}
+
+void TMainMenuForm::KeepPaneRun(TRunResult run) {
+    paneRuns_.push_back(std::move(run));
+}
+
+void TMainMenuForm::ForgetPaneRuns() {
+    paneRuns_.clear();
 }

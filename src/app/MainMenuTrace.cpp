@@ -186,6 +186,16 @@ void TMainMenuForm::EndTrace() {
     traceHops_->ForgetInFlight();
     WriteTraceBlock(TResultTarget{DebugMemo->document(), DebugColor}, address, traceResolved_,
                     traceStarted_, *traceHops_, traceRounds_);
+    TRunResult run;
+    run.Kind = TRunResult::TKind::Trace;
+    run.Target = address;
+    run.Echo.BufferSize = PingBufferSize;
+    run.Echo.TimeOut = PingTimeOut;
+    run.Started = traceStarted_;
+    run.Resolved = traceResolved_;
+    run.Rounds = traceRounds_;
+    run.Hops = *traceHops_;
+    KeepPaneRun(std::move(run));
     // As a ping's: the address line once the target answered, else the bare address.
     WriteReport(TResultTarget{AddressMemo->document(), ResultsColor},
                 traceHops_->Reached() ? AddressLine(traceResolved_, address) : traceResolved_);

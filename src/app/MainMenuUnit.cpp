@@ -215,6 +215,12 @@ void TMainMenuForm::BuildActions() {
     MakeAction(SaveResultsAction, "SaveResultsAction", "[ FILE ]",
                QStringLiteral("Save results ..."), QStringLiteral("save"), {},
                &TMainMenuForm::SaveResultsActionExecute);
+    MakeAction(SaveResultsCsvAction, "SaveResultsCsvAction", "[ FILE ]",
+               QStringLiteral("Save results as CSV ..."), QStringLiteral("save"), {},
+               &TMainMenuForm::SaveResultsCsvActionExecute);
+    MakeAction(SaveResultsJsonAction, "SaveResultsJsonAction", "[ FILE ]",
+               QStringLiteral("Save results as JSON ..."), QStringLiteral("save"), {},
+               &TMainMenuForm::SaveResultsJsonActionExecute);
     MakeAction(CreateReportAction, "CreateReportAction", "[ FILE ]",
                QStringLiteral("Create report ...."), QStringLiteral("report"), {},
                &TMainMenuForm::CreateReportActionExecute);
@@ -551,6 +557,8 @@ void TMainMenuForm::BuildMenus() {
     file->addSeparator();
     file->addAction(LoadAddressListAction);
     file->addAction(SaveResultsAction);
+    file->addAction(SaveResultsCsvAction);
+    file->addAction(SaveResultsJsonAction);
     file->addSeparator();
     file->addAction(CreateReportAction);
     // This entry has no command; it is shown disabled so that it does not promise one.
@@ -809,6 +817,7 @@ void TMainMenuForm::ConnectSession() {
     });
     connect(session_, &TRunSession::Replied, this,
             [this](int request, const std::optional<TPingReply> &reply) {
+                paneRun_.Replies.push_back(reply);
                 RunCommand(this, [&] {
                     if (watchWriter_) {
                         watchWriter_->Reply(reply);
@@ -829,6 +838,7 @@ void TMainMenuForm::ConnectSession() {
                 EndListWatch();
                 return;
             }
+            KeepPaneRun(paneRun_);
             if (watchWriter_) {
                 watchWriter_->End();
             } else {
@@ -842,6 +852,11 @@ void TMainMenuForm::ConnectSession() {
                 WriteListRecord(index, address, record);
             });
     connect(session_, &TRunSession::Failed, this, [this](const QString &message) {
+        if (session_->Kind() == TRunSession::TKind::Single ||
+            session_->Kind() == TRunSession::TKind::Watch) {
+            paneRun_.Error = message;
+            KeepPaneRun(paneRun_);
+        }
         RunCommand(this, [&message] { throw TxError(message); });
     });
     connect(session_, &TRunSession::Finished, this, [this] {
@@ -862,6 +877,8 @@ void TMainMenuForm::BeginAddressRun(const QString &address) {
     runInput_ = RunInput();
     runInput_.PingAddress = address;
     figures_ = TPingFigures();
+    paneRun_ =
+        PingResult(address, runInput_.Echo, TPingRecord{{}, {}, QDateTime::currentDateTime()});
     WritePingRunStart(runInput_, RunTargets(address));
 }
 
@@ -962,6 +979,7 @@ void TMainMenuForm::WriteListRecord(int index, const QString &address, const TPi
         ProcessIndicator->setEnabled(true);
         TPingRunInput input = RunInput();
         input.PingAddress = address;
+        KeepPaneRun(PingResult(address, input.Echo, record));
         WritePingRecord(input, RunTargets(address), record);
         AddressRunCompleted();
         if (index + 1 < listLength_) {
@@ -1033,6 +1051,7 @@ void TMainMenuForm::ClearAllActionExecute() {
     charts_->SetBarsActive(false);
     AddressMemo->clear();
     DebugMemo->clear();
+    ForgetPaneRuns();
     RestartGraph();
     RemaningLabel->setText(QStringLiteral("0 of 0"));
     AddressEdit->clear();
@@ -1051,6 +1070,9 @@ void TMainMenuForm::RestartGraph() {
 void TMainMenuForm::ClearMemoActionExecute() {
     if (SelectedEditingMemo != nullptr) {
         SelectedEditingMemo->clear();
+    }
+    if (SelectedEditingMemo == DebugMemo) {
+        ForgetPaneRuns();
     }
 }
 

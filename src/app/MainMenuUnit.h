@@ -9,10 +9,12 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "ping/ListRun.h"
 #include "ping/ListWatch.h"
 #include "ping/PingRun.h"
+#include "ping/RunResults.h"
 #include "ping/RunSession.h"
 #include "ping/WatchRun.h"
 
@@ -89,6 +91,9 @@ class TMainMenuForm final : public QMainWindow {
     // Address lists, result files and pane texts.
     void LoadAddressListActionExecute();
     void SaveResultsActionExecute();
+    // The runs written into the results pane since it was last cleared, as data for scripts.
+    void SaveResultsCsvActionExecute();
+    void SaveResultsJsonActionExecute();
     void LoadTextActionExecute();
     void SaveTextActionExecute();
 
@@ -206,6 +211,8 @@ class TMainMenuForm final : public QMainWindow {
     QAction *InitPingAction = nullptr;
     QAction *LoadAddressListAction = nullptr;
     QAction *SaveResultsAction = nullptr;
+    QAction *SaveResultsCsvAction = nullptr;
+    QAction *SaveResultsJsonAction = nullptr;
     QAction *CreateReportAction = nullptr;
     QAction *LoadTextAction = nullptr;
     QAction *SaveTextAction = nullptr;
@@ -229,6 +236,10 @@ class TMainMenuForm final : public QMainWindow {
     QAction *StatusBarView = nullptr;
     QAction *AddressPanelView = nullptr;
     QAction *ScrollBarsVisible = nullptr;
+
+    // The runs written into the results pane since it was last cleared, oldest first: single
+    // runs, watches, each address of a list run and traces.
+    const std::vector<TRunResult> &PaneRuns() const { return paneRuns_; }
 
     // The charts as the ping run draws on them.
     TPingCharts *Charts() const { return charts_.get(); }
@@ -375,6 +386,12 @@ class TMainMenuForm final : public QMainWindow {
     // Addresses of the list run under way.
     int listLength_ = 0;
     // The trace under way or last made: its hops, target, start and rounds.
+    // The runs of the results pane as data (see PaneRuns), and the single run or watch under way.
+    void KeepPaneRun(TRunResult run);
+    void ForgetPaneRuns();
+    void SaveRunResults(bool csv);
+    std::vector<TRunResult> paneRuns_;
+    TRunResult paneRun_;
     std::unique_ptr<TTraceHops> traceHops_;
     QString traceResolved_;
     QDateTime traceStarted_;

@@ -1,5 +1,7 @@
 #include "files/FileManager.h"
 
+#include <iterator>
+
 #include "common/WindowOpening.h"
 #include "common/WindowPlacement.h"
 
@@ -328,12 +330,18 @@ QString TLocalFile::ModeCaption(TFileMode mode) {
             return QStringLiteral("Export to HTML");
         case TFileMode::LoadRtf:
             return QStringLiteral("Load RTF file");
+        case TFileMode::SaveCsv:
+            return QStringLiteral("Save CSV file");
+        case TFileMode::SaveJson:
+            return QStringLiteral("Save JSON file");
     }
     return QStringLiteral("File Manager");
 }
 
 QString TLocalFile::StartFolder(quint16 mode) {
-    QString folder = mode == 1 ? ListsFolder() : mode == 2 ? ResultsFolder() : ReportsFolder();
+    const bool results = mode == 2 || mode == static_cast<quint16>(TFileMode::SaveCsv) ||
+                         mode == static_cast<quint16>(TFileMode::SaveJson);
+    QString folder = mode == 1 ? ListsFolder() : results ? ResultsFolder() : ReportsFolder();
     if (CreateNewFolder(folder)) {
         return folder;
     }
@@ -422,8 +430,12 @@ void TLocalFile::FormShow() {
         {"*.rtf", false, "Export to RTF [*.rtf] file", true},
         {"*.html", false, "Export to HTML [*.html] file", false},
         {"*.rtf", true, "Select RTF [*.rtf] file", false},
+        {nullptr, false, nullptr, false},
+        {"*.csv", false, "Save as CSV [*.csv] file", false},
+        {"*.json", false, "Save as JSON [*.json] file", false},
     };
-    if (FunctionIndex < 1 || FunctionIndex > 6) {
+    if (FunctionIndex < 1 || FunctionIndex > std::size(modes) ||
+        modes[FunctionIndex - 1].filter == nullptr) {
         return;
     }
     const Mode &mode = modes[FunctionIndex - 1];

@@ -20,7 +20,7 @@ class QTreeView;
 class QUrl;
 class QWidget;
 
-// The six modes of the file window (the values of FunctionIndex).
+// The modes of the file window (the values of FunctionIndex).
 enum class TFileMode : quint16 {
     LoadText = 1,    // load  "*.txt"
     SaveRtf = 2,     // save  "*.rtf"
@@ -28,6 +28,9 @@ enum class TFileMode : quint16 {
     ExportRtf = 4,   // save  "*.rtf", FileName emptied on showing
     ExportHtml = 5,  // save  "*.html"
     LoadRtf = 6,     // load  "*.rtf"
+    // The results pane's runs as data for scripts (7 is no mode, as any other value).
+    SaveCsv = 8,   // save  "*.csv"
+    SaveJson = 9,  // save  "*.json"
 };
 
 // What the user chose in the file window.
@@ -84,11 +87,13 @@ class TLocalFile final : public QDialog {
     quint16 FunctionIndex = 0;
 
     // The window's caption for a mode when the caller gives none: "Load text file",
-    // "Save RTF file", "Export to PDF", "Export to RTF", "Export to HTML", "Load RTF file".
+    // "Save RTF file", "Export to PDF", "Export to RTF", "Export to HTML", "Load RTF file",
+    // "Save CSV file", "Save JSON file".
     static QString ModeCaption(TFileMode mode);
 
     // The folder the window opens at when none is chosen yet or the chosen one is gone: the data
-    // folder's Lists/ (mode 1), Results/ (mode 2) or Reports/ (modes 3 to 6), made when missing;
+    // folder's Lists/ (mode 1), Results/ (modes 2, 8 and 9) or Reports/ (modes 3 to 6), made when
+    // missing;
     // the documents folder, then the home folder, when it cannot be made.
     static QString StartFolder(quint16 mode);
 

@@ -207,7 +207,10 @@ void LoadDocumentFile(const QString &path, QTextDocument *document) {
 }
 
 void SaveRtfFile(const QString &path, const QTextDocument &document, const QColor &defaultColor) {
-    const QByteArray data = WriteRtf(document, defaultColor);
+    SaveBytesFile(path, WriteRtf(document, defaultColor));
+}
+
+void SaveBytesFile(const QString &path, const QByteArray &data) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
         const QString reason = file.errorString();

@@ -74,6 +74,10 @@ void LoadDocumentFile(const QString &path, QTextDocument *document);
 void SaveRtfFile(const QString &path, const QTextDocument &document,
                  const QColor &defaultColor = QColor());
 
+// Writes `data` to `path` as SaveRtfFile writes its document: replaced only once written
+// completely, TxError `Cannot create file "<path>". <system text>` otherwise.
+void SaveBytesFile(const QString &path, const QByteArray &data);
+
 // Appends the whole of `source` to the end of `target`, document to document (the clipboard is
 // not used), with every character format resolved: unset font properties come from
 // source.defaultFont(), an unset text colour from `defaultColor` when that is valid. The first

@@ -331,6 +331,8 @@ TEST_F(MainWindowTest, CommandTableNamesCategoriesAndKeys) {
         {"InitPingAction", "[ PING ]", {}},
         {"LoadAddressListAction", "[ FILE ]", {}},
         {"SaveResultsAction", "[ FILE ]", {}},
+        {"SaveResultsCsvAction", "[ FILE ]", {}},
+        {"SaveResultsJsonAction", "[ FILE ]", {}},
         {"CreateReportAction", "[ FILE ]", {}},
         {"LoadTextAction", "[ FILE ]", {none, QKeySequence(Qt::CTRL | Qt::Key_L)}},
         {"SaveTextAction", "[ FILE ]", {none, QKeySequence(Qt::CTRL | Qt::Key_S)}},
@@ -381,7 +383,8 @@ TEST_F(MainWindowTest, MenusToolBarAndPopupShowTheirCaptions) {
     ASSERT_EQ(entries.size(), 5);
     EXPECT_EQ(entries[0],
               (QStringList{"New analyze ...", "-", "Load addresses list ...", "Save results ...",
-                           "-", "Create report ....", "&Print report . . . ", "-", "E&xit"}));
+                           "Save results as CSV ...", "Save results as JSON ...", "-",
+                           "Create report ....", "&Print report . . . ", "-", "E&xit"}));
     EXPECT_EQ(entries[1], (QStringList{"Undo ...", "Redo ...", "-", "Cut ...", "Copy ...",
                                        "Paste ...", "delete ...", "-", "Select all ..."}));
     EXPECT_EQ(entries[2], (QStringList{"Control panel", "Status bar", "-", "Address panel", "-",

@@ -12,6 +12,7 @@
 #include "support/EchoNamespace.h"
 #include "support/LocalHttpServer.h"
 #include "support/LoopbackServer.h"
+#include "support/ResultsReadBack.h"
 #include "support/RouterChain.h"
 #include "support/TestSupport.h"
 
@@ -53,43 +54,6 @@ ProgramOutcome RunIn(const QString &ns, const QString &home, const QStringList &
     outcome.out = process.readAllStandardOutput();
     outcome.err = QString::fromUtf8(process.readAllStandardError());
     return outcome;
-}
-
-// The results in one plain form, one line per reply (or hop, WHOIS line, place), from the JSON
-// document (validated against the schema) or the CSV table (read by Python's csv module); see
-// read_results.py. Empty, with a test failure, when the script refuses them.
-QStringList ReadResults(const QByteArray &bytes, const char *form) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("results"));
-    WriteBytes(path, bytes);
-    QProcess process;
-    process.start(
-        QStringLiteral("/usr/bin/python3"),
-        {SourcePath(QStringLiteral("tests/cli/read_results.py")),
-         SourcePath(QStringLiteral("docs/results.schema.json")), QString::fromLatin1(form), path});
-    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
-        ADD_FAILURE() << form << " refused: " << process.readAllStandardError().toStdString()
-                      << "\n"
-                      << bytes.toStdString();
-        return {};
-    }
-    QStringList lines = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'));
-    lines.removeAll(QString());
-    return lines;
-}
-
-QStringList Without(const QStringList &lines, const QString &prefix) {
-    QStringList kept;
-    for (const QString &line : lines) {
-        if (!line.startsWith(prefix)) {
-            kept << line;
-        }
-    }
-    return kept;
-}
-
-QString Row(const QStringList &fields) {
-    return fields.join(QLatin1Char('\t'));
 }
 
 class HeadlessRuns : public ::testing::Test {
@@ -321,9 +285,9 @@ TEST_F(HeadlessRuns, NoIcmpPermissionIsASystemError) {
     EXPECT_TRUE(outcome.err.startsWith(QStringLiteral("tarvex: Cannot send echo requests: ")))
         << outcome.err.toStdString();
     EXPECT_EQ(outcome.err.count(QLatin1Char('\n')), 1) << outcome.err.toStdString();
-    const QStringList results = ReadResults(outcome.out, "json");
-    EXPECT_EQ(results, (QStringList{Row({"stats", "127.0.0.1", "0", "0", "0", "0"}),
-                                    Row({"stats", "::1", "0", "0", "0", "0"})}));
+    const QStringList results = ReadResultsBack(outcome.out, "json");
+    EXPECT_EQ(results, (QStringList{ResultRow({"stats", "127.0.0.1", "0", "0", "0", "0"}),
+                                    ResultRow({"stats", "::1", "0", "0", "0", "0"})}));
 }
 
 // One run in both forms for scripts: the JSON document passes the schema, the CSV table reads
@@ -335,35 +299,36 @@ TEST_F(HeadlessRuns, JsonAndCsvReadBackTheSameReplies) {
     const ProgramOutcome csv = Run(arguments + QStringList{"--format", "csv"});
     EXPECT_EQ(json.status, 2);
     EXPECT_EQ(csv.status, 2);
-    const QStringList fromJson = ReadResults(json.out, "json");
-    const QStringList fromCsv = ReadResults(csv.out, "csv");
+    const QStringList fromJson = ReadResultsBack(json.out, "json");
+    const QStringList fromCsv = ReadResultsBack(csv.out, "csv");
     QStringList expected;
     for (const QString seq : {"1", "2"}) {
-        expected << Row({"ping", "127.0.0.1", "127.0.0.1", "IPv4", seq, "0", "Success", "ms", "64",
-                         "127.0.0.1"});
+        expected << ResultRow({"ping", "127.0.0.1", "127.0.0.1", "IPv4", seq, "0", "Success", "ms",
+                               "64", "127.0.0.1"});
     }
-    expected << Row({"stats", "127.0.0.1", "2", "2", "0", "0"});
+    expected << ResultRow({"stats", "127.0.0.1", "2", "2", "0", "0"});
     for (const QString seq : {"1", "2"}) {
-        expected << Row({"ping", "::1", "::1", "IPv6", seq, "0", "Success", "ms", "64", "::1"});
+        expected << ResultRow(
+            {"ping", "::1", "::1", "IPv6", seq, "0", "Success", "ms", "64", "::1"});
     }
-    expected << Row({"stats", "::1", "2", "2", "0", "0"});
+    expected << ResultRow({"stats", "::1", "2", "2", "0", "0"});
     for (const QString seq : {"1", "2"}) {
-        expected << Row({"ping", "127.0.0.3", "127.0.0.3", "IPv4", seq, "11010",
-                         "Request Timed Out", "-", "-", "127.0.0.3"});
+        expected << ResultRow({"ping", "127.0.0.3", "127.0.0.3", "IPv4", seq, "11010",
+                               "Request Timed Out", "-", "-", "127.0.0.3"});
     }
-    expected << Row({"stats", "127.0.0.3", "2", "0", "2", "100"});
+    expected << ResultRow({"stats", "127.0.0.3", "2", "0", "2", "100"});
     for (const QString seq : {"1", "2"}) {
-        expected << Row({"ping", "127.0.0.2", "127.0.0.2", "IPv4", seq, "11003",
-                         "Destination Host Unreachable", "-", "-", "127.0.0.2"});
+        expected << ResultRow({"ping", "127.0.0.2", "127.0.0.2", "IPv4", seq, "11003",
+                               "Destination Host Unreachable", "-", "-", "127.0.0.2"});
     }
-    expected << Row({"stats", "127.0.0.2", "2", "0", "2", "100"});
+    expected << ResultRow({"stats", "127.0.0.2", "2", "0", "2", "100"});
     for (const QString seq : {"1", "2"}) {
-        expected << Row({"ping", "nosuch.invalid", "-", "-", seq, "-", "Error processing request",
-                         "-", "-", "-"});
+        expected << ResultRow({"ping", "nosuch.invalid", "-", "-", seq, "-",
+                               "Error processing request", "-", "-", "-"});
     }
-    expected << Row({"stats", "nosuch.invalid", "2", "0", "2", "100"});
+    expected << ResultRow({"stats", "nosuch.invalid", "2", "0", "2", "100"});
     EXPECT_EQ(fromJson, expected);
-    EXPECT_EQ(fromCsv, Without(expected, QStringLiteral("stats")));
+    EXPECT_EQ(fromCsv, ResultsWithout(expected, QStringLiteral("stats")));
 }
 
 // WHOIS and geolocation through servers of the test's own inside the namespace (the names come
@@ -420,15 +385,15 @@ TEST_F(HeadlessRuns, WhoisAndLocateThroughTheConfiguredServices) {
         Run({"--whois", "probe.ripe.net", "--settings", settings, "--format", "json"});
     EXPECT_EQ(answered.status, 0);
     const QStringList whoisRows = {
-        Row({"whois", "probe.ripe.net", whois->HostPort(), "1", "% test database"}),
-        Row({"whois", "probe.ripe.net", whois->HostPort(), "2",
-             "inetnum:   127.0.0.0 - 127.255.255.255"}),
-        Row({"whois", "probe.ripe.net", whois->HostPort(), "3", "netname:LOOPBACK"}),
-        Row({"whois", "probe.ripe.net", whois->HostPort(), "4", "org-type:  OTHER"})};
-    EXPECT_EQ(ReadResults(answered.out, "json"), whoisRows);
+        ResultRow({"whois", "probe.ripe.net", whois->HostPort(), "1", "% test database"}),
+        ResultRow({"whois", "probe.ripe.net", whois->HostPort(), "2",
+                   "inetnum:   127.0.0.0 - 127.255.255.255"}),
+        ResultRow({"whois", "probe.ripe.net", whois->HostPort(), "3", "netname:LOOPBACK"}),
+        ResultRow({"whois", "probe.ripe.net", whois->HostPort(), "4", "org-type:  OTHER"})};
+    EXPECT_EQ(ReadResultsBack(answered.out, "json"), whoisRows);
     const ProgramOutcome answeredCsv =
         Run({"--whois", "probe.ripe.net", "--settings", settings, "--format", "csv"});
-    EXPECT_EQ(ReadResults(answeredCsv.out, "csv"), whoisRows);
+    EXPECT_EQ(ReadResultsBack(answeredCsv.out, "csv"), whoisRows);
 
     const ProgramOutcome refused = Run({"--whois", "probe.ripe.net", "--settings", closed});
     EXPECT_EQ(refused.status, 1);
@@ -459,16 +424,16 @@ TEST_F(HeadlessRuns, WhoisAndLocateThroughTheConfiguredServices) {
               QStringLiteral("tarvex: nosuch.invalid: the name does not resolve to an IPv4 "
                              "address."));
     const QStringList fromJson =
-        ReadResults(Run(locate + QStringList{"--format", "json"}).out, "json");
+        ReadResultsBack(Run(locate + QStringList{"--format", "json"}).out, "json");
     const QStringList fromCsv =
-        ReadResults(Run(locate + QStringList{"--format", "csv"}).out, "csv");
+        ReadResultsBack(Run(locate + QStringList{"--format", "csv"}).out, "csv");
     ASSERT_EQ(fromJson.size(), 3);
-    EXPECT_EQ(fromJson.at(0), Row({"locate", "probe.ripe.net", "127.0.0.1", "NL",
-                                   "Amsterdam, Centrum", "52.374", "4.8897", "-"}));
+    EXPECT_EQ(fromJson.at(0), ResultRow({"locate", "probe.ripe.net", "127.0.0.1", "NL",
+                                         "Amsterdam, Centrum", "52.374", "4.8897", "-"}));
     EXPECT_TRUE(fromJson.at(1).startsWith(
-        Row({"locate", "other.ripe.net", "127.0.0.7", "-", "-", "-", "-", "Error "})));
-    EXPECT_EQ(fromJson.at(2), Row({"locate", "nosuch.invalid", "-", "-", "-", "-", "-",
-                                   "The name does not resolve to an IPv4 address."}));
+        ResultRow({"locate", "other.ripe.net", "127.0.0.7", "-", "-", "-", "-", "Error "})));
+    EXPECT_EQ(fromJson.at(2), ResultRow({"locate", "nosuch.invalid", "-", "-", "-", "-", "-",
+                                         "The name does not resolve to an IPv4 address."}));
     EXPECT_EQ(fromCsv, fromJson);
 }
 
@@ -509,14 +474,15 @@ TEST(HeadlessRoutes, TtlAndTraceOverRouters) {
             << text.out.toStdString();
         EXPECT_TRUE(text.out.contains("\nRounds: 1\n"));
         const QStringList arguments = {"--trace", "-c", "1", "-W", "1000", target, "--format"};
-        const QStringList fromJson = ReadResults(run(arguments + QStringList{"json"}).out, "json");
-        const QStringList fromCsv = ReadResults(run(arguments + QStringList{"csv"}).out, "csv");
+        const QStringList fromJson =
+            ReadResultsBack(run(arguments + QStringList{"json"}).out, "json");
+        const QStringList fromCsv = ReadResultsBack(run(arguments + QStringList{"csv"}).out, "csv");
         QStringList expected;
         for (int hop = 1; hop <= RouterChain::kHops; ++hop) {
             const QString address =
                 family == "IPv6" ? RouterChain::HopV6(hop) : RouterChain::HopV4(hop);
-            expected << Row({"trace", target, target, family, QString::number(hop), address, "-",
-                             "1", "1", "0", "ms"});
+            expected << ResultRow({"trace", target, target, family, QString::number(hop), address,
+                                   "-", "1", "1", "0", "ms"});
         }
         EXPECT_EQ(fromJson, expected);
         EXPECT_EQ(fromCsv, expected);

@@ -130,6 +130,8 @@ TEST_F(FileWindow, EachModeSetsItsRowAndKeepsTheRest) {
         {3, "*.pdf", "Save file", "Export to PDF [*.pdf] file", false, true},
         {5, "*.html", "Save file", "Export to HTML [*.html] file", false, false},
         {4, "*.rtf", "Save file", "Export to RTF [*.rtf] file", false, true},
+        {8, "*.csv", "Save file", "Save as CSV [*.csv] file", false, false},
+        {9, "*.json", "Save file", "Save as JSON [*.json] file", false, false},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.mode);
@@ -161,6 +163,7 @@ TEST_F(FileWindow, OkComposesFolderNameAndExtension) {
         {3, "report", "report.pdf"},       {3, "report.pdf", "report.pdf"},
         {3, "report.PDF", "report.PDF"},   {2, "results", "results.rtf"},
         {4, "x.rtf.txt", "x.rtf.txt.rtf"}, {5, "page", "page.html"},
+        {8, "runs", "runs.csv"},           {9, "runs.JSON", "runs.JSON"},
     };
     window_.SelectFolder(folder_);
     for (const Case &c : cases) {
@@ -398,6 +401,7 @@ TEST_F(FileWindow, FirstOpeningIsAtTheDataFolderOfTheMode) {
         {3, folder_, folder_},
         {2, folder_ + "/gone", data + "/Results"},
         {5, folder_ + "/gone", data + "/Reports"},
+        {9, folder_ + "/gone", data + "/Results"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.mode);
