@@ -25,9 +25,9 @@ packages=(
     fonts-liberation2 fonts-dejavu-core
 )
 # `install-deps.sh bench`: also what the benchmarks compare against (fping and ping for list runs,
-# mtr for traces, GNOME Nettool for the launch time).
+# mtr for traces, GNOME Nettool for the launch time, GNU time for peak memory).
 if [ "${1:-}" = bench ]; then
-    packages+=(fping mtr-tiny gnome-nettool)
+    packages+=(fping mtr-tiny gnome-nettool time)
 fi
 
 missing=()

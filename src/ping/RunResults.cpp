@@ -71,6 +71,11 @@ TPingFigures FiguresOf(const TRunResult &run) {
     return figures;
 }
 
+// A trip-time figure of `figures`: null while nothing was received.
+QJsonValue FigureMs(const TPingFigures &figures, double value) {
+    return figures.PacketsReceived > 0 ? QJsonValue(Milliseconds(value)) : QJsonValue();
+}
+
 QJsonObject ReplyObject(int seq, const std::optional<TPingReply> &reply) {
     QJsonObject object;
     object.insert(QStringLiteral("seq"), seq);
@@ -96,10 +101,7 @@ QJsonObject ReplyObject(int seq, const std::optional<TPingReply> &reply) {
 }
 
 QJsonObject StatisticsObject(const TPingFigures &f) {
-    const bool any = f.PacketsReceived > 0;
-    const auto ms = [any](double value) {
-        return any ? QJsonValue(Milliseconds(value)) : QJsonValue();
-    };
+    const auto ms = [&f](double value) { return FigureMs(f, value); };
     QJsonObject object;
     object.insert(QStringLiteral("sent"), f.Sent);
     object.insert(QStringLiteral("received"), f.PacketsReceived);
@@ -124,10 +126,7 @@ QJsonObject HopObject(int ttl, const TTraceHop &hop) {
     }
     object.insert(QStringLiteral("addresses"), addresses);
     const TPingFigures &f = hop.Figures;
-    const bool any = f.PacketsReceived > 0;
-    const auto ms = [any](double value) {
-        return any ? QJsonValue(Milliseconds(value)) : QJsonValue();
-    };
+    const auto ms = [&f](double value) { return FigureMs(f, value); };
     object.insert(QStringLiteral("sent"), f.Sent);
     object.insert(QStringLiteral("received"), f.PacketsReceived);
     object.insert(QStringLiteral("lost"), f.Lost());
