@@ -6,7 +6,10 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
 #include <memory>
 
 #include "support/EchoNamespace.h"
@@ -259,6 +262,36 @@ TEST_F(HeadlessRuns, ExitStatusesAndLines) {
         if (c.status == 2 && c.lines.isEmpty()) {
             EXPECT_TRUE(outcome.out.isEmpty()) << outcome.out.toStdString();
         }
+    }
+}
+
+// Ctrl+C ends a run after the requests under way, and what was made is written as after a stop
+// in the window: a ping's statistics of the requests sent, a trace's block.
+TEST_F(HeadlessRuns, InterruptWritesWhatWasMade) {
+    const QList<QStringList> runs = {{"--ping", "-c", "60000", "-i", "20", "127.0.0.1"},
+                                     {"--trace", "-c", "60000", "127.0.0.1"}};
+    for (const QStringList &arguments : runs) {
+        SCOPED_TRACE(arguments.first().toStdString());
+        QProcess process;
+        process.start(QStringLiteral("ip"),
+                      QStringList{QStringLiteral("netns"), QStringLiteral("exec"), ns_->Name()} +
+                          ProgramCommand(home_.path(), arguments));
+        ASSERT_TRUE(process.waitForStarted());
+        // Time to start and to make a few requests; unstopped, the run would go on for 20 minutes.
+        QTest::qWait(1500);
+        ASSERT_EQ(kill(static_cast<pid_t>(process.processId()), SIGINT), 0);
+        ASSERT_TRUE(process.waitForFinished(60000)) << "the run did not stop";
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 0);
+        const QString out = QString::fromUtf8(process.readAllStandardOutput());
+        static const QRegularExpression sent(QStringLiteral(
+            "\\nPackets: Sent = (\\d+), Received = \\1, Lost = 0 \\[ 0% loss \\]\\n"));
+        static const QRegularExpression rounds(QStringLiteral("\\nRounds: (\\d+)\\n$"));
+        const QRegularExpressionMatch match =
+            (arguments.first() == QLatin1String("--ping") ? sent : rounds).match(out);
+        ASSERT_TRUE(match.hasMatch()) << out.toStdString();
+        EXPECT_GE(match.captured(1).toInt(), 1);
+        EXPECT_LT(match.captured(1).toInt(), 60000);
     }
 }
 
