@@ -248,10 +248,21 @@ int RunPing(const TOptions &options, const THeadlessIo &io) {
     targets.DebugLines = [&io](const QString &line) { WriteLine(io, line); };
     targets.PositionX = &positionX;
 
+    // One address is written as the window's ping command writes it: the header at once, each
+    // reply as it comes, the statistics at the end. A list is written as the window's list run
+    // writes it: each address's block once it and those before it are complete.
+    const bool live = options.Format == TFormat::Text && options.Addresses.size() == 1;
+    TPingRunInput single;
+    single.PingAddress = options.Addresses.first();
+    single.Echo = options.Echo;
+    TPingFigures figures;
+
     const auto done = [&](int index, const TPingRecord &record) {
         const QString &address = options.Addresses.at(index);
         TRunResult run = PingResult(address, options.Echo, record);
-        if (options.Format == TFormat::Text) {
+        if (live && !record.Failure) {
+            WritePingStatistics(single, targets, figures);
+        } else if (options.Format == TFormat::Text && !live) {
             TPingRunInput block;
             block.PingAddress = address;
             block.Echo = options.Echo;
@@ -275,7 +286,14 @@ int RunPing(const TOptions &options, const THeadlessIo &io) {
             runs.push_back(std::move(run));
         }
     };
-    DriveAddressRuns(input, TRunListener{{}, done, io.StopRequested});
+    TRunListener listener{{}, done, io.StopRequested};
+    if (live) {
+        WritePingRunStart(single, targets);
+        listener.Replied = [&](int, int request, const std::optional<TPingReply> &reply) {
+            WritePingReply(request, reply, single, targets, figures);
+        };
+    }
+    DriveAddressRuns(input, listener);
 
     if (options.Format == TFormat::Json) {
         io.Out(RunResultsJson(runs));
