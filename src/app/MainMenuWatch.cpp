@@ -366,6 +366,17 @@ void TMainMenuForm::EndListWatch() {
     targets.AddressMemo = AddressMemo->document();
     targets.PositionX = &PositionX;
     WriteListWatchEnd(RunInput(), targets, *listWatch_, listWatchStarted_, listWatchEndedMs_);
+    // Saved as data like any run: each address with its statistics.
+    for (int i = 0; i < listWatch_->Count(); ++i) {
+        const TWatchedAddress &address = listWatch_->At(i);
+        TRunResult run;
+        run.Target = address.Address;
+        run.Echo = RunInput().Echo;
+        run.Started = listWatchStarted_;
+        run.Error = address.Failure;
+        run.Figures = address.Figures;
+        KeepPaneRun(std::move(run));
+    }
     WatchTray->hide();
     RefreshListWatch();
     AddressRunCompleted();

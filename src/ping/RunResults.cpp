@@ -64,6 +64,9 @@ bool IsReply(const std::optional<TPingReply> &reply) {
 }
 
 TPingFigures FiguresOf(const TRunResult &run) {
+    if (run.Figures) {
+        return *run.Figures;
+    }
     TPingFigures figures;
     for (const std::optional<TPingReply> &reply : run.Replies) {
         figures.Add(reply);
@@ -211,7 +214,7 @@ QString PingResultAddress(const TRunResult &run) {
             return reply->ProtocolAddress;
         }
     }
-    return QString();
+    return run.Figures ? run.Figures->ReplyAddress : QString();
 }
 
 QString AddressFamilyName(const QString &address) {
@@ -242,7 +245,7 @@ bool RunAnswered(const TRunResult &run) {
             return true;
         }
     }
-    return false;
+    return run.Figures && run.Figures->PacketsReceived > 0;
 }
 
 QByteArray RunResultsJson(const std::vector<TRunResult> &runs) {

@@ -10,6 +10,7 @@
 #include "ping/EchoParameters.h"
 #include "ping/EchoService.h"
 #include "ping/ListRun.h"
+#include "ping/PingFigures.h"
 #include "ping/TraceRun.h"
 
 // The runs written into a results pane, kept as data, and the two forms scripts read them in:
@@ -30,6 +31,9 @@ struct TRunResult {
 
     // A ping: the outcome of each request, in order.
     std::vector<std::optional<TPingReply>> Replies;
+    // An address of a watched list, which may go on for days, keeps no replies: only its figures
+    // (its statistics come from them, and it has no CSV rows).
+    std::optional<TPingFigures> Figures;
 
     // A trace: the address the target resolved to, the rounds made, and the hops.
     QString Resolved;

@@ -8,6 +8,9 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -25,6 +28,7 @@
 #include "app/WatchListPanel.h"
 #include "common/CommandGuard.h"
 #include "common/Errors.h"
+#include "ping/RunResults.h"
 #include "support/EchoNamespace.h"
 #include "support/ProgramWindows.h"
 
@@ -262,6 +266,21 @@ TEST_F(WatchListWindowTest, AnAddressThatFallsSilentIsDownThenUpAgainWithLinesNo
     EXPECT_EQ(Lines(form_->AddressMemo).size(), 3);
     EXPECT_EQ(Lines(form_->AddressMemo).at(2),
               QStringLiteral("IPv4 - 127.0.0.5\t\tAddress - 127.0.0.5"));
+
+    // Saved as data like any run: each address with its statistics, without its replies.
+    ASSERT_EQ(form_->PaneRuns().size(), 3u);
+    const QJsonArray runs =
+        QJsonDocument::fromJson(RunResultsJson(form_->PaneRuns())).object().value("runs").toArray();
+    ASSERT_EQ(runs.size(), 3);
+    const QJsonObject silent = runs.at(2).toObject();
+    EXPECT_EQ(silent.value("target").toString(), QStringLiteral("127.0.0.5"));
+    EXPECT_EQ(silent.value("address").toString(), QStringLiteral("127.0.0.5"));
+    EXPECT_TRUE(silent.value("replies").toArray().isEmpty());
+    const QJsonObject statistics = silent.value("statistics").toObject();
+    const TPingFigures &figures = form_->PaneRuns().at(2).Figures.value();
+    EXPECT_EQ(statistics.value("sent").toInt(), figures.Sent);
+    EXPECT_GE(statistics.value("lost").toInt(), 3);
+    EXPECT_GT(statistics.value("received").toInt(), 0);
 
     // The table stays with its figures; everything else is back as at rest.
     EXPECT_FALSE(form_->WatchListAction->isChecked());
