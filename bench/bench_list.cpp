@@ -29,90 +29,20 @@
 #include <chrono>
 #include <thread>
 
+#include "ListNamespace.h"
 #include "ping/ListRun.h"
 #include "ping/PingRun.h"
 
 namespace {
 
-QString &Problem() {
-    static QString problem;
-    return problem;
-}
-
-QString NamespaceName() {
-    return QStringLiteral("txbench%1").arg(getpid());
-}
-
-bool Run(const QString &program, const QStringList &arguments, const QByteArray &input = {}) {
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForStarted()) {
-        return false;
-    }
-    process.write(input);
-    process.closeWriteChannel();
-    process.waitForFinished(-1);
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
-
-// Makes the namespace and moves this thread (and so every thread and process started from it)
-// into it: 127.1.0.0/16 answers, 127.2.0.0/16 is silent.
-void EnterNamespace() {
-    const QString name = NamespaceName();
-    const QStringList exec = {QStringLiteral("netns"), QStringLiteral("exec"), name};
-    const QByteArray rules =
-        "table ip txbench {\n"
-        "  chain input {\n"
-        "    type filter hook input priority 0; policy accept;\n"
-        "    ip daddr 127.2.0.0/16 icmp type echo-request drop\n"
-        "  }\n"
-        "}\n";
-    if (!Run(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("add"), name}) ||
-        !Run(QStringLiteral("ip"),
-             {QStringLiteral("-n"), name, QStringLiteral("link"), QStringLiteral("set"),
-              QStringLiteral("lo"), QStringLiteral("up")}) ||
-        !Run(QStringLiteral("ip"),
-             exec + QStringList{QStringLiteral("sysctl"), QStringLiteral("-qw"),
-                                QStringLiteral("net.ipv4.ping_group_range=0 2147483647")}) ||
-        !Run(QStringLiteral("ip"),
-             exec + QStringList{QStringLiteral("nft"), QStringLiteral("-f"), QStringLiteral("-")},
-             rules)) {
-        Problem() = QStringLiteral("the network namespace cannot be set up (needs root)");
-        return;
-    }
-    const QByteArray path = QStringLiteral("/run/netns/%1").arg(name).toLocal8Bit();
-    const int inside = open(path.constData(), O_RDONLY | O_CLOEXEC);
-    if (inside < 0 || setns(inside, CLONE_NEWNET) != 0) {
-        Problem() = QStringLiteral("cannot enter the network namespace");
-    }
-    if (inside >= 0) {
-        close(inside);
-    }
-}
-
-void LeaveNamespace() {
-    Run(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("del"), NamespaceName()});
-}
-
-// `count` addresses of which every `silentEvery`-th is silent, the others answering.
-QStringList Addresses(int count, int silentEvery) {
-    QStringList addresses;
-    for (int i = 0; i < count; ++i) {
-        const int network = i % silentEvery == silentEvery - 1 ? 2 : 1;
-        addresses << QStringLiteral("127.%1.%2.%3").arg(network).arg(i / 250).arg(i % 250 + 1);
-    }
-    return addresses;
-}
+using bench::Addresses;
+using bench::CpuSeconds;
+using bench::EnterNamespace;
+using bench::LeaveNamespace;
+using bench::Problem;
 
 constexpr quint16 kTimeOut = 300;
 constexpr quint16 kRequests = 4;
-
-double CpuSeconds(int who) {
-    rusage usage{};
-    getrusage(who, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 // The threads of a process ("Threads:" of its status), 0 once it is gone.
 int ThreadsOf(const QString &status) {

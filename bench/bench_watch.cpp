@@ -1,12 +1,13 @@
 // A watch of 1,000 addresses, every second one silent, one request a second each for a minute, in
 // the real main window, against fping watching the same list in the same minute:
 //   fping -l -q -p 1000 -t 500 <the same addresses>
-// in a network namespace made here (127.1.0.0/16 answers, 127.2.0.0/16 drops echo requests).
+// in the list benchmarks' network namespace (127.1.0.0/16 answers, 127.2.0.0/16 drops echo
+// requests).
 // Reports the CPU time of each over the minute (the window's process, all its threads and its
-// drawing, and of that its main thread's; fping's from the wait for it), their ratio (goal: at most 2), the longest the window's
-// event loop was held up while the watch went (goal: at most 50 ms), and how long writing the
-// blocks took once stopped. Needs root (network namespaces) and fping; skipped otherwise. Runs
-// on the offscreen platform unless a display is asked for.
+// drawing, and of that its main thread's; fping's from the wait for it), their ratio (goal: at most
+// 2), the longest the window's event loop was held up while the watch went (goal: at most 50 ms),
+// and how long writing the blocks took once stopped. Needs root (network namespaces) and fping;
+// skipped otherwise. Runs on the offscreen platform unless a display is asked for.
 #include <benchmark/benchmark.h>
 #include <sched.h>
 #include <signal.h>
@@ -24,86 +25,20 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "ListNamespace.h"
 #include "app/MainMenuUnit.h"
 #include "app/SingleInstances.h"
 #include "common/DataPaths.h"
 
 namespace {
 
+using bench::CpuSeconds;
+using bench::EnterNamespace;
+using bench::LeaveNamespace;
+using bench::Problem;
+
 constexpr int kAddresses = 1000;
 constexpr int kWatchSeconds = 60;
-
-QString &Problem() {
-    static QString problem;
-    return problem;
-}
-
-QString NamespaceName() {
-    return QStringLiteral("txwatch%1").arg(getpid());
-}
-
-bool Run(const QString &program, const QStringList &arguments, const QByteArray &input = {}) {
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForStarted()) {
-        return false;
-    }
-    process.write(input);
-    process.closeWriteChannel();
-    process.waitForFinished(-1);
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
-
-// Makes the namespace and moves this thread, and so every thread and process started from it,
-// into it.
-void EnterNamespace() {
-    const QString name = NamespaceName();
-    const QStringList exec = {QStringLiteral("netns"), QStringLiteral("exec"), name};
-    const QByteArray rules =
-        "table ip txwatch {\n"
-        "  chain input {\n"
-        "    type filter hook input priority 0; policy accept;\n"
-        "    ip daddr 127.2.0.0/16 icmp type echo-request drop\n"
-        "  }\n"
-        "}\n";
-    if (!Run(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("add"), name}) ||
-        !Run(QStringLiteral("ip"), {QStringLiteral("-n"), name, QStringLiteral("link"),
-                                    QStringLiteral("set"), QStringLiteral("lo"),
-                                    QStringLiteral("up")}) ||
-        !Run(QStringLiteral("ip"),
-             exec + QStringList{QStringLiteral("sysctl"), QStringLiteral("-qw"),
-                                QStringLiteral("net.ipv4.ping_group_range=0 2147483647")}) ||
-        !Run(QStringLiteral("ip"),
-             exec + QStringList{QStringLiteral("nft"), QStringLiteral("-f"), QStringLiteral("-")},
-             rules)) {
-        Problem() = QStringLiteral("the network namespace cannot be set up (needs root)");
-        return;
-    }
-    QFile handle(QStringLiteral("/run/netns/") + name);
-    if (!handle.open(QIODevice::ReadOnly) || setns(handle.handle(), CLONE_NEWNET) != 0) {
-        Problem() = QStringLiteral("this process cannot enter the network namespace");
-    }
-}
-
-void LeaveNamespace() {
-    Run(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("del"), NamespaceName()});
-}
-
-QStringList Addresses() {
-    QStringList addresses;
-    for (int i = 0; i < kAddresses; ++i) {
-        addresses << QStringLiteral("127.%1.%2.%3").arg(i % 2 == 1 ? 2 : 1).arg(i / 250).arg(
-            i % 250 + 1);
-    }
-    return addresses;
-}
-
-double CpuSeconds(int who) {
-    rusage usage{};
-    getrusage(who, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 // The CPU seconds of this process's main thread (the window's) so far.
 double MainThreadCpuSeconds() {
@@ -117,8 +52,9 @@ double MainThreadCpuSeconds() {
     return (fields.value(11).toDouble() + fields.value(12).toDouble()) / sysconf(_SC_CLK_TCK);
 }
 
-// Runs the event loop for `ms` and returns the longest gap between two ticks of a 20 ms timer (finer would cost the window more than what it measures),
-// less the 20 ms: how long the loop was kept from its events at worst.
+// Runs the event loop for `ms` and returns the longest gap between two ticks of a 20 ms timer
+// (finer would cost the window more than what it measures), less the 20 ms: how long the loop was
+// kept from its events at worst.
 double LongestHoldUpMs(int ms) {
     QElapsedTimer clock;
     clock.start();
@@ -157,7 +93,7 @@ void BM_WatchList(benchmark::State &state) {
     TMainMenuForm *form = MainMenuForm;
     form->show();
     QApplication::processEvents();
-    form->AddressList = Addresses();
+    form->AddressList = bench::Addresses(kAddresses, 2);
 
     // What the window's thread costs with nothing watched, the hold-up measurement's timer
     // included, over the same minute.

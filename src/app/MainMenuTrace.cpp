@@ -18,9 +18,6 @@
 
 namespace {
 
-// At most a round a second, as mtr goes by default: routers answer "time exceeded" to a source
-// about once a second and drop what is asked faster, which would show as loss that is not there.
-constexpr int kTraceRoundInterval = 1000;
 // The route panel's height when it opens: its heading and about seven hops.
 constexpr int kRoutePanelHeight = 150;
 
@@ -47,7 +44,7 @@ void TMainMenuForm::TraceRouteActionExecute() {
     input.Echo.BufferSize = PingBufferSize;
     input.Echo.TimeOut = PingTimeOut;
     // The settings' interval paces the rounds, never faster than a round a second.
-    input.Interval = qMax(kTraceRoundInterval, PingInterval);
+    input.Interval = qMax(kLeastTraceRoundInterval, PingInterval);
     traceHops_ = std::make_unique<TTraceHops>(input.MaxHops);
     traceResolved_.clear();
     traceStarted_ = QDateTime::currentDateTime();

@@ -108,13 +108,13 @@ void TMainMenuForm::WatchListActionExecute() {
     charts_->PrepareBars(PingRetries, 0.1);
     charts_->SetBarsActive(false);
     WriteReport(TResultTarget{DebugMemo->document(), DebugColor},
-                QStringLiteral("%1  Watching %2 every %3 ms; an address is down after %4 "
-                               "request%5 in a row without a reply.")
-                    .arg(listWatchStarted_.toString(QStringLiteral("HH:mm:ss")),
-                         Addresses(addresses.size()))
-                    .arg(PingInterval)
-                    .arg(listWatch_->DownAfter())
-                    .arg(listWatch_->DownAfter() == 1 ? "" : "s"));
+                WatchEventLine(listWatchStarted_,
+                               QStringLiteral("Watching %1 every %2 ms; an address is down after "
+                                              "%3 request%4 in a row without a reply.")
+                                   .arg(Addresses(addresses.size()))
+                                   .arg(PingInterval)
+                                   .arg(listWatch_->DownAfter())
+                                   .arg(listWatch_->DownAfter() == 1 ? "" : "s")));
     ProcessIndicator->setEnabled(true);
     if (!session_->StartListWatch(RunInput(), addresses, PingInterval)) {
         return;
@@ -131,9 +131,10 @@ void TMainMenuForm::ConnectListWatch() {
     notifier_ = new TDesktopNotifier(this);
     connect(notifier_, &TDesktopNotifier::Unavailable, this, [this](const QString &reason) {
         WriteReport(TResultTarget{DebugMemo->document(), DebugColor},
-                    QStringLiteral("%1  Desktop notifications cannot be shown (%2); changes are "
-                                   "written here only.")
-                        .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")), reason));
+                    WatchEventLine(QDateTime::currentDateTime(),
+                                   QStringLiteral("Desktop notifications cannot be shown (%1); "
+                                                  "changes are written here only.")
+                                       .arg(reason)));
     });
     WatchTray = new QSystemTrayIcon(this);
     WatchTray->setObjectName(QStringLiteral("WatchTray"));
@@ -162,9 +163,9 @@ void TMainMenuForm::ConnectListWatch() {
         }
         listWatch_->Failed(index, message);
         WriteReport(TResultTarget{DebugMemo->document(), DebugColor},
-                    QStringLiteral("%1  %2 is no longer watched: %3")
-                        .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")),
-                             listWatch_->At(index).Address, message));
+                    WatchEventLine(QDateTime::currentDateTime(),
+                                   QStringLiteral("%1 is no longer watched: %2")
+                                       .arg(listWatch_->At(index).Address, message)));
     });
     connect(WatchListPanel, &TWatchListPanel::RowsChosen, this, [this] {
         // The graph is drawn afresh for the rows now chosen.

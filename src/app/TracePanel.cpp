@@ -1,12 +1,11 @@
 #include "app/TracePanel.h"
 
 #include <QAction>
-#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QTableView>
-#include <QVBoxLayout>
 
+#include "app/TablePanel.h"
 #include "common/WindowLook.h"
 #include "lookup/LocationDatabase.h"
 
@@ -148,40 +147,13 @@ QVariant TTraceModel::headerData(int section, Qt::Orientation orientation, int r
 
 TTracePanel::TTracePanel(QWidget *parent) : QFrame(parent) {
     setObjectName(QStringLiteral("TracePanel"));
-    setFrameShape(QFrame::NoFrame);
-    setAutoFillBackground(true);
-    auto *column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    heading_ = NewLabel(this, QStringLiteral("TraceHeading"), QStringLiteral("Route"));
-    heading_->setFixedHeight(18);
-    heading_->setIndent(4);
-    PaintDark(heading_, LookTextColor(), QColor(54, 54, 54));  // as the other headings
-    PaintDarkControls(this, LookTextColor(), LookMainPaneColor());
-    column->addWidget(heading_);
-
     model_ = new TTraceModel(this);
-    table_ = new QTableView(this);
-    table_->setObjectName(QStringLiteral("TraceTable"));
-    table_->setModel(model_);
-    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table_->setSelectionMode(QAbstractItemView::SingleSelection);
-    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->setAlternatingRowColors(true);
-    table_->setShowGrid(false);
-    table_->setWordWrap(false);
-    table_->verticalHeader()->hide();
-    table_->verticalHeader()->setDefaultSectionSize(18);
-    table_->horizontalHeader()->setHighlightSections(false);
-    table_->horizontalHeader()->setStretchLastSection(false);
-    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    const int widths[] = {34, 200, 160, 90, 46, 46, 56, 56, 56, 56, 56};
-    for (int i = 0; i <= TTraceModel::Jitter; ++i) {
-        table_->setColumnWidth(i, widths[i]);
-    }
-    table_->horizontalHeader()->setSectionResizeMode(TTraceModel::Address, QHeaderView::Stretch);
-    table_->setContextMenuPolicy(Qt::CustomContextMenu);
-    column->addWidget(table_, 1);
+    const TTablePanelParts parts = BuildTablePanel(
+        this, QStringLiteral("TraceHeading"), QStringLiteral("Route"), QStringLiteral("TraceTable"),
+        model_, {34, 200, 160, 90, 46, 46, 56, 56, 56, 56, 56}, TTraceModel::Address,
+        QAbstractItemView::SingleSelection);
+    heading_ = parts.Heading;
+    table_ = parts.Table;
 
     connect(table_, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
         const QString address = model_->AddressOf(index.row() + 1);

@@ -1,14 +1,13 @@
 #include "app/WatchListPanel.h"
 
-#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenu>
 #include <QSortFilterProxyModel>
 #include <QTableView>
-#include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/TablePanel.h"
 #include "app/TracePanel.h"
 #include "common/WindowLook.h"
 
@@ -199,18 +198,6 @@ QVariant TWatchListModel::headerData(int section, Qt::Orientation orientation, i
 
 TWatchListPanel::TWatchListPanel(QWidget *parent) : QFrame(parent) {
     setObjectName(QStringLiteral("WatchListPanel"));
-    setFrameShape(QFrame::NoFrame);
-    setAutoFillBackground(true);
-    auto *column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    heading_ = NewLabel(this, QStringLiteral("WatchListHeading"), QStringLiteral("Watch"));
-    heading_->setFixedHeight(18);
-    heading_->setIndent(4);
-    PaintDark(heading_, LookTextColor(), QColor(54, 54, 54));  // as the other headings
-    PaintDarkControls(this, LookTextColor(), LookMainPaneColor());
-    column->addWidget(heading_);
-
     model_ = new TWatchListModel(this);
     sorted_ = new QSortFilterProxyModel(this);
     sorted_->setSourceModel(model_);
@@ -218,29 +205,15 @@ TWatchListPanel::TWatchListPanel(QWidget *parent) : QFrame(parent) {
     // Rows move as their figures change only when the user sorted by a column; unsorted they
     // stay in list order.
     sorted_->setDynamicSortFilter(true);
-    table_ = new QTableView(this);
-    table_->setObjectName(QStringLiteral("WatchListTable"));
-    table_->setModel(sorted_);
+    const TTablePanelParts parts =
+        BuildTablePanel(this, QStringLiteral("WatchListHeading"), QStringLiteral("Watch"),
+                        QStringLiteral("WatchListTable"), sorted_,
+                        {140, 110, 110, 56, 50, 46, 56, 56, 56, 64, 56, 64},
+                        TWatchListModel::Address, QAbstractItemView::ExtendedSelection);
+    heading_ = parts.Heading;
+    table_ = parts.Table;
     table_->setSortingEnabled(true);
     table_->sortByColumn(-1, Qt::AscendingOrder);
-    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->setAlternatingRowColors(true);
-    table_->setShowGrid(false);
-    table_->setWordWrap(false);
-    table_->verticalHeader()->hide();
-    table_->verticalHeader()->setDefaultSectionSize(18);
-    table_->horizontalHeader()->setHighlightSections(false);
-    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    const int widths[] = {140, 110, 110, 56, 50, 46, 56, 56, 56, 64, 56, 64};
-    for (int i = 0; i <= TWatchListModel::LastChange; ++i) {
-        table_->setColumnWidth(i, widths[i]);
-    }
-    table_->horizontalHeader()->setSectionResizeMode(TWatchListModel::Address,
-                                                     QHeaderView::Stretch);
-    table_->setContextMenuPolicy(Qt::CustomContextMenu);
-    column->addWidget(table_, 1);
 
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { emit RowsChosen(); });

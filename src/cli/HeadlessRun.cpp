@@ -58,9 +58,6 @@ const QString kSettings = QStringLiteral("settings");
 
 // Geolocation look-ups at once, as the map window makes them.
 constexpr int kParallelLocations = 4;
-// Rounds of a trace never come faster than one a second: routers answer "time exceeded" about
-// once a second and drop what is asked faster, which would show as loss that is not there.
-constexpr int kTraceRoundInterval = 1000;
 // How often a waiting run asks whether it is to stop.
 constexpr std::chrono::milliseconds kStopPoll{10};
 
@@ -316,7 +313,7 @@ int RunTrace(const TOptions &options, const THeadlessIo &io) {
     TTraceInput input;
     input.Address = options.Addresses.first();
     input.Echo = options.Echo;
-    input.Interval = qMax(kTraceRoundInterval,
+    input.Interval = qMax(kLeastTraceRoundInterval,
                           options.IntervalGiven ? options.Interval : options.SettingsInterval);
     input.Rounds = options.Echo.Retries;
     input.Connect = io.Connect;

@@ -98,15 +98,18 @@ QString WatchDurationText(qint64 milliseconds) {
         .arg(seconds % 3600 / 60, 2, 10, QLatin1Char('0'));
 }
 
+QString WatchEventLine(const QDateTime &when, const QString &text) {
+    return when.toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("  ") + text;
+}
+
 std::optional<QString> WatchChangeLine(const QDateTime &when, const QString &address,
                                        const TWatchChange &change) {
-    const QString time = when.toString(QStringLiteral("HH:mm:ss"));
     if (change.To == TWatchState::Down) {
-        return QStringLiteral("%1  %2 is down").arg(time, address);
+        return WatchEventLine(when, QStringLiteral("%1 is down").arg(address));
     }
     if (change.To == TWatchState::Up && change.From == TWatchState::Down) {
-        return QStringLiteral("%1  %2 is up again after %3")
-            .arg(time, address, WatchDurationText(change.Outage));
+        return WatchEventLine(when, QStringLiteral("%1 is up again after %2")
+                                        .arg(address, WatchDurationText(change.Outage)));
     }
     return std::nullopt;
 }

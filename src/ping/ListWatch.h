@@ -113,6 +113,9 @@ class TListWatch final {
 // A span of time for reading: "850 ms", "12.3 s", "4 min 05 s", "2 h 03 min".
 QString WatchDurationText(qint64 milliseconds);
 
+// A line of the watch's log in the results pane: the time of day, two blanks, `text`.
+QString WatchEventLine(const QDateTime &when, const QString &text);
+
 // The line a change of state writes into the results pane, e.g.
 // "14:03:07  10.0.0.2 is down" and "14:03:19  10.0.0.2 is up again after 12.3 s". No line for an
 // address that answers for the first time (from unknown to up).

@@ -1,6 +1,5 @@
 #include "ping/RunSession.h"
 
-#include <QDateTime>
 #include <QTimer>
 #include <chrono>
 #include <exception>
@@ -12,6 +11,14 @@ namespace {
 
 // The least time between two deliveries of a list watch's outcomes.
 constexpr qint64 kListDeliveryMs = 50;
+
+// Milliseconds of the monotonic clock (QElapsedTimer's reference): no wall-clock step can
+// hold deliveries back or misdate a request.
+qint64 MonotonicMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 QString FailureText(const std::exception_ptr &failure) {
     try {
@@ -149,10 +156,7 @@ TAddressRunCallbacks TRunSession::Callbacks(TKind kind, const QStringList &addre
         // of the request with its outcome.
         callbacks.Sending = [this](int index, int) {
             listMade_[static_cast<std::size_t>(index)].fetch_add(1, std::memory_order_relaxed);
-            listSentAt_[static_cast<std::size_t>(index)] =
-                std::chrono::duration_cast<std::chrono::milliseconds>(
-                    std::chrono::steady_clock::now().time_since_epoch())
-                    .count();
+            listSentAt_[static_cast<std::size_t>(index)] = MonotonicMs();
         };
         callbacks.Replied = [this](int index, int, const std::optional<TPingReply> &reply) {
             QueueListOutcome({index, listSentAt_[static_cast<std::size_t>(index)], reply});
@@ -229,9 +233,9 @@ void TRunSession::QueueListOutcome(TListOutcome outcome) {
 }
 
 void TRunSession::DeliverListOutcomes(bool now) {
-    const qint64 at = QDateTime::currentMSecsSinceEpoch();
+    const qint64 at = MonotonicMs();
     // Too soon after the last one: the outcomes wait a little longer, and gather meanwhile.
-    if (!now && at - lastListDelivery_ < kListDeliveryMs && at >= lastListDelivery_) {
+    if (!now && at - lastListDelivery_ < kListDeliveryMs) {
         QTimer::singleShot(kListDeliveryMs - (at - lastListDelivery_), this,
                            [this] { DeliverListOutcomes(false); });
         return;

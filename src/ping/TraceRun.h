@@ -19,6 +19,11 @@ struct TResultTarget;
 // The most hops a route is traced over.
 constexpr int kMaxTraceHops = 30;
 
+// The shortest interval between the rounds of a trace a user asks for (ms), as mtr goes by
+// default: routers answer "time exceeded" to a source about once a second and drop what is asked
+// faster, which would show as loss that is not there.
+constexpr int kLeastTraceRoundInterval = 1000;
+
 // One hop of a traced route: who answered the probes that left with its TTL, and how.
 struct TTraceHop {
     // Every address that answered for this hop, the first seen first (more than one where the

@@ -61,6 +61,15 @@ const IntegerEntry kWatchIntegers[] = {
     {"Notifications", &TSettingsValues::WatchNotificationsValue},
 };
 
+// The integer of `entry` in `section`, or its read default when it is missing or no number.
+qint32 ReadInteger(const TIniText &text, const QString &section, const IntegerEntry &entry,
+                   const TSettingsValues &defaults) {
+    const qint32 readDefault = defaults.*entry.field;
+    QString raw;
+    return text.Find(section, QLatin1String(entry.key), &raw) ? ReadIntegerText(raw, readDefault)
+                                                              : readDefault;
+}
+
 }  // namespace
 
 bool TSettingsValues::operator==(const TSettingsValues &other) const {
@@ -103,11 +112,7 @@ bool LoadSettingsFile(const QString &path, TSettingsValues *values,
     const TSettingsValues defaults = ReadDefaults();
     TSettingsValues loaded = *values;
     for (const IntegerEntry &entry : kIntegers) {
-        const qint32 readDefault = defaults.*entry.field;
-        QString raw;
-        loaded.*entry.field = text.Find(kSystemSection, QLatin1String(entry.key), &raw)
-                                  ? ReadIntegerText(raw, readDefault)
-                                  : readDefault;
+        loaded.*entry.field = ReadInteger(text, kSystemSection, entry, defaults);
     }
     for (const ColorEntry &entry : kColors) {
         TColor color = defaults.*entry.field;
@@ -131,11 +136,7 @@ bool LoadSettingsFile(const QString &path, TSettingsValues *values,
         !text.Find(kMapChoiceSection, QLatin1String(kAskServiceKey), &ask) ||
         ReadIntegerText(ask, 1) != 0;
     for (const IntegerEntry &entry : kWatchIntegers) {
-        const qint32 readDefault = defaults.*entry.field;
-        QString raw;
-        loaded.*entry.field = text.Find(kWatchSection, QLatin1String(entry.key), &raw)
-                                  ? ReadIntegerText(raw, readDefault)
-                                  : readDefault;
+        loaded.*entry.field = ReadInteger(text, kWatchSection, entry, defaults);
     }
     *values = loaded;
     if (services != nullptr) {
