@@ -282,7 +282,7 @@ void TMainMenuForm::RefreshListWatch() {
     }
     QString heading =
         QStringLiteral("%1 %2 every %3 ms:   %4 up,   %5 down")
-            .arg(IsWatchingList() ? QStringLiteral("Watching") : QStringLiteral("Watched"),
+            .arg(listWatchEndedMs_ < 0 ? QStringLiteral("Watching") : QStringLiteral("Watched"),
                  Addresses(count))
             .arg(PingInterval)
             .arg(listWatch_->UpCount())

@@ -287,6 +287,9 @@ TEST_F(WatchListWindowTest, AnAddressThatFallsSilentIsDownThenUpAgainWithLinesNo
     EXPECT_FALSE(form_->WatchTray->isVisible());
     EXPECT_EQ(form_->WatchListPanel->Model()->index(2, TWatchListModel::Outages).data().toInt(), 1);
     EXPECT_TRUE(form_->WatchListPanel->isVisible());
+    EXPECT_TRUE(form_->WatchListPanel->findChild<QLabel *>("WatchListHeading")
+                    ->text()
+                    .startsWith(QStringLiteral("Watched 3 addresses every 100 ms:")));
 
     // A double click on a row pings that address as an ordinary run, on the ordinary graph.
     form_->activateWindow();
