@@ -291,8 +291,13 @@ void TLocalFile::FillFolderTree() {
     ShellTree->sortByColumn(0, Qt::AscendingOrder);
     // Selection, not the current item: the view makes its first row current when it gets the
     // focus, and that must not choose a folder for the user.
-    connect(ShellTree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { ShellTreeGetSelectedIndex(); });
+    // Nor does a closed window: when the chosen folder is removed meanwhile, the tree moves its
+    // selection to a neighbour, and the next opening must see that the chosen folder has gone.
+    connect(ShellTree->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (isVisible()) {
+            ShellTreeGetSelectedIndex();
+        }
+    });
 
     // Open the tree down to the home folder so that the user starts near their files; nothing is
     // selected, so no folder is chosen until the user picks one.
@@ -381,8 +386,9 @@ bool TLocalFile::SelectFolder(const QString &path) {
     }
     ShellTree->setCurrentIndex(index);
     ShellTree->scrollTo(index);
-    // Selecting the node that is already current raises no change; show it all the same.
-    ShellTreeGetSelectedIndex();
+    // Shown from the node itself, not read back from the selection: selecting the node that is
+    // already current raises no change.
+    ShowFolder(treeModel_->filePath(index));
     return true;
 }
 
@@ -453,7 +459,10 @@ void TLocalFile::ShellTreeGetSelectedIndex() {
     if (selected.isEmpty()) {
         return;
     }
-    const QString path = treeModel_->filePath(selected.first());
+    ShowFolder(treeModel_->filePath(selected.first()));
+}
+
+void TLocalFile::ShowFolder(const QString &path) {
     {
         // Leaving the old folder unselects its items; that is no choice of the user's.
         const QSignalBlocker blocker(LocalFileList->selectionModel());

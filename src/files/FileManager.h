@@ -151,6 +151,8 @@ class TLocalFile final : public QDialog {
     // Handlers.
     void FormShow();
     void ShellTreeGetSelectedIndex();
+    // Shows `path` as the chosen folder: its files in the list, its path in the label.
+    void ShowFolder(const QString &path);
     void LocalFileListSelectItem(const QModelIndex &item);
     void OKActionExecute();
     void CancelActionExecute();

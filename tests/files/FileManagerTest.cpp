@@ -410,6 +410,10 @@ TEST_F(FileWindow, FirstOpeningIsAtTheDataFolderOfTheMode) {
             ASSERT_TRUE(window_.SelectFolder(c.before));
             if (c.before.endsWith("gone")) {
                 QDir(c.before).removeRecursively();
+                // The tree learns of it in its own time, as it would while the window is closed.
+                const auto *tree =
+                    qobject_cast<const QFileSystemModel *>(window_.ShellTree->model());
+                WaitUntil([&] { return !tree->index(c.before).isValid(); }, 5000);
             }
         }
         window_.FunctionIndex = c.mode;
