@@ -2,7 +2,6 @@
 
 #include <curl/curl.h>
 
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QUrl>
 #include <array>
@@ -12,6 +11,7 @@
 #include <mutex>
 
 #include "common/Errors.h"
+#include "common/SafeFile.h"
 
 namespace {
 
@@ -310,27 +310,34 @@ QString HttpGetText(const QString &url, const TExchangeLimits &limits) {
 
 void HttpGetToFile(const QString &url, const QString &filePath, const TExchangeLimits &limits,
                    const HttpProgress &progress) {
-    QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly)) {
+    TSafeFile file(filePath);
+    try {
+        file.Open();
+    } catch (const TxError &error) {
         throw TxError(
-            QStringLiteral("Cannot create file \"%1\". %2").arg(filePath, file.errorString()),
+            QStringLiteral("Cannot create file \"%1\". %2").arg(filePath, error.Message()),
             QStringLiteral("EFCreateError"));
     }
     Transfer transfer;
     transfer.progress = progress;
-    transfer.sink = [&file](const char *data, size_t size) {
-        return file.write(data, static_cast<qint64>(size)) == static_cast<qint64>(size);
+    QString reason;
+    transfer.sink = [&file, &reason](const char *data, size_t size) {
+        try {
+            file.Write(data, static_cast<qint64>(size));
+            return true;
+        } catch (const TxError &error) {
+            reason = error.Message();
+            return false;
+        }
     };
+    Perform(url, transfer, limits);
     try {
-        Perform(url, transfer, limits);
-    } catch (...) {
-        file.cancelWriting();
-        throw;
-    }
-    if (transfer.sinkFailed || !file.commit()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throw TxError(QStringLiteral("Cannot write file \"%1\". %2").arg(filePath, reason),
+        if (transfer.sinkFailed) {
+            throw TxError(reason);
+        }
+        file.Commit();
+    } catch (const TxError &error) {
+        throw TxError(QStringLiteral("Cannot write file \"%1\". %2").arg(filePath, error.Message()),
                       QStringLiteral("EFCreateError"));
     }
 }

@@ -9,13 +9,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <array>
 #include <cerrno>
 #include <cstring>
 
 #include "common/Errors.h"
+#include "common/SafeFile.h"
 
 namespace {
 
@@ -112,28 +112,23 @@ bool CopyLocalFile(const QString &FromFile, const QString &ToFolder) {
     if (!in.open(QIODevice::ReadOnly)) {
         return false;
     }
-    // Written beside the target and renamed over it at the end: an existing file is replaced
-    // only by a complete copy.
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    std::array<char, 64 * 1024> chunk;
-    for (;;) {
-        const qint64 got = in.read(chunk.data(), qint64(chunk.size()));
-        if (got < 0) {
-            out.cancelWriting();
-            return false;
+    // An existing file is replaced only by a complete copy.
+    try {
+        TSafeFile out(target);
+        out.Open();
+        std::array<char, 64 * 1024> chunk;
+        for (;;) {
+            const qint64 got = in.read(chunk.data(), qint64(chunk.size()));
+            if (got < 0) {
+                return false;
+            }
+            if (got == 0) {
+                break;
+            }
+            out.Write(chunk.data(), got);
         }
-        if (got == 0) {
-            break;
-        }
-        if (out.write(chunk.data(), got) != got) {
-            out.cancelWriting();
-            return false;
-        }
-    }
-    if (!out.commit()) {
+        out.Commit();
+    } catch (const TxError &) {
         return false;
     }
     QFile::setPermissions(target, source.permissions());

@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -14,6 +13,7 @@
 #include <QUrl>
 
 #include "common/Errors.h"
+#include "common/SafeFile.h"
 #include "common/TX_Net.h"
 #include "files/Rtf.h"
 
@@ -211,11 +211,10 @@ void SaveRtfFile(const QString &path, const QTextDocument &document, const QColo
 }
 
 void SaveBytesFile(const QString &path, const QByteArray &data) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throw TxError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason));
+    try {
+        WriteFileSafely(path, data);
+    } catch (const TxError &error) {
+        throw TxError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, error.Message()));
     }
 }
 

@@ -4,7 +4,6 @@
 #include <QDateTime>
 #include <QPdfWriter>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -13,8 +12,9 @@
 #include <algorithm>
 
 #include "common/Errors.h"
-#include "reports/ReportEngine.h"
+#include "common/SafeFile.h"
 #include "files/Rtf.h"
+#include "reports/ReportEngine.h"
 
 namespace {
 
@@ -386,10 +386,10 @@ QByteArray ReportToRtf(const TPreparedReport &report, const TReportProgress &pro
 }
 
 void WriteReportFile(const QString &path, const QByteArray &data) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
-        throw TxError(
-            QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
+    try {
+        WriteFileSafely(path, data);
+    } catch (const TxError &error) {
+        throw TxError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, error.Message()));
     }
 }
 

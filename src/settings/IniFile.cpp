@@ -2,10 +2,10 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include "common/Errors.h"
+#include "common/SafeFile.h"
 
 namespace {
 
@@ -271,15 +271,10 @@ TxError UnableToWrite(const QString &path, const QString &cause) {
 }
 
 void WriteIniFile(const QString &path, const TIniText &text) {
-    QSaveFile file(path);
-    // Where the folder forbids new files but the file itself may be written, write in place.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly)) {
-        throw UnableToWrite(path, file.errorString());
-    }
-    const QByteArray bytes = text.ToBytes();
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        throw UnableToWrite(path, file.errorString());
+    try {
+        WriteFileSafely(path, text.ToBytes());
+    } catch (const TxError &error) {
+        throw UnableToWrite(path, error.Message());
     }
 }
 

@@ -14,6 +14,7 @@
 #include "common/TX_Net.h"
 #include "files/ResultFiles.h"
 #include "files/Rtf.h"
+#include "support/FullDisk.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -218,6 +219,40 @@ TEST_F(ResultFileIo, SavingReplacesTheFileAndReportsFailures) {
                     SaveRtfFile(Path("taken.rtf"), document);
                 }).startsWith(QStringLiteral("Cannot create file")));
     EXPECT_TRUE(QFileInfo(Path("taken.rtf")).isDir());
+}
+
+// Saving results as RTF, CSV or JSON over a good file on a full disk: the good file stays and the
+// message says why, for content that fits a write buffer and for content that does not.
+TEST(ResultFilesOnAFullDisk, KeepTheOldFileAndSayWhy) {
+    TFullDisk disk(200 * 1024);
+    if (!disk.Problem().isEmpty()) {
+        GTEST_SKIP() << disk.Problem().toStdString();
+    }
+    const QByteArray good = "{\\rtf1 good results}";
+    const QStringList names = {QStringLiteral("a.rtf"), QStringLiteral("a.csv"),
+                               QStringLiteral("a.json")};
+    for (const QString &name : names) {
+        WriteBytes(disk.FilePath(name), good);
+    }
+    disk.Fill();
+    QTextDocument small;
+    small.setPlainText(QStringLiteral("Reply from 127.0.0.1"));
+    QTextDocument large;
+    large.setPlainText(QString(300 * 1024, QLatin1Char('r')));
+    const QString reason = QStringLiteral("No space left on device");
+    for (const QTextDocument *document : {&small, &large}) {
+        const QString rtf = disk.FilePath(names[0]);
+        EXPECT_EQ(ErrorOf([&] { SaveRtfFile(rtf, *document); }),
+                  QStringLiteral("Cannot create file \"%1\". %2").arg(rtf, reason));
+        for (const QString &name : names.mid(1)) {
+            const QString path = disk.FilePath(name);
+            EXPECT_EQ(ErrorOf([&] { SaveBytesFile(path, document->toPlainText().toUtf8()); }),
+                      QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason));
+        }
+        for (const QString &name : names) {
+            EXPECT_EQ(ReadBytes(disk.FilePath(name)), good) << name.toStdString();
+        }
+    }
 }
 
 TEST_F(ResultFileIo, AddressListsAreReadWithinTheirLimits) {

@@ -10,11 +10,13 @@
 #include <QTextDocument>
 
 #include "common/Errors.h"
+#include "files/Rtf.h"
 #include "reports/ReportBody.h"
 #include "reports/ReportEngine.h"
 #include "reports/ReportExport.h"
 #include "reports/ReportSamples.h"
-#include "files/Rtf.h"
+#include "support/FullDisk.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -361,6 +363,33 @@ TEST(ReportEngine, ExportReplacesAnExistingFile) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(file.readAll().startsWith("<!DOCTYPE html>"));
+}
+
+TEST(ReportEngine, AnExportOnAFullDiskKeepsTheOldFileAndSaysWhy) {
+    TFullDisk disk;
+    if (!disk.Problem().isEmpty()) {
+        GTEST_SKIP() << disk.Problem().toStdString();
+    }
+    const auto report = Prepare(PingRunsLines(3));
+    const QStringList names = {QStringLiteral("r.pdf"), QStringLiteral("r.rtf"),
+                               QStringLiteral("r.html")};
+    for (const QString &name : names) {
+        WriteBytes(disk.FilePath(name), "good");
+    }
+    disk.Fill();
+    for (int mode : {3, 4, 5}) {
+        SCOPED_TRACE(mode);
+        const QString path = disk.FilePath(names[mode - 3]);
+        try {
+            ExportReport(*report, mode, path);
+            ADD_FAILURE() << "no error";
+        } catch (const TxError &error) {
+            EXPECT_EQ(
+                error.Message(),
+                QStringLiteral("Cannot create file \"%1\". No space left on device").arg(path));
+        }
+        EXPECT_EQ(ReadBytes(path), "good");
+    }
 }
 
 namespace {
