@@ -150,7 +150,8 @@ bool LoadSettingsFile(const QString &path, TSettingsValues *values,
     return true;
 }
 
-void SaveSettingsFile(const QString &path, const TSettingsValues &values) {
+void SaveSettingsFile(const QString &path, const TSettingsValues &values,
+                      const TSettingsValues *stored) {
     TIniText text;
     try {
         ReadIniFile(path, &text);
@@ -164,27 +165,47 @@ void SaveSettingsFile(const QString &path, const TSettingsValues &values) {
     googleKey.replace(QLatin1String("\r\n"), QLatin1String(" "));
     googleKey.replace(QLatin1Char('\r'), QLatin1Char(' '))
         .replace(QLatin1Char('\n'), QLatin1Char(' '));
+    // An entry this program has not changed keeps what the file holds now, which may be another
+    // program's change made since this one read the file.
+    QString held;
+    const auto changed = [&text, &held, stored](bool differs, const QString &section,
+                                                const char *key) {
+        return stored == nullptr || differs || !text.Find(section, QLatin1String(key), &held);
+    };
     try {
         for (const IntegerEntry &entry : kIntegers) {
-            text.WriteString(kSystemSection, QLatin1String(entry.key),
-                             QString::number(values.*entry.field));
+            if (changed(stored != nullptr && values.*entry.field != stored->*entry.field,
+                        kSystemSection, entry.key)) {
+                text.WriteString(kSystemSection, QLatin1String(entry.key),
+                                 QString::number(values.*entry.field));
+            }
         }
         for (const ColorEntry &entry : kColors) {
-            text.WriteString(*entry.section, QLatin1String(entry.key),
-                             ColorToString(values.*entry.field));
+            if (changed(stored != nullptr && values.*entry.field != stored->*entry.field,
+                        *entry.section, entry.key)) {
+                text.WriteString(*entry.section, QLatin1String(entry.key),
+                                 ColorToString(values.*entry.field));
+            }
         }
-        text.WriteString(kMapSection, QLatin1String(kMapKey), googleKey);
+        if (changed(stored != nullptr && values.GoogleKey != stored->GoogleKey, kMapSection,
+                    kMapKey)) {
+            text.WriteString(kMapSection, QLatin1String(kMapKey), googleKey);
+        }
         // Written once they differ from what a file without them reads as, or once the file
         // has them: a file of an older version keeps its exact lines until a choice is made.
-        QString held;
-        if (values.MapChoice != TMapChoice::GoogleMaps ||
-            text.Find(kMapChoiceSection, QLatin1String(kMapProviderKey), &held)) {
+        if (changed(stored != nullptr && values.MapChoice != stored->MapChoice, kMapChoiceSection,
+                    kMapProviderKey) &&
+            (values.MapChoice != TMapChoice::GoogleMaps ||
+             text.Find(kMapChoiceSection, QLatin1String(kMapProviderKey), &held))) {
             text.WriteString(kMapChoiceSection, QLatin1String(kMapProviderKey),
                              values.MapChoice == TMapChoice::OpenStreetMap ? kOpenStreetMapText
                                                                            : kGoogleMapsText);
         }
-        if (!values.AskGeolocationService ||
-            text.Find(kMapChoiceSection, QLatin1String(kAskServiceKey), &held)) {
+        if (changed(
+                stored != nullptr && values.AskGeolocationService != stored->AskGeolocationService,
+                kMapChoiceSection, kAskServiceKey) &&
+            (!values.AskGeolocationService ||
+             text.Find(kMapChoiceSection, QLatin1String(kAskServiceKey), &held))) {
             text.WriteString(
                 kMapChoiceSection, QLatin1String(kAskServiceKey),
                 values.AskGeolocationService ? QStringLiteral("1") : QStringLiteral("0"));
@@ -193,8 +214,10 @@ void SaveSettingsFile(const QString &path, const TSettingsValues &values) {
         // once the file has them.
         const TSettingsValues defaults = ReadDefaults();
         for (const IntegerEntry &entry : kWatchIntegers) {
-            if (values.*entry.field != defaults.*entry.field ||
-                text.Find(kWatchSection, QLatin1String(entry.key), &held)) {
+            if (changed(stored != nullptr && values.*entry.field != stored->*entry.field,
+                        kWatchSection, entry.key) &&
+                (values.*entry.field != defaults.*entry.field ||
+                 text.Find(kWatchSection, QLatin1String(entry.key), &held))) {
                 text.WriteString(kWatchSection, QLatin1String(entry.key),
                                  QString::number(values.*entry.field));
             }

@@ -101,7 +101,13 @@ bool LoadSettingsFile(const QString &path, TSettingsValues *values,
 // is missing. The file is replaced in one step, so a failure leaves it as it was. A line break in
 // the map key is written as a blank. Throws TxError("Unable to write to <path>: <cause>") when it
 // cannot be written.
-void SaveSettingsFile(const QString &path, const TSettingsValues &values);
+//
+// With `stored`, the values this program last read from the file or wrote into it, only the
+// entries whose value differs from it (or that the file lacks) are written, into the file as it is
+// now: another program that changed other entries of the same file in the meantime keeps its
+// changes.
+void SaveSettingsFile(const QString &path, const TSettingsValues &values,
+                      const TSettingsValues *stored = nullptr);
 
 // One press of a spin button: the value moved by `step` and clamped to the limit. The sum is
 // formed in 64 bits, so a value read from the file near the 32-bit limits cannot overflow.

@@ -31,6 +31,8 @@ bool TSettingsModel::Load() {
     SetServiceSettings(services);
     const bool changed = !(loaded == values_);
     values_ = loaded;
+    stored_ = loaded;
+    hasStored_ = true;
     if (changed) {
         emit Changed();
     }
@@ -39,13 +41,17 @@ bool TSettingsModel::Load() {
 }
 
 void TSettingsModel::Save() {
-    SaveSettingsFile(SettingsFilePath(), values_);
+    SaveSettingsFile(SettingsFilePath(), values_, hasStored_ ? &stored_ : nullptr);
+    stored_ = values_;
+    hasStored_ = true;
 }
 
 void TSettingsModel::Apply(const TSettingsValues &values) {
     TSettingsValues applied = values;
     applied.GoogleKey = values_.GoogleKey;
-    SaveSettingsFile(SettingsFilePath(), applied);
+    SaveSettingsFile(SettingsFilePath(), applied, hasStored_ ? &stored_ : nullptr);
+    stored_ = applied;
+    hasStored_ = true;
     values_ = applied;
     emit Changed();
 }

@@ -31,7 +31,8 @@ class TSettingsModel final : public QObject {
     // than those held. Throws TxError when the file exists but cannot be read.
     bool Load();
 
-    // Writes the values held. Throws TxError("Unable to write to <path>: <cause>").
+    // Writes the values held that differ from those last read or written (all of them before
+    // the first read). Throws TxError("Unable to write to <path>: <cause>").
     void Save();
 
     // The values a confirmed settings window hands back (their map key is not theirs to change:
@@ -53,4 +54,8 @@ class TSettingsModel final : public QObject {
 
   private:
     TSettingsValues values_;
+    // What this program last read from the file or wrote into it: a save writes only what
+    // differs from it, so that another program's changes to other entries stay.
+    TSettingsValues stored_;
+    bool hasStored_ = false;
 };

@@ -5,11 +5,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 
 #include "common/DataPaths.h"
 #include "common/Errors.h"
 #include "settings/Services.h"
+#include "support/FullDisk.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -113,6 +115,72 @@ TEST_F(SettingsModel, AKeyFromTheMapWindowIsSavedWithTheHeldValuesAndNoNotice) {
     ASSERT_TRUE(LoadSettingsFile(SettingsFilePath(), &stored));
     EXPECT_EQ(stored.GoogleKey, QStringLiteral("MY-KEY"));
     EXPECT_EQ(stored, model_.Values());
+}
+
+// Two programs on one settings file: each writes the entries it changed into the file as it is
+// then, so neither loses the other's change.
+TEST_F(SettingsModel, TwoProgramsOnOneFileKeepEachOthersChanges) {
+    model_.CreateFileWhenMissing();
+    TSettingsModel other;
+    ASSERT_TRUE(other.Load());
+    ASSERT_TRUE(model_.Load());
+
+    TSettingsValues first = model_.Values();
+    first.PingRetriesNoValue = 5;
+    model_.Apply(first);
+    TSettingsValues second = other.Values();
+    second.PingTimeOutValue = 4100;
+    second.InfoColor = clWhite;
+    other.Apply(second);
+    other.SetMapKey(QStringLiteral("KEY-OF-B"));
+    other.Save();
+    first.WatchDownAfterValue = 6;
+    model_.Apply(first);
+
+    TSettingsValues stored;
+    ASSERT_TRUE(LoadSettingsFile(SettingsFilePath(), &stored));
+    EXPECT_EQ(stored.PingRetriesNoValue, 5);
+    EXPECT_EQ(stored.PingTimeOutValue, 4100);
+    EXPECT_EQ(stored.InfoColor, clWhite);
+    EXPECT_EQ(stored.GoogleKey, QStringLiteral("KEY-OF-B"));
+    EXPECT_EQ(stored.WatchDownAfterValue, 6);
+
+    // An entry removed by hand is written again with the next confirmation.
+    QByteArray text = ReadBytes(SettingsFilePath());
+    text.replace("TTL=128\n", "");
+    WriteBytes(SettingsFilePath(), text);
+    model_.Apply(model_.Values());
+    EXPECT_TRUE(ReadBytes(SettingsFilePath()).contains("\nTTL=128\n"));
+}
+
+// The settings folder on a full disk: the confirmation fails with the reason, the file keeps every
+// entry, and the program keeps the values it had.
+TEST_F(SettingsModel, AFullDiskKeepsTheFileAndSaysWhy) {
+    TFullDisk disk;
+    if (!disk.Problem().isEmpty()) {
+        GTEST_SKIP() << disk.Problem().toStdString();
+    }
+    const QString system = QDir::cleanPath(SystemFolder());
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(system).path()));
+    ASSERT_TRUE(QFile::link(disk.Path(), system));
+    const QByteArray good =
+        "[PING SYSTEM SETTINGS]\nTime Out=4000\nRetries No=4\n[GOOGLE MAPS ID]\n"
+        "Google Maps Key=secret\n[SERVICES]\nMail Password=p\n";
+    WriteBytes(SettingsFilePath(), good);
+    ASSERT_TRUE(model_.Load());
+    disk.Fill();
+
+    TSettingsValues confirmed = model_.Values();
+    confirmed.PingRetriesNoValue = 9;
+    try {
+        model_.Apply(confirmed);
+        ADD_FAILURE() << "the write did not fail";
+    } catch (const TxError &error) {
+        EXPECT_EQ(error.Message(), QStringLiteral("Unable to write to ") + SettingsFilePath() +
+                                       QStringLiteral(": No space left on device"));
+    }
+    EXPECT_EQ(ReadBytes(SettingsFilePath()), good);
+    EXPECT_EQ(model_.Values().PingRetriesNoValue, 4);
 }
 
 }  // namespace
