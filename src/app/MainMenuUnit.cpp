@@ -696,7 +696,12 @@ bool TMainMenuForm::eventFilter(QObject *watched, QEvent *event) {
         case QEvent::ShortcutOverride:
             // The address field and the panes would keep Ctrl+C, Ctrl+A, Del and the like for
             // themselves; the window's commands come first, so that Ctrl+C in the address field
-            // copies from the editing target.
+            // copies from the editing target. Select all is the exception in the address field:
+            // a user who presses it there means to type over the address.
+            if (watched == AddressEdit &&
+                static_cast<QKeyEvent *>(event)->matches(QKeySequence::SelectAll)) {
+                break;
+            }
             if (ActionShortcutMatches(static_cast<QKeyEvent *>(event))) {
                 event->ignore();
                 return true;
@@ -904,6 +909,11 @@ void TMainMenuForm::SinglePingActionExecute() {
 // the address field and the panes cannot be changed (the run's blocks stay whole), and the ping
 // button stops the run. All comes back when the run ends, however it ends.
 void TMainMenuForm::SetRunMode(bool on) {
+    // A run writes into the results pane: from now on that pane is what the pane commands act
+    // on, also when a list was loaded (and the scratch pane chosen) just before.
+    if (on && SelectedEditingMemo == TempMemo) {
+        SelectedEditingMemo = DebugMemo;
+    }
     SinglePingAction->setEnabled(!on);
     PingListOfAddressesAction->setEnabled(!on);
     WatchPingAction->setChecked(on && IsWatching());

@@ -391,7 +391,8 @@ TEST_F(MainWindowTest, MenusToolBarAndPopupShowTheirCaptions) {
                                        "Scroll bars visible"}));
     EXPECT_EQ(entries[3], (QStringList{"Ping address ...", "Ping until stopped", "Trace route",
                                        "Get address info ...", "Address geolocation ...", "-",
-                                       "Ping list of addresses ... ", "Watch list of addresses", "-", "System settings ..."}));
+                                       "Ping list of addresses ... ", "Watch list of addresses",
+                                       "-", "System settings ..."}));
     EXPECT_EQ(entries[4], (QStringList{"Online help", "-", "Contact us", "Check for updates", "-",
                                        "About Tarvex "}));
     EXPECT_EQ(Captions(form_->ResultPopupMenu),
@@ -455,7 +456,15 @@ TEST_F(MainWindowTest, ShortcutsInTheAddressFieldReachTheEditingTarget) {
     ASSERT_TRUE(form_->AddressEdit->hasFocus());
     ASSERT_EQ(SelectedEditingMemo, form_->DebugMemo);
 
+    // Select all in the field selects the field's text, so that typing replaces the address.
     Press(Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(form_->AddressEdit->selectedText(), QStringLiteral("typed"));
+    EXPECT_FALSE(form_->DebugMemo->textCursor().hasSelection());
+    Press(Qt::Key_End);
+    EXPECT_FALSE(form_->AddressEdit->hasSelectedText());
+
+    // The Edit menu's "Select all" still selects the editing target.
+    form_->TextSelectAllAction->trigger();
     EXPECT_EQ(form_->DebugMemo->textCursor().selectedText(),
               QStringLiteral("alpha") + QChar(QChar::ParagraphSeparator) + QStringLiteral("beta"));
     EXPECT_FALSE(form_->AddressEdit->hasSelectedText());
@@ -478,6 +487,9 @@ TEST_F(MainWindowTest, ShortcutsInTheAddressFieldReachTheEditingTarget) {
     // Typing still reaches the field.
     Press(Qt::Key_X);
     EXPECT_EQ(form_->AddressEdit->text(), QStringLiteral("typedx"));
+    Press(Qt::Key_A, Qt::ControlModifier);
+    Press(Qt::Key_Y);
+    EXPECT_EQ(form_->AddressEdit->text(), QStringLiteral("y"));
 }
 
 TEST_F(MainWindowTest, CutAndPasteMoveTextBetweenPanesThroughTheClipboard) {

@@ -142,7 +142,9 @@ TEST_F(FileCommands, LoadedListIsPingedAndSavedAsResultFile) {
             << results.toStdString();
     }
 
-    Enter(form_->DebugMemo);
+    // The run wrote into the results pane, so that pane is the one saved, without a click into
+    // it first.
+    EXPECT_EQ(SelectedEditingMemo, form_->DebugMemo);
     Run("SaveResultsAction", [&] { Choose(folder_, QStringLiteral("run")); });
     ASSERT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
     const QString file = Path("run.rtf");
