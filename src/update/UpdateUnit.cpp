@@ -42,6 +42,11 @@ TUpgradeForm::TUpgradeForm(QWidget *parent) : QDialog(parent) {
         newText(QStringLiteral("InformationLabel_1"), QStringLiteral("No updates available."), 96);
     InformationLabel_2 =
         newText(QStringLiteral("InformationLabel_2"), QStringLiteral("Changes are expected."), 114);
+    ReasonLabel = NewPictureLabel(this, QStringLiteral("ReasonLabel"), QString(), 11,
+                                  LookMediumGreyText(), 384, 136);
+    ReasonLabel->setWordWrap(true);
+    ReasonLabel->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    ReasonLabel->setGeometry(384 - 236, 136, 236, 60);
 
     RzPanel5 = new QWidget(this);
     RzPanel5->setObjectName(QStringLiteral("RzPanel5"));
@@ -67,7 +72,9 @@ TUpgradeForm::TUpgradeForm(QWidget *parent) : QDialog(parent) {
     connect(OKButton, &QToolButton::clicked, this, [this] { OKButtonClick(); });
 
     InstallWindowDrag(
-        this, {this, Image1, VersionLabel, InformationLabel_1, InformationLabel_2, RzPanel5}, {});
+        this,
+        {this, Image1, VersionLabel, InformationLabel_1, InformationLabel_2, ReasonLabel, RzPanel5},
+        {});
 }
 
 bool TUpgradeForm::Execute() {
@@ -100,9 +107,10 @@ void TUpgradeForm::FormShow() {
     CheckForUpdate();
 }
 
-void TUpgradeForm::ShowDownloadError() {
+void TUpgradeForm::ShowDownloadError(const std::exception &error) {
     InformationLabel_1->setText(QStringLiteral("Download error."));
     InformationLabel_2->setText(QStringLiteral("Please try again later."));
+    ReasonLabel->setText(ErrorText(error));
 }
 
 void TUpgradeForm::CheckForUpdate() {
@@ -111,11 +119,12 @@ void TUpgradeForm::CheckForUpdate() {
     try {
         const QString current = CurrentVersion;
         info = RunBlocking([current] { return FetchVersionInfo(current); });
-    } catch (const std::exception &) {
-        // No message box: the two labels are the whole report, and the rest keeps its state.
-        ShowDownloadError();
+    } catch (const std::exception &error) {
+        // No message box: the labels are the whole report, and the rest keeps its state.
+        ShowDownloadError(error);
         return;
     }
+    ReasonLabel->clear();
     VersionLabel->setText(info.VersionText);
     InformationLabel_1->setText(info.Information1);
     InformationLabel_2->setText(info.Information2);
@@ -151,8 +160,8 @@ bool TUpgradeForm::DownloadUpdate() {
             throw TxError(QStringLiteral("Cannot create the folder \"%1\".").arg(folder));
         }
         RunBlocking([url, target, sha256] { DownloadPackage(url, target, sha256); });
-    } catch (const std::exception &) {
-        ShowDownloadError();
+    } catch (const std::exception &error) {
+        ShowDownloadError(error);
         return false;
     }
     ShowInstallHint(target);

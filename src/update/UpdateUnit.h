@@ -46,6 +46,9 @@ class TUpgradeForm final : public QDialog {
     QLabel *VersionLabel = nullptr;
     QLabel *InformationLabel_1 = nullptr;
     QLabel *InformationLabel_2 = nullptr;
+    // Under the two texts of a failed check or download: why it failed, in the error's own words
+    // (a refused connection, a version file over its limit, a full disk); empty otherwise.
+    QLabel *ReasonLabel = nullptr;
     QWidget *RzPanel5 = nullptr;
     QLabel *CancelLabel = nullptr;
     QToolButton *CancelButton = nullptr;
@@ -61,7 +64,7 @@ class TUpgradeForm final : public QDialog {
     void showEvent(QShowEvent *event) override;
 
   private:
-    void ShowDownloadError();
+    void ShowDownloadError(const std::exception &error);
     void ShowInstallHint(const QString &packagePath);
 
     QByteArray packageSha256_;

@@ -13,6 +13,7 @@
 
 #include "common/BoxParts.h"
 #include "common/DesktopOpen.h"
+#include "common/ExchangeLimits.h"
 #include "settings/Services.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestSupport.h"
@@ -100,9 +101,26 @@ TEST_F(UpgradeFormTest, FirstCheckWithoutServerShowsTheErrorTexts) {
     form.CheckForUpdate();
     ExpectTexts(QStringLiteral("version 1.0.2.0"), QStringLiteral("Download error."),
                 QStringLiteral("Please try again later."));
+    // Why, in the client's words ("Failed to connect to 127.0.0.1 port ...").
+    EXPECT_TRUE(form.ReasonLabel->text().contains(QStringLiteral("connect"), Qt::CaseInsensitive))
+        << form.ReasonLabel->text().toStdString();
     EXPECT_FALSE(UpdateShown());
     EXPECT_FALSE(form.NewUpdateReady);
     EXPECT_EQ(form.CurrentVersion, QStringLiteral("1020"));
+}
+
+// A failed check says why under the two texts; the next good check takes the reason away.
+TEST_F(UpgradeFormTest, AFailedCheckSaysWhy) {
+    server.SetRoute(kVersionPath, QByteArray(kVersionFileLimits.MaxBytes + 1, '1'));
+    form.CheckForUpdate();
+    ExpectTexts(QStringLiteral("version 1.0.2.0"), QStringLiteral("Download error."),
+                QStringLiteral("Please try again later."));
+    EXPECT_EQ(form.ReasonLabel->text(), ReplyTooLargeText(kVersionFileLimits.MaxBytes));
+
+    server.SetRoute(kVersionPath, "1020\nversion 1.0.2.0\nNo updates available.\nx\n");
+    form.CheckForUpdate();
+    EXPECT_EQ(form.InformationLabel_1->text(), QStringLiteral("No updates available."));
+    EXPECT_EQ(form.ReasonLabel->text(), QString());
 }
 
 TEST_F(UpgradeFormTest, SameVersionHidesUpdate) {
