@@ -432,9 +432,19 @@ int RunWhois(const TOptions &options, const THeadlessIo &io) {
         if (!listed) {
             reply = QString::fromLatin1(kWhoisNoResults);
             status = qMax(status, kExitNotAnswered);
+        } else if (const QString address = GetIP(name);
+                   address == QStringLiteral("0.0.0.0") && AddressToResolve(name) != address) {
+            // Asking about 0.0.0.0 in its place would print a record that has nothing to do
+            // with the name.
+            error = QString::fromLatin1(kNameDoesNotResolve);
+            Fail(io, QStringLiteral("%1: the name does not resolve.").arg(name));
+            status = qMax(status, kExitUsage);
         } else {
             try {
-                reply = WhoisLookup(zones, name, server);
+                QString host;
+                quint16 port = 43;
+                SplitHostPort(server, 43, &host, &port);
+                reply = WhoisQuery(host, port, address);
             } catch (const std::exception &failure) {
                 error = ErrorText(failure);
                 Fail(io, QStringLiteral("%1: %2").arg(name, error));
@@ -462,8 +472,9 @@ int RunWhois(const TOptions &options, const THeadlessIo &io) {
         object.insert(QStringLiteral("error"), error.isEmpty() ? QJsonValue() : QJsonValue(error));
         json.append(object);
         for (int i = 0; i < lines.size(); ++i) {
+            // A table has no escape for a NUL or an escape sequence: they are shown instead.
             rows << QStringList{QStringLiteral("whois"), name, listed ? server : QString(),
-                                QString::number(i + 1), lines.at(i)};
+                                QString::number(i + 1), WhoisVisibleText(lines.at(i))};
         }
     }
     if (options.Format == TFormat::Json) {

@@ -396,6 +396,7 @@ TEST_F(HeadlessRuns, JsonAndCsvReadBackTheSameReplies) {
 TEST_F(HeadlessRuns, WhoisAndLocateThroughTheConfiguredServices) {
     ASSERT_TRUE(ns_->WriteHosts("127.0.0.1 probe.ripe.net\n127.0.0.7 other.ripe.net\n"));
     std::unique_ptr<LoopbackServer> whois;
+    std::unique_ptr<LoopbackServer> hostile;
     std::unique_ptr<LocalHttpServer> geolocation;
     quint16 closedPort = 0;
     // Made inside the namespace, their listening sockets stay there.
@@ -406,6 +407,12 @@ TEST_F(HeadlessRuns, WhoisAndLocateThroughTheConfiguredServices) {
                 connection.Write(
                     "% test database\r\ninetnum:   127.0.0.0 - 127.255.255.255\r\n"
                     "netname:LOOPBACK\r\norg-type:  OTHER\r\n");
+            });
+        // A reply with a NUL, an escape sequence that would clear a terminal, and a DEL.
+        hostile =
+            std::make_unique<LoopbackServer>([](LoopbackConnection &connection, LoopbackServer &) {
+                connection.ReadLine();
+                connection.Write(QByteArray("remarks:  a\0b\x1b[2Jc\x7f\r\n", 21));
             });
         geolocation = std::make_unique<LocalHttpServer>();
         closedPort = ClosedLoopbackPort();
@@ -452,6 +459,41 @@ TEST_F(HeadlessRuns, WhoisAndLocateThroughTheConfiguredServices) {
     const ProgramOutcome answeredCsv =
         Run({"--whois", "probe.ripe.net", "--settings", settings, "--format", "csv"});
     EXPECT_EQ(ReadResultsBack(answeredCsv.out, "csv"), whoisRows);
+
+    // A listed zone, but the name does not resolve: nothing is asked in its place.
+    const qsizetype asked = whois->Recorded().size();
+    for (const char *format : {"text", "json"}) {
+        SCOPED_TRACE(format);
+        const ProgramOutcome unresolved =
+            Run({"--whois", "gone.ripe.net", "--settings", settings, "--format", format});
+        EXPECT_EQ(unresolved.status, 2);
+        EXPECT_EQ(unresolved.err, "tarvex: gone.ripe.net: the name does not resolve.\n");
+        if (QLatin1String(format) == QLatin1String("text")) {
+            EXPECT_EQ(unresolved.out, QByteArray());
+        } else {
+            EXPECT_TRUE(unresolved.out.contains("\"error\": \"The name does not resolve.\""))
+                << unresolved.out.toStdString();
+        }
+    }
+    EXPECT_EQ(whois->Recorded().size(), asked) << "the server was asked about something";
+
+    // Control bytes of a reply are shown, never written raw to a terminal or a table.
+    const QString hostileSettings = WriteFile(
+        QStringLiteral("hostile.ini"),
+        QStringLiteral("[SERVICES]\nWhois Server=%1\n").arg(hostile->HostPort()).toUtf8());
+    const ProgramOutcome shown = Run({"--whois", "probe.ripe.net", "--settings", hostileSettings});
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_TRUE(QString::fromUtf8(shown.out)
+                    .split(QLatin1Char('\n'))
+                    .contains(QString::fromUtf8("remarks:\t\t\ta\u2400b\u241b[2Jc\u2421")))
+        << shown.out.toStdString();
+    const ProgramOutcome table =
+        Run({"--whois", "probe.ripe.net", "--settings", hostileSettings, "--format", "csv"});
+    for (const QByteArray &out : {shown.out, table.out}) {
+        EXPECT_FALSE(out.contains('\0'));
+        EXPECT_FALSE(out.contains('\x1b'));
+        EXPECT_FALSE(out.contains('\x7f'));
+    }
 
     const ProgramOutcome refused = Run({"--whois", "probe.ripe.net", "--settings", closed});
     EXPECT_EQ(refused.status, 1);
