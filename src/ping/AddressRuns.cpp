@@ -245,23 +245,32 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
         });
     }
 
+    // The outcome of the address's next request in order.
+    void HandOn(int index, TAddress &address, const std::optional<TPingReply> &reply) {
+        // A watch goes on for hours: its callers count its outcomes as they come, and its record
+        // keeps none of them.
+        if (!input_.UntilStopped) {
+            address.Record.Replies.push_back(reply);
+        }
+        if (callbacks_.Replied) {
+            callbacks_.Replied(index, address.Requests, reply);
+        }
+        ++address.Requests;
+    }
+
     void Answered(int index, int request, const std::optional<TPingReply> &reply) {
         TAddress &address = addresses_.at(index);
         // Handed on in the order of the requests, so that every reader counts them alike; a
         // reply that overtakes a request still waiting for its time-out waits for it here.
-        address.Early.emplace(request, reply);
+        if (request != address.Requests) {
+            address.Early.emplace(request, reply);
+            return;
+        }
+        HandOn(index, address, reply);
         for (auto next = address.Early.begin();
              next != address.Early.end() && next->first == address.Requests;
              next = address.Early.erase(next)) {
-            // A watch goes on for hours: its callers count its outcomes as they come, and its
-            // record keeps none of them.
-            if (!input_.UntilStopped) {
-                address.Record.Replies.push_back(next->second);
-            }
-            if (callbacks_.Replied) {
-                callbacks_.Replied(index, address.Requests, next->second);
-            }
-            ++address.Requests;
+            HandOn(index, address, next->second);
         }
         if (Paced()) {
             if (IsOver(address) && address.Pause == 0 && address.Requests == address.Sent) {
