@@ -398,6 +398,8 @@ class TMainMenuForm final : public QMainWindow {
     int traceRounds_ = 0;
     // The list watch under way or last made, when it began, and its clock.
     std::unique_ptr<TListWatch> listWatch_;
+    // Its changes of state, for the watch's results saved as JSON.
+    TWatchLog listWatchLog_;
     QDateTime listWatchStarted_;
     QElapsedTimer listWatchClock_;
     qint64 listWatchEndedMs_ = -1;

@@ -95,6 +95,7 @@ void TMainMenuForm::WatchListActionExecute() {
     }
     AddressMemo->clear();
     listWatch_ = std::make_unique<TListWatch>(addresses, WatchDownAfter);
+    listWatchLog_.Reset(listWatch_->Count());
     listWatchStarted_ = QDateTime::currentDateTime();
     listWatchClock_.start();
     listWatchEndedMs_ = -1;
@@ -195,6 +196,7 @@ void TMainMenuForm::ConnectListWatch() {
 }
 
 void TMainMenuForm::ListWatchChanged(const TWatchChange &change) {
+    listWatchLog_.Changed(change, listWatch_->At(change.Index));
     // A switch that fails takes hundreds of addresses down in the same moment: their lines are
     // written together and told in one notice, once the burst has been taken in.
     if (pendingChanges_.isEmpty()) {
@@ -367,15 +369,9 @@ void TMainMenuForm::EndListWatch() {
     targets.AddressMemo = AddressMemo->document();
     targets.PositionX = &PositionX;
     WriteListWatchEnd(RunInput(), targets, *listWatch_, listWatchStarted_, listWatchEndedMs_);
-    // Saved as data like any run: each address with its statistics.
-    for (int i = 0; i < listWatch_->Count(); ++i) {
-        const TWatchedAddress &address = listWatch_->At(i);
-        TRunResult run;
-        run.Target = address.Address;
-        run.Echo = RunInput().Echo;
-        run.Started = listWatchStarted_;
-        run.Error = address.Failure;
-        run.Figures = address.Figures;
+    // Saved as data like any run: each address with its statistics and what its watch saw.
+    for (TRunResult &run : WatchedListResults(*listWatch_, listWatchLog_, RunInput().Echo,
+                                              PingInterval, listWatchStarted_, listWatchEndedMs_)) {
         KeepPaneRun(std::move(run));
     }
     WatchTray->hide();

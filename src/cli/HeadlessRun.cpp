@@ -60,6 +60,9 @@ const QString kSettings = QStringLiteral("settings");
 constexpr int kParallelLocations = 4;
 // How often a waiting run asks whether it is to stop.
 constexpr std::chrono::milliseconds kStopPoll{10};
+// Milliseconds between the requests to an address when -i is not given: ping's and fping's
+// second, which a script expects of a ping from the command line.
+constexpr int kStandardPingInterval = 1000;
 
 struct TOptions {
     TFormat Format = TFormat::Text;
@@ -232,8 +235,11 @@ int RunPing(const TOptions &options, const THeadlessIo &io) {
     TListRunInput input;
     input.Addresses = options.Addresses;
     input.Echo = options.Echo;
-    // Back to back unless asked otherwise, as the window's ping command sends.
-    input.Interval = options.Interval;
+    // A request every interval whatever earlier ones still wait for, as ping and fping send: a
+    // silent address then takes the time of its requests and one time-out, not a time-out for
+    // each request as the window's one-after-another rule would make it.
+    input.Interval = options.IntervalGiven ? options.Interval : kStandardPingInterval;
+    input.Cadence = TRequestCadence::EveryInterval;
     input.Connect = io.Connect;
 
     std::vector<TRunResult> runs;
@@ -426,9 +432,19 @@ int RunWhois(const TOptions &options, const THeadlessIo &io) {
         if (!listed) {
             reply = QString::fromLatin1(kWhoisNoResults);
             status = qMax(status, kExitNotAnswered);
+        } else if (const QString address = GetIP(name);
+                   address == QStringLiteral("0.0.0.0") && AddressToResolve(name) != address) {
+            // Asking about 0.0.0.0 in its place would print a record that has nothing to do
+            // with the name.
+            error = QString::fromLatin1(kNameDoesNotResolve);
+            Fail(io, QStringLiteral("%1: the name does not resolve.").arg(name));
+            status = qMax(status, kExitUsage);
         } else {
             try {
-                reply = WhoisLookup(zones, name, server);
+                QString host;
+                quint16 port = 43;
+                SplitHostPort(server, 43, &host, &port);
+                reply = WhoisQuery(host, port, address);
             } catch (const std::exception &failure) {
                 error = ErrorText(failure);
                 Fail(io, QStringLiteral("%1: %2").arg(name, error));
@@ -456,8 +472,9 @@ int RunWhois(const TOptions &options, const THeadlessIo &io) {
         object.insert(QStringLiteral("error"), error.isEmpty() ? QJsonValue() : QJsonValue(error));
         json.append(object);
         for (int i = 0; i < lines.size(); ++i) {
+            // A table has no escape for a NUL or an escape sequence: they are shown instead.
             rows << QStringList{QStringLiteral("whois"), name, listed ? server : QString(),
-                                QString::number(i + 1), lines.at(i)};
+                                QString::number(i + 1), WhoisVisibleText(lines.at(i))};
         }
     }
     if (options.Format == TFormat::Json) {
@@ -581,8 +598,9 @@ void AddHeadlessOptions(QCommandLineParser &parser) {
         QStringLiteral("Requests to each address, or rounds of a trace (settings: Retries No)."),
         QStringLiteral("N"));
     add({QStringLiteral("i"), kInterval},
-        QStringLiteral("Milliseconds from one request to an address to its next (default 0: "
-                       "back to back, as the window's ping; a trace's rounds: at least 1000)."),
+        QStringLiteral("Milliseconds from one request to an address to its next, whatever "
+                       "earlier ones still wait for (default 1000, as ping; 0: each once the one "
+                       "before is answered; a trace's rounds: at least 1000)."),
         QStringLiteral("MS"));
     add({QStringLiteral("W"), kTimeOut},
         QStringLiteral("Milliseconds to wait for each reply (settings: Time Out)."),

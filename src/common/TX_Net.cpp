@@ -13,8 +13,27 @@ struct AddrInfoDeleter {
 };
 }  // namespace
 
-QString GetIP(const QString &Host) {
+QString AddressToResolve(const QString &typed) {
+    const QString text = typed.trimmed();
+    if (!text.contains(QLatin1Char(':')) || text.contains(QChar(0)) ||
+        text.size() > INET6_ADDRSTRLEN) {
+        return text;
+    }
+    in6_addr address{};
+    if (inet_pton(AF_INET6, text.toLatin1().constData(), &address) != 1 ||
+        !IN6_IS_ADDR_V4MAPPED(&address)) {
+        return text;
+    }
+    char dotted[INET_ADDRSTRLEN] = {0};
+    if (inet_ntop(AF_INET, &address.s6_addr[12], dotted, sizeof dotted) == nullptr) {
+        return text;
+    }
+    return QString::fromLatin1(dotted);
+}
+
+QString GetIP(const QString &typed) {
     const QString unresolved = QStringLiteral("0.0.0.0");
+    const QString Host = AddressToResolve(typed);
     // A NUL inside the text would cut the name short and resolve something else.
     if (Host.isEmpty() || Host.contains(QChar(0))) {
         return unresolved;

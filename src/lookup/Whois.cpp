@@ -271,8 +271,23 @@ QStringList WhoisReplyLines(const QString &reply) {
     return lines;
 }
 
-QString FormatWhoisLine(const QString &line) {
+QString WhoisVisibleText(const QString &line) {
     QString text = line;
+    for (QChar &c : text) {
+        const char16_t code = c.unicode();
+        if (code < 0x20 && code != u'\t') {
+            c = QChar(static_cast<char16_t>(0x2400 + code));
+        } else if (code == 0x7F) {
+            c = QChar(static_cast<char16_t>(0x2421));
+        } else if ((code >= 0x80 && code < 0xA0) || code == 0x2028 || code == 0x2029) {
+            c = QChar(QChar::ReplacementCharacter);
+        }
+    }
+    return text;
+}
+
+QString FormatWhoisLine(const QString &line) {
+    QString text = WhoisVisibleText(line);
     text.replace(QStringLiteral("    "), QStringLiteral(" "));
     text.replace(QStringLiteral("   "), QStringLiteral(" "));
     text.replace(QStringLiteral("  "), QStringLiteral(" "));

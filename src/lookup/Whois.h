@@ -51,7 +51,16 @@ QString WhoisLookup(const QStringList &serverList, const QString &url, const QSt
 // line.
 QStringList WhoisReplyLines(const QString &reply);
 
-// Lays out one reply line for the results pane. Runs of blanks are collapsed (four blanks to
+// Returns `line` with its control characters shown instead of sent on: a WHOIS server may send
+// any bytes, and a NUL, an escape sequence or a form feed written raw would cut the line short,
+// drive the terminal or break the pane's paragraph. C0 controls other than the tab become their
+// symbols of the Unicode block Control Pictures (U+2400 + code: NUL as U+2400, ESC as U+241B),
+// DEL becomes U+2421, and C1 controls and the line and paragraph separators (U+2028, U+2029)
+// become U+FFFD.
+QString WhoisVisibleText(const QString &line);
+
+// Lays out one reply line for the results pane, its control characters shown as
+// WhoisVisibleText shows them. Runs of blanks are collapsed (four blanks to
 // one, then three to one, then two to one). A line holding "%" is then kept as it is. Any other
 // line is split at its first ":" into the key (up to and including the colon) and the value
 // (after the colon, less one blank or tab that directly follows it) and rebuilt as key, tabs,

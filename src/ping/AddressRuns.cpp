@@ -53,7 +53,10 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
             if (address.Pause != 0) {
                 engine_.Cancel(address.Pause);
                 address.Pause = 0;
-                pausing.push_back(index);
+                // Requests sent at an interval may still be out; their outcomes complete it.
+                if (address.Requests == address.Sent) {
+                    pausing.push_back(index);
+                }
             }
         }
         for (int index : pausing) {
@@ -74,8 +77,11 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
         std::optional<TEchoTarget> Target;      // probe engine: the resolved target
         std::unique_ptr<TEchoService> Service;  // blocking service: this address's own
         qint64 RequestStarted = 0;              // nanoseconds, monotonic
-        int Requests = 0;                       // requests with an outcome
-        quint64 Pause = 0;                      // timer of the next request, while waiting for it
+        int Sent = 0;                           // requests made
+        int Requests = 0;                       // requests with an outcome, handed on in order
+        // Outcomes that came before that of an earlier request (EveryInterval), by request.
+        std::map<int, std::optional<TPingReply>> Early;
+        quint64 Pause = 0;  // timer of the next request, while waiting for it
         bool Complete = false;
     };
 
@@ -140,51 +146,68 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
         Request(index);
     }
 
+    // No more requests for the address.
     bool IsOver(const TAddress &address) const {
         return stopping_ || address.Record.Failure ||
-               (!input_.UntilStopped && address.Requests >= input_.Echo.Retries);
+               (!input_.UntilStopped && address.Sent >= input_.Echo.Retries);
+    }
+
+    // Requests go every Interval whatever earlier ones wait for, rather than one after another.
+    bool Paced() const {
+        return probes_ && input_.Cadence == TRequestCadence::EveryInterval && input_.Interval > 0;
     }
 
     void Request(int index) {
         TAddress &address = addresses_.at(index);
         address.Pause = 0;
         if (IsOver(address)) {
-            Complete(index);
+            if (address.Requests == address.Sent) {
+                Complete(index);
+            }
             return;
         }
+        const int request = address.Sent++;
         address.RequestStarted = MonotonicNs();
         if (callbacks_.Sending) {
-            callbacks_.Sending(index, address.Requests);
+            callbacks_.Sending(index, request);
         }
         const auto state = shared_from_this();
         if (!probes_) {
-            RequestBlocking(index, address);
+            RequestBlocking(index, request, address);
             return;
+        }
+        if (Paced() && !IsOver(address)) {
+            // The next request goes Interval after this one began, whatever this one waits for.
+            // A name that does not resolve sends nothing, so nothing there is worth a wait.
+            address.Pause = engine_.After(address.Target ? input_.Interval : 0, [state, index] {
+                state->Request(index);
+                state->CheckFinished();
+            });
         }
         if (!address.Target) {
             // A name that does not resolve: a request that could not be processed.
-            engine_.Post([state, index] {
-                state->Answered(index, TPingReply{});
+            engine_.Post([state, index, request] {
+                state->Answered(index, request, TPingReply{});
                 state->CheckFinished();
             });
             return;
         }
         engine_.Send(EchoProbe(*address.Target, input_.Echo),
-                     [state, index](const TPingReply &reply) {
-                         state->Answered(index, reply);
+                     [state, index, request](const TPingReply &reply) {
+                         state->Answered(index, request, reply);
                          state->CheckFinished();
                      });
     }
 
     // A service without engine blocks in ExecQuery: on a worker, whose answer comes back to the
     // engine thread. The address's service is opened by its first request.
-    void RequestBlocking(int index, TAddress &address) {
+    void RequestBlocking(int index, int request, TAddress &address) {
         TEchoQuery query;
         query.Address = input_.Addresses.at(index);
         query.Echo = input_.Echo;
         TEchoService *service = address.Service.get();
         const bool open = service != nullptr;
-        blocking_.Submit([state = shared_from_this(), index, query, service, open] {
+        blocking_.Submit([state = shared_from_this(), index, request, query, service, open] {
             std::unique_ptr<TEchoService> opened;
             std::optional<TPingReply> reply;
             std::exception_ptr failure;
@@ -204,7 +227,7 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
             }
             // The service is handed over to the engine thread, which keeps it for the next request.
             auto held = std::make_shared<std::unique_ptr<TEchoService>>(std::move(opened));
-            state->engine_.Post([state, index, reply, failure, held, started] {
+            state->engine_.Post([state, index, request, reply, failure, held, started] {
                 if (started != 0) {
                     state->addresses_.at(index).RequestStarted = started;
                 }
@@ -215,15 +238,15 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
                     state->addresses_.at(index).Record.Failure = failure;
                     state->Complete(index);
                 } else {
-                    state->Answered(index, reply);
+                    state->Answered(index, request, reply);
                 }
                 state->CheckFinished();
             });
         });
     }
 
-    void Answered(int index, const std::optional<TPingReply> &reply) {
-        TAddress &address = addresses_.at(index);
+    // The outcome of the address's next request in order.
+    void HandOn(int index, TAddress &address, const std::optional<TPingReply> &reply) {
         // A watch goes on for hours: its callers count its outcomes as they come, and its record
         // keeps none of them.
         if (!input_.UntilStopped) {
@@ -233,6 +256,28 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
             callbacks_.Replied(index, address.Requests, reply);
         }
         ++address.Requests;
+    }
+
+    void Answered(int index, int request, const std::optional<TPingReply> &reply) {
+        TAddress &address = addresses_.at(index);
+        // Handed on in the order of the requests, so that every reader counts them alike; a
+        // reply that overtakes a request still waiting for its time-out waits for it here.
+        if (request != address.Requests) {
+            address.Early.emplace(request, reply);
+            return;
+        }
+        HandOn(index, address, reply);
+        for (auto next = address.Early.begin();
+             next != address.Early.end() && next->first == address.Requests;
+             next = address.Early.erase(next)) {
+            HandOn(index, address, next->second);
+        }
+        if (Paced()) {
+            if (IsOver(address) && address.Pause == 0 && address.Requests == address.Sent) {
+                Complete(index);
+            }
+            return;
+        }
         if (IsOver(address)) {
             Complete(index);
             return;

@@ -10,9 +10,10 @@ class TProbeEngine;
 class TWorkers;
 
 // Runs of one or many addresses that never block a thread: each address is a small state machine
-// over the outcomes of the probe engine (resolve the name, then one request after another,
-// back to back or every Interval milliseconds, then done), and all of them share the engine's one
-// thread and its sockets. A single run is a list of one address; a watch is a list of one address
+// over the outcomes of the probe engine (resolve the name, then its requests, each once the
+// previous one is answered or every Interval milliseconds whatever earlier ones wait for, as the
+// input's Cadence says, then done), and all of them share the engine's one thread and its
+// sockets. A single run is a list of one address; a watch is a list of one address
 // with UntilStopped and an Interval.
 //
 // Threading contract:
@@ -40,7 +41,8 @@ struct TAddressRunCallbacks {
     // Request `request` (0, 1, ...) of address `index` is about to be made; its outcome follows
     // in Replied. A name that does not resolve counts as a request made.
     std::function<void(int index, int request)> Sending;
-    // The outcome of request `request` (0, 1, ...) of address `index`, as soon as it is in.
+    // The outcome of request `request` (0, 1, ...) of address `index`, as soon as it and those of
+    // the address's earlier requests are in.
     std::function<void(int index, int request, const std::optional<TPingReply> &reply)> Replied;
     // Address `index` is complete (its requests made, or ended by an error or a stop), at once
     // and in any order; its record follows in Done, in list order.
@@ -64,7 +66,7 @@ class TAddressRuns final {
     // error in the record's Failure, as does a request that fails; the other addresses go on.
     //
     // Of input: Addresses, Echo (Echo.Retries: requests per address), InFlight (addresses under
-    // way at once), Ahead (addresses started and not yet handed to Done), Interval and
+    // way at once), Ahead (addresses started and not yet handed to Done), Interval, Cadence and
     // UntilStopped (then Echo.Retries is no limit).
     TAddressRuns(const TListRunInput &input, TAddressRunCallbacks callbacks);
     ~TAddressRuns();

@@ -13,6 +13,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "common/TX_Net.h"
+
 namespace {
 
 // Status codes of the ping status table that the socket outcomes map to.
@@ -374,10 +376,12 @@ const TEchoFamily kEchoIPv6 = {
     SO_EE_ORIGIN_ICMP6,
 };
 
-std::optional<TEchoTarget> ResolveEchoTarget(const QString &name) {
+std::optional<TEchoTarget> ResolveEchoTarget(const QString &typed) {
+    const QString name = AddressToResolve(typed);
     const QString bracketed = BracketedIpv6Literal(name);
     if (!bracketed.isEmpty()) {
-        return kEchoIPv6.Resolve(bracketed);
+        // The literal as a bare one: an IPv4-mapped address goes over IPv4 there too.
+        return ResolveEchoTarget(bracketed);
     }
     // A literal never reaches a name server; the IPv4 resolver would ask one about it.
     if (IsIpv6Literal(name)) {
@@ -389,7 +393,8 @@ std::optional<TEchoTarget> ResolveEchoTarget(const QString &name) {
     return kEchoIPv6.Resolve(name);
 }
 
-bool ResolvesWithoutLookup(const QString &name) {
+bool ResolvesWithoutLookup(const QString &typed) {
+    const QString name = AddressToResolve(typed);
     if (IsUnresolvableName(name) || IsIpv6Literal(name) || !BracketedIpv6Literal(name).isEmpty()) {
         return true;
     }

@@ -88,7 +88,8 @@ extern const TEchoFamily kEchoIPv4;
 // data on raw and datagram sockets alike.
 extern const TEchoFamily kEchoIPv6;
 
-// Chooses the family and address for a target as typed:
+// Chooses the family and address for a target as typed, taken as AddressToResolve (TX_Net.h)
+// gives it (blanks around it go, an IPv4-mapped IPv6 address is its IPv4 address):
 // - an IPv6 literal, bare ("2001:db8::1", "fe80::1%eth0") or as the bracketed host of a URL
 //   ("[2001:db8::1]", "http://[2001:db8::1]:8080/path"), goes over IPv6;
 // - a name with IPv4 addresses goes over IPv4, to the first of them, as every run has always

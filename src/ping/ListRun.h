@@ -35,6 +35,18 @@ struct TPingRecord {
     QDateTime Started;
 };
 
+// How the requests to one address follow one another.
+enum class TRequestCadence {
+    // The window's rule: the next request once the previous one has its outcome, at the earliest
+    // Interval after the previous one began; one that took longer (a time-out) is followed at
+    // once.
+    AfterAnswer,
+    // ping's and fping's: a request every Interval, whatever earlier ones still wait for, each
+    // waiting its own time-out; the address is done when the last one has its outcome. Outcomes
+    // are still handed on in the order of the requests.
+    EveryInterval,
+};
+
 // The parameters of one list run.
 struct TListRunInput {
     QStringList Addresses;  // the targets, each exactly as typed
@@ -46,9 +58,12 @@ struct TListRunInput {
     // Opens the echo service of the run (TAddressRuns says when it is called). Unset:
     // ConnectEchoService().
     TEchoServiceFactory Connect;
-    // Milliseconds from the start of one request of an address to the start of its next; a
-    // request that takes longer is followed at once. 0: back to back.
+    // Milliseconds from the start of one request of an address to the start of its next, as
+    // Cadence says. 0: back to back, each request as soon as the previous one has its outcome.
     int Interval = 0;
+    // EveryInterval applies to runs through a probe engine; an echo service without one makes
+    // one request at a time, and its requests follow AfterAnswer.
+    TRequestCadence Cadence = TRequestCadence::AfterAnswer;
     // Requests go on until the run is stopped (a watch); Echo.Retries is then no limit.
     bool UntilStopped = false;
 };

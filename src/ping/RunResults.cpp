@@ -63,15 +63,90 @@ bool IsReply(const std::optional<TPingReply> &reply) {
     return kind == TReplyKind::Received || kind == TReplyKind::ReceivedFast;
 }
 
-TPingFigures FiguresOf(const TRunResult &run) {
+// A ping as its JSON and CSV tell it: a name that did not resolve sent nothing, so it has no
+// replies to count and the error says why, whatever the pane's lines made of it.
+struct TPingTold {
+    const std::vector<std::optional<TPingReply>> *Replies;
+    QString Error;
+};
+
+TPingTold PingTold(const TRunResult &run) {
+    static const std::vector<std::optional<TPingReply>> none;
+    if (PingNameUnresolved(run)) {
+        return {&none, run.Error.isEmpty() ? QString::fromLatin1(kNameDoesNotResolve) : run.Error};
+    }
+    return {&run.Replies, run.Error};
+}
+
+TPingFigures FiguresOf(const TRunResult &run, const TPingTold &told) {
     if (run.Figures) {
         return *run.Figures;
     }
     TPingFigures figures;
-    for (const std::optional<TPingReply> &reply : run.Replies) {
+    for (const std::optional<TPingReply> &reply : *told.Replies) {
         figures.Add(reply);
     }
     return figures;
+}
+
+QString StateName(TWatchState state) {
+    switch (state) {
+        case TWatchState::Up:
+            return QStringLiteral("up");
+        case TWatchState::Down:
+            return QStringLiteral("down");
+        case TWatchState::Unknown:
+            break;
+    }
+    return QStringLiteral("unknown");
+}
+
+QString WatchTimeText(const QDateTime &started, qint64 at) {
+    return StartedText(started.isValid() ? started.addMSecs(at) : started);
+}
+
+QJsonObject OutageObject(const QDateTime &started, qint64 start, std::optional<qint64> end,
+                         qint64 watched) {
+    QJsonObject object;
+    object.insert(QStringLiteral("start"), OrNull(WatchTimeText(started, start)));
+    object.insert(QStringLiteral("end"), end ? OrNull(WatchTimeText(started, *end)) : QJsonValue());
+    object.insert(QStringLiteral("duration_ms"), qMax<qint64>(0, end.value_or(watched) - start));
+    return object;
+}
+
+// What the watch of an address went through: its state at the end, every outage counted, the
+// outages and changes kept (times of day as "started" gives them), and how many changes were not
+// kept.
+QJsonObject WatchObject(const QDateTime &started, const TWatchResult &watch) {
+    const bool down = watch.State == TWatchState::Down;
+    const qint64 current = down ? qMax<qint64>(0, watch.WatchedMs - watch.DownSince) : 0;
+    QJsonObject object;
+    object.insert(QStringLiteral("interval_ms"), watch.IntervalMs);
+    object.insert(QStringLiteral("down_after"), watch.DownAfter);
+    object.insert(QStringLiteral("watched_ms"), watch.WatchedMs);
+    object.insert(QStringLiteral("state"), StateName(watch.State));
+    object.insert(QStringLiteral("outage_count"), watch.Outages + (down ? 1 : 0));
+    object.insert(QStringLiteral("outage_total_ms"), watch.OutageTotalMs + current);
+    object.insert(QStringLiteral("longest_outage_ms"), qMax(watch.LongestOutageMs, current));
+    QJsonArray outages;
+    QJsonArray changes;
+    for (const TWatchEvent &event : watch.Changes) {
+        if (event.From == TWatchState::Down && event.To == TWatchState::Up) {
+            outages.append(OutageObject(started, event.OutageStart, event.At, watch.WatchedMs));
+        }
+        QJsonObject change;
+        change.insert(QStringLiteral("at"), OrNull(WatchTimeText(started, event.At)));
+        change.insert(QStringLiteral("from"), StateName(event.From));
+        change.insert(QStringLiteral("to"), StateName(event.To));
+        changes.append(change);
+    }
+    if (down) {
+        outages.append(OutageObject(started, watch.DownSince, std::nullopt, watch.WatchedMs));
+    }
+    object.insert(QStringLiteral("outages"), outages);
+    object.insert(QStringLiteral("changes"), changes);
+    object.insert(QStringLiteral("changes_left_out"), watch.ChangesLeftOut);
+    return object;
 }
 
 // A trip-time figure of `figures`: null while nothing was received.
@@ -158,7 +233,8 @@ QJsonObject RunObject(const TRunResult &run) {
     object.insert(QStringLiteral("started"), OrNull(StartedText(run.Started)));
     object.insert(QStringLiteral("bytes"), run.Echo.BufferSize);
     object.insert(QStringLiteral("timeout_ms"), run.Echo.TimeOut);
-    object.insert(QStringLiteral("error"), OrNull(run.Error));
+    const TPingTold told = PingTold(run);
+    object.insert(QStringLiteral("error"), OrNull(trace ? run.Error : told.Error));
     if (trace) {
         object.insert(QStringLiteral("rounds"), run.Rounds);
         object.insert(QStringLiteral("reached"), run.Hops && run.Hops->Reached());
@@ -170,11 +246,14 @@ QJsonObject RunObject(const TRunResult &run) {
         return object;
     }
     QJsonArray replies;
-    for (std::size_t i = 0; i < run.Replies.size(); ++i) {
-        replies.append(ReplyObject(static_cast<int>(i) + 1, run.Replies[i]));
+    for (std::size_t i = 0; i < told.Replies->size(); ++i) {
+        replies.append(ReplyObject(static_cast<int>(i) + 1, (*told.Replies)[i]));
     }
     object.insert(QStringLiteral("replies"), replies);
-    object.insert(QStringLiteral("statistics"), StatisticsObject(FiguresOf(run)));
+    object.insert(QStringLiteral("statistics"), StatisticsObject(FiguresOf(run, told)));
+    if (run.Watch) {
+        object.insert(QStringLiteral("watch"), WatchObject(run.Started, *run.Watch));
+    }
     return object;
 }
 
@@ -183,6 +262,72 @@ QString Number(qint64 value) {
 }
 
 }  // namespace
+
+void TWatchLog::Reset(int count) {
+    addresses_.assign(static_cast<std::size_t>(qMax(0, count)), TAddressLog());
+}
+
+void TWatchLog::Changed(const TWatchChange &change, const TWatchedAddress &address) {
+    if (change.Index < 0 || static_cast<std::size_t>(change.Index) >= addresses_.size()) {
+        return;
+    }
+    TAddressLog &log = addresses_[static_cast<std::size_t>(change.Index)];
+    TWatchEvent event;
+    event.At = address.LastChange;
+    event.From = change.From;
+    event.To = change.To;
+    event.OutageStart =
+        change.To == TWatchState::Down ? address.DownSince : address.LastChange - change.Outage;
+    log.Changes.push_back(event);
+    if (log.Changes.size() > static_cast<std::size_t>(kWatchChangesKept)) {
+        log.Changes.pop_front();
+        ++log.LeftOut;
+    }
+}
+
+const std::deque<TWatchEvent> &TWatchLog::Changes(int index) const {
+    static const std::deque<TWatchEvent> none;
+    return index >= 0 && static_cast<std::size_t>(index) < addresses_.size()
+               ? addresses_[static_cast<std::size_t>(index)].Changes
+               : none;
+}
+
+qint64 TWatchLog::LeftOut(int index) const {
+    return index >= 0 && static_cast<std::size_t>(index) < addresses_.size()
+               ? addresses_[static_cast<std::size_t>(index)].LeftOut
+               : 0;
+}
+
+std::vector<TRunResult> WatchedListResults(const TListWatch &watch, const TWatchLog &log,
+                                           const TEchoParameters &echo, int intervalMs,
+                                           const QDateTime &started, qint64 watchedMs) {
+    std::vector<TRunResult> runs;
+    runs.reserve(static_cast<std::size_t>(watch.Count()));
+    for (int i = 0; i < watch.Count(); ++i) {
+        const TWatchedAddress &address = watch.At(i);
+        TRunResult run;
+        run.Target = address.Address;
+        run.Echo = echo;
+        run.Started = started;
+        run.Error = address.Failure;
+        run.Figures = address.Figures;
+        TWatchResult result;
+        result.IntervalMs = intervalMs;
+        result.DownAfter = watch.DownAfter();
+        result.WatchedMs = watchedMs;
+        result.State = address.State;
+        result.DownSince = address.DownSince;
+        result.Outages = address.Outages;
+        result.OutageTotalMs = address.OutageTotal;
+        result.LongestOutageMs = address.LongestOutage;
+        const std::deque<TWatchEvent> &changes = log.Changes(i);
+        result.Changes.assign(changes.begin(), changes.end());
+        result.ChangesLeftOut = log.LeftOut(i);
+        run.Watch = std::move(result);
+        runs.push_back(std::move(run));
+    }
+    return runs;
+}
 
 TRunResult PingResult(const QString &target, const TEchoParameters &echo,
                       const TPingRecord &record) {
@@ -265,14 +410,14 @@ QByteArray ResultsJsonDocument(const QJsonArray &array) {
 }
 
 QStringList RunResultsCsvHeader() {
-    return {
-        QStringLiteral("kind"),     QStringLiteral("target"),       QStringLiteral("address"),
-        QStringLiteral("family"),   QStringLiteral("started"),      QStringLiteral("seq"),
-        QStringLiteral("status"),   QStringLiteral("status_text"),  QStringLiteral("time_ms"),
-        QStringLiteral("ttl"),      QStringLiteral("bytes"),        QStringLiteral("from"),
-        QStringLiteral("hop"),      QStringLiteral("name"),         QStringLiteral("sent"),
-        QStringLiteral("received"), QStringLiteral("loss_percent"), QStringLiteral("avg_ms"),
-        QStringLiteral("best_ms"),  QStringLiteral("worst_ms"),     QStringLiteral("jitter_ms")};
+    return {QStringLiteral("kind"),     QStringLiteral("target"),       QStringLiteral("address"),
+            QStringLiteral("family"),   QStringLiteral("started"),      QStringLiteral("seq"),
+            QStringLiteral("status"),   QStringLiteral("status_text"),  QStringLiteral("time_ms"),
+            QStringLiteral("ttl"),      QStringLiteral("bytes"),        QStringLiteral("from"),
+            QStringLiteral("hop"),      QStringLiteral("name"),         QStringLiteral("sent"),
+            QStringLiteral("received"), QStringLiteral("loss_percent"), QStringLiteral("avg_ms"),
+            QStringLiteral("best_ms"),  QStringLiteral("worst_ms"),     QStringLiteral("jitter_ms"),
+            QStringLiteral("run"),      QStringLiteral("error")};
 }
 
 QByteArray CsvRow(const QStringList &fields) {
@@ -296,15 +441,27 @@ QByteArray CsvRow(const QStringList &fields) {
 QByteArray RunResultsCsv(const std::vector<TRunResult> &runs) {
     QByteArray table = CsvRow(RunResultsCsvHeader());
     const int columns = static_cast<int>(RunResultsCsvHeader().size());
+    qint64 number = 0;
     for (const TRunResult &run : runs) {
         const bool trace = run.Kind == TRunResult::TKind::Trace;
         const QString address = RunAddress(run);
         const QStringList common = {trace ? QStringLiteral("trace") : QStringLiteral("ping"),
                                     run.Target, address, AddressFamilyName(address),
                                     StartedText(run.Started)};
+        const TPingTold told = PingTold(run);
+        // Closes every row of the run.
+        const QStringList end = {Number(++number), trace ? run.Error : told.Error};
         if (!trace) {
-            for (std::size_t i = 0; i < run.Replies.size(); ++i) {
-                const std::optional<TPingReply> &reply = run.Replies[i];
+            const std::vector<std::optional<TPingReply>> &replies = *told.Replies;
+            if (replies.empty() && !told.Error.isEmpty()) {
+                QStringList row = common;
+                while (row.size() < columns - end.size()) {
+                    row << QString();
+                }
+                table += CsvRow(row + end);
+            }
+            for (std::size_t i = 0; i < replies.size(); ++i) {
+                const std::optional<TPingReply> &reply = replies[i];
                 const bool received = IsReply(reply);
                 QStringList row = common;
                 row << Number(static_cast<qint64>(i) + 1);
@@ -318,10 +475,10 @@ QByteArray RunResultsCsv(const std::vector<TRunResult> &runs) {
                     << (received ? Number(reply->TimeToLive) : QString())
                     << (received ? Number(reply->ReplySize) : QString())
                     << (reply ? reply->ProtocolAddress : QString());
-                while (row.size() < columns) {
+                while (row.size() < columns - end.size()) {
                     row << QString();
                 }
-                table += CsvRow(row);
+                table += CsvRow(row + end);
             }
             continue;
         }
@@ -343,7 +500,7 @@ QByteArray RunResultsCsv(const std::vector<TRunResult> &runs) {
                     << Number(f.Sent) << Number(f.PacketsReceived) << Number(f.LossPercent())
                     << ms(f.FineAverage()) << ms(f.Fine.Minimum) << ms(f.Fine.Maximum)
                     << ms(f.FineJitter());
-                table += CsvRow(row);
+                table += CsvRow(row + end);
             }
         }
     }

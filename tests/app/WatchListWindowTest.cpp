@@ -281,6 +281,14 @@ TEST_F(WatchListWindowTest, AnAddressThatFallsSilentIsDownThenUpAgainWithLinesNo
     EXPECT_EQ(statistics.value("sent").toInt(), figures.Sent);
     EXPECT_GE(statistics.value("lost").toInt(), 3);
     EXPECT_GT(statistics.value("received").toInt(), 0);
+    // ... and what its watch went through: it was down once and came back.
+    const QJsonObject watched = silent.value("watch").toObject();
+    EXPECT_EQ(watched.value("outage_count").toInt(), 1);
+    EXPECT_EQ(watched.value("outages").toArray().size(), 1);
+    const QJsonArray changes = watched.value("changes").toArray();
+    ASSERT_GE(changes.size(), 3);
+    EXPECT_EQ(changes.at(1).toObject().value("to").toString(), QStringLiteral("down"));
+    EXPECT_EQ(changes.at(2).toObject().value("from").toString(), QStringLiteral("down"));
 
     // The table stays with its figures; everything else is back as at rest.
     EXPECT_FALSE(form_->WatchListAction->isChecked());

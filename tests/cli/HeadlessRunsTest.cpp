@@ -123,6 +123,20 @@ TEST_F(HeadlessRuns, ExitStatusesAndLines) {
          {"Reply from 127.0.0.3: Request Timed Out", "Reply from 127.0.0.3: Request Timed Out",
           "Packets: Sent = 2, Received = 0, Lost = 2 [ 100% loss ]"},
          ""},
+        {"blanks around an address",
+         {"--ping", "-c", "1", " 127.0.0.1\t"},
+         0,
+         // The lines name the address as it was given, as the window's do.
+         {"Reply from 127.0.0.1:  Bytes=32  Time=<1 ms  TTL=64",
+          "Ping statistics for  127.0.0.1\t; IPv4 - 127.0.0.1"},
+         ""},
+        {"IPv4-mapped address goes over IPv4",
+         {"--ping", "-c", "1", "::ffff:127.0.0.1"},
+         0,
+         {"Pinging ::ffff:127.0.0.1 with 32 bytes of data:",
+          "Reply from 127.0.0.1:  Bytes=32  Time=<1 ms  TTL=64",
+          "Ping statistics for ::ffff:127.0.0.1; IPv4 - 127.0.0.1"},
+         ""},
         {"rejecting address",
          {"--ping", "-c", "1", "127.0.0.2"},
          1,
@@ -329,8 +343,11 @@ TEST_F(HeadlessRuns, NoIcmpPermissionIsASystemError) {
         << outcome.err.toStdString();
     EXPECT_EQ(outcome.err.count(QLatin1Char('\n')), 1) << outcome.err.toStdString();
     const QStringList results = ReadResultsBack(outcome.out, "json");
-    EXPECT_EQ(results, (QStringList{ResultRow({"stats", "127.0.0.1", "0", "0", "0", "0"}),
-                                    ResultRow({"stats", "::1", "0", "0", "0", "0"})}));
+    EXPECT_EQ(ResultsWithout(results, QStringLiteral("error")),
+              (QStringList{ResultRow({"stats", "127.0.0.1", "0", "0", "0", "0"}),
+                           ResultRow({"stats", "::1", "0", "0", "0", "0"})}));
+    EXPECT_EQ(results.filter(QStringLiteral("Cannot send echo requests: ")).size(), 2)
+        << results.join(QLatin1Char('\n')).toStdString();
 }
 
 // One run in both forms for scripts: the JSON document passes the schema, the CSV table reads
@@ -365,11 +382,9 @@ TEST_F(HeadlessRuns, JsonAndCsvReadBackTheSameReplies) {
                                "Destination Host Unreachable", "-", "-", "127.0.0.2"});
     }
     expected << ResultRow({"stats", "127.0.0.2", "2", "0", "2", "100"});
-    for (const QString seq : {"1", "2"}) {
-        expected << ResultRow({"ping", "nosuch.invalid", "-", "-", seq, "-",
-                               "Error processing request", "-", "-", "-"});
-    }
-    expected << ResultRow({"stats", "nosuch.invalid", "2", "0", "2", "100"});
+    // Nothing was sent to a name that does not resolve, and the reason is told.
+    expected << ResultRow({"stats", "nosuch.invalid", "0", "0", "0", "0"});
+    expected << ResultRow({"error", "nosuch.invalid", "The name does not resolve."});
     EXPECT_EQ(fromJson, expected);
     EXPECT_EQ(fromCsv, ResultsWithout(expected, QStringLiteral("stats")));
 }
@@ -381,6 +396,7 @@ TEST_F(HeadlessRuns, JsonAndCsvReadBackTheSameReplies) {
 TEST_F(HeadlessRuns, WhoisAndLocateThroughTheConfiguredServices) {
     ASSERT_TRUE(ns_->WriteHosts("127.0.0.1 probe.ripe.net\n127.0.0.7 other.ripe.net\n"));
     std::unique_ptr<LoopbackServer> whois;
+    std::unique_ptr<LoopbackServer> hostile;
     std::unique_ptr<LocalHttpServer> geolocation;
     quint16 closedPort = 0;
     // Made inside the namespace, their listening sockets stay there.
@@ -391,6 +407,12 @@ TEST_F(HeadlessRuns, WhoisAndLocateThroughTheConfiguredServices) {
                 connection.Write(
                     "% test database\r\ninetnum:   127.0.0.0 - 127.255.255.255\r\n"
                     "netname:LOOPBACK\r\norg-type:  OTHER\r\n");
+            });
+        // A reply with a NUL, an escape sequence that would clear a terminal, and a DEL.
+        hostile =
+            std::make_unique<LoopbackServer>([](LoopbackConnection &connection, LoopbackServer &) {
+                connection.ReadLine();
+                connection.Write(QByteArray("remarks:  a\0b\x1b[2Jc\x7f\r\n", 21));
             });
         geolocation = std::make_unique<LocalHttpServer>();
         closedPort = ClosedLoopbackPort();
@@ -437,6 +459,41 @@ TEST_F(HeadlessRuns, WhoisAndLocateThroughTheConfiguredServices) {
     const ProgramOutcome answeredCsv =
         Run({"--whois", "probe.ripe.net", "--settings", settings, "--format", "csv"});
     EXPECT_EQ(ReadResultsBack(answeredCsv.out, "csv"), whoisRows);
+
+    // A listed zone, but the name does not resolve: nothing is asked in its place.
+    const qsizetype asked = whois->Recorded().size();
+    for (const char *format : {"text", "json"}) {
+        SCOPED_TRACE(format);
+        const ProgramOutcome unresolved =
+            Run({"--whois", "gone.ripe.net", "--settings", settings, "--format", format});
+        EXPECT_EQ(unresolved.status, 2);
+        EXPECT_EQ(unresolved.err, "tarvex: gone.ripe.net: the name does not resolve.\n");
+        if (QLatin1String(format) == QLatin1String("text")) {
+            EXPECT_EQ(unresolved.out, QByteArray());
+        } else {
+            EXPECT_TRUE(unresolved.out.contains("\"error\": \"The name does not resolve.\""))
+                << unresolved.out.toStdString();
+        }
+    }
+    EXPECT_EQ(whois->Recorded().size(), asked) << "the server was asked about something";
+
+    // Control bytes of a reply are shown, never written raw to a terminal or a table.
+    const QString hostileSettings = WriteFile(
+        QStringLiteral("hostile.ini"),
+        QStringLiteral("[SERVICES]\nWhois Server=%1\n").arg(hostile->HostPort()).toUtf8());
+    const ProgramOutcome shown = Run({"--whois", "probe.ripe.net", "--settings", hostileSettings});
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_TRUE(QString::fromUtf8(shown.out)
+                    .split(QLatin1Char('\n'))
+                    .contains(QString::fromUtf8("remarks:\t\t\ta\u2400b\u241b[2Jc\u2421")))
+        << shown.out.toStdString();
+    const ProgramOutcome table =
+        Run({"--whois", "probe.ripe.net", "--settings", hostileSettings, "--format", "csv"});
+    for (const QByteArray &out : {shown.out, table.out}) {
+        EXPECT_FALSE(out.contains('\0'));
+        EXPECT_FALSE(out.contains('\x1b'));
+        EXPECT_FALSE(out.contains('\x7f'));
+    }
 
     const ProgramOutcome refused = Run({"--whois", "probe.ripe.net", "--settings", closed});
     EXPECT_EQ(refused.status, 1);

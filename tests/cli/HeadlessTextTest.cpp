@@ -227,3 +227,69 @@ TEST(HeadlessText, AFailedServiceIsASystemError) {
               QStringLiteral("Echo request failed: broken"));
     EXPECT_EQ(run.value(QStringLiteral("replies")).toArray().size(), 1);
 }
+
+// The same address twice stays two runs in CSV, told apart by the run's number; a name that does
+// not resolve sent nothing: JSON gives it no replies, nothing counted and the reason, CSV one
+// row with the reason, while the text keeps the pane's lines for it.
+TEST(HeadlessText, RunsAreNumberedAndANameThatDoesNotResolveSendsNothing) {
+    const QStringList arguments = {QStringLiteral("--ping"), QStringLiteral("-c"),
+                                   QStringLiteral("2"),      QStringLiteral("-i"),
+                                   QStringLiteral("0"),      QStringLiteral("a.test"),
+                                   QStringLiteral("a.test"), QStringLiteral("unknown.test")};
+    const auto withFormat = [&arguments](const char *format) {
+        return arguments + QStringList{QStringLiteral("--format"), QLatin1String(format)};
+    };
+
+    const Outcome csv = RunHeadlessWith(withFormat("csv"), AddressEchoes());
+    EXPECT_EQ(csv.status, kExitUsage);
+    QList<QByteArray> rows = csv.out.split('\n');
+    ASSERT_EQ(rows.takeLast(), QByteArray());
+    ASSERT_EQ(rows.size(), 6) << csv.out.toStdString();
+    const QList<QByteArray> header = rows.at(0).trimmed().split(',');
+    const qsizetype run = header.indexOf("run");
+    const qsizetype seq = header.indexOf("seq");
+    const qsizetype error = header.indexOf("error");
+    ASSERT_GE(run, 0);
+    ASSERT_GE(error, 0);
+    const struct {
+        const char *target;
+        const char *run;
+        const char *seq;
+        const char *error;
+    } expected[] = {{"a.test", "1", "1", ""},
+                    {"a.test", "1", "2", ""},
+                    {"a.test", "2", "1", ""},
+                    {"a.test", "2", "2", ""},
+                    {"unknown.test", "3", "", "The name does not resolve."}};
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        const QList<QByteArray> fields = rows.at(i + 1).trimmed().split(',');
+        ASSERT_EQ(fields.size(), header.size());
+        EXPECT_EQ(fields.at(1), expected[i].target);
+        EXPECT_EQ(fields.at(run), expected[i].run);
+        EXPECT_EQ(fields.at(seq), expected[i].seq);
+        EXPECT_EQ(fields.at(error), expected[i].error);
+    }
+
+    const Outcome json = RunHeadlessWith(withFormat("json"), AddressEchoes());
+    EXPECT_EQ(json.status, kExitUsage);
+    EXPECT_EQ(json.errors,
+              QStringList{QStringLiteral("tarvex: unknown.test: the name does not resolve.")});
+    const QJsonArray runs =
+        QJsonDocument::fromJson(json.out).object().value(QStringLiteral("runs")).toArray();
+    ASSERT_EQ(runs.size(), 3);
+    const QJsonObject unresolved = runs.at(2).toObject();
+    EXPECT_EQ(unresolved.value(QStringLiteral("error")).toString(),
+              QStringLiteral("The name does not resolve."));
+    EXPECT_TRUE(unresolved.value(QStringLiteral("replies")).toArray().isEmpty());
+    const QJsonObject statistics = unresolved.value(QStringLiteral("statistics")).toObject();
+    EXPECT_EQ(statistics.value(QStringLiteral("sent")).toInt(), 0);
+    EXPECT_EQ(statistics.value(QStringLiteral("lost")).toInt(), 0);
+    EXPECT_TRUE(runs.at(0).toObject().value(QStringLiteral("error")).isNull());
+
+    const Outcome text = RunHeadlessWith(arguments, AddressEchoes());
+    EXPECT_EQ(QString::fromUtf8(text.out)
+                  .split(QLatin1Char('\n'))
+                  .count(QStringLiteral("Reply from unknown.test: Error processing request")),
+              2);
+}

@@ -16,7 +16,9 @@ can compare both forms of one run with each other and with what it expects:
 "time" is "ms" where a trip time is given (a number, at least 0), "-" where it is not; absent
 values are "-". Ping statistics follow a run's replies as
   stats   target sent received lost loss_percent
-from JSON only (CSV has no statistics row). Exits 1 with the reason on stderr when the file is
+from JSON only (CSV has no statistics row). A run that ended with an error is followed by
+  error   target error
+in both forms (CSV: after the last row of its run, by the run column). Exits 1 with the reason on stderr when the file is
 not what the schema or the table header says.
 """
 
@@ -27,7 +29,8 @@ import sys
 import jsonschema
 
 PING_CSV = ("kind,target,address,family,started,seq,status,status_text,time_ms,ttl,bytes,from,"
-            "hop,name,sent,received,loss_percent,avg_ms,best_ms,worst_ms,jitter_ms").split(",")
+            "hop,name,sent,received,loss_percent,avg_ms,best_ms,worst_ms,jitter_ms,run,error"
+            ).split(",")
 WHOIS_CSV = ["kind", "target", "server", "line_no", "line"]
 LOCATE_CSV = ["kind", "target", "address", "country_code", "country_name", "region_code",
               "region_name", "city", "zip_code", "latitude", "longitude", "error"]
@@ -65,6 +68,8 @@ def from_json(path, schema_path):
             s = run["statistics"]
             lines.append(["stats", run["target"], str(s["sent"]), str(s["received"]),
                           str(s["lost"]), str(s["loss_percent"])])
+            if run["error"]:
+                lines.append(["error", run["target"], run["error"]])
         elif kind == "trace":
             for hop in run["hops"]:
                 for address in hop["addresses"] or [{"address": None, "name": None}]:
@@ -72,6 +77,8 @@ def from_json(path, schema_path):
                                   text(run["family"]), str(hop["hop"]), text(address["address"]),
                                   text(address["name"]), str(hop["sent"]), str(hop["received"]),
                                   str(hop["loss_percent"]), time_of(hop["last_ms"])])
+            if run["error"]:
+                lines.append(["error", run["target"], run["error"]])
         elif kind == "whois":
             for number, line in enumerate(run["lines"], start=1):
                 lines.append(["whois", run["target"], text(run["server"]), str(number), line])
@@ -91,11 +98,20 @@ def from_csv(path):
     if header not in (PING_CSV, WHOIS_CSV, LOCATE_CSV):
         raise ValueError(f"unknown header {header!r}")
     lines = []
+    # The error of the run whose rows are being read: told after its last row.
+    pending = None
     for values in body:
         if len(values) != len(header):
             raise ValueError(f"row of {len(values)} fields under {len(header)} columns: {values!r}")
         r = dict(zip(header, values))
-        if r["kind"] == "ping":
+        if pending and pending[0] != r.get("run"):
+            lines.append(pending[1])
+            pending = None
+        if header == PING_CSV and r["error"]:
+            pending = (r["run"], ["error", r["target"], r["error"]])
+        if r["kind"] == "ping" and r["seq"] == "":
+            pass  # a ping that made no request: only its error
+        elif r["kind"] == "ping":
             lines.append(["ping", r["target"], text(r["address"]), text(r["family"]), r["seq"],
                           text(r["status"]), text(r["status_text"]), time_of(r["time_ms"]),
                           text(r["ttl"]), text(r["from"])])
@@ -111,6 +127,8 @@ def from_csv(path):
                           text(r["error"])])
         else:
             raise ValueError(f"unknown kind {r['kind']!r}")
+    if pending:
+        lines.append(pending[1])
     return lines
 
 

@@ -24,9 +24,40 @@ TEST(GetIP, ResolvesToOneDottedAddressOrZero) {
         {QStringLiteral("nothing.invalid"), "0.0.0.0"},
         {QString(), "0.0.0.0"},
         {QString::fromUtf8("local\0host", 10), "0.0.0.0"},
+        // Blanks around a pasted or listed address are not part of it.
+        {QStringLiteral(" 127.0.0.1 "), "127.0.0.1"},
+        {QStringLiteral("\tlocalhost\r\n"), "127.0.0.1"},
+        {QStringLiteral("   "), "0.0.0.0"},
+        // An IPv4-mapped IPv6 address is the IPv4 address it maps.
+        {QStringLiteral("::ffff:127.0.0.1"), "127.0.0.1"},
+        {QStringLiteral("::FFFF:7f00:2"), "127.0.0.2"},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(GetIP(c.host), QLatin1String(c.ip)) << c.host.toStdString();
+    }
+}
+
+TEST(AddressToResolve, DropsBlanksAndUnmapsIpv4) {
+    const struct {
+        QString typed;
+        QString resolved;
+    } cases[] = {
+        {QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.1")},
+        {QStringLiteral("  example.org\t"), QStringLiteral("example.org")},
+        {QStringLiteral(" ::ffff:192.0.2.1 "), QStringLiteral("192.0.2.1")},
+        {QStringLiteral("::ffff:c000:201"), QStringLiteral("192.0.2.1")},
+        // Other IPv6 addresses, the IPv4-compatible form and texts that only look alike stay.
+        {QStringLiteral("::1"), QStringLiteral("::1")},
+        {QStringLiteral("::127.0.0.1"), QStringLiteral("::127.0.0.1")},
+        {QStringLiteral("64:ff9b::192.0.2.1"), QStringLiteral("64:ff9b::192.0.2.1")},
+        {QStringLiteral("::ffff:192.0.2.1%eth0"), QStringLiteral("::ffff:192.0.2.1%eth0")},
+        {QStringLiteral("[::ffff:192.0.2.1]"), QStringLiteral("[::ffff:192.0.2.1]")},
+        {QString::fromUtf8("::ffff:1.2.3.4\0x", 16), QString::fromUtf8("::ffff:1.2.3.4\0x", 16)},
+        {QStringLiteral("http://host:8080/ a"), QStringLiteral("http://host:8080/ a")},
+        {QString(), QString()},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(AddressToResolve(c.typed), c.resolved) << c.typed.toStdString();
     }
 }
 

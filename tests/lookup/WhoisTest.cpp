@@ -146,10 +146,30 @@ TEST(WhoisLine, IsLaidOutAsKeyTabsValue) {
          QStringLiteral("\t\t\ta  b")},
         {"eight blanks become one", QStringLiteral("a        b"), QStringLiteral("\t\t\ta b")},
         {"colon at the end", QStringLiteral("remarks:"), QStringLiteral("remarks:\t\t\t")},
+        // Control characters are shown, never passed on to a terminal or the pane.
+        {"NUL and escape shown", QString::fromUtf8("remarks: a\0b\x1b[2Jc\x7f", 18),
+         QString::fromUtf8("remarks:\t\t\ta\u2400b\u241b[2Jc\u2421")},
+        {"form feed and bell shown", QString::fromUtf8("x\fy\az"),
+         QString::fromUtf8("\t\t\tx\u240cy\u2407z")},
+        {"C1 control and separators replaced", QString::fromUtf8("a\u009bb\u2028c\u2029d"),
+         QString::fromUtf8("\t\t\ta\ufffdb\ufffdc\ufffdd")},
+        {"tab and other text kept", QString::fromUtf8("remarks: caf\u00e9\tx"),
+         QString::fromUtf8("remarks:\t\t\tcaf\u00e9\tx")},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(FormatWhoisLine(c.line), c.shown) << c.name;
     }
+}
+
+// The pane gets a reply's control characters as symbols: a separator in the reply does not
+// split its line, and no NUL reaches the document.
+TEST(WhoisResult, ControlCharactersReachThePaneShown) {
+    QTextDocument pane;
+    WriteWhoisResult(&pane, QString::fromUtf8("remarks: a\0b\u2029c\n", 17), Qt::gray);
+    const QStringList lines = PaneLines(&pane);
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines.last(), QString::fromUtf8("remarks:\t\t\ta\u2400b\ufffdc"));
+    EXPECT_FALSE(pane.toPlainText().contains(QChar(0)));
 }
 
 TEST(WhoisReply, SplitsAtEveryKindOfLineEnd) {

@@ -456,8 +456,13 @@ TEST(EchoFamilyIpv6, TargetsChooseTheirFamily) {
         {"[::1]", &kEchoIPv6, "::1"},
         {"http://[::1]:8080/", &kEchoIPv6, "::1"},
         {"2001:DB8::5", &kEchoIPv6, "2001:db8::5"},
-        {"::ffff:127.0.0.1", &kEchoIPv6, "::ffff:127.0.0.1"},
+        // An IPv4-mapped address can only be reached over IPv4.
+        {"::ffff:127.0.0.1", &kEchoIPv4, "127.0.0.1"},
+        {"http://[::ffff:127.0.0.2]/", &kEchoIPv4, "127.0.0.2"},
         {"127.0.0.1", &kEchoIPv4, "127.0.0.1"},
+        // Blanks around a pasted address are not part of it.
+        {" 127.0.0.1 ", &kEchoIPv4, "127.0.0.1"},
+        {"\t::1 ", &kEchoIPv6, "::1"},
         {"no-such-host.invalid", nullptr, ""},
         {"", nullptr, ""},
     };

@@ -17,6 +17,7 @@
 #include "RunPanes.h"
 #include "common/Errors.h"
 #include "common/TX_Edit.h"
+#include "ping/AddressRuns.h"
 #include "ping/ListRun.h"
 #include "ping/PingRun.h"
 #include "support/EchoNamespace.h"
@@ -350,4 +351,73 @@ TEST(ListRun, AnAbandonedRunLeavesNoSocketOpen) {
     }
     EXPECT_EQ(written, 2);
     EXPECT_EQ(OpenDescriptorCount(), descriptors);
+}
+
+// ping's cadence: a request every interval whatever earlier ones still wait for. A silent
+// address has its later requests out while its first still waits for its time-out; an address
+// whose every other request is dropped has a reply overtake a time-out, and still hands its
+// outcomes on in the order of its requests; a name that does not resolve waits for nothing.
+TEST(ListRun, EveryIntervalSendsWhileEarlierRequestsWait) {
+    EchoNamespace ns(EchoNamespace::StandardRules() +
+                     "ip daddr 127.0.0.9 icmp type echo-request numgen inc mod 2 0 drop\n");
+    if (!ns.Problem().isEmpty()) {
+        GTEST_SKIP() << ns.Problem().toStdString();
+    }
+    TListRunInput input;
+    input.Addresses = {QStringLiteral("127.0.0.3"), QStringLiteral("127.0.0.9"),
+                       QStringLiteral("127.0.0.1"), QStringLiteral("no-such.invalid")};
+    input.Echo.Retries = 3;
+    input.Echo.TimeOut = 3000;
+    input.Interval = 100;
+    input.Cadence = TRequestCadence::EveryInterval;
+    input.Connect = [&ns] { return ns.OpenService(TIcmpSocketKind::Datagram); };
+
+    std::mutex mutex;
+    QStringList events;  // "sent 0.1": request 1 of address 0 made; "replied 0.1": its outcome
+    std::vector<TPingRecord> records(static_cast<std::size_t>(input.Addresses.size()));
+    TAddressRunCallbacks callbacks;
+    callbacks.Sending = [&](int index, int request) {
+        const std::lock_guard<std::mutex> lock(mutex);
+        events << QStringLiteral("sent %1.%2").arg(index).arg(request);
+    };
+    callbacks.Replied = [&](int index, int request, const std::optional<TPingReply> &) {
+        const std::lock_guard<std::mutex> lock(mutex);
+        events << QStringLiteral("replied %1.%2").arg(index).arg(request);
+    };
+    callbacks.Done = [&](int index, TPingRecord &record) {
+        const std::lock_guard<std::mutex> lock(mutex);
+        records[static_cast<std::size_t>(index)] = record;
+    };
+    {
+        TAddressRuns runs(input, callbacks);
+        runs.Wait();
+    }
+    const auto at = [&events](const char *event) {
+        const qsizetype index = events.indexOf(QLatin1String(event));
+        EXPECT_GE(index, 0) << event;
+        return index;
+    };
+    // The silent address's third request went out before its first timed out.
+    EXPECT_LT(at("sent 0.2"), at("replied 0.0"));
+    // The second request of 127.0.0.9 was answered while its first waited; the outcomes still
+    // come in the order of the requests.
+    EXPECT_LT(at("sent 1.1"), at("replied 1.0"));
+    EXPECT_LT(at("replied 1.0"), at("replied 1.1"));
+    EXPECT_LT(at("replied 1.1"), at("replied 1.2"));
+    // Before the first time-out, the name that does not resolve was done.
+    EXPECT_LT(at("replied 3.2"), at("replied 0.0"));
+
+    const std::vector<std::vector<std::optional<qint32>>> statuses = {
+        {11010, 11010, 11010},
+        {11010, 0, 11010},
+        {0, 0, 0},
+        {std::nullopt, std::nullopt, std::nullopt}};
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        SCOPED_TRACE(input.Addresses.at(static_cast<int>(i)).toStdString());
+        ASSERT_EQ(records[i].Replies.size(), 3u);
+        for (std::size_t r = 0; r < 3; ++r) {
+            ASSERT_TRUE(records[i].Replies[r].has_value());
+            EXPECT_EQ(records[i].Replies[r]->StatusCode, statuses[i][r]) << r;
+        }
+    }
 }
