@@ -53,17 +53,9 @@ void TMainMenuForm::TraceRouteActionExecute() {
     ShowListWatch(false);
     TracePanel->Show(traceHops_.get());
     TracePanel->Table()->clearSelection();
-    if (TracePanel->isHidden()) {
-        TracePanel->show();
-        // The route takes its room mostly from the panes, whose lines scroll, and a little from the
-        // charts, whose axes need their height.
-        QList<int> sizes = MainSplitter->sizes();
-        const int total = sizes.value(0) + sizes.value(1);
-        sizes[2] = kRoutePanelHeight;
-        sizes[0] = qMax(kRoutePanelHeight, sizes.value(0) - kRoutePanelHeight / 3);
-        sizes[1] = qMax(kRoutePanelHeight, total - sizes[0] - sizes[2]);
-        MainSplitter->setSizes(sizes);
-    }
+    // The route takes its room from the charts and the panes alike, neither below what it needs:
+    // the charts their axes' labels, the panes a few lines.
+    MainSplitter->OpenPanel(TracePanel, kRoutePanelHeight);
     RestartGraph();
     RefreshTrace();
     ProcessIndicator->setEnabled(true);

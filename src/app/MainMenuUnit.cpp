@@ -65,6 +65,8 @@ constexpr int kControlPanelHeight = 50;
 constexpr int kAddressPanelHeight = 26;
 constexpr int kResultsPanelHeight = 230;
 constexpr int kStatusBarHeight = 20;
+// The least height the panes keep when a panel opens below them: a heading and four lines.
+constexpr int kLeastPanesHeight = 80;
 constexpr int kSidePanelWidth = 364;
 constexpr int kToolButtonSize = 32;
 
@@ -328,6 +330,7 @@ void TMainMenuForm::BuildPanels() {
     MainSplitter->setStretchFactor(0, 1);
     MainSplitter->setStretchFactor(1, 0);
     MainSplitter->setCollapsible(0, false);
+    MainSplitter->SetLeastKept(ResultsPanel, kLeastPanesHeight);
     const int chartsHeight = kClientHeight - kControlPanelHeight - kAddressPanelHeight -
                              kStatusBarHeight - kResultsPanelHeight - MainSplitter->handleWidth();
     MainSplitter->setSizes({chartsHeight, kResultsPanelHeight});
@@ -1053,7 +1056,7 @@ void TMainMenuForm::ClearAllActionExecute() {
         return;
     }
     WatchLabel->hide();
-    TracePanel->hide();
+    MainSplitter->ClosePanel(TracePanel);
     TracePanel->Show(nullptr);
     traceHops_.reset();
     ShowListWatch(false);

@@ -33,8 +33,6 @@ constexpr int kFastestRefreshMs = 250;
 constexpr int kSlowestRefreshMs = 1000;
 // The watch panel's height when it opens.
 constexpr int kWatchPanelHeight = 170;
-// The least height the panes keep beside it: a heading and four lines.
-constexpr int kLeastPanesHeight = 80;
 
 const QColor kAllUpColor(90, 200, 110);
 const QColor kSomeDownColor(235, 90, 80);
@@ -382,27 +380,17 @@ void TMainMenuForm::EndListWatch() {
 void TMainMenuForm::ShowListWatch(bool on) {
     ShowWatchGraph(on);
     if (!on) {
-        WatchListPanel->hide();
+        MainSplitter->ClosePanel(WatchListPanel);
         WatchListPanel->Show(nullptr, QDateTime());
         listWatch_.reset();
         WatchTray->hide();
         RefreshWatchTray();
         return;
     }
-    TracePanel->hide();
+    MainSplitter->ClosePanel(TracePanel);
     pendingChanges_.clear();
-    if (WatchListPanel->isHidden()) {
-        WatchListPanel->show();
-        // The room comes from the panes, down to a few lines: the graph keeps its height, which
-        // its axes and the addresses' legend need.
-        QList<int> sizes = MainSplitter->sizes();
-        const int total = sizes.value(0) + sizes.value(1) + sizes.value(2) + sizes.value(3);
-        sizes[2] = 0;
-        sizes[3] = kWatchPanelHeight;
-        sizes[1] = qMax(kLeastPanesHeight, sizes.value(1) - kWatchPanelHeight);
-        sizes[0] = qMax(0, total - sizes[1] - sizes[3]);
-        MainSplitter->setSizes(sizes);
-    }
+    // The room comes from the graph and the panes alike, neither below what it needs.
+    MainSplitter->OpenPanel(WatchListPanel, kWatchPanelHeight);
 }
 
 void TMainMenuForm::ShowWatchGraph(bool on) {

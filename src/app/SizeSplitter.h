@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHash>
+#include <QList>
 #include <QSplitter>
 #include <QSplitterHandle>
 
@@ -16,11 +18,34 @@ class TSizeSplitter final : public QSplitter {
     void ToggleCollapsed();
     bool IsCollapsed() const;
 
+    // Shows `panel`, a hidden widget of this splitter, `extent` pixels high (or wide), with the
+    // room taken from the visible widgets before it in proportion to what each has beyond its
+    // least size (its own minimum, or what SetLeastKept gave it when that is more), so that
+    // they keep their proportions and none is squeezed below what it needs; the panel gets
+    // less when they have no more to give. A panel opened before is closed first.
+    void OpenPanel(QWidget *panel, int extent);
+    // The least extent that `widget` keeps when OpenPanel takes room from it; dragging the size
+    // bars is not limited by it.
+    void SetLeastKept(QWidget *widget, int extent);
+    // Hides `panel` and gives its room back to the widgets it was taken from, in the shares
+    // they gave, so the others return to the proportions they had before it opened, also when
+    // the window was resized in between.
+    void ClosePanel(QWidget *panel);
+    // The panel that OpenPanel showed and that is still open, or null.
+    QWidget *OpenedPanel() const { return openPanel_; }
+
   protected:
     QSplitterHandle *createHandle() override;
 
   private:
+    // The least extent QSplitter itself leaves `widget`.
+    int LeastExtent(const QWidget *widget) const;
+    void ApplySizes(const QList<int> &sizes);
+
     int restoreSize_ = 0;
+    QHash<const QWidget *, int> leastKept_;
+    QWidget *openPanel_ = nullptr;
+    QList<int> given_;  // what each widget gave to the open panel, by index
 };
 
 // The size bar itself: draws a grip as hot spot and forwards clicks on it.

@@ -1,6 +1,8 @@
 #include "common/TripTimeGraph.h"
 
+#include <QAbstractAxis>
 #include <QChart>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLineSeries>
 #include <QMouseEvent>
@@ -95,7 +97,29 @@ void StyleDarkChartView(QChartView *view, const QString &objectName) {
     view->setFrameShape(QFrame::NoFrame);
     view->setBackgroundBrush(kChartBackground);
     view->setFocusPolicy(Qt::NoFocus);
-    view->setMinimumSize(40, 40);
+    view->setMinimumSize(40, LeastChartHeight(view->chart()));
+}
+
+int LeastChartHeight(const QChart *chart) {
+    // The charts library gives the axes along the bottom at most 40 % of the chart's height;
+    // an axis that needs more is squeezed and its labels are cut down to "...". So the plot
+    // needs 2.5 times the bottom axes' height, with a margin for the library's rounding, below
+    // the title line.
+    constexpr double kBottomAxisShare = 0.4;
+    constexpr int kAxisPadding = 20;  // around the labels and the axis title
+    constexpr int kTitlePadding = 12;
+    const int labelHeight = QFontMetrics(WindowFont(7)).height();
+    const int titleHeight = QFontMetrics(WindowFont(8)).height();
+    int bottomAxes = 0;
+    for (const QAbstractAxis *axis : chart->axes(Qt::Horizontal)) {
+        if (axis->isVisible() && (axis->alignment() & Qt::AlignBottom)) {
+            bottomAxes +=
+                labelHeight + kAxisPadding + (axis->titleText().isEmpty() ? 0 : titleHeight);
+        }
+    }
+    const int title = chart->title().isEmpty() ? 0 : titleHeight + kTitlePadding;
+    const int margins = chart->margins().top() + chart->margins().bottom();
+    return title + margins + static_cast<int>(std::ceil(bottomAxes / kBottomAxisShare)) + 4;
 }
 
 TTripTimeGraph::TTripTimeGraph(const QString &objectName, const QString &title,

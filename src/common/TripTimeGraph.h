@@ -19,8 +19,14 @@ class QWidget;
 // the window face, no legend and no animation; and of their axes.
 void StyleDarkChart(QChart *chart);
 void StyleDarkChartAxis(QAbstractAxis *axis);
-// A frameless, antialiased view of `chart` named `objectName`, in the charts' background.
+// A frameless, antialiased view of `chart` named `objectName`, in the charts' background, never
+// lower than LeastChartHeight of its chart. Call it once the chart has its title and axes.
 void StyleDarkChartView(QChartView *view, const QString &objectName);
+
+// Returns the least height (pixels) at which `chart`, styled as above, shows its title and every
+// axis label in full: below it the charts library squeezes the bottom axis and writes its labels
+// as "...".
+int LeastChartHeight(const QChart *chart);
 
 // Returns the top of a trip-time axis whose highest value is `highest` (ms): `headroom` times
 // that value, and at least the next power of ten above it, up to 10 ms. So times of a few

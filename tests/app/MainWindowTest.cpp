@@ -9,6 +9,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGraphicsItem>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -24,6 +27,7 @@
 #include <QToolButton>
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -309,6 +313,126 @@ TEST_F(MainWindowTest, HotSpotCollapsesAndRestoresTheResizablePanel) {
         row->ToggleCollapsed();
         EXPECT_EQ(row->widget(1)->width(), 364);
     }
+}
+
+// The axis labels of the window's charts that the charts library had to cut down to "...".
+QStringList CutChartLabels(TMainMenuForm *form) {
+    QStringList cut;
+    for (QChartView *view : form->findChildren<QChartView *>()) {
+        if (!view->isVisible()) {
+            continue;
+        }
+        for (QGraphicsItem *item : view->scene()->items()) {
+            const auto *text = dynamic_cast<QGraphicsTextItem *>(item);
+            if (text != nullptr && text->isVisible() &&
+                text->toPlainText().contains(QStringLiteral("..."))) {
+                cut << view->objectName();
+            }
+        }
+    }
+    return cut;
+}
+
+TEST_F(MainWindowTest, LowerPanelsLeaveTheChartsLegibleAndGiveTheirRoomBack) {
+    const struct {
+        const char *panel;
+        std::function<void()> open;
+    } cases[] = {
+        {"route",
+         [this] {
+             form_->AddressEdit->setText(QStringLiteral("127.0.0.1"));
+             form_->TraceRouteAction->trigger();
+         }},
+        {"watch",
+         [this] {
+             form_->AddressList = QStringList{QStringLiteral("127.0.0.1")};
+             form_->WatchListAction->trigger();
+         }},
+    };
+    // The window at its first size: charts over panes.
+    QApplication::processEvents();
+    const QList<int> before = form_->MainSplitter->sizes();
+    ASSERT_EQ(form_->ResultsPanel->height(), 230);
+    ASSERT_TRUE(CutChartLabels(form_).isEmpty());
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.panel);
+        c.open();
+        ASSERT_TRUE(form_->IsRunning());
+        QWidget *panel = form_->MainSplitter->OpenedPanel();
+        ASSERT_NE(panel, nullptr);
+        QApplication::processEvents();
+        EXPECT_TRUE(panel->isVisible());
+        EXPECT_GE(panel->height(), 100);
+        // Charts and panes both gave room, neither below what it needs.
+        EXPECT_LT(form_->ResultPanel->height(), before.at(0));
+        EXPECT_LT(form_->ResultsPanel->height(), before.at(1));
+        EXPECT_GE(form_->ResultsPanel->height(), 80);
+        EXPECT_EQ(CutChartLabels(form_), QStringList());
+
+        // Esc stops the run, the next one clears the panel away: its room goes back to charts
+        // and panes as they had it.
+        form_->ClearAllActionExecute();
+        FinishRun();
+        form_->ClearAllActionExecute();
+        QApplication::processEvents();
+        EXPECT_FALSE(panel->isVisible());
+        EXPECT_EQ(form_->MainSplitter->sizes(), before);
+        EXPECT_EQ(form_->ResultsPanel->height(), 230);
+        EXPECT_EQ(CutChartLabels(form_), QStringList());
+    }
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join(QLatin1Char('\n')).toStdString();
+}
+
+// A panel opened while another is open takes its place; dragging nothing, the room comes and goes
+// in the same shares whatever the order.
+TEST(SizeSplitter, GivesBackWhatEachWidgetGave) {
+    TSizeSplitter splitter(Qt::Vertical);
+    splitter.setHandleWidth(6);
+    auto *charts = new QWidget;
+    auto *panes = new QWidget;
+    auto *route = new QWidget;
+    auto *watch = new QWidget;
+    charts->setMinimumHeight(140);
+    route->hide();
+    watch->hide();
+    for (QWidget *widget : {charts, panes, route, watch}) {
+        splitter.addWidget(widget);
+    }
+    splitter.SetLeastKept(panes, 80);
+    splitter.setFixedSize(300, 436);
+    splitter.show();
+    splitter.setSizes({200, 230, 0, 0});
+    QApplication::processEvents();
+    const QList<int> before = splitter.sizes();
+    ASSERT_EQ(before, QList<int>({200, 230, 0, 0}));
+
+    const struct {
+        QWidget *panel;
+        int extent;
+        QList<int> open;  // charts, panes, route, watch
+    } cases[] = {
+        // 156 pixels (the panel and its bar) from 60 + 150 to spare, in those shares.
+        {route, 150, {156, 118, 150, 0}},
+        // More than the others can spare: the panel gets what there is.
+        {watch, 400, {140, 80, 0, 204}},
+    };
+    for (const auto &c : cases) {
+        splitter.OpenPanel(c.panel, c.extent);
+        QApplication::processEvents();
+        EXPECT_EQ(splitter.sizes(), c.open) << c.extent;
+        splitter.ClosePanel(c.panel);
+        QApplication::processEvents();
+        EXPECT_EQ(splitter.sizes(), before) << c.extent;
+    }
+    // One panel in place of another: the first gives its room back before the second takes.
+    splitter.OpenPanel(route, 150);
+    splitter.OpenPanel(watch, 150);
+    QApplication::processEvents();
+    EXPECT_FALSE(route->isVisible());
+    EXPECT_EQ(splitter.OpenedPanel(), watch);
+    EXPECT_EQ(splitter.sizes(), QList<int>({156, 118, 0, 150}));
+    splitter.ClosePanel(watch);
+    EXPECT_EQ(splitter.sizes(), before);
 }
 
 TEST_F(MainWindowTest, CommandTableNamesCategoriesAndKeys) {
