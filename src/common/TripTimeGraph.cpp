@@ -3,6 +3,7 @@
 #include <QAbstractAxis>
 #include <QChart>
 #include <QFontMetrics>
+#include <QGraphicsSimpleTextItem>
 #include <QImage>
 #include <QLineSeries>
 #include <QMouseEvent>
@@ -128,19 +129,13 @@ TTripTimeGraph::TTripTimeGraph(const QString &objectName, const QString &title,
     curve_ = new QSplineSeries();
     curve_->setObjectName(QStringLiteral("Series1"));
     curve_->setMarkerSize(9);
-    // The marks are a series of their own that draws nothing but its point labels, since the
-    // charts library labels either all points of a series or none. Its invisible pen is 2 wide
-    // because the labels stand half a pen width above their points.
+    // The marks are a series of their own that draws nothing; their values are text items of
+    // the graph's own, because the charts library centres a point's label over the point
+    // whatever is there: on the first points it lay over the left axis's labels or was cut at
+    // the chart's edge.
     marks_ = new QLineSeries();
     marks_->setObjectName(QStringLiteral("Series1Marks"));
-    QPen noLine(Qt::NoPen);
-    noLine.setWidth(2);
-    marks_->setPen(noLine);
-    marks_->setPointLabelsVisible(true);
-    marks_->setPointLabelsFormat(QStringLiteral("@yPoint"));
-    marks_->setPointLabelsColor(kChartText);
-    marks_->setPointLabelsFont(WindowFont(7));
-    marks_->setPointLabelsClipping(false);
+    marks_->setPen(QPen(Qt::NoPen));
     QChart *graph = chart();
     StyleDarkChart(graph);
     graph->setTitle(title);
@@ -164,6 +159,12 @@ TTripTimeGraph::TTripTimeGraph(const QString &objectName, const QString &title,
         series->attachAxis(axisY_);
     }
     StyleDarkChartView(this, objectName);
+    // The marks follow their points wherever the plot moves: a resize, a new scale, the window
+    // sliding or panned.
+    connect(graph, &QChart::plotAreaChanged, this, [this] { PlaceMarkLabels(); });
+    for (QValueAxis *axis : {axisX_, axisY_}) {
+        connect(axis, &QValueAxis::rangeChanged, this, [this] { PlaceMarkLabels(); });
+    }
 }
 
 void TTripTimeGraph::AppendPoint(double x, double y) {
@@ -182,6 +183,7 @@ void TTripTimeGraph::AppendPoint(double x, double y) {
         marks_->removePoints(0, oldMarks);
     }
     FitLeftAxis(y);
+    PlaceMarkLabels();
 }
 
 void TTripTimeGraph::ClearPoints() {
@@ -192,6 +194,7 @@ void TTripTimeGraph::ClearPoints() {
     axisY_->setRange(0, kEmptyTop);
     axisY_->setTickCount(kLeftTicks);
     axisY_->setLabelFormat(QStringLiteral("%.0f"));
+    PlaceMarkLabels();
 }
 
 void TTripTimeGraph::ShowCurve(const QList<QPointF> &points) {
@@ -204,6 +207,7 @@ void TTripTimeGraph::ShowCurve(const QList<QPointF> &points) {
     appended_ = points.size();
     axisX_->setRange(0, kWindowMaximum);  // undoes any panning
     if (points.isEmpty()) {
+        PlaceMarkLabels();
         return;
     }
     const auto [low, high] =
@@ -213,6 +217,7 @@ void TTripTimeGraph::ShowCurve(const QList<QPointF> &points) {
     axisY_->setTickCount(kLeftTicks);
     axisY_->setRange(low->y(), high->y());
     NiceTripAxis(axisY_);
+    PlaceMarkLabels();
 }
 
 double TTripTimeGraph::AxisMinimum() const {
@@ -249,6 +254,64 @@ void TTripTimeGraph::FitLeftAxis(double y) {
     top_ = y;
     axisY_->setRange(0, TripAxisTop(top_, 1.2));
     NiceTripAxis(axisY_);
+}
+
+void TTripTimeGraph::PlaceMarkLabels() {
+    QChart *graph = chart();
+    while (markLabels_.size() < marks_->count()) {
+        auto *label = new QGraphicsSimpleTextItem(graph);
+        label->setFont(WindowFont(7));
+        label->setBrush(kChartText);
+        label->setZValue(100);  // over the curve and its diamonds
+        markLabels_.append(label);
+    }
+    while (markLabels_.size() > marks_->count()) {
+        delete markLabels_.takeLast();
+    }
+    const QRectF plot = graph->plotArea();
+    constexpr double kGap = 2;  // between a point and its value
+    for (int i = 0; i < markLabels_.size(); ++i) {
+        QGraphicsSimpleTextItem *label = markLabels_.at(i);
+        const QPointF value = marks_->at(i);
+        const QString text = QString::number(value.y(), 'g', 6);
+        if (label->text() != text) {
+            label->setText(text);
+        }
+        if (value.x() < axisX_->min() || value.x() > axisX_->max() || plot.isEmpty()) {
+            label->hide();
+            continue;
+        }
+        const QPointF at = graph->mapToPosition(value, curve_);
+        const QSizeF size = label->boundingRect().size();
+        double left = at.x() - size.width() / 2;
+        left = std::max(plot.left() + 1, std::min(left, plot.right() - size.width() - 1));
+        double top = at.y() - kGap - size.height();
+        if (top < plot.top()) {
+            top = at.y() + kGap + 4;  // below the point's diamond instead
+        }
+        label->setPos(left, top);
+        label->show();
+    }
+}
+
+QStringList TTripTimeGraph::MarkTexts() const {
+    QStringList texts;
+    for (const QGraphicsSimpleTextItem *label : markLabels_) {
+        if (label->isVisible()) {
+            texts.append(label->text());
+        }
+    }
+    return texts;
+}
+
+QList<QRectF> TTripTimeGraph::MarkRects() const {
+    QList<QRectF> rects;
+    for (const QGraphicsSimpleTextItem *label : markLabels_) {
+        if (label->isVisible()) {
+            rects.append(label->mapRectToParent(label->boundingRect()));
+        }
+    }
+    return rects;
 }
 
 void TTripTimeGraph::mousePressEvent(QMouseEvent *event) {

@@ -4,10 +4,13 @@
 #include <QColor>
 #include <QList>
 #include <QPointF>
+#include <QRectF>
 #include <QString>
+#include <QStringList>
 
 class QAbstractAxis;
 class QChart;
+class QGraphicsSimpleTextItem;
 class QLineSeries;
 class QMouseEvent;
 class QSplineSeries;
@@ -39,8 +42,9 @@ double TripAxisTop(double highest, double headroom);
 void NiceTripAxis(QValueAxis *axis);
 
 // The sliding trip-time graph: a curve (series "Series1") with a diamond at every point, a value
-// mark on the first point and on every 10th after it (series "Series1Marks"), and a bottom axis
-// window 61 positions wide. The main window's graph and the settings window's preview of it.
+// mark on the first point and on every 10th after it (series "Series1Marks", whose values are
+// written above their points), and a bottom axis window 61 positions wide. The main window's
+// graph and the settings window's preview of it.
 class TTripTimeGraph final : public QChartView {
   public:
     // `title` above the plot and `axisTitle` under the bottom axis; empty for none.
@@ -69,6 +73,13 @@ class TTripTimeGraph final : public QChartView {
     // Dragging with the left button pans the curve sideways; the wheel does nothing.
     void SetPanning(bool panning) { panning_ = panning; }
 
+    // The value marks shown in the window now, as written: their texts and where they stand in
+    // the chart's coordinates. Each stands above its point, or below it at the top of the plot,
+    // and is moved sideways into the plot where it would reach over the left axis's labels or
+    // out of the chart.
+    QStringList MarkTexts() const;
+    QList<QRectF> MarkRects() const;
+
   protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -77,11 +88,14 @@ class TTripTimeGraph final : public QChartView {
 
   private:
     void FitLeftAxis(double y);
+    // Writes each mark's value at its place in the plot as it is now.
+    void PlaceMarkLabels();
 
     QSplineSeries *curve_ = nullptr;
     QLineSeries *marks_ = nullptr;
     QValueAxis *axisX_ = nullptr;
     QValueAxis *axisY_ = nullptr;
+    QList<QGraphicsSimpleTextItem *> markLabels_;  // one per point of marks_, kept in step
     double top_ = 0;
     qint64 appended_ = 0;  // points appended since the graph was last cleared
     bool panning_ = false;

@@ -2,7 +2,11 @@
 // the main window and the settings preview draw.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QChart>
 #include <QFile>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QLineSeries>
 #include <QSplineSeries>
 #include <QToolButton>
@@ -101,6 +105,72 @@ TEST(TripTimeGraph, MarksTheFirstAndEveryTenthPoint) {
         }
         EXPECT_EQ(Marks(appended)->points(), expected) << c.points << " appended";
         EXPECT_EQ(appended.PointCount(), c.points);
+    }
+}
+
+// Where the charts library wrote the axes' labels of `graph`, in scene coordinates.
+QList<QRectF> AxisLabelRects(const TTripTimeGraph &graph) {
+    QList<QRectF> rects;
+    for (const QGraphicsItem *item : graph.scene()->items()) {
+        const auto *text = dynamic_cast<const QGraphicsTextItem *>(item);
+        if (text != nullptr && text->isVisible() && !text->toPlainText().isEmpty()) {
+            rects << text->sceneBoundingRect();
+        }
+    }
+    return rects;
+}
+
+// Points 0, 1, ... `count` - 1 at 0.05 ms, the one at `tall` at 0.067 ms.
+QList<QPointF> Flat(int count, int tall) {
+    QList<QPointF> points;
+    for (int i = 0; i < count; ++i) {
+        points << QPointF(i, i == tall ? 0.067 : 0.05);
+    }
+    return points;
+}
+
+TEST(TripTimeGraph, MarksStandInThePlotClearOfTheAxisLabels) {
+    const struct {
+        const char *name;
+        QList<QPointF> points;
+        double windowFrom;
+        QStringList marks;
+    } cases[] = {
+        // Loopback times: the first mark sat over the left axis's "0.06".
+        {"first point at the left edge", {{0, 0.056}, {1, 0.061}, {2, 0.058}}, 0, {"0.056"}},
+        {"highest point at the left edge", {{0, 0.067}, {1, 0.021}, {2, 0.02}}, 0, {"0.067"}},
+        // A slid window begins at a mark, which was cut at the chart's edge.
+        {"window slid onto a mark",
+         Flat(100, 40),
+         40,
+         {"0.067", "0.05", "0.05", "0.05", "0.05", "0.05"}},
+        {"mark at the right edge",
+         Flat(61, 60),
+         0,
+         {"0.05", "0.05", "0.05", "0.05", "0.05", "0.05", "0.067"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TTripTimeGraph graph(QStringLiteral("ProcessGraph"), QStringLiteral("Trip Time [ms]"),
+                             QStringLiteral("Ping No"), nullptr);
+        graph.resize(520, 182);
+        graph.show();
+        for (const QPointF &point : c.points) {
+            graph.AppendPoint(point.x(), point.y());
+        }
+        graph.SetAxisRange(c.windowFrom, c.windowFrom + 60);
+        QApplication::processEvents();
+        EXPECT_EQ(graph.MarkTexts(), c.marks);
+        const QRectF plot = graph.chart()->mapRectToScene(graph.chart()->plotArea());
+        const QList<QRectF> axisLabels = AxisLabelRects(graph);
+        ASSERT_GE(axisLabels.size(), 10);
+        for (const QRectF &mark : graph.MarkRects()) {
+            const QRectF shown = graph.chart()->mapRectToScene(mark);
+            EXPECT_TRUE(plot.contains(shown)) << shown.left() << " " << plot.left();
+            for (const QRectF &label : axisLabels) {
+                EXPECT_FALSE(shown.intersects(label)) << shown.left() << " " << label.right();
+            }
+        }
     }
 }
 

@@ -26,6 +26,7 @@
 #include "common/CommandGuard.h"
 #include "common/DataPaths.h"
 #include "common/TX_File.h"
+#include "common/TripTimeGraph.h"
 #include "settings/Services.h"
 #include "settings/SettingsModel.h"
 #include "settings/SystemSettingsUnit.h"
@@ -514,8 +515,15 @@ TEST_F(SettingsWindow, PreviewCurveIsDrawnAfreshOnEveryOpening) {
         }
     }
     ASSERT_NE(marks, nullptr);
-    EXPECT_TRUE(marks->pointLabelsVisible());
     EXPECT_EQ(marks->points(), QList<QPointF>({second[0], second[10], second[20], second[30]}));
+    // Each mark's value is written in the plot.
+    auto *graph = dynamic_cast<TTripTimeGraph *>(window_->ProcessGraph);
+    ASSERT_NE(graph, nullptr);
+    QStringList values;
+    for (int i : {0, 10, 20, 30}) {
+        values << QString::number(second[i].y(), 'g', 6);
+    }
+    EXPECT_EQ(graph->MarkTexts(), values);
     for (QAbstractAxis *axis : window_->Series1->attachedAxes()) {
         if (axis->orientation() == Qt::Horizontal) {
             EXPECT_EQ(qobject_cast<QValueAxis *>(axis)->min(), 0);
