@@ -11,6 +11,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <QTextOption>
 #include <algorithm>
 #include <cmath>
 
@@ -60,7 +61,60 @@ double AlignedLeft(const QRectF &rect, double width, Qt::Alignment alignment) {
     return rect.left();
 }
 
+// The relative luminance of an sRGB colour, 0 for black to 1 for white.
+double Luminance(const QColor &color) {
+    const auto channel = [](double value) {
+        return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) +
+           0.0722 * channel(color.blueF());
+}
+
+// The contrast of a colour against white paper, from 1 (white) to 21 (black).
+double ContrastOnWhite(const QColor &color) {
+    return 1.05 / (Luminance(color) + 0.05);
+}
+
+void PrintTextColorsForPaper(QTextDocument *document) {
+    QTextCursor cursor(document);
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QBrush brush = fragment.charFormat().foreground();
+            if (brush.style() == Qt::NoBrush) {
+                continue;  // the painter's black
+            }
+            const QColor printed = PaperTextColor(brush.color());
+            if (printed == brush.color()) {
+                continue;
+            }
+            QTextCharFormat format;
+            format.setForeground(printed);
+            cursor.setPosition(fragment.position());
+            cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+            cursor.mergeCharFormat(format);
+        }
+    }
+}
+
 }  // namespace
+
+QColor PaperTextColor(const QColor &color) {
+    constexpr double kLeastContrast = 4.5;
+    if (!color.isValid() || ContrastOnWhite(color) >= kLeastContrast) {
+        return color;
+    }
+    // Darker in steps of the same hue and saturation; black, the last step, always reads.
+    const QColor hsl = color.toHsl();
+    for (int lightness = hsl.lightness() - 1; lightness > 0; --lightness) {
+        const QColor darker =
+            QColor::fromHsl(hsl.hslHue(), hsl.hslSaturation(), lightness, color.alpha());
+        if (ContrastOnWhite(darker) >= kLeastContrast) {
+            return darker.toRgb();
+        }
+    }
+    return QColor(0, 0, 0, color.alpha());
+}
 
 QString ReportMakerName() {
     return QStringLiteral("Haldrin Software");
@@ -159,6 +213,12 @@ TPreparedReport::TPreparedReport(const TReportTemplate &reportTemplate, const QT
     if (template_.bodyDetectLinks) {
         DetectLinks(body_.get());
     }
+    // The body comes from editors that never wrap, and a clone keeps their setting; on a page
+    // a line wider than the body would be cut at the margin.
+    QTextOption wrapping = body_->defaultTextOption();
+    wrapping.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    body_->setDefaultTextOption(wrapping);
+    PrintTextColorsForPaper(body_.get());
     body_->documentLayout()->setPaintDevice(LayoutDevice());
     body_->setUseDesignMetrics(true);
     body_->setDocumentMargin(0);

@@ -104,7 +104,9 @@ struct TReportPage {
 };
 
 // A report laid out into pages. It keeps its own copy of the body, so the source may change or
-// go away afterwards.
+// go away afterwards. In that copy every line wraps at the body's width, at a blank where it can
+// and anywhere in a word longer than the line (the pane editors the body comes from never wrap),
+// and text colours too light for paper are printed in their PaperTextColor.
 class TPreparedReport final {
   public:
     // Lays out `body` in the template. Runs in time linear in the body's length.
@@ -165,6 +167,12 @@ using TReportProgress = std::function<bool(int done, int total)>;
 // TxError when the device cannot be painted on.
 bool RenderReport(const TPreparedReport &report, QPagedPaintDevice &device, int first = 0,
                   int last = -1, const TReportProgress &progress = {});
+
+// Returns `color` as it prints on white paper: unchanged when it reads well there (a contrast
+// of at least 4.5 to 1 against white, as for body text on screen), else darkened in the same hue
+// until it does. Pane colours are chosen for the panes' dark ground; light grey, yellow or lime
+// would be all but invisible on paper.
+QColor PaperTextColor(const QColor &color);
 
 // Makes every web address in `document` a link, as rich-text editors detect them: texts starting
 // with a scheme (http, https, ftp, file, mailto, news, telnet) or with "www.", up to the next

@@ -256,18 +256,19 @@ QByteArray SetPdfInfo(const QByteArray &pdf, const TPdfInfo &info) {
 QByteArray ReportToHtml(const TPreparedReport &report, const TReportProgress &progress) {
     const QSizeF page = report.PageSize();
     const double toMm = 25.4 / kReportDpi;
-    QString html = QStringLiteral(
-                       "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n"
-                       "<title>%1</title>\n<style>\n"
-                       ".page{position:relative;width:%2;height:%3;margin:0 0 8mm 0;"
-                       "border:1px solid #c0c0c0;overflow:hidden}\n"
-                       ".object{position:absolute;white-space:nowrap;line-height:1.15}\n"
-                       ".rule{position:absolute;height:0;border-top:1px solid #c0c0c0}\n"
-                       ".body{position:absolute;overflow:hidden}\n"
-                       ".body p{margin:0;white-space:pre-wrap;line-height:1.15}\n"
-                       "</style>\n</head>\n<body>\n")
-                       .arg(HtmlEscape(ReportPdfInfo().title), Mm(page.width() * toMm),
-                            Mm(page.height() * toMm));
+    QString html =
+        QStringLiteral(
+            "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n"
+            "<title>%1</title>\n<style>\n"
+            ".page{position:relative;width:%2;height:%3;margin:0 0 8mm 0;"
+            "border:1px solid #c0c0c0;overflow:hidden}\n"
+            ".object{position:absolute;white-space:nowrap;line-height:1.15}\n"
+            ".rule{position:absolute;height:0;border-top:1px solid #c0c0c0}\n"
+            ".body{position:absolute;overflow:hidden}\n"
+            ".body p{margin:0;white-space:pre-wrap;overflow-wrap:anywhere;line-height:1.15}\n"
+            "</style>\n</head>\n<body>\n")
+            .arg(HtmlEscape(ReportPdfInfo().title), Mm(page.width() * toMm),
+                 Mm(page.height() * toMm));
     const TReportTemplate &t = report.Template();
     for (int index = 0; index < report.PageCount(); ++index) {
         html += QStringLiteral("<div class=\"page\" id=\"page%1\">\n").arg(index + 1);

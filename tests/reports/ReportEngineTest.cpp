@@ -8,6 +8,10 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
+#include <QTextOption>
+#include <cmath>
+#include <memory>
 
 #include "common/Errors.h"
 #include "files/Rtf.h"
@@ -117,6 +121,114 @@ TEST(ReportEngine, LongBodyFlowsOverPagesWithoutLosingOrCuttingLines) {
     const auto twice = Prepare(PingRunsLines(120));
     EXPECT_GE(twice->PageCount(), 2 * report->PageCount() - 2);
     EXPECT_LE(twice->PageCount(), 2 * report->PageCount());
+}
+
+// A body as the pane editors leave it: they never wrap, and the document keeps that setting.
+std::unique_ptr<QTextDocument> UnwrappedBody(const QStringList &paneLines) {
+    auto body = std::make_unique<QTextDocument>();
+    BuildReportBody(paneLines, *body);
+    QTextOption option = body->defaultTextOption();
+    option.setWrapMode(QTextOption::NoWrap);
+    body->setDefaultTextOption(option);
+    return body;
+}
+
+TEST(ReportEngine, LinesWiderThanTheBodyWrapInsteadOfBeingCut) {
+    const QString words = QStringLiteral("remarks:        ") +
+                          QStringLiteral("Please report abuse of this network range ").repeated(6);
+    const QString oneWord = QStringLiteral("Pinging http://") + QString(240, QLatin1Char('x')) +
+                            QStringLiteral(".example with 32 bytes of data:");
+    const QString hops =
+        QStringLiteral("  7  a-rather-long-router-name.backbone.example.net [203.0.113.77]  ") +
+        QStringLiteral("100  0%  12.345  13.456  11.234  19.876  1.234  and more");
+    const auto body =
+        UnwrappedBody({words, oneWord, QStringLiteral("Hop  Address"), hops, QString(),
+                       QStringLiteral("Minimum = 1 ms, Maximum = 2 ms, "
+                                      "Average = 1 ms")});
+    const TPreparedReport report(PingReportTemplate(), *body);
+    const QTextDocument &laid = report.Body();
+    const double width = laid.textWidth();
+    int wrapped = 0;
+    for (QTextBlock block = laid.begin(); block.isValid(); block = block.next()) {
+        const QTextLayout *layout = block.layout();
+        if (block.text() == ReportRuleLine()) {
+            // The rule stays one line, cut at the body's edge as a rule across the page.
+            EXPECT_EQ(layout->lineCount(), 1);
+            continue;
+        }
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            EXPECT_LE(layout->lineAt(i).naturalTextWidth(), width + 0.5)
+                << block.text().toStdString() << " line " << i;
+        }
+        wrapped += layout->lineCount() > 1 ? 1 : 0;
+    }
+    EXPECT_EQ(wrapped, 3);
+    // Nothing of the long lines is lost, and the source body is left as it was.
+    const QString printed = report.PageBodyText(0);
+    for (const QString &line : {words, oneWord, hops}) {
+        EXPECT_TRUE(printed.contains(line.trimmed()));
+    }
+    EXPECT_EQ(body->defaultTextOption().wrapMode(), QTextOption::NoWrap);
+}
+
+TEST(ReportEngine, TextTooLightForPaperPrintsDarkInItsHue) {
+    const struct {
+        QColor written;
+        bool kept;
+    } cases[] = {
+        {QColor(200, 200, 200), false},  // the panes' grey
+        {QColor(192, 192, 192), false},  // clSilver
+        {QColor(255, 255, 0), false},    // clYellow
+        {QColor(0, 255, 0), false},      // clLime
+        {QColor(0, 255, 255), false},    // clAqua
+        {QColor(255, 255, 255), false},  // white on white
+        {QColor(54, 54, 54), true},      // the body's own colour
+        {QColor(0, 0, 255), true},       // a link
+        {QColor(128, 0, 0), true},       // clMaroon reads on paper as it is
+        {QColor(0, 0, 0), true},
+    };
+    QTextDocument body;
+    QTextCursor cursor(&body);
+    for (const auto &c : cases) {
+        QTextCharFormat format;
+        format.setForeground(c.written);
+        if (!body.isEmpty()) {
+            cursor.insertBlock();
+        }
+        cursor.insertText(QStringLiteral("Reply from 10.0.0.1;  Bytes=32  Time=21 ms  TTL=57"),
+                          format);
+    }
+    const TPreparedReport report(PingReportTemplate(), body);
+    QTextBlock block = report.Body().begin();
+    QTextBlock source = body.begin();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.written.name().toStdString());
+        ASSERT_TRUE(block.isValid());
+        const QColor printed = block.begin().fragment().charFormat().foreground().color();
+        EXPECT_EQ(PaperTextColor(c.written), printed);
+        if (c.kept) {
+            EXPECT_EQ(printed, c.written);
+        } else {
+            EXPECT_NE(printed, c.written);
+            // Dark enough to read on white: at most the luminance of a 4.5:1 contrast ...
+            EXPECT_LE(printed.lightnessF(), c.written.lightnessF());
+            const auto linear = [](double v) {
+                return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+            };
+            const double luminance = 0.2126 * linear(printed.redF()) +
+                                     0.7152 * linear(printed.greenF()) +
+                                     0.0722 * linear(printed.blueF());
+            EXPECT_GE(1.05 / (luminance + 0.05), 4.5);
+            // ... and still the colour it was, only darker.
+            if (c.written.hslSaturation() > 0) {
+                EXPECT_NEAR(printed.hslHue(), c.written.hslHue(), 2);
+            }
+        }
+        // The stored body keeps the colours it was given.
+        EXPECT_EQ(source.begin().fragment().charFormat().foreground().color(), c.written);
+        block = block.next();
+        source = source.next();
+    }
 }
 
 TEST(ReportEngine, ZoomStepsByTenthsBetweenTenAndThreeHundredPercent) {

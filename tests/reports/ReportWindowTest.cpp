@@ -15,6 +15,9 @@
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextCharFormat>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
@@ -25,7 +28,9 @@
 #include "common/CommandGuard.h"
 #include "common/DesktopOpen.h"
 #include "files/FileManager.h"
+#include "files/ResultFiles.h"
 #include "reports/ReportBody.h"
+#include "reports/ReportEngine.h"
 #include "reports/ReportExport.h"
 #include "reports/ReportPreview.h"
 #include "reports/ReportSamples.h"
@@ -449,6 +454,52 @@ TEST_F(ReportWindow, SavedReportLoadsBackAsABodyUnderTheResultsHeader) {
     EXPECT_FALSE(PingDataSet().ResultData()->toPlainText().contains("other"));
     // The window shows the loaded body at once.
     EXPECT_TRUE(form_->Prepared()->Body().toPlainText().startsWith("TARVEX REPORT\n"));
+}
+
+TEST_F(ReportWindow, ALoadedResultsFileInPaneColoursPrintsDarkOnPaper) {
+    // A results file as "Save results ..." writes the results pane: its lines in the pane's
+    // colours, chosen for the dark pane.
+    QTextDocument pane;
+    QTextCursor cursor(&pane);
+    const QList<QColor> paneColours = {QColor(192, 192, 192), QColor(255, 255, 0),
+                                       QColor(0, 255, 0)};
+    for (const QColor &colour : paneColours) {
+        QTextCharFormat format;
+        format.setForeground(colour);
+        if (!pane.isEmpty()) {
+            cursor.insertBlock();
+        }
+        cursor.insertText(QStringLiteral("Reply from 10.0.0.1;  Bytes=32  Time=21 ms  TTL=57"),
+                          format);
+    }
+    QTextDocument results;
+    BuildResultDocument(&results, pane, QStringLiteral("Tahoma"), QColor(54, 54, 54));
+    const QString path = dir_.path() + QStringLiteral("/results.rtf");
+    SaveRtfFile(path, results);
+
+    form_->FormShow();
+    AnswerFileWindow(dir_.path(), QStringLiteral("results.rtf"));
+    form_->LoadRTFFileAction->trigger();
+    ASSERT_TRUE(errors_.isEmpty()) << errors_.join("\n").toStdString();
+    const QTextDocument &printed = form_->Prepared()->Body();
+    QList<QColor> replies;
+    QColor title;
+    for (QTextBlock block = printed.begin(); block.isValid(); block = block.next()) {
+        const QColor colour = block.begin().fragment().charFormat().foreground().color();
+        if (block.text().startsWith(QStringLiteral("Reply"))) {
+            replies << colour;
+        } else if (block.text() == QStringLiteral("TARVEX REPORT")) {
+            title = colour;
+        }
+    }
+    ASSERT_EQ(replies.size(), paneColours.size());
+    for (int i = 0; i < replies.size(); ++i) {
+        EXPECT_EQ(replies.at(i), PaperTextColor(paneColours.at(i)));
+        EXPECT_LT(replies.at(i).lightness(), paneColours.at(i).lightness());
+    }
+    // The header keeps its own dark colour, and the body as loaded keeps the pane's.
+    EXPECT_EQ(title, QColor(54, 54, 54));
+    EXPECT_TRUE(PingDataSet().ResultData()->toPlainText().contains(QStringLiteral("TTL=57")));
 }
 
 TEST_F(ReportWindow, LoadFailureReportsAndKeepsTheBody) {
