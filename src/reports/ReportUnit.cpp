@@ -2,11 +2,13 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QProgressDialog>
@@ -530,6 +532,7 @@ void TReportForm::StatusBarClick() {
 
 void TReportForm::ExportData(TFileMode ConvertSwich) {
     const QString path = ChooseFile(ConvertSwich).ExportPath();
+    QString unopened;  // written, but no application took it
     PrepareReport();
     try {
         if (!path.isEmpty()) {
@@ -555,8 +558,8 @@ void TReportForm::ExportData(TFileMode ConvertSwich) {
             const bool written =
                 ExportReport(*prepared_, static_cast<int>(ConvertSwich), path, onStep);
             progress.reset();
-            if (written) {
-                OpenInDesktop(QUrl::fromLocalFile(path));
+            if (written && !OpenInDesktop(QUrl::fromLocalFile(path))) {
+                unopened = path;
             }
         }
     } catch (...) {
@@ -564,6 +567,23 @@ void TReportForm::ExportData(TFileMode ConvertSwich) {
         throw;
     }
     ShowReport();
+    if (!unopened.isEmpty()) {
+        ShowSavedFile(unopened);
+    }
+}
+
+void TReportForm::ShowSavedFile(const QString &path) {
+    // Without a viewer the export would otherwise end in silence, and the user would not know
+    // whether or where the file was written.
+    QMessageBox box(QMessageBox::Information, windowTitle(),
+                    QStringLiteral("The report is saved as\n%1\n\nNo application to open it was "
+                                   "found on this system.")
+                        .arg(QDir::toNativeSeparators(path)),
+                    QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("SavedFileBox"));
+    // The path can be copied from here.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    box.exec();
 }
 
 QPrinter &TReportForm::Printer() {

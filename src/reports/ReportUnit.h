@@ -47,6 +47,8 @@ class TReportForm final : public QDialog {
     void PreviewResultsPageChanged(int pageNo);
     void LoadRTFFileActionExecute();
     void SaveRTFActionExecute();
+    // Exports the report through the file window in `ConvertSwich`'s mode and opens the file in
+    // the desktop's application for it; where there is none, a message says where the file is.
     void ExportData(TFileMode ConvertSwich);
     void CloseAllToolsActionExecute();
     void PrintReportActionExecute();
@@ -157,6 +159,8 @@ class TReportForm final : public QDialog {
 
   private:
     void BuildWindow();
+    // Tells that the exported file at `path` is saved and no application opened it.
+    void ShowSavedFile(const QString &path);
     // The tool bar of the report commands, the find bar and the zoom bar (both hidden until
     // asked for), and the status line with the page count.
     void BuildToolPanel();

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -554,6 +555,48 @@ TEST_F(ReportWindow, ExportsWriteOpenAndReplaceFiles) {
     EXPECT_TRUE(
         QString::fromUtf8(pdfinfo.readAllStandardOutput())
             .contains(QStringLiteral("Pages:           %1\n").arg(form_->Prepared()->PageCount())));
+}
+
+TEST_F(ReportWindow, WithoutAViewerTheExportSaysWhereTheFileIsSaved) {
+    // The desktop really asked, on a system where nothing opens the files: no launcher on the
+    // search path, and no desktop behind the window.
+    QTemporaryDir emptyPath;
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", emptyPath.path().toLocal8Bit());
+    const bool wasEnabled = SetDesktopOpenEnabled(true);
+    form_->FormShow();
+    const QString folder = dir_.path();
+    const struct {
+        QAction *action;
+        QString file;
+    } rows[] = {
+        {form_->ExportToPDFAction, folder + "/r.pdf"},
+        {form_->ExportToRTFAction, folder + "/r.rtf"},
+        {form_->ExportToHTMLAction, folder + "/r.html"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.file.toStdString());
+        QString said;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (box != nullptr && box->objectName() == QStringLiteral("SavedFileBox")) {
+                said = box->text();
+                box->accept();
+            }
+        });
+        watch.start(20);
+        AnswerFileWindow(folder, QStringLiteral("r"));
+        row.action->trigger();
+        watch.stop();
+        EXPECT_TRUE(QFile::exists(row.file));
+        EXPECT_EQ(said, QStringLiteral("The report is saved as\n%1\n\nNo application to open it "
+                                       "was found on this system.")
+                            .arg(row.file));
+    }
+    SetDesktopOpenEnabled(wasEnabled);
+    qputenv("PATH", path);
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join("\n").toStdString();
 }
 
 TEST_F(ReportWindow, FailedOrCancelledExportsAreHandled) {
