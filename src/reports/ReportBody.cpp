@@ -1,10 +1,15 @@
 #include "reports/ReportBody.h"
 
+#include <QFont>
+#include <QFontMetricsF>
+#include <QImage>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocumentFragment>
+#include <algorithm>
 
 #include "common/TX_Edit.h"
+#include "reports/ReportEngine.h"
 
 QString ReportRuleLine() {
     return QString(92, QLatin1Char('_'));
@@ -42,6 +47,47 @@ ReportLineStyle ClassifyReportLine(const QString &line) {
     return style;
 }
 
+namespace {
+
+constexpr double kHopTablePoints = 9;
+constexpr double kLeastHopTablePoints = 6;
+
+QFont HopTableFont(double points) {
+    QFont font;
+    font.setFamilies({QStringLiteral("Courier New"), QStringLiteral("monospace")});
+    font.setFixedPitch(true);
+    font.setPointSizeF(points);
+    return font;
+}
+
+// The size of a traced route's hop table: 9 pt, or less where its widest line would not fit the
+// report's body at that size, since a wrapped table row loses its columns; down to 6 pt, below
+// which the rows wrap rather than become unreadable.
+double HopTablePoints(const QStringList &table) {
+    // Measured as the report lays the body out, at 96 dots per inch, with a little room to spare:
+    // the layout's design metrics run slightly wider than the screen's.
+    QImage device(1, 1, QImage::Format_ARGB32_Premultiplied);
+    device.setDotsPerMeterX(qRound(kReportDpi / 0.0254));
+    device.setDotsPerMeterY(qRound(kReportDpi / 0.0254));
+    const TReportTemplate page = PingReportTemplate();
+    const double room = 0.97 * (MmToPx(page.bodyRectMm.width()) - 2 * page.bodyGapXPx);
+    // Half a point at a time, since font sizes do not scale the text's width exactly.
+    double points = kHopTablePoints;
+    for (; points > kLeastHopTablePoints; points -= 0.5) {
+        const QFontMetricsF metrics(HopTableFont(points), &device);
+        double widest = 0;
+        for (const QString &line : table) {
+            widest = std::max(widest, metrics.horizontalAdvance(line));
+        }
+        if (widest <= room) {
+            break;
+        }
+    }
+    return points;
+}
+
+}  // namespace
+
 void BuildReportBody(const QStringList &lines, QTextDocument &body) {
     body.clear();
     QTextCursor cursor(&body);
@@ -63,18 +109,24 @@ void BuildReportBody(const QStringList &lines, QTextDocument &body) {
     // The hop table of a traced route, from its heading to the blank line after it, keeps its
     // columns in a fixed-pitch font.
     bool hopTable = false;
-    for (const QString &line : lines) {
+    double hopTablePoints = kHopTablePoints;
+    for (int index = 0; index < lines.size(); ++index) {
+        const QString &line = lines.at(index);
         ReportLineStyle style = ClassifyReportLine(line);
         if (line.startsWith(QLatin1String("Hop  Address"))) {
             hopTable = true;
+            int end = index;
+            while (end < lines.size() && !lines.at(end).isEmpty()) {
+                ++end;
+            }
+            hopTablePoints = HopTablePoints(lines.mid(index, end - index));
         } else if (line.isEmpty()) {
             hopTable = false;
         }
         if (hopTable) {
-            style.format.setFontFamilies(
-                {QStringLiteral("Courier New"), QStringLiteral("monospace")});
+            style.format.setFontFamilies(HopTableFont(hopTablePoints).families());
             style.format.setFontFixedPitch(true);
-            style.format.setFontPointSize(9);
+            style.format.setFontPointSize(hopTablePoints);
         }
         append(style.text, style.format);
         int emptyLines = style.emptyLinesAfter;
