@@ -233,7 +233,7 @@ void TRunSession::QueueListOutcome(TListOutcome outcome) {
 }
 
 void TRunSession::DeliverListOutcomes(bool now) {
-    const qint64 at = MonotonicMs();
+    const qint64 at = deliveryClock_ ? deliveryClock_() : MonotonicMs();
     // Too soon after the last one: the outcomes wait a little longer, and gather meanwhile.
     if (!now && at - lastListDelivery_ < kListDeliveryMs) {
         QTimer::singleShot(kListDeliveryMs - (at - lastListDelivery_), this,
@@ -241,7 +241,6 @@ void TRunSession::DeliverListOutcomes(bool now) {
         return;
     }
     lastListDelivery_ = at;
-    lastListDelivery_ = now;
     std::vector<TListOutcome> outcomes;
     {
         const std::lock_guard<std::mutex> lock(listMutex_);
