@@ -129,6 +129,20 @@ void TRunSession::Stop() {
     }
 }
 
+void TRunSession::StopNow() {
+    if (state_ == TState::Idle) {
+        return;
+    }
+    state_ = TState::Stopping;
+    stopped_ = true;
+    if (runs_) {
+        runs_->StopNow();
+    }
+    if (trace_) {
+        trace_->Stop();
+    }
+}
+
 bool TRunSession::Begin(TKind kind, TListRunInput run) {
     if (state_ != TState::Idle) {
         return false;

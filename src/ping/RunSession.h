@@ -69,6 +69,10 @@ class TRunSession final : public QObject {
 
     // Asks the run under way to end after its current request(s).
     void Stop();
+    // Ends the run under way (running or stopping) without waiting for the requests it has out:
+    // their outcomes are forgotten, and it ends as a stopped run with what is in so far (Ended,
+    // Finished), as soon as the signals before them are taken in. For a window that closes.
+    void StopNow();
 
     TState State() const { return state_; }
     TKind Kind() const { return kind_; }

@@ -77,3 +77,30 @@ TEST_F(RunSessionTest, AListWatchsOutcomesWaitWhileTheLastDeliveryIsTooRecent) {
     EXPECT_EQ(outcomes_[0], session_.ListRequestsMade(0));
     EXPECT_EQ(answered_[0], outcomes_[0]);
 }
+
+// Ended at once, running or already stopping after a stop that waits: the session is idle again
+// without waiting for the silent address's request (its time-out is a minute), whose outcome
+// never comes; the answering address's outcomes are all told before the end.
+TEST_F(RunSessionTest, StopNowEndsAListWatchWithoutWaitingForItsRequestsOut) {
+    for (const bool stoppingFirst : {false, true}) {
+        SCOPED_TRACE(stoppingFirst ? "stopping first" : "running");
+        outcomes_[0] = outcomes_[1] = 0;
+        ended_ = endedStopped_ = finished_ = false;
+        ASSERT_TRUE(session_.StartListWatch(
+            WatchInput(60000), {QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.3")}, 20));
+        ASSERT_TRUE(
+            WaitUntil([this] { return outcomes_[0] >= 3 && session_.ListRequestsMade(1) == 1; }));
+        if (stoppingFirst) {
+            session_.Stop();
+            EXPECT_EQ(session_.State(), TRunSession::TState::Stopping);
+        }
+        session_.StopNow();
+        ASSERT_TRUE(WaitUntil([this] { return finished_; }, 20000));
+        EXPECT_TRUE(session_.IsIdle());
+        EXPECT_TRUE(ended_);
+        EXPECT_TRUE(endedStopped_);
+        EXPECT_EQ(outcomes_[1], 0);
+        EXPECT_EQ(outcomesAtEnd_[0], outcomes_[0]);
+        EXPECT_GE(outcomes_[0], session_.ListRequestsMade(0) - 1);
+    }
+}
