@@ -3,11 +3,13 @@
 // answering for a while, the lines and desktop notices of its changes, and what is written once
 // the watch is stopped.
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -422,6 +424,50 @@ TEST_F(WatchListWindowTest, AnAddressThatFailsIsToldAtOnceAndTheOthersGoOn) {
               1)
         << lines.join('\n').toStdString();
     EXPECT_EQ(lines.filter(QStringLiteral("Ping statistics for ")).size(), 2);
+}
+
+// The table marks each drawn address with its line's colour, however often it is drawn: the
+// swatches are the same pictures every time, so a few hundred drawings keep nothing on the heap
+// (each new picture was kept in the picture cache under a key of its own, a watch's steady
+// growth).
+TEST(WatchListTable, DrawingTheLineColoursAgainAndAgainKeepsNothing) {
+    QStringList addresses;
+    QHash<int, QColor> colors;
+    for (int i = 0; i < TWatchGraph::kMaxLines; ++i) {
+        addresses << QStringLiteral("10.0.0.%1").arg(i + 1);
+        colors.insert(i, TWatchGraph::LineColor(i));
+    }
+    const TListWatch watch(addresses);
+    TWatchListPanel panel;
+    panel.resize(900, 400);
+    panel.Show(&watch, QDateTime::currentDateTime());
+    panel.SetLineColors(colors);
+    panel.show();
+    QWidget *viewport = panel.Table()->viewport();
+    QImage canvas(viewport->size(), QImage::Format_ARGB32);
+    int drawn = 0;
+    const auto draw = [&] {
+        panel.SetLineColors(colors);
+        panel.Refresh(QStringLiteral("Watching"), ++drawn * 1000);
+        viewport->render(&canvas);
+    };
+    for (int i = 0; i < 20; ++i) {
+        draw();
+    }
+    // The first row's swatch is in its line's colour.
+    const QRect first = panel.Table()->visualRect(panel.Table()->model()->index(0, 0));
+    bool swatch = false;
+    for (int x = first.left(); x <= first.right() && !swatch; ++x) {
+        swatch = canvas.pixelColor(x, first.center().y()) == TWatchGraph::LineColor(0);
+    }
+    EXPECT_TRUE(swatch);
+
+    const auto heap = [] { return static_cast<qint64>(mallinfo2().uordblks); };
+    const qint64 before = heap();
+    for (int i = 0; i < 500; ++i) {
+        draw();
+    }
+    EXPECT_LT(heap() - before, 512 * 1024);
 }
 
 // The same window waiting a minute for each reply.
