@@ -667,8 +667,11 @@ void TMainMenuForm::closeEvent(QCloseEvent *event) {
     if (IsRunning()) {
         // A run of its set number of requests ends by itself, and the window closes then. A run
         // that goes until stopped (a watch, a trace) is told to stop: a watch ends after its
-        // current request, a trace at once, each with its block written.
-        if (IsWatching() || IsTracing() || IsWatchingList()) {
+        // current request, a trace at once, each with its block written. A watched list ends at
+        // once with what it measured: its silent addresses would hold the window a time-out.
+        if (IsWatchingList()) {
+            session_->StopNow();
+        } else if (IsWatching() || IsTracing()) {
             session_->Stop();
         }
         AfterRun([this] { close(); });

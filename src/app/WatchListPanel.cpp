@@ -1,8 +1,10 @@
 #include "app/WatchListPanel.h"
 
+#include <QIcon>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenu>
+#include <QPixmap>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <algorithm>
@@ -15,6 +17,8 @@ namespace {
 
 const QColor kUpColor(90, 200, 110);
 const QColor kDownColor(235, 90, 80);
+// The side of a line's colour swatch beside its address, the size of a small icon.
+constexpr int kSwatchSize = 16;
 
 QString StateText(const TWatchedAddress &address) {
     if (!address.Failure.isEmpty()) {
@@ -34,6 +38,16 @@ QString StateText(const TWatchedAddress &address) {
 }  // namespace
 
 TWatchListModel::TWatchListModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+QIcon TWatchListModel::Swatch(const QColor &color) const {
+    auto known = swatches_.find(color.rgba());
+    if (known == swatches_.end()) {
+        QPixmap pixmap(kSwatchSize, kSwatchSize);
+        pixmap.fill(color);
+        known = swatches_.insert(color.rgba(), QIcon(pixmap));
+    }
+    return *known;
+}
 
 QString TWatchListModel::NetworkOf(const QString &resolved) const {
     if (resolved.isEmpty()) {
@@ -172,7 +186,7 @@ QVariant TWatchListModel::data(const QModelIndex &index, int role) const {
             return QVariant();
         case Qt::DecorationRole:
             if (index.column() == Address && lineColors_.contains(index.row())) {
-                return lineColors_.value(index.row());
+                return Swatch(lineColors_.value(index.row()));
             }
             return QVariant();
         case Qt::ToolTipRole:

@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QFrame>
 #include <QHash>
+#include <QIcon>
 #include <QList>
 
 #include "ping/ListWatch.h"
@@ -59,10 +60,16 @@ class TWatchListModel final : public QAbstractTableModel {
     // The AS of the address that answered, from the offline location database, looked up once
     // per address.
     QString NetworkOf(const QString &resolved) const;
+    // The swatch of a line's colour, one picture per colour for the whole watch. A colour handed
+    // to the view as such would be painted into a new picture at every drawing, each of which
+    // the icon engine keeps in the picture cache under its own key: a watch of hours would fill
+    // the cache with copies of the same ten swatches.
+    QIcon Swatch(const QColor &color) const;
 
     const TListWatch *watch_ = nullptr;
     QHash<int, QColor> lineColors_;
     mutable QHash<QString, QString> networks_;
+    mutable QHash<QRgb, QIcon> swatches_;
     QDateTime started_;
     qint64 now_ = 0;
 };

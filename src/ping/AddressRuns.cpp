@@ -45,21 +45,25 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
         CheckFinished();
     }
 
-    void Stop() {
+    // An address between two requests ends now; one with requests out (sent at an interval, or
+    // the one under way) ends when their outcomes are in, unless `now`: then requests out to the
+    // probe engine are let go as well. A blocking service's request is still waited for, as its
+    // worker thread uses the address's service.
+    void Stop(bool now) {
         stopping_ = true;
-        // An address between two requests ends now; one with a request out ends when it is in.
-        std::vector<int> pausing;
+        std::vector<int> ending;
         for (auto &[index, address] : addresses_) {
-            if (address.Pause != 0) {
+            const bool pausing = address.Pause != 0;
+            if (pausing) {
                 engine_.Cancel(address.Pause);
                 address.Pause = 0;
-                // Requests sent at an interval may still be out; their outcomes complete it.
-                if (address.Requests == address.Sent) {
-                    pausing.push_back(index);
-                }
+            }
+            if ((pausing && address.Requests == address.Sent) ||
+                (now && probes_ && !address.Complete)) {
+                ending.push_back(index);
             }
         }
-        for (int index : pausing) {
+        for (int index : ending) {
             Complete(index);
         }
         CheckFinished();
@@ -131,8 +135,19 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
         });
     }
 
+    // The address `index` while it waits for something, else null: one that ended on a stop
+    // that did not wait hears nothing more of what it had asked for.
+    TAddress *Waiting(int index) {
+        const auto found = addresses_.find(index);
+        return found != addresses_.end() && !found->second.Complete ? &found->second : nullptr;
+    }
+
     void Resolved(int index, const std::optional<TEchoTarget> &target) {
-        TAddress &address = addresses_.at(index);
+        TAddress *waiting = Waiting(index);
+        if (waiting == nullptr) {
+            return;
+        }
+        TAddress &address = *waiting;
         address.Target = target;
         if (target) {
             try {
@@ -228,6 +243,10 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
             // The service is handed over to the engine thread, which keeps it for the next request.
             auto held = std::make_shared<std::unique_ptr<TEchoService>>(std::move(opened));
             state->engine_.Post([state, index, request, reply, failure, held, started] {
+                if (state->Waiting(index) == nullptr) {
+                    state->CheckFinished();
+                    return;
+                }
                 if (started != 0) {
                     state->addresses_.at(index).RequestStarted = started;
                 }
@@ -259,7 +278,11 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
     }
 
     void Answered(int index, int request, const std::optional<TPingReply> &reply) {
-        TAddress &address = addresses_.at(index);
+        TAddress *waiting = Waiting(index);
+        if (waiting == nullptr) {
+            return;
+        }
+        TAddress &address = *waiting;
         // Handed on in the order of the requests, so that every reader counts them alike; a
         // reply that overtakes a request still waiting for its time-out waits for it here.
         if (request != address.Requests) {
@@ -398,7 +421,11 @@ TAddressRuns::~TAddressRuns() {
 }
 
 void TAddressRuns::Stop() {
-    engine_->Post([state = state_] { state->Stop(); });
+    engine_->Post([state = state_] { state->Stop(false); });
+}
+
+void TAddressRuns::StopNow() {
+    engine_->Post([state = state_] { state->Stop(true); });
 }
 
 void TAddressRuns::Wait() {

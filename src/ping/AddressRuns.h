@@ -77,6 +77,12 @@ class TAddressRuns final {
     // once, one with a request under way ends when that request is done (its time-out at the
     // longest). Finished comes once they are all done.
     void Stop();
+    // Any thread. As Stop, but an address with a request out to the probe engine ends at once
+    // too: the outcomes of the requests still out are forgotten, so Finished comes without
+    // waiting for any time-out. An address whose name is still being looked up ends too, but
+    // the destructor still joins the look-up's thread; a blocking echo service's request is
+    // still waited for.
+    void StopNow();
 
     // Blocks until Finished has returned.
     void Wait();

@@ -129,6 +129,20 @@ void TRunSession::Stop() {
     }
 }
 
+void TRunSession::StopNow() {
+    if (state_ == TState::Idle) {
+        return;
+    }
+    state_ = TState::Stopping;
+    stopped_ = true;
+    if (runs_) {
+        runs_->StopNow();
+    }
+    if (trace_) {
+        trace_->Stop();
+    }
+}
+
 bool TRunSession::Begin(TKind kind, TListRunInput run) {
     if (state_ != TState::Idle) {
         return false;
@@ -233,7 +247,7 @@ void TRunSession::QueueListOutcome(TListOutcome outcome) {
 }
 
 void TRunSession::DeliverListOutcomes(bool now) {
-    const qint64 at = MonotonicMs();
+    const qint64 at = deliveryClock_ ? deliveryClock_() : MonotonicMs();
     // Too soon after the last one: the outcomes wait a little longer, and gather meanwhile.
     if (!now && at - lastListDelivery_ < kListDeliveryMs) {
         QTimer::singleShot(kListDeliveryMs - (at - lastListDelivery_), this,
@@ -241,7 +255,6 @@ void TRunSession::DeliverListOutcomes(bool now) {
         return;
     }
     lastListDelivery_ = at;
-    lastListDelivery_ = now;
     std::vector<TListOutcome> outcomes;
     {
         const std::lock_guard<std::mutex> lock(listMutex_);

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -39,6 +40,9 @@ class TRunSession final : public QObject {
 
     // The echo service of the runs started from now on; unset: ConnectEchoService().
     void SetConnect(TEchoServiceFactory connect) { connect_ = std::move(connect); }
+    // The clock (ms, monotonic) that paces the deliveries of a list watch's outcomes; unset:
+    // std::chrono::steady_clock. Owner's thread.
+    void SetDeliveryClock(std::function<qint64()> clock) { deliveryClock_ = std::move(clock); }
 
     // Each Start returns false, and starts nothing, while a run is under way.
     // input.Echo.Retries requests to input.PingAddress: Replied for each, then Ended.
@@ -65,6 +69,10 @@ class TRunSession final : public QObject {
 
     // Asks the run under way to end after its current request(s).
     void Stop();
+    // Ends the run under way (running or stopping) without waiting for the requests it has out:
+    // their outcomes are forgotten, and it ends as a stopped run with what is in so far (Ended,
+    // Finished), as soon as the signals before them are taken in. For a window that closes.
+    void StopNow();
 
     TState State() const { return state_; }
     TKind Kind() const { return kind_; }
@@ -118,6 +126,7 @@ class TRunSession final : public QObject {
     void Finish();
 
     TEchoServiceFactory connect_;
+    std::function<qint64()> deliveryClock_;
     TState state_ = TState::Idle;
     TKind kind_ = TKind::None;
     // Set on the owner's thread, read on the engine thread.

@@ -3,11 +3,13 @@
 // answering for a while, the lines and desktop notices of its changes, and what is written once
 // the watch is stopped.
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -422,6 +424,102 @@ TEST_F(WatchListWindowTest, AnAddressThatFailsIsToldAtOnceAndTheOthersGoOn) {
               1)
         << lines.join('\n').toStdString();
     EXPECT_EQ(lines.filter(QStringLiteral("Ping statistics for ")).size(), 2);
+}
+
+// The table marks each drawn address with its line's colour, however often it is drawn: the
+// swatches are the same pictures every time, so a few hundred drawings keep nothing on the heap
+// (each new picture was kept in the picture cache under a key of its own, a watch's steady
+// growth).
+TEST(WatchListTable, DrawingTheLineColoursAgainAndAgainKeepsNothing) {
+    QStringList addresses;
+    QHash<int, QColor> colors;
+    for (int i = 0; i < TWatchGraph::kMaxLines; ++i) {
+        addresses << QStringLiteral("10.0.0.%1").arg(i + 1);
+        colors.insert(i, TWatchGraph::LineColor(i));
+    }
+    const TListWatch watch(addresses);
+    TWatchListPanel panel;
+    panel.resize(900, 400);
+    panel.Show(&watch, QDateTime::currentDateTime());
+    panel.SetLineColors(colors);
+    panel.show();
+    QWidget *viewport = panel.Table()->viewport();
+    QImage canvas(viewport->size(), QImage::Format_ARGB32);
+    int drawn = 0;
+    const auto draw = [&] {
+        panel.SetLineColors(colors);
+        panel.Refresh(QStringLiteral("Watching"), ++drawn * 1000);
+        viewport->render(&canvas);
+    };
+    for (int i = 0; i < 20; ++i) {
+        draw();
+    }
+    // The first row's swatch is in its line's colour.
+    const QRect first = panel.Table()->visualRect(panel.Table()->model()->index(0, 0));
+    bool swatch = false;
+    for (int x = first.left(); x <= first.right() && !swatch; ++x) {
+        swatch = canvas.pixelColor(x, first.center().y()) == TWatchGraph::LineColor(0);
+    }
+    EXPECT_TRUE(swatch);
+
+    const auto heap = [] { return static_cast<qint64>(mallinfo2().uordblks); };
+    const qint64 before = heap();
+    for (int i = 0; i < 500; ++i) {
+        draw();
+    }
+    EXPECT_LT(heap() - before, 512 * 1024);
+}
+
+// The same window waiting a minute for each reply.
+class WatchListClosingTest : public WatchListWindowTest {
+  protected:
+    void PrepareHome() override {
+        WriteSettingsFile("[PING SYSTEM SETTINGS]\nTime Out=60000\nInterval=100\n");
+    }
+};
+
+// Closing the window while a list is watched: the watch ends at once, without waiting for the
+// silent address's request under way, its blocks and outages are written as a stop writes them,
+// then the window closes.
+TEST_F(WatchListClosingTest, ClosingEndsTheWatchAtOnceAndKeepsWhatItMeasured) {
+    ASSERT_TRUE(
+        ns_->Nft("add rule ip txping input ip daddr 127.0.0.4 icmp type echo-request drop\n"));
+    form_->AddressList = {QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.4")};
+    form_->WatchListAction->trigger();
+    ASSERT_TRUE(form_->IsWatchingList());
+    TWatchListModel *model = form_->WatchListPanel->Model();
+    ASSERT_TRUE(WaitUntil([&] {
+        return model->index(0, TWatchListModel::Sent).data().toInt() >= 4 &&
+               model->index(1, TWatchListModel::Sent).data().toInt() == 1;
+    }));
+    form_->close();
+    // A minute's time-out is far beyond this wait.
+    ASSERT_TRUE(WaitUntil([&] { return !form_->isVisible(); }, 20000));
+    ASSERT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
+    EXPECT_FALSE(form_->IsRunning());
+
+    const QStringList lines = Lines(form_->DebugMemo);
+    const int answering = lines.indexOf(QStringLiteral("Pinging 127.0.0.1 with 32 bytes of data:"));
+    const int silent = lines.indexOf(QStringLiteral("Pinging 127.0.0.4 with 32 bytes of data:"));
+    ASSERT_GT(answering, 0) << lines.join('\n').toStdString();
+    ASSERT_GT(silent, answering) << lines.join('\n').toStdString();
+    EXPECT_EQ(lines.value(answering + 3),
+              QStringLiteral("Ping statistics for 127.0.0.1; IPv4 - 127.0.0.1"));
+    // The answering address's replies are counted; the silent one's request had no outcome.
+    const QRegularExpression sent(QStringLiteral("^\\s*Packets: Sent = (\\d+), Received = (\\d+)"));
+    const QRegularExpressionMatch first = sent.match(lines.value(answering + 4));
+    ASSERT_TRUE(first.hasMatch()) << lines.value(answering + 4).toStdString();
+    EXPECT_GE(first.captured(1).toInt(), 3);
+    EXPECT_EQ(first.captured(2), first.captured(1));
+    const QRegularExpressionMatch second = sent.match(lines.value(silent + 4));
+    ASSERT_TRUE(second.hasMatch()) << lines.value(silent + 4).toStdString();
+    EXPECT_EQ(second.captured(1), QStringLiteral("0"));
+    EXPECT_GT(lines.indexOf(QRegularExpression(
+                                QStringLiteral("^No outages in .* of watching 2 addresses\\.$")),
+                            silent),
+              silent)
+        << lines.join('\n').toStdString();
+    EXPECT_EQ(form_->PaneRuns().size(), 2u);
 }
 
 TEST_F(WatchListWindowTest, NoListOrAListTooLongIsRefusedAndNothingIsCleared) {
