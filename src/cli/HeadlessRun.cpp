@@ -339,12 +339,13 @@ int RunTrace(const TOptions &options, const THeadlessIo &io) {
         const std::lock_guard<std::mutex> lock(mutex);
         resolved = address;
     };
-    callbacks.RoundStarted = [&](int round, int ttls) {
+    callbacks.RoundStarted = [&](int round, int) {
         const std::lock_guard<std::mutex> lock(mutex);
         rounds = round;
-        for (int ttl = 1; ttl <= ttls; ++ttl) {
-            hops.Sent(ttl);
-        }
+    };
+    callbacks.ProbeSent = [&](int, int ttl) {
+        const std::lock_guard<std::mutex> lock(mutex);
+        hops.Sent(ttl);
     };
     callbacks.Probed = [&](int, int ttl, const TPingReply &reply) {
         const std::lock_guard<std::mutex> lock(mutex);
