@@ -396,6 +396,8 @@ int RunTrace(const TOptions &options, const THeadlessIo &io) {
             run.Error = ErrorText(error);
         }
         if (resolved.isEmpty() && !ResolveEchoTarget(input.Address)) {
+            // As a ping's name that does not resolve: nothing was sent, and the entry says why.
+            run.Error = QString::fromLatin1(kNameDoesNotResolve);
             Fail(io, QStringLiteral("%1: the name does not resolve.").arg(input.Address));
             status = kExitUsage;
         } else {

@@ -485,6 +485,14 @@ QByteArray RunResultsCsv(const std::vector<TRunResult> &runs) {
             }
             continue;
         }
+        // A trace that sent nothing (its name did not resolve) has its error only.
+        if ((!run.Hops || run.Hops->Count() == 0) && !run.Error.isEmpty()) {
+            QStringList row = common;
+            while (row.size() < columns - end.size()) {
+                row << QString();
+            }
+            table += CsvRow(row + end);
+        }
         for (int ttl = 1; run.Hops && ttl <= run.Hops->Count(); ++ttl) {
             const TTraceHop &hop = run.Hops->Hop(ttl);
             const TPingFigures &f = hop.Figures;
