@@ -49,6 +49,7 @@ void TMainMenuForm::TraceRouteActionExecute() {
     traceResolved_.clear();
     traceStarted_ = QDateTime::currentDateTime();
     traceRounds_ = 0;
+    tracePlottedRound_ = 0;
     // The route takes the place of a list watch's table and graph.
     ShowListWatch(false);
     TracePanel->Show(traceHops_.get());
@@ -69,23 +70,35 @@ void TMainMenuForm::ConnectTrace() {
         traceResolved_ = resolved;
         RefreshTrace();
     });
-    connect(session_, &TRunSession::TraceRound, this, [this](int round, int ttls) {
+    connect(session_, &TRunSession::TraceRound, this, [this](int round, int) {
         if (!traceHops_) {
             return;
         }
         traceRounds_ = round;
-        for (int ttl = 1; ttl <= ttls; ++ttl) {
-            traceHops_->Sent(ttl);
-        }
         RefreshTrace();
     });
+    connect(session_, &TRunSession::TraceSent, this, [this](int, int ttl) {
+        if (traceHops_) {
+            traceHops_->Sent(ttl);
+            RefreshTrace();
+        }
+    });
     connect(session_, &TRunSession::TraceProbed, this,
-            [this](int, int ttl, const TPingReply &reply) {
+            [this](int round, int ttl, const TPingReply &reply) {
                 if (!traceHops_ || !traceHops_->Add(ttl, reply)) {
                     return;
                 }
                 const TTraceHop &hop = traceHops_->Hop(ttl);
-                if (ttl == FollowedHop() && hop.Figures.Fine.Last) {
+                // A chosen hop is drawn with every answer it gives; the target only with its own
+                // replies, so that a silent target or an "unreachable" draws nothing, as a ping's
+                // lost request does. One point a round: while the end is not known yet, the
+                // target may answer the probes of several TTLs.
+                const int chosen = TracePanel->ChosenHop();
+                const bool drawn =
+                    chosen > 0 ? ttl == chosen
+                               : ttl == traceHops_->End() && reply.StatusCode.value_or(-1) == 0;
+                if (drawn && hop.Figures.Fine.Last && round > tracePlottedRound_) {
+                    tracePlottedRound_ = round;
                     TPingRunTargets targets;
                     targets.Charts = charts_.get();
                     targets.PositionX = &PositionX;
@@ -101,7 +114,10 @@ void TMainMenuForm::ConnectTrace() {
                 }
             });
     // The graph follows the hop chosen in the table, from its next answer on.
-    connect(TracePanel, &TTracePanel::HopChosen, this, [this] { RestartGraph(); });
+    connect(TracePanel, &TTracePanel::HopChosen, this, [this] {
+        tracePlottedRound_ = 0;
+        RestartGraph();
+    });
     connect(TracePanel, &TTracePanel::AddressActivated, this, [this](const QString &address) {
         if (!IsRunning()) {
             AddressEdit->setText(address);
@@ -146,15 +162,7 @@ void TMainMenuForm::ShowRouteOnMap() {
     GeolocationForm->ExecuteRoute(lines);
 }
 
-int TMainMenuForm::FollowedHop() const {
-    const int chosen = TracePanel->ChosenHop();
-    if (chosen > 0 || !traceHops_) {
-        return chosen;
-    }
-    return traceHops_->Count();
-}
-
-void TMainMenuForm::RefreshTrace() {
+void TMainMenuForm::RefreshTrace(bool over) {
     QString heading = QStringLiteral("Route to %1").arg(PingAddress.trimmed());
     if (!traceResolved_.isEmpty()) {
         heading += QStringLiteral(" [%1]").arg(traceResolved_);
@@ -162,8 +170,19 @@ void TMainMenuForm::RefreshTrace() {
     if (traceRounds_ > 0) {
         heading += QStringLiteral("   Round %1").arg(traceRounds_);
     }
+    // Once the trace is over, the heading says how the route ended when the target was not
+    // reached; while it goes, the rows say it.
+    if (over && traceHops_) {
+        if (const QString end = TraceEndLine(*traceHops_); !end.isEmpty()) {
+            heading += QStringLiteral("   ") + end;
+        }
+    }
     TracePanel->Refresh(heading);
-    RemaningLabel->setText(QStringLiteral("%1 of %1").arg(traceRounds_));
+    // The rounds the target answered of those made, as a ping counts its replies.
+    const int answered = traceHops_ && traceHops_->Reached()
+                             ? traceHops_->Hop(traceHops_->End()).Figures.PacketsReceived
+                             : 0;
+    RemaningLabel->setText(QStringLiteral("%1 of %2").arg(answered).arg(traceRounds_));
 }
 
 void TMainMenuForm::EndTrace() {
@@ -188,6 +207,6 @@ void TMainMenuForm::EndTrace() {
     // As a ping's: the address line once the target answered, else the bare address.
     WriteReport(TResultTarget{AddressMemo->document(), ResultsColor},
                 traceHops_->Reached() ? AddressLine(traceResolved_, address) : traceResolved_);
-    RefreshTrace();
+    RefreshTrace(true);
     AddressRunCompleted();
 }

@@ -290,10 +290,9 @@ class TMainMenuForm final : public QMainWindow {
     void ConnectTrace();
     // Writes the block of the trace that ended and the target's line in the address pane.
     void EndTrace();
-    // The hop whose trip times the graph shows: the one chosen in the route panel, else the
-    // end of the route (or the furthest hop that answered so far).
-    int FollowedHop() const;
-    void RefreshTrace();
+    // Shows the trace's heading, rows and answered rounds; `over`: the trace has ended, and the
+    // heading says how when the target was not reached.
+    void RefreshTrace(bool over = false);
     // Empties the trip-time graph and puts its window back at 0..60.
     void RestartGraph();
     // The located hops of the latest trace as the map window takes them, and the map of them.
@@ -396,6 +395,8 @@ class TMainMenuForm final : public QMainWindow {
     QString traceResolved_;
     QDateTime traceStarted_;
     int traceRounds_ = 0;
+    // The latest round the graph has a point of.
+    int tracePlottedRound_ = 0;
     // The list watch under way or last made, when it began, and its clock.
     std::unique_ptr<TListWatch> listWatch_;
     // Its changes of state, for the watch's results saved as JSON.

@@ -52,12 +52,12 @@ TTraceModel::TTraceModel(QObject *parent) : QAbstractTableModel(parent) {}
 void TTraceModel::Show(const TTraceHops *hops) {
     beginResetModel();
     hops_ = hops;
-    rows_ = hops_ != nullptr ? hops_->Count() : 0;
+    rows_ = hops_ != nullptr ? hops_->Rows() : 0;
     endResetModel();
 }
 
 void TTraceModel::Refresh() {
-    const int count = hops_ != nullptr ? hops_->Count() : 0;
+    const int count = hops_ != nullptr ? hops_->Rows() : 0;
     if (count > rows_) {
         beginInsertRows(QModelIndex(), rows_, count - 1);
         rows_ = count;
@@ -102,15 +102,27 @@ QVariant TTraceModel::data(const QModelIndex &index, int role) const {
     if (role != Qt::DisplayRole) {
         return QVariant();
     }
-    const TTraceHop &hop = hops_->Hop(index.row() + 1);
+    const int ttl = index.row() + 1;
+    const TTraceHop &hop = hops_->Hop(ttl);
     const TPingFigures &f = hop.Figures;
+    // The silent hops at the end of a route not known yet share one row.
+    const int last = hops_->RowEnd(ttl);
     switch (index.column()) {
         case Hop:
-            return index.row() + 1;
-        case Address:
-            return hop.Addresses.isEmpty() ? QStringLiteral("???")
-                                           : hop.Addresses.join(QStringLiteral(", "));
+            return last == ttl ? QVariant(ttl)
+                               : QVariant(QStringLiteral("%1-%2").arg(ttl).arg(last));
+        case Address: {
+            QString text = hop.Addresses.isEmpty() ? QStringLiteral("???")
+                                                   : hop.Addresses.join(QStringLiteral(", "));
+            if (const QString status = HopStatusText(hop); !status.isEmpty()) {
+                text += QStringLiteral("  ") + status;
+            }
+            return text;
+        }
         case Name: {
+            if (last != ttl) {
+                return QStringLiteral("no answer");
+            }
             QStringList names = hop.Names;
             names.removeAll(QString());
             return names.join(QStringLiteral(", "));

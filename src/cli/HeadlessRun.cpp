@@ -339,12 +339,13 @@ int RunTrace(const TOptions &options, const THeadlessIo &io) {
         const std::lock_guard<std::mutex> lock(mutex);
         resolved = address;
     };
-    callbacks.RoundStarted = [&](int round, int ttls) {
+    callbacks.RoundStarted = [&](int round, int) {
         const std::lock_guard<std::mutex> lock(mutex);
         rounds = round;
-        for (int ttl = 1; ttl <= ttls; ++ttl) {
-            hops.Sent(ttl);
-        }
+    };
+    callbacks.ProbeSent = [&](int, int ttl) {
+        const std::lock_guard<std::mutex> lock(mutex);
+        hops.Sent(ttl);
     };
     callbacks.Probed = [&](int, int ttl, const TPingReply &reply) {
         const std::lock_guard<std::mutex> lock(mutex);
@@ -395,6 +396,8 @@ int RunTrace(const TOptions &options, const THeadlessIo &io) {
             run.Error = ErrorText(error);
         }
         if (resolved.isEmpty() && !ResolveEchoTarget(input.Address)) {
+            // As a ping's name that does not resolve: nothing was sent, and the entry says why.
+            run.Error = QString::fromLatin1(kNameDoesNotResolve);
             Fail(io, QStringLiteral("%1: the name does not resolve.").arg(input.Address));
             status = kExitUsage;
         } else {

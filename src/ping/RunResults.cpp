@@ -203,6 +203,9 @@ QJsonObject HopObject(int ttl, const TTraceHop &hop) {
         addresses.append(address);
     }
     object.insert(QStringLiteral("addresses"), addresses);
+    object.insert(QStringLiteral("status"), hop.Status ? QJsonValue(*hop.Status) : QJsonValue());
+    object.insert(QStringLiteral("status_text"),
+                  hop.Status ? QJsonValue(PingStatus(*hop.Status)) : QJsonValue());
     const TPingFigures &f = hop.Figures;
     const auto ms = [&f](double value) { return FigureMs(f, value); };
     object.insert(QStringLiteral("sent"), f.Sent);
@@ -482,6 +485,14 @@ QByteArray RunResultsCsv(const std::vector<TRunResult> &runs) {
             }
             continue;
         }
+        // A trace that sent nothing (its name did not resolve) has its error only.
+        if ((!run.Hops || run.Hops->Count() == 0) && !run.Error.isEmpty()) {
+            QStringList row = common;
+            while (row.size() < columns - end.size()) {
+                row << QString();
+            }
+            table += CsvRow(row + end);
+        }
         for (int ttl = 1; run.Hops && ttl <= run.Hops->Count(); ++ttl) {
             const TTraceHop &hop = run.Hops->Hop(ttl);
             const TPingFigures &f = hop.Figures;
@@ -494,7 +505,8 @@ QByteArray RunResultsCsv(const std::vector<TRunResult> &runs) {
             const int rows = qMax(1, static_cast<int>(hop.Addresses.size()));
             for (int i = 0; i < rows; ++i) {
                 QStringList row = common;
-                row << QString() << QString() << QString()
+                row << QString() << (hop.Status ? Number(*hop.Status) : QString())
+                    << (hop.Status ? PingStatus(*hop.Status) : QString())
                     << (f.Fine.Last ? MillisecondsText(*f.Fine.Last) : QString()) << QString()
                     << QString() << hop.Addresses.value(i) << Number(ttl) << hop.Names.value(i)
                     << Number(f.Sent) << Number(f.PacketsReceived) << Number(f.LossPercent())

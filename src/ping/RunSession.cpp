@@ -88,6 +88,7 @@ bool TRunSession::StartTrace(TTraceInput input) {
     TTraceCallbacks callbacks;
     callbacks.Resolved = [this](const QString &resolved) { emit TraceResolved(resolved); };
     callbacks.RoundStarted = [this](int round, int ttls) { emit TraceRound(round, ttls); };
+    callbacks.ProbeSent = [this](int round, int ttl) { emit TraceSent(round, ttl); };
     callbacks.Probed = [this](int round, int ttl, const TPingReply &reply) {
         emit TraceProbed(round, ttl, reply);
     };

@@ -63,8 +63,8 @@ class TRunSession final : public QObject {
     bool StartListWatch(const TPingRunInput &input, const QStringList &addresses, int interval);
 
     // Traces the route to input.Address in rounds until stopped (or input.Rounds): TraceResolved,
-    // then TraceRound, TraceProbed and TraceNamed as they come, then Ended. A stop ends it at
-    // once; probes still out are forgotten.
+    // then TraceRound, TraceSent, TraceProbed and TraceNamed as they come, then Ended. A stop ends
+    // it at once; probes still out are forgotten.
     bool StartTrace(TTraceInput input);
 
     // Asks the run under way to end after its current request(s).
@@ -96,10 +96,11 @@ class TRunSession final : public QObject {
     // error that ended the requests of an address.
     void ListReplied(int index, qint64 sentAt, const std::optional<TPingReply> &reply);
     void ListFailed(int index, const QString &message);
-    // A trace's target resolved, a round of `ttls` probes left, a probe's outcome, and the name
-    // of a hop's address.
+    // A trace's target resolved, a round of up to `ttls` probes began, a probe left, a probe's
+    // outcome, and the name of a hop's address.
     void TraceResolved(const QString &resolved);
     void TraceRound(int round, int ttls);
+    void TraceSent(int round, int ttl);
     void TraceProbed(int round, int ttl, const TPingReply &reply);
     void TraceNamed(const QString &address, const QString &name);
     // The run ended with an error: what was written stays, no statistics follow.

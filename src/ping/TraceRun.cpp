@@ -10,12 +10,14 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 
 #include "common/Errors.h"
 #include "common/TX_Edit.h"
 #include "ping/AddressRuns.h"
 #include "ping/EchoFamily.h"
 #include "ping/PingRun.h"
+#include "ping/PingStatus.h"
 #include "ping/ProbeEngine.h"
 
 namespace {
@@ -145,8 +147,13 @@ bool TTraceHops::Add(int ttl, const TPingReply &reply) {
     const qint32 status = reply.StatusCode.value_or(-1);
     if (!Answered(status)) {
         hop.Figures.Add(reply);
+        // Silence after an answer does not undo what the hop is; before one, it is all there is.
+        if (!hop.Status || !Answered(*hop.Status)) {
+            hop.Status = reply.StatusCode;
+        }
         return true;
     }
+    hop.Status = status;
     if (!reply.ProtocolAddress.isEmpty() && !hop.Addresses.contains(reply.ProtocolAddress)) {
         hop.Addresses << reply.ProtocolAddress;
         hop.Names << QString();
@@ -188,13 +195,36 @@ int TTraceHops::Count() const {
     if (end_ != 0) {
         return end_;
     }
-    int furthest = 1;
-    for (int ttl = 1; ttl <= MaxHops(); ++ttl) {
-        if (!Hop(ttl).Addresses.isEmpty()) {
-            furthest = ttl;
+    for (int ttl = MaxHops(); ttl >= 1; --ttl) {
+        const TTraceHop &hop = Hop(ttl);
+        if (hop.Figures.Sent > 0 || hop.InFlight > 0) {
+            return ttl;
         }
     }
-    return furthest;
+    return 0;
+}
+
+int TTraceHops::LastAnswered() const {
+    for (int ttl = Count(); ttl >= 1; --ttl) {
+        if (!Hop(ttl).Addresses.isEmpty() || Hop(ttl).Figures.PacketsReceived > 0) {
+            return ttl;
+        }
+    }
+    return 0;
+}
+
+int TTraceHops::SilentFrom() const {
+    const int last = LastAnswered();
+    return end_ == 0 && last < Count() ? last + 1 : 0;
+}
+
+int TTraceHops::Rows() const {
+    const int silent = SilentFrom();
+    return silent != 0 ? silent : Count();
+}
+
+int TTraceHops::RowEnd(int row) const {
+    return row == SilentFrom() ? Count() : row;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -265,22 +295,59 @@ class TTraceRun::TState final : public std::enable_shared_from_this<TState> {
         }
         const int round = ++round_;
         const int ttls = end_ != 0 ? end_ : qBound(1, input_.MaxHops, 255);
+        const int interval = qMax(1, input_.Interval);
         if (callbacks_.RoundStarted) {
             callbacks_.RoundStarted(round, ttls);
         }
+        // The probes of a round leave one by one, spread over the round as mtr spreads them,
+        // not in one burst: behind the first probe of a burst the others find the system's
+        // path warm and come back in a fraction of the time a lone request takes (on a chain of
+        // namespaces, 18 us against 100 us), so the far hops and the target would read faster
+        // than a ping of the same address. Spread out, each probe goes as a ping's request goes.
         for (int ttl = 1; ttl <= ttls; ++ttl) {
-            TProbeRequest probe;
-            probe.Target = *target_;
-            probe.PayloadSize = input_.Echo.BufferSize;
-            probe.TimeToLive = static_cast<quint16>(ttl);
-            probe.TimeOutMs = input_.Echo.TimeOut;
-            ++inFlight_;
-            engine_.Send(probe, [state = shared_from_this(), round, ttl](const TPingReply &reply) {
-                state->Probed(round, ttl, reply);
+            const qint64 at = static_cast<qint64>(ttl - 1) * interval / ttls;
+            ++toSend_;
+            if (at == 0) {
+                SendProbe(round, ttl);
+                continue;
+            }
+            const quint64 timer = engine_.After(at, [state = shared_from_this(), round, ttl] {
+                state->sendTimers_.erase(ProbeKey(round, ttl));
+                state->SendProbe(round, ttl);
             });
+            sendTimers_[ProbeKey(round, ttl)] = timer;
         }
-        roundTimer_ = engine_.After(qMax(1, input_.Interval),
-                                    [state = shared_from_this()] { state->Round(); });
+        roundTimer_ = engine_.After(interval, [state = shared_from_this()] { state->Round(); });
+    }
+
+    void SendProbe(int round, int ttl) {
+        --toSend_;
+        // Past an end found since the round began there is nothing more to learn.
+        if (finished_ || (end_ != 0 && ttl > end_)) {
+            FinishIfDone();
+            return;
+        }
+        TProbeRequest probe;
+        probe.Target = *target_;
+        probe.PayloadSize = input_.Echo.BufferSize;
+        probe.TimeToLive = static_cast<quint16>(ttl);
+        probe.TimeOutMs = input_.Echo.TimeOut;
+        ++inFlight_;
+        if (callbacks_.ProbeSent) {
+            callbacks_.ProbeSent(round, ttl);
+        }
+        engine_.Send(probe, [state = shared_from_this(), round, ttl](const TPingReply &reply) {
+            state->Probed(round, ttl, reply);
+        });
+    }
+
+    static qint64 ProbeKey(int round, int ttl) { return static_cast<qint64>(round) * 256 + ttl; }
+
+    // A trace of a fixed number of rounds ends with the last outcome of its last round.
+    void FinishIfDone() {
+        if (input_.Rounds > 0 && round_ >= input_.Rounds && inFlight_ == 0 && toSend_ == 0) {
+            Finish(nullptr);
+        }
     }
 
     void Probed(int round, int ttl, const TPingReply &reply) {
@@ -311,9 +378,7 @@ class TTraceRun::TState final : public std::enable_shared_from_this<TState> {
                 };
             });
         }
-        if (input_.Rounds > 0 && round_ >= input_.Rounds && inFlight_ == 0) {
-            Finish(nullptr);
-        }
+        FinishIfDone();
     }
 
     void Finish(std::exception_ptr failure) {
@@ -325,6 +390,10 @@ class TTraceRun::TState final : public std::enable_shared_from_this<TState> {
             engine_.Cancel(roundTimer_);
             roundTimer_ = 0;
         }
+        for (const auto &[probe, timer] : sendTimers_) {
+            engine_.Cancel(timer);
+        }
+        sendTimers_.clear();
         if (callbacks_.Finished) {
             callbacks_.Finished(failure);
         }
@@ -343,7 +412,10 @@ class TTraceRun::TState final : public std::enable_shared_from_this<TState> {
     int round_ = 0;
     int end_ = 0;
     int inFlight_ = 0;
+    int toSend_ = 0;  // probes of the rounds begun that have not left yet
     quint64 roundTimer_ = 0;
+    // The timers of the probes waiting for their moment, by ProbeKey.
+    std::unordered_map<qint64, quint64> sendTimers_;
     bool stopping_ = false;
     bool finished_ = false;
     QSet<QString> looked_;  // addresses whose name was asked for
@@ -392,6 +464,14 @@ TTripTexts HopTripTexts(const TPingFigures &f) {
             ms(f.Fine.Minimum), ms(f.Fine.Maximum), ms(f.FineJitter())};
 }
 
+QString HopStatusText(const TTraceHop &hop) {
+    if (!hop.Status || *hop.Status == 0 || *hop.Status == kTimeExceeded ||
+        *hop.Status == kTimedOut) {
+        return QString();
+    }
+    return PingStatus(*hop.Status);
+}
+
 QString HopAddressText(const TTraceHop &hop, int index) {
     const QString &name = hop.Names.at(index);
     return name.isEmpty() ? hop.Addresses.at(index)
@@ -400,31 +480,70 @@ QString HopAddressText(const TTraceHop &hop, int index) {
 
 QStringList TraceHopLines(const TTraceHops &hops) {
     constexpr int kAddressWidth = 32;
+    // The hop number and the address take this many characters together, so that a folded
+    // row's longer hop range shifts no figure.
+    constexpr int kLeadWidth = 5 + kAddressWidth;
     QStringList lines;
     lines << QStringLiteral("Hop  ") + QStringLiteral("Address").leftJustified(kAddressWidth) +
                  Column(QStringLiteral("Sent"), 6) + Column(QStringLiteral("Loss"), 6) +
                  Column(QStringLiteral("Last"), 8) + Column(QStringLiteral("Avg"), 8) +
                  Column(QStringLiteral("Best"), 8) + Column(QStringLiteral("Worst"), 8) +
                  Column(QStringLiteral("Jitter"), 8);
-    for (int ttl = 1; ttl <= hops.Count(); ++ttl) {
+    for (int ttl = 1; ttl <= hops.Rows(); ++ttl) {
         const TTraceHop &hop = hops.Hop(ttl);
         const TPingFigures &f = hop.Figures;
         const TTripTexts trips = HopTripTexts(f);
-        const QString first =
-            hop.Addresses.isEmpty() ? QStringLiteral("???") : HopAddressText(hop, 0);
-        // A long name pushes the figures right rather than being cut.
-        QString line = Column(QString::number(ttl), 3) + QStringLiteral("  ") +
-                       first.leftJustified(kAddressWidth);
-        line += Column(QString::number(f.Sent), 6) +
-                Column(QString::number(f.LossPercent()) + QLatin1Char('%'), 6) +
-                Column(trips.Last, 8) + Column(trips.Average, 8) + Column(trips.Best, 8) +
-                Column(trips.Worst, 8) + Column(trips.Jitter, 8);
+        const int last = hops.RowEnd(ttl);
+        QString lead;
+        if (last != ttl) {
+            // Every hop of the folded row had the same probes, one a round, and none answered.
+            lead = QStringLiteral("%1-%2  ???  no answer").arg(ttl).arg(last);
+        } else {
+            // A long name pushes the figures right rather than being cut.
+            lead = Column(QString::number(ttl), 3) + QStringLiteral("  ") +
+                   (hop.Addresses.isEmpty() ? QStringLiteral("???") : HopAddressText(hop, 0));
+        }
+        QString line = lead.leftJustified(kLeadWidth) + Column(QString::number(f.Sent), 6) +
+                       Column(QString::number(f.LossPercent()) + QLatin1Char('%'), 6) +
+                       Column(trips.Last, 8) + Column(trips.Average, 8) + Column(trips.Best, 8) +
+                       Column(trips.Worst, 8) + Column(trips.Jitter, 8);
+        const QString status = HopStatusText(hop);
+        if (!status.isEmpty()) {
+            line += QStringLiteral("  ") + status;
+        }
         lines << line;
         for (int i = 1; i < hop.Addresses.size(); ++i) {
             lines << QStringLiteral("     ") + HopAddressText(hop, i);
         }
     }
     return lines;
+}
+
+QString TraceEndLine(const TTraceHops &hops) {
+    if (hops.Reached()) {
+        return QString();
+    }
+    const QString notReached = QStringLiteral("the target was not reached.");
+    if (hops.End() != 0) {
+        const TTraceHop &hop = hops.Hop(hops.End());
+        const QString status = HopStatusText(hop);
+        return QStringLiteral("%1 from %2 at hop %3: %4")
+            .arg(status.isEmpty() ? PingStatus(hop.Status.value_or(kTimedOut)) : status,
+                 hop.Addresses.value(0, QStringLiteral("???")))
+            .arg(hops.End())
+            .arg(notReached);
+    }
+    if (const int silent = hops.SilentFrom(); silent != 0) {
+        return (silent == hops.Count() ? QStringLiteral("No answer from hop %1: ").arg(silent)
+                                       : QStringLiteral("No answer from hop %1 to %2: ")
+                                             .arg(silent)
+                                             .arg(hops.Count())) +
+               notReached;
+    }
+    if (hops.Count() == hops.MaxHops()) {
+        return QStringLiteral("The target was not reached within %1 hops.").arg(hops.MaxHops());
+    }
+    return QStringLiteral("The target was not reached.");
 }
 
 void WriteTraceBlock(const TResultTarget &pane, const QString &address, const QString &resolved,
@@ -442,5 +561,8 @@ void WriteTraceBlock(const TResultTarget &pane, const QString &address, const QS
         WriteReport(table, line);
     }
     WriteReport(pane, QString());
+    if (const QString end = TraceEndLine(hops); !end.isEmpty()) {
+        WriteReport(pane, end);
+    }
     WriteReport(pane, QStringLiteral("Rounds: %1").arg(rounds));
 }

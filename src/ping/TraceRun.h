@@ -6,6 +6,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "ping/EchoParameters.h"
@@ -35,7 +36,17 @@ struct TTraceHop {
     TPingFigures Figures;
     // Probes sent that have no outcome yet.
     int InFlight = 0;
+    // How the hop answered: the status of its latest answer (11013 a router's "time exceeded",
+    // 0 the target's reply, 11002 to 11005 an "unreachable"), or while it has not answered, of
+    // its latest outcome (11010: nothing came back); none before its first outcome.
+    std::optional<qint32> Status;
 };
+
+// The status text a hop's line carries after its figures: what ended the route there (an
+// "unreachable"), or what became of its probes when that was neither an answer nor silence
+// (a request the system refused to send); "" for a router's "time exceeded", the target's
+// reply, silence and a hop without outcome.
+QString HopStatusText(const TTraceHop &hop);
 
 // The trip-time figures of a hop as the route panel and the results block show them, in ms with
 // ping's precision; "-" for a figure the hop has none of yet.
@@ -53,6 +64,8 @@ QString HopAddressText(const TTraceHop &hop, int index);
 
 // The hops of a trace as the probes' outcomes come in. Hops past the end of the route (the
 // target's hop, or a hop that answered "unreachable") are dropped as soon as the end is known.
+// While the end is unknown, every hop a probe went to is part of the route, the silent ones
+// behind the last answer too, so that no table reads as a complete route when it is not.
 class TTraceHops final {
   public:
     explicit TTraceHops(int maxHops = kMaxTraceHops);
@@ -69,9 +82,19 @@ class TTraceHops final {
     void SetName(const QString &address, const QString &name);
 
     int MaxHops() const { return static_cast<int>(hops_.size()); }
-    // The hops to show: up to the end of the route once known, else up to the furthest hop that
-    // answered (at least 1).
+    // The hops to show: up to the end of the route once known, else up to the furthest hop a
+    // probe went to (whether its outcome is in or not); 0 before the first probe.
     int Count() const;
+    // The furthest hop that answered; 0 when none did.
+    int LastAnswered() const;
+    // While the end is unknown: the first of the hops behind the last answer, which no answer
+    // came from (yet); 0 when there are none.
+    int SilentFrom() const;
+    // The rows of a hop table: row r starts with hop r, one hop a row, except that two or more
+    // silent hops at the end are folded into the one row SilentFrom().
+    int Rows() const;
+    // The last hop of row `row`.
+    int RowEnd(int row) const;
     // Hop `ttl`, 1 to MaxHops().
     const TTraceHop &Hop(int ttl) const { return hops_.at(static_cast<std::size_t>(ttl - 1)); }
     // The hop of the target, or of the "unreachable" that ends the route; 0 while unknown.
@@ -107,8 +130,11 @@ struct TTraceInput {
 struct TTraceCallbacks {
     // The target resolved to `resolved` (its address text); the first round follows.
     std::function<void(const QString &resolved)> Resolved;
-    // A round began; `ttls` probes left, TTL 1 to ttls.
+    // A round began: its probes leave one after another over the round, TTL 1 up to `ttls`
+    // at most (the probes past the end of the route, when it is found meanwhile, stay home).
     std::function<void(int round, int ttls)> RoundStarted;
+    // The probe of round `round` with TTL `ttl` left; its outcome follows in Probed.
+    std::function<void(int round, int ttl)> ProbeSent;
     // The outcome of the probe of round `round` that left with TTL `ttl`.
     std::function<void(int round, int ttl, const TPingReply &reply)> Probed;
     // A hop's address has a name (looked up in parallel, never holding up a round).
@@ -119,9 +145,10 @@ struct TTraceCallbacks {
 };
 
 // A route traced in rounds, as mtr does: every round sends one probe for each TTL from 1 to the
-// end of the route (30 until the end is known), all at once through the probe engine, and a
-// round starts every Interval milliseconds whatever the probes of earlier rounds still wait
-// for, so a hop that never answers slows no other. Same threading contract as TAddressRuns.
+// end of the route (30 until the end is known) through the probe engine, spread evenly over the
+// round, and a round starts every Interval milliseconds whatever the probes of earlier rounds
+// still wait for, so a hop that never answers slows no other. Same threading contract as
+// TAddressRuns.
 class TTraceRun final {
   public:
     // Opens the echo service on the calling thread and starts; returns at once. Throws TxError
@@ -148,15 +175,25 @@ class TTraceRun final {
 
 // Writes the block of a finished trace into the results pane: the date header of a ping run,
 // "Tracing route to example.test [192.0.2.7] over a maximum of 30 hops:", an empty line, the hop
-// table of TraceHopLines in the fixed-pitch font, an empty line and "Rounds: 10". A hop table
-// reads, with its last columns (Worst, Jitter) left out here:
+// table of TraceHopLines in the fixed-pitch font, an empty line, the TraceEndLine when the target
+// was not reached, and "Rounds: 10". A hop table reads, with its last columns (Worst, Jitter)
+// left out here:
 //   Hop  Address                           Sent  Loss    Last     Avg    Best
 //     1  gw.test [10.1.0.1]                  10    0%   0.052   0.061   0.045
 //     2  ???                                 10  100%       -       -       -
+//     3  10.2.0.1                            10    0%    12.3    13.7    12.3
 //        10.2.0.9
-// one line per hop, further addresses of a balanced hop on lines of their own.
+//   4-30  ???  no answer                     10  100%       -       -       -
+// one line per hop (the silent hops at the end of a route whose end is unknown folded into
+// one), further addresses of a balanced hop on lines of their own; a hop's HopStatusText
+// follows its figures.
 void WriteTraceBlock(const TResultTarget &pane, const QString &address, const QString &resolved,
                      const QDateTime &started, const TTraceHops &hops, int rounds);
 
 // The lines of the hop table of WriteTraceBlock, from its column heading on.
 QStringList TraceHopLines(const TTraceHops &hops);
+
+// How a route ended without reaching its target, in one line: "Destination Host Unreachable
+// from 10.77.3.2 at hop 4: the target was not reached.", "No answer from hop 4 to 30: the target
+// was not reached.", or "The target was not reached within 3 hops."; "" when it was reached.
+QString TraceEndLine(const TTraceHops &hops);

@@ -16,14 +16,17 @@
 #include "app/TracePanel.h"
 #include "common/BrowserWindows.h"
 #include "support/ProgramWindows.h"
+#include "support/RouterChain.h"
 
 namespace {
 
 class TraceWindowTest : public ProgramWindowsTest {
   protected:
     // The map of a route reaches nothing outside this machine: its services are closed ports.
+    // A silent hop is given up on after 300 ms.
     void PrepareHome() override {
         WriteSettingsFile(
+            "[PING SYSTEM SETTINGS]\nTime Out=300\n"
             "[SERVICES]\nGeolocation URL=http://127.0.0.1:1\nPublic Map URL=http://127.0.0.1:1/\n"
             "Maps Script URL=http://127.0.0.1:1\nTile URL=http://127.0.0.1:1/{z}/{x}/{y}.png\n");
     }
@@ -153,6 +156,59 @@ TEST_F(TraceWindowTest, TheRouteOpensOnTheMapAndTheMapGoesBackToThePingedAddress
     EXPECT_TRUE(locating);
     EXPECT_FALSE(GeolocationForm->ShowRoute);
     EXPECT_EQ(GeolocationForm->StartGeolocation, locateBefore);
+}
+
+// Behind three answering routers the target keeps silent: the graph, which follows the target,
+// draws nothing, the status bar counts no round as answered, the silent hops fold into one row,
+// and once stopped the heading and the block say that the target was not reached.
+TEST_F(TraceWindowTest, ASilentTargetIsDrawnAndCountedAsSilent) {
+    RouterChain chain(QStringLiteral("win"));
+    if (!chain.Problem().isEmpty()) {
+        GTEST_SKIP() << chain.Problem().toStdString();
+    }
+    ASSERT_TRUE(chain.Nft(
+        4,
+        "add chain inet txchain input { type filter hook input priority 0; policy accept; }\n"
+        "add rule inet txchain input icmp type echo-request drop\n"));
+    UseEchoService([&chain] { return chain.OpenService(TIcmpSocketKind::Automatic); });
+    form_->AddressEdit->setText(RouterChain::TargetV4());
+    // Started inside the chain, so that the trace's threads look its hops' names up there.
+    ASSERT_TRUE(chain.RunInside([] { Press(Qt::Key_T, Qt::ControlModifier); }));
+    ASSERT_TRUE(form_->IsTracing());
+    TTraceModel *model = form_->TracePanel->Model();
+    const auto cell = [model](int row, int column) {
+        return model->data(model->index(row, column), Qt::DisplayRole).toString();
+    };
+    // Two rounds whose probes to the silent hops have all timed out, a round a second.
+    QLabel *heading = form_->TracePanel->findChild<QLabel *>(QStringLiteral("TraceHeading"));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return heading->text().contains(
+                       QRegularExpression(QStringLiteral("Round ([4-9]|\\d\\d)"))) &&
+                   model->rowCount() == 4 && cell(3, TTraceModel::Sent).toInt() >= 2 &&
+                   cell(3, TTraceModel::Loss) == QStringLiteral("100%") &&
+                   cell(2, TTraceModel::Loss) == QStringLiteral("0%");
+        },
+        30000));
+    EXPECT_EQ(cell(2, TTraceModel::Address), RouterChain::HopV4(3));
+    EXPECT_EQ(cell(3, TTraceModel::Hop), QStringLiteral("4-30"));
+    EXPECT_EQ(cell(3, TTraceModel::Address), QStringLiteral("???"));
+    EXPECT_EQ(cell(3, TTraceModel::Name), QStringLiteral("no answer"));
+    EXPECT_EQ(form_->Charts()->PointCount(), 0);
+    EXPECT_TRUE(form_->RemaningLabel->text().startsWith(QStringLiteral("0 of ")))
+        << form_->RemaningLabel->text().toStdString();
+    Press(Qt::Key_Escape);
+    FinishRun();
+    ASSERT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
+    EXPECT_EQ(form_->Charts()->PointCount(), 0);
+    const QString end = QStringLiteral("No answer from hop 4 to 30: the target was not reached.");
+    EXPECT_TRUE(heading->text().endsWith(end)) << heading->text().toStdString();
+    const QStringList lines = Lines(form_->DebugMemo);
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_EQ(lines.at(lines.size() - 2), end);
+    EXPECT_TRUE(
+        lines.filter(QRegularExpression(QStringLiteral("^4-30  \\?\\?\\?  no answer"))).size() == 1)
+        << lines.join('\n').toStdString();
 }
 
 TEST_F(TraceWindowTest, AnEmptyAddressFieldSaysWhatIsMissing) {

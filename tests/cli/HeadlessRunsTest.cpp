@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -587,4 +590,110 @@ TEST(HeadlessRoutes, TtlAndTraceOverRouters) {
         EXPECT_EQ(fromJson, expected);
         EXPECT_EQ(fromCsv, expected);
     }
+}
+
+// How a trace over the chain ends, in its lines and its exit status: 0 only when the target
+// answered; 1 when a router answered "unreachable" for it (at once, or once its neighbour
+// discovery failed for an address that does not exist) or when nothing answered past some hop,
+// and the block says which; 2, with no hop at all, for a name that does not resolve.
+TEST(HeadlessRoutes, ATraceSaysHowTheRouteEndedAndExitsAsIt) {
+    RouterChain chain(QStringLiteral("ends"));
+    ASSERT_TRUE(chain.Problem().isEmpty()) << chain.Problem().toStdString();
+    QTemporaryDir home;
+    const auto run = [&](const QStringList &arguments) {
+        ProgramOutcome outcome;
+        outcome.status =
+            chain.Exec(QStringLiteral("env"), ProgramCommand(home.path(), arguments).mid(1),
+                       &outcome.out, &outcome.err);
+        return outcome;
+    };
+    const QString r2 = RouterChain::HopV4(2);
+    const QString r3 = RouterChain::HopV4(3);
+    const QString hop = QStringLiteral("%1  %2 +2 +0%.*");
+    const struct {
+        const char *name;
+        int node;  // whose rules, 0: none
+        QByteArray rules;
+        QString target;
+        int status;
+        QStringList lines;  // patterns of whole lines, in this order
+    } cases[] = {
+        {"reached",
+         0,
+         "",
+         RouterChain::TargetV4(),
+         0,
+         {hop.arg(QStringLiteral("  4"), RouterChain::TargetV4()), "", "Rounds: 2"}},
+        {"router 3 answers unreachable",
+         3,
+         "add rule inet txchain forward icmp type echo-request reject with icmp type "
+         "host-unreachable\n",
+         RouterChain::TargetV4(),
+         1,
+         {hop.arg(QStringLiteral("  4"), r3) + "  Destination Host Unreachable", "",
+          QStringLiteral("Destination Host Unreachable from %1 at hop 4: the target was not "
+                         "reached\\.")
+              .arg(r3),
+          "Rounds: 2"}},
+        {"no such host behind router 2",
+         0,
+         "",
+         QStringLiteral("10.77.3.99"),
+         1,
+         {hop.arg(QStringLiteral("  3"), r2) + "  Destination Host Unreachable", "",
+          QStringLiteral("Destination Host Unreachable from %1 at hop 3: the target was not "
+                         "reached\\.")
+              .arg(r2),
+          "Rounds: 2"}},
+        {"the target keeps silent",
+         4,
+         "add chain inet txchain input { type filter hook input priority 0; policy accept; }\n"
+         "add rule inet txchain input icmp type echo-request drop\n",
+         RouterChain::TargetV4(),
+         1,
+         {hop.arg(QStringLiteral("  3"), r3), "4-30  \\?\\?\\?  no answer +2  100%.*", "",
+          "No answer from hop 4 to 30: the target was not reached\\.", "Rounds: 2"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(c.node == 0 || chain.Nft(c.node, c.rules));
+        // Router 2 gives up on a neighbour that does not answer after about three seconds.
+        const ProgramOutcome outcome = run({"--trace", "-c", "2", "-W", "4000", c.target});
+        EXPECT_EQ(outcome.status, c.status) << outcome.err.toStdString();
+        const QStringList lines = QString::fromUtf8(outcome.out).split(QLatin1Char('\n'));
+        int from = 0;
+        for (const QString &pattern : c.lines) {
+            const QRegularExpression whole(QRegularExpression::anchoredPattern(pattern));
+            int at = from;
+            while (at < lines.size() && !whole.match(lines.at(at)).hasMatch()) {
+                ++at;
+            }
+            EXPECT_LT(at, lines.size())
+                << "missing or out of order: " << pattern.toStdString() << "\n"
+                << outcome.out.toStdString();
+            from = at < lines.size() ? at + 1 : from;
+        }
+        if (c.node != 0) {
+            ASSERT_TRUE(chain.Nft(c.node, c.node == 4 ? "delete chain inet txchain input\n"
+                                                      : "flush chain inet txchain forward\n"));
+        }
+    }
+
+    // A name that does not resolve: nothing is sent, no hop is made up, the error is the run's.
+    const ProgramOutcome unresolved = run({"--trace", "-c", "1", "nosuch.invalid"});
+    EXPECT_EQ(unresolved.status, 2);
+    EXPECT_TRUE(unresolved.out.isEmpty()) << unresolved.out.toStdString();
+    // (Exec gives the error output without its last line break.)
+    EXPECT_EQ(unresolved.err.trimmed(),
+              QStringLiteral("tarvex: nosuch.invalid: the name does not resolve."));
+    const ProgramOutcome json = run({"--trace", "-c", "1", "nosuch.invalid", "--format", "json"});
+    EXPECT_EQ(json.status, 2);
+    const QJsonObject trace =
+        QJsonDocument::fromJson(json.out).object().value("runs").toArray().at(0).toObject();
+    EXPECT_EQ(trace.value("hops").toArray().size(), 0) << json.out.toStdString();
+    const QStringList told = {ResultRow({"error", "nosuch.invalid", "The name does not resolve."})};
+    EXPECT_EQ(ReadResultsBack(json.out, "json"), told);
+    const ProgramOutcome csv = run({"--trace", "-c", "1", "nosuch.invalid", "--format", "csv"});
+    EXPECT_EQ(csv.status, 2);
+    EXPECT_EQ(ReadResultsBack(csv.out, "csv"), told);
 }

@@ -109,8 +109,8 @@ def from_csv(path):
             pending = None
         if header == PING_CSV and r["error"]:
             pending = (r["run"], ["error", r["target"], r["error"]])
-        if r["kind"] == "ping" and r["seq"] == "":
-            pass  # a ping that made no request: only its error
+        if header == PING_CSV and r["seq"] == "" and r["hop"] == "":
+            pass  # a ping or trace that made no request: only its error
         elif r["kind"] == "ping":
             lines.append(["ping", r["target"], text(r["address"]), text(r["family"]), r["seq"],
                           text(r["status"]), text(r["status_text"]), time_of(r["time_ms"]),

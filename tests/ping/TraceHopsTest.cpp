@@ -56,8 +56,13 @@ TEST(TraceHops, TheRouteEndsAtTheTargetOrAnUnreachableAndHopsPastItAreDropped) {
         int count;
         int end;
         bool reached;
-        // Per hop shown: its addresses joined by ",", "?" for none, then sent/received.
+        // Per hop shown: its addresses joined by ",", "?" for none, sent/received, its status
+        // ("-" for none).
         QStringList hops;
+        // The first of the silent hops at the end, and the rows of the hop table.
+        int silentFrom;
+        int rows;
+        QString endLine;
     } rows[] = {
         {"two routers, then the target",
          {{1, Exceeded(kR1, 500)},
@@ -68,13 +73,19 @@ TEST(TraceHops, TheRouteEndsAtTheTargetOrAnUnreachableAndHopsPastItAreDropped) {
          3,
          3,
          true,
-         {"10.1.0.1 1/1", "10.2.0.1 1/1", "192.0.2.7 1/1"}},
+         {"10.1.0.1 1/1 11013", "10.2.0.1 1/1 11013", "192.0.2.7 1/1 0"},
+         0,
+         3,
+         ""},
         {"a silent router between answering ones",
          {{1, Exceeded(kR1, 500)}, {2, kSilent}, {3, Answer(0, kTarget, 1200)}},
          3,
          3,
          true,
-         {"10.1.0.1 1/1", "? 1/0", "192.0.2.7 1/1"}},
+         {"10.1.0.1 1/1 11013", "? 1/0 11010", "192.0.2.7 1/1 0"},
+         0,
+         3,
+         ""},
         {"a balanced hop keeps both addresses, first seen first",
          {{1, Exceeded(kR1, 500)},
           {2, Exceeded(kR2, 900)},
@@ -84,29 +95,60 @@ TEST(TraceHops, TheRouteEndsAtTheTargetOrAnUnreachableAndHopsPastItAreDropped) {
          3,
          3,
          true,
-         {"10.1.0.1 1/1", "10.2.0.1,10.2.0.9 3/3", "192.0.2.7 1/1"}},
+         {"10.1.0.1 1/1 11013", "10.2.0.1,10.2.0.9 3/3 11013", "192.0.2.7 1/1 0"},
+         0,
+         3,
+         ""},
         {"an unreachable ends the route without reaching the target",
          {{1, Exceeded(kR1, 500)}, {2, Answer(11003, kR2, 700)}, {3, kSilent}, {4, kSilent}},
          2,
          2,
          false,
-         {"10.1.0.1 1/1", "10.2.0.1 1/1"}},
-        {"not there yet: up to the furthest hop that answered",
+         {"10.1.0.1 1/1 11013", "10.2.0.1 1/1 11003"},
+         0,
+         2,
+         "Destination Host Unreachable from 10.2.0.1 at hop 2: the target was not reached."},
+        {"a hop that answered keeps its status when a later probe of it is lost",
+         {{1, Exceeded(kR1, 500)}, {2, Answer(11002, kR2, 700)}, {2, kSilent}},
+         2,
+         2,
+         false,
+         {"10.1.0.1 1/1 11013", "10.2.0.1 2/1 11002"},
+         0,
+         2,
+         "Destination Net Unreachable from 10.2.0.1 at hop 2: the target was not reached."},
+        {"not there yet: every hop probed is shown, the silent ones behind the last answer too",
          {{1, Exceeded(kR1, 500)},
           {2, kSilent},
           {3, Exceeded(kR2, 800)},
           {4, kSilent},
           {5, kSilent}},
+         5,
+         0,
+         false,
+         {"10.1.0.1 1/1 11013", "? 1/0 11010", "10.2.0.1 1/1 11013", "? 1/0 11010", "? 1/0 11010"},
+         4,
+         4,
+         "No answer from hop 4 to 5: the target was not reached."},
+        {"one silent hop at the end is a row of its own",
+         {{1, Exceeded(kR1, 500)}, {2, kSilent}},
+         2,
+         0,
+         false,
+         {"10.1.0.1 1/1 11013", "? 1/0 11010"},
+         2,
+         2,
+         "No answer from hop 2: the target was not reached."},
+        {"nothing answered: every hop is silent, in one row",
+         {{1, kSilent}, {2, kSilent}, {3, kSilent}},
          3,
          0,
          false,
-         {"10.1.0.1 1/1", "? 1/0", "10.2.0.1 1/1"}},
-        {"nothing answered shows one silent hop",
-         {{1, kSilent}, {2, kSilent}},
+         {"? 1/0 11010", "? 1/0 11010", "? 1/0 11010"},
          1,
-         0,
-         false,
-         {"? 1/0"}},
+         1,
+         "No answer from hop 1 to 3: the target was not reached."},
+        {"nothing sent: no hop", {}, 0, 0, false, {}, 0, 0, "The target was not reached."},
         {"a later round finds the target nearer: the hops past it go",
          {{1, Exceeded(kR1, 500)},
           {2, Exceeded(kR2, 900)},
@@ -117,7 +159,10 @@ TEST(TraceHops, TheRouteEndsAtTheTargetOrAnUnreachableAndHopsPastItAreDropped) {
          2,
          2,
          true,
-         {"10.1.0.1 2/2", "10.2.0.1,192.0.2.7 2/2"}},
+         {"10.1.0.1 2/2 11013", "10.2.0.1,192.0.2.7 2/2 0"},
+         0,
+         2,
+         ""},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
@@ -128,19 +173,44 @@ TEST(TraceHops, TheRouteEndsAtTheTargetOrAnUnreachableAndHopsPastItAreDropped) {
         QStringList shown;
         for (int ttl = 1; ttl <= hops.Count(); ++ttl) {
             const TTraceHop &hop = hops.Hop(ttl);
-            shown << QStringLiteral("%1 %2/%3")
+            shown << QStringLiteral("%1 %2/%3 %4")
                          .arg(hop.Addresses.isEmpty() ? QStringLiteral("?")
                                                       : hop.Addresses.join(QLatin1Char(',')))
                          .arg(hop.Figures.Sent)
-                         .arg(hop.Figures.PacketsReceived);
+                         .arg(hop.Figures.PacketsReceived)
+                         .arg(hop.Status ? QString::number(*hop.Status) : QStringLiteral("-"));
             EXPECT_EQ(hop.InFlight, 0);
         }
         EXPECT_EQ(shown, row.hops);
+        EXPECT_EQ(hops.SilentFrom(), row.silentFrom);
+        EXPECT_EQ(hops.Rows(), row.rows);
+        EXPECT_EQ(TraceEndLine(hops), row.endLine);
         // Nothing is kept past the end.
         for (int ttl = hops.Count() + 1; row.end != 0 && ttl <= hops.MaxHops(); ++ttl) {
             EXPECT_EQ(hops.Hop(ttl).Figures.Sent, 0) << ttl;
         }
     }
+}
+
+// Probes still out belong to the route: a hop is shown from the moment its probe leaves, and a
+// trace stopped before any came back shows no hop at all.
+TEST(TraceHops, HopsInFlightAreShownUntilTheyAreForgotten) {
+    TTraceHops hops(5);
+    for (int ttl = 1; ttl <= 5; ++ttl) {
+        hops.Sent(ttl);
+    }
+    EXPECT_EQ(hops.Count(), 5);
+    EXPECT_EQ(hops.SilentFrom(), 1);
+    EXPECT_EQ(hops.Rows(), 1);
+    EXPECT_EQ(hops.RowEnd(1), 5);
+    hops.Add(1, Exceeded(kR1, 400));
+    EXPECT_EQ(hops.Rows(), 2);
+    EXPECT_EQ(hops.RowEnd(1), 1);
+    EXPECT_EQ(hops.RowEnd(2), 5);
+    hops.ForgetInFlight();
+    EXPECT_EQ(hops.Count(), 1);
+    EXPECT_EQ(hops.SilentFrom(), 0);
+    EXPECT_EQ(TraceEndLine(hops), QStringLiteral("The target was not reached."));
 }
 
 TEST(TraceHops, ProbesOutCountInFlightUntilTheirOutcomeAndNamesReachEveryHopOfTheirAddress) {
@@ -207,6 +277,65 @@ TEST(TraceHops, TheResultsBlockOfAScriptedTrace) {
     EXPECT_EQ(fixed, expected.mid(3, 6));
 }
 
+// A route that did not reach its target says so: the hop that answered "unreachable" carries its
+// status after its figures, silent hops at the end fold into one row, and a line before the
+// rounds tells how the route ended.
+TEST(TraceHops, TheBlockOfARouteThatDidNotReachItsTarget) {
+    const QString heading = QStringLiteral(
+        "Hop  Address                           Sent  Loss    Last     Avg    Best   Worst  "
+        "Jitter");
+    const struct {
+        const char *name;
+        std::vector<Outcome> round;  // sent twice
+        QStringList lines;           // from the hop table's heading on
+    } rows[] = {
+        {"an unreachable ends the route",
+         {{1, Exceeded(kR1, 52)}, {2, Answer(11003, kR2, 90)}, {3, kSilent}},
+         {heading,
+          QStringLiteral("  1  10.1.0.1                             2    0%   0.052   0.052   "
+                         "0.052   0.052       0"),
+          QStringLiteral("  2  10.2.0.1                             2    0%    0.09    0.09    "
+                         "0.09    0.09       0  Destination Host Unreachable"),
+          QString(),
+          QStringLiteral("Destination Host Unreachable from 10.2.0.1 at hop 2: the target was "
+                         "not reached."),
+          QStringLiteral("Rounds: 2")}},
+        {"silent hops at the end fold into one row",
+         {{1, Exceeded(kR1, 52)},
+          {2, kSilent},
+          {3, Exceeded(kR2, 90)},
+          {4, kSilent},
+          {5, kSilent},
+          {6, kSilent}},
+         {heading,
+          QStringLiteral("  1  10.1.0.1                             2    0%   0.052   0.052   "
+                         "0.052   0.052       0"),
+          QStringLiteral("  2  ???                                  2  100%       -       -       "
+                         "-       -       -"),
+          QStringLiteral("  3  10.2.0.1                             2    0%    0.09    0.09    "
+                         "0.09    0.09       0"),
+          QStringLiteral("4-6  ???  no answer                       2  100%       -       -       "
+                         "-       -       -"),
+          QString(), QStringLiteral("No answer from hop 4 to 6: the target was not reached."),
+          QStringLiteral("Rounds: 2")}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        TTraceHops hops;
+        for (int round = 0; round < 2; ++round) {
+            for (const Outcome &outcome : row.round) {
+                hops.Sent(outcome.ttl);
+                hops.Add(outcome.ttl, outcome.reply);
+            }
+        }
+        QTextDocument pane;
+        WriteTraceBlock(TResultTarget{&pane, QColor(0, 200, 0)}, kTarget, kTarget,
+                        QDateTime(QDate(2026, 12, 11), QTime(2, 30, 0)), hops, 2);
+        EXPECT_EQ(PaneLines(&pane).mid(3).join(QLatin1Char('\n')).toStdString(),
+                  row.lines.join(QLatin1Char('\n')).toStdString());
+    }
+}
+
 // 127.0.0.1 is its own first hop: every round's one probe is answered by the target.
 TEST(TraceRun, TheLoopbackAddressIsReachedAtTheFirstHop) {
     TTraceInput input;
@@ -222,11 +351,7 @@ TEST(TraceRun, TheLoopbackAddressIsReachedAtTheFirstHop) {
     TTraceHops hops;
     TTraceCallbacks callbacks;
     callbacks.Resolved = [&](const QString &address) { resolved = address; };
-    callbacks.RoundStarted = [&](int, int ttls) {
-        for (int ttl = 1; ttl <= ttls; ++ttl) {
-            hops.Sent(ttl);
-        }
-    };
+    callbacks.ProbeSent = [&](int, int ttl) { hops.Sent(ttl); };
     callbacks.Probed = [&](int, int ttl, const TPingReply &reply) { hops.Add(ttl, reply); };
 
     callbacks.Finished = [&](std::exception_ptr error) {

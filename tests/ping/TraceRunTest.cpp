@@ -1,7 +1,7 @@
 // Real traces over a chain of network namespaces (RouterChain: host, three routers, target):
 // the hops and their addresses over IPv4 and IPv6 and both socket kinds, a router that keeps
-// its "time exceeded" to itself, a link that starts dropping during the trace, and a router
-// that answers "unreachable" for the target.
+// its "time exceeded" to itself, a link that starts dropping during the trace, the ways a route
+// ends short of its target, and the target's trip time against a ping's.
 #include "ping/TraceRun.h"
 
 #include <gtest/gtest.h>
@@ -12,9 +12,11 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "common/Errors.h"
+#include "ping/PingFigures.h"
 #include "support/RouterChain.h"
 
 namespace {
@@ -27,12 +29,12 @@ constexpr std::chrono::seconds kPatience(30);
 class Trace final {
   public:
     Trace(const RouterChain &chain, TIcmpSocketKind kind, const QString &target, int rounds,
-          int maxHops = kMaxTraceHops)
+          int maxHops = kMaxTraceHops, int interval = 100)
         : hops_(maxHops) {
         TTraceInput input;
         input.Address = target;
         input.Echo.TimeOut = 300;
-        input.Interval = 100;
+        input.Interval = interval;
         input.Rounds = rounds;
         input.MaxHops = maxHops;
         input.Connect = [&chain, kind]() -> std::unique_ptr<TEchoService> {
@@ -48,17 +50,23 @@ class Trace final {
             EXPECT_FALSE(finished_) << "a round started after the trace finished";
             rounds_ = round;
             mostTtls_ = std::max(mostTtls_, ttls);
-            pending_[round] += ttls;
-            for (int ttl = 1; ttl <= ttls; ++ttl) {
-                hops_.Sent(ttl);
-            }
             changed_.notify_all();
+        };
+        callbacks.ProbeSent = [this](int round, int ttl) {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            EXPECT_FALSE(finished_) << "a probe left after the trace finished";
+            EXPECT_EQ(round, rounds_) << "a probe left after its round";
+            ++pending_[round];
+            hops_.Sent(ttl);
         };
         callbacks.Probed = [this](int round, int ttl, const TPingReply &reply) {
             const std::lock_guard<std::mutex> lock(mutex_);
             EXPECT_FALSE(finished_) << "an outcome came after the trace finished";
             --pending_[round];
             hops_.Add(ttl, reply);
+            if (reply.StatusCode == 0 || reply.StatusCode == 11013) {
+                trips_[ttl].push_back(TripMilliseconds(reply));
+            }
             changed_.notify_all();
         };
         callbacks.Finished = [this](std::exception_ptr failure) {
@@ -88,14 +96,14 @@ class Trace final {
     }
 
     // Waits until every probe of rounds 1 to `round` has its outcome; false when it did not come
-    // to that.
+    // to that. A round's probes leave over the round, so all have left once the next began.
     bool WaitForRound(int round) {
         if (run_ == nullptr) {
             return false;
         }
         std::unique_lock<std::mutex> lock(mutex_);
         return changed_.wait_for(lock, kPatience, [this, round] {
-            if (rounds_ < round) {
+            if (rounds_ <= round) {
                 return false;
             }
             for (int r = 1; r <= round; ++r) {
@@ -144,12 +152,18 @@ class Trace final {
         const std::lock_guard<std::mutex> lock(mutex_);
         return failure_;
     }
+    // The trip times of the answers of hop `ttl`, in ms, as they came.
+    std::vector<double> Trips(int ttl) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return trips_[ttl];
+    }
 
   private:
     std::mutex mutex_;
     std::condition_variable changed_;
     TTraceHops hops_;
     std::map<int, int> pending_;  // probes of each round without outcome
+    std::map<int, std::vector<double>> trips_;
     int rounds_ = 0;
     int mostTtls_ = 0;
     bool finished_ = false;
@@ -283,7 +297,7 @@ TEST(TraceRun, ALinkThatStartsDroppingShowsAsLossFromItsHopOnAndNotBefore) {
 }
 
 // Where the route ends without the target's reply: a router answering "unreachable" for it,
-// a target that keeps silent, or a maximum of hops short of the target.
+// a target that keeps silent, or a maximum of hops short of the target. Each says so.
 TEST(TraceRun, TheRouteEndsAtAnUnreachableOrAtTheLastHopThatAnswered) {
     const struct {
         const char *name;
@@ -291,7 +305,11 @@ TEST(TraceRun, TheRouteEndsAtAnUnreachableOrAtTheLastHopThatAnswered) {
         QByteArray rules;
         // For each hop shown, which hop's address answered for it; every probe answered.
         std::vector<int> answeredBy;
+        // The hops after those, up to this one, are shown silent.
+        int silentTo;
         int end;
+        // How the route ended, %1 standing for the address of router 3.
+        const char *endLine;
         int maxHops = kMaxTraceHops;
     } rows[] = {
         // The probes whose TTL runs out at router 3 get its "time exceeded"; those that would
@@ -303,18 +321,29 @@ TEST(TraceRun, TheRouteEndsAtAnUnreachableOrAtTheLastHopThatAnswered) {
          "add rule inet txchain forward icmpv6 type echo-request reject with icmpv6 type "
          "addr-unreachable\n",
          {1, 2, 3, 3},
-         4},
-        // Nothing answers past router 3: the end is unknown, and what is shown goes up to the
-        // last hop that answered.
+         0,
+         4,
+         "Destination Host Unreachable from %1 at hop 4: the target was not reached."},
+        // Nothing answers past router 3: the end is unknown, and every hop probed is shown,
+        // the silent ones too.
         {"the target keeps silent",
          4,
          "add chain inet txchain input { type filter hook input priority 0; policy accept; }\n"
          "add rule inet txchain input icmp type echo-request drop\n"
          "add rule inet txchain input icmpv6 type echo-request drop\n",
          {1, 2, 3},
-         0},
+         kMaxTraceHops,
+         0,
+         "No answer from hop 4 to 30: the target was not reached."},
         // No probe goes further than the maximum, so the target's reply never comes.
-        {"a maximum of 3 hops", 0, "", {1, 2, 3}, 0, 3},
+        {"a maximum of 3 hops",
+         0,
+         "",
+         {1, 2, 3},
+         0,
+         0,
+         "The target was not reached within 3 hops.",
+         3},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
@@ -331,12 +360,66 @@ TEST(TraceRun, TheRouteEndsAtAnUnreachableOrAtTheLastHopThatAnswered) {
             for (int hop : row.answeredBy) {
                 expected << family.Hop(hop) + QStringLiteral(" 2/2");
             }
+            for (int hop = static_cast<int>(row.answeredBy.size()) + 1; hop <= row.silentTo;
+                 ++hop) {
+                expected << QStringLiteral("? 2/0");
+            }
             EXPECT_EQ(Text(Summary(hops)), Text(expected));
             EXPECT_EQ(hops.End(), row.end);
             EXPECT_FALSE(hops.Reached());
             EXPECT_EQ(trace.MostTtls(), row.maxHops);
+            EXPECT_EQ(
+                TraceEndLine(hops),
+                QString::fromLatin1(row.endLine).replace(QStringLiteral("%1"), family.Hop(3)));
         }
     }
+}
+
+// The probes of a round leave one by one, so that each goes as a lone request goes: the
+// target's hop takes what a ping of the target takes over the same chain, not the fraction
+// that a probe behind a burst of others takes.
+TEST(TraceRun, TheTargetsHopTakesWhatAPingOfTheTargetTakes) {
+    RouterChain chain(QStringLiteral("trip"));
+    SKIP_WITHOUT_CHAIN(chain);
+    constexpr int kRequests = 12;
+    // A round a quarter second, as often as a ping of the same address is made below.
+    constexpr int kInterval = 250;
+    const auto median = [](std::vector<double> values) {
+        std::sort(values.begin(), values.end());
+        return values.empty() ? 0.0 : values[values.size() / 2];
+    };
+    std::vector<double> traced;
+    {
+        Trace trace(chain, TIcmpSocketKind::Automatic, RouterChain::TargetV4(), kRequests,
+                    kMaxTraceHops, kInterval);
+        ASSERT_TRUE(trace.WaitUntilFinished());
+        ASSERT_TRUE(trace.Hops().Reached());
+        traced = trace.Trips(RouterChain::kHops);
+    }
+    std::vector<double> pinged;
+    ASSERT_TRUE(chain.RunInside([&] {
+        const std::unique_ptr<TIcmpEchoService> service =
+            chain.OpenService(TIcmpSocketKind::Automatic);
+        ASSERT_NE(service, nullptr);
+        TEchoQuery query;
+        query.Address = RouterChain::TargetV4();
+        query.Echo.TimeOut = 300;
+        for (int request = 0; request < kRequests; ++request) {
+            const std::optional<TPingReply> reply = service->ExecQuery(query);
+            if (reply && reply->StatusCode == 0) {
+                pinged.push_back(TripMilliseconds(*reply));
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(kInterval));
+        }
+    }));
+    ASSERT_GE(traced.size(), static_cast<std::size_t>(kRequests - 2));
+    ASSERT_GE(pinged.size(), static_cast<std::size_t>(kRequests - 2));
+    // Medians, so that a request held up by the busy machine now and then does not count; a
+    // factor of two either way still tells a lone probe from one behind a burst (about five).
+    const double trace = median(traced);
+    const double ping = median(pinged);
+    EXPECT_GT(trace, ping / 2) << "trace " << trace << " ms, ping " << ping << " ms";
+    EXPECT_LT(trace, ping * 2) << "trace " << trace << " ms, ping " << ping << " ms";
 }
 
 }  // namespace
