@@ -63,6 +63,11 @@ run_ended() {
         results="a message box titled '$(xdotool getwindowname "$message_box")' $(clipboard)"
         return 0
     fi
+    # As a user copies the results: a click into the results pane (the lower left of the window),
+    # then Ctrl+A and Ctrl+C; in the address field Ctrl+A would select the field's own text.
+    local WIDTH HEIGHT
+    eval "$(xdotool getwindowgeometry --shell "$window" | grep -E '^(WIDTH|HEIGHT)=')"
+    xdotool mousemove --window "$window" $((WIDTH / 4)) $((HEIGHT * 3 / 4)) click 1
     xdotool key ctrl+a ctrl+c
     results="$(clipboard)"
     grep -q "^Packets: Sent = " <<<"$results"
