@@ -24,15 +24,7 @@ QString StateText(const TWatchedAddress &address) {
     if (!address.Failure.isEmpty()) {
         return QStringLiteral("error");
     }
-    switch (address.State) {
-        case TWatchState::Up:
-            return QStringLiteral("up");
-        case TWatchState::Down:
-            return QStringLiteral("down");
-        case TWatchState::Unknown:
-            break;
-    }
-    return QStringLiteral("unknown");
+    return WatchStateName(address.State);
 }
 
 }  // namespace

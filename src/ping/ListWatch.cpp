@@ -171,3 +171,15 @@ void WriteListWatchEnd(const TPingRunInput &input, const TPingRunTargets &target
     }
     WriteReport(pane, QString());
 }
+
+QString WatchStateName(TWatchState state) {
+    switch (state) {
+        case TWatchState::Up:
+            return QStringLiteral("up");
+        case TWatchState::Down:
+            return QStringLiteral("down");
+        case TWatchState::Unknown:
+            break;
+    }
+    return QStringLiteral("unknown");
+}

@@ -26,6 +26,9 @@ constexpr int kWatchHistoryPoints = 1024;
 
 enum class TWatchState { Unknown, Up, Down };
 
+// The state's name in the watch table and the saved results: "up", "down" or "unknown".
+QString WatchStateName(TWatchState state);
+
 // The outcome of a request of an address at a moment of the watch (ms since it began): its trip
 // time, or none when it got no reply (the graph's line breaks there).
 struct TWatchPoint {

@@ -89,18 +89,6 @@ TPingFigures FiguresOf(const TRunResult &run, const TPingTold &told) {
     return figures;
 }
 
-QString StateName(TWatchState state) {
-    switch (state) {
-        case TWatchState::Up:
-            return QStringLiteral("up");
-        case TWatchState::Down:
-            return QStringLiteral("down");
-        case TWatchState::Unknown:
-            break;
-    }
-    return QStringLiteral("unknown");
-}
-
 QString WatchTimeText(const QDateTime &started, qint64 at) {
     return StartedText(started.isValid() ? started.addMSecs(at) : started);
 }
@@ -124,7 +112,7 @@ QJsonObject WatchObject(const QDateTime &started, const TWatchResult &watch) {
     object.insert(QStringLiteral("interval_ms"), watch.IntervalMs);
     object.insert(QStringLiteral("down_after"), watch.DownAfter);
     object.insert(QStringLiteral("watched_ms"), watch.WatchedMs);
-    object.insert(QStringLiteral("state"), StateName(watch.State));
+    object.insert(QStringLiteral("state"), WatchStateName(watch.State));
     object.insert(QStringLiteral("outage_count"), watch.Outages + (down ? 1 : 0));
     object.insert(QStringLiteral("outage_total_ms"), watch.OutageTotalMs + current);
     object.insert(QStringLiteral("longest_outage_ms"), qMax(watch.LongestOutageMs, current));
@@ -136,8 +124,8 @@ QJsonObject WatchObject(const QDateTime &started, const TWatchResult &watch) {
         }
         QJsonObject change;
         change.insert(QStringLiteral("at"), OrNull(WatchTimeText(started, event.At)));
-        change.insert(QStringLiteral("from"), StateName(event.From));
-        change.insert(QStringLiteral("to"), StateName(event.To));
+        change.insert(QStringLiteral("from"), WatchStateName(event.From));
+        change.insert(QStringLiteral("to"), WatchStateName(event.To));
         changes.append(change);
     }
     if (down) {
