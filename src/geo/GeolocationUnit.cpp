@@ -130,6 +130,7 @@ TGeolocationForm::TGeolocationForm(QWidget *parent, TMapWindowState *shared)
     layout->addWidget(bottom);
 
     lookup_ = new TBackgroundCall(this);
+    probe_ = new TBackgroundCall(this);
 
     connect(AddAPIKeyButton, &QToolButton::clicked, this,
             [this] { RunCommand(this, [this] { AddAPIKeyButtonClick(); }); });
@@ -229,20 +230,31 @@ void TGeolocationForm::PageTitleChanged(const QString &title) {
     } else if (title == QLatin1String(kTilesFailedTitle)) {
         AddNotice(TilesFailedNotice(TileUrlTemplate()));
     } else if (title == QLatin1String(kMapScriptFailedTitle)) {
-        AddNotice(LoadFailureNotice(QStringLiteral("The map script"), MapScriptShownUrl(),
-                                    MapScriptError()));
+        ExplainMapScriptFailure();
     }
 }
 
-QString TGeolocationForm::MapScriptError() {
-    // The browser does not say why; the program's own client asks the same address.
+void TGeolocationForm::ExplainMapScriptFailure() {
+    // The browser does not say why; the program's own client asks the same address, off the
+    // window's thread, and the notice comes when it has its answer.
     const QString url = MapScriptUrl(GoogleKey);
-    try {
-        RunBlocking([url] { HttpGetText(url, kMapScriptProbeLimits); });
-    } catch (const std::exception &error) {
-        return ErrorText(error);
-    }
-    return QStringLiteral("the address answers, but the browser could not load or run the script");
+    probe_->Cancel();
+    probe_->Start(
+        [this, url](const TCancelSignal &cancel) -> TBackgroundCall::TStep {
+            QString reason = QStringLiteral(
+                "the address answers, but the browser could not load or run the "
+                "script");
+            try {
+                HttpGetText(url, kMapScriptProbeLimits, &cancel);
+            } catch (const std::exception &error) {
+                reason = ErrorText(error);
+            }
+            return [this, reason] {
+                AddNotice(LoadFailureNotice(QStringLiteral("The map script"), MapScriptShownUrl(),
+                                            reason));
+            };
+        },
+        [this](const TBackgroundCall::TStep &step) { RunCommand(this, step); });
 }
 
 void TGeolocationForm::SetSettingsStore(std::function<void()> load, std::function<void()> save) {
@@ -430,8 +442,9 @@ void TGeolocationForm::keyPressEvent(QKeyEvent *event) {
 }
 
 void TGeolocationForm::done(int result) {
-    // Nobody is left to see the places.
+    // Nobody is left to see the places, nor why the map script failed.
     lookup_->Cancel();
+    probe_->Cancel();
     LookupProgress->setVisible(false);
     QDialog::done(result);
 }

@@ -147,9 +147,9 @@ class TGeolocationForm final : public QDialog, public TMapWindow {
     void AddNotice(const QString &text);
     // The page reports through its title that the map script failed or the key was refused.
     void PageTitleChanged(const QString &title);
-    // Why the map script could not be loaded: the HTTP client's error when it cannot fetch it
-    // either.
-    QString MapScriptError();
+    // Says why the map script could not be loaded: the HTTP client's error when it cannot fetch
+    // it either. The notice comes once the client has its answer; the window does not wait.
+    void ExplainMapScriptFailure();
 
     void ShowLookupProgress(int done, int total);
     // The places have come: notices for the addresses not located, then the page.
@@ -157,6 +157,7 @@ class TGeolocationForm final : public QDialog, public TMapWindow {
                        QHash<QString, TMapPlace> places);
 
     TBackgroundCall *lookup_ = nullptr;
+    TBackgroundCall *probe_ = nullptr;  // the map script asked again, to learn why it failed
     int lookups_ = 0;  // lookups started, to tell a late progress report from a current one
 
     QVBoxLayout *browserLayout_ = nullptr;
