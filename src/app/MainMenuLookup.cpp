@@ -6,6 +6,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolButton>
 
 #include "app/MainMenuUnit.h"
@@ -17,6 +18,13 @@
 #include "lookup/DataUnit.h"
 #include "lookup/LocationDatabase.h"
 #include "lookup/Whois.h"
+
+namespace {
+
+// How long the status bar says that a lookup was cancelled.
+constexpr int kCancelledStatusMs = 15000;
+
+}  // namespace
 
 void TMainMenuForm::GetAddressInformationActionExecute() {
     if (data_ == nullptr) {
@@ -56,7 +64,15 @@ bool TMainMenuForm::CancelLookup() {
     if (lookup_ == nullptr || !lookup_->Cancel()) {
         return false;
     }
-    SetLookupMode(false, QStringLiteral("The lookup was cancelled; the panes are as they were."));
+    const QString status = QStringLiteral("The lookup was cancelled; the panes are as they were.");
+    SetLookupMode(false, status);
+    // A word that stays a while, as a status message does, unless something else took the line.
+    QLabel *label = WatchLabel;
+    QTimer::singleShot(kCancelledStatusMs, label, [label, status] {
+        if (label->text() == status) {
+            label->hide();
+        }
+    });
     return true;
 }
 
