@@ -10,11 +10,12 @@
 #include <utility>
 #include <vector>
 
-// Runs a blocking call (echo request, name resolution, WHOIS, HTTP, SMTP) on a worker thread
-// while the calling thread waits in a local event loop that processes paint and timer events but
-// no user input. The window keeps painting, yet no other command can start in between, which is
-// the order the program relies on. Without a Qt event dispatcher on the calling thread the call
-// simply runs inline. An exception thrown by the call is re-thrown on the calling thread.
+// Runs a blocking call (name resolution, HTTP, SMTP) on a worker thread while the calling thread
+// waits in a local event loop that processes paint and timer events but no user input. A lookup
+// that the user may want to end (WHOIS, geolocation) goes through TBackgroundCall below instead.
+// The window keeps painting, yet no other command can start in between, which is the order the
+// program relies on. Without a Qt event dispatcher on the calling thread the call simply runs
+// inline. An exception thrown by the call is re-thrown on the calling thread.
 //
 // What happens to user input while the call runs: Held keeps it until the call has returned (the
 // rule for every blocking call); Processed handles it at once, for a call that the user may want

@@ -5,11 +5,12 @@
 #include <QStringList>
 #include <functional>
 
-#include "common/BlockingCall.h"
 #include "common/ExchangeLimits.h"
 #include "common/MapPlaces.h"
 #include "lookup/Geolocation.h"
 #include "lookup/Whois.h"
+
+class TCancelSignal;
 
 // The shared data module: the WHOIS zone table and lookup, and the geolocation lookup with its
 // result fields.
