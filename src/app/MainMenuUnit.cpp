@@ -664,6 +664,7 @@ void TMainMenuForm::showEvent(QShowEvent *event) {
 }
 
 void TMainMenuForm::closeEvent(QCloseEvent *event) {
+    CancelLookup();  // nobody is left to read its answer
     if (IsRunning()) {
         // A run of its set number of requests ends by itself, and the window closes then. A run
         // that goes until stopped (a watch, a trace) is told to stop: a watch ends after its
@@ -937,6 +938,9 @@ void TMainMenuForm::SetRunMode(bool on) {
 }
 
 void TMainMenuForm::StopRun() {
+    if (CancelLookup()) {
+        return;
+    }
     session_->Stop();
 }
 

@@ -28,6 +28,7 @@ class QMenu;
 class QMenuBar;
 class QTextEdit;
 class QToolButton;
+class TBackgroundCall;
 class TLocalFile;
 class TPingCharts;
 class TPingDataModule;
@@ -132,8 +133,10 @@ class TMainMenuForm final : public QMainWindow {
     // Close request: frees the WHOIS zone list and the address list; closing is always allowed.
     void FormCloseQuery();
 
-    // True while a ping run or list run is under way; no other command starts then.
-    bool IsRunning() const { return !session_->IsIdle(); }
+    // True while a ping run or list run, or a lookup, is under way; no other command starts then.
+    bool IsRunning() const { return !session_->IsIdle() || IsLookingUp(); }
+    // True while a WHOIS lookup is under way (IsRunning() too); Esc and the ping button cancel it.
+    bool IsLookingUp() const;
     // True while an address is pinged until stopped (IsRunning() too). While any run goes, Esc
     // and the ping button stop it, and so does the watch command while a watch goes.
     bool IsWatching() const { return session_->Kind() == TRunSession::TKind::Watch; }
@@ -328,8 +331,13 @@ class TMainMenuForm final : public QMainWindow {
     void WriteListRecord(int index, const QString &address, const TPingRecord &record);
     // Shows (on) or ends the window's look while a run goes.
     void SetRunMode(bool on);
-    // Asks the run under way to end after the request under way.
+    // Asks the run under way to end after the request under way; a lookup ends at once.
     void StopRun();
+    // Ends the lookup under way at once and says so in the status bar, the panes as they were;
+    // false when none was under way.
+    bool CancelLookup();
+    // The window while a lookup goes (on) or after it (off).
+    void SetLookupMode(bool on, const QString &status);
     // Runs `step` once, when the run under way has ended.
     void AfterRun(const std::function<void()> &step);
 
@@ -377,6 +385,8 @@ class TMainMenuForm final : public QMainWindow {
     TLocalFile *files_ = nullptr;
     bool shown_ = false;
     TRunSession *session_ = nullptr;
+    // The WHOIS lookup under way, off the window's thread.
+    TBackgroundCall *lookup_ = nullptr;
     // The single run or watch under way: its input, address and figures so far.
     TPingRunInput runInput_;
     QString runAddress_;

@@ -48,7 +48,7 @@ void WireSingleInstances(TSettingsModel *settings, const TSingleInstances &own) 
     TPingDataModule *data = own.Data;
     map->SetPlaceLookup([data, settings](const QStringList &addresses,
                                          const std::function<void(int, int)> &progress) {
-        return data->LocatePlaces(addresses, progress, settings->Values().AskGeolocationService);
+        return data->PlacesQuery(addresses, progress, settings->Values().AskGeolocationService);
     });
     TLocalFile *files = own.Files;
     ReportForm->SetFileChooser([files](TFileMode mode) { return files->Choose(mode); });

@@ -32,3 +32,7 @@ QString DeadlineText(int deadlineMs) {
     return QStringLiteral("The exchange did not end within the limit of %1.")
         .arg(DurationText(deadlineMs));
 }
+
+QString CancelledText() {
+    return QStringLiteral("The exchange was cancelled.");
+}

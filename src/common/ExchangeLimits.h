@@ -25,9 +25,10 @@ inline constexpr TExchangeLimits kVersionFileLimits{30000, 60000, 64 * kKiB};
 // total that a working connection never reaches.
 inline constexpr TExchangeLimits kInstallerLimits{30000, 30 * 60000, 1 * kGiB};
 
-// Class names of the two failures below.
+// Class names of the three failures below.
 inline constexpr const char *kReplyTooLargeClass = "EIdReplyTooLarge";
 inline constexpr const char *kDeadlineClass = "EIdDeadlineExceeded";
+inline constexpr const char *kCancelledClass = "EIdCancelled";
 
 // A size for people: "1 GiB", "64 KiB", "3 MiB", or "N bytes" when no unit divides it.
 QString ByteSizeText(qint64 bytes);
@@ -41,3 +42,7 @@ QString ReplyTooLargeText(qint64 maxBytes);
 // The message of an exchange stopped at its deadline:
 // "The exchange did not end within the limit of 60 s."
 QString DeadlineText(int deadlineMs);
+
+// The message of an exchange that the user ended before it was over:
+// "The exchange was cancelled."
+QString CancelledText();

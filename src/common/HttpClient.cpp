@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 
+#include "common/BlockingCall.h"
 #include "common/Errors.h"
 #include "common/SafeFile.h"
 
@@ -59,6 +60,8 @@ struct Transfer {
     bool tooLarge = false;
     bool headerTooLarge = false;
     bool sinkFailed = false;
+    // The user's request to end the exchange, when the caller can be cancelled.
+    const TCancelSignal *cancel = nullptr;
     // An exception raised inside a callback. It must not unwind through libcurl's C frames: the
     // callback stops the transfer instead, and Perform raises it once curl_easy_perform is back.
     std::exception_ptr failure;
@@ -165,6 +168,9 @@ QString Reason(CURLcode code, const char *errorBuffer) {
     if (t.failure) {
         std::rethrow_exception(t.failure);
     }
+    if (t.cancel != nullptr) {
+        t.cancel->RaiseIfCancelled();
+    }
     if (t.tooLarge) {
         throw TxError(ReplyTooLargeText(t.limits.MaxBytes), QLatin1String(kReplyTooLargeClass));
     }
@@ -213,6 +219,46 @@ QString Reason(CURLcode code, const char *errorBuffer) {
     throw TxError(Reason(code, errorBuffer), QStringLiteral("EIdException"));
 }
 
+struct MultiDeleter {
+    void operator()(CURLM *handle) const { curl_multi_cleanup(handle); }
+};
+
+// curl_easy_perform's own loop (poll for at most a second, then let libcurl work), with the
+// cancel signal's descriptor among those polled, so that a cancel ends the wait at once instead
+// of at the next progress call.
+CURLcode PerformCancellable(CURL *handle, const TCancelSignal &cancel) {
+    std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
+    if (!multi || curl_multi_add_handle(multi.get(), handle) != CURLM_OK) {
+        return CURLE_OUT_OF_MEMORY;
+    }
+    CURLcode result = CURLE_OK;
+    for (;;) {
+        int running = 0;
+        if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
+            result = CURLE_RECV_ERROR;
+            break;
+        }
+        if (running == 0) {
+            int left = 0;
+            const CURLMsg *message = curl_multi_info_read(multi.get(), &left);
+            result = message != nullptr && message->msg == CURLMSG_DONE ? message->data.result
+                                                                        : CURLE_GOT_NOTHING;
+            break;
+        }
+        curl_waitfd wake{cancel.WakeFd(), CURL_WAIT_POLLIN, 0};
+        if (curl_multi_poll(multi.get(), &wake, 1, 1000, nullptr) != CURLM_OK) {
+            result = CURLE_RECV_ERROR;
+            break;
+        }
+        if (cancel.IsCancelled()) {
+            result = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+    }
+    curl_multi_remove_handle(multi.get(), handle);
+    return result;
+}
+
 void Perform(const QString &url, Transfer &transfer, const TExchangeLimits &limits) {
     const QUrl parsed(url, QUrl::TolerantMode);
     const QString scheme = parsed.scheme().toLower();
@@ -222,6 +268,9 @@ void Perform(const QString &url, Transfer &transfer, const TExchangeLimits &limi
                       QStringLiteral("EIdException"));
     }
     const QByteArray encoded = parsed.toEncoded();
+    if (transfer.cancel != nullptr) {
+        transfer.cancel->RaiseIfCancelled();
+    }
 
     CURLSH *share = CookieShare();
     std::unique_ptr<CURL, EasyDeleter> curl(curl_easy_init());
@@ -264,7 +313,8 @@ void Perform(const QString &url, Transfer &transfer, const TExchangeLimits &limi
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, WatchTransfer);
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
 
-    const CURLcode code = curl_easy_perform(h);
+    const CURLcode code =
+        transfer.cancel != nullptr ? PerformCancellable(h, *transfer.cancel) : curl_easy_perform(h);
     long status = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
     if (code == CURLE_FILESIZE_EXCEEDED) {
@@ -287,9 +337,10 @@ void Perform(const QString &url, Transfer &transfer, const TExchangeLimits &limi
 
 }  // namespace
 
-QByteArray HttpGet(const QString &url, const TExchangeLimits &limits) {
+QByteArray HttpGet(const QString &url, const TExchangeLimits &limits, const TCancelSignal *cancel) {
     QByteArray body;
     Transfer transfer;
+    transfer.cancel = cancel;
     transfer.sink = [&body](const char *data, size_t size) {
         body.append(data, static_cast<qsizetype>(size));
         return true;
@@ -298,8 +349,9 @@ QByteArray HttpGet(const QString &url, const TExchangeLimits &limits) {
     return body;
 }
 
-QString HttpGetText(const QString &url, const TExchangeLimits &limits) {
-    const QByteArray body = HttpGet(url, limits);
+QString HttpGetText(const QString &url, const TExchangeLimits &limits,
+                    const TCancelSignal *cancel) {
+    const QByteArray body = HttpGet(url, limits, cancel);
     QStringDecoder utf8(QStringConverter::Utf8);
     const QString text = utf8(body);
     if (utf8.hasError()) {

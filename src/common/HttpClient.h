@@ -6,6 +6,8 @@
 
 #include "common/ExchangeLimits.h"
 
+class TCancelSignal;
+
 // The program's one HTTP client (libcurl). Every request:
 // - carries the header values below (Accept, User-Agent, Connection: keep-alive);
 // - shares one cookie store that lives as long as the process;
@@ -15,8 +17,8 @@
 //   when the whole exchange takes longer than its deadline, and when the body (as announced or
 //   as received) is larger than the limit (common/ExchangeLimits.h).
 //
-// The calls block. Callers on the user-interface thread run them through RunBlocking
-// (common/BlockingCall.h) so that the window keeps painting.
+// The calls block. Callers on the user-interface thread run them on a TBackgroundCall, or
+// through RunBlocking (common/BlockingCall.h) so that the window keeps painting.
 //
 // Failures raise TxError (common/Errors.h). Its ClassName() names the kind of failure:
 //   "EIdHTTPProtocolException"  the server answered with an error status; the message is the
@@ -27,6 +29,8 @@
 //   "EIdOSSLConnectError"       the TLS handshake or certificate check failed
 //   "EIdReplyTooLarge"          the body is larger than the limit; the message names the limit
 //   "EIdDeadlineExceeded"       the exchange outlasted its deadline; the message names it
+//   "EIdCancelled"              the caller's cancel signal ended the exchange (at once: the
+//                               signal is watched with the socket)
 //   "EIdException"              anything else the transfer reports (bad URL, ...)
 //   "EFCreateError"             HttpGetToFile could not write the target file
 
@@ -41,12 +45,16 @@ inline constexpr const char *kHttpUserAgent =
 // under RunBlocking): queue anything that touches a widget to the widget's thread.
 using HttpProgress = std::function<void(qint64 received, qint64 total)>;
 
-// GETs `url` and returns the reply body as bytes. Throws TxError as described above.
-QByteArray HttpGet(const QString &url, const TExchangeLimits &limits);
+// GETs `url` and returns the reply body as bytes. Throws TxError as described above. `cancel`,
+// when given, ends the exchange as soon as it is cancelled.
+QByteArray HttpGet(const QString &url, const TExchangeLimits &limits,
+                   const TCancelSignal *cancel = nullptr);
 
 // GETs `url` and returns the reply body as text: UTF-8 (a byte-order mark is dropped), or
-// Latin-1 when the bytes are not valid UTF-8. Throws TxError as described above.
-QString HttpGetText(const QString &url, const TExchangeLimits &limits);
+// Latin-1 when the bytes are not valid UTF-8. Throws TxError as described above; `cancel` as for
+// HttpGet.
+QString HttpGetText(const QString &url, const TExchangeLimits &limits,
+                    const TCancelSignal *cancel = nullptr);
 
 // GETs `url` into the file `filePath`, replacing it. The body goes to a temporary file beside
 // the target that takes the target's name only when the whole transfer succeeded, so a failed

@@ -24,8 +24,16 @@ struct TMapPlace {
     QString Note;
 };
 
-// Looks up each distinct text of `addresses` and returns the places by address; calls
-// `progress(done, total)` on the caller's thread while the lookups go on. Throws TxError when the
-// lookups cannot be made at all.
-using TPlaceLookup = std::function<QHash<QString, TMapPlace>(
+class TCancelSignal;
+
+// A lookup of places, ready to run on a worker thread: blocks until each address has its place
+// and returns the places by address; once `cancel` is cancelled it ends at once, and what it
+// returns then does not count.
+using TPlaceQuery = std::function<QHash<QString, TMapPlace>(const TCancelSignal &cancel)>;
+
+// Prepares, on the caller's thread, the lookup of each distinct text of `addresses` and returns
+// it, to be run on a worker thread; while it runs, `progress(done, total)` is called from that
+// thread (so it must be safe to call from any thread). Throws TxError when the lookups cannot be
+// made at all.
+using TPlaceLookup = std::function<TPlaceQuery(
     const QStringList &addresses, const std::function<void(int done, int total)> &progress)>;

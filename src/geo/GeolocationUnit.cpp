@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -128,6 +129,9 @@ TGeolocationForm::TGeolocationForm(QWidget *parent, TMapWindowState *shared)
     layout->addWidget(browserArea, 1);
     layout->addWidget(bottom);
 
+    lookup_ = new TBackgroundCall(this);
+    probe_ = new TBackgroundCall(this);
+
     connect(AddAPIKeyButton, &QToolButton::clicked, this,
             [this] { RunCommand(this, [this] { AddAPIKeyButtonClick(); }); });
     connect(GoogleKeyEdit, &QLineEdit::returnPressed, this,
@@ -226,20 +230,31 @@ void TGeolocationForm::PageTitleChanged(const QString &title) {
     } else if (title == QLatin1String(kTilesFailedTitle)) {
         AddNotice(TilesFailedNotice(TileUrlTemplate()));
     } else if (title == QLatin1String(kMapScriptFailedTitle)) {
-        AddNotice(LoadFailureNotice(QStringLiteral("The map script"), MapScriptShownUrl(),
-                                    MapScriptError()));
+        ExplainMapScriptFailure();
     }
 }
 
-QString TGeolocationForm::MapScriptError() {
-    // The browser does not say why; the program's own client asks the same address.
+void TGeolocationForm::ExplainMapScriptFailure() {
+    // The browser does not say why; the program's own client asks the same address, off the
+    // window's thread, and the notice comes when it has its answer.
     const QString url = MapScriptUrl(GoogleKey);
-    try {
-        RunBlocking([url] { HttpGetText(url, kMapScriptProbeLimits); });
-    } catch (const std::exception &error) {
-        return ErrorText(error);
-    }
-    return QStringLiteral("the address answers, but the browser could not load or run the script");
+    probe_->Cancel();
+    probe_->Start(
+        [this, url](const TCancelSignal &cancel) -> TBackgroundCall::TStep {
+            QString reason = QStringLiteral(
+                "the address answers, but the browser could not load or run the "
+                "script");
+            try {
+                HttpGetText(url, kMapScriptProbeLimits, &cancel);
+            } catch (const std::exception &error) {
+                reason = ErrorText(error);
+            }
+            return [this, reason] {
+                AddNotice(LoadFailureNotice(QStringLiteral("The map script"), MapScriptShownUrl(),
+                                            reason));
+            };
+        },
+        [this](const TBackgroundCall::TStep &step) { RunCommand(this, step); });
 }
 
 void TGeolocationForm::SetSettingsStore(std::function<void()> load, std::function<void()> save) {
@@ -302,6 +317,9 @@ void TGeolocationForm::ResultsGeolocationActionExecute() {
     if (!placeLookup_) {
         throw TxError(QStringLiteral("The data module is not available."));
     }
+    if (lookup_->IsBusy()) {
+        return;  // the page of the lookups under way is built as the window is when they end
+    }
     ClearNotices();
     if (GoogleKey.isEmpty() && !PreferOpenStreetMap) {
         AddNotice(MissingKeyNotice());
@@ -318,15 +336,41 @@ void TGeolocationForm::ResultsGeolocationActionExecute() {
         addresses << PaneLineIPv4(line);
     }
     // Every distinct address once, several at a time; lines of the same address share its answer.
-    QHash<QString, TMapPlace> places;
-    try {
-        places = placeLookup_(addresses,
-                              [this](int done, int total) { ShowLookupProgress(done, total); });
-    } catch (...) {
-        LookupProgress->setVisible(false);
-        throw;
-    }
-    LookupProgress->setVisible(false);
+    // The reports come from the lookups' threads: each goes to this window's thread, where it
+    // counts only while its own lookup goes on.
+    const int generation = ++lookups_;
+    TBackgroundCall *call = lookup_;
+    const auto progress = [this, call, generation](int done, int total) {
+        QMetaObject::invokeMethod(
+            call,
+            [this, generation, done, total] {
+                if (generation == lookups_ && lookup_->IsBusy()) {
+                    ShowLookupProgress(done, total);
+                }
+            },
+            Qt::QueuedConnection);
+    };
+    TPlaceQuery query = placeLookup_(addresses, progress);
+    lookup_->Start(
+        [this, query, lines, addresses](const TCancelSignal &cancel) -> TBackgroundCall::TStep {
+            QHash<QString, TMapPlace> places = query(cancel);
+            return [this, lines, addresses, places] { PlacesLocated(lines, addresses, places); };
+        },
+        [this](const TBackgroundCall::TStep &step) {
+            LookupProgress->setVisible(false);
+            RunCommand(this, [this, &step] {
+                try {
+                    step();
+                } catch (...) {
+                    SetBusy(false);  // no page comes to clear it
+                    throw;
+                }
+            });
+        });
+}
+
+void TGeolocationForm::PlacesLocated(const QStringList &lines, const QStringList &addresses,
+                                     QHash<QString, TMapPlace> places) {
     // Every address that the service did not locate, counted once: those left without a marker,
     // and those placed in their country instead. The first one's error is shown whole.
     int failed = 0;
@@ -334,7 +378,7 @@ void TGeolocationForm::ResultsGeolocationActionExecute() {
     QString firstFailure;
     QString firstApproximate;
     QSet<QString> counted;
-    for (const QString &address : std::as_const(addresses)) {
+    for (const QString &address : addresses) {
         if (counted.contains(address)) {
             continue;
         }
@@ -366,8 +410,43 @@ void TGeolocationForm::ResultsGeolocationActionExecute() {
     }
     const auto placeOf = [&places](const QString &ip) { return places.value(ip); };
     const QString page =
-        BuildProviderPage(provider, lines, FlagCheck->isChecked(), GoogleKey, placeOf, ShowRoute);
+        BuildProviderPage(Provider(), lines, FlagCheck->isChecked(), GoogleKey, placeOf, ShowRoute);
     AddressesGeolocation(page);
+}
+
+bool TGeolocationForm::IsLocating() const {
+    return lookup_->IsBusy();
+}
+
+bool TGeolocationForm::CancelLocating() {
+    if (!lookup_->Cancel()) {
+        return false;
+    }
+    LookupProgress->setVisible(false);
+    AddNotice(LookupCancelledNotice());
+    // The map itself is still worth having: the pane's lines, none of them placed.
+    const QStringList lines = addressLines_ ? addressLines_() : QStringList();
+    AddressesGeolocation(BuildProviderPage(
+        Provider(), lines, FlagCheck->isChecked(), GoogleKey,
+        [](const QString &) { return TMapPlace(); }, ShowRoute));
+    return true;
+}
+
+void TGeolocationForm::keyPressEvent(QKeyEvent *event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier &&
+        CancelLocating()) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TGeolocationForm::done(int result) {
+    // Nobody is left to see the places, nor why the map script failed.
+    lookup_->Cancel();
+    probe_->Cancel();
+    LookupProgress->setVisible(false);
+    QDialog::done(result);
 }
 
 void TGeolocationForm::AddressesGeolocation(const QString &HTMLCode) {

@@ -10,6 +10,7 @@
 #include "geo/MapPage.h"
 
 class QCheckBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -18,6 +19,7 @@ class QToolButton;
 class QVBoxLayout;
 class QWebEngineProfile;
 class QWebEngineView;
+class TBackgroundCall;
 class TMapSchemeHandler;
 class QWidget;
 
@@ -58,8 +60,17 @@ class TGeolocationForm final : public QDialog, public TMapWindow {
     void FormShow();
 
     // Builds the page: one geolocation lookup per distinct address of the address pane (up to
-    // four at a time, with their progress shown under the map), then loads the page.
+    // four at a time, with their progress shown under the map), then loads the page. The lookups
+    // run on a thread of their own and the window stays live: this returns at once, and the page
+    // is built when the last lookup has ended. While they go, a second call does nothing (the
+    // page is built as the window then is).
     void ResultsGeolocationActionExecute();
+
+    // True while the addresses are being located.
+    bool IsLocating() const;
+    // Esc while the addresses are being located: the lookups end at once, a notice says so and
+    // the map is shown without markers; the window stays open. False when nothing was under way.
+    bool CancelLocating();
 
     // The address text of an address pane line (after "Address - ").
     QString GetAddress(const QString &S) const;
@@ -120,8 +131,13 @@ class TGeolocationForm final : public QDialog, public TMapWindow {
     // The notices shown, one paragraph each.
     QStringList Notices() const { return notices_; }
 
+    // Closing the window ends the lookups under way.
+    void done(int result) override;
+
   protected:
     void showEvent(QShowEvent *event) override;
+    // Esc cancels the lookups under way; at rest it closes the window, as in every dialog.
+    void keyPressEvent(QKeyEvent *event) override;
 
   private:
     void EnsureBrowser();
@@ -131,11 +147,18 @@ class TGeolocationForm final : public QDialog, public TMapWindow {
     void AddNotice(const QString &text);
     // The page reports through its title that the map script failed or the key was refused.
     void PageTitleChanged(const QString &title);
-    // Why the map script could not be loaded: the HTTP client's error when it cannot fetch it
-    // either.
-    QString MapScriptError();
+    // Says why the map script could not be loaded: the HTTP client's error when it cannot fetch
+    // it either. The notice comes once the client has its answer; the window does not wait.
+    void ExplainMapScriptFailure();
 
     void ShowLookupProgress(int done, int total);
+    // The places have come: notices for the addresses not located, then the page.
+    void PlacesLocated(const QStringList &lines, const QStringList &addresses,
+                       QHash<QString, TMapPlace> places);
+
+    TBackgroundCall *lookup_ = nullptr;
+    TBackgroundCall *probe_ = nullptr;  // the map script asked again, to learn why it failed
+    int lookups_ = 0;  // lookups started, to tell a late progress report from a current one
 
     QVBoxLayout *browserLayout_ = nullptr;
     // The browser's own profile: the map scheme is served to this window's pages only.

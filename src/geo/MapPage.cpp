@@ -246,6 +246,12 @@ QString LookupFailureNotice(int failed, int total, const QString &request, const
         .arg(request, error);
 }
 
+QString LookupCancelledNotice() {
+    return QStringLiteral(
+        "Locating the addresses was cancelled, so they have no marker. Open the map again to "
+        "locate them.");
+}
+
 QString LoadFailureNotice(const QString &what, const QString &address, const QString &error) {
     return QStringLiteral("%1 could not be loaded from %2: %3").arg(what, address, error);
 }

@@ -117,6 +117,8 @@ QString MissingKeyNotice();
 // `failed` of `total` distinct addresses were not located; `request` is the address asked for
 // by the first of them, `error` its recorded error text.
 QString LookupFailureNotice(int failed, int total, const QString &request, const QString &error);
+// The user cancelled the lookup of the addresses (Esc): the map shows none of them.
+QString LookupCancelledNotice();
 // A page or script (`what`, e.g. "The public map") could not be loaded from `address`.
 QString LoadFailureNotice(const QString &what, const QString &address, const QString &error);
 // The map service refused the key.

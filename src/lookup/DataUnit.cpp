@@ -22,13 +22,17 @@ QString TPingDataModule::GetZona(const QString &URL) const {
 }
 
 QString TPingDataModule::GetRIPE(const QString &URL) {
-    if (!WhoisZoneListed(WhoIsServerList, GetZona(URL))) {
-        return QString::fromLatin1(kWhoisNoResults);
-    }
-    const QStringList serverList = WhoIsServerList;
-    const QString server = WhoisServerAddress();
-    const TExchangeLimits limits = WhoisLimits;
-    return RunBlocking([&] { return WhoisLookup(serverList, URL, server, limits); });
+    const auto query = RipeQuery(URL);
+    const TCancelSignal never;
+    return RunBlocking([&] { return query(never); });
+}
+
+std::function<QString(const TCancelSignal &)> TPingDataModule::RipeQuery(const QString &URL) const {
+    // Copies: the query may still run after the table or the settings have changed.
+    return [serverList = WhoIsServerList, URL, server = WhoisServerAddress(),
+            limits = WhoisLimits](const TCancelSignal &cancel) {
+        return WhoisLookup(serverList, URL, server, limits, &cancel);
+    };
 }
 
 void TPingDataModule::GetGeolocationInfo(const QString &IpAddress) {
@@ -67,49 +71,53 @@ QHash<QString, TGeolocationResult> TPingDataModule::GetGeolocationInfos(
     return results;
 }
 
-QHash<QString, TMapPlace> TPingDataModule::LocatePlaces(
-    const QStringList &IpAddresses, const std::function<void(int, int)> &progress,
-    bool askService) {
-    // A lookup that fails as a whole leaves the status unset.
-    GetStatus = false;
-    QHash<QString, TGeolocationResult> results;
-    if (askService) {
-        results = GetGeolocationInfos(IpAddresses, progress);
-    } else {
-        GetStatus = true;
-    }
-    QHash<QString, TMapPlace> places;
-    bool noteGiven = false;
-    for (const QString &address : IpAddresses) {
-        if (places.contains(address)) {
-            continue;
-        }
-        const TGeolocationResult result = results.value(address);
-        TMapPlace place;
-        place.Latitude = result.Info.Latitude;
-        place.Longitude = result.Info.Longitude;
-        place.Request = askService ? GeolocationRequestUrl(address) : QString();
-        place.Error = result.Error;
-        if (place.Latitude.trimmed().isEmpty() || place.Longitude.trimmed().isEmpty()) {
-            const TNetworkLocation location = LookUpNetwork(address);
-            double latitude = 0;
-            double longitude = 0;
-            if (CountryCentre(location.CountryCode, &latitude, &longitude)) {
-                place.Latitude = QString::number(latitude, 'f', 2);
-                place.Longitude = QString::number(longitude, 'f', 2);
-                place.Approximate = true;
-                place.CountryCode = location.CountryCode;
-                place.CountryName = location.CountryName;
-            } else if (!noteGiven) {
-                place.Latitude.clear();
-                place.Longitude.clear();
-                place.Note = TakeLocationDatabaseNotice();
-                noteGiven = !place.Note.isEmpty();
+TPlaceQuery TPingDataModule::PlacesQuery(const QStringList &IpAddresses,
+                                         const std::function<void(int, int)> &progress,
+                                         bool askService) {
+    return [IpAddresses, progress, askService,
+            limits = GeolocationLimits](const TCancelSignal &cancel) {
+        QHash<QString, TGeolocationResult> results;
+        if (askService && !IpAddresses.isEmpty()) {
+            if (progress) {
+                progress(0, static_cast<int>(
+                                QSet<QString>(IpAddresses.begin(), IpAddresses.end()).size()));
             }
+            results = LookUpGeolocations(IpAddresses, kParallelLookups, limits, progress, &cancel);
         }
-        places.insert(address, place);
-    }
-    return places;
+        cancel.RaiseIfCancelled();
+        QHash<QString, TMapPlace> places;
+        bool noteGiven = false;
+        for (const QString &address : IpAddresses) {
+            if (places.contains(address)) {
+                continue;
+            }
+            const TGeolocationResult result = results.value(address);
+            TMapPlace place;
+            place.Latitude = result.Info.Latitude;
+            place.Longitude = result.Info.Longitude;
+            place.Request = askService ? GeolocationRequestUrl(address) : QString();
+            place.Error = result.Error;
+            if (place.Latitude.trimmed().isEmpty() || place.Longitude.trimmed().isEmpty()) {
+                const TNetworkLocation location = LookUpNetwork(address);
+                double latitude = 0;
+                double longitude = 0;
+                if (CountryCentre(location.CountryCode, &latitude, &longitude)) {
+                    place.Latitude = QString::number(latitude, 'f', 2);
+                    place.Longitude = QString::number(longitude, 'f', 2);
+                    place.Approximate = true;
+                    place.CountryCode = location.CountryCode;
+                    place.CountryName = location.CountryName;
+                } else if (!noteGiven) {
+                    place.Latitude.clear();
+                    place.Longitude.clear();
+                    place.Note = TakeLocationDatabaseNotice();
+                    noteGiven = !place.Note.isEmpty();
+                }
+            }
+            places.insert(address, place);
+        }
+        return places;
+    };
 }
 
 void TPingDataModule::StoreResult(const TGeolocationResult &result) {

@@ -10,6 +10,8 @@
 #include "lookup/Geolocation.h"
 #include "lookup/Whois.h"
 
+class TCancelSignal;
+
 // The shared data module: the WHOIS zone table and lookup, and the geolocation lookup with its
 // result fields.
 class TPingDataModule final : public QObject {
@@ -32,6 +34,12 @@ class TPingDataModule final : public QObject {
     // cannot be reached, or its reply breaks one of WhoisLimits.
     QString GetRIPE(const QString &URL);
 
+    // GetRIPE for a window that must not wait: takes what the lookup of `URL` needs from this
+    // module now, and returns the lookup itself, which blocks and may run on any thread. It
+    // returns what GetRIPE returns and throws what it throws; once `cancel` is cancelled it ends
+    // at once with "EIdCancelled" (WhoisQuery).
+    std::function<QString(const TCancelSignal &cancel)> RipeQuery(const QString &URL) const;
+
     // Asks the geolocation service about `IpAddress` and stores the answer in the eight place
     // fields, with GetError empty. A failed lookup raises nothing: it empties the eight fields and
     // sets GetError to "Error <class> [ <message> ]". Either way GetStatus is true afterwards.
@@ -46,15 +54,18 @@ class TPingDataModule final : public QObject {
     QHash<QString, TGeolocationResult> GetGeolocationInfos(
         const QStringList &IpAddresses, const std::function<void(int, int)> &progress = {});
 
-    // The places of the map window: GetGeolocationInfos with GetStatus false until it ends, each
-    // result cut down to its coordinates, its request address and its error text. With
-    // `askService` false nobody is asked (some users must not send addresses to a third party).
-    // An address left without coordinates is placed in its country from the offline location
-    // database (Approximate), where it knows one; the first place without any position carries
-    // the note that the database is missing, once in the program's run.
-    QHash<QString, TMapPlace> LocatePlaces(const QStringList &IpAddresses,
-                                           const std::function<void(int, int)> &progress,
-                                           bool askService = true);
+    // The places of the map window, as a lookup to run on a worker thread (TPlaceQuery): each
+    // distinct address asked once, at most kParallelLookups at a time, each result cut down to
+    // its coordinates, its request address and its error text. With `askService` false nobody is
+    // asked (some users must not send addresses to a third party). An address left without
+    // coordinates is placed in its country from the offline location database (Approximate),
+    // where it knows one; the first place without any position carries the note that the
+    // database is missing, once in the program's run. `progress(done, total)` is called from the
+    // thread that runs the lookup, first with done 0 (when the service is asked), so it must be
+    // safe to call from any thread. The result fields are left alone: the lookup may outlive a
+    // window that no longer wants it.
+    TPlaceQuery PlacesQuery(const QStringList &IpAddresses,
+                            const std::function<void(int, int)> &progress, bool askService = true);
 
     // Lookups that GetGeolocationInfos runs at the same time: enough to hide the service's
     // latency, few enough not to look like a flood to it.

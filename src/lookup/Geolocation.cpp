@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/BlockingCall.h"
 #include "common/Errors.h"
 #include "common/HttpClient.h"
 #include "settings/Services.h"
@@ -116,13 +117,15 @@ QString GeolocationErrorText(const QString &className, const QString &message) {
            QStringLiteral(" ]");
 }
 
-TGeolocationInfo LookUpGeolocation(const QString &ipAddress, const TExchangeLimits &limits) {
-    return ParseGeolocationReply(HttpGet(GeolocationRequestUrl(ipAddress), limits));
+TGeolocationInfo LookUpGeolocation(const QString &ipAddress, const TExchangeLimits &limits,
+                                   const TCancelSignal *cancel) {
+    return ParseGeolocationReply(HttpGet(GeolocationRequestUrl(ipAddress), limits, cancel));
 }
 
 QHash<QString, TGeolocationResult> LookUpGeolocations(const QStringList &ipAddresses, int parallel,
                                                       const TExchangeLimits &limits,
-                                                      const TLookupProgress &progress) {
+                                                      const TLookupProgress &progress,
+                                                      const TCancelSignal *cancel) {
     QStringList distinct;
     QHash<QString, TGeolocationResult> results;
     for (const QString &address : ipAddresses) {
@@ -140,7 +143,10 @@ QHash<QString, TGeolocationResult> LookUpGeolocations(const QStringList &ipAddre
         for (int index = next++; index < total; index = next++) {
             TGeolocationResult &answer = answers[static_cast<size_t>(index)];
             try {
-                answer.Info = LookUpGeolocation(distinct.at(index), limits);
+                if (cancel != nullptr) {
+                    cancel->RaiseIfCancelled();
+                }
+                answer.Info = LookUpGeolocation(distinct.at(index), limits, cancel);
             } catch (const TxError &error) {
                 answer.Info = {};
                 answer.Error = GeolocationErrorText(error.ClassName(), error.Message());

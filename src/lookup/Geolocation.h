@@ -8,6 +8,8 @@
 
 #include "common/ExchangeLimits.h"
 
+class TCancelSignal;
+
 // The geolocation lookup: where an IPv4 address is, as a web service tells it.
 
 // The place and coordinates of one address, each the text of the reply element of the same name,
@@ -55,12 +57,16 @@ using TLookupProgress = std::function<void(int done, int total)>;
 // Looks up each distinct text of `ipAddresses` once, with at most `parallel` requests at a time,
 // and returns the results by address. Blocks until every lookup has ended; a failed lookup
 // raises nothing, it is recorded in its result. `progress`, when given, is called after each
-// lookup from the thread that ran it (so it must be safe to call from any thread).
+// lookup from the thread that ran it (so it must be safe to call from any thread). Once `cancel`
+// is cancelled, the requests under way end at once and those not yet made are not made; each
+// records the cancel ("Error EIdCancelled [ ... ]").
 QHash<QString, TGeolocationResult> LookUpGeolocations(const QStringList &ipAddresses, int parallel,
                                                       const TExchangeLimits &limits,
-                                                      const TLookupProgress &progress = {});
+                                                      const TLookupProgress &progress = {},
+                                                      const TCancelSignal *cancel = nullptr);
 
-// Asks the service about `ipAddress` and returns the place. Blocks (run it through RunBlocking on
-// the user-interface thread). Throws the HTTP client's TxError or ParseGeolocationReply's.
+// Asks the service about `ipAddress` and returns the place. Blocks (a window runs it on a worker
+// thread). Throws the HTTP client's TxError or ParseGeolocationReply's; `cancel` as for HttpGet.
 TGeolocationInfo LookUpGeolocation(const QString &ipAddress,
-                                   const TExchangeLimits &limits = kGeolocationLimits);
+                                   const TExchangeLimits &limits = kGeolocationLimits,
+                                   const TCancelSignal *cancel = nullptr);

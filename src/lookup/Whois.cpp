@@ -18,6 +18,7 @@
 #include <cstring>
 #include <memory>
 
+#include "common/BlockingCall.h"
 #include "common/Errors.h"
 #include "common/TX_Net.h"
 #include "settings/Services.h"
@@ -56,15 +57,18 @@ QString SystemText(int error) {
 }
 
 // The clock of one exchange: the silence time-out restarts with every wait, the deadline not.
+// Every wait also watches the user's cancel signal, when there is one.
 class ExchangeClock final {
   public:
-    explicit ExchangeClock(const TExchangeLimits &limits)
-        : limits_(limits), deadline_(Clock::now() + std::chrono::milliseconds(limits.DeadlineMs)) {}
+    ExchangeClock(const TExchangeLimits &limits, const TCancelSignal *cancel)
+        : limits_(limits),
+          deadline_(Clock::now() + std::chrono::milliseconds(limits.DeadlineMs)),
+          cancel_(cancel) {}
 
     enum class Wait { Ready, Silent, PastDeadline };
 
     // Waits until `fd` is ready for `events`, at most the silence time-out and never past the
-    // deadline.
+    // deadline. Throws the cancelled error as soon as the exchange is cancelled.
     Wait WaitFor(int fd, short events) const {
         const auto silenceEnd = Clock::now() + std::chrono::milliseconds(limits_.SilenceMs);
         const bool deadlineFirst = deadline_ <= silenceEnd;
@@ -76,8 +80,12 @@ class ExchangeClock final {
             if (left.count() <= 0) {
                 return deadlineFirst ? Wait::PastDeadline : Wait::Silent;
             }
-            pollfd entry{fd, events, 0};
-            const int ready = ::poll(&entry, 1, static_cast<int>(left.count()));
+            pollfd entries[2] = {{fd, events, 0}, {-1, POLLIN, 0}};
+            if (cancel_ != nullptr) {
+                entries[1].fd = cancel_->WakeFd();
+            }
+            const int ready = ::poll(entries, 2, static_cast<int>(left.count()));
+            RaiseIfCancelled();
             if (ready > 0) {
                 return Wait::Ready;
             }
@@ -92,11 +100,18 @@ class ExchangeClock final {
         throw TxError(DeadlineText(limits_.DeadlineMs), QLatin1String(kDeadlineClass));
     }
 
+    void RaiseIfCancelled() const {
+        if (cancel_ != nullptr) {
+            cancel_->RaiseIfCancelled();
+        }
+    }
+
     const TExchangeLimits &Limits() const { return limits_; }
 
   private:
     TExchangeLimits limits_;
     Clock::time_point deadline_;
+    const TCancelSignal *cancel_;
 };
 
 // Connects to one of the host's addresses, trying them in the resolver's order.
@@ -114,6 +129,8 @@ std::unique_ptr<SocketHandle> Connect(const QString &host, quint16 port,
                       kSocketError);
     }
     std::unique_ptr<addrinfo, AddrInfoDeleter> answer(raw);
+    // The resolver cannot be woken: a cancel that came meanwhile counts once it is back.
+    clock.RaiseIfCancelled();
     int lastError = 0;
     bool timedOut = false;
     for (const addrinfo *entry = answer.get(); entry != nullptr; entry = entry->ai_next) {
@@ -241,22 +258,24 @@ bool WhoisZoneListed(const QStringList &serverList, const QString &zone) {
 }
 
 QString WhoisQuery(const QString &host, quint16 port, const QString &query,
-                   const TExchangeLimits &limits) {
-    const ExchangeClock clock(limits);
+                   const TExchangeLimits &limits, const TCancelSignal *cancel) {
+    const ExchangeClock clock(limits, cancel);
+    clock.RaiseIfCancelled();
     const std::unique_ptr<SocketHandle> socket = Connect(host, port, clock);
     SendAll(socket->Get(), query.toUtf8() + "\r\n", clock);
     return DecodeReply(ReceiveAll(socket->Get(), clock));
 }
 
 QString WhoisLookup(const QStringList &serverList, const QString &url, const QString &server,
-                    const TExchangeLimits &limits) {
+                    const TExchangeLimits &limits, const TCancelSignal *cancel) {
     if (!WhoisZoneListed(serverList, WhoisZone(url))) {
         return QString::fromLatin1(kWhoisNoResults);
     }
     QString host;
     quint16 port = 43;
     SplitHostPort(server, 43, &host, &port);
-    return WhoisQuery(host, port, GetIP(url), limits);
+    const QString address = GetIP(url);
+    return WhoisQuery(host, port, address, limits, cancel);
 }
 
 QStringList WhoisReplyLines(const QString &reply) {

@@ -7,6 +7,7 @@
 #include "common/ExchangeLimits.h"
 
 class QTextDocument;
+class TCancelSignal;
 
 // The WHOIS lookup of an address: the zone check against the zone table, the query to the
 // WHOIS server, and the re-layout of the reply for the results pane.
@@ -28,24 +29,28 @@ bool WhoisZoneListed(const QStringList &serverList, const QString &zone);
 
 // Sends one WHOIS query to host:port: connects, sends `query` followed by CR LF, and returns
 // everything the server sends until it closes the connection (decoded as UTF-8, or Latin-1 when
-// the bytes are not UTF-8). Blocks: run it through RunBlocking on the user-interface thread.
+// the bytes are not UTF-8). Blocks: the window runs it on a TBackgroundCall.
 // Throws TxError with class "EIdSocketError" when the host is not found or the connection fails
 // or breaks, "EIdConnectTimeout" when no connection is made within the silence time-out of
 // `limits`, "EIdReadTimeout" when the server then sends nothing for that long,
 // "EIdDeadlineExceeded" when the exchange outlasts the deadline, and "EIdReplyTooLarge" when the
 // reply grows past the size limit (the messages of the last two name the limit). The resolver
 // cannot be interrupted: the time it takes to find the server counts against the deadline, but
-// only the waits on the socket end the exchange.
+// only the waits on the socket end the exchange. With `cancel`, every wait on the socket also
+// ends at once when it is cancelled, with "EIdCancelled" (a cancel during the resolver counts
+// when it is back).
 QString WhoisQuery(const QString &host, quint16 port, const QString &query,
-                   const TExchangeLimits &limits = kWhoisLimits);
+                   const TExchangeLimits &limits = kWhoisLimits,
+                   const TCancelSignal *cancel = nullptr);
 
 // The whole lookup of an address text: when the text's zone is listed in `serverList`, resolves
 // the whole text with GetIP (an unresolved name is asked for as "0.0.0.0") and returns the reply
 // of the WHOIS server `server` ("host" or "host:port", port 43 by default) for that IPv4
 // address; otherwise returns "No results." without any network access. Blocks; throws what
-// WhoisQuery throws.
+// WhoisQuery throws, and ends as WhoisQuery does when `cancel` is cancelled.
 QString WhoisLookup(const QStringList &serverList, const QString &url, const QString &server,
-                    const TExchangeLimits &limits = kWhoisLimits);
+                    const TExchangeLimits &limits = kWhoisLimits,
+                    const TCancelSignal *cancel = nullptr);
 
 // Splits a reply into lines at CR LF, CR or LF; a line end after the last line adds no empty
 // line.

@@ -281,3 +281,70 @@ TEST(HttpClient, UnwritableTargetIsAFileError) {
 }
 
 }  // namespace
+
+// A server that holds the exchange open (no answer, or a trickle that keeps the silence time-out
+// from ever running out) is left at once when the caller cancels: the call ends as cancelled,
+// not at the time-out or the deadline, and the connection is closed.
+TEST(HttpClient, ACancelEndsAnExchangeThatAServerHoldsOpen) {
+    const struct {
+        const char *name;
+        bool trickle;
+    } rows[] = {{"no answer", false}, {"a byte now and then", true}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        std::atomic<bool> asked{false};
+        std::atomic<bool> clientGone{false};
+        const bool trickle = row.trickle;
+        LoopbackServer holding([&](LoopbackConnection &connection, LoopbackServer &server) {
+            connection.ReadRequestHead();
+            if (trickle) {
+                connection.Write("HTTP/1.1 200 OK\r\nContent-Length: 10000\r\n\r\n");
+                asked = true;
+                while (!clientGone) {
+                    connection.Write("x");
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                }
+            } else {
+                asked = true;
+                connection.WaitForClose();
+                server.Record("closed");
+            }
+        });
+        TCancelSignal cancel;
+        std::thread canceller([&] {
+            while (!asked) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            cancel.Cancel();
+        });
+        // The standard limits: only the cancel can end this exchange early.
+        const TxError error = ErrorOf([&] {
+            HttpGet(holding.Url() + QStringLiteral("/xml/1"), kGeolocationLimits, &cancel);
+        });
+        clientGone = true;
+        canceller.join();
+        EXPECT_EQ(error.ClassName(), QStringLiteral("EIdCancelled"));
+        EXPECT_EQ(error.Message(), QStringLiteral("The exchange was cancelled."));
+        if (!trickle) {
+            // The server sees the connection go once its handler is back from the wait.
+            for (int i = 0; i < 1000 && holding.Recorded().isEmpty(); ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            EXPECT_EQ(holding.Recorded(), QList<QByteArray>{"closed"});
+        }
+    }
+}
+
+// A cancel that came before the call lets nothing out.
+TEST(HttpClient, ACancelledCallAsksNobody) {
+    LoopbackServer server(Replying(HttpReply(200, "OK", "body")));
+    TCancelSignal cancel;
+    cancel.Cancel();
+    const TxError error =
+        ErrorOf([&] { HttpGet(server.Url() + QStringLiteral("/"), kLimits, &cancel); });
+    EXPECT_EQ(error.ClassName(), QStringLiteral("EIdCancelled"));
+    EXPECT_EQ(server.Connections(), 0);
+    // Without a cancel the same call goes through: the signal is what stopped it.
+    TCancelSignal open;
+    EXPECT_EQ(HttpGet(server.Url() + QStringLiteral("/"), kLimits, &open), QByteArray("body"));
+}

@@ -21,6 +21,7 @@
 #include <QWebEngineView>
 #include <mutex>
 
+#include "common/BlockingCall.h"
 #include "common/CommandGuard.h"
 #include "common/DataPaths.h"
 #include "common/DesktopOpen.h"
@@ -41,7 +42,7 @@ class GeolocationWindow : public WindowTest {
     void SetUp() override {
         form_.SetPlaceLookup(
             [this](const QStringList &addresses, const std::function<void(int, int)> &progress) {
-                return module_.LocatePlaces(addresses, progress, askService_);
+                return module_.PlacesQuery(addresses, progress, askService_);
             });
         addressMemo_ = new QTextEdit(&mainWindow_);
         form_.SetAddressSource([this] { return PaneLines(addressMemo_->document()); });
@@ -202,10 +203,11 @@ TEST_F(GeolocationWindow, TwentyThousandLinesGiveTwentyThousandMarkers) {
     int loaded = 0;
     QObject::connect(form_.WB, &QWebEngineView::loadFinished, [&] { ++loaded; });
     form_.ResultsGeolocationActionExecute();
+    // The lookups go on while the window stays live; the page comes when they are over.
+    ASSERT_TRUE(WaitUntil([&] { return loaded > 0; }, 60000));
     watch.stop();
     EXPECT_FALSE(form_.LookupProgress->isVisible());
     EXPECT_GT(progressShown, 0);
-    ASSERT_TRUE(WaitUntil([&] { return loaded > 0; }, 60000));
     ASSERT_TRUE(WaitUntil(
         [&] {
             return Evaluate(form_.WB, QStringLiteral("window.listenerCount || 0")).toInt() == lines;
@@ -582,17 +584,18 @@ TEST_F(OpenStreetMapWindow, TwentyThousandMarkersAreClustered) {
     }
     addressMemo_->setPlainText(pane.join(QLatin1Char('\n')));
     // The places are known without the service: only the page is measured here.
-    form_.SetPlaceLookup([](const QStringList &addresses, const std::function<void(int, int)> &) {
-        QHash<QString, TMapPlace> places;
-        for (const QString &address : addresses) {
-            const QStringList parts = address.split(QLatin1Char('.'));
-            TMapPlace place;
-            place.Latitude = QString::number(parts.value(2).toInt() / 10.0 - 45);
-            place.Longitude = QString::number(parts.value(3).toInt() / 2.0 - 100);
-            places.insert(address, place);
-        }
-        return places;
-    });
+    form_.SetPlaceLookup(
+        [](const QStringList &addresses, const std::function<void(int, int)> &) -> TPlaceQuery {
+            QHash<QString, TMapPlace> places;
+            for (const QString &address : addresses) {
+                const QStringList parts = address.split(QLatin1Char('.'));
+                TMapPlace place;
+                place.Latitude = QString::number(parts.value(2).toInt() / 10.0 - 45);
+                place.Longitude = QString::number(parts.value(3).toInt() / 2.0 - 100);
+                places.insert(address, place);
+            }
+            return [places](const TCancelSignal &) { return places; };
+        });
     QElapsedTimer clock;
     clock.start();
     ShowAndWait(lines);

@@ -7,14 +7,21 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QTimer>
+#include <QToolButton>
 #include <QWebEngineView>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "app/AboutUsUnit.h"
 #include "app/MainMenuUnit.h"
@@ -182,6 +189,159 @@ TEST_F(AddressCommands, F2WithoutAWhoisServerKeepsThePaneAndSaysWhy) {
     ASSERT_EQ(errors_.size(), 1);
     EXPECT_TRUE(errors_.first().contains(QStringLiteral("Connection refused")))
         << errors_.first().toStdString();
+}
+
+// Presses `key` as a user does: through the window system to the window that has the keyboard
+// (xdotool on an X display), else as a key event of the toolkit to `target`.
+void PressKey(QWidget *target, Qt::Key key, const char *keyName) {
+    if (QGuiApplication::platformName() == QLatin1String("xcb") &&
+        !QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
+        QProcess tool;
+        tool.start(QStringLiteral("xdotool"),
+                   {QStringLiteral("key"), QString::fromLatin1(keyName)});
+        EXPECT_TRUE(tool.waitForFinished(10000) && tool.exitCode() == 0);
+        return;
+    }
+    QTest::keyClick(target, key);
+}
+
+// Types `text` as a user does (as PressKey presses a key) into the control that has the keyboard.
+void TypeText(QWidget *target, const QString &text) {
+    if (QGuiApplication::platformName() == QLatin1String("xcb") &&
+        !QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
+        QProcess tool;
+        tool.start(QStringLiteral("xdotool"), {QStringLiteral("type"), text});
+        EXPECT_TRUE(tool.waitForFinished(10000) && tool.exitCode() == 0);
+        return;
+    }
+    QTest::keyClicks(target, text);
+}
+
+// A WHOIS server that takes the query and then holds the lookup open: silent, or sending a byte
+// now and then so that the silence time-out never runs out. It records the query, and "closed"
+// once the client has gone.
+LoopbackServer::Handler HoldingWhois(bool trickle, std::atomic<bool> *clientGone) {
+    return [trickle, clientGone](LoopbackConnection &connection, LoopbackServer &server) {
+        server.Record(connection.ReadLine());
+        if (!trickle) {
+            connection.WaitForClose();
+            server.Record("closed");
+            return;
+        }
+        while (!*clientGone) {
+            connection.Write("%");
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    };
+}
+
+// While a WHOIS server holds the lookup open, the window stays live: Esc (a real key) or the ping
+// button's Stop ends the lookup at once as cancelled, the status bar says so, the results pane
+// keeps its lines, no error is shown, and the next command runs.
+TEST_F(AddressCommands, F2CanBeCancelledWhileTheServerHoldsTheLookup) {
+    const struct {
+        const char *name;
+        bool trickle;
+        bool stopButton;
+    } rows[] = {
+        {"silent server, Esc", false, false},
+        {"trickling server, Esc", true, false},
+        {"silent server, ping button", false, true},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        std::atomic<bool> clientGone{false};
+        LoopbackServer whois(HoldingWhois(row.trickle, &clientGone));
+        SetServiceSettings({{QStringLiteral("Whois Server"), whois.HostPort()}});
+        form_->DebugMemo->setPlainText(QStringLiteral("results of an earlier ping"));
+        ASSERT_TRUE(Activate());
+        form_->AddressEdit->setFocus();
+        form_->AddressEdit->setText(QStringLiteral("127.1"));
+        QTest::keyClick(form_->AddressEdit, Qt::Key_F2);
+        // The command has returned with the query still waiting for its answer.
+        ASSERT_TRUE(WaitUntil([&] { return !whois.Recorded().isEmpty(); }));
+        EXPECT_TRUE(form_->IsLookingUp());
+        EXPECT_TRUE(form_->IsRunning());
+        EXPECT_TRUE(form_->WatchLabel->text().startsWith(QStringLiteral("Looking up 127.1 at ")))
+            << form_->WatchLabel->text().toStdString();
+
+        if (row.stopButton) {
+            QTest::mouseClick(form_->StartPingBtn, Qt::LeftButton);
+        } else {
+            ASSERT_TRUE(Activate());
+            PressKey(form_->AddressEdit, Qt::Key_Escape, "Escape");
+        }
+        ASSERT_TRUE(WaitUntil([&] { return !form_->IsLookingUp(); }));
+        clientGone = true;
+        EXPECT_EQ(form_->WatchLabel->text(),
+                  QStringLiteral("The lookup was cancelled; the panes are as they were."));
+        EXPECT_TRUE(form_->WatchLabel->isVisible());
+        EXPECT_EQ(form_->DebugMemo->toPlainText(), QStringLiteral("results of an earlier ping"));
+        EXPECT_FALSE(form_->DebugMemo->isReadOnly());
+        EXPECT_TRUE(errors_.isEmpty()) << errors_.join(QLatin1Char('\n')).toStdString();
+        if (!row.trickle) {
+            // The query's connection went with the cancel.
+            EXPECT_TRUE(WaitUntil([&] { return whois.Recorded().size() == 2; }));
+            EXPECT_EQ(whois.Recorded(), (QList<QByteArray>{"127.0.0.1\r\n", "closed"}));
+        }
+    }
+    // The window is at rest again: the next Esc clears as it always does.
+    ASSERT_TRUE(Activate());
+    PressKey(form_->AddressEdit, Qt::Key_Escape, "Escape");
+    EXPECT_TRUE(WaitUntil([&] { return form_->DebugMemo->toPlainText().isEmpty(); }));
+}
+
+// While the map waits for a geolocation service that never answers, Esc (a real key, in the map
+// window) cancels the lookups: the window takes typing while they wait, it stays open and says
+// they were cancelled, the service's connections are closed, and the main window's unsaved
+// results are untouched.
+TEST_F(AddressCommands, EscInTheMapCancelsItsLookupsAndLeavesTheResults) {
+    LoopbackServer services(ServeMapServices);
+    LoopbackServer geolocation(
+        [](LoopbackConnection &connection, LoopbackServer &server) {
+            server.Record(RequestPath(connection.ReadRequestHead()));
+            connection.WaitForClose();
+            server.Record("closed");
+        },
+        LoopbackServer::Serving::Concurrently);
+    UseServices(
+        {{QStringLiteral("Geolocation URL"), geolocation.Url()},
+         {QStringLiteral("Public Map URL"), services.Url() + QStringLiteral("/public")},
+         {QStringLiteral("Tile URL"), services.Url() + QStringLiteral("/tiles/{z}/{x}/{y}.png")}});
+    form_->AddressMemo->setPlainText(QStringLiteral("IPv4 - 127.0.0.1\t\tAddress - 127.0.0.1"));
+    form_->DebugMemo->setPlainText(QStringLiteral("unsaved results"));
+    GeolocationForm->StartGeolocation = true;
+
+    bool asked = false;
+    bool stillOpen = false;
+    QString typed;
+    QString notice;
+    ASSERT_TRUE(WithMapOpen([&] {
+        asked = WaitUntil([&] { return !geolocation.Recorded().isEmpty(); }, 30000);
+        MapWindow()->activateWindow();
+        if (asked && QTest::qWaitForWindowActive(MapWindow())) {
+            MapKeyEdit()->setFocus();
+            TypeText(MapKeyEdit(), QStringLiteral("key"));
+            WaitUntil([&] { return MapKeyEdit()->text() == QStringLiteral("key"); });
+            typed = MapKeyEdit()->text();
+            PressKey(MapKeyEdit(), Qt::Key_Escape, "Escape");
+            auto *label = MapWindow()->findChild<QLabel *>(QStringLiteral("NoticeLabel"));
+            WaitUntil([&] { return label->text().contains(QStringLiteral("cancelled")); });
+            notice = label->text();
+            stillOpen = MapWindow()->isVisible();
+        }
+        MapWindow()->reject();
+    }));
+
+    ASSERT_TRUE(asked);
+    EXPECT_EQ(typed, QStringLiteral("key"));
+    EXPECT_TRUE(notice.contains(
+        QStringLiteral("Locating the addresses was cancelled, so they have no marker.")))
+        << notice.toStdString();
+    EXPECT_TRUE(stillOpen);
+    EXPECT_TRUE(WaitUntil([&] { return geolocation.Recorded().contains("closed"); }));
+    EXPECT_EQ(form_->DebugMemo->toPlainText(), QStringLiteral("unsaved results"));
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST_F(AddressCommands, F3AfterTwoPingsShowsTheirMarkers) {

@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
+#include "common/BlockingCall.h"
 #include "common/Errors.h"
 #include "lookup/DataUnit.h"
 #include "lookup/Geolocation.h"
 #include "settings/Services.h"
 #include "support/LoopbackServer.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -319,3 +324,75 @@ TEST(GeolocationServiceUrl, DefaultAndOverride) {
 }
 
 }  // namespace
+
+namespace {
+
+// A geolocation service that takes each request and never answers; it records each path when
+// asked, and "closed" when the client has gone.
+LoopbackServer::Handler NeverAnswering(std::atomic<int> *asked) {
+    return [asked](LoopbackConnection &connection, LoopbackServer &server) {
+        server.Record(RequestPath(connection.ReadRequestHead()));
+        ++*asked;
+        connection.WaitForClose();
+        server.Record("closed");
+    };
+}
+
+}  // namespace
+
+// Lookups of many addresses from a service that never answers end at once when cancelled: the
+// requests under way are left (their connections closed), the rest are never made, and every
+// address records the cancel.
+TEST_F(GeolocationService, ACancelEndsTheLookupsUnderWayAndMakesNoMore) {
+    std::atomic<int> asked{0};
+    server_ = std::make_unique<LoopbackServer>(NeverAnswering(&asked),
+                                               LoopbackServer::Serving::Concurrently);
+    SetServiceSettings({{QStringLiteral("Geolocation URL"), server_->Url()}});
+    QStringList addresses;
+    for (int i = 1; i <= 12; ++i) {
+        addresses << QStringLiteral("192.0.2.%1").arg(i);
+    }
+    TCancelSignal cancel;
+    std::thread canceller([&] {
+        while (asked < 1) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        cancel.Cancel();
+    });
+    // The standard limits: only the cancel can end these lookups early.
+    const QHash<QString, TGeolocationResult> results = LookUpGeolocations(
+        addresses, TPingDataModule::kParallelLookups, kGeolocationLimits, {}, &cancel);
+    canceller.join();
+
+    ASSERT_EQ(results.size(), addresses.size());
+    for (const QString &address : addresses) {
+        EXPECT_EQ(results.value(address).Error,
+                  QStringLiteral("Error EIdCancelled [ The exchange was cancelled. ]"))
+            << address.toStdString();
+        EXPECT_TRUE(results.value(address).Info.Latitude.isEmpty());
+    }
+    const int made = asked;
+    EXPECT_GE(made, 1);
+    EXPECT_LE(made, TPingDataModule::kParallelLookups);
+    EXPECT_TRUE(WaitUntil([&] { return server_->Recorded().count("closed") == made; }));
+}
+
+// The map window's lookup, cancelled before it runs, asks nobody and ends as cancelled.
+TEST_F(GeolocationService, ACancelledPlacesLookupAsksNobody) {
+    Serve(HttpReply(200, "OK", kFullReply));
+    const TPlaceQuery query = module_.PlacesQuery({QStringLiteral("192.0.2.7")}, {});
+    TCancelSignal cancel;
+    cancel.Cancel();
+    try {
+        query(cancel);
+        ADD_FAILURE() << "no error";
+    } catch (const TxError &error) {
+        EXPECT_EQ(error.ClassName(), QStringLiteral("EIdCancelled"));
+    }
+    EXPECT_EQ(server_->Connections(), 0);
+    // Not cancelled, the same lookup places the address.
+    TCancelSignal open;
+    const QHash<QString, TMapPlace> places =
+        module_.PlacesQuery({QStringLiteral("192.0.2.7")}, {})(open);
+    EXPECT_EQ(places.value(QStringLiteral("192.0.2.7")).Latitude, QStringLiteral("52.3740"));
+}

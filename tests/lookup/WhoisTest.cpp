@@ -8,6 +8,7 @@
 #include <chrono>
 #include <thread>
 
+#include "common/BlockingCall.h"
 #include "common/Errors.h"
 #include "common/TX_Edit.h"
 #include "lookup/DataUnit.h"
@@ -340,6 +341,77 @@ TEST_F(WhoisServer, TricklingServerIsStoppedByTheDeadline) {
                   QStringLiteral("The exchange did not end within the limit of 1500 ms."));
     }
     clientGone = true;
+}
+
+// A server that holds the lookup open, silent or trickling, is left at once when the lookup is
+// cancelled: the data module's query (as the window runs it) ends as cancelled with the standard
+// limits, long before any of them, and the server sees the connection go.
+TEST_F(WhoisServer, ACancelEndsALookupThatAServerHoldsOpen) {
+    const struct {
+        const char *name;
+        bool trickle;
+    } rows[] = {{"never closes", false}, {"a byte now and then", true}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        std::atomic<bool> asked{false};
+        std::atomic<bool> clientGone{false};
+        const bool trickle = row.trickle;
+        LoopbackServer holding([&](LoopbackConnection &connection, LoopbackServer &server) {
+            server.Record(connection.ReadLine());
+            asked = true;
+            if (trickle) {
+                while (!clientGone) {
+                    connection.Write("%");
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                }
+            } else {
+                connection.WaitForClose();
+                server.Record("closed");
+            }
+        });
+        SetServiceSettings({{QStringLiteral("Whois Server"), holding.HostPort()}});
+        TPingDataModule module;
+        module.CreateWhoIsServerList(QStringLiteral("localhost \t| x"));
+        ASSERT_EQ(module.WhoisLimits.SilenceMs, kWhoisLimits.SilenceMs);
+        const auto query = module.RipeQuery(QStringLiteral("localhost"));
+        TCancelSignal cancel;
+        std::thread canceller([&] {
+            while (!asked) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            cancel.Cancel();
+        });
+        try {
+            query(cancel);
+            ADD_FAILURE() << "no error";
+        } catch (const TxError &error) {
+            EXPECT_EQ(error.ClassName(), QStringLiteral("EIdCancelled"));
+            EXPECT_EQ(error.Message(), QStringLiteral("The exchange was cancelled."));
+        }
+        clientGone = true;
+        canceller.join();
+        if (!trickle) {
+            EXPECT_TRUE(WaitUntil([&] { return holding.Recorded().size() == 2; }));
+            EXPECT_EQ(holding.Recorded(), (QList<QByteArray>{"127.0.0.1\r\n", "closed"}));
+        }
+    }
+}
+
+// A lookup cancelled before it began asks nobody; one that was never cancelled is unaffected by
+// having a signal.
+TEST_F(WhoisServer, ACancelledLookupAsksNobody) {
+    LoopbackServer server(Answering("% reply\n"));
+    const QStringList table{QStringLiteral("localhost \t| whois.example.test")};
+    TCancelSignal cancelled;
+    cancelled.Cancel();
+    EXPECT_THROW(WhoisLookup(table, QStringLiteral("localhost"), server.HostPort(), kWhoisLimits,
+                             &cancelled),
+                 TxError);
+    EXPECT_EQ(server.Connections(), 0);
+    TCancelSignal open;
+    EXPECT_EQ(
+        WhoisLookup(table, QStringLiteral("localhost"), server.HostPort(), kWhoisLimits, &open),
+        QStringLiteral("% reply\n"));
 }
 
 TEST_F(WhoisServer, RepliesAreTakenUpToOneMebibyte) {
