@@ -1,5 +1,5 @@
 # make run   install what is missing, build, start Tarvex
-# make test  install what is missing, build, run every test, replay the fuzz corpora
+# make test  install what is missing, build, check the format, run every test, replay the fuzz corpora
 # make bench build and run the benchmarks
 # make fuzz  build the fuzz harnesses (clang) and fuzz each for FUZZ_SECONDS (default 60)
 # make package  build the Debian package build/tarvex_<version>_<arch>.deb
@@ -23,6 +23,7 @@ run: build
 	@scripts/run.sh
 
 test: build
+	@scripts/format-check.sh
 	@scripts/test.sh
 	@scripts/fuzz.sh replay
 

@@ -17,6 +17,8 @@ packages=(
     xvfb xauth iproute2 nftables iputils-ping unrtf poppler-utils python3-jsonschema
     # a session bus of the tests' own for the desktop notifications
     dbus-daemon
+    # the format check of make test
+    clang-format
     # fuzz harnesses (libFuzzer and the sanitizers' runtime)
     clang libclang-rt-14-dev
     # the Debian package: building it, checking what it installs, using it as a desktop user would
