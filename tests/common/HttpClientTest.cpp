@@ -11,7 +11,9 @@
 #include "common/BlockingCall.h"
 #include "common/Errors.h"
 #include "common/HttpClient.h"
+#include "support/FullDisk.h"
 #include "support/LoopbackServer.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -278,6 +280,27 @@ TEST(HttpClient, UnwritableTargetIsAFileError) {
                       QStringLiteral("/nonexistent-folder/sub/Update.exe"), kLimits);
     });
     EXPECT_EQ(error.ClassName(), QStringLiteral("EFCreateError"));
+}
+
+// A download onto a full disk keeps the package already there and says why.
+TEST(HttpClient, ADownloadOntoAFullDiskKeepsTheOldFile) {
+    TFullDisk disk;
+    if (!disk.Problem().isEmpty()) {
+        GTEST_SKIP() << disk.Problem().toStdString();
+    }
+    const QString target = disk.FilePath(QStringLiteral("tarvex.deb"));
+    WriteBytes(target, "the package of before");
+    disk.Fill();
+    for (const qsizetype size : {qsizetype(10), qsizetype(256 * 1024)}) {
+        SCOPED_TRACE(size);
+        LoopbackServer server(Replying(HttpReply(200, "OK", QByteArray(size, 'p'))));
+        const TxError error =
+            ErrorOf([&] { HttpGetToFile(server.Url() + QStringLiteral("/p"), target, kLimits); });
+        EXPECT_EQ(error.ClassName(), QStringLiteral("EFCreateError"));
+        EXPECT_EQ(error.Message(),
+                  QStringLiteral("Cannot write file \"%1\". No space left on device").arg(target));
+        EXPECT_EQ(ReadBytes(target), "the package of before");
+    }
 }
 
 }  // namespace
