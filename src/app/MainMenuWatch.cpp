@@ -49,10 +49,6 @@ QIcon StateIcon(const QColor &color) {
     return QIcon(pixmap);
 }
 
-QString Addresses(int count) {
-    return QStringLiteral("%1 address%2").arg(count).arg(count == 1 ? "" : "es");
-}
-
 }  // namespace
 
 bool TMainMenuForm::StopsRun(const QAction *action) const {
@@ -110,7 +106,7 @@ void TMainMenuForm::WatchListActionExecute() {
                 WatchEventLine(listWatchStarted_,
                                QStringLiteral("Watching %1 every %2 ms; an address is down after "
                                               "%3 request%4 in a row without a reply.")
-                                   .arg(Addresses(addresses.size()))
+                                   .arg(WatchAddressCountText(addresses.size()))
                                    .arg(PingInterval)
                                    .arg(listWatch_->DownAfter())
                                    .arg(listWatch_->DownAfter() == 1 ? "" : "s")));
@@ -209,9 +205,7 @@ void TMainMenuForm::FlushWatchChanges() {
         return;
     }
     RefreshWatchTray();
-    QStringList down;
-    QStringList up;
-    const TWatchChange *told = nullptr;
+    std::vector<TWatchChange> told;
     {
         const TResultBatch batch(DebugMemo->document());
         for (const auto &[change, when] : changes) {
@@ -221,53 +215,14 @@ void TMainMenuForm::FlushWatchChanges() {
                 continue;
             }
             WriteReport(TResultTarget{DebugMemo->document(), DebugColor}, *line);
-            (change.To == TWatchState::Down ? down : up) << address;
-            told = &change;
+            told.push_back(change);
         }
     }
-    if (told == nullptr || !WatchNotifications || isActiveWindow()) {
+    if (told.empty() || !WatchNotifications || isActiveWindow()) {
         return;
     }
-    const int count = listWatch_->Count();
-    const int downNow = listWatch_->DownCount();
-    const QString tally =
-        downNow == 0 ? QStringLiteral("All %1 watched are up.").arg(Addresses(count))
-                     : QStringLiteral("%1 of %2 watched down.").arg(downNow).arg(Addresses(count));
-    if (down.size() + up.size() == 1) {
-        const TWatchedAddress &address = listWatch_->At(told->Index);
-        if (told->To == TWatchState::Down) {
-            notifier_->Notify(QStringLiteral("%1 is down").arg(address.Address),
-                              QStringLiteral("No reply to %1 requests in a row. %2")
-                                  .arg(address.MissedInRow)
-                                  .arg(tally),
-                              true);
-        } else {
-            notifier_->Notify(
-                QStringLiteral("%1 is up again").arg(address.Address),
-                QStringLiteral("After %1 down. %2").arg(WatchDurationText(told->Outage), tally),
-                false);
-        }
-        return;
-    }
-    // Several at once: one notice that names the first few.
-    const auto names = [](const QStringList &addresses) {
-        constexpr int kNamed = 3;
-        QString text = addresses.mid(0, kNamed).join(QStringLiteral(", "));
-        if (addresses.size() > kNamed) {
-            text += QStringLiteral(" and %1 more").arg(addresses.size() - kNamed);
-        }
-        return text;
-    };
-    QStringList parts;
-    if (!down.isEmpty()) {
-        parts << QStringLiteral("Down: %1.").arg(names(down));
-    }
-    if (!up.isEmpty()) {
-        parts << QStringLiteral("Up again: %1.").arg(names(up));
-    }
-    parts << tally;
-    notifier_->Notify(QStringLiteral("%1 watched addresses changed").arg(down.size() + up.size()),
-                      parts.join(QLatin1Char(' ')), !down.isEmpty());
+    const TWatchNotice notice = WatchChangesNotice(*listWatch_, told);
+    notifier_->Notify(notice.Summary, notice.Body, notice.Urgent);
 }
 
 void TMainMenuForm::RefreshListWatch() {
@@ -283,7 +238,7 @@ void TMainMenuForm::RefreshListWatch() {
     QString heading =
         QStringLiteral("%1 %2 every %3 ms:   %4 up,   %5 down")
             .arg(listWatchEndedMs_ < 0 ? QStringLiteral("Watching") : QStringLiteral("Watched"),
-                 Addresses(count))
+                 WatchAddressCountText(count))
             .arg(PingInterval)
             .arg(listWatch_->UpCount())
             .arg(listWatch_->DownCount());
@@ -340,14 +295,14 @@ void TMainMenuForm::RefreshWatchTray() {
             color = kSomeDownColor;
             text = QStringLiteral("Tarvex: %1 of %2 down")
                        .arg(listWatch_->DownCount())
-                       .arg(Addresses(count));
+                       .arg(WatchAddressCountText(count));
         } else if (listWatch_->UpCount() == count) {
             color = kAllUpColor;
-            text = QStringLiteral("Tarvex: all %1 up").arg(Addresses(count));
+            text = QStringLiteral("Tarvex: all %1 up").arg(WatchAddressCountText(count));
         } else {
             text = QStringLiteral("Tarvex: %1 of %2 up, none down")
                        .arg(listWatch_->UpCount())
-                       .arg(Addresses(count));
+                       .arg(WatchAddressCountText(count));
         }
     }
     WatchTray->setIcon(StateIcon(color));

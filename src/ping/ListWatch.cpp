@@ -183,3 +183,55 @@ QString WatchStateName(TWatchState state) {
     }
     return QStringLiteral("unknown");
 }
+
+QString WatchAddressCountText(int count) {
+    return QStringLiteral("%1 address%2").arg(count).arg(count == 1 ? "" : "es");
+}
+
+TWatchNotice WatchChangesNotice(const TListWatch &watch, const std::vector<TWatchChange> &changes) {
+    const int count = watch.Count();
+    const int downNow = watch.DownCount();
+    const QString tally =
+        downNow == 0 ? QStringLiteral("All %1 watched are up.").arg(WatchAddressCountText(count))
+                     : QStringLiteral("%1 of %2 watched down.")
+                           .arg(downNow)
+                           .arg(WatchAddressCountText(count));
+    if (changes.size() == 1) {
+        const TWatchChange &change = changes.front();
+        const TWatchedAddress &address = watch.At(change.Index);
+        if (change.To == TWatchState::Down) {
+            return {QStringLiteral("%1 is down").arg(address.Address),
+                    QStringLiteral("No reply to %1 requests in a row. %2")
+                        .arg(address.MissedInRow)
+                        .arg(tally),
+                    true};
+        }
+        return {QStringLiteral("%1 is up again").arg(address.Address),
+                QStringLiteral("After %1 down. %2").arg(WatchDurationText(change.Outage), tally),
+                false};
+    }
+    QStringList down;
+    QStringList up;
+    for (const TWatchChange &change : changes) {
+        (change.To == TWatchState::Down ? down : up) << watch.At(change.Index).Address;
+    }
+    // A notice has room for a few names; hundreds at once are counted.
+    const auto names = [](const QStringList &addresses) {
+        constexpr int kNamed = 3;
+        QString text = addresses.mid(0, kNamed).join(QStringLiteral(", "));
+        if (addresses.size() > kNamed) {
+            text += QStringLiteral(" and %1 more").arg(addresses.size() - kNamed);
+        }
+        return text;
+    };
+    QStringList parts;
+    if (!down.isEmpty()) {
+        parts << QStringLiteral("Down: %1.").arg(names(down));
+    }
+    if (!up.isEmpty()) {
+        parts << QStringLiteral("Up again: %1.").arg(names(up));
+    }
+    parts << tally;
+    return {QStringLiteral("%1 watched addresses changed").arg(changes.size()),
+            parts.join(QLatin1Char(' ')), !down.isEmpty()};
+}

@@ -125,6 +125,23 @@ QString WatchEventLine(const QDateTime &when, const QString &text);
 std::optional<QString> WatchChangeLine(const QDateTime &when, const QString &address,
                                        const TWatchChange &change);
 
+// "1 address", "250 addresses".
+QString WatchAddressCountText(int count);
+
+// A desktop notice of the watch: a summary line, its body, and whether it tells of an address
+// that went down (shown as urgent).
+struct TWatchNotice {
+    QString Summary;
+    QString Body;
+    bool Urgent = false;
+};
+
+// The one notice for the changes of a burst that wrote a line into the results pane (down, or up
+// again), in the order they came, told against the states of `watch` after the burst. One change
+// names its address ("10.0.0.2 is down", "No reply to 3 requests in a row. 1 of 4 addresses
+// watched down."); several name the first three of each kind and how many more.
+TWatchNotice WatchChangesNotice(const TListWatch &watch, const std::vector<TWatchChange> &changes);
+
 // What a stopped watch writes: for each address in list order, the block a list run writes for
 // it (its header dated `started`, and its statistics block and address pane line, without a line
 // per request: a watch of hours holds only its figures), then the summary of the outages over

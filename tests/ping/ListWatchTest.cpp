@@ -176,6 +176,61 @@ TEST(ListWatch, DurationsAndTheLinesOfChanges) {
     EXPECT_EQ(WatchChangeLine(at, QStringLiteral("10.0.0.2"), change), std::nullopt);
 }
 
+// The desktop notice of a burst of changes: one change names its address, several are counted,
+// and the tally is of the states after the burst.
+TEST(ListWatch, TheNoticeOfABurstOfChanges) {
+    QStringList names;
+    for (int i = 1; i <= 5; ++i) {
+        names << QStringLiteral("10.0.0.%1").arg(i);
+    }
+    TListWatch watch(names, 2);
+    const auto outcome = [&watch](int index, const std::optional<TPingReply> &reply, qint64 at) {
+        watch.Sending(index, at);
+        return watch.Replied(index, reply, at + 10);
+    };
+    for (int i = 0; i < 5; ++i) {
+        outcome(i, Reply(1), 0);
+    }
+    outcome(1, Failure(11010), 100);
+    outcome(1, Failure(11010), 200);
+    outcome(1, Failure(11010), 300);
+    TWatchChange down;
+    down.Index = 1;
+    down.From = TWatchState::Up;
+    down.To = TWatchState::Down;
+    const TWatchNotice one = WatchChangesNotice(watch, {down});
+    EXPECT_EQ(one.Summary, QStringLiteral("10.0.0.2 is down"));
+    EXPECT_EQ(one.Body,
+              QStringLiteral("No reply to 3 requests in a row. 1 of 5 addresses watched down."));
+    EXPECT_TRUE(one.Urgent);
+
+    const std::optional<TWatchChange> back = outcome(1, Reply(1), 12400);
+    ASSERT_TRUE(back);
+    const TWatchNotice again = WatchChangesNotice(watch, {*back});
+    EXPECT_EQ(again.Summary, QStringLiteral("10.0.0.2 is up again"));
+    EXPECT_EQ(again.Body, QStringLiteral("After %1 down. All 5 addresses watched are up.")
+                              .arg(WatchDurationText(back->Outage)));
+    EXPECT_FALSE(again.Urgent);
+
+    // A switch fails: four go down together while one comes back.
+    std::vector<TWatchChange> burst;
+    for (int i : {0, 2, 3, 4}) {
+        outcome(i, Failure(11010), 13000);
+        const std::optional<TWatchChange> change = outcome(i, Failure(11010), 13100);
+        ASSERT_TRUE(change);
+        burst.push_back(*change);
+    }
+    outcome(1, Failure(11010), 13000);
+    outcome(1, Failure(11010), 13100);
+    burst.push_back(*back);
+    const TWatchNotice many = WatchChangesNotice(watch, burst);
+    EXPECT_EQ(many.Summary, QStringLiteral("5 watched addresses changed"));
+    EXPECT_EQ(many.Body, QStringLiteral("Down: 10.0.0.1, 10.0.0.3, 10.0.0.4 and 1 more. Up again: "
+                                        "10.0.0.2. 5 of 5 addresses watched down."));
+    EXPECT_TRUE(many.Urgent);
+    EXPECT_EQ(WatchAddressCountText(1), QStringLiteral("1 address"));
+}
+
 QStringList DocumentLines(const QTextDocument &document) {
     QStringList lines;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
