@@ -4,6 +4,7 @@
 // address, written and read again, is the same address in the same text.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <cstring>
 
 #include <QByteArray>
 #include <QString>
@@ -25,16 +26,25 @@ QByteArray LiteralBytes(const QString &literal) {
     return QByteArray(reinterpret_cast<const char *>(&bytes), 16);
 }
 
-// A literal the program recognised goes to the address it stands for, over IPv6.
+// A literal the program recognised goes to the address it stands for, over IPv6; an
+// IPv4-mapped one without a zone ("::ffff:192.0.2.1") to its IPv4 address, over IPv4.
 void CheckTarget(const QString &literal) {
     const QByteArray raw = LiteralBytes(literal);
     FUZZ_CHECK(raw.size() == 16, "a recognised literal is an IPv6 address");
     const std::optional<TEchoTarget> target = ResolveEchoTarget(literal);
     // A zone that names no interface of this machine resolves to nothing; that is refused.
-    if (target) {
-        FUZZ_CHECK(target->Family == &kEchoIPv6, "a literal goes over IPv6");
-        FUZZ_CHECK(target->Raw == raw, "a literal goes to the address it stands for");
+    if (!target) {
+        return;
     }
+    in6_addr bytes{};
+    std::memcpy(&bytes, raw.constData(), sizeof bytes);
+    if (IN6_IS_ADDR_V4MAPPED(&bytes) && !literal.contains(QLatin1Char('%'))) {
+        FUZZ_CHECK(target->Family == &kEchoIPv4, "a mapped literal goes over IPv4");
+        FUZZ_CHECK(target->Raw == raw.right(4), "a mapped literal goes to its IPv4 address");
+        return;
+    }
+    FUZZ_CHECK(target->Family == &kEchoIPv6, "a literal goes over IPv6");
+    FUZZ_CHECK(target->Raw == raw, "a literal goes to the address it stands for");
 }
 
 // The written form of 16 address bytes (RFC 5952).
@@ -113,9 +123,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (!bracketed.isEmpty()) {
         FUZZ_CHECK(IsIpv6Literal(bracketed), "a bracketed host is a literal");
         CheckTarget(bracketed);
+        // Checked against the bracketed host on its own, which CheckTarget has just checked.
         const std::optional<TEchoTarget> target = ResolveEchoTarget(typed);
-        if (target) {
-            FUZZ_CHECK(target->Raw == LiteralBytes(bracketed),
+        const std::optional<TEchoTarget> host = ResolveEchoTarget(bracketed);
+        if (target && host) {
+            FUZZ_CHECK(target->Family == host->Family && target->Raw == host->Raw,
                        "a URL goes to the address of its bracketed host");
         }
     }
