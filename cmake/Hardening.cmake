@@ -10,9 +10,11 @@
 #     then read-only, so a stray write cannot redirect a library call.
 #   - Position independent executable, so that the program's own code is placed at random.
 # The fuzz build leaves them out: AddressSanitizer checks more than the fortified calls do, and
-# its interceptors do not expect them.
+# its interceptors do not expect them. The ThreadSanitizer build leaves them out too: it
+# intercepts the plain calls (memcpy and the like), and the copies of their fortified forms
+# would go unchecked.
 
-if(TARVEX_FUZZ)
+if(TARVEX_FUZZ OR TARVEX_TSAN)
     return()
 endif()
 

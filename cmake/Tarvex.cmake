@@ -77,15 +77,32 @@ function(tarvex_browser_host target)
     add_dependencies(${target} tarvex_browser)
 endfunction()
 
+# The libraries a test may link and still count as a core test: the core libraries, the shared
+# test support and what those bring.
+set(TARVEX_CORE_TEST_LIBS tarvex_test_support tarvex_test_namespaces Threads::Threads Qt6::Test)
+
 # tarvex_add_test(<name> SOURCES ... LIBS ... [DISPLAY])
 # One executable per unit, run by CTest. Tests run with the offscreen platform unless DISPLAY
 # is given (web engine and real windowing need the X server that the test command starts).
+# A test that links only core libraries and needs no display is a core test: the target
+# core_tests builds them all and core-tests.txt in the build folder names them
+# (tarvex_core_tests), so that the ThreadSanitizer build (scripts/tsan.sh) builds and runs them
+# without any window.
 function(tarvex_add_test name)
     cmake_parse_arguments(ARG "DISPLAY" "" "SOURCES;LIBS" ${ARGN})
     set(target test_${name})
     add_executable(${target} ${ARG_SOURCES})
     target_link_libraries(${target} PRIVATE tarvex_test_support ${ARG_LIBS})
     add_test(NAME ${name} COMMAND ${target})
+    set(core TRUE)
+    foreach(lib ${ARG_LIBS})
+        if(NOT lib MATCHES "^tarvex_core_" AND NOT lib IN_LIST TARVEX_CORE_TEST_LIBS)
+            set(core FALSE)
+        endif()
+    endforeach()
+    if(core AND NOT ARG_DISPLAY)
+        set_property(GLOBAL APPEND PROPERTY TARVEX_CORE_TESTS ${name})
+    endif()
     # A test of the whole program opens the map and help windows as the program does.
     if(tarvex_ui IN_LIST ARG_LIBS)
         tarvex_browser_host(${target})
@@ -102,4 +119,24 @@ function(tarvex_add_test name)
         # takes the focus from another's, whose keys then reach no window. One at a time.
         set_tests_properties(${name} PROPERTIES RESOURCE_LOCK x_display)
     endif()
+endfunction()
+
+# tarvex_core_tests()
+# After every test is declared: the target core_tests, and core-tests.txt with the names of the
+# core tests, one a line.
+# A test that needs another target built first (the program, which it starts) is not one of
+# them, whatever it links.
+function(tarvex_core_tests)
+    add_custom_target(core_tests)
+    get_property(tests GLOBAL PROPERTY TARVEX_CORE_TESTS)
+    set(names "")
+    foreach(name ${tests})
+        get_target_property(needs test_${name} MANUALLY_ADDED_DEPENDENCIES)
+        if(needs)
+            continue()
+        endif()
+        add_dependencies(core_tests test_${name})
+        string(APPEND names "${name}\n")
+    endforeach()
+    file(WRITE ${PROJECT_BINARY_DIR}/core-tests.txt "${names}")
 endfunction()
