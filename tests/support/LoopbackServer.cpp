@@ -161,7 +161,10 @@ void LoopbackServer::Record(const QByteArray &item) {
 
 QList<QByteArray> LoopbackServer::Recorded() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return recorded_;
+    // A list of the caller's own, not a shared copy: the serving thread appends to this one
+    // after the lock is gone, and Qt decides whether it may grow the shared block in place by a
+    // relaxed look at the count, which orders nothing against the caller dropping its copy.
+    return QList<QByteArray>(recorded_.cbegin(), recorded_.cend());
 }
 
 quint16 ClosedLoopbackPort() {
