@@ -19,8 +19,9 @@ packages=(
     dbus-daemon
     # the format check of make test
     clang-format
-    # fuzz harnesses (libFuzzer and the sanitizers' runtime)
-    clang libclang-rt-14-dev
+    # fuzz harnesses (libFuzzer and the sanitizers' runtime); gcc's ThreadSanitizer runtime for
+    # scripts/tsan.sh
+    clang libclang-rt-14-dev libtsan2
     # the Debian package: building it, checking what it installs, using it as a desktop user would
     dpkg-dev desktop-file-utils appstream groff-base libcap2-bin xdotool xclip
     # look of the program
