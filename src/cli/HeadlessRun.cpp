@@ -444,10 +444,7 @@ int RunWhois(const TOptions &options, const THeadlessIo &io) {
             status = qMax(status, kExitUsage);
         } else {
             try {
-                QString host;
-                quint16 port = 43;
-                SplitHostPort(server, 43, &host, &port);
-                reply = WhoisQuery(host, port, address);
+                reply = WhoisServerQuery(server, address);
             } catch (const std::exception &failure) {
                 error = ErrorText(failure);
                 Fail(io, QStringLiteral("%1: %2").arg(name, error));

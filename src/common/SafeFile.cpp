@@ -66,6 +66,7 @@ void TSafeFile::Open() {
     const int descriptor = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (descriptor >= 0) {
         descriptor_ = descriptor;
+        written_ = 0;
         temporary_ = pattern;
         inPlace_ = false;
         open_ = true;
@@ -93,11 +94,8 @@ void TSafeFile::Write(const char *data, qint64 size) {
         held_.append(data, size);
         return;
     }
-    const off_t end = ::lseek(descriptor_, 0, SEEK_END);
-    if (end < 0) {
-        throw SystemError(errno);
-    }
-    WriteAll(descriptor_, data, size, end);
+    WriteAll(descriptor_, data, size, written_);
+    written_ += size;
 }
 
 void TSafeFile::Commit() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <sys/types.h>
 #include <QByteArray>
 #include <QString>
 
@@ -37,6 +38,7 @@ class TSafeFile final {
     QByteArray temporary_;
     QByteArray held_;
     int descriptor_ = -1;
+    off_t written_ = 0;  // where the next write goes in the temporary file
     bool inPlace_ = false;
     bool open_ = false;
 };

@@ -266,16 +266,20 @@ QString WhoisQuery(const QString &host, quint16 port, const QString &query,
     return DecodeReply(ReceiveAll(socket->Get(), clock));
 }
 
+QString WhoisServerQuery(const QString &server, const QString &address,
+                         const TExchangeLimits &limits, const TCancelSignal *cancel) {
+    QString host;
+    quint16 port = 43;
+    SplitHostPort(server, 43, &host, &port);
+    return WhoisQuery(host, port, address, limits, cancel);
+}
+
 QString WhoisLookup(const QStringList &serverList, const QString &url, const QString &server,
                     const TExchangeLimits &limits, const TCancelSignal *cancel) {
     if (!WhoisZoneListed(serverList, WhoisZone(url))) {
         return QString::fromLatin1(kWhoisNoResults);
     }
-    QString host;
-    quint16 port = 43;
-    SplitHostPort(server, 43, &host, &port);
-    const QString address = GetIP(url);
-    return WhoisQuery(host, port, address, limits, cancel);
+    return WhoisServerQuery(server, GetIP(url), limits, cancel);
 }
 
 QStringList WhoisReplyLines(const QString &reply) {

@@ -43,6 +43,12 @@ QString WhoisQuery(const QString &host, quint16 port, const QString &query,
                    const TExchangeLimits &limits = kWhoisLimits,
                    const TCancelSignal *cancel = nullptr);
 
+// Asks the WHOIS server `server` ("host" or "host:port", port 43 by default) about `address`, as
+// WhoisQuery does.
+QString WhoisServerQuery(const QString &server, const QString &address,
+                         const TExchangeLimits &limits = kWhoisLimits,
+                         const TCancelSignal *cancel = nullptr);
+
 // The whole lookup of an address text: when the text's zone is listed in `serverList`, resolves
 // the whole text with GetIP (an unresolved name is asked for as "0.0.0.0") and returns the reply
 // of the WHOIS server `server` ("host" or "host:port", port 43 by default) for that IPv4
