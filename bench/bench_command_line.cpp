@@ -1,16 +1,16 @@
 // The program without a window against fping, both as a script starts them, in the same run:
-//   tarvex --ping -c 4 [-i P -W T] --file LIST     fping -q -c 4 [-p P -t T] -f LIST
+//   tarvex --ping -c 4 [-i P -W T] --file LIST     fping -q -c 4 [-p P -t T -i 0] -f LIST
 // on the list of the list-run benchmark (200 addresses, every second one silent: nftables drops
 // its echo requests), in a network namespace made here. Three settings: each program's defaults
 // (Tarvex: a request every 1000 ms whatever earlier ones wait for, the standard settings' 4000 ms
 // time-out; fping: a request every 1000 ms, 1000 ms time-out, and 10 ms between any two
-// requests), both with one request a second and a second's time-out, and both with the list
-// benchmark's 300 ms. Each run reports its wall time (the benchmark's real time), its peak
-// resident memory (GNU time's %M) and its exit status; the medians of five runs compare. With
-// the defaults a silent address costs Tarvex three intervals and one time-out (7 s), where
-// fping's pace across the list (800 requests, 10 ms apart) makes its 8 s and more; Tarvex should
-// take at most fping's time where both wait as long. Needs root (network namespaces), fping and
-// the built program; skipped otherwise.
+// requests), and at equal work: both with one request a second and a second's time-out, and both
+// with the list benchmark's 300 ms, fping without its pause between requests. Each run reports its
+// wall time (the benchmark's real time), its peak resident memory (GNU time's %M) and its exit
+// status; the medians of five runs compare. With the defaults a silent address costs Tarvex three
+// intervals and one time-out (7 s), where fping's pace across the list (800 requests, 10 ms apart)
+// makes its 8 s and more; Tarvex should take at most fping's time where both wait as long. Needs
+// root (network namespaces), fping and the built program; skipped otherwise.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -141,7 +141,10 @@ void BM_PingList(benchmark::State &state) {
     } else {
         arguments = {fping, QStringLiteral("-q"), QStringLiteral("-c"), QString::number(kRequests)};
         if (setting > 0) {
-            arguments << QStringLiteral("-p") << period << QStringLiteral("-t") << period;
+            // At equal work: no pause of fping's own between any two requests (its default 10 ms
+            // would pace the list, not the period).
+            arguments << QStringLiteral("-p") << period << QStringLiteral("-t") << period
+                      << QStringLiteral("-i") << QStringLiteral("0");
         }
         arguments << QStringLiteral("-f") << ListPath();
     }
