@@ -75,7 +75,7 @@ void TMainMenuForm::LoadTextActionExecute() {
     LoadDocumentFile(path, SelectedEditingMemo->document());
     // A text loaded into the results pane replaces the runs it held.
     if (SelectedEditingMemo == DebugMemo) {
-        ForgetPaneRuns();
+        runs_->ForgetPaneRuns();
     }
 }
 
@@ -97,7 +97,7 @@ void TMainMenuForm::SaveResultsJsonActionExecute() {
 }
 
 void TMainMenuForm::SaveRunResults(bool csv) {
-    if (paneRuns_.empty()) {
+    if (PaneRuns().empty()) {
         throw TxError(
             QStringLiteral("The results pane holds no run to save. Ping an address or a list, or "
                            "trace a route, first."));
@@ -110,13 +110,5 @@ void TMainMenuForm::SaveRunResults(bool csv) {
     if (path.isEmpty()) {
         return;
     }
-    SaveBytesFile(path, csv ? RunResultsCsv(paneRuns_) : RunResultsJson(paneRuns_));
-}
-
-void TMainMenuForm::KeepPaneRun(TRunResult run) {
-    paneRuns_.push_back(std::move(run));
-}
-
-void TMainMenuForm::ForgetPaneRuns() {
-    paneRuns_.clear();
+    SaveBytesFile(path, csv ? RunResultsCsv(PaneRuns()) : RunResultsJson(PaneRuns()));
 }

@@ -41,7 +41,9 @@ void TMainMenuForm::GetAddressInformationActionExecute() {
         [this, query](const TCancelSignal &cancel) -> TBackgroundCall::TStep {
             const QString reply = query(cancel);
             return [this, reply] {
-                WriteWhoisResult(DebugMemo->document(), reply, InfoColor);
+                // After the block a run is writing, never inside it.
+                runs_->WriteAfterBlock(
+                    [this, reply] { WriteWhoisResult(DebugMemo->document(), reply, InfoColor); });
                 // The scratch pane is left empty after a lookup, whatever it held before.
                 TempMemo->clear();
             };
@@ -78,8 +80,8 @@ bool TMainMenuForm::CancelLookup() {
 
 void TMainMenuForm::SetLookupMode(bool on, const QString &status) {
     // As a run: the light on, the ping button stops it, the panes and the field cannot change.
-    ProcessIndicator->setEnabled(on);
-    SetRunMode(on);
+    RefreshRunMode();
+    ProcessIndicator->setEnabled(on || !runs_->IsIdle());
     WatchLabel->setText(status);
     WatchLabel->setVisible(!status.isEmpty());
 }
@@ -98,7 +100,9 @@ void TMainMenuForm::AddCountryNetworkEntry() {
     PopupCountryNetwork->setIcon(GetAddressInformationAction->icon());
     connect(PopupCountryNetwork, &QAction::triggered, this, [this] {
         const QString address = PopupCountryNetwork->data().toString();
-        Guarded([this, address] { CountryAndNetworkExecute(address); });
+        if (MayStart(GetAddressInformationAction)) {
+            CountryAndNetworkExecute(address);
+        }
     });
 }
 
@@ -124,12 +128,15 @@ void TMainMenuForm::PreparePopupMenu(QTextEdit *pane, const QPoint &pos) {
         FirstAddressIn(selection.hasSelection() ? selection.selectedText()
                                                 : pane->cursorForPosition(pos).block().text());
     PopupCountryNetwork->setData(address);
-    PopupCountryNetwork->setEnabled(!address.isEmpty() && !IsRunning());
+    PopupCountryNetwork->setEnabled(!address.isEmpty() && MayStart(GetAddressInformationAction));
 }
 
 void TMainMenuForm::CountryAndNetworkExecute(const QString &address) {
-    const TResultTarget target{DebugMemo->document(), InfoColor};
-    for (const QString &line : CountryAndNetworkLines(address, LocationDatabase())) {
-        WriteReport(target, line);
-    }
+    const QStringList lines = CountryAndNetworkLines(address, LocationDatabase());
+    runs_->WriteAfterBlock([this, lines] {
+        const TResultTarget target{DebugMemo->document(), InfoColor};
+        for (const QString &line : lines) {
+            WriteReport(target, line);
+        }
+    });
 }

@@ -103,10 +103,11 @@ TMainMenuForm::TMainMenuForm(QWidget *parent) : QMainWindow(parent) {
     setFont(WindowFont());
     PaintDark(this, kTextColor);
 
-    session_ = new TRunSession(this);
-    ConnectSession();
+    runs_ = new TRunModel(this);
     BuildActions();
     BuildPanels();
+    runs_->SetViews({DebugMemo->document(), AddressMemo->document(), {}, charts_.get()});
+    ConnectRuns();
     ConnectTrace();
     ConnectListWatch();
     BuildMenus();
@@ -158,12 +159,11 @@ QAction *TMainMenuForm::MakeAction(QAction *&field, const char *name, const char
     action->setShortcutContext(Qt::WindowShortcut);
     addAction(action);
     ConnectCommand(action, this, [this, handler, action] {
-        // While a run goes, Esc (which stops it) and the watch command of a watch (which stops
-        // it too) still act; every other command waits until the run has ended.
-        if ((IsRunning() && action == ClearAllAction) || StopsRun(action)) {
+        // While a run goes, Esc (which stops it) and the command of a watch or trace (which
+        // stops its own) still act, and so do the runs of other kinds and the lookups; every
+        // other command waits until the runs have ended.
+        if ((IsRunning() && action == ClearAllAction) || StopsRun(action) || MayStart(action)) {
             (this->*handler)();
-        } else {
-            Guarded([this, handler] { (this->*handler)(); });
         }
         // A check mark shows whether an address is watched or traced, not how often it was
         // clicked.
@@ -670,11 +670,7 @@ void TMainMenuForm::closeEvent(QCloseEvent *event) {
         // that goes until stopped (a watch, a trace) is told to stop: a watch ends after its
         // current request, a trace at once, each with its block written. A watched list ends at
         // once with what it measured: its silent addresses would hold the window a time-out.
-        if (IsWatchingList()) {
-            session_->StopNow();
-        } else if (IsWatching() || IsTracing()) {
-            session_->Stop();
-        }
+        runs_->StopForClosing();
         AfterRun([this] { close(); });
         event->ignore();
         return;
@@ -747,9 +743,13 @@ void TMainMenuForm::Guarded(const std::function<void()> &command) {
 }
 
 void TMainMenuForm::AfterRun(const std::function<void()> &step) {
-    connect(
-        session_, &TRunSession::Finished, this, [this, step] { RunCommand(this, step); },
-        Qt::SingleShotConnection);
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = connect(runs_, &TRunModel::RunFinished, this, [this, step, connection] {
+        if (runs_->IsIdle()) {
+            disconnect(*connection);
+            RunCommand(this, step);
+        }
+    });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -795,107 +795,70 @@ void TMainMenuForm::InitPingActionExecute() {
     WatchLabel->hide();
 }
 
-TPingRunInput TMainMenuForm::RunInput() const {
-    TPingRunInput input;
-    input.PingAddress = PingAddress;
-    input.Echo.BufferSize = PingBufferSize;
-    input.Echo.TimeOut = PingTimeOut;
-    input.Echo.Retries = PingRetries;
-    input.Echo.TimeToLive = PingTTL;
-    input.DebugColor = DebugColor;
-    input.ResultsColor = ResultsColor;
-    return input;
-}
-
-TPingRunTargets TMainMenuForm::RunTargets(const QString &address) {
-    TPingRunTargets targets;
-    targets.DebugMemo = DebugMemo->document();
-    targets.AddressMemo = AddressMemo->document();
-    targets.Charts = charts_.get();
-    targets.PositionX = &PositionX;
-    targets.SetProgress = [this](const QString &progress) { RemaningLabel->setText(progress); };
-    targets.AddressEditText = [address] { return address; };
-    return targets;
-}
-
-void TMainMenuForm::ConnectSession() {
-    // A watched address that does not answer still shows each request as sent at once, not
-    // only once its time-out is over.
-    connect(session_, &TRunSession::Sending, this, [this] {
-        if (watchWriter_) {
-            watchWriter_->Sending();
-            ShowLiveFigures();
-        }
+void TMainMenuForm::ConnectRuns() {
+    connect(runs_, &TRunModel::RunStarted, this, [this] { RefreshRunMode(); });
+    connect(runs_, &TRunModel::RunFinished, this, [this] { RefreshRunMode(); });
+    connect(runs_, &TRunModel::Progress, RemaningLabel, &QLabel::setText);
+    connect(runs_, &TRunModel::LiveFiguresChanged, this, &TMainMenuForm::ShowLiveFigures);
+    connect(runs_, &TRunModel::ListAddressWriting, this, [this](const QString &address) {
+        // The field shows the address whose block is written, as if it had been typed and
+        // pinged.
+        AddressEdit->setText(address);
+        PingProcess = false;
+        InitPingActionExecute();
+        ProcessIndicator->setEnabled(true);
     });
-    connect(session_, &TRunSession::Replied, this,
-            [this](int request, const std::optional<TPingReply> &reply) {
-                paneRun_.Replies.push_back(reply);
-                RunCommand(this, [&] {
-                    if (watchWriter_) {
-                        watchWriter_->Reply(reply);
-                        ShowLiveFigures();
-                    } else {
-                        WritePingReply(request, reply, runInput_, RunTargets(runAddress_),
-                                       figures_);
-                    }
-                });
-            });
-    connect(session_, &TRunSession::Ended, this, [this](bool) {
-        RunCommand(this, [this] {
-            if (IsTracing()) {
-                EndTrace();
-                return;
-            }
-            if (IsWatchingList()) {
-                EndListWatch();
-                return;
-            }
-            KeepPaneRun(paneRun_);
-            if (watchWriter_) {
-                watchWriter_->End();
-            } else {
-                WritePingStatistics(runInput_, RunTargets(runAddress_), figures_);
-            }
-            AddressRunCompleted();
-        });
+    connect(runs_, &TRunModel::AddressRunEnded, this, [this](TRunModel::TKind kind, bool more) {
+        AddressRunCompleted(more || runs_->OthersRunning(kind));
     });
-    connect(session_, &TRunSession::Recorded, this,
-            [this](int index, const QString &address, const TPingRecord &record) {
-                WriteListRecord(index, address, record);
-            });
-    connect(session_, &TRunSession::Failed, this, [this](const QString &message) {
-        if (session_->Kind() == TRunSession::TKind::Single ||
-            session_->Kind() == TRunSession::TKind::Watch) {
-            paneRun_.Error = message;
-            KeepPaneRun(paneRun_);
-        }
+    connect(runs_, &TRunModel::ChartsChanged, this, &TMainMenuForm::ShowChartsOfRun);
+    connect(runs_, &TRunModel::Failed, this, [this](TRunModel::TKind, const QString &message) {
         RunCommand(this, [&message] { throw TxError(message); });
     });
-    connect(session_, &TRunSession::Finished, this, [this] {
-        watchWriter_.reset();
-        SetRunMode(false);
-    });
+}
+
+void TMainMenuForm::ShowStatus(const QString &text) {
+    constexpr qint64 kStatusMs = 4000;
+    statusUntil_ = QDateTime::currentMSecsSinceEpoch() + kStatusMs;
+    WatchLabel->setText(text);
+    WatchLabel->show();
 }
 
 void TMainMenuForm::ShowLiveFigures() {
-    WatchLabel->setText(LiveFiguresText(watchWriter_->Figures(), watchWriter_->InFlight()));
+    if (QDateTime::currentMSecsSinceEpoch() < statusUntil_ || !IsWatching()) {
+        return;
+    }
+    WatchLabel->setText(runs_->LiveFigures());
+    WatchLabel->show();
 }
 
-void TMainMenuForm::BeginAddressRun(const QString &address) {
+QString TMainMenuForm::RunName(TRunModel::TKind kind) const {
+    switch (kind) {
+        case TRunModel::TKind::Single:
+            return QStringLiteral("the ping of %1").arg(runs_->AddressRunTarget());
+        case TRunModel::TKind::Watch:
+            return QStringLiteral("the watch of %1").arg(runs_->AddressRunTarget());
+        case TRunModel::TKind::List:
+            return QStringLiteral("the list run");
+        case TRunModel::TKind::ListWatch:
+            return QStringLiteral("the watch of %1")
+                .arg(WatchAddressCountText(runs_->ListWatch() ? runs_->ListWatch()->Count() : 0));
+        case TRunModel::TKind::Trace:
+            return QStringLiteral("the trace of %1")
+                .arg(runs_->TraceHops() ? PingAddress.trimmed() : QString());
+        case TRunModel::TKind::None:
+            break;
+    }
+    return QString();
+}
+
+void TMainMenuForm::BeginAddressRun() {
     InitPingActionExecute();
-    ShowWatchGraph(false);
     ProcessIndicator->setEnabled(true);
-    runAddress_ = address;
-    runInput_ = RunInput();
-    runInput_.PingAddress = address;
-    figures_ = TPingFigures();
-    paneRun_ =
-        PingResult(address, runInput_.Echo, TPingRecord{{}, {}, QDateTime::currentDateTime()});
-    WritePingRunStart(runInput_, RunTargets(address));
 }
 
-void TMainMenuForm::AddressRunCompleted() {
-    ProcessIndicator->setEnabled(false);
+void TMainMenuForm::AddressRunCompleted(bool more) {
+    ProcessIndicator->setEnabled(more);
     PingProcess = true;
     if (GeolocationForm != nullptr) {
         GeolocationForm->StartGeolocation = true;
@@ -903,109 +866,118 @@ void TMainMenuForm::AddressRunCompleted() {
 }
 
 void TMainMenuForm::SinglePingActionExecute() {
-    if (IsRunning()) {
+    if (!MayStart(SinglePingAction)) {
         return;
     }
-    BeginAddressRun(AddressEdit->text());
-    if (session_->StartSingle(runInput_)) {
-        SetRunMode(true);
-    }
+    BeginAddressRun();
+    runs_->SetSettings(RunSettings());
+    runs_->StartSingle(AddressEdit->text());
 }
 
-// The window while a run goes: the ping commands that may not run meanwhile are shown disabled,
-// the address field and the panes cannot be changed (the run's blocks stay whole), and the ping
-// button stops the run. All comes back when the run ends, however it ends.
-void TMainMenuForm::SetRunMode(bool on) {
+bool TMainMenuForm::StopsRun(const QAction *action) const {
+    return (IsWatching() && action == WatchPingAction) ||
+           (IsTracing() && action == TraceRouteAction) ||
+           (IsWatchingList() && action == WatchListAction);
+}
+
+bool TMainMenuForm::MayStart(const QAction *action) const {
+    if (IsLookingUp()) {
+        return false;
+    }
+    using TKind = TRunModel::TKind;
+    const auto idle = [this](TKind kind) { return runs_->Session(kind).IsIdle(); };
+    if (action == SinglePingAction || action == WatchPingAction) {
+        // The field's address is pinged, so not while a list run writes its addresses there.
+        return idle(TKind::Single) && idle(TKind::List);
+    }
+    if (action == PingListOfAddressesAction) {
+        return idle(TKind::List) && idle(TKind::Single);
+    }
+    if (action == TraceRouteAction) {
+        return idle(TKind::Trace);
+    }
+    if (action == WatchListAction) {
+        return idle(TKind::ListWatch);
+    }
+    if (action == GetAddressInformationAction || action == AddressGeolocationAction) {
+        return true;
+    }
+    return !IsRunning();
+}
+
+void TMainMenuForm::RefreshRunMode() {
     // A run writes into the results pane: from now on that pane is what the pane commands act
     // on, also when a list was loaded (and the scratch pane chosen) just before.
-    if (on && SelectedEditingMemo == TempMemo) {
+    const bool any = IsRunning();
+    if (any && SelectedEditingMemo == TempMemo) {
         SelectedEditingMemo = DebugMemo;
     }
-    SinglePingAction->setEnabled(!on);
-    PingListOfAddressesAction->setEnabled(!on);
-    WatchPingAction->setChecked(on && IsWatching());
-    TraceRouteAction->setChecked(on && IsTracing());
-    WatchListAction->setChecked(on && IsWatchingList());
-    TracePanel->SetCommandsEnabled(!on);
-    WatchListPanel->SetCommandsEnabled(!on);
-    AddressEdit->setReadOnly(on);
-    DebugMemo->setReadOnly(on);
-    AddressMemo->setReadOnly(on);
-    StartPingBtn->setIcon(CommandIcon(on ? QStringLiteral("stop") : QStringLiteral("ping")));
-    StartPingBtn->setToolTip(on ? QStringLiteral("Stop pinging ...")
-                                : QStringLiteral("Ping address ..."));
-    StartPingBtn->setText(on ? QStringLiteral("Stop") : QStringLiteral("Ping"));
+    for (QAction *action : {SinglePingAction, PingListOfAddressesAction}) {
+        action->setEnabled(MayStart(action));
+    }
+    WatchPingAction->setChecked(IsWatching());
+    TraceRouteAction->setChecked(IsTracing());
+    WatchListAction->setChecked(IsWatchingList());
+    TracePanel->SetCommandsEnabled(!IsLookingUp() && !IsTracing());
+    WatchListPanel->SetCommandsEnabled(!IsLookingUp());
+    // The field is what a single run, a watch and a list run read and show; while only a trace
+    // or a watched list goes, the next address can be typed.
+    using TKind = TRunModel::TKind;
+    AddressEdit->setReadOnly(IsLookingUp() || !runs_->Session(TKind::Single).IsIdle() ||
+                             !runs_->Session(TKind::List).IsIdle());
+    DebugMemo->setReadOnly(any);
+    AddressMemo->setReadOnly(any);
+    StartPingBtn->setIcon(CommandIcon(any ? QStringLiteral("stop") : QStringLiteral("ping")));
+    StartPingBtn->setToolTip(any ? QStringLiteral("Stop pinging ...")
+                                 : QStringLiteral("Ping address ..."));
+    StartPingBtn->setText(any ? QStringLiteral("Stop") : QStringLiteral("Ping"));
 }
 
 void TMainMenuForm::StopRun() {
     if (CancelLookup()) {
         return;
     }
-    session_->Stop();
+    const TRunModel::TKind kind = runs_->LastStarted();
+    const QString name = RunName(kind);
+    if (runs_->StopLast() == TRunModel::TKind::None) {
+        return;
+    }
+    // Several runs may go at once: the status bar says which one this stop ends.
+    ShowStatus(QStringLiteral("Stopping %1 ...").arg(name));
 }
 
 void TMainMenuForm::WatchPingActionExecute() {
     if (IsWatching()) {
         // The watch ends after its current request, with its statistics.
-        StopRun();
+        runs_->Stop(TRunModel::TKind::Watch);
         return;
     }
-    if (IsRunning()) {
+    if (!MayStart(WatchPingAction)) {
         return;
     }
-    BeginAddressRun(AddressEdit->text());
-    watchWriter_ = std::make_unique<TWatchWriter>(runInput_, RunTargets(runAddress_));
-    WatchLabel->setText(LiveFiguresText(TPingFigures()));
-    WatchLabel->show();
-    if (!session_->StartWatch(runInput_, PingInterval)) {
-        watchWriter_.reset();
-        return;
+    BeginAddressRun();
+    statusUntil_ = 0;
+    runs_->SetSettings(RunSettings());
+    if (runs_->StartWatch(AddressEdit->text())) {
+        ShowLiveFigures();
     }
-    SetRunMode(true);
 }
 
 void TMainMenuForm::PingListOfAddressesActionExecute() {
-    if (IsRunning()) {
+    if (!MayStart(PingListOfAddressesAction)) {
         return;
     }
-    if (AddressList.isEmpty()) {
-        // Nothing is cleared: the panes keep what they hold until a list is there to ping.
-        throw TxError(
-            QStringLiteral("No list of addresses is loaded. Load one with \"Load "
-                           "addresses list ...\" in the File menu, then press F10."));
-    }
-    AddressMemo->clear();
-    ShowWatchGraph(false);
     // Each address is pinged as the field holds it, which is how the ping command is given it.
     QStringList addresses;
     for (const QString &address : AddressList) {
         addresses << address.left(AddressEdit->maxLength());
     }
     // The light is on while any address is under way, as it is from one address's run to the
-    // next.
-    ProcessIndicator->setEnabled(true);
-    listLength_ = addresses.size();
-    if (session_->StartList(RunInput(), addresses, ListRunInFlight)) {
-        SetRunMode(true);
-    }
-}
-
-void TMainMenuForm::WriteListRecord(int index, const QString &address, const TPingRecord &record) {
-    // The field shows the address whose block is written, as if it had been typed and pinged.
-    AddressEdit->setText(address);
-    PingProcess = false;
-    RunCommand(this, [&] {
-        InitPingActionExecute();
+    // next. Nothing is cleared when there is no list: the panes keep what they hold.
+    runs_->SetSettings(RunSettings());
+    if (runs_->StartList(addresses)) {
         ProcessIndicator->setEnabled(true);
-        TPingRunInput input = RunInput();
-        input.PingAddress = address;
-        KeepPaneRun(PingResult(address, input.Echo, record));
-        WritePingRecord(input, RunTargets(address), record);
-        AddressRunCompleted();
-        if (index + 1 < listLength_) {
-            ProcessIndicator->setEnabled(true);
-        }
-    });
+    }
 }
 
 void TMainMenuForm::ChangeSystemSettings() {
@@ -1047,7 +1019,7 @@ void TMainMenuForm::SetFileWindow(TLocalFile *files) {
 }
 
 void TMainMenuForm::SetEchoService(TEchoServiceFactory connect) {
-    session_->SetConnect(std::move(connect));
+    runs_->SetConnect(std::move(connect));
 }
 
 void TMainMenuForm::SystemSettingsActionExecute() {
@@ -1065,26 +1037,30 @@ void TMainMenuForm::ClearAllActionExecute() {
     WatchLabel->hide();
     MainSplitter->ClosePanel(TracePanel);
     TracePanel->Show(nullptr);
-    traceHops_.reset();
     ShowListWatch(false);
+    runs_->Clear();
     charts_->PrepareBars(PingRetries, 0.1);
     charts_->SetBarsActive(false);
     AddressMemo->clear();
     DebugMemo->clear();
-    ForgetPaneRuns();
-    RestartGraph();
     RemaningLabel->setText(QStringLiteral("0 of 0"));
     AddressEdit->clear();
     AddressEdit->setFocus(Qt::OtherFocusReason);
     SelectedEditingMemo = DebugMemo;
 }
 
-void TMainMenuForm::RestartGraph() {
-    PositionX = 0;
-    charts_->ClearPoints();
-    // The graph starts again at position 0, so its window goes back to 0..60 with it; a window
-    // left slid to the right would hide the new points.
-    charts_->SetAxisRange(0, 60);
+TRunSettings TMainMenuForm::RunSettings() const {
+    TRunSettings settings;
+    settings.Echo.BufferSize = PingBufferSize;
+    settings.Echo.TimeOut = PingTimeOut;
+    settings.Echo.Retries = PingRetries;
+    settings.Echo.TimeToLive = PingTTL;
+    settings.DebugColor = DebugColor;
+    settings.ResultsColor = ResultsColor;
+    settings.Interval = PingInterval;
+    settings.ListInFlight = ListRunInFlight;
+    settings.DownAfter = WatchDownAfter;
+    return settings;
 }
 
 void TMainMenuForm::ClearMemoActionExecute() {
@@ -1092,7 +1068,7 @@ void TMainMenuForm::ClearMemoActionExecute() {
         SelectedEditingMemo->clear();
     }
     if (SelectedEditingMemo == DebugMemo) {
-        ForgetPaneRuns();
+        runs_->ForgetPaneRuns();
     }
 }
 

@@ -14,6 +14,7 @@
 #include "ping/ListRun.h"
 #include "ping/ListWatch.h"
 #include "ping/PingRun.h"
+#include "ping/RunModel.h"
 #include "ping/RunResults.h"
 #include "ping/RunSession.h"
 #include "ping/WatchRun.h"
@@ -133,17 +134,20 @@ class TMainMenuForm final : public QMainWindow {
     // Close request: frees the WHOIS zone list and the address list; closing is always allowed.
     void FormCloseQuery();
 
-    // True while a ping run or list run, or a lookup, is under way; no other command starts then.
-    bool IsRunning() const { return !session_->IsIdle() || IsLookingUp(); }
+    // True while any run or a lookup is under way; the commands other than the runs' own and the
+    // lookups wait until everything has ended.
+    bool IsRunning() const { return !runs_->IsIdle() || IsLookingUp(); }
     // True while a WHOIS lookup is under way (IsRunning() too); Esc and the ping button cancel it.
     bool IsLookingUp() const;
-    // True while an address is pinged until stopped (IsRunning() too). While any run goes, Esc
-    // and the ping button stop it, and so does the watch command while a watch goes.
-    bool IsWatching() const { return session_->Kind() == TRunSession::TKind::Watch; }
-    // True while a route is traced (IsRunning() too).
-    bool IsTracing() const { return session_->Kind() == TRunSession::TKind::Trace; }
-    // True while a list is watched (IsRunning() too).
-    bool IsWatchingList() const { return session_->Kind() == TRunSession::TKind::ListWatch; }
+    // True while an address is pinged until stopped, a route traced, a list watched (each
+    // IsRunning() too). Runs of different kinds go side by side; Esc and the ping button stop the
+    // one started last, and the command of a watch or trace stops its own.
+    bool IsWatching() const { return runs_->IsRunning(TRunModel::TKind::Watch); }
+    bool IsTracing() const { return runs_->IsRunning(TRunModel::TKind::Trace); }
+    bool IsWatchingList() const { return runs_->IsRunning(TRunModel::TKind::ListWatch); }
+
+    // The runs of the window: those under way, and what those since the last clearing measured.
+    TRunModel *Runs() const { return runs_; }
 
     // Panes and fields that the commands share.
     QLineEdit *AddressEdit = nullptr;
@@ -242,7 +246,7 @@ class TMainMenuForm final : public QMainWindow {
 
     // The runs written into the results pane since it was last cleared, oldest first: single
     // runs, watches, each address of a list run and traces.
-    const std::vector<TRunResult> &PaneRuns() const { return paneRuns_; }
+    const std::vector<TRunResult> &PaneRuns() const { return runs_->PaneRuns(); }
 
     // The charts as the ping run draws on them.
     TPingCharts *Charts() const { return charts_.get(); }
@@ -274,8 +278,6 @@ class TMainMenuForm final : public QMainWindow {
 
     // Completion flag of the latest ping command.
     bool PingProcess = false;
-    // x position of the next point of the trip-time graph; reset only by clearing everything.
-    double PositionX = 0;
 
   protected:
     void showEvent(QShowEvent *event) override;
@@ -283,63 +285,59 @@ class TMainMenuForm final : public QMainWindow {
     bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
-    // The engine parameters and the window's panes, charts and labels as a run of `address`
-    // takes them.
-    TPingRunInput RunInput() const;
-    TPingRunTargets RunTargets(const QString &address);
-    // The window's side of the runs: it writes what the session's signals bring.
-    void ConnectSession();
-    // The window's side of a trace: the route panel follows the session's trace signals.
+    // The window's side of the runs: the panes, charts, panels and status bar follow the model.
+    void ConnectRuns();
+    // The window's side of a trace: the route panel's commands.
     void ConnectTrace();
-    // Writes the block of the trace that ended and the target's line in the address pane.
-    void EndTrace();
-    // Shows the trace's heading, rows and answered rounds; `over`: the trace has ended, and the
-    // heading says how when the target was not reached.
+    // The route panel shows the trace's heading, rows and answered rounds; `over`: it ended.
     void RefreshTrace(bool over = false);
-    // Empties the trip-time graph and puts its window back at 0..60.
-    void RestartGraph();
     // The located hops of the latest trace as the map window takes them, and the map of them.
     QStringList RouteMapLines() const;
     void ShowRouteOnMap();
-    // The window's side of a list watch: the panel, graph, lines and notices follow the session.
+    // The window's side of a list watch: the panel, graph, tray and notices follow the model.
     void ConnectListWatch();
     // Shows the list watch's figures: table, heading, graph, bars, tray.
     void RefreshListWatch();
-    // A change of a watched address's state: kept, and told with the others of its burst.
-    void ListWatchChanged(const TWatchChange &change);
-    // Writes the kept changes' lines in one go, and tells them in one desktop notice.
-    void FlushWatchChanges();
-    // Writes each address's block and the outages of the list watch that ended.
-    void EndListWatch();
+    // Tells the changes just written in one desktop notice, unless the window is looked at.
+    void TellWatchChanges(const std::vector<TWatchChange> &changes);
     // The watch panel and its graph (on), or neither (off).
     void ShowListWatch(bool on);
-    // The watch's graph (on) or the trip-time graph (off) in the graph's place.
-    void ShowWatchGraph(bool on);
+    // The graph's place follows the run the charts follow: the watch's graph or the trip times.
+    void ShowChartsOfRun();
     // The tray icon's colour and text for the states of the watched addresses.
     void RefreshWatchTray();
-    // Milliseconds since the list watch began.
-    qint64 ListWatchNow() const;
-    // True when `action` is the command of the run under way, which stops it.
+    // True when `action` is the command of a run under way, which stops it.
     bool StopsRun(const QAction *action) const;
+    // True when `action` may start now: a run command while no run of its kind and no lookup
+    // goes, a lookup while none goes, any other command while nothing goes.
+    bool MayStart(const QAction *action) const;
     // Shows the watch's live figures in the status bar.
     void ShowLiveFigures();
-    // The start of a single run or watch of `address`: the header, the light on.
-    void BeginAddressRun(const QString &address);
-    // The end of one address's run: the light off, the completion flag set.
-    void AddressRunCompleted();
-    // Writes one address's block of a list run, as the ping command writes it.
-    void WriteListRecord(int index, const QString &address, const TPingRecord &record);
-    // Shows (on) or ends the window's look while a run goes.
-    void SetRunMode(bool on);
-    // Asks the run under way to end after the request under way; a lookup ends at once.
+    // Shows `text` in the status bar for a while, above the live figures.
+    void ShowStatus(const QString &text);
+    // The start of a single run or watch: the field's address taken, the light on.
+    void BeginAddressRun();
+    // The end of one address's run: the light off (unless `more` runs go on), the completion
+    // flag set.
+    void AddressRunCompleted(bool more = false);
+    // The window's look for the runs and lookup under way: the commands that may not start are
+    // shown disabled, the field and panes cannot be changed while runs write into them, and the
+    // ping button stops the run started last.
+    void RefreshRunMode();
+    // Asks the run started last to end after the request under way, and says which in the
+    // status bar; a lookup ends at once.
     void StopRun();
     // Ends the lookup under way at once and says so in the status bar, the panes as they were;
     // false when none was under way.
     bool CancelLookup();
     // The window while a lookup goes (on) or after it (off).
     void SetLookupMode(bool on, const QString &status);
-    // Runs `step` once, when the run under way has ended.
+    // Runs `step` once, when every run has ended.
     void AfterRun(const std::function<void()> &step);
+    // The engine parameters, colours and rules the next run takes.
+    TRunSettings RunSettings() const;
+    // The words for a run of `kind` under way in the status bar: "the trace of 10.0.0.1".
+    QString RunName(TRunModel::TKind kind) const;
 
     void BuildPanels();
     // The parts of the client area, top to bottom: the tool bar, the address bar, the charts
@@ -384,43 +382,14 @@ class TMainMenuForm final : public QMainWindow {
     TPingDataModule *data_ = nullptr;
     TLocalFile *files_ = nullptr;
     bool shown_ = false;
-    TRunSession *session_ = nullptr;
+    TRunModel *runs_ = nullptr;
     // The WHOIS lookup under way, off the window's thread.
     TBackgroundCall *lookup_ = nullptr;
-    // The single run or watch under way: its input, address and figures so far.
-    TPingRunInput runInput_;
-    QString runAddress_;
-    TPingFigures figures_;
-    std::unique_ptr<TWatchWriter> watchWriter_;
-    // Addresses of the list run under way.
-    int listLength_ = 0;
-    // The trace under way or last made: its hops, target, start and rounds.
-    // The runs of the results pane as data (see PaneRuns), and the single run or watch under way.
-    void KeepPaneRun(TRunResult run);
-    void ForgetPaneRuns();
     void SaveRunResults(bool csv);
-    std::vector<TRunResult> paneRuns_;
-    TRunResult paneRun_;
-    std::unique_ptr<TTraceHops> traceHops_;
-    QString traceResolved_;
-    QDateTime traceStarted_;
-    int traceRounds_ = 0;
-    // The latest round the graph has a point of.
-    int tracePlottedRound_ = 0;
-    // The list watch under way or last made, when it began, and its clock.
-    std::unique_ptr<TListWatch> listWatch_;
-    // Its changes of state, for the watch's results saved as JSON.
-    TWatchLog listWatchLog_;
-    QDateTime listWatchStarted_;
-    QElapsedTimer listWatchClock_;
-    qint64 listWatchEndedMs_ = -1;
     QTimer *listWatchRefresh_ = nullptr;
     TDesktopNotifier *notifier_ = nullptr;
-    // The row and trip times the bar chart shows during a list watch.
-    int barsRow_ = -1;
-    QList<double> barTrips_;
-    // The changes of the latest burst of outcomes, with their time, not yet told.
-    QList<QPair<TWatchChange, QDateTime>> pendingChanges_;
+    // A word in the status bar, shown until this time (ms of the monotonic clock).
+    qint64 statusUntil_ = 0;
 };
 
 extern TMainMenuForm *MainMenuForm;

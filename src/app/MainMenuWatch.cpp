@@ -51,35 +51,14 @@ QIcon StateIcon(const QColor &color) {
 
 }  // namespace
 
-bool TMainMenuForm::StopsRun(const QAction *action) const {
-    return (IsWatching() && action == WatchPingAction) ||
-           (IsTracing() && action == TraceRouteAction) ||
-           (IsWatchingList() && action == WatchListAction);
-}
-
-qint64 TMainMenuForm::ListWatchNow() const {
-    return listWatchEndedMs_ >= 0 ? listWatchEndedMs_ : listWatchClock_.elapsed();
-}
-
 void TMainMenuForm::WatchListActionExecute() {
     if (IsWatchingList()) {
         // Every address ends after its request under way, then the blocks are written.
-        StopRun();
+        runs_->Stop(TRunModel::TKind::ListWatch);
         return;
     }
-    if (IsRunning()) {
+    if (!MayStart(WatchListAction)) {
         return;
-    }
-    if (AddressList.isEmpty()) {
-        throw TxError(
-            QStringLiteral("No list of addresses is loaded. Load one with \"Load "
-                           "addresses list ...\" in the File menu, then press Shift+F10."));
-    }
-    if (AddressList.size() > kMaxWatchedAddresses) {
-        throw TxError(QStringLiteral("A watch keeps every address under way at once, so it takes "
-                                     "at most %1 addresses; the list has %2. Load a shorter list.")
-                          .arg(kMaxWatchedAddresses)
-                          .arg(AddressList.size()));
     }
     InitPingActionExecute();
     // Each address is pinged as the field holds it, which is how the ping command is given it.
@@ -87,34 +66,18 @@ void TMainMenuForm::WatchListActionExecute() {
     for (const QString &address : AddressList) {
         addresses << address.left(AddressEdit->maxLength());
     }
-    AddressMemo->clear();
-    listWatch_ = std::make_unique<TListWatch>(addresses, WatchDownAfter);
-    listWatchLog_.Reset(listWatch_->Count());
-    listWatchStarted_ = QDateTime::currentDateTime();
-    listWatchClock_.start();
-    listWatchEndedMs_ = -1;
-    WatchListPanel->Show(listWatch_.get(), listWatchStarted_);
+    runs_->SetSettings(RunSettings());
+    if (!runs_->StartListWatch(addresses)) {
+        return;
+    }
+    WatchListPanel->Show(runs_->ListWatch(), runs_->ListWatchStarted());
     WatchListPanel->Table()->clearSelection();
     WatchListPanel->Table()->setCurrentIndex(QModelIndex());
     ShowListWatch(true);
     WatchGraph->Clear();
-    barsRow_ = -1;
-    barTrips_.clear();
     charts_->PrepareBars(PingRetries, 0.1);
     charts_->SetBarsActive(false);
-    WriteReport(TResultTarget{DebugMemo->document(), DebugColor},
-                WatchEventLine(listWatchStarted_,
-                               QStringLiteral("Watching %1 every %2 ms; an address is down after "
-                                              "%3 request%4 in a row without a reply.")
-                                   .arg(WatchAddressCountText(addresses.size()))
-                                   .arg(PingInterval)
-                                   .arg(listWatch_->DownAfter())
-                                   .arg(listWatch_->DownAfter() == 1 ? "" : "s")));
     ProcessIndicator->setEnabled(true);
-    if (!session_->StartListWatch(RunInput(), addresses, PingInterval)) {
-        return;
-    }
-    SetRunMode(true);
     listWatchRefresh_->start(qBound(kFastestRefreshMs, PingInterval, kSlowestRefreshMs));
     WatchTray->show();
     RefreshListWatch();
@@ -125,11 +88,10 @@ void TMainMenuForm::ConnectListWatch() {
     connect(listWatchRefresh_, &QTimer::timeout, this, &TMainMenuForm::RefreshListWatch);
     notifier_ = new TDesktopNotifier(this);
     connect(notifier_, &TDesktopNotifier::Unavailable, this, [this](const QString &reason) {
-        WriteReport(TResultTarget{DebugMemo->document(), DebugColor},
-                    WatchEventLine(QDateTime::currentDateTime(),
-                                   QStringLiteral("Desktop notifications cannot be shown (%1); "
-                                                  "changes are written here only.")
-                                       .arg(reason)));
+        runs_->WriteNote(WatchEventLine(QDateTime::currentDateTime(),
+                                        QStringLiteral("Desktop notifications cannot be shown "
+                                                       "(%1); changes are written here only.")
+                                            .arg(reason)));
     });
     WatchTray = new QSystemTrayIcon(this);
     WatchTray->setObjectName(QStringLiteral("WatchTray"));
@@ -141,108 +103,64 @@ void TMainMenuForm::ConnectListWatch() {
         activateWindow();
     });
 
-    connect(
-        session_, &TRunSession::ListReplied, this,
-        [this](int index, qint64 sentAt, const std::optional<TPingReply> &reply) {
-            if (!listWatch_) {
-                return;
-            }
-            if (const std::optional<TWatchChange> change = listWatch_->Replied(
-                    index, reply, ListWatchNow(), sentAt - listWatchClock_.msecsSinceReference())) {
-                ListWatchChanged(*change);
-            }
-        });
-    connect(session_, &TRunSession::ListFailed, this, [this](int index, const QString &message) {
-        if (!listWatch_) {
-            return;
-        }
-        listWatch_->Failed(index, message);
-        WriteReport(TResultTarget{DebugMemo->document(), DebugColor},
-                    WatchEventLine(QDateTime::currentDateTime(),
-                                   QStringLiteral("%1 is no longer watched: %2")
-                                       .arg(listWatch_->At(index).Address, message)));
+    connect(runs_, &TRunModel::WatchChangesTold, this, &TMainMenuForm::TellWatchChanges);
+    connect(runs_, &TRunModel::ListWatchEnded, this, [this] {
+        listWatchRefresh_->stop();
+        WatchTray->hide();
+        RefreshListWatch();
     });
     connect(WatchListPanel, &TWatchListPanel::RowsChosen, this, [this] {
-        // The graph is drawn afresh for the rows now chosen.
+        // The charts go back to the watch, and its graph is drawn afresh for the rows now
+        // chosen.
+        if (runs_->ListWatch() != nullptr) {
+            runs_->FollowCharts(TRunModel::TKind::ListWatch);
+        }
         RefreshListWatch();
     });
     connect(WatchListPanel, &TWatchListPanel::CommandRequested, this,
             [this](TWatchListPanel::TCommand command, const QString &address) {
-                if (IsRunning()) {
+                // The watch goes on meanwhile: the address is pinged, traced or looked up beside
+                // it, when no run of that kind goes.
+                QAction *action = nullptr;
+                switch (command) {
+                    case TWatchListPanel::TCommand::Ping:
+                        action = SinglePingAction;
+                        break;
+                    case TWatchListPanel::TCommand::Trace:
+                        action = TraceRouteAction;
+                        break;
+                    case TWatchListPanel::TCommand::Whois:
+                        action = GetAddressInformationAction;
+                        break;
+                    case TWatchListPanel::TCommand::Locate:
+                        action = AddressGeolocationAction;
+                        break;
+                }
+                if (action == nullptr || !MayStart(action) || AddressEdit->isReadOnly()) {
                     return;
                 }
                 AddressEdit->setText(address);
-                switch (command) {
-                    case TWatchListPanel::TCommand::Ping:
-                        SinglePingAction->trigger();
-                        break;
-                    case TWatchListPanel::TCommand::Trace:
-                        TraceRouteAction->trigger();
-                        break;
-                    case TWatchListPanel::TCommand::Whois:
-                        GetAddressInformationAction->trigger();
-                        break;
-                    case TWatchListPanel::TCommand::Locate:
-                        AddressGeolocationAction->trigger();
-                        break;
-                }
+                action->trigger();
             });
 }
 
-void TMainMenuForm::ListWatchChanged(const TWatchChange &change) {
-    listWatchLog_.Changed(change, listWatch_->At(change.Index));
-    // A switch that fails takes hundreds of addresses down in the same moment: their lines are
-    // written together and told in one notice, once the burst has been taken in.
-    if (pendingChanges_.isEmpty()) {
-        QTimer::singleShot(0, this, &TMainMenuForm::FlushWatchChanges);
-    }
-    pendingChanges_.append({change, QDateTime::currentDateTime()});
-}
-
-void TMainMenuForm::FlushWatchChanges() {
-    const QList<QPair<TWatchChange, QDateTime>> changes = std::exchange(pendingChanges_, {});
-    if (!listWatch_ || changes.isEmpty()) {
-        return;
-    }
+void TMainMenuForm::TellWatchChanges(const std::vector<TWatchChange> &changes) {
     RefreshWatchTray();
-    std::vector<TWatchChange> told;
-    {
-        const TResultBatch batch(DebugMemo->document());
-        for (const auto &[change, when] : changes) {
-            const QString &address = listWatch_->At(change.Index).Address;
-            const std::optional<QString> line = WatchChangeLine(when, address, change);
-            if (!line) {
-                continue;
-            }
-            WriteReport(TResultTarget{DebugMemo->document(), DebugColor}, *line);
-            told.push_back(change);
-        }
-    }
-    if (told.empty() || !WatchNotifications || isActiveWindow()) {
+    if (changes.empty() || !WatchNotifications || isActiveWindow() || !runs_->ListWatch()) {
         return;
     }
-    const TWatchNotice notice = WatchChangesNotice(*listWatch_, told);
+    const TWatchNotice notice = WatchChangesNotice(*runs_->ListWatch(), changes);
     notifier_->Notify(notice.Summary, notice.Body, notice.Urgent);
 }
 
 void TMainMenuForm::RefreshListWatch() {
-    if (!listWatch_) {
+    const TListWatch *watch = runs_->ListWatch();
+    if (watch == nullptr) {
         return;
     }
-    const qint64 now = ListWatchNow();
-    const int count = listWatch_->Count();
-    // Requests made and still waiting for their outcome count as sent.
-    for (int i = 0; i < count; ++i) {
-        listWatch_->SetRequestsMade(i, session_->ListRequestsMade(i));
-    }
-    QString heading =
-        QStringLiteral("%1 %2 every %3 ms:   %4 up,   %5 down")
-            .arg(listWatchEndedMs_ < 0 ? QStringLiteral("Watching") : QStringLiteral("Watched"),
-                 WatchAddressCountText(count))
-            .arg(PingInterval)
-            .arg(listWatch_->UpCount())
-            .arg(listWatch_->DownCount());
-    heading += QStringLiteral("   for %1").arg(WatchDurationText(now));
+    runs_->CountListRequests();
+    const qint64 now = runs_->ListWatchNow();
+    const int count = watch->Count();
     // The graph: the chosen rows, or the first addresses of the list.
     QList<int> rows = WatchListPanel->ChosenRows();
     if (rows.isEmpty()) {
@@ -250,36 +168,29 @@ void TMainMenuForm::RefreshListWatch() {
             rows << i;
         }
     }
-    WatchGraph->Show(*listWatch_, rows, now);
+    WatchGraph->Show(*watch, rows, now);
     QHash<int, QColor> colors;
     for (int i = 0; i < qMin(static_cast<int>(rows.size()), int(TWatchGraph::kMaxLines)); ++i) {
         colors.insert(rows.at(i), TWatchGraph::LineColor(i));
     }
     WatchListPanel->SetLineColors(colors);
-    WatchListPanel->Refresh(heading, now);
+    WatchListPanel->Refresh(runs_->ListWatchHeading(), now);
 
-    // The bars and the live figures: the current row, else the first address.
+    // The bars and the live figures: the current row, else the first address; only while the
+    // charts follow the watch, not a run beside it.
     const int followed = WatchListPanel->FollowedRow();
-    if (followed >= 0) {
-        const TWatchedAddress &address = listWatch_->At(followed);
-        // The latest trip times, oldest at the left, as a watch of one address shows them; drawn
-        // again only when they changed.
-        QList<double> trips;
-        for (auto point = address.History.rbegin();
-             point != address.History.rend() && trips.size() < PingRetries; ++point) {
-            if (point->Trip) {
-                trips.prepend(*point->Trip);
-            }
+    if (followed < 0 || runs_->ChartsFollow() != TRunModel::TKind::ListWatch) {
+        return;
+    }
+    if (const std::optional<QList<double>> trips = runs_->ListWatchBarsToDraw(followed)) {
+        charts_->PrepareBars(PingRetries, 0.1);
+        for (int i = 0; i < trips->size(); ++i) {
+            charts_->SetBarHeight(i, trips->at(i));
         }
-        if (followed != barsRow_ || trips != barTrips_) {
-            charts_->PrepareBars(PingRetries, 0.1);
-            for (int i = 0; i < trips.size(); ++i) {
-                charts_->SetBarHeight(i, trips.at(i));
-            }
-            charts_->SetBarsActive(!trips.isEmpty());
-            barsRow_ = followed;
-            barTrips_ = trips;
-        }
+        charts_->SetBarsActive(!trips->isEmpty());
+    }
+    if (QDateTime::currentMSecsSinceEpoch() >= statusUntil_) {
+        const TWatchedAddress &address = watch->At(followed);
         WatchLabel->setText(address.Address + QStringLiteral("   ") +
                             LiveFiguresText(address.Figures, address.InFlight));
         WatchLabel->show();
@@ -289,19 +200,19 @@ void TMainMenuForm::RefreshListWatch() {
 void TMainMenuForm::RefreshWatchTray() {
     QColor color = kUnknownColor;
     QString text = QStringLiteral("Tarvex: no list watched");
-    if (listWatch_) {
-        const int count = listWatch_->Count();
-        if (listWatch_->DownCount() > 0) {
+    if (const TListWatch *watch = runs_->ListWatch()) {
+        const int count = watch->Count();
+        if (watch->DownCount() > 0) {
             color = kSomeDownColor;
             text = QStringLiteral("Tarvex: %1 of %2 down")
-                       .arg(listWatch_->DownCount())
+                       .arg(watch->DownCount())
                        .arg(WatchAddressCountText(count));
-        } else if (listWatch_->UpCount() == count) {
+        } else if (watch->UpCount() == count) {
             color = kAllUpColor;
             text = QStringLiteral("Tarvex: all %1 up").arg(WatchAddressCountText(count));
         } else {
             text = QStringLiteral("Tarvex: %1 of %2 up, none down")
-                       .arg(listWatch_->UpCount())
+                       .arg(watch->UpCount())
                        .arg(WatchAddressCountText(count));
         }
     }
@@ -309,46 +220,24 @@ void TMainMenuForm::RefreshWatchTray() {
     WatchTray->setToolTip(text);
 }
 
-void TMainMenuForm::EndListWatch() {
-    listWatchRefresh_->stop();
-    if (!listWatch_) {
-        return;
-    }
-    listWatchEndedMs_ = listWatchClock_.elapsed();
-    // Changes of the last outcomes come before the blocks.
-    FlushWatchChanges();
-    TPingRunTargets targets;
-    targets.DebugMemo = DebugMemo->document();
-    targets.AddressMemo = AddressMemo->document();
-    targets.PositionX = &PositionX;
-    WriteListWatchEnd(RunInput(), targets, *listWatch_, listWatchStarted_, listWatchEndedMs_);
-    // Saved as data like any run: each address with its statistics and what its watch saw.
-    for (TRunResult &run : WatchedListResults(*listWatch_, listWatchLog_, RunInput().Echo,
-                                              PingInterval, listWatchStarted_, listWatchEndedMs_)) {
-        KeepPaneRun(std::move(run));
-    }
-    WatchTray->hide();
-    RefreshListWatch();
-    AddressRunCompleted();
-}
-
 void TMainMenuForm::ShowListWatch(bool on) {
-    ShowWatchGraph(on);
     if (!on) {
         MainSplitter->ClosePanel(WatchListPanel);
         WatchListPanel->Show(nullptr, QDateTime());
-        listWatch_.reset();
         WatchTray->hide();
         RefreshWatchTray();
+        ShowChartsOfRun();
         return;
     }
     MainSplitter->ClosePanel(TracePanel);
-    pendingChanges_.clear();
     // The room comes from the graph and the panes alike, neither below what it needs.
     MainSplitter->OpenPanel(WatchListPanel, kWatchPanelHeight);
+    ShowChartsOfRun();
 }
 
-void TMainMenuForm::ShowWatchGraph(bool on) {
-    WatchGraph->setVisible(on);
-    ProcessGraph->setVisible(!on);
+void TMainMenuForm::ShowChartsOfRun() {
+    const bool watch =
+        runs_->ChartsFollow() == TRunModel::TKind::ListWatch && runs_->ListWatch() != nullptr;
+    WatchGraph->setVisible(watch);
+    ProcessGraph->setVisible(!watch);
 }

@@ -2,12 +2,12 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QSet>
+#include <QTimer>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <set>
 #include <vector>
 
@@ -21,6 +21,7 @@
 #include "lookup/WhoisZones.h"
 #include "ping/ListRun.h"
 #include "ping/PingRun.h"
+#include "ping/RunModel.h"
 #include "ping/RunResults.h"
 #include "ping/TraceRun.h"
 #include "settings/EngineParameters.h"
@@ -229,79 +230,95 @@ void WriteTable(const THeadlessIo &io, const QList<QStringList> &rows) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Ping
+// Runs
+
+// A run model as the command line runs it: the lines of the results pane go to the standard
+// output as text when the format is text (else nowhere: the data is written at the end), with
+// the engine parameters of the options.
+void PrepareModel(TRunModel &model, const TOptions &options, const THeadlessIo &io) {
+    if (io.Connect) {
+        model.SetConnect(io.Connect);
+    }
+    TRunViews views;
+    if (options.Format == TFormat::Text) {
+        views.DebugLines = [&io](const QString &line) { WriteLine(io, line); };
+    } else {
+        views.DebugLines = [](const QString &) {};
+    }
+    model.SetViews(views);
+}
+
+// Waits in an event loop until every run of `model` has ended, asking io.StopRequested every
+// few milliseconds meanwhile: true stops the runs as Esc stops them in the window.
+void WaitForRuns(TRunModel &model, const THeadlessIo &io) {
+    if (model.IsIdle()) {
+        return;
+    }
+    QEventLoop loop;
+    QObject::connect(&model, &TRunModel::RunFinished, &loop, [&model, &loop] {
+        if (model.IsIdle()) {
+            loop.quit();
+        }
+    });
+    QTimer poll;
+    if (io.StopRequested) {
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&model, &io, &poll] {
+            if (io.StopRequested()) {
+                poll.stop();
+                while (model.StopLast() != TRunModel::TKind::None) {
+                }
+            }
+        });
+        poll.start(kStopPoll);
+    }
+    loop.exec();
+}
 
 int RunPing(const TOptions &options, const THeadlessIo &io) {
-    TListRunInput input;
-    input.Addresses = options.Addresses;
-    input.Echo = options.Echo;
+    TRunModel model;
+    PrepareModel(model, options, io);
+    TRunSettings settings;
+    settings.Echo = options.Echo;
     // A request every interval whatever earlier ones still wait for, as ping and fping send: a
     // silent address then takes the time of its requests and one time-out, not a time-out for
     // each request as the window's one-after-another rule would make it.
-    input.Interval = options.IntervalGiven ? options.Interval : kStandardPingInterval;
-    input.Cadence = TRequestCadence::EveryInterval;
-    input.Connect = io.Connect;
+    settings.RequestInterval = options.IntervalGiven ? options.Interval : kStandardPingInterval;
+    settings.Cadence = TRequestCadence::EveryInterval;
+    // Every address is pinged; each error is told once.
+    settings.ListStopsAtFailure = false;
+    model.SetSettings(settings);
 
-    std::vector<TRunResult> runs;
     bool unanswered = false;
     bool unresolved = false;
     std::set<QString> failures;
-    double positionX = 0;
-    TPingRunTargets targets;
-    targets.DebugLines = [&io](const QString &line) { WriteLine(io, line); };
-    targets.PositionX = &positionX;
-
-    // One address is written as the window's ping command writes it: the header at once, each
-    // reply as it comes, the statistics at the end. A list is written as the window's list run
-    // writes it: each address's block once it and those before it are complete.
-    const bool live = options.Format == TFormat::Text && options.Addresses.size() == 1;
-    TPingRunInput single;
-    single.PingAddress = options.Addresses.first();
-    single.Echo = options.Echo;
-    TPingFigures figures;
-
-    const auto done = [&](int index, const TPingRecord &record) {
-        const QString &address = options.Addresses.at(index);
-        TRunResult run = PingResult(address, options.Echo, record);
-        if (live && !record.Failure) {
-            WritePingStatistics(single, targets, figures);
-        } else if (options.Format == TFormat::Text && !live) {
-            TPingRunInput block;
-            block.PingAddress = address;
-            block.Echo = options.Echo;
-            try {
-                WritePingRecord(block, targets, record);
-            } catch (const std::exception &) {
-                // The error is the run's, reported below with the others.
-            }
-        }
+    QObject::connect(&model, &TRunModel::PaneRunKept, [&](const TRunResult &run) {
         if (!run.Error.isEmpty()) {
             if (failures.insert(run.Error).second) {
                 Fail(io, run.Error);
             }
         } else if (PingNameUnresolved(run)) {
             unresolved = true;
-            Fail(io, QStringLiteral("%1: the name does not resolve.").arg(address));
+            Fail(io, QStringLiteral("%1: the name does not resolve.").arg(run.Target));
         } else if (!RunAnswered(run)) {
             unanswered = true;
         }
-        if (options.Format != TFormat::Text) {
-            runs.push_back(std::move(run));
-        }
-    };
-    TRunListener listener{{}, done, io.StopRequested};
+    });
+
+    // One address is written as the window's ping command writes it: the header at once, each
+    // reply as it comes, the statistics at the end. A list is written as the window's list run
+    // writes it: each address's block once it and those before it are complete.
+    const bool live = options.Format == TFormat::Text && options.Addresses.size() == 1;
     if (live) {
-        WritePingRunStart(single, targets);
-        listener.Replied = [&](int, int request, const std::optional<TPingReply> &reply) {
-            WritePingReply(request, reply, single, targets, figures);
-        };
+        model.StartSingle(options.Addresses.first());
+    } else {
+        model.StartList(options.Addresses);
     }
-    DriveAddressRuns(input, listener);
+    WaitForRuns(model, io);
 
     if (options.Format == TFormat::Json) {
-        io.Out(RunResultsJson(runs));
+        io.Out(RunResultsJson(model.PaneRuns()));
     } else if (options.Format == TFormat::Csv) {
-        io.Out(RunResultsCsv(runs));
+        io.Out(RunResultsCsv(model.PaneRuns()));
     }
     if (!failures.empty()) {
         return kExitSystemError;
@@ -312,93 +329,35 @@ int RunPing(const TOptions &options, const THeadlessIo &io) {
     return unanswered ? kExitNotAnswered : kExitAnswered;
 }
 
-// ---------------------------------------------------------------------------------------------
-// Trace
-
+// The route to one address in rounds (the count) at the interval, written as the window writes
+// the route's block once the trace ends.
 int RunTrace(const TOptions &options, const THeadlessIo &io) {
-    TTraceInput input;
-    input.Address = options.Addresses.first();
-    input.Echo = options.Echo;
-    input.Interval = qMax(kLeastTraceRoundInterval,
-                          options.IntervalGiven ? options.Interval : options.SettingsInterval);
-    input.Rounds = options.Echo.Retries;
-    input.Connect = io.Connect;
-
-    // The trace's callbacks come on its engine thread; this thread waits and then writes.
-    std::mutex mutex;
-    std::condition_variable finished;
-    bool over = false;
-    std::exception_ptr failure;
-    TTraceHops hops(input.MaxHops);
-    QString resolved;
-    int rounds = 0;
-    const QDateTime started = QDateTime::currentDateTime();
-
-    TTraceCallbacks callbacks;
-    callbacks.Resolved = [&](const QString &address) {
-        const std::lock_guard<std::mutex> lock(mutex);
-        resolved = address;
-    };
-    callbacks.RoundStarted = [&](int round, int) {
-        const std::lock_guard<std::mutex> lock(mutex);
-        rounds = round;
-    };
-    callbacks.ProbeSent = [&](int, int ttl) {
-        const std::lock_guard<std::mutex> lock(mutex);
-        hops.Sent(ttl);
-    };
-    callbacks.Probed = [&](int, int ttl, const TPingReply &reply) {
-        const std::lock_guard<std::mutex> lock(mutex);
-        hops.Add(ttl, reply);
-    };
-    callbacks.Named = [&](const QString &address, const QString &name) {
-        const std::lock_guard<std::mutex> lock(mutex);
-        hops.SetName(address, name);
-    };
-    callbacks.Finished = [&](std::exception_ptr error) {
-        {
-            const std::lock_guard<std::mutex> lock(mutex);
-            failure = error;
-            over = true;
-        }
-        finished.notify_all();
-    };
+    TRunModel model;
+    PrepareModel(model, options, io);
+    TRunSettings settings;
+    settings.Echo = options.Echo;
+    settings.Interval = options.IntervalGiven ? options.Interval : options.SettingsInterval;
+    settings.TraceRounds = options.Echo.Retries;
+    model.SetSettings(settings);
+    const QString address = options.Addresses.first();
     try {
-        TTraceRun trace(input, callbacks);
-        bool stopped = false;
-        std::unique_lock<std::mutex> lock(mutex);
-        while (!over) {
-            finished.wait_for(lock, kStopPoll);
-            if (!stopped && !over && io.StopRequested && io.StopRequested()) {
-                stopped = true;
-                trace.Stop();
-            }
-        }
+        model.StartTrace(address);
     } catch (const std::exception &error) {
         Fail(io, ErrorText(error));
         return kExitSystemError;
     }
-    hops.ForgetInFlight();
-
-    TRunResult run;
-    run.Kind = TRunResult::TKind::Trace;
-    run.Target = input.Address;
-    run.Echo = input.Echo;
-    run.Started = started;
-    run.Resolved = resolved;
-    run.Rounds = rounds;
-    run.Hops = hops;
-    int status = hops.Reached() ? kExitAnswered : kExitNotAnswered;
-    if (failure) {
-        try {
-            std::rethrow_exception(failure);
-        } catch (const std::exception &error) {
-            run.Error = ErrorText(error);
-        }
-        if (resolved.isEmpty() && !ResolveEchoTarget(input.Address)) {
+    WaitForRuns(model, io);
+    if (model.PaneRuns().empty()) {
+        Fail(io, QStringLiteral("The trace ended without a result."));
+        return kExitSystemError;
+    }
+    TRunResult run = model.PaneRuns().back();
+    int status = run.Hops && run.Hops->Reached() ? kExitAnswered : kExitNotAnswered;
+    if (!run.Error.isEmpty()) {
+        if (run.Resolved.isEmpty() && !ResolveEchoTarget(address)) {
             // As a ping's name that does not resolve: nothing was sent, and the entry says why.
             run.Error = QString::fromLatin1(kNameDoesNotResolve);
-            Fail(io, QStringLiteral("%1: the name does not resolve.").arg(input.Address));
+            Fail(io, QStringLiteral("%1: the name does not resolve.").arg(address));
             status = kExitUsage;
         } else {
             Fail(io, run.Error);
@@ -409,10 +368,6 @@ int RunTrace(const TOptions &options, const THeadlessIo &io) {
         io.Out(RunResultsJson({run}));
     } else if (options.Format == TFormat::Csv) {
         io.Out(RunResultsCsv({run}));
-    } else if (!failure) {
-        TResultTarget pane;
-        pane.Plain = [&io](const QString &line) { WriteLine(io, line); };
-        WriteTraceBlock(pane, input.Address, resolved, started, hops, rounds);
     }
     return status;
 }

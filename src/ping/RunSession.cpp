@@ -43,8 +43,11 @@ TRunSession::~TRunSession() {
     }
 }
 
-bool TRunSession::StartSingle(const TPingRunInput &input) {
-    return Begin(TKind::Single, AddressRunInput(input));
+bool TRunSession::StartSingle(const TPingRunInput &input, TPace pace) {
+    TListRunInput run = AddressRunInput(input);
+    run.Interval = pace.Interval;
+    run.Cadence = pace.Cadence;
+    return Begin(TKind::Single, run);
 }
 
 bool TRunSession::StartWatch(const TPingRunInput &input, int interval) {
@@ -54,12 +57,14 @@ bool TRunSession::StartWatch(const TPingRunInput &input, int interval) {
     return Begin(TKind::Watch, run);
 }
 
-bool TRunSession::StartList(const TPingRunInput &input, const QStringList &addresses,
-                            int inFlight) {
+bool TRunSession::StartList(const TPingRunInput &input, const QStringList &addresses, int inFlight,
+                            TPace pace, bool stopAtFailure) {
     TListRunInput run = AddressRunInput(input);
     run.Addresses = addresses;
     run.InFlight = inFlight;
-    return Begin(TKind::List, run);
+    run.Interval = pace.Interval;
+    run.Cadence = pace.Cadence;
+    return Begin(TKind::List, run, stopAtFailure);
 }
 
 bool TRunSession::StartListWatch(const TPingRunInput &input, const QStringList &addresses,
@@ -144,7 +149,7 @@ void TRunSession::StopNow() {
     }
 }
 
-bool TRunSession::Begin(TKind kind, TListRunInput run) {
+bool TRunSession::Begin(TKind kind, TListRunInput run, bool stopAtFailure) {
     if (state_ != TState::Idle) {
         return false;
     }
@@ -153,7 +158,7 @@ bool TRunSession::Begin(TKind kind, TListRunInput run) {
     state_ = TState::Running;
     kind_ = kind;
     try {
-        runs_ = std::make_unique<TAddressRuns>(run, Callbacks(kind, run.Addresses));
+        runs_ = std::make_unique<TAddressRuns>(run, Callbacks(kind, run.Addresses, stopAtFailure));
     } catch (...) {
         state_ = TState::Idle;
         kind_ = TKind::None;
@@ -164,7 +169,8 @@ bool TRunSession::Begin(TKind kind, TListRunInput run) {
 
 // Every callback comes on the engine thread; the signals they emit reach the session's owner
 // queued, in the order they were emitted.
-TAddressRunCallbacks TRunSession::Callbacks(TKind kind, const QStringList &addresses) {
+TAddressRunCallbacks TRunSession::Callbacks(TKind kind, const QStringList &addresses,
+                                            bool stopAtFailure) {
     TAddressRunCallbacks callbacks;
     if (kind == TKind::ListWatch) {
         // A request made is only counted: the window reads the counts when it draws, and hears
@@ -199,13 +205,13 @@ TAddressRunCallbacks TRunSession::Callbacks(TKind kind, const QStringList &addre
         // A failed address ends the list after its record; the engine thread alone reads and
         // writes the flag.
         auto failed = std::make_shared<bool>(false);
-        callbacks.Done = [this, addresses, failed](int index, TPingRecord &record) {
+        callbacks.Done = [this, addresses, failed, stopAtFailure](int index, TPingRecord &record) {
             // An address the stop caught before its first request was never begun.
             if (*failed || (stopped_ && record.Replies.empty() && !record.Failure)) {
                 return;
             }
             emit Recorded(index, addresses.at(index), record);
-            if (record.Failure) {
+            if (record.Failure && stopAtFailure) {
                 *failed = true;
                 // The run belongs to the owner's thread; the stop is asked for there.
                 QMetaObject::invokeMethod(

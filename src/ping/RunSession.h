@@ -18,9 +18,16 @@
 class TAddressRuns;
 struct TAddressRunCallbacks;
 
-// The runs of a window, one at a time. A run goes through the probe engine (TAddressRuns), whose
-// thread hands each outcome to the session's thread as a queued signal; that thread never waits
-// for a request and only writes what the signals bring.
+// How the requests of a single run and of a list run's addresses follow each other: back to back
+// by default, or every Interval ms (TListRunInput).
+struct TRunPace {
+    int Interval = 0;
+    TRequestCadence Cadence = TRequestCadence::AfterAnswer;
+};
+
+// One run at a time (the run model keeps a session per kind of run). A run goes through the probe
+// engine (TAddressRuns), whose thread hands each outcome to the session's thread as a queued
+// signal; that thread never waits for a request and only writes what the signals bring.
 //
 // States: Idle -> Running (a Start call) -> Stopping (Stop: the request under way is finished,
 // then the run ends with the statistics of what was sent) -> Idle (Finished). A run also ends by
@@ -44,9 +51,11 @@ class TRunSession final : public QObject {
     // std::chrono::steady_clock. Owner's thread.
     void SetDeliveryClock(std::function<qint64()> clock) { deliveryClock_ = std::move(clock); }
 
+    using TPace = TRunPace;
+
     // Each Start returns false, and starts nothing, while a run is under way.
     // input.Echo.Retries requests to input.PingAddress: Replied for each, then Ended.
-    bool StartSingle(const TPingRunInput &input);
+    bool StartSingle(const TPingRunInput &input, TPace pace = {});
     // Requests to input.PingAddress every `interval` ms until stopped: Replied for each, then
     // Ended once stopped.
     bool StartWatch(const TPingRunInput &input, int interval);
@@ -54,7 +63,9 @@ class TRunSession final : public QObject {
     // after another): Recorded for each address in list order. A failed address ends the list
     // run after its record, which carries the error. Stopped, the addresses under way finish
     // their request and are recorded with what they sent; those not begun get no record.
-    bool StartList(const TPingRunInput &input, const QStringList &addresses, int inFlight);
+    // With `stopAtFailure` false, the other addresses go on after a failed one.
+    bool StartList(const TPingRunInput &input, const QStringList &addresses, int inFlight,
+                   TPace pace = {}, bool stopAtFailure = true);
 
     // Requests to every address of `addresses` every `interval` ms, all at once, until stopped:
     // ListReplied for each request's outcome (ListRequestsMade counts those made), ListFailed
@@ -117,13 +128,14 @@ class TRunSession final : public QObject {
         std::optional<TPingReply> Reply;
     };
 
-    bool Begin(TKind kind, TListRunInput run);
+    bool Begin(TKind kind, TListRunInput run, bool stopAtFailure = true);
     // Engine thread: keeps an outcome of a list watch for the owner's thread.
     void QueueListOutcome(TListOutcome outcome);
     // Owner's thread: tells every outcome kept so far, in the order they came; unless `now`, not
     // sooner than kListDeliveryMs after the last time.
     void DeliverListOutcomes(bool now);
-    TAddressRunCallbacks Callbacks(TKind kind, const QStringList &addresses);
+    TAddressRunCallbacks Callbacks(TKind kind, const QStringList &addresses,
+                                   bool stopAtFailure = true);
     void Finish();
 
     TEchoServiceFactory connect_;

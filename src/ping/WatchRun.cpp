@@ -49,12 +49,21 @@ class TRecentTripBars final : public ChartSink {
 };
 
 TWatchWriter::TWatchWriter(const TPingRunInput &input, const TPingRunTargets &targets)
-    : input_(input), targets_(targets), watchTargets_(targets) {
-    if (targets.Charts != nullptr) {
-        targets.Charts->PrepareBars(input.Echo.Retries, 0.1);
-        bars_ = std::make_unique<TRecentTripBars>(*targets.Charts, input.Echo.Retries);
-        watchTargets_.Charts = bars_.get();
+    : input_(input) {
+    Retarget(targets);
+}
+
+void TWatchWriter::Retarget(const TPingRunTargets &targets) {
+    const bool fresh = targets.Charts != targets_.Charts;
+    targets_ = targets;
+    watchTargets_ = targets;
+    if (targets.Charts == nullptr) {
+        bars_.reset();
+    } else if (fresh || !bars_) {
+        targets.Charts->PrepareBars(input_.Echo.Retries, 0.1);
+        bars_ = std::make_unique<TRecentTripBars>(*targets.Charts, input_.Echo.Retries);
     }
+    watchTargets_.Charts = bars_.get();
     // The progress of a run counts up to its fixed number of requests; a watch has none, so it
     // reports its own after each request.
     watchTargets_.SetProgress = {};

@@ -30,6 +30,10 @@ class TWatchWriter final {
     TWatchWriter(const TWatchWriter &) = delete;
     TWatchWriter &operator=(const TWatchWriter &) = delete;
 
+    // From now on the lines and points go to `targets`: a watch that the charts no longer follow
+    // draws nothing (targets.Charts null); one that they follow again starts its bars afresh.
+    void Retarget(const TPingRunTargets &targets);
+
     // A request is made; its outcome follows in Reply.
     void Sending() { ++inFlight_; }
     void Reply(const std::optional<TPingReply> &reply);

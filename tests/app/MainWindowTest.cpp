@@ -646,7 +646,7 @@ TEST_F(MainWindowTest, EscapeClearsEverythingButKeepsTheAddressList) {
     EXPECT_TRUE(form_->AddressEdit->hasFocus());
     EXPECT_EQ(form_->RemaningLabel->text(), QStringLiteral("0 of 0"));
     EXPECT_EQ(form_->Charts()->PointCount(), 0);
-    EXPECT_EQ(form_->PositionX, 0);
+    EXPECT_EQ(form_->Runs()->PositionX, 0);
     EXPECT_FALSE(form_->Charts()->BarsActive());
     ASSERT_EQ(form_->Charts()->BarCount(), 4);
     EXPECT_DOUBLE_EQ(form_->Charts()->BarHeight(0), 0.1);
