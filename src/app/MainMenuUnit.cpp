@@ -844,8 +844,7 @@ QString TMainMenuForm::RunName(TRunModel::TKind kind) const {
             return QStringLiteral("the watch of %1")
                 .arg(WatchAddressCountText(runs_->ListWatch() ? runs_->ListWatch()->Count() : 0));
         case TRunModel::TKind::Trace:
-            return QStringLiteral("the trace of %1")
-                .arg(runs_->TraceHops() ? PingAddress.trimmed() : QString());
+            return QStringLiteral("the trace of %1").arg(runs_->TraceTarget());
         case TRunModel::TKind::None:
             break;
     }

@@ -148,6 +148,8 @@ class TRunModel final : public QObject {
     // The live figures of the watch as the status bar shows them.
     QString LiveFigures() const;
 
+    // The address the trace under way or last made traces, as typed without blanks around it.
+    const QString &TraceTarget() const { return traceAddress_; }
     // The trace under way or last made; null before the first or after a clearing.
     const TTraceHops *TraceHops() const { return traceHops_.get(); }
     // The route panel's heading: target, resolved address, round, and once `over` how the route

@@ -317,6 +317,123 @@ TEST_F(WatchListWindowTest, AnAddressThatFallsSilentIsDownThenUpAgainWithLinesNo
 }
 
 // Without a notification service the program says so once, and the watch goes on; Esc stops it.
+// The moment an address goes down is the moment its route is wanted: the watch goes on while
+// the address is pinged (a double click on its row) and a route is traced (typed into the field,
+// Ctrl+T). Esc stops the run started last and says which; each run's block is written whole, and
+// the watch neither stops nor misses its requests meanwhile.
+TEST_F(WatchListWindowTest, TheWatchGoesOnWhileItsAddressIsPingedAndARouteTraced) {
+    form_->AddressList = {QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.5")};
+    form_->AddressEdit->setFocus();
+    Press(Qt::Key_F10, Qt::ShiftModifier);
+    ASSERT_TRUE(form_->IsWatchingList());
+
+    enum class Phase {
+        Answering,
+        Silent,
+        Pinging,
+        Tracing,
+        Stopping,
+        After
+    } phase = Phase::Answering;
+    QString stopStatus;
+    int sentBefore = 0;
+    bool watchStopped = false;
+    QTableView *table = form_->WatchListPanel->Table();
+    WhileWatching([&] {
+        watchStopped = watchStopped || !form_->IsWatchingList();
+        switch (phase) {
+            case Phase::Answering:
+                if (State(0) == "up" && State(1) == "up") {
+                    ns_->Nft(
+                        "add rule ip txping input ip daddr 127.0.0.5 icmp type "
+                        "echo-request drop\n");
+                    phase = Phase::Silent;
+                }
+                return false;
+            case Phase::Silent:
+                if (State(1) == "down") {
+                    const QRect row = table->visualRect(table->model()->index(1, 0));
+                    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier,
+                                      row.center());
+                    QTest::mouseDClick(table->viewport(), Qt::LeftButton, Qt::NoModifier,
+                                       row.center());
+                    EXPECT_TRUE(form_->Runs()->IsRunning(TRunModel::TKind::Single));
+                    phase = Phase::Pinging;
+                }
+                return false;
+            case Phase::Pinging:
+                if (form_->Runs()->IsRunning(TRunModel::TKind::Single)) {
+                    // The field shows the pinged address and cannot change meanwhile.
+                    EXPECT_TRUE(form_->AddressEdit->isReadOnly());
+                    return false;
+                }
+                // Typed while the watch goes: the field is free again.
+                EXPECT_FALSE(form_->AddressEdit->isReadOnly());
+                form_->AddressEdit->setFocus();
+                form_->AddressEdit->clear();
+                QTest::keyClicks(form_->AddressEdit, QStringLiteral("127.0.0.1"));
+                Press(Qt::Key_T, Qt::ControlModifier);
+                EXPECT_TRUE(form_->IsTracing());
+                phase = Phase::Tracing;
+                return false;
+            case Phase::Tracing:
+                if (form_->Runs()->TraceHops() == nullptr ||
+                    !form_->Runs()->TraceHops()->Reached()) {
+                    return false;
+                }
+                Press(Qt::Key_Escape);
+                stopStatus = form_->WatchLabel->text();
+                phase = Phase::Stopping;
+                return false;
+            case Phase::Stopping:
+                if (form_->IsTracing()) {
+                    return false;
+                }
+                form_->Runs()->CountListRequests();
+                sentBefore = form_->Runs()->ListWatch()->At(0).Figures.Sent;
+                phase = Phase::After;
+                return false;
+            case Phase::After:
+                form_->Runs()->CountListRequests();
+                if (form_->Runs()->ListWatch()->At(0).Figures.Sent < sentBefore + 3) {
+                    return false;
+                }
+                form_->WatchListAction->trigger();
+                return true;
+        }
+        return false;
+    });
+    ASSERT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
+    EXPECT_FALSE(watchStopped);
+    EXPECT_EQ(stopStatus, QStringLiteral("Stopping the trace of 127.0.0.1 ..."));
+
+    const QStringList lines = Lines(form_->DebugMemo);
+    const QString text = lines.join('\n');
+    // The ping's block is whole: its four time-outs, no line of the watch or trace inside it.
+    const int header = lines.indexOf(QStringLiteral("Pinging 127.0.0.5 with 32 bytes of data:"));
+    ASSERT_GT(header, 0) << text.toStdString();
+    EXPECT_EQ(lines.mid(header + 2, 4),
+              QStringList(4, QStringLiteral("Reply from 127.0.0.5: Request Timed Out")));
+    EXPECT_EQ(lines.value(header + 8),
+              QStringLiteral("Packets: Sent = 4, Received = 0, Lost = 4 [ 100% loss ]"));
+    EXPECT_EQ(lines.filter(QRegularExpression(QStringLiteral("^Tracing route to 127\\.0\\.0\\.1 ")))
+                  .size(),
+              1)
+        << text.toStdString();
+    EXPECT_EQ(lines.filter(QRegularExpression(QStringLiteral(" 127\\.0\\.0\\.5 is down$"))).size(),
+              1);
+    // Then the watch's own blocks, both addresses, once it was stopped.
+    const int watched =
+        lines.lastIndexOf(QStringLiteral("Pinging 127.0.0.1 with 32 bytes of data:"));
+    EXPECT_GT(watched, header);
+    EXPECT_GT(lines.indexOf(QRegularExpression(QStringLiteral("^Outages in .* of watching 2 "
+                                                              "addresses:$"))),
+              watched);
+    // The ping, the trace, and the two watched addresses, as data.
+    ASSERT_EQ(form_->PaneRuns().size(), 4u);
+    EXPECT_EQ(form_->PaneRuns().at(1).Kind, TRunResult::TKind::Trace);
+}
+
 TEST_F(WatchListWindowTest, WithoutANotificationServiceItSaysSoOnceAndGoesOn) {
     EchoNamespace standard(EchoNamespace::StandardRules(), QStringLiteral("r"));
     if (!standard.Problem().isEmpty()) {
