@@ -797,7 +797,21 @@ void TMainMenuForm::InitPingActionExecute() {
 
 void TMainMenuForm::ConnectRuns() {
     connect(runs_, &TRunModel::RunStarted, this, [this] { RefreshRunMode(); });
-    connect(runs_, &TRunModel::RunFinished, this, [this] { RefreshRunMode(); });
+    connect(runs_, &TRunModel::RunFinished, this, [this](TRunModel::TKind kind) {
+        // The word that the run is stopping goes with it: a watch leaves its last figures.
+        if (kind == stopping_) {
+            stopping_ = TRunModel::TKind::None;
+            statusUntil_ = 0;
+            if (kind == TRunModel::TKind::Watch) {
+                WatchLabel->setText(runs_->LiveFigures());
+            } else if (kind == TRunModel::TKind::ListWatch) {
+                RefreshListWatch();
+            } else if (!IsWatching() && !IsWatchingList()) {
+                WatchLabel->hide();
+            }
+        }
+        RefreshRunMode();
+    });
     connect(runs_, &TRunModel::Progress, RemaningLabel, &QLabel::setText);
     connect(runs_, &TRunModel::LiveFiguresChanged, this, &TMainMenuForm::ShowLiveFigures);
     connect(runs_, &TRunModel::ListAddressWriting, this, [this](const QString &address) {
@@ -942,6 +956,7 @@ void TMainMenuForm::StopRun() {
         return;
     }
     // Several runs may go at once: the status bar says which one this stop ends.
+    stopping_ = kind;
     ShowStatus(QStringLiteral("Stopping %1 ...").arg(name));
 }
 

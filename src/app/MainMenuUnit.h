@@ -388,8 +388,10 @@ class TMainMenuForm final : public QMainWindow {
     void SaveRunResults(bool csv);
     QTimer *listWatchRefresh_ = nullptr;
     TDesktopNotifier *notifier_ = nullptr;
-    // A word in the status bar, shown until this time (ms of the monotonic clock).
+    // A word in the status bar, shown until this time (ms since the epoch), and the run whose
+    // stop it tells of.
     qint64 statusUntil_ = 0;
+    TRunModel::TKind stopping_ = TRunModel::TKind::None;
 };
 
 extern TMainMenuForm *MainMenuForm;

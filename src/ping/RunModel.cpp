@@ -122,6 +122,16 @@ void TRunModel::Started(TKind kind) {
     emit RunStarted(kind);
 }
 
+void TRunModel::Over(TKind kind) {
+    started_.removeAll(kind);
+    // The charts of a run that ended go to the run under way that started last, afresh.
+    if (chartsFollow_ == kind && !started_.isEmpty()) {
+        FollowCharts(started_.last());
+        RestartGraph();
+    }
+    emit RunFinished(kind);
+}
+
 void TRunModel::Write(TKind kind, std::function<void()> write) {
     if (openBlock_ != TKind::None && openBlock_ != kind) {
         waiting_.push_back(std::move(write));
@@ -218,6 +228,7 @@ bool TRunModel::StartWatch(const QString &address) {
     figures_ = TPingFigures();
     paneRun_ =
         PingResult(address, runInput_.Echo, TPingRecord{{}, {}, QDateTime::currentDateTime()});
+    lastLiveFigures_ = LiveFiguresText(TPingFigures());
     Write(TKind::Watch, [this] {
         const TPingRunTargets targets = Targets(runInput_.PingAddress, TKind::Watch);
         WritePingRunStart(runInput_, targets);
@@ -236,7 +247,7 @@ bool TRunModel::StartWatch(const QString &address) {
 
 QString TRunModel::LiveFigures() const {
     return watchWriter_ ? LiveFiguresText(watchWriter_->Figures(), watchWriter_->InFlight())
-                        : LiveFiguresText(TPingFigures());
+                        : lastLiveFigures_;
 }
 
 void TRunModel::ConnectAddressRuns(TRunSession &session) {
@@ -273,11 +284,13 @@ void TRunModel::ConnectAddressRuns(TRunSession &session) {
     });
     connect(&session, &TRunSession::Finished, this, [this] {
         const TKind kind = watchWriter_ ? TKind::Watch : TKind::Single;
-        watchWriter_.reset();
         CloseBlock();
-        started_.removeAll(TKind::Single);
-        started_.removeAll(TKind::Watch);
-        emit RunFinished(kind);
+        if (kind == TKind::Watch) {
+            lastLiveFigures_ = LiveFigures();
+        }
+        watchWriter_.reset();
+        started_.removeAll(kind == TKind::Watch ? TKind::Single : TKind::Watch);
+        Over(kind);
     });
 }
 
@@ -479,10 +492,8 @@ void TRunModel::ConnectTrace(TRunSession &session) {
         Keep(std::move(run));
         Fail(TKind::Trace, message);
     });
-    connect(&session, &TRunSession::Finished, this, [this] {
-        started_.removeAll(TKind::Trace);
-        Write(TKind::Trace, [this] { emit RunFinished(TKind::Trace); });
-    });
+    connect(&session, &TRunSession::Finished, this,
+            [this] { Write(TKind::Trace, [this] { Over(TKind::Trace); }); });
 }
 
 TRunResult TRunModel::TraceResult() const {
@@ -643,10 +654,8 @@ void TRunModel::ConnectListWatch(TRunSession &session) {
     connect(&session, &TRunSession::Ended, this, [this] { EndListWatch(); });
     connect(&session, &TRunSession::Failed, this,
             [this](const QString &message) { Fail(TKind::ListWatch, message); });
-    connect(&session, &TRunSession::Finished, this, [this] {
-        started_.removeAll(TKind::ListWatch);
-        Write(TKind::ListWatch, [this] { emit RunFinished(TKind::ListWatch); });
-    });
+    connect(&session, &TRunSession::Finished, this,
+            [this] { Write(TKind::ListWatch, [this] { Over(TKind::ListWatch); }); });
 }
 
 void TRunModel::ListWatchChanged(const TWatchChange &change) {

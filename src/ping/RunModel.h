@@ -145,7 +145,8 @@ class TRunModel final : public QObject {
 
     // The single run or watch under way or last made.
     const QString &AddressRunTarget() const { return runInput_.PingAddress; }
-    // The live figures of the watch as the status bar shows them.
+    // The live figures of the watch under way, or of the one that ended last, as the status bar
+    // shows them.
     QString LiveFigures() const;
 
     // The address the trace under way or last made traces, as typed without blanks around it.
@@ -209,6 +210,8 @@ class TRunModel final : public QObject {
     TPingRunInput Input(const QString &address) const;
     TPingRunTargets Targets(const QString &address, TKind kind);
     void Started(TKind kind);
+    // The run of `kind` is over and its session idle.
+    void Over(TKind kind);
     // Writes now, or after the block being written when another run writes it.
     void Write(TKind kind, std::function<void()> write);
     void CloseBlock();
@@ -250,6 +253,8 @@ class TRunModel final : public QObject {
     TPingFigures figures_;
     TRunResult paneRun_;
     std::unique_ptr<TWatchWriter> watchWriter_;
+    // The live figures of the watch that ended last.
+    QString lastLiveFigures_;
 
     // The list run under way: its addresses.
     int listLength_ = 0;
