@@ -91,7 +91,8 @@ QStringList TMainMenuForm::RouteMapLines() const {
 }
 
 void TMainMenuForm::ShowRouteOnMap() {
-    if (IsTracing() || IsLookingUp() || GeolocationForm == nullptr) {
+    // While the trace goes, the map shows the route as far as it is known.
+    if (IsLookingUp() || GeolocationForm == nullptr) {
         return;
     }
     const QStringList lines = RouteMapLines();

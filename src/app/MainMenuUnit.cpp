@@ -931,7 +931,7 @@ void TMainMenuForm::RefreshRunMode() {
     WatchPingAction->setChecked(IsWatching());
     TraceRouteAction->setChecked(IsTracing());
     WatchListAction->setChecked(IsWatchingList());
-    TracePanel->SetCommandsEnabled(!IsLookingUp() && !IsTracing());
+    TracePanel->SetCommandsEnabled(!IsLookingUp());
     WatchListPanel->SetCommandsEnabled(!IsLookingUp());
     // The field is what a single run, a watch and a list run read and show; while only a trace
     // or a watched list goes, the next address can be typed.
