@@ -72,26 +72,13 @@ struct TListRunInput {
 // that address and every address before it are complete.
 using TListRunWriter = std::function<void(int index, const TPingRecord &record)>;
 
-// What a run driven from the calling thread hears, in the order the run made it.
-struct TRunListener {
-    // The outcome of request `request` of address `index`, as soon as it is in.
-    std::function<void(int index, int request, const std::optional<TPingReply> &reply)> Replied;
-    // The record of address `index`, in list order (TAddressRunCallbacks::Done).
-    TListRunWriter Done;
-    // Asked before the run starts, after each outcome and every few milliseconds in between;
-    // true stops the run (the requests under way are finished and still heard of). Unset: the
-    // run ends only by itself.
-    std::function<bool()> StopRequested;
-};
-
-// Runs `input` through one TAddressRuns (all addresses through one probe engine, up to InFlight
-// under way, up to Ahead started and not yet handed back) for a caller without a window: the
-// calling thread sleeps until an outcome comes and hands it to `listener` there. No event loop
-// runs meanwhile, so any thread may call it. An exception thrown by the listener ends the run: no
-// further address starts, those under way stop after their current request, and the exception
-// propagates once they are done (no thread or socket outlives the call).
-void DriveAddressRuns(const TListRunInput &input, const TRunListener &listener);
-
-// Pings every address of `input` as DriveAddressRuns does and hands the records to `write` on
-// the calling thread, in list order.
+// Pings every address of `input` through a list run of the run session (TRunSession, the path of
+// the window's and the command line's list runs): up to InFlight addresses under way at once, up
+// to Ahead started and not yet handed back, their requests as Interval and Cadence say, through
+// the echo service input.Connect (unset: the real one). Hands each address's record to `write`
+// on the calling thread, in list order; every address is recorded, a failed one with its error,
+// and the others go on after it. The calling thread waits in a local event loop meanwhile, so a
+// QCoreApplication must exist. An exception thrown by `write` ends the run: no further address
+// starts, those under way stop after their current request and are not handed on, and the
+// exception propagates once they are done. No thread or socket of the run outlives the call.
 void RunAddressList(const TListRunInput &input, const TListRunWriter &write);

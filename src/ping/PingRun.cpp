@@ -1,5 +1,6 @@
 #include "ping/PingRun.h"
 
+#include <QEventLoop>
 #include <QTextDocument>
 #include <optional>
 
@@ -7,6 +8,7 @@
 #include "common/TX_Edit.h"
 #include "ping/ChartSink.h"
 #include "ping/PingStatus.h"
+#include "ping/RunModel.h"
 
 QString PingHeaderLine(const QDateTime &when) {
     return QStringLiteral("Date: ") + when.toString(QStringLiteral("dd.MM.yyyy")) +
@@ -137,34 +139,58 @@ TListRunInput AddressRunInput(const TPingRunInput &input) {
     return run;
 }
 
-TPingRecord PingAddress(const TListRunInput &run, const TPingRunTargets &targets,
-                        const std::function<void(int, const std::optional<TPingReply> &)> &replied,
-                        const std::function<bool()> &stopRequested) {
-    TListRunInput withService = run;
-    withService.Connect = targets.Connect;
-    TPingRecord record;
-    DriveAddressRuns(
-        withService,
-        TRunListener{[&replied](int, int request, const std::optional<TPingReply> &reply) {
-                         replied(request, reply);
-                     },
-                     [&record](int, const TPingRecord &done) { record = done; }, stopRequested});
-    return record;
+void RunAddressOnModel(const TPingRunInput &input, const TPingRunTargets &targets, int interval,
+                       const std::function<void(TRunModel &model)> &start) {
+    CheckTargets(targets);
+    TRunModel model;
+    TRunViews views;
+    views.DebugMemo = targets.DebugMemo;
+    views.AddressMemo = targets.AddressMemo;
+    views.DebugLines = targets.DebugLines;
+    views.Charts = targets.Charts;
+    views.Now = targets.Now;
+    views.AddressEditText = targets.AddressEditText;
+    model.SetViews(views);
+    TRunSettings settings;
+    settings.Echo = input.Echo;
+    settings.DebugColor = input.DebugColor;
+    settings.ResultsColor = input.ResultsColor;
+    settings.Interval = interval;
+    model.SetSettings(settings);
+    if (targets.Connect) {
+        model.SetConnect(targets.Connect);
+    }
+    if (targets.SetProgress) {
+        QObject::connect(&model, &TRunModel::Progress, &model, targets.SetProgress);
+    }
+    QString failure;
+    QObject::connect(&model, &TRunModel::Failed, &model,
+                     [&failure](TRunModel::TKind, const QString &message) {
+                         if (failure.isEmpty()) {
+                             failure = message;
+                         }
+                     });
+    QEventLoop loop;
+    QObject::connect(&model, &TRunModel::RunFinished, &loop, [&model, &loop] {
+        if (model.IsIdle()) {
+            loop.quit();
+        }
+    });
+
+    model.PositionX = *targets.PositionX;
+    start(model);
+    if (!model.IsIdle()) {
+        loop.exec();
+    }
+    *targets.PositionX = model.PositionX;
+    if (!failure.isEmpty()) {
+        throw TxError(failure);
+    }
 }
 
 void StandardPing(const TPingRunInput &input, const TPingRunTargets &targets) {
-    WritePingRunStart(input, targets);
-    TPingFigures figures;
-    const TPingRecord record =
-        PingAddress(AddressRunInput(input), targets,
-                    [&](int request, const std::optional<TPingReply> &reply) {
-                        WritePingReply(request, reply, input, targets, figures);
-                    },
-                    {});
-    if (record.Failure) {
-        std::rethrow_exception(record.Failure);
-    }
-    WritePingStatistics(input, targets, figures);
+    RunAddressOnModel(input, targets, 0,
+                      [&input](TRunModel &model) { model.StartSingle(input.PingAddress); });
 }
 
 void WritePingRecord(const TPingRunInput &input, const TPingRunTargets &targets,

@@ -13,6 +13,7 @@
 
 class ChartSink;
 class QTextDocument;
+class TRunModel;
 
 // What one run pings and how it writes (fields of the main window, set before the run).
 struct TPingRunInput {
@@ -89,14 +90,17 @@ void WritePingStatistics(const TPingRunInput &input, const TPingRunTargets &targ
 // Returns the run of the one address of `input`: its requests, payload, time-out and TTL.
 TListRunInput AddressRunInput(const TPingRunInput &input);
 
-// Pings the one address of `run` through the echo service of targets.Connect (unset: the real
-// one) for a caller without a window: `replied` hears each request's outcome on the calling
-// thread as it comes; `stopRequested`, when set, is asked meanwhile and ends the run after the
-// request under way. Returns the address's record; its Failure is the error that ended it, if
-// any.
-TPingRecord PingAddress(const TListRunInput &run, const TPingRunTargets &targets,
-                        const std::function<void(int, const std::optional<TPingReply> &)> &replied,
-                        const std::function<bool()> &stopRequested);
+// Runs one address on a run model of its own (TRunModel, the path of the window's and the
+// command line's runs): the model writes into targets' panes (or targets.DebugLines) and charts
+// with the settings of `input`, `interval` as a watch's pace, the echo service targets.Connect,
+// the header's clock targets.Now and the address field's text targets.AddressEditText, and tells
+// its progress to targets.SetProgress. `start` starts the model's run and hooks what the caller
+// hears of it; the calling thread then waits in a local event loop until the model is idle, so
+// a QCoreApplication must exist. The graph's next position is taken from *targets.PositionX and
+// given back there. A run that fails raises its error as a TxError once the lines written so
+// far are in; neither statistics nor address line are written then.
+void RunAddressOnModel(const TPingRunInput &input, const TPingRunTargets &targets, int interval,
+                       const std::function<void(TRunModel &model)> &start);
 
 // One ping run (StandardPing): writes the header, one reply line per request and the
 // statistics block into targets.DebugMemo in input.DebugColor, plots each reply with a measured
@@ -105,9 +109,8 @@ TPingRecord PingAddress(const TListRunInput &run, const TPingRunTargets &targets
 // of M" after each request, and writes one line into targets.AddressMemo in input.ResultsColor: the
 // address line when anything was received, else the bare reply address of the last request.
 //
-// For callers without a window (a window runs through TRunSession instead): the requests go
-// through the probe engine while the calling thread waits, and the lines go to their panes
-// directly.
+// The run is the model's single run (RunAddressOnModel): the requests go through the probe
+// engine, the lines are written on the calling thread as the outcomes come.
 //
 // A run of 0 requests writes "[ 0% loss ]". When the service cannot be opened or fails, the
 // TxError propagates: the lines written so far stay, and neither statistics nor address line

@@ -112,8 +112,17 @@ TPingRunTargets TRunModel::Targets(const QString &address, TKind kind) {
     targets.Charts = drawn ? views_.Charts : nullptr;
     targets.PositionX = drawn ? &PositionX : &hiddenPositionX_;
     targets.SetProgress = [this](const QString &progress) { emit Progress(progress); };
-    targets.AddressEditText = [address] { return address; };
+    // A list run's address line names the list's address, whatever the address field holds.
+    const bool typed = kind == TKind::Single || kind == TKind::Watch;
+    targets.AddressEditText = typed && views_.AddressEditText
+                                  ? views_.AddressEditText
+                                  : std::function<QString()>([address] { return address; });
+    targets.Now = views_.Now;
     return targets;
+}
+
+QDateTime TRunModel::Now() const {
+    return views_.Now ? views_.Now() : QDateTime::currentDateTime();
 }
 
 void TRunModel::Started(TKind kind) {
@@ -204,8 +213,7 @@ bool TRunModel::StartSingle(const QString &address) {
     FollowCharts(TKind::Single);
     runInput_ = Input(address);
     figures_ = TPingFigures();
-    paneRun_ =
-        PingResult(address, runInput_.Echo, TPingRecord{{}, {}, QDateTime::currentDateTime()});
+    paneRun_ = PingResult(address, runInput_.Echo, TPingRecord{{}, {}, Now()});
     // The header opens the block; nothing of another run comes between its lines.
     Write(TKind::Single,
           [this] { WritePingRunStart(runInput_, Targets(runInput_.PingAddress, TKind::Single)); });
@@ -226,8 +234,7 @@ bool TRunModel::StartWatch(const QString &address) {
     FollowCharts(TKind::Watch);
     runInput_ = Input(address);
     figures_ = TPingFigures();
-    paneRun_ =
-        PingResult(address, runInput_.Echo, TPingRecord{{}, {}, QDateTime::currentDateTime()});
+    paneRun_ = PingResult(address, runInput_.Echo, TPingRecord{{}, {}, Now()});
     lastLiveFigures_ = LiveFiguresText(TPingFigures());
     Write(TKind::Watch, [this] {
         const TPingRunTargets targets = Targets(runInput_.PingAddress, TKind::Watch);
@@ -243,6 +250,10 @@ bool TRunModel::StartWatch(const QString &address) {
     Started(TKind::Watch);
     emit LiveFiguresChanged();
     return true;
+}
+
+TPingFigures TRunModel::WatchFigures() const {
+    return watchWriter_ ? watchWriter_->Figures() : TPingFigures();
 }
 
 QString TRunModel::LiveFigures() const {

@@ -36,6 +36,12 @@ struct TRunViews {
     // pane and the charts are left out.
     std::function<void(const QString &line)> DebugLines;
     ChartSink *Charts = nullptr;
+    // The clock of a run's header and of its start as data; unset: the current local date and
+    // time.
+    std::function<QDateTime()> Now{};
+    // The text of the address field, read for the address line at the end of a single run or
+    // watch; unset: the address as the run was started with it.
+    std::function<QString()> AddressEditText{};
 };
 
 // The settings a run takes when it starts; a change applies to the runs started after it.
@@ -148,6 +154,9 @@ class TRunModel final : public QObject {
     // The live figures of the watch under way, or of the one that ended last, as the status bar
     // shows them.
     QString LiveFigures() const;
+    // The figures of the watch under way: its requests with their outcome in (none when no
+    // watch goes).
+    TPingFigures WatchFigures() const;
 
     // The address the trace under way or last made traces, as typed without blanks around it.
     const QString &TraceTarget() const { return traceAddress_; }
@@ -208,6 +217,8 @@ class TRunModel final : public QObject {
     TRunSession &SessionOf(TKind kind) const;
 
     TPingRunInput Input(const QString &address) const;
+    // The date and time by the views' clock.
+    QDateTime Now() const;
     TPingRunTargets Targets(const QString &address, TKind kind);
     void Started(TKind kind);
     // The run of `kind` is over and its session idle.

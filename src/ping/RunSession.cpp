@@ -64,7 +64,12 @@ bool TRunSession::StartList(const TPingRunInput &input, const QStringList &addre
     run.InFlight = inFlight;
     run.Interval = pace.Interval;
     run.Cadence = pace.Cadence;
-    return Begin(TKind::List, run, stopAtFailure);
+    return StartList(std::move(run), stopAtFailure);
+}
+
+bool TRunSession::StartList(TListRunInput run, bool stopAtFailure) {
+    run.UntilStopped = false;
+    return Begin(TKind::List, std::move(run), stopAtFailure);
 }
 
 bool TRunSession::StartListWatch(const TPingRunInput &input, const QStringList &addresses,

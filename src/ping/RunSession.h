@@ -66,6 +66,10 @@ class TRunSession final : public QObject {
     // With `stopAtFailure` false, the other addresses go on after a failed one.
     bool StartList(const TPingRunInput &input, const QStringList &addresses, int inFlight,
                    TPace pace = {}, bool stopAtFailure = true);
+    // The same for a list run given whole: its addresses, Echo, InFlight, Ahead, Interval and
+    // Cadence (UntilStopped is ignored: a list run ends by itself). Its requests go through the
+    // session's echo service (SetConnect), whatever run.Connect holds.
+    bool StartList(TListRunInput run, bool stopAtFailure = true);
 
     // Requests to every address of `addresses` every `interval` ms, all at once, until stopped:
     // ListReplied for each request's outcome (ListRequestsMade counts those made), ListFailed

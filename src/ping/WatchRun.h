@@ -12,7 +12,7 @@ struct TWatchControl {
     // Milliseconds from the start of one request to the start of the next. A request that
     // takes longer (a time-out) is followed at once by the next, without catching up.
     int Interval = 300;
-    // True once the watch is to end; asked before the first request, after each and every few
+    // True once the watch is to end; asked at the start, after each request and every few
     // milliseconds in between, from the calling thread. Required.
     std::function<bool()> StopRequested;
     // Called after each request with the figures so far (the live figures).
@@ -61,10 +61,11 @@ class TWatchWriter final {
 // afresh at the start and then shows the trip times of the latest input.Echo.Retries replies,
 // oldest at the left, and is shown from the first of them on.
 //
-// For callers without a window (the window's watch goes through TRunSession with the same
-// writer). A stop while the watch waits for its next request ends it at once; a request under
-// way when the stop comes is finished (its time-out at the longest) and counts. The calling
-// thread sleeps in between and processes no events. Failures end the watch as they end a run:
-// the TxError propagates, the lines written so far stay, and no statistics are written.
+// The watch is the run model's (RunAddressOnModel), as the window's "ping until stopped" is; a
+// stop is that model's stop of the watch, as Esc's. A stop while the watch waits for its next
+// request ends it at once; a request under way when the stop comes is finished (its time-out at
+// the longest) and counts, so a stop asked at the start ends the watch after its first request.
+// The calling thread waits in a local event loop. Failures end the watch as they end a run: the
+// TxError propagates, the lines written so far stay, and no statistics are written.
 void WatchPing(const TPingRunInput &input, const TPingRunTargets &targets,
                const TWatchControl &control);

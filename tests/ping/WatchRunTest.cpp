@@ -202,14 +202,21 @@ TEST_F(WatchRun, AStopAskedForWhileItPausesEndsThePauseAndTheWatch) {
             .contains(QStringLiteral("Packets: Sent = 1, Received = 1, Lost = 0 [ 0% loss ]")));
 }
 
-TEST_F(WatchRun, AStopBeforeTheFirstRequestWritesARunOfNone) {
-    Watch({});
+TEST_F(WatchRun, AStopAskedAtTheStartEndsTheWatchAfterItsFirstRequest) {
+    // As Esc right after the start: the first request is already under way, and counts.
+    panes.Answer({Reply(3), Reply(4)});
+    WatchPing(input, panes.targets, control);
+    EXPECT_EQ(panes.queries.size(), 1);
     EXPECT_EQ(
         PaneLines(&panes.debugMemo),
         QStringList({QStringLiteral("Date: 09.12.2018\tTime: 14:03:07.051 ms"),
-                     QStringLiteral("Pinging alpha with 32 bytes of data:"), QString(), QString(),
-                     QStringLiteral("Ping statistics for alpha; IPv4 - "),
-                     QStringLiteral("Packets: Sent = 0, Received = 0, Lost = 0 [ 0% loss ]")}));
+                     QStringLiteral("Pinging alpha with 32 bytes of data:"), QString(),
+                     QStringLiteral("Reply from 10.0.0.1;  Bytes=32  Time=3 ms  TTL=57"), QString(),
+                     QStringLiteral("Ping statistics for alpha; IPv4 - 10.0.0.1"),
+                     QStringLiteral("Packets: Sent = 1, Received = 1, Lost = 0 [ 0% loss ]"),
+                     QString(), QStringLiteral("Approximate round trip times in milli-seconds:"),
+                     QStringLiteral("Minimum = 3 ms, Maximum = 3 ms, Average = 3 ms"), QString(),
+                     QString()}));
 }
 
 TEST_F(WatchRun, AServiceFailureEndsTheWatchWithoutStatistics) {
