@@ -165,3 +165,28 @@ TEST_F(RunModelTest, WithoutAWindowTheSameLinesGoOutAsText) {
     EXPECT_TRUE(model_.PaneRuns().empty());
     EXPECT_EQ(model_.PositionX, 0);
 }
+
+// The views' clock dates a run's header and its run as data; the address field's text ends the
+// address line of a single run, while a list run's line names the list's address.
+TEST_F(RunModelTest, TheViewsClockAndAddressFieldReachTheWriter) {
+    const QDateTime clock(QDate(2026, 3, 4), QTime(5, 6, 7, 8));
+    TRunViews views{&debugMemo_, &addressMemo_, {}, &charts_};
+    views.Now = [clock] { return clock; };
+    views.AddressEditText = [] { return QStringLiteral("typed"); };
+    model_.SetViews(views);
+    ASSERT_TRUE(model_.StartSingle(QStringLiteral("127.0.0.1")));
+    ASSERT_TRUE(WaitIdle(TKind::Single));
+    EXPECT_EQ(PaneLines(&debugMemo_).value(0),
+              QStringLiteral("Date: 04.03.2026\tTime: 05:06:07.008 ms"));
+    EXPECT_EQ(PaneLines(&addressMemo_),
+              QStringList({QStringLiteral("IPv4 - 127.0.0.1\t\tAddress - typed")}));
+    ASSERT_EQ(model_.PaneRuns().size(), 1u);
+    EXPECT_EQ(model_.PaneRuns().at(0).Started, clock);
+
+    // A list run starts its address pane afresh.
+    ASSERT_TRUE(model_.StartList({QStringLiteral("127.0.0.1")}));
+    ASSERT_TRUE(WaitIdle(TKind::List));
+    EXPECT_EQ(PaneLines(&addressMemo_),
+              QStringList({QStringLiteral("IPv4 - 127.0.0.1\t\tAddress - 127.0.0.1")}));
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
+}
