@@ -4,9 +4,9 @@
 // BM_WriteRunOutput: the fifteen lines of a four-request run plus its address line, written
 //   one by one with WriteReport into the pane's document (undo on, as in a pane).
 // BM_StandardPingRun/<lines>/<laid out>: a whole four-request run (an echo service that answers
-//   at once, each request through RunBlocking) writing into the pane; with "laid out" = 1 the
-//   pane's layout is kept complete after every line, as a visible pane that scrolls to its end
-//   needs it.
+//   at once, each request on a worker thread, each outcome through the run model's session)
+//   writing into the pane; with "laid out" = 1 the pane's layout is kept complete after every
+//   line, as a visible pane that scrolls to its end needs it.
 // BM_StandardPingRunInTextEdit/<lines>: the same run into a shown QTextEdit without word wrap
 //   (offscreen), scrolled to its end after each change, painting while each request waits.
 // BM_WatchRequestInTextEdit/<lines>/<scroll bars>: one request of a watched address (its reply

@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <chrono>
 #include <exception>
+#include <utility>
 
 #include "common/Errors.h"
 #include "ping/AddressRuns.h"
