@@ -1,34 +1,57 @@
 #!/usr/bin/env bash
-# Launch time of Tarvex against GNOME Nettool, a GTK program of the same kind: the time from
-# starting the program until its main window is on screen, A and B interleaved round by round
-# under one private virtual X server, so that both see the same machine load. Prints every
-# launch, the medians and the ratios A/B.
+# Launch time of Tarvex against its peers: the time from starting a program until its main window
+# is on screen, Tarvex and each peer interleaved round by round under one private virtual X
+# server, so that all see the same machine load. Prints every launch, the medians and the ratio
+# of Tarvex's median to each peer's.
+#
+# The peers, unless others are given: a bare Qt Widgets window with a menu (bench/bare_window,
+# what any window of the same toolkit costs) and GNOME Nettool, a GTK program of the same kind.
 #
 # Two moments are taken per launch: when the window is mapped (viewable, what
 # `xdotool search --onlyvisible` sees) and when it is also drawn. A program may map its window
 # long before it paints it; until then the user sees nothing of it, so the drawn figure is the
 # one that counts.
 #
-# Usage: startup_ab.sh [ROUNDS] [TARVEX_PROGRAM] [TITLE_B CMD_B]
+# Usage: startup_ab.sh [ROUNDS] [TARVEX_PROGRAM] [TITLE CMD]...
 #   ROUNDS          launches of each program (default 11)
 #   TARVEX_PROGRAM  the program to time (default build/src/tarvex below this folder's parent)
-#   TITLE_B CMD_B   the program to compare with: a window-title pattern and a command
-#                   (default 'Network Tools|Devices' and 'exec gnome-nettool')
+#   TITLE CMD       a peer: a window-title pattern and a command, as many as wanted (default
+#                   '^Bare Qt Window$' 'exec build/bench/bare_window' and
+#                   'Network Tools|Devices' 'exec gnome-nettool'); another build of Tarvex
+#                   ('^Tarvex$' 'exec /other/build/src/tarvex') compares two versions in one run
 #
-# Both programs start in a folder that holds the marker pictures, with a HOME of their own whose
-# first start is already done (one launch of each before the timed rounds), so that neither pays
+# Every program starts in a folder that holds the marker pictures, with a HOME of its own whose
+# first start is already done (one launch of each before the timed rounds), so that none pays
 # for creating its data folder or settings during the rounds. Needs Xvfb and the window_shown
-# helper built beside the program (build/bench/window_shown).
+# and bare_window helpers built beside the program (build/bench/).
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 rounds="${1:-11}"
 program="$(realpath "${2:-$top/build/src/tarvex}")"
-title_a='^Tarvex$'
-cmd_a="exec '$program'"
-title_b="${3:-Network Tools|Devices}"
-cmd_b="${4:-exec gnome-nettool}"
+bench="$(dirname "$program")/../bench"
+shown="$bench/window_shown"
+TITLES=('^Tarvex$')
+COMMANDS=("exec '$program'")
+NAMES=("Tarvex")
+if [ $# -gt 2 ]; then
+    shift 2
+    while [ $# -ge 2 ]; do
+        TITLES+=("$1")
+        COMMANDS+=("$2")
+        NAMES+=("$2")
+        shift 2
+    done
+    [ $# -eq 0 ] || { echo "startup_ab.sh: a peer needs a title and a command" >&2; exit 2; }
+else
+    bare="$(realpath "$bench/bare_window")"
+    [ -x "$bare" ] || { echo "startup_ab.sh: no helper $bare (build the bench folder)" >&2; exit 1; }
+    command -v gnome-nettool >/dev/null ||
+        { echo "startup_ab.sh: gnome-nettool is missing (scripts/install-deps.sh bench)" >&2; exit 1; }
+    TITLES+=('^Bare Qt Window$' 'Network Tools|Devices')
+    COMMANDS+=("exec '$bare'" "exec gnome-nettool")
+    NAMES+=("bare Qt window" "GNOME Nettool")
+fi
 
-shown="$(dirname "$program")/../bench/window_shown"
 command -v Xvfb >/dev/null || { echo "startup_ab.sh: Xvfb is missing" >&2; exit 1; }
 [ -x "$program" ] || { echo "startup_ab.sh: no program $program" >&2; exit 1; }
 [ -x "$shown" ] || { echo "startup_ab.sh: no helper $shown (build the bench folder)" >&2; exit 1; }
@@ -76,35 +99,43 @@ launch() {
 }
 
 # First starts, not timed.
-launch "$title_a" "$cmd_a" >/dev/null
-launch "$title_b" "$cmd_b" >/dev/null
+count=${#TITLES[@]}
+for ((p = 0; p < count; ++p)); do
+    launch "${TITLES[p]}" "${COMMANDS[p]}" >/dev/null
+done
 
-A_MAPPED=()
-A_DRAWN=()
-B_MAPPED=()
-B_DRAWN=()
+# MAPPED_<p> and DRAWN_<p>: the times of program p, round after round.
+for ((p = 0; p < count; ++p)); do
+    declare -a "MAPPED_$p=()" "DRAWN_$p=()"
+done
 for round in $(seq 1 "$rounds"); do
-    times="$(launch "$title_a" "$cmd_a")"
-    read -r mapped drawn <<<"$times"
-    A_MAPPED+=("$mapped")
-    A_DRAWN+=("$drawn")
-    times="$(launch "$title_b" "$cmd_b")"
-    read -r mapped drawn <<<"$times"
-    B_MAPPED+=("$mapped")
-    B_DRAWN+=("$drawn")
-    echo "round $round: A ${A_DRAWN[-1]} ms (mapped ${A_MAPPED[-1]}), B ${B_DRAWN[-1]} ms (mapped ${B_MAPPED[-1]})" >&2
+    line="round $round:"
+    for ((p = 0; p < count; ++p)); do
+        times="$(launch "${TITLES[p]}" "${COMMANDS[p]}")"
+        read -r mapped drawn <<<"$times"
+        eval "MAPPED_$p+=(\"\$mapped\")"
+        eval "DRAWN_$p+=(\"\$drawn\")"
+        line+=" ${NAMES[p]} $drawn ms (mapped $mapped)"
+        [ $p -eq $((count - 1)) ] || line+=","
+    done
+    echo "$line" >&2
 done
 
 median() { printf '%s\n' "$@" | sort -n | sed -n "$((($# + 1) / 2))p"; }
 ratio() { awk "BEGIN{printf \"%.2f\", $1/$2}"; }
 echo "launch to window on screen, $rounds interleaved rounds"
-echo "A (Tarvex) drawn:   ${A_DRAWN[*]}"
-echo "B ($cmd_b) drawn: ${B_DRAWN[*]}"
-echo "A (Tarvex) mapped:   ${A_MAPPED[*]}"
-echo "B ($cmd_b) mapped: ${B_MAPPED[*]}"
-ma=$(median "${A_DRAWN[@]}")
-mb=$(median "${B_DRAWN[@]}")
-echo "drawn:  median A $ma ms, B $mb ms, A/B $(ratio "$ma" "$mb")"
-ma=$(median "${A_MAPPED[@]}")
-mb=$(median "${B_MAPPED[@]}")
-echo "mapped: median A $ma ms, B $mb ms, A/B $(ratio "$ma" "$mb")"
+for moment in DRAWN MAPPED; do
+    for ((p = 0; p < count; ++p)); do
+        eval "values=(\"\${${moment}_$p[@]}\")"
+        echo "${moment,,} ${NAMES[p]}: ${values[*]}"
+    done
+done
+for moment in DRAWN MAPPED; do
+    eval "values=(\"\${${moment}_0[@]}\")"
+    ma=$(median "${values[@]}")
+    for ((p = 1; p < count; ++p)); do
+        eval "values=(\"\${${moment}_$p[@]}\")"
+        mb=$(median "${values[@]}")
+        echo "${moment,,}: median Tarvex $ma ms, ${NAMES[p]} $mb ms, Tarvex/peer $(ratio "$ma" "$mb")"
+    done
+done
