@@ -80,14 +80,14 @@ set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.haldrin.com/)
 # The shared libraries' packages come from dpkg-shlibdeps. Beyond them the program needs what it
-# loads at run time (the picture plugin for its SVG icons, the browser engine's helper process)
-# and setcap for the package's own set-up, and what it reads: the offline location database
-# (libloc-database) and the map library that draws the OpenStreetMap page (the system's Leaflet,
-# served to the page as installed, never a copy of our own). The fonts give the windows the look
-# they were drawn with.
+# loads at run time (libcurl, the picture plugin for its SVG icons, the browser engine's helper
+# process) and setcap for the package's own set-up, and what it reads: the offline location
+# database (libloc-database) and the map library that draws the OpenStreetMap page (the system's
+# Leaflet, served to the page as installed, never a copy of our own). The fonts give the windows
+# the look they were drawn with.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libcap2-bin, libqt6svg6, libloc-database, libjs-leaflet, libjs-leaflet.markercluster")
+    "libcurl4, libcap2-bin, libqt6svg6, libloc-database, libjs-leaflet, libjs-leaflet.markercluster")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2, fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${packaging}/debian/postinst)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -71,4 +71,30 @@ check "platform from the environment that cannot be loaded" 1 "" \
     "Tarvex cannot open the graphical display (DISPLAY=\"\", WAYLAND_DISPLAY=\"\", platform \"nowhere\")." \
     QT_QPA_PLATFORM=nowhere "$program"
 
+# check_libraries <case name> <pattern> <arguments...>: none of the shared libraries that the
+# program loads to do what it is asked, at its start or later, matches the pattern (an extended
+# regular expression). The loader names each as it maps it.
+check_libraries() {
+    local name="$1" pattern="$2"
+    shift 2
+    env -i PATH="$PATH" HOME="$work" LD_DEBUG=files "$program" "$@" >/dev/null 2>"$work/err" \
+        </dev/null
+    local loaded unwanted
+    loaded="$(sed -n 's/.*file=\([^ ]*\) .*/\1/p' "$work/err" | sort -u)"
+    unwanted="$(grep -E "$pattern" <<<"$loaded")"
+    if [ -z "$loaded" ] || [ -n "$unwanted" ]; then
+        echo "FAIL: $name"
+        echo "  loaded: $(tr '\n' ' ' <<<"${unwanted:-nothing the loader named}")"
+        failures=$((failures + 1))
+    else
+        echo "ok:   $name"
+    fi
+}
+
+# What only some commands use is loaded when one of them first runs, not at every start.
+on_demand='libcurl'
+check_libraries "--version loads no library it does not use" "$on_demand" --version
+check_libraries "a ping without a window loads no library it does not use" "$on_demand" \
+    --ping -c 1 -i 10 127.0.0.1
+
 [ "$failures" -eq 0 ]
