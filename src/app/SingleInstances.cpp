@@ -21,12 +21,13 @@
 namespace {
 
 // The windows never reach into each other: what one needs from another is handed to it here.
-void WireSingleInstances(TSettingsModel *settings, const TSingleInstances &own) {
+// First what the main window's first showing uses.
+void WireFirstShowing(const TSingleInstances &own) {
     TMainMenuForm *main = MainMenuForm;
     TGeolocationStandIn *map = GeolocationForm;
+    TSettingsModel *settings = own.Settings;
     main->SetSettingsModel(settings);
     main->SetDataModule(own.Data);
-    main->SetFileWindow(own.Files);
     main->SetEchoService(ConnectEchoService);
     // The map window shows the key the model read last, and reads the file again each time it
     // opens; a key typed there goes into the model and the file with the values the program runs
@@ -50,42 +51,81 @@ void WireSingleInstances(TSettingsModel *settings, const TSingleInstances &own) 
                                          const std::function<void(int, int)> &progress) {
         return data->PlacesQuery(addresses, progress, settings->Values().AskGeolocationService);
     });
+}
+
+// Then what the hidden windows take.
+void WireHidden(const TSingleInstances &own) {
+    TMainMenuForm *main = MainMenuForm;
+    main->SetFileWindow(own.Files);
     TLocalFile *files = own.Files;
     ReportForm->SetFileChooser([files](TFileMode mode) { return files->Choose(mode); });
     ReportForm->SetHelpActions(main->OnLineHelpAction, main->ContsctUsAction,
                                main->CheckForUpdatesAction, main->AboutTarvexAction);
 }
 
+// The one list of the single instances, in their order; each step creates the part of it that
+// it is asked for.
+void CreateInstances(TSingleInstances &own, bool firstShowing, bool hidden) {
+    if (firstShowing) {
+        MainMenuForm = new TMainMenuForm();
+        StartupPhase("MainMenuForm");
+        own.Settings = new TSettingsModel(MainMenuForm);
+    }
+    if (hidden) {
+        own.Files = new TLocalFile(MainMenuForm);
+        StartupPhase("LocalFile");
+    }
+    if (firstShowing) {
+        own.Data = new TPingDataModule(MainMenuForm);
+        StartupPhase("PingDataModule");
+    }
+    if (hidden) {
+        ReportForm = new TReportForm(MainMenuForm);
+        StartupPhase("ReportForm");
+        AboutUsForm = new TAboutUsForm(MainMenuForm);
+        StartupPhase("AboutUsForm");
+        SplashForm = new TSplashForm(MainMenuForm);
+        StartupPhase("SplashForm");
+    }
+    if (firstShowing) {
+        SystemSettings = new TSystemSettings(own.Settings, MainMenuForm);
+        StartupPhase("SystemSettings");
+        GeolocationForm = new TGeolocationStandIn(MainMenuForm);
+        StartupPhase("GeolocationForm");
+        HelpForm = new THelpStandIn(MainMenuForm);
+        StartupPhase("HelpForm");
+    }
+    if (hidden) {
+        ContactForm = new TContactForm(MainMenuForm);
+        StartupPhase("ContactForm");
+        UpgradeForm = new TUpgradeForm(MainMenuForm);
+        StartupPhase("UpgradeForm");
+    }
+    if (firstShowing) {
+        WireFirstShowing(own);
+    }
+    if (hidden) {
+        WireHidden(own);
+    }
+    StartupPhase("single instances wired");
+}
+
 }  // namespace
 
 TSingleInstances CreateSingleInstances() {
-    MainMenuForm = new TMainMenuForm();
-    StartupPhase("MainMenuForm");
-    auto *settings = new TSettingsModel(MainMenuForm);
     TSingleInstances own;
-    own.Files = new TLocalFile(MainMenuForm);
-    StartupPhase("LocalFile");
-    own.Data = new TPingDataModule(MainMenuForm);
-    StartupPhase("PingDataModule");
-    ReportForm = new TReportForm(MainMenuForm);
-    StartupPhase("ReportForm");
-    AboutUsForm = new TAboutUsForm(MainMenuForm);
-    StartupPhase("AboutUsForm");
-    SplashForm = new TSplashForm(MainMenuForm);
-    StartupPhase("SplashForm");
-    SystemSettings = new TSystemSettings(settings, MainMenuForm);
-    StartupPhase("SystemSettings");
-    GeolocationForm = new TGeolocationStandIn(MainMenuForm);
-    StartupPhase("GeolocationForm");
-    HelpForm = new THelpStandIn(MainMenuForm);
-    StartupPhase("HelpForm");
-    ContactForm = new TContactForm(MainMenuForm);
-    StartupPhase("ContactForm");
-    UpgradeForm = new TUpgradeForm(MainMenuForm);
-    StartupPhase("UpgradeForm");
-    WireSingleInstances(settings, own);
-    StartupPhase("single instances wired");
+    CreateInstances(own, true, true);
     return own;
+}
+
+TSingleInstances CreateInstancesForFirstShowing() {
+    TSingleInstances own;
+    CreateInstances(own, true, false);
+    return own;
+}
+
+void CreateHiddenInstances(TSingleInstances &own) {
+    CreateInstances(own, false, true);
 }
 
 void DestroySingleInstances() {

@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QTimer>
+#include <QWindow>
 
 #include "app/MainMenuUnit.h"
 #include "app/SingleInstances.h"
@@ -230,35 +231,63 @@ void PingStartAddress() {
     MainMenuForm->SinglePingAction->trigger();
 }
 
-// Work the main window does not need in order to be shown waits until it is on screen: after
-// its first paint, the address of the command line is pinged, and the file window reads the
-// folder tree, so that it is ready when the user opens it. The first paint is also the moment
-// the start-up trace ends with.
+// Work the main window does not need in order to be drawn waits until it is on screen: the
+// windows that stay hidden until a command opens them are created then, the address of the
+// command line is pinged, and the file window reads the folder tree, so that it is ready when the
+// user opens it. The window's first drawing is also the moment the start-up trace ends with.
+//
+// It watches the main window's platform window. When that is first exposed, the exposure is
+// handed on at once, so the window paints as always, and the display is synchronised, so the
+// picture is on screen before the hidden windows are built. No command can come before them:
+// input reaches the window only as events that pass here first, and the first of those builds
+// them before it goes on (a window that gets the focus or a key without having been exposed).
 class AfterFirstPaint final : public QObject {
   public:
-    // `files`: the file window whose folder tree is read; it outlives the filter, as both
-    // belong to the main window.
-    AfterFirstPaint(QObject *parent, TLocalFile *files) : QObject(parent), files_(files) {}
+    // `instances`: the single instances made for the first showing; the hidden ones are added.
+    AfterFirstPaint(QWindow *window, TSingleInstances *instances)
+        : QObject(window), instances_(instances) {}
 
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override {
-        if (event->type() == QEvent::Paint) {
-            StartupPhase("main window painted");
-            watched->removeEventFilter(this);
-            // Queued, so that the rest of the window is painted and on screen first.
-            QTimer::singleShot(0, this, [this] {
-                // The run goes on in the background while the folder tree is read.
-                PingStartAddress();
-                files_->FillFolderTree();
-                StartupPhase("file window's folder tree filled");
-                deleteLater();
-            });
+        switch (event->type()) {
+            case QEvent::Expose:
+                if (!static_cast<QWindow *>(watched)->isExposed()) {
+                    return false;
+                }
+                watched->removeEventFilter(this);
+                QCoreApplication::sendEvent(watched, event);
+                QGuiApplication::sync();
+                StartupPhase("main window drawn");
+                Finish();
+                return true;
+            case QEvent::FocusIn:
+            case QEvent::KeyPress:
+            case QEvent::ShortcutOverride:
+            case QEvent::MouseButtonPress:
+            case QEvent::Wheel:
+                watched->removeEventFilter(this);
+                Finish();
+                return false;
+            default:
+                return false;
         }
-        return false;
     }
 
   private:
-    TLocalFile *files_;
+    void Finish() {
+        CreateHiddenInstances(*instances_);
+        StartupPhase("hidden windows created");
+        // Queued, so that whatever event is under way is handled first.
+        QTimer::singleShot(0, this, [this] {
+            // The run goes on in the background while the folder tree is read.
+            PingStartAddress();
+            instances_->Files->FillFolderTree();
+            StartupPhase("file window's folder tree filled");
+            deleteLater();
+        });
+    }
+
+    TSingleInstances *instances_;
 };
 
 }  // namespace
@@ -303,14 +332,18 @@ int main(int argc, char *argv[]) {
     ApplyDarkStyle(app);
     StartupPhase("dark style");
 
-    const TSingleInstances instances = CreateSingleInstances();
+    TSingleInstances instances = CreateInstancesForFirstShowing();
 
     temporarySplash->hide();
     delete temporarySplash;
     StartupPhase("splash removed");
 
     InstallKeyboardHandOver();
-    MainMenuForm->installEventFilter(new AfterFirstPaint(MainMenuForm, instances.Files));
+    // The platform window exists before the window is shown, so that its first exposure is seen
+    // even when the first showing waits in a message box.
+    MainMenuForm->winId();
+    QWindow *window = MainMenuForm->windowHandle();
+    window->installEventFilter(new AfterFirstPaint(window, &instances));
     MainMenuForm->show();
     StartupPhase("main window shown");
     const int result = QApplication::exec();

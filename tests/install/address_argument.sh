@@ -76,6 +76,16 @@ if grep -qxF "Ping statistics for $address; IPv4 - 127.0.0.1" <<<"$results"; the
 else
     fail "no statistics for $address"
 fi
+# The windows that stay hidden until a command opens them are there once the main window is:
+# Ctrl+L opens the file window.
+file_window() {
+    xdotool search --onlyvisible --pid "$program_pid" --name '^Load list of addresses$' \
+        >/dev/null 2>&1
+}
+xdotool windowfocus --sync "$window"
+xdotool key ctrl+l
+if wait_for 30 file_window; then ok "Ctrl+L opens the file window"; else fail "no file window after Ctrl+L"; fi
+xdotool key Escape
 # The address stays in the field, as after Enter; the window goes on running.
 if kill -0 "$program_pid" 2>/dev/null; then ok "the window stays open"; else fail "the program ended"; fi
 
