@@ -150,6 +150,8 @@ expect "Depends lists the shared libraries' packages" \
     grep -qE '^Depends:.*libqt6core6.*' "$control/control"
 expect "Depends lists the browser engine's package" \
     grep -qE '^Depends:.*libqt6webenginewidgets6' "$control/control"
+expect "Depends lists libcurl, which the program loads when it first calls it" \
+    grep -qE '^Depends:.*libcurl4' "$control/control"
 expect "Depends lists setcap's package" grep -qE '^Depends:.*libcap2-bin' "$control/control"
 expect "Depends lists the offline location database" \
     grep -qE '^Depends:.*libloc-database' "$control/control"
