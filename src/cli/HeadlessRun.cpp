@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <chrono>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "common/DataPaths.h"
@@ -232,16 +233,52 @@ void WriteTable(const THeadlessIo &io, const QList<QStringList> &rows) {
 // ---------------------------------------------------------------------------------------------
 // Runs
 
+// The results pane's lines on their way to the standard output. The lines written within a few
+// milliseconds of each other (a block, the blocks of a list's addresses that completed together)
+// leave in one write rather than a system call each; a reader sees each reply all the same as it
+// comes.
+class TLineBuffer final {
+  public:
+    explicit TLineBuffer(const THeadlessIo &io) : io_(io) {}
+    ~TLineBuffer() { Flush(); }
+    TLineBuffer(const TLineBuffer &) = delete;
+    TLineBuffer &operator=(const TLineBuffer &) = delete;
+
+    void Add(const QString &line) {
+        if (pending_.isEmpty()) {
+            QTimer::singleShot(kGatherMs, &context_, [this] { Flush(); });
+        }
+        pending_ += line.toUtf8();
+        pending_ += '\n';
+        if (pending_.size() >= kFlushBytes) {
+            Flush();
+        }
+    }
+    void Flush() {
+        if (!pending_.isEmpty()) {
+            io_.Out(std::exchange(pending_, QByteArray()));
+        }
+    }
+
+  private:
+    static constexpr qsizetype kFlushBytes = 64 * 1024;
+    static constexpr int kGatherMs = 10;
+    const THeadlessIo &io_;
+    QByteArray pending_;
+    QObject context_;
+};
+
 // A run model as the command line runs it: the lines of the results pane go to the standard
 // output as text when the format is text (else nowhere: the data is written at the end), with
 // the engine parameters of the options.
-void PrepareModel(TRunModel &model, const TOptions &options, const THeadlessIo &io) {
+void PrepareModel(TRunModel &model, const TOptions &options, const THeadlessIo &io,
+                  TLineBuffer &lines) {
     if (io.Connect) {
         model.SetConnect(io.Connect);
     }
     TRunViews views;
     if (options.Format == TFormat::Text) {
-        views.DebugLines = [&io](const QString &line) { WriteLine(io, line); };
+        views.DebugLines = [&lines](const QString &line) { lines.Add(line); };
     } else {
         views.DebugLines = [](const QString &) {};
     }
@@ -275,8 +312,9 @@ void WaitForRuns(TRunModel &model, const THeadlessIo &io) {
 }
 
 int RunPing(const TOptions &options, const THeadlessIo &io) {
+    TLineBuffer lines(io);
     TRunModel model;
-    PrepareModel(model, options, io);
+    PrepareModel(model, options, io, lines);
     TRunSettings settings;
     settings.Echo = options.Echo;
     // A request every interval whatever earlier ones still wait for, as ping and fping send: a
@@ -292,6 +330,8 @@ int RunPing(const TOptions &options, const THeadlessIo &io) {
     bool unresolved = false;
     std::set<QString> failures;
     QObject::connect(&model, &TRunModel::PaneRunKept, [&](const TRunResult &run) {
+        // An error line follows the block it belongs to.
+        lines.Flush();
         if (!run.Error.isEmpty()) {
             if (failures.insert(run.Error).second) {
                 Fail(io, run.Error);
@@ -314,6 +354,7 @@ int RunPing(const TOptions &options, const THeadlessIo &io) {
         model.StartList(options.Addresses);
     }
     WaitForRuns(model, io);
+    lines.Flush();
 
     if (options.Format == TFormat::Json) {
         io.Out(RunResultsJson(model.PaneRuns()));
@@ -332,8 +373,9 @@ int RunPing(const TOptions &options, const THeadlessIo &io) {
 // The route to one address in rounds (the count) at the interval, written as the window writes
 // the route's block once the trace ends.
 int RunTrace(const TOptions &options, const THeadlessIo &io) {
+    TLineBuffer lines(io);
     TRunModel model;
-    PrepareModel(model, options, io);
+    PrepareModel(model, options, io, lines);
     TRunSettings settings;
     settings.Echo = options.Echo;
     settings.Interval = options.IntervalGiven ? options.Interval : options.SettingsInterval;
@@ -347,6 +389,7 @@ int RunTrace(const TOptions &options, const THeadlessIo &io) {
         return kExitSystemError;
     }
     WaitForRuns(model, io);
+    lines.Flush();
     if (model.PaneRuns().empty()) {
         Fail(io, QStringLiteral("The trace ended without a result."));
         return kExitSystemError;

@@ -37,7 +37,8 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
           blocking_(blocking),
           count_(static_cast<int>(input.Addresses.size())),
           firstService_(std::move(firstService)),
-          firstFailure_(firstFailure) {}
+          firstFailure_(firstFailure),
+          localOffset_(QDateTime::currentDateTime().offsetFromUtc()) {}
 
     // Engine thread: starts as many addresses as the limits allow.
     void Begin() {
@@ -108,7 +109,9 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
     void Start(int index) {
         ++underWay_;
         TAddress &address = addresses_[index];
-        address.Record.Started = QDateTime::currentDateTime();
+        // The local time of the run's start applies to every address: asked for each one, the
+        // system would read its time zone again every time.
+        address.Record.Started = QDateTime::currentDateTimeUtc().toOffsetFromUtc(localOffset_);
         const QString name = input_.Addresses.at(index);
         if (!probes_) {
             if (index == 0 && (firstService_ || firstFailure_)) {
@@ -371,6 +374,8 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
     const int count_;
     std::unique_ptr<TEchoService> firstService_;
     std::exception_ptr firstFailure_;
+    // Seconds east of UTC of local time when the run began.
+    int localOffset_ = 0;
 
     // Engine thread only.
     std::map<int, TAddress> addresses_;

@@ -134,9 +134,14 @@ void TRunModel::Started(TKind kind) {
 void TRunModel::Over(TKind kind) {
     started_.removeAll(kind);
     // The charts of a run that ended go to the run under way that started last, afresh.
-    if (chartsFollow_ == kind && !started_.isEmpty()) {
-        FollowCharts(started_.last());
-        RestartGraph();
+    if (chartsFollow_ == kind) {
+        for (auto other = started_.crbegin(); other != started_.crend(); ++other) {
+            if (IsRunning(*other)) {
+                FollowCharts(*other);
+                RestartGraph();
+                break;
+            }
+        }
     }
     emit RunFinished(kind);
 }
@@ -307,7 +312,6 @@ void TRunModel::ConnectAddressRuns(TRunSession &session) {
 
 void TRunModel::EndAddressRun() {
     const TKind kind = watchWriter_ ? TKind::Watch : TKind::Single;
-    Keep(paneRun_);
     try {
         if (watchWriter_) {
             watchWriter_->Retarget(Targets(runInput_.PingAddress, kind));
@@ -316,9 +320,11 @@ void TRunModel::EndAddressRun() {
             WritePingStatistics(runInput_, Targets(runInput_.PingAddress, kind), figures_);
         }
     } catch (const std::exception &error) {
+        Keep(paneRun_);
         Fail(kind, ErrorMessage(error));
         return;
     }
+    Keep(paneRun_);
     emit AddressRunEnded(kind, false);
 }
 
@@ -337,6 +343,8 @@ bool TRunModel::StartList(const QStringList &addresses) {
     }
     FollowCharts(TKind::List);
     listLength_ = static_cast<int>(addresses.size());
+    // Room for the list's runs as data at once, rather than moving them all at every growth.
+    paneRuns_.reserve(paneRuns_.size() + addresses.size());
     // The address pane holds the list's lines from here on; what a run beside it writes later
     // joins them.
     if (views_.AddressMemo != nullptr) {
@@ -358,12 +366,18 @@ void TRunModel::ConnectList(TRunSession &session) {
                 Write(TKind::List, [this, address, record, more] {
                     emit ListAddressWriting(address);
                     const TPingRunInput input = Input(address);
-                    Keep(PingResult(address, input.Echo, record));
+                    // Kept once its block is written, so that whoever reads the runs as they
+                    // come finds the block before.
+                    std::optional<QString> failure;
                     try {
                         WritePingRecord(input, Targets(address, TKind::List), record);
                     } catch (const std::exception &error) {
+                        failure = ErrorMessage(error);
+                    }
+                    Keep(PingResult(address, input.Echo, record));
+                    if (failure) {
                         // What was written stays; the address's run did not complete.
-                        Fail(TKind::List, ErrorMessage(error));
+                        Fail(TKind::List, *failure);
                         return;
                     }
                     emit AddressRunEnded(TKind::List, more);
@@ -372,9 +386,8 @@ void TRunModel::ConnectList(TRunSession &session) {
     connect(&session, &TRunSession::Failed, this,
             [this](const QString &message) { Fail(TKind::List, message); });
     connect(&session, &TRunSession::Finished, this, [this] {
-        started_.removeAll(TKind::List);
         // The blocks waiting behind another run's block are written before the end is told.
-        Write(TKind::List, [this] { emit RunFinished(TKind::List); });
+        Write(TKind::List, [this] { Over(TKind::List); });
     });
 }
 

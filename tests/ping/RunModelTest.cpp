@@ -116,6 +116,9 @@ TEST_F(RunModelTest, AWatchedListGoesOnWhileItsAddressIsPingedAndTraced) {
     EXPECT_EQ(model_.LastStarted(), TKind::Trace);
     EXPECT_EQ(model_.StopLast(), TKind::Trace);
     ASSERT_TRUE(WaitIdle(TKind::Trace));
+    // The charts the trace had go back to the watch, still under way, afresh.
+    EXPECT_EQ(model_.ChartsFollow(), TKind::ListWatch);
+    EXPECT_TRUE(charts_.points.isEmpty());
 
     // The watch did not notice: it is still under way and its requests go on.
     ASSERT_TRUE(model_.IsRunning(TKind::ListWatch));
