@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "common/Errors.h"
+#include "common/ThreadHandOver.h"
 #include "ping/AddressRuns.h"
 
 namespace {
@@ -112,7 +113,7 @@ bool TRunSession::StartTrace(TTraceInput input) {
         } else {
             emit Ended(stopped_);
         }
-        QMetaObject::invokeMethod(this, &TRunSession::Finish, Qt::QueuedConnection);
+        PostCall(this, [this] { Finish(); });
     };
     stopped_ = false;
     state_ = TState::Running;
@@ -220,8 +221,7 @@ TAddressRunCallbacks TRunSession::Callbacks(TKind kind, const QStringList &addre
             if (record.Failure && stopAtFailure) {
                 *failed = true;
                 // The run belongs to the owner's thread; the stop is asked for there.
-                QMetaObject::invokeMethod(
-                    this, [this] { runs_->Stop(); }, Qt::QueuedConnection);
+                PostCall(this, [this] { runs_->Stop(); });
             }
         };
     }
@@ -229,17 +229,14 @@ TAddressRunCallbacks TRunSession::Callbacks(TKind kind, const QStringList &addre
     callbacks.Finished = [this, kind] {
         if (kind == TKind::ListWatch) {
             // The last outcomes, however long their delivery was to wait, come before the end.
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    DeliverListOutcomes(true);
-                    emit Ended(stopped_);
-                    Finish();
-                },
-                Qt::QueuedConnection);
+            PostCall(this, [this] {
+                DeliverListOutcomes(true);
+                emit Ended(stopped_);
+                Finish();
+            });
             return;
         }
-        QMetaObject::invokeMethod(this, &TRunSession::Finish, Qt::QueuedConnection);
+        PostCall(this, [this] { Finish(); });
     };
     return callbacks;
 }
@@ -254,8 +251,7 @@ void TRunSession::QueueListOutcome(TListOutcome outcome) {
     }
     // One delivery is under way for all outcomes kept until it runs.
     if (first) {
-        QMetaObject::invokeMethod(
-            this, [this] { DeliverListOutcomes(false); }, Qt::QueuedConnection);
+        PostCall(this, [this] { DeliverListOutcomes(false); });
     }
 }
 
