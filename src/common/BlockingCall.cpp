@@ -116,7 +116,7 @@ bool TBackgroundCall::Start(TWork work, TFinish finish) {
         }
         // The last thing the worker does: this object joins the thread once the step arrives,
         // and it cannot be gone before, since its destructor joins first.
-        PostCall(this, [this, id, step] { Ended(id, step); });
+        PostCall(this, [this, id, step = std::move(step)] { Ended(id, step); });
     });
     calls_.push_back(std::move(call));
     current_ = id;
