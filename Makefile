@@ -1,5 +1,6 @@
 # make run   install what is missing, build, start Tarvex
-# make test  install what is missing, build, check the format, run every test, replay the fuzz corpora
+# make test  install what is missing, build, check the format, run every test, run the core tests
+#            under ThreadSanitizer (build-tsan/), replay the fuzz corpora
 # make bench build and run the benchmarks
 # make fuzz  build the fuzz harnesses (clang) and fuzz each for FUZZ_SECONDS (default 60)
 # make package  build the Debian package build/tarvex_<version>_<arch>.deb
@@ -25,6 +26,7 @@ run: build
 test: build
 	@scripts/format-check.sh
 	@scripts/test.sh
+	@scripts/tsan.sh
 	@scripts/fuzz.sh replay
 
 fuzz: deps
@@ -39,4 +41,4 @@ package: build
 	@cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD_DIR) build-fuzz
+	rm -rf $(BUILD_DIR) build-fuzz build-tsan

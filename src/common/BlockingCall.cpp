@@ -5,7 +5,6 @@
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QMetaObject>
 #include <QThread>
 
 #include <atomic>
@@ -15,6 +14,7 @@
 
 #include "common/Errors.h"
 #include "common/ExchangeLimits.h"
+#include "common/ThreadHandOver.h"
 
 void RunBlockingVoid(const std::function<void()> &work, TUserInput input) {
     if (QCoreApplication::instance() == nullptr ||
@@ -35,7 +35,7 @@ void RunBlockingVoid(const std::function<void()> &work, TUserInput input) {
         done = true;
         // Queued to the waiting thread's loop; quitting before exec() is harmless because the
         // flag is checked below before the loop starts.
-        QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
+        PostCall(&loop, [&loop] { loop.quit(); });
     });
     if (!done) {
         loop.exec(input == TUserInput::Held ? QEventLoop::ExcludeUserInputEvents
@@ -116,8 +116,7 @@ bool TBackgroundCall::Start(TWork work, TFinish finish) {
         }
         // The last thing the worker does: this object joins the thread once the step arrives,
         // and it cannot be gone before, since its destructor joins first.
-        QMetaObject::invokeMethod(
-            this, [this, id, step] { Ended(id, step); }, Qt::QueuedConnection);
+        PostCall(this, [this, id, step = std::move(step)] { Ended(id, step); });
     });
     calls_.push_back(std::move(call));
     current_ = id;

@@ -27,6 +27,7 @@
 #include "common/DesktopOpen.h"
 #include "common/Errors.h"
 #include "common/HttpClient.h"
+#include "common/ThreadHandOver.h"
 #include "common/WindowLook.h"
 #include "geo/MapPage.h"
 #include "geo/MapScheme.h"
@@ -341,14 +342,11 @@ void TGeolocationForm::ResultsGeolocationActionExecute() {
     const int generation = ++lookups_;
     TBackgroundCall *call = lookup_;
     const auto progress = [this, call, generation](int done, int total) {
-        QMetaObject::invokeMethod(
-            call,
-            [this, generation, done, total] {
-                if (generation == lookups_ && lookup_->IsBusy()) {
-                    ShowLookupProgress(done, total);
-                }
-            },
-            Qt::QueuedConnection);
+        PostCall(call, [this, generation, done, total] {
+            if (generation == lookups_ && lookup_->IsBusy()) {
+                ShowLookupProgress(done, total);
+            }
+        });
     };
     TPlaceQuery query = placeLookup_(addresses, progress);
     lookup_->Start(

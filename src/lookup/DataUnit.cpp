@@ -2,11 +2,11 @@
 
 #include "lookup/LocationDatabase.h"
 
-#include <QMetaObject>
 #include <QSet>
 
 #include "common/BlockingCall.h"
 #include "common/Errors.h"
+#include "common/ThreadHandOver.h"
 #include "lookup/Geolocation.h"
 
 TPingDataModule::TPingDataModule(QObject *parent) : QObject(parent) {
@@ -61,8 +61,7 @@ QHash<QString, TGeolocationResult> TPingDataModule::GetGeolocationInfos(
         // The lookups end on worker threads; the callback runs on this object's thread, where
         // RunBlocking's loop delivers it while the lookups go on.
         report = [this, progress](int done, int total) {
-            QMetaObject::invokeMethod(
-                this, [progress, done, total] { progress(done, total); }, Qt::QueuedConnection);
+            PostCall(this, [progress, done, total] { progress(done, total); });
         };
     }
     results = RunBlocking(

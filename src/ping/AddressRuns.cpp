@@ -245,25 +245,26 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
             }
             // The service is handed over to the engine thread, which keeps it for the next request.
             auto held = std::make_shared<std::unique_ptr<TEchoService>>(std::move(opened));
-            state->engine_.Post([state, index, request, reply, failure, held, started] {
-                if (state->Waiting(index) == nullptr) {
+            state->engine_.Post(
+                [state, index, request, reply, failure = std::move(failure), held, started] {
+                    if (state->Waiting(index) == nullptr) {
+                        state->CheckFinished();
+                        return;
+                    }
+                    if (started != 0) {
+                        state->addresses_.at(index).RequestStarted = started;
+                    }
+                    if (*held) {
+                        state->addresses_.at(index).Service = std::move(*held);
+                    }
+                    if (failure) {
+                        state->addresses_.at(index).Record.Failure = failure;
+                        state->Complete(index);
+                    } else {
+                        state->Answered(index, request, reply);
+                    }
                     state->CheckFinished();
-                    return;
-                }
-                if (started != 0) {
-                    state->addresses_.at(index).RequestStarted = started;
-                }
-                if (*held) {
-                    state->addresses_.at(index).Service = std::move(*held);
-                }
-                if (failure) {
-                    state->addresses_.at(index).Record.Failure = failure;
-                    state->Complete(index);
-                } else {
-                    state->Answered(index, request, reply);
-                }
-                state->CheckFinished();
-            });
+                });
         });
     }
 

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "common/Errors.h"
+#include "common/ThreadHandOver.h"
 #include "ping/AddressRuns.h"
 
 namespace {
@@ -97,22 +98,28 @@ bool TRunSession::StartTrace(TTraceInput input) {
     }
     input.Connect = connect_;
     TTraceCallbacks callbacks;
-    callbacks.Resolved = [this](const QString &resolved) { emit TraceResolved(resolved); };
-    callbacks.RoundStarted = [this](int round, int ttls) { emit TraceRound(round, ttls); };
-    callbacks.ProbeSent = [this](int round, int ttl) { emit TraceSent(round, ttl); };
+    callbacks.Resolved = [this](const QString &resolved) {
+        PostCall(this, [this, resolved] { emit TraceResolved(resolved); });
+    };
+    callbacks.RoundStarted = [this](int round, int ttls) {
+        PostCall(this, [this, round, ttls] { emit TraceRound(round, ttls); });
+    };
+    callbacks.ProbeSent = [this](int round, int ttl) {
+        PostCall(this, [this, round, ttl] { emit TraceSent(round, ttl); });
+    };
     callbacks.Probed = [this](int round, int ttl, const TPingReply &reply) {
-        emit TraceProbed(round, ttl, reply);
+        PostCall(this, [this, round, ttl, reply] { emit TraceProbed(round, ttl, reply); });
     };
     callbacks.Named = [this](const QString &address, const QString &name) {
-        emit TraceNamed(address, name);
+        PostCall(this, [this, address, name] { emit TraceNamed(address, name); });
     };
     callbacks.Finished = [this](std::exception_ptr failure) {
         if (failure) {
-            emit Failed(FailureText(failure));
+            PostCall(this, [this, text = FailureText(failure)] { emit Failed(text); });
         } else {
-            emit Ended(stopped_);
+            PostCall(this, [this, stopped = stopped_.load()] { emit Ended(stopped); });
         }
-        QMetaObject::invokeMethod(this, &TRunSession::Finish, Qt::QueuedConnection);
+        PostCall(this, [this] { Finish(); });
     };
     stopped_ = false;
     state_ = TState::Running;
@@ -173,8 +180,8 @@ bool TRunSession::Begin(TKind kind, TListRunInput run, bool stopAtFailure) {
     return true;
 }
 
-// Every callback comes on the engine thread; the signals they emit reach the session's owner
-// queued, in the order they were emitted.
+// Every callback comes on the engine thread; what it tells is posted to the session's thread and
+// emitted there, in the order it came.
 TAddressRunCallbacks TRunSession::Callbacks(TKind kind, const QStringList &addresses,
                                             bool stopAtFailure) {
     TAddressRunCallbacks callbacks;
@@ -192,19 +199,23 @@ TAddressRunCallbacks TRunSession::Callbacks(TKind kind, const QStringList &addre
         // once the addresses before it are done.
         callbacks.Completed = [this](int index, const TPingRecord &record) {
             if (record.Failure) {
-                emit ListFailed(index, FailureText(record.Failure));
+                PostCall(this, [this, index, text = FailureText(record.Failure)] {
+                    emit ListFailed(index, text);
+                });
             }
         };
     } else if (kind != TKind::List) {
-        callbacks.Sending = [this](int, int request) { emit Sending(request); };
+        callbacks.Sending = [this](int, int request) {
+            PostCall(this, [this, request] { emit Sending(request); });
+        };
         callbacks.Replied = [this](int, int request, const std::optional<TPingReply> &reply) {
-            emit Replied(request, reply);
+            PostCall(this, [this, request, reply] { emit Replied(request, reply); });
         };
         callbacks.Done = [this](int, TPingRecord &record) {
             if (record.Failure) {
-                emit Failed(FailureText(record.Failure));
+                PostCall(this, [this, text = FailureText(record.Failure)] { emit Failed(text); });
             } else {
-                emit Ended(stopped_);
+                PostCall(this, [this, stopped = stopped_.load()] { emit Ended(stopped); });
             }
         };
     } else {
@@ -216,12 +227,13 @@ TAddressRunCallbacks TRunSession::Callbacks(TKind kind, const QStringList &addre
             if (*failed || (stopped_ && record.Replies.empty() && !record.Failure)) {
                 return;
             }
-            emit Recorded(index, addresses.at(index), record);
+            PostCall(this, [this, index, address = addresses.at(index), record] {
+                emit Recorded(index, address, record);
+            });
             if (record.Failure && stopAtFailure) {
                 *failed = true;
                 // The run belongs to the owner's thread; the stop is asked for there.
-                QMetaObject::invokeMethod(
-                    this, [this] { runs_->Stop(); }, Qt::QueuedConnection);
+                PostCall(this, [this] { runs_->Stop(); });
             }
         };
     }
@@ -229,17 +241,14 @@ TAddressRunCallbacks TRunSession::Callbacks(TKind kind, const QStringList &addre
     callbacks.Finished = [this, kind] {
         if (kind == TKind::ListWatch) {
             // The last outcomes, however long their delivery was to wait, come before the end.
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    DeliverListOutcomes(true);
-                    emit Ended(stopped_);
-                    Finish();
-                },
-                Qt::QueuedConnection);
+            PostCall(this, [this] {
+                DeliverListOutcomes(true);
+                emit Ended(stopped_);
+                Finish();
+            });
             return;
         }
-        QMetaObject::invokeMethod(this, &TRunSession::Finish, Qt::QueuedConnection);
+        PostCall(this, [this] { Finish(); });
     };
     return callbacks;
 }
@@ -254,8 +263,7 @@ void TRunSession::QueueListOutcome(TListOutcome outcome) {
     }
     // One delivery is under way for all outcomes kept until it runs.
     if (first) {
-        QMetaObject::invokeMethod(
-            this, [this] { DeliverListOutcomes(false); }, Qt::QueuedConnection);
+        PostCall(this, [this] { DeliverListOutcomes(false); });
     }
 }
 

@@ -26,8 +26,8 @@ struct TRunPace {
 };
 
 // One run at a time (the run model keeps a session per kind of run). A run goes through the probe
-// engine (TAddressRuns), whose thread hands each outcome to the session's thread as a queued
-// signal; that thread never waits for a request and only writes what the signals bring.
+// engine (TAddressRuns), whose thread posts each outcome to the session's thread, where the signals
+// are emitted; that thread never waits for a request and only writes what the signals bring.
 //
 // States: Idle -> Running (a Start call) -> Stopping (Stop: the request under way is finished,
 // then the run ends with the statistics of what was sent) -> Idle (Finished). A run also ends by

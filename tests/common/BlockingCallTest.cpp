@@ -2,7 +2,6 @@
 #include <poll.h>
 
 #include <QCoreApplication>
-#include <QMetaObject>
 #include <QObject>
 #include <QThread>
 #include <QTimer>
@@ -10,6 +9,7 @@
 
 #include "common/BlockingCall.h"
 #include "common/Errors.h"
+#include "common/ThreadHandOver.h"
 #include "support/TestSupport.h"
 
 TEST(BlockingCall, RunsOffTheCallingThreadAndReturnsTheResult) {
@@ -50,10 +50,7 @@ TEST(BlockingCall, DeliversWhatTheWorkPostedBeforeReturning) {
     QObject receiver;
     for (int round = 0; round < 20000; ++round) {
         int reports = 0;
-        RunBlocking([&] {
-            QMetaObject::invokeMethod(
-                &receiver, [&reports] { ++reports; }, Qt::QueuedConnection);
-        });
+        RunBlocking([&] { PostCall(&receiver, [&reports] { ++reports; }); });
         ASSERT_EQ(reports, 1) << "round " << round;
     }
 }
