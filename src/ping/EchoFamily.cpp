@@ -9,7 +9,7 @@
 #include <netinet/in.h>
 #include <netinet/ip.h>
 
-#include <QStringList>
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -41,6 +41,106 @@ constexpr int kMaxDnsNameLength = 253;
 
 quint16 Read16(const unsigned char *data) {
     return static_cast<quint16>(data[0] << 8 | data[1]);
+}
+
+// Writes `value` in decimal at `out`; returns the end.
+char *WriteDecimal(char *out, unsigned value) {
+    char digits[10];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (count > 0) {
+        *out++ = digits[--count];
+    }
+    return out;
+}
+
+// Writes four address bytes in dotted form at `out`; returns the end.
+char *WriteDotted(char *out, const unsigned char *bytes) {
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0) {
+            *out++ = '.';
+        }
+        out = WriteDecimal(out, bytes[i]);
+    }
+    return out;
+}
+
+// Writes one group of an IPv6 address in lower-case hexadecimal without leading zeros at `out`;
+// returns the end.
+char *WriteHexGroup(char *out, quint16 group) {
+    static const char kDigits[] = "0123456789abcdef";
+    bool started = false;
+    for (int shift = 12; shift >= 0; shift -= 4) {
+        const int digit = (group >> shift) & 0xF;
+        if (digit != 0 || started || shift == 0) {
+            *out++ = kDigits[digit];
+            started = true;
+        }
+    }
+    return out;
+}
+
+// The target of address bytes of one family, as the resolver gives it for a literal: the port,
+// flow label and scope 0.
+TEchoTarget Ipv4Target(const unsigned char *bytes) {
+    TEchoTarget target;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    std::memcpy(&address.sin_addr, bytes, 4);
+    std::memcpy(&target.Address, &address, sizeof address);
+    target.Length = sizeof address;
+    target.Raw = QByteArray(reinterpret_cast<const char *>(bytes), 4);
+    target.Family = &kEchoIPv4;
+    return target;
+}
+
+TEchoTarget Ipv6Target(const in6_addr &bytes) {
+    TEchoTarget target;
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_addr = bytes;
+    std::memcpy(&target.Address, &address, sizeof address);
+    target.Length = sizeof address;
+    target.Raw = QByteArray(reinterpret_cast<const char *>(&bytes), 16);
+    target.Family = &kEchoIPv6;
+    return target;
+}
+
+// The target of an address typed as a plain literal: a dotted IPv4 address ("192.0.2.1") or an
+// IPv6 address without zone ("2001:db8::1", "::ffff:192.0.2.1"), nothing around it. No value
+// for every other text, which takes the general way. A run that pings one literal reads it at
+// every request, and this way costs no look-up, no allocation but the address bytes, and no
+// text conversion; where it answers, the general way gives the very same target.
+std::optional<TEchoTarget> PlainLiteralTarget(const QString &typed) {
+    char text[INET6_ADDRSTRLEN];
+    const qsizetype size = typed.size();
+    if (size == 0 || size >= static_cast<qsizetype>(sizeof text)) {
+        return std::nullopt;
+    }
+    const QChar *chars = typed.constData();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = chars[i].unicode();
+        if (c >= 128 || !(std::isxdigit(c) || c == ':' || c == '.')) {
+            return std::nullopt;
+        }
+        text[i] = static_cast<char>(c);
+    }
+    text[size] = '\0';
+    // inet_pton takes only four plain decimal parts, which the resolver reads the same way (it
+    // would also take "127.1" or octal parts; those go the general way).
+    unsigned char v4[4];
+    if (inet_pton(AF_INET, text, v4) == 1) {
+        return Ipv4Target(v4);
+    }
+    in6_addr v6{};
+    if (inet_pton(AF_INET6, text, &v6) != 1) {
+        return std::nullopt;
+    }
+    // An IPv4-mapped address can only be reached over IPv4.
+    return IN6_IS_ADDR_V4MAPPED(&v6) ? Ipv4Target(v6.s6_addr + 12) : Ipv6Target(v6);
 }
 
 // The first address of `family` that the resolver gives for `name`.
@@ -224,9 +324,11 @@ QString Ipv4Text(const QByteArray &raw) {
     if (raw.size() != 4) {
         return QString();
     }
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, raw.constData(), text, sizeof text);
-    return QString::fromLatin1(text);
+    // Written here rather than by inet_ntop, whose formatted printing costs more than the rest
+    // of reading a reply: every answer of a run is written this way.
+    char text[INET_ADDRSTRLEN];
+    const char *end = WriteDotted(text, reinterpret_cast<const unsigned char *>(raw.constData()));
+    return QString::fromLatin1(text, end - text);
 }
 
 std::optional<TEchoTarget> ResolveIpv4(const QString &name) {
@@ -377,6 +479,9 @@ const TEchoFamily kEchoIPv6 = {
 };
 
 std::optional<TEchoTarget> ResolveEchoTarget(const QString &typed) {
+    if (std::optional<TEchoTarget> literal = PlainLiteralTarget(typed)) {
+        return literal;
+    }
     const QString name = AddressToResolve(typed);
     const QString bracketed = BracketedIpv6Literal(name);
     if (!bracketed.isEmpty()) {
@@ -394,6 +499,9 @@ std::optional<TEchoTarget> ResolveEchoTarget(const QString &typed) {
 }
 
 bool ResolvesWithoutLookup(const QString &typed) {
+    if (PlainLiteralTarget(typed)) {
+        return true;
+    }
     const QString name = AddressToResolve(typed);
     if (IsUnresolvableName(name) || IsIpv6Literal(name) || !BracketedIpv6Literal(name).isEmpty()) {
         return true;
@@ -455,21 +563,16 @@ QString Ipv6AddressText(const QByteArray &raw) {
     for (int i = 0; i < 8; ++i) {
         groups[i] = Read16(bytes + 2 * i);
     }
-    const auto hex = [&groups](int from, int to) {
-        QStringList parts;
-        for (int i = from; i < to; ++i) {
-            parts << QString::number(groups[i], 16);
-        }
-        return parts.join(QLatin1Char(':'));
-    };
+    // Written into one buffer and made a string once: every reply over IPv6 is written this way.
+    char text[INET6_ADDRSTRLEN];
+    char *out = text;
     // RFC 5952, 5: an IPv4-mapped address shows its IPv4 part in dotted form.
     if (groups[0] == 0 && groups[1] == 0 && groups[2] == 0 && groups[3] == 0 && groups[4] == 0 &&
         groups[5] == 0xFFFF) {
-        return QStringLiteral("::ffff:%1.%2.%3.%4")
-            .arg(bytes[12])
-            .arg(bytes[13])
-            .arg(bytes[14])
-            .arg(bytes[15]);
+        static const char kMapped[] = "::ffff:";
+        out = std::copy(kMapped, kMapped + sizeof kMapped - 1, out);
+        out = WriteDotted(out, bytes + 12);
+        return QString::fromLatin1(text, out - text);
     }
     // RFC 5952, 4.2: "::" stands for the longest run of zero groups, the first of equally long
     // ones, and never for a single zero group.
@@ -486,10 +589,19 @@ QString Ipv6AddressText(const QByteArray &raw) {
         }
         i = j == i ? i + 1 : j;
     }
-    if (bestStart < 0) {
-        return hex(0, 8);
+    for (int i = 0; i < 8; ++i) {
+        if (i == bestStart) {
+            *out++ = ':';
+            *out++ = ':';
+            i += bestLength - 1;
+            continue;
+        }
+        if (i > 0 && i != bestStart + bestLength) {
+            *out++ = ':';
+        }
+        out = WriteHexGroup(out, groups[i]);
     }
-    return hex(0, bestStart) + QStringLiteral("::") + hex(bestStart + bestLength, 8);
+    return QString::fromLatin1(text, out - text);
 }
 
 qint32 StatusOfIcmpV6Error(int type, int code) {

@@ -3,6 +3,7 @@
 // bytes; the mapping of ICMPv6 errors, IPv6 address texts and the choice of family.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netdb.h>
 #include <netinet/in.h>
 
 #include <QByteArray>
@@ -329,6 +330,17 @@ TEST(EchoFamilyIpv4, NamesNoResolverIsAskedAbout) {
     EXPECT_EQ(kEchoIPv4.AddressText(loopback->Raw), QStringLiteral("127.0.0.1"));
 }
 
+TEST(EchoFamilyIpv4, AddressTextsAreDotted) {
+    const char *rows[] = {"127.0.0.1", "0.0.0.0", "255.255.255.255", "10.0.100.9", "192.0.2.10"};
+    for (const char *row : rows) {
+        QByteArray raw(4, '\0');
+        ASSERT_EQ(inet_pton(AF_INET, row, raw.data()), 1) << row;
+        EXPECT_EQ(kEchoIPv4.AddressText(raw), QLatin1String(row));
+    }
+    EXPECT_EQ(kEchoIPv4.AddressText(QByteArray(16, '\1')), QString());
+    EXPECT_EQ(kEchoIPv4.AddressText(QByteArray()), QString());
+}
+
 // ---------------------------------------------------------------------------------------------
 // IPv6
 
@@ -398,6 +410,12 @@ TEST(EchoFamilyIpv6, AddressTextsFollowRfc5952) {
         {"64:ff9b::192.0.2.1", "64:ff9b::c000:201"},
         {"fd7a:5ee:0:0:0:0:0:10", "fd7a:5ee::10"},
         {"ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff", "ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff"},
+        {"a:b:c:d:e:f::", "a:b:c:d:e:f::"},
+        {"1:0:0:2::", "1:0:0:2::"},
+        {"0:1:0:1:0:1:0:1", "0:1:0:1:0:1:0:1"},
+        {"1000:100:10:1:f000:f00:f0:f", "1000:100:10:1:f000:f00:f0:f"},
+        {"::ffff:0.0.0.0", "::ffff:0.0.0.0"},
+        {"::ffff:255.255.255.255", "::ffff:255.255.255.255"},
     };
     for (const auto &row : rows) {
         EXPECT_EQ(Ipv6AddressText(V6(row.in)), QLatin1String(row.out)) << row.in;
@@ -485,4 +503,50 @@ TEST(EchoFamilyIpv6, TargetsChooseTheirFamily) {
     std::memcpy(&address, &zoned->Address, sizeof address);
     EXPECT_EQ(address.sin6_scope_id, 1u);
     EXPECT_EQ(kEchoIPv6.AddressText(zoned->Raw), QStringLiteral("fe80::1"));
+}
+
+// A literal goes to the very socket address the system's resolver gives for what it stands for:
+// family, address, port, flow label, scope and length; forms the resolver reads in its own way
+// (short, octal or hexadecimal IPv4 parts, a zone) as well as the plain ones.
+TEST(EchoFamily, LiteralsGoWhereTheResolverSendsThem) {
+    const struct {
+        const char *typed;
+        int family;
+        const char *resolved;  // what the resolver is asked about, numerically
+    } rows[] = {
+        {"127.0.0.1", AF_INET, "127.0.0.1"},
+        {"0.0.0.0", AF_INET, "0.0.0.0"},
+        {"255.255.255.255", AF_INET, "255.255.255.255"},
+        {"192.0.2.1", AF_INET, "192.0.2.1"},
+        {"127.1", AF_INET, "127.1"},
+        {"0177.0.0.1", AF_INET, "0177.0.0.1"},
+        {"0x7f.0.0.2", AF_INET, "0x7f.0.0.2"},
+        {"010.1.1.1", AF_INET, "010.1.1.1"},
+        {" 192.0.2.1\t", AF_INET, "192.0.2.1"},
+        {"::1", AF_INET6, "::1"},
+        {"::", AF_INET6, "::"},
+        {"2001:DB8::5", AF_INET6, "2001:db8::5"},
+        {"1:2:3:4:5:6:7:8", AF_INET6, "1:2:3:4:5:6:7:8"},
+        {"::192.0.2.1", AF_INET6, "::192.0.2.1"},
+        {"fe80::1%lo", AF_INET6, "fe80::1%lo"},
+        {"[2001:db8::1]", AF_INET6, "2001:db8::1"},
+        {"::ffff:192.0.2.1", AF_INET, "192.0.2.1"},
+        {"::FFFF:c000:201", AF_INET, "192.0.2.1"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.typed);
+        addrinfo hints{};
+        hints.ai_family = row.family;
+        hints.ai_socktype = SOCK_DGRAM;
+        hints.ai_flags = AI_NUMERICHOST;
+        addrinfo *answer = nullptr;
+        ASSERT_EQ(getaddrinfo(row.resolved, nullptr, &hints, &answer), 0);
+        const std::optional<TEchoTarget> target = ResolveEchoTarget(QString::fromLatin1(row.typed));
+        ASSERT_TRUE(target.has_value());
+        EXPECT_EQ(target->Family->Domain, row.family);
+        EXPECT_EQ(target->Length, answer->ai_addrlen);
+        EXPECT_EQ(std::memcmp(&target->Address, answer->ai_addr, answer->ai_addrlen), 0);
+        EXPECT_EQ(target->Raw, target->Family->AddressBytes(answer->ai_addr));
+        freeaddrinfo(answer);
+    }
 }
