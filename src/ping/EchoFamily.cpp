@@ -123,7 +123,8 @@ std::optional<TEchoTarget> PlainLiteralTarget(const QString &typed) {
     const QChar *chars = typed.constData();
     for (qsizetype i = 0; i < size; ++i) {
         const char16_t c = chars[i].unicode();
-        if (c >= 128 || !(std::isxdigit(c) || c == ':' || c == '.')) {
+        const char16_t lower = c | 0x20;
+        if (!((c >= '0' && c <= '9') || (lower >= 'a' && lower <= 'f') || c == ':' || c == '.')) {
             return std::nullopt;
         }
         text[i] = static_cast<char>(c);
@@ -295,9 +296,12 @@ void FillEchoRequest(QByteArray &packet, int type, quint16 identifier, quint16 s
     bytes[5] = static_cast<unsigned char>(identifier & 0xFF);
     bytes[6] = static_cast<unsigned char>(sequence >> 8);
     bytes[7] = static_cast<unsigned char>(sequence & 0xFF);
+    // "abc...w" over and over, copied a whole round at a time.
+    static const char kRound[] = "abcdefghijklmnopqrstuvw";
+    constexpr std::size_t kRoundSize = sizeof kRound - 1;
     const auto size = static_cast<std::size_t>(packet.size());
-    for (std::size_t i = kIcmpHeaderSize; i < size; ++i) {
-        bytes[i] = static_cast<unsigned char>('a' + (i - kIcmpHeaderSize) % 23);
+    for (std::size_t at = kIcmpHeaderSize; at < size; at += kRoundSize) {
+        std::memcpy(bytes + at, kRound, std::min(kRoundSize, size - at));
     }
 }
 

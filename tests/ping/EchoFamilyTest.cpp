@@ -286,6 +286,12 @@ TEST(EchoFamily, RequestsCarryIdentifierSequenceAndTheirChecksum) {
             EXPECT_EQ(bytes[0], row.type);
             EXPECT_EQ(bytes[4] << 8 | bytes[5], 0xBEEF);
             EXPECT_EQ(bytes[6] << 8 | bytes[7], 0x0102);
+            // The payload is the alphabet up to "w", over and over, as other systems' ping sends.
+            QByteArray payload;
+            while (payload.size() < size) {
+                payload += QByteArray("abcdefghijklmnopqrstuvw").left(size - payload.size());
+            }
+            EXPECT_EQ(request.mid(8), payload) << size;
             if (row.family == &kEchoIPv4) {
                 // Summing a packet with its checksum in place gives 0.
                 EXPECT_EQ(IcmpChecksum(bytes, static_cast<std::size_t>(request.size())), 0) << size;
