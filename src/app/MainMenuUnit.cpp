@@ -1005,6 +1005,7 @@ void TMainMenuForm::ChangeSystemSettings() {
     PingBufferSize = engine.BufferSize;
     PingRetries = engine.Retries;
     PingInterval = engine.Interval;
+    PingRate = engine.Rate;
     PingTTL = engine.TTL;
     WatchDownAfter = ClampToRange(values.WatchDownAfterValue, kDownAfterRange);
     WatchNotifications = values.WatchNotificationsValue != 0;
@@ -1074,6 +1075,7 @@ TRunSettings TMainMenuForm::RunSettings() const {
     settings.Interval = PingInterval;
     settings.ListInFlight = ListRunInFlight;
     settings.DownAfter = WatchDownAfter;
+    settings.Rate = PingRate;
     return settings;
 }
 

@@ -261,6 +261,8 @@ class TMainMenuForm final : public QMainWindow {
     quint16 PingRetries = 0;
     // Milliseconds from one request of a watch to the next.
     int PingInterval = 300;
+    // Requests a second of list runs and watched lists (0: no limit).
+    int PingRate = kStandardRate;
     // The TTL setting: the hop limit of IPv6 requests (IPv4 requests keep the system's TTL).
     quint16 PingTTL = 0;
     QColor ResultsColor;

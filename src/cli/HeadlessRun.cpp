@@ -51,6 +51,7 @@ const QString kWhois = QStringLiteral("whois");
 const QString kLocate = QStringLiteral("locate");
 const QString kCount = QStringLiteral("count");
 const QString kInterval = QStringLiteral("interval");
+const QString kRate = QStringLiteral("rate");
 const QString kTimeOut = QStringLiteral("timeout");
 const QString kTtl = QStringLiteral("ttl");
 const QString kSize = QStringLiteral("size");
@@ -73,6 +74,7 @@ struct TOptions {
     int Interval = 0;
     bool IntervalGiven = false;
     int SettingsInterval = 300;
+    int Rate = 0;
 };
 
 // The value of a numeric option in [min, max]; `fallback` when it is not given.
@@ -153,9 +155,10 @@ TOptions ReadOptions(const QCommandLineParser &parser) {
     const QList<std::pair<QString, QString>> echoOptions = {
         {kCount, QStringLiteral("-c")},   {kInterval, QStringLiteral("-i")},
         {kTimeOut, QStringLiteral("-W")}, {kSize, QStringLiteral("-s")},
-        {kTtl, QStringLiteral("-t")},     {kFile, QStringLiteral("--file")}};
+        {kTtl, QStringLiteral("-t")},     {kFile, QStringLiteral("--file")},
+        {kRate, QStringLiteral("--rate")}};
     for (const auto &[name, shown] : echoOptions) {
-        const bool takes = ping || (trace && name != kTtl && name != kFile);
+        const bool takes = ping || (trace && name != kTtl && name != kFile && name != kRate);
         if (parser.isSet(name) && !takes) {
             throw TUsageError(QStringLiteral("%1 does not go with %2.").arg(shown, mode));
         }
@@ -201,6 +204,9 @@ TOptions ReadOptions(const QCommandLineParser &parser) {
         parser, kTimeOut, QStringLiteral("The time-out (-W)"), 1, 65535, engine.TimeOut));
     options.Echo.BufferSize = static_cast<quint16>(
         NumberOption(parser, kSize, QStringLiteral("The size (-s)"), 0, 65507, engine.BufferSize));
+    options.Rate =
+        NumberOption(parser, kRate, QStringLiteral("The rate (--rate, requests a second)"),
+                     kRateRange.Min, kRateRange.Max, engine.Rate);
     options.IntervalGiven = parser.isSet(kInterval);
     options.Interval =
         NumberOption(parser, kInterval, QStringLiteral("The interval (-i)"), 0, 3600000, 0);
@@ -283,6 +289,9 @@ void PrepareModel(TRunModel &model, const TOptions &options, const THeadlessIo &
         views.DebugLines = [](const QString &) {};
     }
     model.SetViews(views);
+    // Beside the results, not among them: a script reads the standard output as it always has.
+    QObject::connect(&model, &TRunModel::NoticeGiven, &model,
+                     [&io](TRunModel::TKind, const QString &text) { Fail(io, text); });
 }
 
 // Waits in an event loop until every run of `model` has ended, asking io.StopRequested every
@@ -324,6 +333,7 @@ int RunPing(const TOptions &options, const THeadlessIo &io) {
     settings.Cadence = TRequestCadence::EveryInterval;
     // Every address is pinged; each error is told once.
     settings.ListStopsAtFailure = false;
+    settings.Rate = options.Rate;
     model.SetSettings(settings);
 
     bool unanswered = false;
@@ -600,6 +610,10 @@ void AddHeadlessOptions(QCommandLineParser &parser) {
                        "earlier ones still wait for (default 1000, as ping; 0: each once the one "
                        "before is answered; a trace's rounds: at least 1000)."),
         QStringLiteral("MS"));
+    add({kRate},
+        QStringLiteral("Requests a second at most, spread evenly over all addresses (settings: "
+                       "Rate, standard 2000; 0: no limit)."),
+        QStringLiteral("N"));
     add({QStringLiteral("W"), kTimeOut},
         QStringLiteral("Milliseconds to wait for each reply (settings: Time Out)."),
         QStringLiteral("MS"));
@@ -623,7 +637,7 @@ void AddHeadlessOptions(QCommandLineParser &parser) {
 
 bool HeadlessRequested(const QCommandLineParser &parser) {
     for (const QString &name : {kPing, kTrace, kWhois, kLocate, kCount, kInterval, kTimeOut, kTtl,
-                                kSize, kFile, kFormat, kSettings}) {
+                                kSize, kFile, kFormat, kSettings, kRate}) {
         if (parser.isSet(name)) {
             return true;
         }

@@ -42,6 +42,16 @@ class TAddressRuns::TState final : public std::enable_shared_from_this<TState> {
 
     // Engine thread: starts as many addresses as the limits allow.
     void Begin() {
+        if (probes_) {
+            engine_.SetRate(input_.Rate);
+            if (callbacks_.Notice) {
+                engine_.SetRoomNotice([state = shared_from_this()](const QString &notice) {
+                    if (!state->finishedCalled_) {
+                        state->callbacks_.Notice(notice);
+                    }
+                });
+            }
+        }
         Fill();
         CheckFinished();
     }

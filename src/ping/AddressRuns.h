@@ -54,6 +54,10 @@ struct TAddressRunCallbacks {
     // Once, after the last Done: every address is done, or the run was stopped and the requests
     // under way are done.
     std::function<void()> Finished;
+    // The first time requests of a family had to wait for room in the system (a full neighbour
+    // table): the note that says so, why, and how to raise the limit. They are sent as room
+    // frees, so the wait is no loss of the address.
+    std::function<void(const QString &notice)> Notice;
 };
 
 class TAddressRuns final {
@@ -66,8 +70,9 @@ class TAddressRuns final {
     // error in the record's Failure, as does a request that fails; the other addresses go on.
     //
     // Of input: Addresses, Echo (Echo.Retries: requests per address), InFlight (addresses under
-    // way at once), Ahead (addresses started and not yet handed to Done), Interval, Cadence and
-    // UntilStopped (then Echo.Retries is no limit).
+    // way at once), Ahead (addresses started and not yet handed to Done), Interval, Cadence,
+    // UntilStopped (then Echo.Retries is no limit) and Rate (kept by the probe engine, which
+    // spaces the run's requests; a blocking service's requests are not spaced).
     TAddressRuns(const TListRunInput &input, TAddressRunCallbacks callbacks);
     ~TAddressRuns();
     TAddressRuns(const TAddressRuns &) = delete;

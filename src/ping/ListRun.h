@@ -25,6 +25,11 @@ constexpr int kMaxAddressesInFlight = 10000;
 // to go ahead.
 constexpr int kMaxAddressesAhead = 8 * kMaxAddressesInFlight;
 
+// Requests a second of a run unless told otherwise: gentle enough for the ICMP rate limits of
+// routers and hosts on the way, and room for a watched list of a thousand addresses every second
+// with a reserve for names and retries.
+constexpr int kStandardRate = 2000;
+
 // What the requests of one address returned, in order, and the error that ended them early
 // (no more requests were made after it). A watch (UntilStopped) keeps no replies here: its
 // outcomes are heard one by one as they come.
@@ -66,6 +71,9 @@ struct TListRunInput {
     TRequestCadence Cadence = TRequestCadence::AfterAnswer;
     // Requests go on until the run is stopped (a watch); Echo.Retries is then no limit.
     bool UntilStopped = false;
+    // Requests a second that the whole run sends at most, spaced evenly (a request waits for its
+    // turn before its time-out starts); 0: no limit. Applies to runs through a probe engine.
+    int Rate = 0;
 };
 
 // Called on the calling thread with each address's index and record, in list order, as soon as

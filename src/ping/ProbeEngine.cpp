@@ -1,6 +1,7 @@
 #include "ping/ProbeEngine.h"
 
 #include <errno.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <string.h>
 #include <sys/eventfd.h>
@@ -10,6 +11,7 @@
 
 #include <linux/errqueue.h>
 
+#include <QFile>
 #include <atomic>
 #include <condition_variable>
 #include <optional>
@@ -33,6 +35,20 @@ constexpr int kSendBatch = 64;
 
 // Sends of one probe before its failure is taken as its own (see SendNow).
 constexpr int kSendTries = 3;
+
+// A request the system had no room for is tried again this often. The kernel frees neighbour
+// entries only when a new one is asked for and old ones are at least five seconds old, so a try
+// is also what makes the room.
+constexpr qint64 kRoomRetryMs = 100;
+// Held requests of which none could go for this long get the outcome of a send the system
+// refused: by then the kernel's own collection (a minute for an unused entry) has had its turn,
+// and whatever fills the table is not this run.
+constexpr qint64 kRoomGiveUpNs = 65LL * 1000000000;
+
+// How far the send rate's schedule may lag behind the clock and be caught up: a loop woken a
+// little late sends the requests it owes at once rather than losing their turns, but never more
+// than this much of them in one burst.
+constexpr qint64 kRateCatchUpNs = 2000000;
 
 // Asked for, not insisted on: the kernel caps it at net.core.rmem_max. Room for a few hundred
 // replies that arrive while the loop is busy with a batch.
@@ -97,6 +113,31 @@ struct TReceived {
 };
 
 }  // namespace
+
+QString RoomWaitNotice(const TEchoFamily &family) {
+    const bool v6 = family.Domain == AF_INET6;
+    const QString key =
+        v6 ? QStringLiteral("net.ipv6.neigh.default.") : QStringLiteral("net.ipv4.neigh.default.");
+    // Read in the network namespace of the engine's thread; a namespace other than the first one
+    // shows no such file (the limit is the whole system's), and then the usual size is named.
+    int limit = 0;
+    QFile file(QStringLiteral("/proc/sys/net/ipv%1/neigh/default/gc_thresh3").arg(v6 ? 6 : 4));
+    if (file.open(QIODevice::ReadOnly)) {
+        limit = file.readAll().trimmed().toInt();
+    }
+    const int raised = limit > 0 ? limit * 4 : 4096;
+    return QStringLiteral(
+               "Requests wait for room in the system's neighbour table (%1, which holds %2 "
+               "addresses of the local networks at once) and go out as its entries expire; the "
+               "wait is not counted as a loss. To wait less, raise the limit: sysctl -w "
+               "%3gc_thresh3=%4 %3gc_thresh2=%5")
+        .arg(v6 ? QStringLiteral("NDP") : QStringLiteral("ARP"),
+             limit > 0 ? QStringLiteral("at most %1").arg(limit)
+                       : QStringLiteral("a limited number of"),
+             key)
+        .arg(raised)
+        .arg(raised / 2);
+}
 
 TProbeEngine::TProbeEngine(TIcmpSocketKind kind) : TProbeEngine(TLoopOnly{}) {
     ipv4_ = Open(kEchoIPv4, kind);
@@ -186,6 +227,18 @@ TProbeEngine::TChannel TProbeEngine::Open(const TEchoFamily &family, TIcmpSocket
     }
 
     family.ConfigureSocket(channel.Socket, channel.Kind == TIcmpSocketKind::Datagram);
+    if (channel.Kind == TIcmpSocketKind::Raw) {
+        // Without it a raw socket's send that finds no room (a full neighbour table, a full
+        // transmit queue) reports success and the request silently never leaves, which would
+        // look like a loss of the address. The ICMP errors it also queues are read from the
+        // socket itself (with the identifier to match), so the queue is only emptied.
+        const int on = 1;
+        if (family.Domain == AF_INET6) {
+            setsockopt(channel.Socket, IPPROTO_IPV6, IPV6_RECVERR, &on, sizeof on);
+        } else {
+            setsockopt(channel.Socket, IPPROTO_IP, IP_RECVERR, &on, sizeof on);
+        }
+    }
     // Trip times come from the moment the kernel received the answer, not from the moment the
     // loop got round to reading it (iputils does the same).
     const int on = 1;
@@ -211,7 +264,7 @@ TProbeEngine::TChannel *TProbeEngine::ChannelFor(const TEchoFamily &family) {
 }
 
 std::size_t TProbeEngine::InFlight() const {
-    return ipv4_.Probes.size() + ipv6_.Probes.size() + outbox_.size();
+    return ipv4_.Probes.size() + ipv6_.Probes.size() + outbox_.size() + held_.size();
 }
 
 void TProbeEngine::Start() {
@@ -264,6 +317,14 @@ void TProbeEngine::Send(const TProbeRequest &request, TProbeDone done) {
     outbox_.push_back(TQueued{request, std::move(done)});
 }
 
+void TProbeEngine::SetRate(int perSecond) {
+    spacingNs_ = perSecond > 0 ? 1000000000LL / perSecond : 0;
+}
+
+void TProbeEngine::SetRoomNotice(std::function<void(const QString &)> notice) {
+    roomNotice_ = std::move(notice);
+}
+
 TPingReply TProbeEngine::Exchange(const TProbeRequest &request) {
     bool threaded = false;
     {
@@ -299,17 +360,32 @@ TPingReply TProbeEngine::Exchange(const TProbeRequest &request) {
     return *waiter->Outcome;
 }
 
+qint64 TProbeEngine::NextWorkNs() const {
+    if (!ready_.empty()) {
+        return 0;
+    }
+    const qint64 now = ClockNs(CLOCK_MONOTONIC);
+    qint64 wait = -1;
+    if (!outbox_.empty()) {
+        wait = spacingNs_ > 0 ? qMax<qint64>(0, nextSendNs_ - now) : 0;
+    }
+    if (!timers_.empty()) {
+        const qint64 timer = qMax<qint64>(0, timers_.begin()->first.first - now);
+        wait = wait < 0 ? timer : qMin(wait, timer);
+    }
+    return wait;
+}
+
 void TProbeEngine::Turn() {
     SendQueued();
 
-    int timeoutMs = -1;
-    if (!outbox_.empty() || !ready_.empty()) {
-        timeoutMs = 0;
-    } else if (!timers_.empty()) {
-        const qint64 wait = timers_.begin()->first.first - ClockNs(CLOCK_MONOTONIC);
-        // Rounded up: waking before the deadline would only cost another pass.
-        timeoutMs =
-            wait <= 0 ? 0 : static_cast<int>(qMin<qint64>((wait + 999999) / 1000000, 60000));
+    // In nanoseconds: at a send rate of thousands a second the next request is due well within
+    // a millisecond.
+    const qint64 waitNs = qMin<qint64>(NextWorkNs(), 60LL * 1000000000);
+    timespec timeout{};
+    if (waitNs >= 0) {
+        timeout.tv_sec = static_cast<time_t>(waitNs / 1000000000);
+        timeout.tv_nsec = static_cast<long>(waitNs % 1000000000);
     }
     pollfd waiting[3];
     nfds_t count = 0;
@@ -319,11 +395,7 @@ void TProbeEngine::Turn() {
             waiting[count++] = pollfd{channel->Socket, POLLIN, 0};
         }
     }
-    const int ready = poll(waiting, count, timeoutMs);
-    if (ready < 0 && errno != EINTR) {
-        // Nothing a caller could do about it; the probes' time-outs still end them.
-        timeoutMs = 1;
-    }
+    const int ready = ppoll(waiting, count, waitNs >= 0 ? &timeout : nullptr, nullptr);
     if (ready > 0 && (waiting[0].revents & POLLIN) != 0) {
         quint64 value = 0;
         while (read(wake_, &value, sizeof value) < 0 && errno == EINTR) {
@@ -334,6 +406,9 @@ void TProbeEngine::Turn() {
     for (TChannel *channel : {&ipv4_, &ipv6_}) {
         if (channel->Socket >= 0) {
             if (ready > 0 && waiting[at].revents != 0) {
+                if (channel->Kind == TIcmpSocketKind::Raw && (waiting[at].revents & POLLERR) != 0) {
+                    DropErrorQueue(*channel);
+                }
                 ReadAll(*channel);
             }
             ++at;
@@ -380,32 +455,95 @@ void TProbeEngine::RunTimers() {
 }
 
 void TProbeEngine::SendQueued() {
+    const qint64 now = spacingNs_ > 0 ? ClockNs(CLOCK_MONOTONIC) : 0;
     for (int i = 0; i < kSendBatch && !outbox_.empty(); ++i) {
+        if (spacingNs_ > 0) {
+            // Evenly spaced turns; a loop that woke late may catch up a little, never a burst.
+            if (nextSendNs_ > now) {
+                break;
+            }
+            nextSendNs_ = qMax(nextSendNs_, now - kRateCatchUpNs) + spacingNs_;
+        }
         TQueued queued = std::move(outbox_.front());
         outbox_.pop_front();
-        SendNow(std::move(queued));
+        if (SendNow(queued) == TSendOutcome::NoRoom) {
+            // Nothing left the host, so the turn is not used up.
+            if (spacingNs_ > 0) {
+                nextSendNs_ -= spacingNs_;
+            }
+            Hold(std::move(queued));
+        }
     }
 }
 
-void TProbeEngine::SendNow(TQueued queued) {
+void TProbeEngine::Hold(TQueued queued) {
+    if (held_.empty()) {
+        roomProgressNs_ = ClockNs(CLOCK_MONOTONIC);
+    }
+    const TEchoFamily &family =
+        queued.Request.Target.Family != nullptr ? *queued.Request.Target.Family : kEchoIPv4;
+    held_.push_back(std::move(queued));
+    ++heldCount_;
+    bool &given = roomNoticeGiven_[&family == &kEchoIPv6 ? 1 : 0];
+    if (!given && roomNotice_) {
+        given = true;
+        roomNotice_(RoomWaitNotice(family));
+    }
+    if (roomTimer_ == 0) {
+        roomTimer_ = After(kRoomRetryMs, [this] { RetryHeld(); });
+    }
+}
+
+// One held request tries whether there is room again; once it went, the others follow at the
+// head of the line, in their order, and those that still find no room are held again.
+void TProbeEngine::RetryHeld() {
+    roomTimer_ = 0;
+    if (held_.empty()) {
+        return;
+    }
+    const TSendOutcome outcome = SendNow(held_.front());
+    if (outcome != TSendOutcome::NoRoom) {
+        held_.pop_front();
+        roomProgressNs_ = ClockNs(CLOCK_MONOTONIC);
+        outbox_.insert(outbox_.begin(), std::make_move_iterator(held_.begin()),
+                       std::make_move_iterator(held_.end()));
+        held_.clear();
+        return;
+    }
+    if (ClockNs(CLOCK_MONOTONIC) - roomProgressNs_ > kRoomGiveUpNs) {
+        std::deque<TQueued> given;
+        given.swap(held_);
+        for (TQueued &queued : given) {
+            const TEchoTarget &target = queued.Request.Target;
+            TPingReply reply;
+            reply.StatusCode = kNoResources;
+            reply.ProtocolAddress =
+                target.Family != nullptr ? target.Family->AddressText(target.Raw) : QString();
+            ready_.push_back([done = std::move(queued.Done), reply] { done(reply); });
+        }
+        return;
+    }
+    roomTimer_ = After(kRoomRetryMs, [this] { RetryHeld(); });
+}
+
+TProbeEngine::TSendOutcome TProbeEngine::SendNow(TQueued &queued) {
     const TEchoTarget &target = queued.Request.Target;
     const TEchoFamily &family = target.Family != nullptr ? *target.Family : kEchoIPv4;
     TChannel *channel = ChannelFor(family);
-    const auto refuse = [this, &queued, &family, &target](qint32 status) {
+    const auto refuse = [this, &queued, &family, &target](qint32 status) -> TSendOutcome {
         TPingReply reply;
         reply.StatusCode = status;
         reply.ProtocolAddress = family.AddressText(target.Raw);
         ready_.push_back([done = std::move(queued.Done), reply] { done(reply); });
+        return TSendOutcome::Refused;
     };
     if (channel == nullptr || target.Family == nullptr) {
-        refuse(kGeneralFailure);
-        return;
+        return refuse(kGeneralFailure);
     }
     // The sequence numbers go round; one still in flight is skipped, so two probes in flight
     // never share one.
     if (channel->Probes.size() >= 0xFFFF) {
-        refuse(kNoResources);
-        return;
+        return refuse(kNoResources);
     }
     quint16 sequence = ++channel->NextSequence;
     while (channel->Probes.count(sequence) != 0) {
@@ -445,12 +583,23 @@ void TProbeEngine::SendNow(TQueued queued) {
         do {
             sent = sendmsg(channel->Socket, &message, 0);
         } while (sent < 0 && errno == EINTR);
+        // ENOBUFS is never an error left over from an earlier probe (those come from ICMP), so
+        // trying again at once would only find the same lack of room.
+        if (sent < 0 && errno == ENOBUFS) {
+            break;
+        }
+    }
+    if (sent < 0 && errno == ENOBUFS) {
+        // No room: the neighbour table is full (the kernel keeps at most gc_thresh3 entries
+        // and frees them only as they age), or a transmit queue is. The request never left,
+        // which says nothing about the address: it waits and goes again as room frees.
+        return TSendOutcome::NoRoom;
     }
     if (sent < 0) {
         // EACCES, EPERM: a broadcast address, or a firewall rule on this host; the request never
         // left.
-        refuse(errno == EACCES || errno == EPERM ? kGeneralFailure : StatusOfSendError(errno));
-        return;
+        return refuse(errno == EACCES || errno == EPERM ? kGeneralFailure
+                                                        : StatusOfSendError(errno));
     }
     probe.Done = std::move(queued.Done);
     probe.Timer = After(probe.TimeOutMs, [this, channel, sequence] {
@@ -466,6 +615,7 @@ void TProbeEngine::SendNow(TQueued queued) {
         timedOut.Done(reply);
     });
     channel->Probes.emplace(sequence, std::move(probe));
+    return TSendOutcome::Sent;
 }
 
 void TProbeEngine::ReadAll(TChannel &channel) {
@@ -474,6 +624,15 @@ void TProbeEngine::ReadAll(TChannel &channel) {
         }
     }
     while (ReadMessage(channel)) {
+    }
+}
+
+void TProbeEngine::DropErrorQueue(TChannel &channel) {
+    for (;;) {
+        TReceived received(channel.Socket, buffer_, MSG_DONTWAIT | MSG_ERRQUEUE);
+        if (received.Length < 0) {
+            return;
+        }
     }
 }
 

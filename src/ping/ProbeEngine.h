@@ -38,6 +38,11 @@ struct TProbeRequest {
     quint32 TimeOutMs = 4000;
 };
 
+// The note of a run whose requests over `family` had to wait for room in the system: why (the
+// neighbour table, ARP or NDP, has a fixed size) and how to raise the limit, with the system's
+// current one when it can be read.
+QString RoomWaitNotice(const TEchoFamily &family);
+
 class TProbeEngine final {
   public:
     // The outcome of one probe, as an echo service reports a request: status 0 with the trip
@@ -85,6 +90,17 @@ class TProbeEngine final {
     // time), so a blocking request costs no more than its system calls.
     TPingReply Exchange(const TProbeRequest &request);
 
+    // Loop thread, or before Start. At most `perSecond` requests leave each second from now on,
+    // spaced evenly (a request that finds its turn taken waits in line, its time-out not yet
+    // running); 0: as fast as the loop sends them.
+    void SetRate(int perSecond);
+
+    // Loop thread, or before Start. `notice` is called (on the loop thread) the first time a
+    // request of a family has to wait because the system had no room to send it: a neighbour
+    // table (ARP, NDP) that is full, or a full transmit queue. Such a request is no loss: it is
+    // sent again as room frees, and its time-out runs from then.
+    void SetRoomNotice(std::function<void(const QString &notice)> notice);
+
     // Throws TxError, the reason, when probes of `family` cannot be sent (IPv6 without socket).
     void CheckFamily(const TEchoFamily &family) const;
 
@@ -96,6 +112,8 @@ class TProbeEngine final {
     quint16 Identifier() const { return identifier_; }
     // Probes in flight (sent or waiting to be sent). Loop thread only.
     std::size_t InFlight() const;
+    // Requests that have had to wait for room in the system so far. Loop thread only.
+    quint64 HeldForRoom() const { return heldCount_; }
 
   private:
     struct TLoopOnly {};
@@ -130,10 +148,19 @@ class TProbeEngine final {
     // One pass of the loop: waits for a socket, a posted task or the next timer, then handles
     // whatever is due.
     void Turn();
+    enum class TSendOutcome { Sent, Refused, NoRoom };
+
     void SendQueued();
-    void SendNow(TQueued queued);
+    // Sends the request, or decides its outcome (Refused). NoRoom leaves `queued` untouched for
+    // another try.
+    TSendOutcome SendNow(TQueued &queued);
+    void Hold(TQueued queued);
+    void RetryHeld();
+    // Nanoseconds until the loop has something to do without being woken: 0 at once, -1 never.
+    qint64 NextWorkNs() const;
     void ReadAll(TChannel &channel);
     bool ReadErrorQueue(TChannel &channel);
+    void DropErrorQueue(TChannel &channel);
     bool ReadMessage(TChannel &channel);
     void Finish(TChannel &channel, quint16 sequence, TPingReply reply);
     void RunTimers();
@@ -152,6 +179,17 @@ class TProbeEngine final {
     std::map<std::pair<qint64, quint64>, TTask> timers_;
     std::unordered_map<quint64, qint64> timerDeadlines_;
     quint64 nextTimer_ = 0;
+    // The send rate: nanoseconds between two requests (0: no limit), and the earliest moment of
+    // the next one (monotonic).
+    qint64 spacingNs_ = 0;
+    qint64 nextSendNs_ = 0;
+    // Requests the system had no room for, oldest first, and the timer of their next try.
+    std::deque<TQueued> held_;
+    quint64 roomTimer_ = 0;
+    qint64 roomProgressNs_ = 0;  // when a held request last went out, or the wait began
+    quint64 heldCount_ = 0;
+    std::function<void(const QString &)> roomNotice_;
+    bool roomNoticeGiven_[2] = {false, false};
 
     std::mutex mutex_;
     std::vector<TTask> inbox_;

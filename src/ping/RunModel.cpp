@@ -26,6 +26,29 @@ TRunModel::TRunModel(QObject *parent) : QObject(parent) {
     ConnectList(*sessions_[kListSlot]);
     ConnectListWatch(*sessions_[kListWatchSlot]);
     ConnectTrace(*sessions_[kTraceSlot]);
+    for (TRunSession *session : sessions_) {
+        ConnectNotice(*session);
+    }
+}
+
+void TRunModel::ConnectNotice(TRunSession &session) {
+    connect(&session, &TRunSession::Notice, this, [this, &session](const QString &text) {
+        const TKind kind = session.Kind();
+        emit NoticeGiven(kind, text);
+        // A window tells it in its results pane; the command line on its error output, so that
+        // what it writes for a script stays as it is.
+        if (views_.DebugMemo == nullptr) {
+            return;
+        }
+        if (kind == TKind::List) {
+            listNotice_ = text;
+        } else if (kind == TKind::ListWatch) {
+            const QString line = WatchEventLine(QDateTime::currentDateTime(), text);
+            Write(TKind::ListWatch, [this, line] { WriteReport(ResultsPane(), line); });
+        } else {
+            WriteNote(text);
+        }
+    });
 }
 
 TRunModel::~TRunModel() {
@@ -223,7 +246,8 @@ bool TRunModel::StartSingle(const QString &address) {
     Write(TKind::Single,
           [this] { WritePingRunStart(runInput_, Targets(runInput_.PingAddress, TKind::Single)); });
     openBlock_ = TKind::Single;
-    if (!session.StartSingle(runInput_, {settings_.RequestInterval, settings_.Cadence})) {
+    if (!session.StartSingle(runInput_,
+                             {settings_.RequestInterval, settings_.Cadence, settings_.Rate})) {
         CloseBlock();
         return false;
     }
@@ -351,7 +375,7 @@ bool TRunModel::StartList(const QStringList &addresses) {
         views_.AddressMemo->clear();
     }
     if (!session.StartList(Input(QString()), addresses, settings_.ListInFlight,
-                           {settings_.RequestInterval, settings_.Cadence},
+                           {settings_.RequestInterval, settings_.Cadence, settings_.Rate},
                            settings_.ListStopsAtFailure)) {
         return false;
     }
@@ -387,7 +411,12 @@ void TRunModel::ConnectList(TRunSession &session) {
             [this](const QString &message) { Fail(TKind::List, message); });
     connect(&session, &TRunSession::Finished, this, [this] {
         // The blocks waiting behind another run's block are written before the end is told.
-        Write(TKind::List, [this] { Over(TKind::List); });
+        Write(TKind::List, [this] {
+            if (!listNotice_.isEmpty()) {
+                WriteReport(ResultsPane(), std::exchange(listNotice_, QString()));
+            }
+            Over(TKind::List);
+        });
     });
 }
 
@@ -573,6 +602,19 @@ bool TRunModel::StartListWatch(const QStringList &addresses) {
                           .arg(kMaxWatchedAddresses)
                           .arg(addresses.size()));
     }
+    // Requests that fall behind the rate would wait longer every round without end.
+    const qint64 needed =
+        (static_cast<qint64>(addresses.size()) * 1000 + qMax(1, settings_.Interval) - 1) /
+        qMax(1, settings_.Interval);
+    if (settings_.Rate > 0 && needed > settings_.Rate) {
+        throw TxError(QStringLiteral("Watching %1 every %2 ms takes %3 requests a second, more "
+                                     "than the Rate setting allows (%4). Raise Rate in the "
+                                     "settings (0: no limit), or the Interval.")
+                          .arg(WatchAddressCountText(static_cast<int>(addresses.size())))
+                          .arg(settings_.Interval)
+                          .arg(needed)
+                          .arg(settings_.Rate));
+    }
     listWatch_ = std::make_unique<TListWatch>(addresses, settings_.DownAfter);
     listWatchLog_.Reset(listWatch_->Count());
     listWatchInput_ = Input(QString());
@@ -595,7 +637,7 @@ bool TRunModel::StartListWatch(const QStringList &addresses) {
         views_.AddressMemo->clear();
     }
     Write(TKind::ListWatch, [this, line] { WriteReport(ResultsPane(), line); });
-    if (!session.StartListWatch(listWatchInput_, addresses, listWatchInterval_)) {
+    if (!session.StartListWatch(listWatchInput_, addresses, listWatchInterval_, settings_.Rate)) {
         return false;
     }
     Started(TKind::ListWatch);

@@ -67,6 +67,9 @@ struct TRunSettings {
     int DownAfter = kStandardDownAfter;
     // The rounds of a trace; 0: until stopped.
     int TraceRounds = 0;
+    // Requests a second that a single run, a list run or a watched list sends at most, spaced
+    // evenly; 0: no limit. A watched list that would need more does not start.
+    int Rate = kStandardRate;
 };
 
 // The runs of a window or of the command line since the last clearing, and the runs under way,
@@ -210,9 +213,16 @@ class TRunModel final : public QObject {
     void PaneRunKept(const TRunResult &run);
     // A run ended with an error: what was written stays.
     void Failed(TRunModel::TKind kind, const QString &message);
+    // What a run had to tell about itself as a whole, once (requests waited for room in the
+    // system's neighbour table). A window's results pane also gets it as a line: after the
+    // list's blocks, or when it comes for a watched list.
+    void NoticeGiven(TRunModel::TKind kind, const QString &text);
 
   private:
     enum TSlot { kAddressSlot, kListSlot, kListWatchSlot, kTraceSlot, kSlots };
+    void ConnectNotice(TRunSession &session);
+    // The list run's notice, written after its last block.
+    QString listNotice_;
     static TSlot SlotOf(TKind kind);
     TRunSession &SessionOf(TKind kind) const;
 

@@ -49,6 +49,7 @@ bool TRunSession::StartSingle(const TPingRunInput &input, TPace pace) {
     TListRunInput run = AddressRunInput(input);
     run.Interval = pace.Interval;
     run.Cadence = pace.Cadence;
+    run.Rate = pace.Rate;
     return Begin(TKind::Single, run);
 }
 
@@ -66,6 +67,7 @@ bool TRunSession::StartList(const TPingRunInput &input, const QStringList &addre
     run.InFlight = inFlight;
     run.Interval = pace.Interval;
     run.Cadence = pace.Cadence;
+    run.Rate = pace.Rate;
     return StartList(std::move(run), stopAtFailure);
 }
 
@@ -75,11 +77,12 @@ bool TRunSession::StartList(TListRunInput run, bool stopAtFailure) {
 }
 
 bool TRunSession::StartListWatch(const TPingRunInput &input, const QStringList &addresses,
-                                 int interval) {
+                                 int interval, int rate) {
     TListRunInput run = AddressRunInput(input);
     run.Addresses = addresses;
     run.UntilStopped = true;
     run.Interval = interval;
+    run.Rate = rate;
     // Every address stays under way until the stop, so every one is started at once.
     run.InFlight = qMax(1, static_cast<int>(addresses.size()));
     run.Ahead = run.InFlight;
@@ -237,6 +240,9 @@ TAddressRunCallbacks TRunSession::Callbacks(TKind kind, const QStringList &addre
             }
         };
     }
+    callbacks.Notice = [this](const QString &notice) {
+        PostCall(this, [this, notice] { emit Notice(notice); });
+    };
     // Queued behind every signal of the run, so that the owner hears Finished last.
     callbacks.Finished = [this, kind] {
         if (kind == TKind::ListWatch) {

@@ -20,9 +20,11 @@ struct TAddressRunCallbacks;
 
 // How the requests of a single run and of a list run's addresses follow each other: back to back
 // by default, or every Interval ms (TListRunInput).
+// At most Rate requests a second (0: no limit), spaced evenly.
 struct TRunPace {
     int Interval = 0;
     TRequestCadence Cadence = TRequestCadence::AfterAnswer;
+    int Rate = 0;
 };
 
 // One run at a time (the run model keeps a session per kind of run). A run goes through the probe
@@ -71,11 +73,12 @@ class TRunSession final : public QObject {
     // session's echo service (SetConnect), whatever run.Connect holds.
     bool StartList(TListRunInput run, bool stopAtFailure = true);
 
-    // Requests to every address of `addresses` every `interval` ms, all at once, until stopped:
-    // ListReplied for each request's outcome (ListRequestsMade counts those made), ListFailed
-    // for an address whose requests ended with an error (the others go on), then Ended once
-    // stopped.
-    bool StartListWatch(const TPingRunInput &input, const QStringList &addresses, int interval);
+    // Requests to every address of `addresses` every `interval` ms, all at once, until stopped,
+    // at most `rate` a second (0: no limit): ListReplied for each request's outcome
+    // (ListRequestsMade counts those made), ListFailed for an address whose requests ended with
+    // an error (the others go on), then Ended once stopped.
+    bool StartListWatch(const TPingRunInput &input, const QStringList &addresses, int interval,
+                        int rate = 0);
 
     // Traces the route to input.Address in rounds until stopped (or input.Rounds): TraceResolved,
     // then TraceRound, TraceSent, TraceProbed and TraceNamed as they come, then Ended. A stop ends
@@ -120,6 +123,9 @@ class TRunSession final : public QObject {
     void TraceNamed(const QString &address, const QString &name);
     // The run ended with an error: what was written stays, no statistics follow.
     void Failed(const QString &message);
+    // Something the user should know about the run as a whole, once: requests had to wait for
+    // room in the system's neighbour table (RoomWaitNotice).
+    void Notice(const QString &text);
     // The run is over and the session idle again; always the last signal of a run.
     void Finished();
 

@@ -4,7 +4,7 @@
 
 bool TEngineParameters::operator==(const TEngineParameters &other) const {
     return TimeOut == other.TimeOut && BufferSize == other.BufferSize && Retries == other.Retries &&
-           Interval == other.Interval && TTL == other.TTL;
+           Interval == other.Interval && TTL == other.TTL && Rate == other.Rate;
 }
 
 TEngineParameters EngineParameters(const TSettingsValues &values) {
@@ -15,5 +15,7 @@ TEngineParameters EngineParameters(const TSettingsValues &values) {
     parameters.Retries = static_cast<quint16>(values.PingRetriesNoValue);
     parameters.Interval = ClampToRange(values.PingIntervalValue, kIntervalRange);
     parameters.TTL = static_cast<quint16>(values.PingTTLValue);
+    parameters.Rate = values.PingRateValue < 0 ? kStandardRateSetting
+                                               : ClampToRange(values.PingRateValue, kRateRange);
     return parameters;
 }

@@ -55,6 +55,12 @@ const char *const kAskServiceKey = "Ask Geolocation Service";
 const QString kGoogleMapsText = QStringLiteral("Google Maps");
 const QString kOpenStreetMapText = QStringLiteral("OpenStreetMap");
 
+// Entries of the system section that came later: written only once they differ from what a
+// file without them reads as, or once the file has them.
+const IntegerEntry kLaterSystemIntegers[] = {
+    {"Rate", &TSettingsValues::PingRateValue},
+};
+
 // The list watch's entries, in a section of their own after the others.
 const IntegerEntry kWatchIntegers[] = {
     {"Down After", &TSettingsValues::WatchDownAfterValue},
@@ -83,7 +89,8 @@ bool TSettingsValues::operator==(const TSettingsValues &other) const {
            GoogleKey == other.GoogleKey && MapChoice == other.MapChoice &&
            AskGeolocationService == other.AskGeolocationService &&
            WatchDownAfterValue == other.WatchDownAfterValue &&
-           WatchNotificationsValue == other.WatchNotificationsValue;
+           WatchNotificationsValue == other.WatchNotificationsValue &&
+           PingRateValue == other.PingRateValue;
 }
 
 TSettingsValues StandardSettings(const TSettingsValues &current) {
@@ -100,6 +107,7 @@ TSettingsValues StandardSettings(const TSettingsValues &current) {
     values.InfoColor = clGray;
     values.WatchDownAfterValue = 3;
     values.WatchNotificationsValue = 1;
+    values.PingRateValue = kStandardRateSetting;
     return values;
 }
 
@@ -137,6 +145,9 @@ bool LoadSettingsFile(const QString &path, TSettingsValues *values,
         ReadIntegerText(ask, 1) != 0;
     for (const IntegerEntry &entry : kWatchIntegers) {
         loaded.*entry.field = ReadInteger(text, kWatchSection, entry, defaults);
+    }
+    for (const IntegerEntry &entry : kLaterSystemIntegers) {
+        loaded.*entry.field = ReadInteger(text, kSystemSection, entry, defaults);
     }
     *values = loaded;
     if (services != nullptr) {
@@ -213,14 +224,20 @@ void SaveSettingsFile(const QString &path, const TSettingsValues &values,
         // As the map's: written once they differ from what a file without them reads as, or
         // once the file has them.
         const TSettingsValues defaults = ReadDefaults();
-        for (const IntegerEntry &entry : kWatchIntegers) {
-            if (changed(stored != nullptr && values.*entry.field != stored->*entry.field,
-                        kWatchSection, entry.key) &&
+        const auto writeLater = [&](const QString &section, const IntegerEntry &entry) {
+            if (changed(stored != nullptr && values.*entry.field != stored->*entry.field, section,
+                        entry.key) &&
                 (values.*entry.field != defaults.*entry.field ||
-                 text.Find(kWatchSection, QLatin1String(entry.key), &held))) {
-                text.WriteString(kWatchSection, QLatin1String(entry.key),
+                 text.Find(section, QLatin1String(entry.key), &held))) {
+                text.WriteString(section, QLatin1String(entry.key),
                                  QString::number(values.*entry.field));
             }
+        };
+        for (const IntegerEntry &entry : kLaterSystemIntegers) {
+            writeLater(kSystemSection, entry);
+        }
+        for (const IntegerEntry &entry : kWatchIntegers) {
+            writeLater(kWatchSection, entry);
         }
     } catch (const TxError &error) {
         throw UnableToWrite(path, error.Message());

@@ -49,6 +49,10 @@ struct TSettingsValues {
     // its changes are desktop notifications (0: no).
     qint32 WatchDownAfterValue = 0;
     qint32 WatchNotificationsValue = 0;
+    // "Rate" of [PING SYSTEM SETTINGS]: requests a second that a run sends at most (0: no
+    // limit). Written only once it differs from the standard or the file has it, so that older
+    // files keep their exact lines.
+    qint32 PingRateValue = 0;
 
     bool operator==(const TSettingsValues &other) const;
 };
@@ -75,21 +79,26 @@ constexpr TSpinRange kBufferSizeRange{32, 256, 8};
 constexpr TSpinRange kTTLRange{64, 128, 64};
 constexpr TSpinRange kRetriesRange{3, 10, 1};
 constexpr TSpinRange kDownAfterRange{1, 20, 1};
+// "Rate": requests a second, 0 for no limit. The standard keeps a watched list of a thousand
+// addresses every second possible, as the engine's own standard does.
+constexpr TSpinRange kRateRange{0, 100000, 500};
+constexpr qint32 kStandardRateSetting = 2000;
 
 // Returns `value` moved into the range's limits.
 qint32 ClampToRange(qint32 value, const TSpinRange &range);
 
 // Returns `current` with the standard set applied: time-out 4000, buffer size 32, TTL 128,
 // retries 4, NBSaut 30, interval 300, graph colour 0x108ABE, the three text colours clGray, a
-// watched address down after 3 unanswered requests, notifications on. "Ping No" and the map key
-// keep their values.
+// watched address down after 3 unanswered requests, notifications on, rate 2000. "Ping No" and
+// the map key keep their values.
 TSettingsValues StandardSettings(const TSettingsValues &current);
 
 // Reads the settings file at `path`. Returns false, changing nothing, when no file exists.
 // Otherwise every value comes from the file or, for a missing key, an empty or unconvertible
 // integer, or a colour text that is neither a name nor a number, from its read default (time-out
 // 4000, buffer size 32, TTL 128, retries 4, NBSaut 30, interval 300, "Ping No" 100, graph colour
-// 0xFFD680, text colours clGray, empty map key, down after 3, notifications on). When `services` is
+// 0xFFD680, text colours clGray, empty map key, down after 3, notifications on, rate 2000). When
+// `services` is
 // given it receives the entries of [SERVICES] (keys as written). Throws TxError when the file
 // exists but cannot be read.
 bool LoadSettingsFile(const QString &path, TSettingsValues *values,

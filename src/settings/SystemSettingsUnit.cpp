@@ -182,6 +182,9 @@ QFrame *TSystemSettings::BuildSpinPanel() {
     spinRow("IntervalLabel", QStringLiteral("Ping until stopped, every [ ms ]"), "IntervalDown",
             QStringLiteral("Interval [-]"), "PingInterval", "300", "IntervalUp",
             QStringLiteral("Interval [+]"), &IntervalDown, &PingInterval, &IntervalUp);
+    spinRow("RateLabel", QStringLiteral("Requests a second, 0: no limit"), "RateDown",
+            QStringLiteral("Rate [-]"), "PingRate", "2000", "RateUp", QStringLiteral("Rate [+]"),
+            &RateDown, &PingRate, &RateUp);
     spinGrid->setColumnStretch(0, 1);
 
     // The preview of the main window's trip-time graph, without its titles; it pans sideways.
@@ -307,6 +310,8 @@ void TSystemSettings::ConnectControls() {
         {RetriesNoUp, &TSystemSettings::RetriesNoUpClick},
         {IntervalDown, &TSystemSettings::IntervalDownClick},
         {IntervalUp, &TSystemSettings::IntervalUpClick},
+        {RateDown, &TSystemSettings::RateDownClick},
+        {RateUp, &TSystemSettings::RateUpClick},
         {DownAfterDown, &TSystemSettings::DownAfterDownClick},
         {DownAfterUp, &TSystemSettings::DownAfterUpClick},
     };
@@ -400,6 +405,7 @@ void TSystemSettings::ShowValues(const TSettingsValues &values) {
     PingTTL->setText(QString::number(values.PingTTLValue));
     PingRetries->setText(QString::number(values.PingRetriesNoValue));
     PingInterval->setText(QString::number(values.PingIntervalValue));
+    PingRate->setText(QString::number(values.PingRateValue));
     WatchDownAfter->setText(QString::number(values.WatchDownAfterValue));
     WatchNotifications->setChecked(values.WatchNotificationsValue != 0);
     PingGraphColor->SetSelectedColor(values.GraphColor);
@@ -496,6 +502,14 @@ void TSystemSettings::IntervalDownClick() {
 
 void TSystemSettings::IntervalUpClick() {
     Spin(PingInterval, &TSettingsValues::PingIntervalValue, kIntervalRange, true);
+}
+
+void TSystemSettings::RateDownClick() {
+    Spin(PingRate, &TSettingsValues::PingRateValue, kRateRange, false);
+}
+
+void TSystemSettings::RateUpClick() {
+    Spin(PingRate, &TSettingsValues::PingRateValue, kRateRange, true);
 }
 
 void TSystemSettings::DownAfterDownClick() {

@@ -73,6 +73,8 @@ class TSystemSettings final : public QDialog {
     void RetriesNoUpClick();
     void IntervalDownClick();
     void IntervalUpClick();
+    void RateDownClick();
+    void RateUpClick();
     void DownAfterDownClick();
     void DownAfterUpClick();
 
@@ -96,6 +98,8 @@ class TSystemSettings final : public QDialog {
     QLineEdit *PingRetries = nullptr;
     // "Ping until stopped": milliseconds between requests (the "Interval" of the file).
     QLineEdit *PingInterval = nullptr;
+    // Requests a second of list runs and watched lists, 0: no limit (the "Rate" of the file).
+    QLineEdit *PingRate = nullptr;
     // A list watch: requests without a reply that make an address down, and whether its changes
     // are desktop notifications.
     QLineEdit *WatchDownAfter = nullptr;
@@ -116,6 +120,8 @@ class TSystemSettings final : public QDialog {
     QToolButton *RetriesNoUp = nullptr;
     QToolButton *IntervalDown = nullptr;
     QToolButton *IntervalUp = nullptr;
+    QToolButton *RateDown = nullptr;
+    QToolButton *RateUp = nullptr;
     QToolButton *DownAfterDown = nullptr;
     QToolButton *DownAfterUp = nullptr;
     QToolButton *RzBmpButton2 = nullptr;  // Apply
