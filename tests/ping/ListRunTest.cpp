@@ -2,6 +2,12 @@
 // address after another writes them. Real echo requests inside network namespaces the tests
 // create; a scripted service where exact trip times are needed.
 #include <gtest/gtest.h>
+#include <linux/icmp.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QHash>
 #include <QRegularExpression>
@@ -9,9 +15,11 @@
 #include <QTextDocument>
 #include <QTextFragment>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <random>
+#include <thread>
 
 #include "PingTestDoubles.h"
 #include "RunPanes.h"
@@ -418,6 +426,161 @@ TEST(ListRun, EveryIntervalSendsWhileEarlierRequestsWait) {
         for (std::size_t r = 0; r < 3; ++r) {
             ASSERT_TRUE(records[i].Replies[r].has_value());
             EXPECT_EQ(records[i].Replies[r]->StatusCode, statuses[i][r]) << r;
+        }
+    }
+}
+
+namespace {
+
+// Echo requests as they arrive at the namespace's loopback, with the kernel's time stamp of
+// each: a raw socket of the test's own that sees only requests, read on a thread of its own.
+class RequestCapture final {
+  public:
+    explicit RequestCapture(const EchoNamespace &ns) {
+        ns.RunInside(
+            [this] { socket_ = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP); });
+        if (socket_ < 0) {
+            ADD_FAILURE() << "no raw socket for the capture";
+            return;
+        }
+        icmp_filter filter{};
+        filter.data = ~(1u << ICMP_ECHO);
+        setsockopt(socket_, SOL_RAW, ICMP_FILTER, &filter, sizeof filter);
+        const int on = 1;
+        setsockopt(socket_, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+        const int buffer = 8 << 20;
+        setsockopt(socket_, SOL_SOCKET, SO_RCVBUFFORCE, &buffer, sizeof buffer);
+        reader_ = std::thread([this] { Read(); });
+    }
+    ~RequestCapture() {
+        stop_ = true;
+        if (reader_.joinable()) {
+            reader_.join();
+        }
+        if (socket_ >= 0) {
+            ::close(socket_);
+        }
+    }
+
+    // The time stamps (ns) of the requests so far, in order.
+    std::vector<qint64> Stamps() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return stamps_;
+    }
+
+  private:
+    void Read() {
+        char data[2048];
+        alignas(cmsghdr) char control[256];
+        while (!stop_) {
+            pollfd ready{socket_, POLLIN, 0};
+            if (poll(&ready, 1, 20) <= 0) {
+                continue;
+            }
+            iovec io{data, sizeof data};
+            msghdr message{};
+            message.msg_iov = &io;
+            message.msg_iovlen = 1;
+            message.msg_control = control;
+            message.msg_controllen = sizeof control;
+            if (recvmsg(socket_, &message, MSG_DONTWAIT) <= 0) {
+                continue;
+            }
+            for (cmsghdr *c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+                if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
+                    timespec stamp{};
+                    memcpy(&stamp, CMSG_DATA(c), sizeof stamp);
+                    const std::lock_guard<std::mutex> lock(mutex_);
+                    stamps_.push_back(qint64(stamp.tv_sec) * 1000000000 + stamp.tv_nsec);
+                }
+            }
+        }
+    }
+
+    int socket_ = -1;
+    std::atomic<bool> stop_{false};
+    std::thread reader_;
+    std::mutex mutex_;
+    std::vector<qint64> stamps_;
+};
+
+// The most requests that fall within any slice of `sliceNs`.
+int MostInOneSlice(std::vector<qint64> stamps, qint64 sliceNs) {
+    std::sort(stamps.begin(), stamps.end());
+    int most = 0;
+    std::size_t first = 0;
+    for (std::size_t last = 0; last < stamps.size(); ++last) {
+        while (stamps[last] - stamps[first] >= sliceNs) {
+            ++first;
+        }
+        most = qMax(most, static_cast<int>(last - first + 1));
+    }
+    return most;
+}
+
+}  // namespace
+
+// A list run sends at most Rate requests a second, spread evenly: no slice of 50 ms holds more
+// than its share (and the loop's small catch-up), whether the requests follow their answers or
+// go every interval, over either kind of socket. Without a rate they leave at once.
+TEST(ListRun, RequestsLeaveSpreadAtTheRate) {
+    EchoNamespace ns;
+    if (!ns.Problem().isEmpty()) {
+        GTEST_SKIP() << ns.Problem().toStdString();
+    }
+    struct Case {
+        const char *name;
+        TIcmpSocketKind kind;
+        int rate;
+        int addresses;
+        quint16 retries;
+        TRequestCadence cadence;
+        int interval;
+    };
+    const Case cases[] = {
+        {"400 a second, one each, datagram", TIcmpSocketKind::Datagram, 400, 120, 1,
+         TRequestCadence::AfterAnswer, 0},
+        {"1000 a second, three each after the answer, raw", TIcmpSocketKind::Raw, 1000, 100, 3,
+         TRequestCadence::AfterAnswer, 0},
+        {"1000 a second, two each every 50 ms, datagram", TIcmpSocketKind::Datagram, 1000, 150, 2,
+         TRequestCadence::EveryInterval, 50},
+        {"no limit", TIcmpSocketKind::Datagram, 0, 120, 1, TRequestCadence::AfterAnswer, 0},
+    };
+    constexpr qint64 kSliceNs = 50000000;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TListRunInput input;
+        for (int i = 1; i <= c.addresses; ++i) {
+            input.Addresses << QStringLiteral("127.1.%1.%2").arg(i / 200).arg(i % 200 + 1);
+        }
+        input.Echo.Retries = c.retries;
+        input.Echo.TimeOut = 2000;
+        input.Rate = c.rate;
+        input.Cadence = c.cadence;
+        input.Interval = c.interval;
+        input.Connect = [&ns, kind = c.kind] { return ns.OpenService(kind); };
+        RequestCapture capture(ns);
+        int answered = 0;
+        RunAddressList(input, [&answered](int, const TPingRecord &record) {
+            for (const std::optional<TPingReply> &reply : record.Replies) {
+                answered += reply && reply->StatusCode == 0 ? 1 : 0;
+            }
+        });
+        const int requests = c.addresses * c.retries;
+        EXPECT_EQ(answered, requests);
+        // The capture reads what is queued on its socket before it is asked.
+        std::vector<qint64> stamps;
+        for (int i = 0; i < 100 && stamps.size() < std::size_t(requests); ++i) {
+            stamps = capture.Stamps();
+            QThread::msleep(10);
+        }
+        ASSERT_EQ(stamps.size(), std::size_t(requests));
+        const int most = MostInOneSlice(stamps, kSliceNs);
+        if (c.rate > 0) {
+            // Its share, two turns the loop may catch up, and one at the slice's edge.
+            EXPECT_LE(most, c.rate * kSliceNs / 1000000000 + 3);
+        } else {
+            EXPECT_GT(most, requests / 2);
         }
     }
 }
