@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+#include "settings/SettingsFile.h"
+
 struct TSettingsValues;
 
 // The parameters the ping engine runs with.
@@ -13,7 +15,7 @@ struct TEngineParameters {
     qint32 Interval = 300;
     quint16 TTL = 0;
     // Requests a second of list runs and watched lists, 0: no limit.
-    qint32 Rate = 0;
+    qint32 Rate = kStandardRateSetting;
 
     bool operator==(const TEngineParameters &other) const;
 };

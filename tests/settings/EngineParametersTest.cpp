@@ -77,4 +77,32 @@ TEST(EngineParameters, FromTheSettingsFileTexts) {
     }
 }
 
+// "Rate" comes later than the others and is missing from older files: it reads as the standard
+// then; a hand-edited value below 0 is not taken for "no limit".
+TEST(EngineParameters, RateFromTheSettingsFile) {
+    const struct {
+        const char *name;
+        const char *line;  // the file's "Rate" line, or none
+        qint32 expected;
+    } cases[] = {
+        {"a file without it", "", 2000},
+        {"no limit", "Rate=0\n", 0},
+        {"a rate of its own", "Rate=750\n", 750},
+        {"above the range", "Rate=250000\n", 100000},
+        // error rows
+        {"below 0", "Rate=-5\n", 2000},
+        {"a word", "Rate=fast\n", 2000},
+        {"empty", "Rate=\n", 2000},
+    };
+    ScopedHome home;
+    ASSERT_TRUE(QDir().mkpath(SystemFolder()));
+    TSettingsModel model;
+    for (const auto &c : cases) {
+        WriteBytes(SettingsFilePath(),
+                   QByteArray("[PING SYSTEM SETTINGS]\nTime Out=4000\n") + c.line);
+        ASSERT_TRUE(model.Load()) << c.name;
+        EXPECT_EQ(model.Engine().Rate, c.expected) << c.name;
+    }
+}
+
 }  // namespace

@@ -31,6 +31,7 @@ TSettingsValues ReadDefaults() {
     v.PingNBSautValue = 30;
     v.PingIntervalValue = 300;
     v.PingNoValue = 100;
+    v.PingRateValue = 2000;
     v.GraphColor = 0xFFD680;
     v.ResultsColor = clGray;
     v.DebugColor = clGray;
@@ -93,6 +94,8 @@ TEST_F(SettingsFile, LoadCases) {
          [](TSettingsValues &v) { v.ResultsColor = 0x0000FF; }},
         {"map key", "[GOOGLE MAPS ID]\nGoogle Maps Key= AIza-key \n",
          [](TSettingsValues &v) { v.GoogleKey = QStringLiteral("AIza-key"); }},
+        {"rate", "[PING SYSTEM SETTINGS]\nRate=0\n",
+         [](TSettingsValues &v) { v.PingRateValue = 0; }},
         {"watch", "[WATCH]\nDown After=5\nNotifications=0\n",
          [](TSettingsValues &v) {
              v.WatchDownAfterValue = 5;
@@ -148,6 +151,28 @@ TEST_F(SettingsFile, SaveRoundTripKeepsEveryOtherLine) {
     EXPECT_EQ(back, values);
     EXPECT_EQ(services.size(), 2);
     EXPECT_EQ(services.value(QStringLiteral("Whois Server")), QStringLiteral("127.0.0.1:4343"));
+}
+
+// "Rate" came later: a file is given the line only once the rate differs from the standard (or
+// the file has it), so that the file of the first start keeps its exact lines.
+TEST_F(SettingsFile, RateIsWrittenOnlyOnceItDiffers) {
+    const QByteArray systemLines =
+        "[PING SYSTEM SETTINGS]\nTime Out=4000\nBuffer Size=32\nTTL=128\n"
+        "Retries No=4\nNBSaut=30\nInterval=300\nPing No=100\n";
+    TSettingsValues values = ReadDefaults();
+    SaveSettingsFile(Path(), values);
+    EXPECT_TRUE(ReadBytes(Path()).startsWith(systemLines + "\n[PING GRAPH SETTINGS]"));
+    values.PingRateValue = 500;
+    SaveSettingsFile(Path(), values);
+    EXPECT_TRUE(ReadBytes(Path()).startsWith(systemLines + "Rate=500\n\n[PING GRAPH SETTINGS]"))
+        << ReadBytes(Path()).toStdString();
+    // Back at the standard, the line the file has now is kept up to date.
+    values.PingRateValue = 2000;
+    SaveSettingsFile(Path(), values);
+    EXPECT_TRUE(ReadBytes(Path()).contains("Rate=2000\n"));
+    TSettingsValues back;
+    ASSERT_TRUE(LoadSettingsFile(Path(), &back));
+    EXPECT_EQ(back, values);
 }
 
 TEST_F(SettingsFile, FailedSaveNamesTheFileAndTheCauseAndKeepsIt) {
