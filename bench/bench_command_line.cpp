@@ -135,7 +135,9 @@ void BM_PingList(benchmark::State &state) {
         arguments = {kProgram, QStringLiteral("--ping"), QStringLiteral("-c"),
                      QString::number(kRequests)};
         if (setting > 0) {
-            arguments << QStringLiteral("-i") << period << QStringLiteral("-W") << period;
+            // At equal work no rate limit either, as fping's -i 0 has none.
+            arguments << QStringLiteral("-i") << period << QStringLiteral("-W") << period
+                      << QStringLiteral("--rate") << QStringLiteral("0");
         }
         arguments << QStringLiteral("--file") << ListPath();
     } else {
