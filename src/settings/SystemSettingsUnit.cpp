@@ -182,9 +182,6 @@ QFrame *TSystemSettings::BuildSpinPanel() {
     spinRow("IntervalLabel", QStringLiteral("Ping until stopped, every [ ms ]"), "IntervalDown",
             QStringLiteral("Interval [-]"), "PingInterval", "300", "IntervalUp",
             QStringLiteral("Interval [+]"), &IntervalDown, &PingInterval, &IntervalUp);
-    spinRow("RateLabel", QStringLiteral("Requests a second, 0: no limit"), "RateDown",
-            QStringLiteral("Rate [-]"), "PingRate", "2000", "RateUp", QStringLiteral("Rate [+]"),
-            &RateDown, &PingRate, &RateUp);
     spinGrid->setColumnStretch(0, 1);
 
     // The preview of the main window's trip-time graph, without its titles; it pans sideways.
@@ -266,6 +263,28 @@ QFrame *TSystemSettings::BuildColorPanel() {
     spin->addWidget(WatchDownAfter);
     spin->addWidget(DownAfterUp);
     colorGrid->addLayout(spin, row++, 1);
+    // The send rate's spin too: a row more on the left would squeeze the preview below its
+    // axis labels.
+    QLabel *rateLabel =
+        NewLabel(RzPanel2, QStringLiteral("RateLabel"), QStringLiteral("Rate [ requests/s ]"));
+    rateLabel->setToolTip(
+        QStringLiteral("Requests a second of list runs and watched lists, spread "
+                       "evenly; 0: no limit"));
+    colorGrid->addWidget(rateLabel, row, 0);
+    auto *rateSpin = new QHBoxLayout;
+    rateSpin->setSpacing(4);
+    RateDown = PictureButton("RateDown", QStringLiteral("Rate [-]"), kMinusPicture, RzPanel2);
+    PingRate = new QLineEdit(QStringLiteral("2000"), RzPanel2);
+    PingRate->setObjectName(QStringLiteral("PingRate"));
+    PingRate->setReadOnly(true);
+    PingRate->setAlignment(Qt::AlignCenter);
+    PingRate->setFixedSize(50, 20);
+    PingRate->setFocusPolicy(Qt::NoFocus);
+    RateUp = PictureButton("RateUp", QStringLiteral("Rate [+]"), kPlusPicture, RzPanel2);
+    rateSpin->addWidget(RateDown);
+    rateSpin->addWidget(PingRate);
+    rateSpin->addWidget(RateUp);
+    colorGrid->addLayout(rateSpin, row++, 1);
     colorGrid->setColumnStretch(0, 1);
     TextColorMemo = new QTextEdit(RzPanel2);
     TextColorMemo->setObjectName(QStringLiteral("TextColorMemo"));
