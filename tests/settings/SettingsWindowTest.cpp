@@ -180,12 +180,19 @@ TEST_F(SettingsWindow, SpinButtonsStepAndClamp) {
         {"interval 50 from the file, up", "Interval", 50, "IntervalUp", {150}},
         {"interval 70000 from the file, up", "Interval", 70000, "IntervalUp", {60000}},
         {"interval 70000 from the file, down", "Interval", 70000, "IntervalDown", {69900}},
+        {"rate down to no limit", "Rate", 1000, "RateDown", {500, 0, 0}},
+        {"rate up to its maximum", "Rate", 99000, "RateUp", {99500, 100000, 100000}},
     };
     // Each key with its field (in the order of Fields()) and its edit.
-    const QStringList keys = {"Time Out", "Buffer Size", "TTL", "Retries No", "Interval"};
-    const int fieldColumns[] = {0, 1, 2, 3, 5};
+    const QStringList keys = {"Time Out", "Buffer Size", "TTL", "Retries No", "Interval", "Rate"};
+    const int fieldColumns[] = {0, 1, 2, 3, 5, -1};
+    // The field a key's spin changes; the rate is not one of Fields().
+    const auto field = [this, &fieldColumns](int key) {
+        return fieldColumns[key] < 0 ? window_->EditedValues().PingRateValue
+                                     : Fields()[fieldColumns[key]];
+    };
     QLineEdit *const edits[] = {window_->PingTimeOut, window_->PingBufferSize, window_->PingTTL,
-                                window_->PingRetries, window_->PingInterval};
+                                window_->PingRetries, window_->PingInterval,   window_->PingRate};
     for (const Row &row : rows) {
         const QByteArray file = QByteArray("[PING SYSTEM SETTINGS]\n") + row.key + "=" +
                                 QByteArray::number(row.fileValue) + "\n";
@@ -193,8 +200,7 @@ TEST_F(SettingsWindow, SpinButtonsStepAndClamp) {
         const int key = keys.indexOf(QString::fromLatin1(row.key));
         for (int press = 0; press < row.expected.size(); ++press) {
             Press(row.button);
-            EXPECT_EQ(Fields()[fieldColumns[key]], row.expected[press])
-                << row.name << ", press " << press + 1;
+            EXPECT_EQ(field(key), row.expected[press]) << row.name << ", press " << press + 1;
             EXPECT_EQ(edits[key]->text(), QString::number(row.expected[press]))
                 << row.name << ", press " << press + 1;
         }
