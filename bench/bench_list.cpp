@@ -33,6 +33,7 @@
 #include "ListNamespace.h"
 #include "ping/ListRun.h"
 #include "ping/PingRun.h"
+#include "support/RunDrivers.h"
 
 namespace {
 

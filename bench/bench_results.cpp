@@ -33,6 +33,7 @@
 #include "ping/EchoService.h"
 #include "ping/PingFigures.h"
 #include "ping/PingRun.h"
+#include "support/RunDrivers.h"
 
 namespace {
 

@@ -79,14 +79,3 @@ struct TListRunInput {
 // Called on the calling thread with each address's index and record, in list order, as soon as
 // that address and every address before it are complete.
 using TListRunWriter = std::function<void(int index, const TPingRecord &record)>;
-
-// Pings every address of `input` through a list run of the run session (TRunSession, the path of
-// the window's and the command line's list runs): up to InFlight addresses under way at once, up
-// to Ahead started and not yet handed back, their requests as Interval and Cadence say, through
-// the echo service input.Connect (unset: the real one). Hands each address's record to `write`
-// on the calling thread, in list order; every address is recorded, a failed one with its error,
-// and the others go on after it. The calling thread waits in a local event loop meanwhile, so a
-// QCoreApplication must exist. An exception thrown by `write` ends the run: no further address
-// starts, those under way stop after their current request and are not handed on, and the
-// exception propagates once they are done. No thread or socket of the run outlives the call.
-void RunAddressList(const TListRunInput &input, const TListRunWriter &write);

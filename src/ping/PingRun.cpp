@@ -1,6 +1,5 @@
 #include "ping/PingRun.h"
 
-#include <QEventLoop>
 #include <QTextDocument>
 #include <optional>
 
@@ -39,6 +38,8 @@ TResultTarget ResultsPane(const TPingRunInput &input, const TPingRunTargets &tar
     return pane;
 }
 
+}  // namespace
+
 void CheckTargets(const TPingRunTargets &targets) {
     const bool panes =
         targets.DebugLines || (targets.DebugMemo != nullptr && targets.AddressMemo != nullptr);
@@ -46,8 +47,6 @@ void CheckTargets(const TPingRunTargets &targets) {
         throw TxError(QStringLiteral("The ping run has no results pane."));
     }
 }
-
-}  // namespace
 
 void PlotTrip(int index, double trip, const TPingRunTargets &targets) {
     if (targets.Charts != nullptr) {
@@ -137,60 +136,6 @@ TListRunInput AddressRunInput(const TPingRunInput &input) {
     run.Addresses = QStringList(input.PingAddress);
     run.Echo = input.Echo;
     return run;
-}
-
-void RunAddressOnModel(const TPingRunInput &input, const TPingRunTargets &targets, int interval,
-                       const std::function<void(TRunModel &model)> &start) {
-    CheckTargets(targets);
-    TRunModel model;
-    TRunViews views;
-    views.DebugMemo = targets.DebugMemo;
-    views.AddressMemo = targets.AddressMemo;
-    views.DebugLines = targets.DebugLines;
-    views.Charts = targets.Charts;
-    views.Now = targets.Now;
-    views.AddressEditText = targets.AddressEditText;
-    model.SetViews(views);
-    TRunSettings settings;
-    settings.Echo = input.Echo;
-    settings.DebugColor = input.DebugColor;
-    settings.ResultsColor = input.ResultsColor;
-    settings.Interval = interval;
-    model.SetSettings(settings);
-    if (targets.Connect) {
-        model.SetConnect(targets.Connect);
-    }
-    if (targets.SetProgress) {
-        QObject::connect(&model, &TRunModel::Progress, &model, targets.SetProgress);
-    }
-    QString failure;
-    QObject::connect(&model, &TRunModel::Failed, &model,
-                     [&failure](TRunModel::TKind, const QString &message) {
-                         if (failure.isEmpty()) {
-                             failure = message;
-                         }
-                     });
-    QEventLoop loop;
-    QObject::connect(&model, &TRunModel::RunFinished, &loop, [&model, &loop] {
-        if (model.IsIdle()) {
-            loop.quit();
-        }
-    });
-
-    model.PositionX = *targets.PositionX;
-    start(model);
-    if (!model.IsIdle()) {
-        loop.exec();
-    }
-    *targets.PositionX = model.PositionX;
-    if (!failure.isEmpty()) {
-        throw TxError(failure);
-    }
-}
-
-void StandardPing(const TPingRunInput &input, const TPingRunTargets &targets) {
-    RunAddressOnModel(input, targets, 0,
-                      [&input](TRunModel &model) { model.StartSingle(input.PingAddress); });
 }
 
 void WritePingRecord(const TPingRunInput &input, const TPingRunTargets &targets,

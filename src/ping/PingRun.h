@@ -65,6 +65,10 @@ QString AddressFamilyPrefix(const QString &replyAddress);
 // tab when that is empty.
 QString AddressLine(const QString &replyAddress, const QString &addressEditText);
 
+// Raises a TxError when `targets` has no results pane (nor lines without a window) or no graph
+// position.
+void CheckTargets(const TPingRunTargets &targets);
+
 // The three parts of a run's output. Every line goes to targets.DebugMemo in input.DebugColor;
 // the address line to targets.AddressMemo in input.ResultsColor.
 
@@ -89,33 +93,6 @@ void WritePingStatistics(const TPingRunInput &input, const TPingRunTargets &targ
 
 // Returns the run of the one address of `input`: its requests, payload, time-out and TTL.
 TListRunInput AddressRunInput(const TPingRunInput &input);
-
-// Runs one address on a run model of its own (TRunModel, the path of the window's and the
-// command line's runs): the model writes into targets' panes (or targets.DebugLines) and charts
-// with the settings of `input`, `interval` as a watch's pace, the echo service targets.Connect,
-// the header's clock targets.Now and the address field's text targets.AddressEditText, and tells
-// its progress to targets.SetProgress. `start` starts the model's run and hooks what the caller
-// hears of it; the calling thread then waits in a local event loop until the model is idle, so
-// a QCoreApplication must exist. The graph's next position is taken from *targets.PositionX and
-// given back there. A run that fails raises its error as a TxError once the lines written so
-// far are in; neither statistics nor address line are written then.
-void RunAddressOnModel(const TPingRunInput &input, const TPingRunTargets &targets, int interval,
-                       const std::function<void(TRunModel &model)> &start);
-
-// One ping run (StandardPing): writes the header, one reply line per request and the
-// statistics block into targets.DebugMemo in input.DebugColor, plots each reply with a measured
-// trip time above 0 (with its fraction, TripMilliseconds) as bar I and as a graph point at
-// *PositionX (sliding the graph's 0-60 axis window one step per point past its maximum), reports "N
-// of M" after each request, and writes one line into targets.AddressMemo in input.ResultsColor: the
-// address line when anything was received, else the bare reply address of the last request.
-//
-// The run is the model's single run (RunAddressOnModel): the requests go through the probe
-// engine, the lines are written on the calling thread as the outcomes come.
-//
-// A run of 0 requests writes "[ 0% loss ]". When the service cannot be opened or fails, the
-// TxError propagates: the lines written so far stay, and neither statistics nor address line
-// are written.
-void StandardPing(const TPingRunInput &input, const TPingRunTargets &targets);
 
 // Writes a run whose requests were made before (a list run's record): exactly what StandardPing
 // writes for the same replies, with the date and time of the header those of the moment the record

@@ -1,19 +1,10 @@
 #include "ping/WatchRun.h"
 
-#include <QTimer>
 #include <deque>
 #include <memory>
 
 #include "common/Errors.h"
 #include "ping/ChartSink.h"
-#include "ping/RunModel.h"
-
-namespace {
-
-// How often a watch asks whether it is to stop while no outcome comes.
-constexpr int kWatchStopPollMs = 5;
-
-}  // namespace
 
 // The bar chart of a watch: every bar a run would set goes to the right end instead, so that the
 // bars hold the latest trip times, oldest at the left. The graph calls pass through unchanged.
@@ -91,39 +82,4 @@ void TWatchWriter::Reply(const std::optional<TPingReply> &reply) {
 
 void TWatchWriter::End() {
     WritePingStatistics(input_, targets_, figures_);
-}
-
-void WatchPing(const TPingRunInput &input, const TPingRunTargets &targets,
-               const TWatchControl &control) {
-    if (!control.StopRequested) {
-        throw TxError(QStringLiteral("The watch has no way to stop."));
-    }
-    RunAddressOnModel(input, targets, control.Interval, [&input, &control](TRunModel &model) {
-        const auto stop = [&model, &control] {
-            if (control.StopRequested()) {
-                model.Stop(TRunModel::TKind::Watch);
-            }
-        };
-        // The live figures change as a request is made and as its outcome comes; only an
-        // outcome counts a request.
-        auto counted = std::make_shared<qint32>(0);
-        QObject::connect(&model, &TRunModel::LiveFiguresChanged, &model,
-                         [&model, &control, counted, stop] {
-                             const TPingFigures figures = model.WatchFigures();
-                             if (figures.Sent == *counted) {
-                                 return;
-                             }
-                             *counted = figures.Sent;
-                             if (control.Counted) {
-                                 control.Counted(figures);
-                             }
-                             stop();
-                         });
-        // The stop may come from another thread while the watch waits for its next request.
-        auto *poll = new QTimer(&model);
-        QObject::connect(poll, &QTimer::timeout, &model, stop);
-        poll->start(kWatchStopPollMs);
-        model.StartWatch(input.PingAddress);
-        stop();
-    });
 }

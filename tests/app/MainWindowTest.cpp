@@ -55,6 +55,7 @@
 #include "settings/SettingsModel.h"
 #include "support/EchoNamespace.h"
 #include "support/ProgramWindows.h"
+#include "support/RunDrivers.h"
 #include "update/UpdateUnit.h"
 
 namespace {

@@ -31,6 +31,7 @@
 #include "settings/SettingsModel.h"
 #include "support/EchoNamespace.h"
 #include "support/ProgramWindows.h"
+#include "support/RunDrivers.h"
 
 namespace {
 

@@ -16,6 +16,7 @@
 #include "ping/EchoService.h"
 #include "support/ProgramWindows.h"
 #include "support/ResultsReadBack.h"
+#include "support/RunDrivers.h"
 
 namespace {
 

@@ -15,6 +15,7 @@
 #include "ping/PingRun.h"
 #include "ping/PingStatus.h"
 #include "support/EchoNamespace.h"
+#include "support/RunDrivers.h"
 
 namespace {
 

@@ -29,6 +29,7 @@
 #include "ping/ListRun.h"
 #include "ping/PingRun.h"
 #include "support/EchoNamespace.h"
+#include "support/RunDrivers.h"
 #include "support/TestSupport.h"
 
 namespace {

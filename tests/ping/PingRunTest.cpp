@@ -11,6 +11,7 @@
 #include "common/Errors.h"
 #include "common/TX_Edit.h"
 #include "ping/PingRun.h"
+#include "support/RunDrivers.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include "common/TX_Edit.h"
 #include "ping/EchoService.h"
 #include "ping/PingRun.h"
+#include "support/RunDrivers.h"
 
 // Real echo requests and runs, and what their answers from loopback look like.
 

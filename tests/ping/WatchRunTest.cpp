@@ -13,6 +13,7 @@
 #include "common/TX_Edit.h"
 #include "ping/PingRun.h"
 #include "ping/WatchRun.h"
+#include "support/RunDrivers.h"
 
 namespace {
 
